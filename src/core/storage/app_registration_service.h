@@ -1,0 +1,54 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/localization/localized_text.h"
+#include "core/support/launch_uuid.h"
+#include "core/support/url.h"
+
+namespace quillon {
+
+class AppRegistry;
+class LaunchAlertPresenter;
+
+// Why the menu could not add an app. Thrown by value.
+enum class AppRegistrationError {
+  switchInProgress,    // a switch started while the panel was open
+  registrationFailed,  // the bundle was refused or the registry could not be saved
+  storageUnavailable,  // the stored registry is unreadable, so nothing may change
+};
+
+LocalizedText localizedDescription(AppRegistrationError error);
+std::string description(AppRegistrationError error);
+
+// What registering several apps at once did: one line per chosen URL, in order, and
+// how many ended registered (or confirmed) and how many failed.
+struct AppRegistrationReport {
+  std::vector<LocalizedText> lines;
+  int registeredCount = 0;
+  int failedCount = 0;
+
+  // "<n>件を登録・確認しました。" and "<n>件は登録できませんでした。"
+  LocalizedText registeredCountText() const;
+  LocalizedText failedCountText() const;
+};
+
+// Registration operations of the menu and the onboarding window.
+class AppRegistrationService {
+ public:
+  // False while switching or when no entry has `id`; otherwise the registry's remove.
+  static bool remove(const LaunchUuid& id, AppRegistry& registry, bool isSwitching);
+
+  // The menu's "add an app…": an open panel for one application bundle, then the add.
+  // `onRegistered` runs after a successful add (registry-changed actions, refreshing
+  // the running selection, rebuilding the menu). Failures are shown in an alert.
+  static void addFromMenu(AppRegistry& registry, LaunchAlertPresenter& alerts, const std::function<bool()>& isSwitching,
+                          const std::function<void()>& onRegistered);
+
+  // Validates and adds each URL in turn (the onboarding window's drop and chooser).
+  static AppRegistrationReport registerApplications(const std::vector<Url>& urls, AppRegistry& registry);
+};
+
+}  // namespace quillon
