@@ -127,11 +127,13 @@ PlistPtr toNode(const PropertyListValue& value) {
   return std::visit(Visitor{}, value.value);
 }
 
+}  // namespace
+
 // libplist 2.2 parses and frees recursively, one stack frame per nesting level, so a
 // hostile file nested a hundred thousand levels deep crashes the process. Nesting can
 // be no deeper than the number of containers (XML) or objects (binary, whose parser
 // refuses reference cycles), so bounding those counts before parsing bounds the stack.
-bool withinStructureBounds(std::span<const std::uint8_t> bytes) {
+bool PropertyListCodec::withinStructureBounds(std::span<const std::uint8_t> bytes) {
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   if (text.substr(0, 8) == "bplist00") {
     if (bytes.size() < 8 + 32) return true;  // no trailer: the parser refuses it
@@ -148,8 +150,6 @@ bool withinStructureBounds(std::span<const std::uint8_t> bytes) {
   }
   return true;
 }
-
-}  // namespace
 
 std::optional<PropertyListValue> PropertyListCodec::decode(std::span<const std::uint8_t> bytes) {
   if (bytes.empty() || bytes.size() > maximumInputBytes || !withinStructureBounds(bytes)) return std::nullopt;

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace quillon {
+
+// Modifier flags in the platform's event-flag bit layout. Each platform's input adapter
+// maps its own modifiers onto these bits; other bits (Caps Lock, Fn, device bits) may be
+// set and are ignored by the chord.
+using LaunchEventFlags = std::uint64_t;
+
+// The invocation chord: a non-empty combination of Shift, Control, Option and Command.
+class LaunchModifierShortcut {
+ public:
+  static constexpr LaunchEventFlags shiftFlag = 0x20000;
+  static constexpr LaunchEventFlags controlFlag = 0x40000;
+  static constexpr LaunchEventFlags optionFlag = 0x80000;
+  static constexpr LaunchEventFlags commandFlag = 0x100000;
+  static constexpr LaunchEventFlags supportedFlags = 0x1E0000;
+
+  static constexpr const char* decodingErrorDescription = "Empty or unsupported modifier chord";
+
+  static constexpr LaunchModifierShortcut command() { return LaunchModifierShortcut(commandFlag); }
+  static constexpr LaunchModifierShortcut optionShift() { return LaunchModifierShortcut(optionFlag | shiftFlag); }
+
+  // None for 0 or a value with any bit outside supportedFlags.
+  static std::optional<LaunchModifierShortcut> fromRawValue(std::uint64_t rawValue);
+  // The stored form; throws LaunchDecodingError with decodingErrorDescription.
+  static LaunchModifierShortcut decode(std::uint64_t rawValue);
+
+  constexpr std::uint64_t rawValue() const { return rawValue_; }
+
+  // Exactly the chord's keys among the four supported modifiers.
+  bool matches(LaunchEventFlags flags) const { return (flags & supportedFlags) == rawValue_; }
+  // Every key of the chord is down; other modifiers may be down too.
+  bool isHeld(LaunchEventFlags flags) const { return (flags & rawValue_) == rawValue_; }
+  // The chord's symbols in the fixed order ⌃ ⌥ ⇧ ⌘, without separators.
+  std::string displayString() const;
+
+  friend bool operator==(const LaunchModifierShortcut&, const LaunchModifierShortcut&) = default;
+
+ private:
+  explicit constexpr LaunchModifierShortcut(std::uint64_t rawValue) : rawValue_(rawValue) {}
+  std::uint64_t rawValue_;
+};
+
+}  // namespace quillon
