@@ -53,12 +53,15 @@ std::optional<LaunchBundle> LaunchBundle::open(const Url& url) {
   if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
 
   PropertyListValue::Dictionary dictionary;
-  if (auto bytes = readInfoPlist(path + "/Contents/Info.plist")) {
-    if (auto decoded = PropertyListCodec::decode(*bytes)) {
-      if (auto* entries = std::get_if<PropertyListValue::Dictionary>(&decoded->value)) dictionary = std::move(*entries);
-    }
-  }
+  if (auto bytes = readInfoPlist(path + "/Contents/Info.plist")) dictionary = parseInfoDictionary(*bytes);
   return LaunchBundle(Url::fileUrl(path, true), std::move(dictionary));
+}
+
+PropertyListValue::Dictionary LaunchBundle::parseInfoDictionary(std::span<const std::uint8_t> bytes) {
+  auto decoded = PropertyListCodec::decode(bytes);
+  if (!decoded) return {};
+  auto* entries = std::get_if<PropertyListValue::Dictionary>(&decoded->value);
+  return entries ? std::move(*entries) : PropertyListValue::Dictionary{};
 }
 
 std::optional<std::string> LaunchBundle::displayName() const {

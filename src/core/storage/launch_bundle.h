@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "core/storage/property_list_value.h"
@@ -21,6 +23,10 @@ class LaunchBundle {
 
   // None unless `url` is a file URL naming an existing directory (links followed).
   static std::optional<LaunchBundle> open(const Url& url);
+
+  // The dictionary of an Info.plist's bytes: empty when they are not a property list
+  // whose root is a dictionary, as a bundle with an unreadable Info.plist has none.
+  static PropertyListValue::Dictionary parseInfoDictionary(std::span<const std::uint8_t> bytes);
 
   // The standardized directory URL the bundle was opened at.
   const Url& bundleURL() const { return bundleURL_; }

@@ -24,8 +24,8 @@ PropertyList::~PropertyList() = default;
 std::optional<PropertyList> PropertyList::parseDictionary(std::span<const std::uint8_t> data) {
   // libplist takes a 32-bit length; anything that large is not one of our records.
   if (data.empty() || data.size() > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
-  // libplist recurses once per nesting level; a hostile file must not reach it.
-  if (!PropertyListCodec::withinStructureBounds(data)) return std::nullopt;
+  // Deep nesting and NUL characters crash libplist; such a file must not reach it.
+  if (!PropertyListCodec::isSafeToParse(data)) return std::nullopt;
   plist_t node = nullptr;
   ::plist_from_memory(reinterpret_cast<const char*>(data.data()), static_cast<std::uint32_t>(data.size()), &node);
   PropertyList parsed(node);

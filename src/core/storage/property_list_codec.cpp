@@ -22,6 +22,43 @@ struct MallocFree {
 using MallocText = std::unique_ptr<char, MallocFree>;
 
 // Dates are seconds since 2001-01-01 on both sides, so they convert without an epoch shift.
+// Strings are Unicode; bytes that are not UTF-8 (an ASCII-typed binary string with
+// high bytes) make the property list malformed rather than travel on into names shown
+// to the user and records written back.
+bool isValidUtf8(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    std::size_t extra = 0;
+    std::uint32_t codePoint = 0;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    } else if ((c & 0xE0) == 0xC0) {
+      extra = 1;
+      codePoint = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+      extra = 2;
+      codePoint = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+      extra = 3;
+      codePoint = c & 0x07;
+    } else {
+      return false;
+    }
+    if (i + extra >= text.size()) return false;
+    for (std::size_t k = 1; k <= extra; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      codePoint = (codePoint << 6) | (next & 0x3F);
+    }
+    static constexpr std::uint32_t smallest[] = {0, 0x80, 0x800, 0x10000};
+    if (codePoint < smallest[extra] || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) return false;
+    i += extra + 1;
+  }
+  return true;
+}
+
 std::optional<PropertyListValue> fromNode(plist_t node, int depth) {
   if (node == nullptr || depth > PropertyListCodec::maximumDepth) return std::nullopt;
   switch (plist_get_node_type(node)) {
@@ -41,10 +78,11 @@ std::optional<PropertyListValue> fromNode(plist_t node, int depth) {
       return PropertyListValue{number};
     }
     case PLIST_STRING: {
-      char* raw = nullptr;
-      plist_get_string_val(node, &raw);
-      MallocText text(raw);
-      return PropertyListValue{std::string(text ? text.get() : "")};
+      std::uint64_t length = 0;
+      const char* text = plist_get_string_ptr(node, &length);
+      std::string value = text ? std::string(text, length) : std::string();
+      if (!isValidUtf8(value)) return std::nullopt;
+      return PropertyListValue{std::move(value)};
     }
     case PLIST_DATA: {
       char* raw = nullptr;
@@ -83,7 +121,7 @@ std::optional<PropertyListValue> fromNode(plist_t node, int depth) {
         MallocText key(rawKey);
         if (item == nullptr) break;
         auto converted = fromNode(item, depth + 1);
-        if (!converted || !key) return std::nullopt;
+        if (!converted || !key || !isValidUtf8(key.get())) return std::nullopt;
         entries.insert_or_assign(std::string(key.get()), std::move(*converted));
       }
       return PropertyListValue{std::move(entries)};
@@ -129,30 +167,77 @@ PlistPtr toNode(const PropertyListValue& value) {
 
 }  // namespace
 
-// libplist 2.2 parses and frees recursively, one stack frame per nesting level, so a
-// hostile file nested a hundred thousand levels deep crashes the process. Nesting can
-// be no deeper than the number of containers (XML) or objects (binary, whose parser
-// refuses reference cycles), so bounding those counts before parsing bounds the stack.
-bool PropertyListCodec::withinStructureBounds(std::span<const std::uint8_t> bytes) {
+namespace {
+
+std::uint64_t bigEndian(std::span<const std::uint8_t> bytes) {
+  std::uint64_t value = 0;
+  for (auto byte : bytes) value = (value << 8) | byte;
+  return value;
+}
+
+// Checks the string objects of a binary property list for NUL characters (see
+// isSafeToParse). False also when the offset table or an object lies outside the
+// bytes, which the parser refuses anyway.
+bool binaryStringsFreeOfNul(std::span<const std::uint8_t> bytes, std::uint64_t objects) {
+  const auto trailer = bytes.subspan(bytes.size() - 32);
+  const std::uint8_t offsetSize = trailer[6];
+  const std::uint64_t tableOffset = bigEndian(trailer.subspan(24, 8));
+  const std::uint64_t end = bytes.size() - 32;
+  if (offsetSize == 0 || offsetSize > 8 || tableOffset > end || objects > (end - tableOffset) / offsetSize) return false;
+  for (std::uint64_t i = 0; i < objects; ++i) {
+    const std::uint64_t offset = bigEndian(bytes.subspan(tableOffset + i * offsetSize, offsetSize));
+    if (offset >= end) return false;
+    const std::uint8_t marker = bytes[offset];
+    const int type = marker >> 4;
+    if (type != 0x5 && type != 0x6) continue;  // ASCII and UTF-16 strings (keys are strings too)
+    std::uint64_t length = marker & 0x0F;
+    std::uint64_t start = offset + 1;
+    if (length == 0x0F) {
+      // The length follows as an integer object of 1, 2, 4 or 8 bytes.
+      if (start >= end || (bytes[start] >> 4) != 0x1 || (bytes[start] & 0x0F) > 3) return false;
+      const std::uint64_t width = std::uint64_t{1} << (bytes[start] & 0x0F);
+      if (start + 1 + width > end) return false;
+      length = bigEndian(bytes.subspan(start + 1, width));
+      start += 1 + width;
+    }
+    const std::uint64_t unit = type == 0x6 ? 2 : 1;
+    if (length > (end - start) / unit) return false;
+    for (std::uint64_t at = start; at < start + length * unit; at += unit) {
+      if (bytes[at] == 0 && (unit == 1 || bytes[at + 1] == 0)) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+// Two faults of libplist 2.2 that hostile bytes reach:
+//  - It parses and frees recursively, one stack frame per nesting level, so a file
+//    nested a hundred thousand levels deep crashes the process. Nesting can be no
+//    deeper than the number of containers (XML) or objects (binary, whose parser
+//    refuses reference cycles), so bounding those counts bounds the stack.
+//  - Reading a string or key that holds a NUL character fails an assertion (abort).
+//    No real property list has one, so such input is refused before it is parsed.
+bool PropertyListCodec::isSafeToParse(std::span<const std::uint8_t> bytes) {
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   if (text.substr(0, 8) == "bplist00") {
     if (bytes.size() < 8 + 32) return true;  // no trailer: the parser refuses it
-    std::uint64_t objects = 0;
-    for (std::size_t i = bytes.size() - 24; i < bytes.size() - 16; ++i) objects = (objects << 8) | bytes[i];
-    return objects <= PropertyListCodec::maximumBinaryObjects;
+    const std::uint64_t objects = bigEndian(bytes.subspan(bytes.size() - 24, 8));
+    return objects <= maximumBinaryObjects && binaryStringsFreeOfNul(bytes, objects);
   }
+  if (text.find('\0') != std::string_view::npos) return false;
   std::size_t containers = 0;
   for (std::size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1)) {
     const auto tag = text.substr(at + 1, 5);
     if (tag.substr(0, 5) == "array" || tag.substr(0, 4) == "dict") {
-      if (++containers > PropertyListCodec::maximumXmlContainers) return false;
+      if (++containers > maximumXmlContainers) return false;
     }
   }
   return true;
 }
 
 std::optional<PropertyListValue> PropertyListCodec::decode(std::span<const std::uint8_t> bytes) {
-  if (bytes.empty() || bytes.size() > maximumInputBytes || !withinStructureBounds(bytes)) return std::nullopt;
+  if (bytes.empty() || bytes.size() > maximumInputBytes || !isSafeToParse(bytes)) return std::nullopt;
   plist_t raw = nullptr;
   plist_from_memory(reinterpret_cast<const char*>(bytes.data()), static_cast<std::uint32_t>(bytes.size()), &raw);
   PlistPtr root(raw);

@@ -25,9 +25,10 @@ class PropertyListCodec {
   static constexpr std::uint64_t maximumBinaryObjects = 16384;
 
   static std::optional<PropertyListValue> decode(std::span<const std::uint8_t> bytes);
-  // False when the bytes hold more containers (XML) or objects (binary) than any
-  // parser here may see: every caller of plist_from_memory checks this first.
-  static bool withinStructureBounds(std::span<const std::uint8_t> bytes);
+  // False for bytes that would crash libplist: more containers (XML) or objects
+  // (binary) than bound its recursion, or strings holding NUL characters. Every caller
+  // of plist_from_memory checks this first.
+  static bool isSafeToParse(std::span<const std::uint8_t> bytes);
   // The binary format, as the platform writes preference files.
   static Bytes encodeBinary(const PropertyListValue& value);
   // The XML format; used where a person may read the file (test bundles, docs).

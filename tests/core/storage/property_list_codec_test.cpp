@@ -74,5 +74,63 @@ TEST(PropertyListCodec, NestingDeepEnoughToExhaustTheStackIsRefusedBeforeParsing
   EXPECT_TRUE(PropertyListCodec::decode(binaryChain(PropertyListCodec::maximumDepth)));
 }
 
+// A binary property list of the given objects (object 0 is the root), with one-byte
+// offsets and references.
+Bytes binaryObjects(const std::vector<Bytes>& objects) {
+  Bytes out = bytesOf("bplist00");
+  std::vector<std::uint8_t> offsets;
+  for (const auto& object : objects) {
+    offsets.push_back(static_cast<std::uint8_t>(out.size()));
+    out.insert(out.end(), object.begin(), object.end());
+  }
+  const auto table = static_cast<std::uint8_t>(out.size());
+  out.insert(out.end(), offsets.begin(), offsets.end());
+  out.insert(out.end(), 6, 0);
+  out.push_back(1);  // offset size
+  out.push_back(1);  // reference size
+  out.insert(out.end(), 7, 0);
+  out.push_back(static_cast<std::uint8_t>(objects.size()));
+  out.insert(out.end(), 8, 0);  // root: object 0
+  out.insert(out.end(), 7, 0);
+  out.push_back(table);
+  return out;
+}
+
+// libplist aborts on an assertion when it reads a string holding NUL; such input must
+// be refused before it is parsed, in keys and values, in both formats.
+TEST(PropertyListCodec, StringsHoldingNulAreRefusedBeforeTheParserAborts) {
+  const Bytes key = {0x51, 'k'};
+  const Bytes plain = {0x53, 'a', 'b', 'c'};
+  const std::vector<std::pair<const char*, Bytes>> rows = {
+      {"binary value", binaryObjects({{0xD1, 1, 2}, key, {0x53, 'a', 0, 'b'}})},
+      {"binary key", binaryObjects({{0xD1, 1, 2}, {0x52, 'k', 0}, plain})},
+      {"binary UTF-16 value", binaryObjects({{0xD1, 1, 2}, key, {0x62, 0x30, 0xCE, 0, 0}})},
+      {"binary long string", binaryObjects({{0xD1, 1, 2}, key, [] {
+                                              Bytes s = {0x5F, 0x10, 20};
+                                              s.insert(s.end(), 20, 'x');
+                                              s[12] = 0;
+                                              return s;
+                                            }()})},
+      {"XML value", bytesOf(std::string("<plist><dict><key>k</key><string>a\0b</string></dict></plist>", 60))},
+      {"XML key", bytesOf(std::string("<plist><dict><key>k\0</key><string>ab</string></dict></plist>", 60))},
+  };
+  for (const auto& [name, bytes] : rows) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(std::nullopt, PropertyListCodec::decode(bytes));
+  }
+  // The same shapes without NUL decode.
+  const auto clean = PropertyListCodec::decode(binaryObjects({{0xD1, 1, 2}, key, plain}));
+  ASSERT_TRUE(clean && clean->dictionary());
+  EXPECT_EQ(PropertyListValue{std::string("abc")}, clean->dictionary()->at("k"));
+  const auto utf16 = PropertyListCodec::decode(binaryObjects({{0xD1, 1, 2}, key, {0x62, 0x30, 0xCE, 0x30, 0xC3}}));
+  ASSERT_TRUE(utf16 && utf16->dictionary());
+  EXPECT_EQ(PropertyListValue{std::string("ノッ")}, utf16->dictionary()->at("k"));
+}
+
+TEST(PropertyListCodec, StringsThatAreNotUtf8MakeTheListMalformed) {
+  EXPECT_EQ(std::nullopt, PropertyListCodec::decode(binaryObjects({{0xD1, 1, 2}, {0x51, 'k'}, {0x52, 0xE7, 0xBC}})));
+  EXPECT_EQ(std::nullopt, PropertyListCodec::decode(binaryObjects({{0xD1, 1, 2}, {0x52, 0xC0, 0x80}, {0x51, 'v'}})));
+}
+
 }  // namespace
 }  // namespace quillon

@@ -1,0 +1,21 @@
+// preferences.plist as the preferences store decodes it.
+#include <cstdint>
+#include <cstdlib>
+
+#include "core/storage/launch_decoding_error.h"
+#include "core/storage/launch_preferences_store.h"
+#include "core/storage/launch_storage_error.h"
+#include "core/storage/property_list.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace quillon;
+  try {
+    const auto preferences = LaunchPreferencesCoding::decodeFile({data, size});
+    // What was accepted is written back the same way.
+    const auto again = LaunchPreferencesCoding::decodeFile(LaunchPreferencesCoding::encode(preferences).toBinary());
+    if (again != preferences) std::abort();
+  } catch (const LaunchStorageError&) {
+  } catch (const LaunchDecodingError&) {
+  }
+  return 0;
+}
