@@ -1,21 +1,19 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 
+#include "core/storage/property_list_value.h"
 #include "core/support/bytes.h"
 
 namespace quillon {
 
-// An owned property-list dictionary (libplist underneath, kept out of this header).
-// Stored records are flat dictionaries of scalars, so this offers exactly that: typed
-// reads that tell "absent" from "present with the wrong type", and typed writes.
-//
-// Owning the libplist node in one type means a decoder that bails out half-way through
-// a hostile file cannot leak the parsed tree.
+// A property-list dictionary of a stored record. Stored records are flat dictionaries
+// of scalars, so this offers exactly that: typed reads that tell "absent" from
+// "present with the wrong type", and typed writes. Bytes go in and out through
+// PropertyListCodec, which bounds what the parser is given.
 class PropertyList {
  public:
   // An empty dictionary.
@@ -51,13 +49,9 @@ class PropertyList {
   static constexpr double referenceDateOffset = 978'307'200.0;
 
  private:
-  struct Deleter {
-    void operator()(void* node) const;
-  };
-  explicit PropertyList(void* root);
-  void* item(const std::string& key, int type) const;
+  const PropertyListValue* item(const std::string& key) const;
 
-  std::unique_ptr<void, Deleter> root_;
+  PropertyListValue::Dictionary entries_;
 };
 
 }  // namespace quillon

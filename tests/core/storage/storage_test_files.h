@@ -6,10 +6,24 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <set>
 #include <string>
 
+#include "core/storage/launch_storage_error.h"
 #include "core/support/bytes.h"
+
+namespace quillon {
+// Readable failures: "unavailable(2)" instead of a byte dump.
+inline void PrintTo(const LaunchStorageError& error, std::ostream* out) {
+  switch (error.code) {
+    case LaunchStorageError::Code::unavailable: *out << "unavailable(" << error.errnoValue << ")"; return;
+    case LaunchStorageError::Code::unsafeLocation: *out << "unsafeLocation"; return;
+    case LaunchStorageError::Code::invalidRecord: *out << "invalidRecord"; return;
+    case LaunchStorageError::Code::tooLarge: *out << "tooLarge"; return;
+  }
+}
+}  // namespace quillon
 
 namespace quillon::testing_files {
 
