@@ -33,9 +33,9 @@ class LaunchModifierShortcut {
   constexpr std::uint64_t rawValue() const { return rawValue_; }
 
   // Exactly the chord's keys among the four supported modifiers.
-  bool matches(LaunchEventFlags flags) const { return (flags & supportedFlags) == rawValue_; }
+  constexpr bool matches(LaunchEventFlags flags) const { return (flags & supportedFlags) == rawValue_; }
   // Every key of the chord is down; other modifiers may be down too.
-  bool isHeld(LaunchEventFlags flags) const { return (flags & rawValue_) == rawValue_; }
+  constexpr bool isHeld(LaunchEventFlags flags) const { return (flags & rawValue_) == rawValue_; }
   // The chord's symbols in the fixed order ⌃ ⌥ ⇧ ⌘, without separators.
   std::string displayString() const;
 

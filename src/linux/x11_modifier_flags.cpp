@@ -1,0 +1,36 @@
+#include "linux/x11_modifier_flags.h"
+
+#include <xcb/xproto.h>
+
+namespace quillon {
+
+namespace {
+
+constexpr LaunchEventFlags capsLockFlag = 0x10000;
+
+constexpr LaunchEventFlags fromX11(std::uint32_t state) {
+  LaunchEventFlags flags = 0;
+  if (state & XCB_MOD_MASK_SHIFT) flags |= LaunchModifierShortcut::shiftFlag;
+  if (state & XCB_MOD_MASK_CONTROL) flags |= LaunchModifierShortcut::controlFlag;
+  if (state & XCB_MOD_MASK_1) flags |= LaunchModifierShortcut::optionFlag;
+  if (state & XCB_MOD_MASK_4) flags |= LaunchModifierShortcut::commandFlag;
+  if (state & XCB_MOD_MASK_LOCK) flags |= capsLockFlag;
+  return flags;
+}
+
+// The whole table, checked when this file compiles.
+static_assert(fromX11(0) == 0);
+static_assert(fromX11(XCB_MOD_MASK_SHIFT) == LaunchModifierShortcut::shiftFlag);
+static_assert(fromX11(XCB_MOD_MASK_CONTROL) == LaunchModifierShortcut::controlFlag);
+static_assert(fromX11(XCB_MOD_MASK_1) == LaunchModifierShortcut::optionFlag);
+static_assert(fromX11(XCB_MOD_MASK_4) == LaunchModifierShortcut::commandFlag);
+static_assert(fromX11(XCB_MOD_MASK_1 | XCB_MOD_MASK_SHIFT) == LaunchModifierShortcut::optionShift().rawValue());
+// Num Lock (Mod2), Mod3, AltGr (Mod5) and the pointer buttons are not modifiers of a chord.
+static_assert(fromX11(XCB_MOD_MASK_2 | XCB_MOD_MASK_3 | XCB_MOD_MASK_5 | XCB_BUTTON_MASK_1) == 0);
+static_assert(LaunchModifierShortcut::command().matches(fromX11(XCB_MOD_MASK_4 | XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2)));
+
+}  // namespace
+
+LaunchEventFlags launchEventFlagsFromX11Modifiers(std::uint32_t state) { return fromX11(state); }
+
+}  // namespace quillon
