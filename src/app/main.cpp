@@ -59,19 +59,15 @@ int main() {
   // A fresh account may not have ~/.local/share yet; the lock reports what still fails.
   LaunchDataDirectory::createMissingPrivately(*applicationSupport);
 
-  bool quitRequested = false;
   AppDelegate::Hooks hooks;
   hooks.becomeAccessory = [] {};  // a process without windows has no taskbar entry
-  hooks.terminate = [&] {
-    quitRequested = true;
-    loop.quit();
-  };
+  hooks.terminate = [&] { loop.quit(); };
   hooks.compose = [&] { log->log("[Quillon/startup] started"); };
   AppDelegate delegate(LaunchDataDirectory::url(Url::fileUrl(*applicationSupport, true)), *log, alerts, hooks);
 
   loop.watchReadable(signalFd.get(), [&] { loop.quit(); });
   delegate.applicationDidFinishLaunching();
-  if (!quitRequested) loop.run();
+  loop.run();  // returns at once when the delegate already asked to terminate
   delegate.applicationWillTerminate();
   return 0;
 }
