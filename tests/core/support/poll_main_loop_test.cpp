@@ -63,10 +63,11 @@ TEST_F(PollMainLoopTest, ARepeatingTimerRepeatsUntilItCancelsItself) {
   id = loop.startTimer(0.001, true, [&] {
     if (++count == 3) loop.cancelTimer(id);
   });
+  ASSERT_TRUE(loop.runUntil([&] { return count == 3; }, deadline));
   bool later = false;
-  loop.startTimer(0.05, false, [&] { later = true; });
+  loop.startTimer(0.01, false, [&] { later = true; });
   ASSERT_TRUE(loop.runUntil([&] { return later; }, deadline));
-  EXPECT_EQ(3, count);
+  EXPECT_EQ(3, count) << "a cancelled repeating timer fired again";
 }
 
 TEST_F(PollMainLoopTest, ReadableDescriptorsAreReportedUntilUnwatched) {
