@@ -42,7 +42,9 @@ int main() {
   sigaddset(&signals, SIGTERM);
   sigaddset(&signals, SIGINT);
   // Blocked before any thread starts, so every thread inherits the mask and the signals
-  // arrive only through the descriptor, on the main loop.
+  // arrive only through the descriptor, on the main loop. The mask also survives exec:
+  // whatever this process launches must clear it (POSIX_SPAWN_SETSIGMASK with an empty
+  // set), or the launched app would start with SIGTERM blocked and ignore a normal quit.
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
   UniqueFd signalFd(signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK));
 
