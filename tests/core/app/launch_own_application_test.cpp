@@ -14,11 +14,11 @@ namespace fs = std::filesystem;
 TEST(LaunchOwnApplication, AnExecutableInsideABundleIsThatBundle) {
   TemporaryDirectory temporary;
   const fs::path root = fs::canonical(temporary.path());
-  TestAppBundle spec;
-  spec.identifier = "com.quillon.app";
-  spec.executable = "quillon";
-  spec.shortVersion = "2.5";
-  const auto app = spec.writeTo(root / "Quillon.app");
+  TestAppBundle layout;
+  layout.identifier = "com.quillon.app";
+  layout.executable = "quillon";
+  layout.shortVersion = "2.5";
+  const auto app = layout.writeTo(root / "Quillon.app");
   fs::create_directory_symlink(root, root / "alias");
 
   const auto own = LaunchOwnApplication::fromExecutablePath((root / "alias/Quillon.app/Contents/MacOS/quillon").string());

@@ -44,9 +44,9 @@ TEST_F(LaunchBundleTest, DisplayNamePrefersDisplayNameThenNameAndIgnoresOtherTyp
   int index = 0;
   for (const auto& row : rows) {
     SCOPED_TRACE(row.label);
-    TestAppBundle spec;
-    spec.extraInfo = row.info;
-    const auto app = spec.writeTo(root / ("N" + std::to_string(index++) + ".app"));
+    TestAppBundle layout;
+    layout.extraInfo = row.info;
+    const auto app = layout.writeTo(root / ("N" + std::to_string(index++) + ".app"));
     const auto bundle = LaunchBundle::open(directoryUrl(app));
     ASSERT_TRUE(bundle);
     EXPECT_EQ(row.expected, bundle->displayName());
@@ -63,9 +63,9 @@ TEST_F(LaunchBundleTest, BundleUrlIsTheStandardizedDirectoryUrl) {
 }
 
 TEST_F(LaunchBundleTest, EmptyExecutableNameFallsBackToTheBundleName) {
-  TestAppBundle spec;
-  spec.executable = "";
-  spec.writeTo(root / "Fallback.app");
+  TestAppBundle layout;
+  layout.executable = "";
+  layout.writeTo(root / "Fallback.app");
   writeTestFile(root / "Fallback.app/Contents/MacOS/Fallback", "#!/bin/sh\n", 0755);
   const auto bundle = LaunchBundle::open(directoryUrl(root / "Fallback.app"));
   ASSERT_TRUE(bundle);

@@ -44,47 +44,47 @@ TEST_F(OnboardingValidatorTest, EachFaultIsReportedWithTheFirstRuleItBreaks) {
        E::invalidBundle},
       {"a framework",
        [&] {
-         TestAppBundle spec;
-         spec.packageType = "FMWK";
-         return directoryUrl(spec.writeTo(root / "Kit.app"));
+         TestAppBundle layout;
+         layout.packageType = "FMWK";
+         return directoryUrl(layout.writeTo(root / "Kit.app"));
        },
        E::invalidBundle},
       {"no identifier",
        [&] {
-         TestAppBundle spec;
-         spec.identifier.reset();
-         return directoryUrl(spec.writeTo(root / "NoId.app"));
+         TestAppBundle layout;
+         layout.identifier.reset();
+         return directoryUrl(layout.writeTo(root / "NoId.app"));
        },
        E::invalidBundle},
       {"an empty identifier",
        [&] {
-         TestAppBundle spec;
-         spec.identifier = "";
-         return directoryUrl(spec.writeTo(root / "EmptyId.app"));
+         TestAppBundle layout;
+         layout.identifier = "";
+         return directoryUrl(layout.writeTo(root / "EmptyId.app"));
        },
        E::invalidBundle},
       {"this program (even without an executable)",
        [&] {
-         TestAppBundle spec;
-         spec.identifier = "com.quillon.app";
-         spec.writeExecutable = false;
-         return directoryUrl(spec.writeTo(root / "Quillon.app"));
+         TestAppBundle layout;
+         layout.identifier = "com.quillon.app";
+         layout.writeExecutable = false;
+         return directoryUrl(layout.writeTo(root / "Quillon.app"));
        },
        E::isQuillon},
       {"an executable linking outside the bundle",
        [&] {
-         TestAppBundle spec;
-         spec.writeExecutable = false;
-         spec.writeTo(root / "Escape.app");
+         TestAppBundle layout;
+         layout.writeExecutable = false;
+         layout.writeTo(root / "Escape.app");
          fs::create_symlink("/bin/sh", root / "Escape.app/Contents/MacOS/Notch");
          return directoryUrl(root / "Escape.app");
        },
        E::missingExecutable},
       {"no executable",
        [&] {
-         TestAppBundle spec;
-         spec.writeExecutable = false;
-         return directoryUrl(spec.writeTo(root / "NoExec.app"));
+         TestAppBundle layout;
+         layout.writeExecutable = false;
+         return directoryUrl(layout.writeTo(root / "NoExec.app"));
        },
        E::missingExecutable},
   };

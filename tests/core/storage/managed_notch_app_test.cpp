@@ -19,12 +19,12 @@ struct ManagedNotchAppTest : ::testing::Test, RegistryFixture {
 };
 
 TEST_F(ManagedNotchAppTest, DisplayNameComesFromTheBundleOnlyWhenItIsStillTheSameApp) {
-  TestAppBundle spec;
-  spec.identifier = "com.example.same";
-  spec.displayName = "Shown Name";
-  spec.writeTo(root / "Same.app");
-  spec.identifier = "com.example.other";
-  spec.writeTo(root / "Replaced.app");
+  TestAppBundle layout;
+  layout.identifier = "com.example.same";
+  layout.displayName = "Shown Name";
+  layout.writeTo(root / "Same.app");
+  layout.identifier = "com.example.other";
+  layout.writeTo(root / "Replaced.app");
 
   const auto apps = ManagedNotchApp::normalized({entryAt(root / "Same.app", "com.example.same", "Stored"),
                                                  entryAt(root / "Replaced.app", "com.example.replaced", "Stored"),

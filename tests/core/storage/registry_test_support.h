@@ -47,10 +47,10 @@ struct RegistryFixture {
 
   // A valid app bundle at root/<name>.app with the given identifier.
   std::filesystem::path app(const std::string& name, const std::string& identifier) {
-    TestAppBundle spec;
-    spec.identifier = identifier;
-    spec.name = name;
-    return spec.writeTo(root / (name + ".app"));
+    TestAppBundle layout;
+    layout.identifier = identifier;
+    layout.name = name;
+    return layout.writeTo(root / (name + ".app"));
   }
 
   std::vector<std::string> backups() const {

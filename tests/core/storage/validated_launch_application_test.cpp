@@ -32,9 +32,9 @@ struct ValidatedLaunchApplicationTest : ::testing::Test {
 TEST_F(ValidatedLaunchApplicationTest, AcceptsARealBundleInEitherInfoFormat) {
   for (bool binary : {false, true}) {
     SCOPED_TRACE(binary ? "binary Info.plist" : "XML Info.plist");
-    TestAppBundle spec;
-    spec.binaryInfo = binary;
-    const auto app = spec.writeTo(root / (binary ? "Binary.app" : "Xml.app"));
+    TestAppBundle layout;
+    layout.binaryInfo = binary;
+    const auto app = layout.writeTo(root / (binary ? "Binary.app" : "Xml.app"));
     const auto validated = ValidatedLaunchApplication::validate(directoryUrl(app));
     EXPECT_EQ(canonicalDirectoryUrl(app), validated.url);
     EXPECT_EQ(Url::fileUrl((app / "Contents/MacOS/Notch").string(), false), validated.executableURL);
@@ -59,24 +59,24 @@ TEST_F(ValidatedLaunchApplicationTest, RefusesEveryFaultyBundleWithItsCase) {
        E::invalidApplicationURL},
       {"framework",
        [](const fs::path& r) {
-         TestAppBundle spec;
-         spec.packageType = "FMWK";
-         return directoryUrl(spec.writeTo(r / "Kit.app"));
+         TestAppBundle layout;
+         layout.packageType = "FMWK";
+         return directoryUrl(layout.writeTo(r / "Kit.app"));
        },
        E::invalidApplicationURL},
       {"package type missing",
        [](const fs::path& r) {
-         TestAppBundle spec;
-         spec.packageType.reset();
-         return directoryUrl(spec.writeTo(r / "Untyped.app"));
+         TestAppBundle layout;
+         layout.packageType.reset();
+         return directoryUrl(layout.writeTo(r / "Untyped.app"));
        },
        E::invalidApplicationURL},
       {"package type of the wrong kind",
        [](const fs::path& r) {
-         TestAppBundle spec;
-         spec.packageType.reset();
-         spec.extraInfo["CFBundlePackageType"] = PropertyListValue{std::int64_t{1}};
-         return directoryUrl(spec.writeTo(r / "Numeric.app"));
+         TestAppBundle layout;
+         layout.packageType.reset();
+         layout.extraInfo["CFBundlePackageType"] = PropertyListValue{std::int64_t{1}};
+         return directoryUrl(layout.writeTo(r / "Numeric.app"));
        },
        E::invalidApplicationURL},
       {"valid bundle without the app extension",
@@ -114,48 +114,48 @@ TEST_F(ValidatedLaunchApplicationTest, RefusesEveryFaultyBundleWithItsCase) {
        E::invalidApplicationURL},
       {"Info.plist is a FIFO (must not block)",
        [](const fs::path& r) {
-         TestAppBundle spec;
-         spec.writeInfo = false;
-         spec.writeTo(r / "Fifo.app");
+         TestAppBundle layout;
+         layout.writeInfo = false;
+         layout.writeTo(r / "Fifo.app");
          ::mkfifo((r / "Fifo.app/Contents/Info.plist").c_str(), 0644);
          return directoryUrl(r / "Fifo.app");
        },
        E::invalidApplicationURL},
       {"Info.plist over the size bound",
        [](const fs::path& r) {
-         TestAppBundle spec;
-         spec.extraInfo["Padding"] = PropertyListValue{std::string(1024 * 1024, 'x')};
-         return directoryUrl(spec.writeTo(r / "Huge.app"));
+         TestAppBundle layout;
+         layout.extraInfo["Padding"] = PropertyListValue{std::string(1024 * 1024, 'x')};
+         return directoryUrl(layout.writeTo(r / "Huge.app"));
        },
        E::invalidApplicationURL},
       {"executable missing",
        [](const fs::path& r) {
-         TestAppBundle spec;
-         spec.writeExecutable = false;
-         return directoryUrl(spec.writeTo(r / "NoExec.app"));
+         TestAppBundle layout;
+         layout.writeExecutable = false;
+         return directoryUrl(layout.writeTo(r / "NoExec.app"));
        },
        E::invalidExecutable},
       {"executable not executable",
        [](const fs::path& r) {
-         TestAppBundle spec;
-         spec.executableMode = 0644;
-         return directoryUrl(spec.writeTo(r / "NoMode.app"));
+         TestAppBundle layout;
+         layout.executableMode = 0644;
+         return directoryUrl(layout.writeTo(r / "NoMode.app"));
        },
        E::invalidExecutable},
       {"executable is a directory",
        [](const fs::path& r) {
-         TestAppBundle spec;
-         spec.writeExecutable = false;
-         spec.writeTo(r / "DirExec.app");
+         TestAppBundle layout;
+         layout.writeExecutable = false;
+         layout.writeTo(r / "DirExec.app");
          fs::create_directories(r / "DirExec.app/Contents/MacOS/Notch");
          return directoryUrl(r / "DirExec.app");
        },
        E::invalidExecutable},
       {"executable is a link pointing outside the bundle",
        [](const fs::path& r) {
-         TestAppBundle spec;
-         spec.writeExecutable = false;
-         spec.writeTo(r / "Escape.app");
+         TestAppBundle layout;
+         layout.writeExecutable = false;
+         layout.writeTo(r / "Escape.app");
          writeTestFile(r / "elsewhere", "#!/bin/sh\n", 0755);
          fs::create_symlink(r / "elsewhere", r / "Escape.app/Contents/MacOS/Notch");
          return directoryUrl(r / "Escape.app");
@@ -163,18 +163,18 @@ TEST_F(ValidatedLaunchApplicationTest, RefusesEveryFaultyBundleWithItsCase) {
        E::invalidExecutable},
       {"executable named with a path leading outside",
        [](const fs::path& r) {
-         TestAppBundle spec;
-         spec.executable = "../../../outside";
-         spec.writeExecutable = false;
+         TestAppBundle layout;
+         layout.executable = "../../../outside";
+         layout.writeExecutable = false;
          writeTestFile(r / "outside", "#!/bin/sh\n", 0755);
-         return directoryUrl(spec.writeTo(r / "Dots.app"));
+         return directoryUrl(layout.writeTo(r / "Dots.app"));
        },
        E::invalidExecutable},
       {"executable is a link staying inside the bundle",
        [](const fs::path& r) {
-         TestAppBundle spec;
-         spec.writeExecutable = false;
-         spec.writeTo(r / "Inner.app");
+         TestAppBundle layout;
+         layout.writeExecutable = false;
+         layout.writeTo(r / "Inner.app");
          writeTestFile(r / "Inner.app/Contents/Resources/real", "#!/bin/sh\n", 0755);
          fs::create_symlink("../Resources/real", r / "Inner.app/Contents/MacOS/Notch");
          return directoryUrl(r / "Inner.app");
@@ -182,9 +182,9 @@ TEST_F(ValidatedLaunchApplicationTest, RefusesEveryFaultyBundleWithItsCase) {
        std::nullopt},
       {"no CFBundleExecutable: the bundle's name is the executable",
        [](const fs::path& r) {
-         TestAppBundle spec;
-         spec.executable.reset();
-         spec.writeTo(r / "Named.app");
+         TestAppBundle layout;
+         layout.executable.reset();
+         layout.writeTo(r / "Named.app");
          writeTestFile(r / "Named.app/Contents/MacOS/Named", "#!/bin/sh\n", 0755);
          return directoryUrl(r / "Named.app");
        },
