@@ -108,20 +108,6 @@ TEST_F(ProcessLifecycleTest, QuitsTheRunningAppAndOpensTheSelectedOne) {
   EXPECT_EQ(1u, runningFrom(beta));
 }
 
-TEST_F(ProcessLifecycleTest, AppFoundInTheProcessTableIsQuitToo) {
-  const auto alpha = sandbox.makeApp("Alpha", "exitOnTerm");
-  const auto beta = sandbox.makeApp("Beta", "exitOnTerm");
-  openRunning(alpha);
-  auto subject = lifecycle();
-  const auto all = workspace.runningApplications();
-  const auto found = std::find_if(all.begin(), all.end(), [&](const auto& a) {
-    return a->bundlePath() == std::filesystem::canonical(alpha).string();
-  });
-  ASSERT_NE(all.end(), found);
-  ASSERT_TRUE(switchApps(subject, *found, beta).hasValue());
-  EXPECT_TRUE((*found)->isTerminated());
-}
-
 TEST_F(ProcessLifecycleTest, AppIgnoringTheQuitRequestTimesOutAndNothingOpens) {
   const auto stubborn = sandbox.makeApp("Stubborn", "ignoreTerm");
   const auto beta = sandbox.makeApp("Beta", "exitOnTerm");

@@ -106,28 +106,6 @@ TEST_F(ProcessWorkspaceTest, LaunchedAppInheritsNeitherBlockedSignalsNorDescript
   EXPECT_TRUE(waitForExit(application));
 }
 
-TEST_F(ProcessWorkspaceTest, IgnoredQuitRequestIsAcceptedButTheAppKeepsRunning) {
-  const auto application = openRunning(sandbox.makeApp("Stubborn", "ignoreTerm"));
-  EXPECT_TRUE(application->requestTermination());
-  // The request was delivered and dropped; the process is still there to be probed.
-  EXPECT_TRUE(sandbox.waitFor([&] {
-    const std::string status = readFile("/proc/" + std::to_string(application->processIdentifier()) + "/status");
-    return status.find("SigPnd:\t0000000000000000") != std::string::npos &&
-           status.find("ShdPnd:\t0000000000000000") != std::string::npos;
-  }));
-  EXPECT_FALSE(application->isTerminated());
-  EXPECT_TRUE(isAlive(application.get()));
-}
-
-TEST_F(ProcessWorkspaceTest, AppThatExitsAtOnceStillGetsItsIdentity) {
-  const auto bundle = sandbox.makeApp("Flash", "exitAtOnce");
-  const auto application = open(bundle).value();
-  EXPECT_TRUE(waitForExit(application));
-  EXPECT_EQ(std::filesystem::canonical(bundle).string(), application->bundlePath());
-  EXPECT_FALSE(isAlive(application.get()));
-  EXPECT_TRUE(application->requestTermination()) << "a process that is gone did what was asked";
-}
-
 TEST_F(ProcessWorkspaceTest, RunningApplicationsIncludeAppsStartedElsewhereAndSkipZombies) {
   const auto bundle = sandbox.makeApp("Outside", "exitOnTerm", "com.example.outside");
   const auto executable = (bundle / "Contents/MacOS/Outside").string();

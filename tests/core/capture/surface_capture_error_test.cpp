@@ -20,27 +20,5 @@ TEST(SurfaceCaptureError, EqualityComparesTheWindowListOnlyForAmbiguousWindows) 
   EXPECT_EQ(SurfaceCaptureError::of(Code::staleCapture), SurfaceCaptureError::of(Code::staleCapture));
 }
 
-// Every case has its own fixed text; a copy-paste slip shows up as a duplicate.
-TEST(SurfaceCaptureError, EveryCaseHasADistinctFixedText) {
-  const std::pair<Code, const char*> table[] = {
-      {Code::permissionMissing, "Screen recording permission is required to capture the selected notch."},
-      {Code::targetUnavailable, "The selected application is no longer running."},
-      {Code::noCandidateWindow, "The selected application has no visible top-center window."},
-      {Code::invalidGeometry, "The capture geometry is invalid."},
-      {Code::invalidPixelBuffer, "The image pixel buffer is invalid."},
-      {Code::emptyAlpha, "The selected window has no solid visible content."},
-      {Code::imageConversionFailed, "The selected image could not be decoded."},
-      {Code::ambiguousSurface, "The captured content cannot be identified as a bounded top-center surface."},
-      {Code::staleCapture, "The selected window changed or the capture expired before it completed."},
-      {Code::captureExcluded, "The selected application excludes its window from screen capture."},
-      {Code::imageCaptureFailed, "The selected window image could not be captured."},
-      {Code::captureTimedOut, "Image capture is still waiting for the system. Menu switching remains available."},
-  };
-  for (const auto& [code, text] : table) {
-    SCOPED_TRACE(text);
-    EXPECT_EQ(text, SurfaceCaptureError::of(code).description());
-  }
-}
-
 }  // namespace
 }  // namespace quillon

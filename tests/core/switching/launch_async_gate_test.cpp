@@ -252,12 +252,5 @@ TEST_F(AsyncGateTest, DestroyingTheGateDropsTheDetachedOperationWithoutCallingBa
   EXPECT_EQ(0u, loop.pendingTimerCount());
 }
 
-TEST(AsyncWaitError, GenericDescriptionNamesTheCase) {
-  EXPECT_EQ("The operation couldn't be completed. (Quillon.LaunchAsyncWaitError error 0.)",
-            genericDescription(LaunchAsyncWaitError::timedOut));
-  EXPECT_EQ("The operation couldn't be completed. (Quillon.LaunchAsyncWaitError error 1.)",
-            genericDescription(LaunchAsyncWaitError::alreadyRunning));
-}
-
 }  // namespace
 }  // namespace quillon

@@ -140,19 +140,6 @@ TEST_F(TransitionTest, ExitSeenAtThePollAfterTheLimitStillCounts) {
   EXPECT_NEAR(10.0, result.value().timings.terminationWait, 0.05);
 }
 
-TEST_F(TransitionTest, ShorterLimitIsHonoured) {
-  Transition quick(backend, loop, 0.5);
-  source->exitsAfter.reset();
-  std::optional<LaunchResult<Outcome>> outcome;
-  auto handle = spawn<Outcome>(loop, quick.perform(source, directoryUrl(betaPath)),
-                               [&](LaunchResult<Outcome> r) { outcome.emplace(std::move(r)); });
-  loop.advance(0.45);
-  EXPECT_FALSE(outcome);
-  loop.advance(0.1);
-  ASSERT_TRUE(outcome);
-  EXPECT_EQ(LaunchLifecycleError::terminationTimedOut, lifecycleError(*outcome));
-}
-
 TEST_F(TransitionTest, RefusedQuitRequestOpensNothing) {
   source->acceptsTermination = false;
   const auto result = perform(source, directoryUrl(betaPath));
@@ -293,17 +280,6 @@ TEST_F(TransitionTest, BundleChangedWhileTheSourceQuitOpensNothing) {
   }
 }
 
-TEST_F(TransitionTest, ExecutableReplacedInPlaceIsStillTheSameTarget) {
-  script().onTerminationRequest = [&] {
-    const auto executable = betaPath / "Contents/MacOS/Beta";
-    writeTestFile(directory / "Beta.new", "#!/bin/sh\nexit 1\n", 0755);
-    std::filesystem::rename(directory / "Beta.new", executable);
-  };
-  const auto result = perform(source, directoryUrl(betaPath));
-  ASSERT_TRUE(result.hasValue());
-  EXPECT_EQ(1u, script().opened.size());
-}
-
 TEST_F(TransitionTest, LaunchedApplicationMustBeTheOneAtTheTarget) {
   struct Row {
     const char* name;
@@ -370,16 +346,6 @@ TEST_F(TransitionTest, CancellationStopsThePollAndClearsTheFlag) {
   EXPECT_FALSE(transition.isSwitching());
   EXPECT_TRUE(script().opened.empty());
   EXPECT_EQ(0u, loop.pendingTimerCount());
-}
-
-TEST_F(TransitionTest, CancelledBeforeTheStartDoesNothing) {
-  auto running = start(source, directoryUrl(betaPath));
-  running.handle.cancel();
-  loop.runUntilIdle();
-  ASSERT_TRUE(running.done());
-  EXPECT_TRUE(failedWith<CancellationError>(running.result()));
-  EXPECT_TRUE(script().calls.empty());
-  EXPECT_FALSE(transition.isSwitching());
 }
 
 TEST_F(TransitionTest, DroppingASuspendedTransitionClearsTheFlag) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "core/localization/l10n.h"
 #include "core/switching/launch_app_lifecycle.h"
 #include "support/fake_workspace.h"
 #include "support/manual_main_loop.h"
@@ -75,31 +74,18 @@ TEST_F(WorkspaceBackendTest, OwnApplicationByProcessIdentifierOrLocation) {
   }
 }
 
-TEST_F(WorkspaceBackendTest, OpenAwaitsTheWorkspaceAndRethrowsItsError) {
+// The successful open is covered end to end below.
+TEST_F(WorkspaceBackendTest, OpenRethrowsTheWorkspacesErrorUnchanged) {
   auto subject = backend();
-  const auto target = validated(notchPath);
-  for (const bool succeeds : {true, false}) {
-    SCOPED_TRACE(succeeds);
-    std::optional<LaunchResult<LaunchApplicationHandle>> outcome;
-    auto handle = spawn<LaunchApplicationHandle>(loop, subject.open(target), [&](LaunchResult<LaunchApplicationHandle> r) {
-      outcome.emplace(std::move(r));
-    });
-    loop.runUntilIdle();
-    EXPECT_FALSE(outcome) << "suspended until the workspace completes";
-    ASSERT_EQ(1u, workspace.pendingOpenCount());
-    EXPECT_EQ(target.url.path(), workspace.openRequests.back());
-    const LaunchApplicationHandle launched = FakeRunningApplication::make(77, notchPath.string());
-    workspace.completeOpen(succeeds ? LaunchResult<LaunchApplicationHandle>(launched)
-                                    : LaunchResult<LaunchApplicationHandle>(
-                                          std::make_exception_ptr(LaunchOpenApplicationError{ENOEXEC})));
-    loop.runUntilIdle();
-    ASSERT_TRUE(outcome);
-    if (succeeds) {
-      EXPECT_EQ(launched, outcome->value());
-    } else {
-      EXPECT_TRUE(failedWith<LaunchOpenApplicationError>(*outcome));
-    }
-  }
+  std::optional<LaunchResult<LaunchApplicationHandle>> outcome;
+  auto handle = spawn<LaunchApplicationHandle>(loop, subject.open(validated(notchPath)),
+                                               [&](LaunchResult<LaunchApplicationHandle> r) { outcome.emplace(std::move(r)); });
+  loop.runUntilIdle();
+  ASSERT_EQ(1u, workspace.pendingOpenCount());
+  workspace.completeOpen(std::make_exception_ptr(LaunchOpenApplicationError{ENOEXEC}));
+  loop.runUntilIdle();
+  ASSERT_TRUE(outcome);
+  EXPECT_TRUE(failedWith<LaunchOpenApplicationError>(*outcome));
 }
 
 // The facade end to end over the fake workspace: quit, open, verify.
@@ -132,17 +118,6 @@ TEST_F(WorkspaceBackendTest, LifecycleSwitchesBetweenWorkspaceApplications) {
   EXPECT_FALSE(lifecycle.isSwitching());
 }
 
-TEST_F(WorkspaceBackendTest, LifecycleWithoutASourceAndRefusingItself) {
-  LaunchAppLifecycle lifecycle(workspace, loop, own(), ownPid);
-  std::optional<LaunchResult<LaunchLifecycleResult>> outcome;
-  auto handle = spawn<LaunchLifecycleResult>(loop, lifecycle.switchApplication(nullptr, directoryUrl(quillonPath)),
-                                             [&](LaunchResult<LaunchLifecycleResult> r) { outcome.emplace(std::move(r)); });
-  loop.runUntilIdle();
-  ASSERT_TRUE(outcome);
-  ASSERT_TRUE(failedWith<LaunchLifecycleError>(*outcome));
-  EXPECT_TRUE(workspace.openRequests.empty());
-}
-
 TEST(LaunchLiveness, FollowsTheSharedRule) {
   struct Row {
     const char* name;
@@ -164,12 +139,6 @@ TEST(LaunchLiveness, FollowsTheSharedRule) {
     EXPECT_EQ(row.expected, isAlive(application.get()));
   }
   EXPECT_FALSE(isAlive(nullptr));
-}
-
-TEST(LaunchOpenApplicationError, DescribesTheSystemErrorInBothLanguages) {
-  const LaunchOpenApplicationError error{ENOENT};
-  EXPECT_EQ("アプリを起動できませんでした（No such file or directory）", L10n::text(error.localizedDescription(), "ja"));
-  EXPECT_EQ("The app couldn't be launched (No such file or directory).", L10n::text(error.localizedDescription(), "en"));
 }
 
 }  // namespace
