@@ -58,8 +58,10 @@ std::shared_ptr<ProcessRunningApplication> ProcessRunningApplication::adopt(
   if (!pidfd || pid < 1) return nullptr;
   auto executable = executableOf(pid);
   // The /proc entry read above belongs to the pidfd's process only if that process is
-  // still alive now: had it exited, the identifier could already name another one.
-  if (hasExited(pidfd.get())) {
+  // still alive now: had it exited, the identifier could already name another one. An
+  // exiting process loses its executable link a moment before its pidfd reports the
+  // exit, so a failed read means "exiting" as much as "exited".
+  if (!executable || hasExited(pidfd.get())) {
     executable = launchedExecutable ? resolved(*launchedExecutable) : std::nullopt;
   }
   if (!executable) return nullptr;

@@ -106,6 +106,18 @@ TEST_F(ProcessWorkspaceTest, LaunchedAppInheritsNeitherBlockedSignalsNorDescript
   EXPECT_TRUE(waitForExit(application));
 }
 
+// Such an app loses its /proc executable link a moment before its exit shows on the
+// pidfd; the launch must still report what it started. Repeated to meet that window.
+TEST_F(ProcessWorkspaceTest, AppThatExitsAtOnceIsStillReportedAsLaunched) {
+  const auto bundle = sandbox.makeApp("Flash", "exitAtOnce");
+  const auto expected = std::filesystem::canonical(bundle).string();
+  for (int attempt = 0; attempt < 30; ++attempt) {
+    const auto application = ProcessWorkspace::launch(bundle.string());
+    sandbox.track(*application);
+    ASSERT_EQ(expected, application->bundlePath()) << "attempt " << attempt;
+  }
+}
+
 TEST_F(ProcessWorkspaceTest, RunningApplicationsIncludeAppsStartedElsewhereAndSkipZombies) {
   const auto bundle = sandbox.makeApp("Outside", "exitOnTerm", "com.example.outside");
   const auto executable = (bundle / "Contents/MacOS/Outside").string();
