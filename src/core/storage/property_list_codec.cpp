@@ -2,10 +2,12 @@
 
 #include <plist/plist.h>
 
-#include <string_view>
-
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <memory>
+#include <string_view>
 
 namespace quillon {
 
@@ -58,7 +60,13 @@ std::optional<PropertyListValue> fromNode(plist_t node, int depth) {
       std::int32_t seconds = 0;
       std::int32_t microseconds = 0;
       plist_get_date_val(node, &seconds, &microseconds);
-      return PropertyListValue{PropertyListDate{seconds + microseconds / 1e6}};
+      // WORKAROUND(libplist 2.2): the stored date is a double; the getter truncates its
+      // whole seconds toward zero but returns the fraction's magnitude, so before 2001
+      // the fraction belongs on the negative side. (Within the last second before 2001
+      // the sign is lost altogether; stored records are never that old.)
+      const double fraction = static_cast<double>(microseconds) / 1e6;
+      const double sinceReference = seconds < 0 ? static_cast<double>(seconds) - fraction : seconds + fraction;
+      return PropertyListValue{PropertyListDate{sinceReference}};
     }
     case PLIST_ARRAY: {
       PropertyListValue::Array items;
@@ -108,10 +116,21 @@ PlistPtr toNode(const PropertyListValue& value) {
       return PlistPtr(plist_new_data(reinterpret_cast<const char*>(data.data()), data.size()));
     }
     PlistPtr operator()(const PropertyListDate& date) const {
-      const double seconds = date.secondsSinceReferenceDate;
-      const auto whole = static_cast<std::int32_t>(seconds);
-      const auto micro = static_cast<std::int32_t>((seconds - whole) * 1e6);
-      return PlistPtr(plist_new_date(whole, micro));
+      // libplist keeps whole seconds and microseconds in 32 bits each: clamp first (a
+      // cast of an out-of-range double is undefined), and floor the seconds so that the
+      // microseconds stay non-negative before 2001 too.
+      constexpr double lowest = std::numeric_limits<std::int32_t>::min();
+      constexpr double highest = std::numeric_limits<std::int32_t>::max() - 1;
+      double seconds = date.secondsSinceReferenceDate;
+      seconds = std::isfinite(seconds) ? std::clamp(seconds, lowest, highest) : 0.0;
+      const double whole = std::floor(seconds);
+      auto micro = static_cast<std::int32_t>(std::lround((seconds - whole) * 1e6));
+      auto wholeSeconds = static_cast<std::int32_t>(whole);
+      if (micro >= 1'000'000) {
+        micro -= 1'000'000;
+        ++wholeSeconds;
+      }
+      return PlistPtr(plist_new_date(wholeSeconds, micro));
     }
     PlistPtr operator()(const PropertyListValue::Array& items) const {
       PlistPtr array(plist_new_array());
