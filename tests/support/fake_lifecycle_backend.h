@@ -76,7 +76,7 @@ class FakeLifecycleBackend {
     clock_->advance(script_->ownApplicationCheckDuration);
     return script_->isOwnApplication && script_->isOwnApplication(application);
   }
-  Task<Application> open(const ValidatedLaunchApplication& target) {
+  Task<Application> open(ValidatedLaunchApplication target) {  // by value: the task is lazy
     script_->calls.push_back("open");
     script_->opened.push_back(target);
     auto script = script_;

@@ -15,7 +15,8 @@ namespace quillon {
 //
 //   isOwnTarget(target)        the bundle is this program
 //   isOwnApplication(app)      the running application is this program
-//   open(target)               launch the bundle; the launched application
+//   open(target)               launch the bundle; the launched application (a lazy
+//                              task: it takes the target by value)
 //   isTerminated(app), processIdentifier(app), bundleURL(app), executableURL(app)
 //   requestTermination(app)    a normal quit request; false when refused
 //   probe(app)                 signal 0: 0, or the errno it failed with

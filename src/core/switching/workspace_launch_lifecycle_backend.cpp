@@ -28,7 +28,7 @@ bool WorkspaceLaunchLifecycleBackend::isOwnApplication(const Application& applic
 }
 
 Task<WorkspaceLaunchLifecycleBackend::Application> WorkspaceLaunchLifecycleBackend::open(
-    const ValidatedLaunchApplication& target) {
+    ValidatedLaunchApplication target) {
   co_await checkCancellation();
   LaunchWorkspace* workspace = workspace_;
   const std::string path = target.url.path();

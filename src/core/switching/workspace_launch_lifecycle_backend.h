@@ -26,7 +26,7 @@ class WorkspaceLaunchLifecycleBackend {
   // Our process, an application claiming our identifier, or one running from our bundle.
   bool isOwnApplication(const Application& application) const;
   // Opens the target through the workspace; rethrows the workspace's error unchanged.
-  Task<Application> open(const ValidatedLaunchApplication& target);
+  Task<Application> open(ValidatedLaunchApplication target);  // by value: the task is lazy
 
   bool isTerminated(const Application& application) const { return application->isTerminated(); }
   std::int32_t processIdentifier(const Application& application) const { return application->processIdentifier(); }
