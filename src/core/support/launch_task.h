@@ -378,7 +378,9 @@ CallbackAwaiter<T> awaitCallback(LaunchMainLoop& loop, std::function<void(Launch
 // Runs `work` off the main thread and resumes with its value or error.
 template <class T>
 Task<T> runOffMainThread(LaunchMainLoop& loop, std::function<T()> work) {
-  co_return co_await awaitCallback<T>(loop, [&loop, work = std::move(work)](LaunchCompletion<T> done) {
+  // WORKAROUND(GCC 12): a lambda temporary inside a co_await operand is destroyed
+  // twice (here: a use-after-free of `work`'s captures), so it is named first.
+  std::function<void(LaunchCompletion<T>)> start = [&loop, work = std::move(work)](LaunchCompletion<T> done) {
     auto outcome = std::make_shared<std::optional<LaunchResult<T>>>();
     loop.runDetached(
         [work, outcome] {
@@ -394,7 +396,9 @@ Task<T> runOffMainThread(LaunchMainLoop& loop, std::function<T()> work) {
           }
         },
         [done, outcome] { done(std::move(**outcome)); });
-  });
+  };
+  auto waiting = awaitCallback<T>(loop, std::move(start));
+  co_return co_await waiting;
 }
 
 // `co_await checkCancellation()` throws `CancellationError` when the task was cancelled.
