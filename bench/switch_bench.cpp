@@ -30,7 +30,8 @@ namespace quillon {
 namespace {
 
 struct Samples {
-  std::vector<double> terminationWait, openCompletion, total, bare, detached;
+  std::vector<double> terminationWait, openCompletion, total, bare, detached, scan;
+  std::size_t scanned = 0;
 };
 Samples samples;
 std::filesystem::path root;
@@ -118,6 +119,23 @@ void BM_SwitchBetweenTwoApps(benchmark::State& state) {
   reapExited();
 }
 
+// The process-table scan behind runningApplications(), which the one-second refresh
+// runs: a pidfd, the executable link and, for bundle processes, the Info.plist each.
+void BM_RunningApplications(benchmark::State& state) {
+  SystemClock clock;
+  PollMainLoop loop(clock);
+  ProcessWorkspace workspace(loop);
+  for (auto _ : state) {
+    const auto begin = std::chrono::steady_clock::now();
+    const auto applications = workspace.runningApplications();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    state.SetIterationTime(seconds);
+    samples.scan.push_back(seconds);
+    samples.scanned = applications.size();
+  }
+}
+
+BENCHMARK(BM_RunningApplications)->UseManualTime()->Iterations(50)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareSpawnAndReap)->UseManualTime()->Iterations(100)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DetachedSpawnAndReap)->UseManualTime()->Iterations(100)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SwitchBetweenTwoApps)->UseManualTime()->Iterations(40)->Unit(benchmark::kMillisecond);
@@ -145,6 +163,8 @@ void printSummary() {
   row("terminationWait", samples.terminationWait);
   row("openCompletion", samples.openCompletion);
   row("total", samples.total);
+  std::printf("\nrunningApplications(): median %.3f ms, p95 %.3f ms for %zu processes\n",
+              percentile(samples.scan, 0.5) * 1000, percentile(samples.scan, 0.95) * 1000, samples.scanned);
 }
 
 }  // namespace
