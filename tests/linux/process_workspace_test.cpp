@@ -165,7 +165,7 @@ TEST_F(ProcessWorkspaceTest, HandleNeverSignalsAProcessThatInheritedItsIdentifie
   ASSERT_EQ(0, ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED));  // the subreaper's zombie
 
   pid_t newcomer = -1;
-  for (int attempt = 0; attempt < 20 && newcomer != pid; ++attempt) {
+  for (int attempt = 0; attempt < 500 && newcomer != pid; ++attempt) {
     std::ofstream lastPid("/proc/sys/kernel/ns_last_pid");
     if (!lastPid) GTEST_SKIP() << "cannot choose process identifiers here";
     lastPid << (pid - 1);
