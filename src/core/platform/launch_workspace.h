@@ -35,7 +35,8 @@ class LaunchRunningApplication {
 
   virtual bool isTerminated() const = 0;
   // Asks the application to quit normally, as a user would: a request it may handle or
-  // ignore, never a forced kill. Returns whether the request was delivered.
+  // ignore, never a forced kill. False when the request was refused (the application
+  // may not be asked); one that has already gone counts as having accepted.
   virtual bool requestTermination() = 0;
   // Sends signal 0 to the process: 0 when it could be signalled, otherwise the errno
   // (ESRCH once the process is gone, EPERM when it belongs to someone else).
