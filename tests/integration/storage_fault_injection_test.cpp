@@ -54,9 +54,9 @@ TEST(StorageFaultInjection, KilledWritersLeaveOldOrNewContentAndOnlyTemporaries)
     SCOPED_TRACE(::testing::Message() << "run " << run);
     {
       ChildProcess writer({QUILLON_STORAGE_WRITER, root.string(), "onboarding.plist"});
-      // Let it finish 0 to 3 writes, then yield a varying number of times, so the kill
+      // Let it finish 0 to 2 writes, then yield a varying number of times, so the kill
       // lands at different points of the next write.
-      ASSERT_TRUE(writer.readOutput(static_cast<std::size_t>(run % 4), 30.0)) << writer.errorText();
+      ASSERT_TRUE(writer.readOutput(static_cast<std::size_t>(run % 3), 30.0)) << writer.errorText();
       for (int spin = 0; spin < (run * 7) % 23; ++spin) ::sched_yield();
       const int status = writer.killAndWait(SIGKILL);
       ASSERT_TRUE(WIFSIGNALED(status)) << "the writer ended on its own: " << writer.errorText();
@@ -64,7 +64,7 @@ TEST(StorageFaultInjection, KilledWritersLeaveOldOrNewContentAndOnlyTemporaries)
 
     if (!fs::exists(root) || !fs::exists(fs::symlink_status(target))) {
       ++killedBeforeFirstWrite;
-      EXPECT_EQ(0, run % 4) << "a completed write is missing";
+      EXPECT_EQ(0, run % 3) << "a completed write is missing";
     } else {
       const Bytes content = contentOf(target);
       const bool first = content == storageWriterFirstContent();

@@ -338,5 +338,39 @@ TEST_F(LocalStorageTest, PreserveOfAMissingFileIsInvalidRecord) {
   EXPECT_EQ(std::set<std::string>{}, entries(root));
 }
 
+std::size_t openDescriptorCount() {
+  std::size_t count = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd")) ++count;
+  return count;
+}
+
+// Every failure path closes what it opened: a leaked directory descriptor keeps a
+// deleted folder alive, and thousands of reads would run out of descriptors.
+TEST_F(LocalStorageTest, NoPathLeavesADescriptorOpen) {
+  fs::create_directories(root / "sub");
+  writeFile(root / "big", Bytes(100, 'x'));
+  fs::create_symlink(root / "big", root / "link");
+  fs::create_directory_symlink(root / "sub", root / "linked");
+  writeFile(temporary / "shared", bytesOf("x"));
+  fs::create_hard_link(temporary / "shared", root / "hard");
+  const std::size_t before = openDescriptorCount();
+  for (int round = 0; round < 3; ++round) {
+    storage.write(bytesOf("ok"), "file", {"sub", "deeper"});
+    storage.read("file", {"sub", "deeper"}, 10);
+    errorOf([&] { storage.read("big", {}, 10); });       // too large after open
+    errorOf([&] { storage.read("link", {}, 10); });      // unsafe file
+    errorOf([&] { storage.read("file", {"linked"}, 10); });  // unsafe directory
+    errorOf([&] { storage.write(bytesOf("x"), "hard", {}); });
+    errorOf([&] { storage.preserve("missing"); });
+    {
+      testing_files::ScopedFileSizeLimit diskFull(1);
+      errorOf([&] { storage.write(Bytes(10, 'x'), "file", {}); });
+    }
+    storage.preserve("big");
+    storage.remove("file", {"sub", "deeper"});
+  }
+  EXPECT_EQ(before, openDescriptorCount());
+}
+
 }  // namespace
 }  // namespace quillon

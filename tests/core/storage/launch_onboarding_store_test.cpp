@@ -235,18 +235,5 @@ TEST_F(OnboardingStoreTest, ResetOfAMissingFileChangesNothing) {
   EXPECT_EQ(std::set<std::string>{}, entries(dataDirectory));
 }
 
-TEST(OnboardingRecord, PresentsAutomaticallyOnlyToANewUser) {
-  LaunchOnboardingRecord fresh;
-  EXPECT_TRUE(fresh.shouldPresentAutomatically(0, false));
-  EXPECT_FALSE(fresh.shouldPresentAutomatically(1, false));
-  EXPECT_FALSE(fresh.shouldPresentAutomatically(0, true));
-  LaunchOnboardingRecord completed;
-  completed.completedAt = 1.0;
-  EXPECT_FALSE(completed.shouldPresentAutomatically(0, false));
-  LaunchOnboardingRecord dismissed;
-  dismissed.dismissedAt = 1.0;
-  EXPECT_FALSE(dismissed.shouldPresentAutomatically(0, false));
-}
-
 }  // namespace
 }  // namespace quillon
