@@ -106,6 +106,35 @@ TEST_F(ProcessWorkspaceTest, LaunchedAppInheritsNeitherBlockedSignalsNorDescript
   EXPECT_TRUE(waitForExit(application));
 }
 
+TEST_F(ProcessWorkspaceTest, LaunchedAppOutlivesTheProgramThatLaunchedIt) {
+  const auto bundle = sandbox.makeApp("Survivor", "exitOnTerm");
+  int report[2];
+  ASSERT_EQ(0, ::pipe(report));
+  const pid_t launcher = ::fork();
+  if (launcher == 0) {
+    pid_t pid = 0;
+    try {
+      pid = ProcessWorkspace::launch(bundle.string())->processIdentifier();
+    } catch (...) {
+    }
+    [[maybe_unused]] auto written = ::write(report[1], &pid, sizeof pid);
+    ::_exit(0);
+  }
+  ::close(report[1]);
+  pid_t pid = 0;
+  ASSERT_EQ(static_cast<ssize_t>(sizeof pid), ::read(report[0], &pid, sizeof pid));
+  ::close(report[0]);
+  ASSERT_EQ(launcher, ::waitpid(launcher, nullptr, 0));
+  ASSERT_GT(pid, 0);
+  UniqueFd pidfd(pidfdOpen(pid));
+  ASSERT_TRUE(pidfd);
+  EXPECT_TRUE(sandbox.waitUntilReady(pid));
+  EXPECT_TRUE(processRuns(pid)) << "still running after its launcher exited";
+  ASSERT_EQ(0, pidfdSendSignal(pidfd.get(), SIGTERM));
+  siginfo_t info{};
+  EXPECT_EQ(0, ::waitid(P_PIDFD, static_cast<id_t>(pidfd.get()), &info, WEXITED));
+}
+
 // Such an app loses its /proc executable link a moment before its exit shows on the
 // pidfd; the launch must still report what it started. Repeated to meet that window.
 TEST_F(ProcessWorkspaceTest, AppThatExitsAtOnceIsStillReportedAsLaunched) {
