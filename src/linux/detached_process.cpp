@@ -128,7 +128,10 @@ DetachedProcess spawnDetachedProcess(const std::string& executablePath, const st
       ::_exit(1);
     }
     const int pidfd = pidfdOpen(child);
-    sendHandoff(handoffWrite.get(), {child, pidfd < 0 ? errno : 0}, pidfd);
+    const int error = pidfd < 0 ? errno : 0;
+    // Without a pidfd the launch is reported as failed, so nothing may run on.
+    if (pidfd < 0) ::kill(child, SIGKILL);
+    sendHandoff(handoffWrite.get(), {child, error}, pidfd);
     ::_exit(0);
   }
 
