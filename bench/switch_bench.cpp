@@ -152,6 +152,7 @@ void printSummary() {
   const double bare = percentile(samples.bare, 0.5);
   std::printf("\n%-22s %12s %12s %16s\n", "phase (n)", "median ms", "p95 ms", "median / bare");
   auto row = [&](const char* name, const std::vector<double>& values) {
+    if (values.empty()) return;  // filtered out
     char label[64];
     std::snprintf(label, sizeof label, "%s (%zu)", name, values.size());
     const double median = percentile(values, 0.5);
@@ -163,6 +164,7 @@ void printSummary() {
   row("terminationWait", samples.terminationWait);
   row("openCompletion", samples.openCompletion);
   row("total", samples.total);
+  if (samples.scan.empty()) return;
   std::printf("\nrunningApplications(): median %.3f ms, p95 %.3f ms for %zu processes\n",
               percentile(samples.scan, 0.5) * 1000, percentile(samples.scan, 0.95) * 1000, samples.scanned);
 }
