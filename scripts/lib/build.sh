@@ -1,0 +1,12 @@
+# Configures and builds the project into $QUILLON_BUILD_DIR (default: build/).
+QUILLON_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+QUILLON_BUILD_DIR=${QUILLON_BUILD_DIR:-$QUILLON_ROOT/build}
+
+quillon_build() {
+  local generator=()
+  command -v ninja >/dev/null && generator=(-G Ninja)
+  if [ ! -f "$QUILLON_BUILD_DIR/CMakeCache.txt" ]; then
+    cmake -S "$QUILLON_ROOT" -B "$QUILLON_BUILD_DIR" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  fi
+  cmake --build "$QUILLON_BUILD_DIR" -j "$(nproc)"
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/support/bitmap.h"
+#include "core/support/geometry.h"
+#include "core/support/launch_task.h"
+
+namespace quillon {
+
+struct LaunchShareableWindow {
+  std::uint32_t windowID = 0;
+  std::int32_t ownerProcessID = 0;
+  Rect frame;  // Quartz global coordinates
+  int windowLayer = 0;
+  bool isOnScreen = true;
+  friend bool operator==(const LaunchShareableWindow&, const LaunchShareableWindow&) = default;
+};
+
+struct LaunchShareableDisplay {
+  std::uint32_t displayID = 0;
+  Rect frame;  // Quartz global coordinates
+  friend bool operator==(const LaunchShareableDisplay&, const LaunchShareableDisplay&) = default;
+};
+
+struct LaunchShareableContent {
+  std::vector<LaunchShareableWindow> windows;
+  std::vector<LaunchShareableDisplay> displays;
+};
+
+// How a screenshot is taken. Sizes are in pixels; the source rectangle is in
+// display-local points and applies to display captures only.
+struct LaunchCaptureConfiguration {
+  int width = 0;
+  int height = 0;
+  Rect sourceRect;
+  bool showsCursor = false;
+  bool ignoresShadows = true;
+};
+
+// A failure reported by the capture service, with the platform's error domain and code
+// for the log.
+struct LaunchCaptureServiceError {
+  std::string domain;
+  long code = 0;
+};
+
+class LaunchScreenCaptureService {
+ public:
+  LaunchScreenCaptureService() = default;
+  LaunchScreenCaptureService(const LaunchScreenCaptureService&) = delete;
+  LaunchScreenCaptureService& operator=(const LaunchScreenCaptureService&) = delete;
+  virtual ~LaunchScreenCaptureService() = default;
+
+  virtual bool preflightPermission() = 0;
+  virtual bool requestPermission() = 0;
+
+  // Shareable windows (on-screen only, desktop windows included) and displays.
+  // Throws LaunchCaptureServiceError.
+  virtual Task<LaunchShareableContent> shareableContent() = 0;
+  // Points-to-pixels scale of a capture of this window or display.
+  virtual double pointPixelScaleForWindow(std::uint32_t windowID) = 0;
+  virtual double pointPixelScaleForDisplay(std::uint32_t displayID) = 0;
+  // One window alone, with its own alpha and nothing behind it. Throws
+  // LaunchCaptureServiceError.
+  virtual Task<Bitmap> captureWindow(std::uint32_t windowID, LaunchCaptureConfiguration configuration) = 0;
+  // A region of a display showing exactly `windowIDs` over a clear background.
+  // Throws LaunchCaptureServiceError.
+  virtual Task<Bitmap> captureDisplay(std::uint32_t displayID, std::vector<std::uint32_t> windowIDs,
+                                      LaunchCaptureConfiguration configuration) = 0;
+};
+
+}  // namespace quillon

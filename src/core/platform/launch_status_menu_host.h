@@ -1,0 +1,43 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace quillon {
+
+struct LaunchMenuItem {
+  enum class Kind { action, separator, submenu, label };
+  Kind kind = Kind::action;
+  std::string title;
+  bool enabled = true;
+  bool checked = false;
+  std::string toolTip;
+  std::vector<LaunchMenuItem> submenu;
+  std::function<void()> action;  // runs on the main thread when the item is chosen
+
+  static LaunchMenuItem separator() { return LaunchMenuItem{Kind::separator, {}, false, false, {}, {}, {}}; }
+};
+
+struct LaunchMenuModel {
+  std::vector<LaunchMenuItem> items;
+};
+
+// The status item in the menu bar (a tray icon on Linux) and its menu.
+class LaunchStatusMenuHost {
+ public:
+  LaunchStatusMenuHost() = default;
+  LaunchStatusMenuHost(const LaunchStatusMenuHost&) = delete;
+  LaunchStatusMenuHost& operator=(const LaunchStatusMenuHost&) = delete;
+  virtual ~LaunchStatusMenuHost() = default;
+
+  // False when the desktop has nowhere to show a status item.
+  virtual bool isAvailable() const = 0;
+  virtual void setMenu(LaunchMenuModel model) = 0;
+  virtual void setToolTip(const std::string& toolTip) = 0;
+  // Called on the main thread when the menu opens and closes.
+  virtual void setOpenHandler(std::function<void()> handler) = 0;
+  virtual void setCloseHandler(std::function<void()> handler) = 0;
+};
+
+}  // namespace quillon

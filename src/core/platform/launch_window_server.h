@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "core/support/geometry.h"
+
+namespace quillon {
+
+// One row of the on-screen window list. Fields are optional because the platform's
+// list may omit any of them; callers decide what a missing field means.
+struct LaunchWindowRow {
+  std::optional<std::int32_t> ownerPID;
+  std::optional<std::uint32_t> windowNumber;
+  std::optional<Rect> bounds;  // Quartz global coordinates (top-left origin, y down)
+  std::optional<int> layer;    // 0 for normal windows, higher for floating surfaces
+  std::optional<double> alpha;
+  std::optional<int> sharingState;  // 0 none, 1 read-only, 2 read-write
+  friend bool operator==(const LaunchWindowRow&, const LaunchWindowRow&) = default;
+};
+
+class LaunchWindowServer {
+ public:
+  LaunchWindowServer() = default;
+  LaunchWindowServer(const LaunchWindowServer&) = delete;
+  LaunchWindowServer& operator=(const LaunchWindowServer&) = delete;
+  virtual ~LaunchWindowServer() = default;
+
+  // On-screen windows, front to back. `excludeDesktopElements` leaves out the desktop
+  // background and icons.
+  virtual std::vector<LaunchWindowRow> onScreenWindows(bool excludeDesktopElements) const = 0;
+  virtual bool isScreenLocked() const = 0;
+};
+
+}  // namespace quillon

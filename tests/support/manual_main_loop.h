@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <map>
+
+#include "core/platform/launch_main_loop.h"
+#include "core/support/launch_task.h"
+#include "manual_clock.h"
+
+namespace quillon {
+
+// A main loop for unit tests: nothing runs until the test runs it, timers fire only
+// when the test advances the manual clock past them, and detached work runs inline.
+class ManualMainLoop final : public LaunchMainLoop {
+ public:
+  explicit ManualMainLoop(ManualClock& clock) : clock_(clock) {}
+
+  // Runs posted work and due timers until none is left; returns how many ran.
+  std::size_t runUntilIdle();
+  // Moves the clock forward, firing every timer on its due time in order.
+  void advance(double seconds);
+  // Fires the readable callbacks registered for `fd`.
+  void notifyReadable(int fd);
+
+  std::size_t pendingTimerCount() const { return timers_.size(); }
+  std::size_t pendingWorkCount() const { return posted_.size(); }
+  // Due time of the earliest timer, or a negative number when there is none.
+  double nextTimerDue() const;
+
+  // LaunchMainLoop:
+  const LaunchClock& clock() const override { return clock_; }
+  void post(std::function<void()> work) override { posted_.push_back(std::move(work)); }
+  TimerId startTimer(double delaySeconds, bool repeats, std::function<void()> fire) override;
+  void cancelTimer(TimerId id) override { timers_.erase(id); }
+  void runDetached(std::function<void()> work, std::function<void()> completion) override;
+  WatchId watchReadable(int fd, std::function<void()> ready) override;
+  void unwatch(WatchId id) override { watches_.erase(id); }
+
+ private:
+  struct Timer {
+    double due;
+    double interval;
+    bool repeats;
+    std::function<void()> fire;
+  };
+  bool runOne();
+
+  ManualClock& clock_;
+  std::deque<std::function<void()>> posted_;
+  std::map<TimerId, Timer> timers_;
+  std::map<WatchId, std::pair<int, std::function<void()>>> watches_;
+  TimerId nextTimerId_ = 0;
+  WatchId nextWatchId_ = 0;
+};
+
+// Spawns `task`, runs the loop until idle and returns the outcome; fails the test when
+// the task is still suspended (waiting for time or an event the test did not supply).
+template <class T>
+std::optional<LaunchResult<T>> runTask(ManualMainLoop& loop, Task<T> task) {
+  std::optional<LaunchResult<T>> outcome;
+  auto handle = spawn<T>(loop, std::move(task), [&outcome](LaunchResult<T> result) { outcome.emplace(std::move(result)); });
+  loop.runUntilIdle();
+  return outcome;
+}
+
+}  // namespace quillon
