@@ -20,7 +20,9 @@ std::optional<LaunchAccessibilityHit> X11Accessibility::elementAtPoint(Point qua
   const auto left = [&] {
     return messagingTimeoutSeconds - std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   };
-  const Point origin = quartzOriginOf(queryX11Monitors(connection_));
+  const auto monitors = queryX11MonitorsWithin(connection_, left());
+  if (!monitors) return std::nullopt;
+  const Point origin = quartzOriginOf(*monitors);
   const double rootX = std::floor(quartzPoint.x + origin.x);
   const double rootY = std::floor(quartzPoint.y + origin.y);
   if (std::abs(rootX) > 32767 || std::abs(rootY) > 32767) return std::nullopt;
@@ -41,10 +43,8 @@ std::optional<LaunchAccessibilityHit> X11Accessibility::elementAtPoint(Point qua
   if (!geometryReply) return std::nullopt;
   const auto* geometry = static_cast<const xcb_get_geometry_reply_t*>(geometryReply.get());
 
-  // The owner lookup is a few pipelined property reads of a window already found; the
-  // server answers them itself, so no client can hold them up.
-  const auto pid = x11WindowPid(connection_, window);
-  if (!pid || left() < 0) return std::nullopt;
+  const auto pid = x11WindowPid(connection_, window, left());
+  if (!pid) return std::nullopt;
   LaunchAccessibilityHit hit;
   hit.processID = *pid;
   const double border = geometry->border_width;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "core/support/geometry.h"
@@ -18,9 +19,11 @@ struct X11Monitor {
   bool primary = false;
 };
 
-// Active monitors, the primary one first, then in the server's order. Without RandR the
-// whole root window is one monitor.
+// Active monitors, the primary one first (see the .cpp for the rule), then in the
+// server's order. Without RandR the whole root window is one monitor.
 std::vector<X11Monitor> queryX11Monitors(X11Connection& connection);
+// The same, but none when the server does not answer within the time-out.
+std::optional<std::vector<X11Monitor>> queryX11MonitorsWithin(X11Connection& connection, double timeoutSeconds);
 
 // Root-window coordinates minus this origin are Quartz global coordinates: the origin
 // is the top-left corner of the primary monitor.

@@ -1,8 +1,10 @@
 #include "linux/x11_window_list.h"
 
 #include <xcb/res.h>
+#include <xcb/xcbext.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "linux/x11_connection.h"
@@ -69,14 +71,28 @@ std::optional<std::uint32_t> cardinalOf(const xcb_get_property_reply_t* reply) {
   return value;
 }
 
-ClientFacts collectClientFacts(X11Connection& x, const ClientCookies& cookies) {
-  auto* c = x.get();
+using Deadline = std::optional<std::chrono::steady_clock::time_point>;
+
+// The reply to `sequence`; with a deadline, none once it has passed.
+template <class R>
+XcbReply<R> replyTo(X11Connection& x, unsigned int sequence, const Deadline& deadline) {
+  if (!deadline) {
+    xcb_generic_error_t* error = nullptr;
+    XcbReply<R> reply(static_cast<R*>(xcb_wait_for_reply(x.get(), sequence, &error)));
+    std::free(error);
+    return reply;
+  }
+  const double left = std::chrono::duration<double>(*deadline - std::chrono::steady_clock::now()).count();
+  return XcbReply<R>(static_cast<R*>(x.waitForReply(sequence, left).release()));
+}
+
+ClientFacts collectClientFacts(X11Connection& x, const ClientCookies& cookies, const Deadline& deadline = {}) {
   ClientFacts facts;
-  XcbReply<xcb_get_property_reply_t> pid(xcb_get_property_reply(c, cookies.pid, nullptr));
-  XcbReply<xcb_get_property_reply_t> type(xcb_get_property_reply(c, cookies.type, nullptr));
-  XcbReply<xcb_get_property_reply_t> state(xcb_get_property_reply(c, cookies.state, nullptr));
-  XcbReply<xcb_get_property_reply_t> opacity(xcb_get_property_reply(c, cookies.opacity, nullptr));
-  XcbReply<xcb_get_property_reply_t> wmClass(xcb_get_property_reply(c, cookies.wmClass, nullptr));
+  auto pid = replyTo<xcb_get_property_reply_t>(x, cookies.pid.sequence, deadline);
+  auto type = replyTo<xcb_get_property_reply_t>(x, cookies.type.sequence, deadline);
+  auto state = replyTo<xcb_get_property_reply_t>(x, cookies.state.sequence, deadline);
+  auto opacity = replyTo<xcb_get_property_reply_t>(x, cookies.opacity.sequence, deadline);
+  auto wmClass = replyTo<xcb_get_property_reply_t>(x, cookies.wmClass.sequence, deadline);
   if (auto value = cardinalOf(pid.get()); value && *value > 0 && *value <= 0x7fffffffU) {
     facts.netWmPid = static_cast<std::int32_t>(*value);
   }
@@ -85,7 +101,7 @@ ClientFacts collectClientFacts(X11Connection& x, const ClientCookies& cookies) {
   facts.opacity = cardinalOf(opacity.get());
   facts.hasClass = wmClass && wmClass->type != XCB_ATOM_NONE;
   if (cookies.res) {
-    XcbReply<xcb_res_query_client_ids_reply_t> res(xcb_res_query_client_ids_reply(c, *cookies.res, nullptr));
+    auto res = replyTo<xcb_res_query_client_ids_reply_t>(x, cookies.res->sequence, deadline);
     if (res) {
       for (auto it = xcb_res_query_client_ids_ids_iterator(res.get()); it.rem > 0; xcb_res_client_id_value_next(&it)) {
         if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) != 0 &&
@@ -109,15 +125,15 @@ bool hasAtom(const std::vector<xcb_atom_t>& atoms, xcb_atom_t wanted) {
 
 // A reparenting window manager puts each client into a frame of its own; the client
 // window, which carries the properties, is the frame's child with WM_CLASS.
-std::optional<xcb_window_t> clientInsideFrame(X11Connection& x, xcb_window_t frame) {
+std::optional<xcb_window_t> clientInsideFrame(X11Connection& x, xcb_window_t frame, const Deadline& deadline = {}) {
   auto* c = x.get();
-  XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, frame), nullptr));
+  auto tree = replyTo<xcb_query_tree_reply_t>(x, xcb_query_tree(c, frame).sequence, deadline);
   if (!tree) return std::nullopt;
   const auto* children = xcb_query_tree_children(tree.get());
   const int count = xcb_query_tree_children_length(tree.get());
   for (int i = count - 1; i >= 0; --i) {
-    XcbReply<xcb_get_property_reply_t> wmClass(xcb_get_property_reply(
-        c, xcb_get_property(c, 0, children[i], XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 0), nullptr));
+    auto wmClass = replyTo<xcb_get_property_reply_t>(
+        x, xcb_get_property(c, 0, children[i], XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 0).sequence, deadline);
     if (wmClass && wmClass->type != XCB_ATOM_NONE) return children[i];
   }
   return std::nullopt;
@@ -192,10 +208,14 @@ std::vector<X11WindowInfo> listX11Windows(X11Connection& x) {
   return result;
 }
 
-std::optional<std::int32_t> x11WindowPid(X11Connection& x, std::uint32_t window) {
-  ClientFacts facts = collectClientFacts(x, sendClientRequests(x, window));
+std::optional<std::int32_t> x11WindowPid(X11Connection& x, std::uint32_t window, double timeoutSeconds) {
+  const Deadline deadline = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                                                  std::chrono::duration<double>(std::max(0.0, timeoutSeconds)));
+  ClientFacts facts = collectClientFacts(x, sendClientRequests(x, window), deadline);
   if (!facts.hasClass && !facts.netWmPid) {
-    if (auto client = clientInsideFrame(x, window)) facts = collectClientFacts(x, sendClientRequests(x, *client));
+    if (auto client = clientInsideFrame(x, window, deadline)) {
+      facts = collectClientFacts(x, sendClientRequests(x, *client), deadline);
+    }
   }
   x.scheduleDispatch();
   return ownerPid(facts);

@@ -55,7 +55,8 @@ struct X11WindowInfo {
 // when the server cannot tell, and ignored when it contradicts the server.
 std::vector<X11WindowInfo> listX11Windows(X11Connection& connection);
 
-// The owner process of one window, by the same rule.
-std::optional<std::int32_t> x11WindowPid(X11Connection& connection, std::uint32_t window);
+// The owner process of one window, by the same rule; none when the server does not
+// answer within the time-out.
+std::optional<std::int32_t> x11WindowPid(X11Connection& connection, std::uint32_t window, double timeoutSeconds);
 
 }  // namespace quillon

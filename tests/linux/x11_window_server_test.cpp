@@ -24,6 +24,8 @@ std::optional<LaunchWindowRow> rowOf(const std::vector<LaunchWindowRow>& rows, s
 TEST(X11WindowServer, FindsSampleSurfaceCollapsedAndExpandedUnderHover) {
   X11TestDisplay display;
   X11WindowServer server(display.adapters());
+  // Away from the top centre, so that the surface does not appear under the pointer.
+  display.movePointer(static_cast<int>(kScreenWidth / 2), 600);
   SampleAppProcess app("Aurora");
   ASSERT_TRUE(app.waitUntilMapped());
 
