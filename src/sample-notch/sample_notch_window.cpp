@@ -63,18 +63,19 @@ struct SampleNotchWindow::Impl {
         if (!reply) {
             return;
         }
-        auto it = xcb_randr_get_monitors_monitors_iterator(reply.get());
-        bool found = false;
-        for (; it.rem > 0; xcb_randr_monitor_info_next(&it)) {
-            // The primary monitor is where a notch would be; otherwise the first one.
-            if (!found || it.data->primary) {
-                monitorX = it.data->x;
-                monitorY = it.data->y;
-                monitorWidth = it.data->width;
-                found = true;
-            }
-            if (it.data->primary) {
-                break;
+        // The monitor a notch would be on: the primary one, else the one at the root's
+        // origin, else the first (the same rule as Quillon's screen list).
+        int rank = -1;
+        for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem > 0;
+             xcb_randr_monitor_info_next(&it)) {
+            const auto* m = it.data;
+            const bool atOrigin = m->x <= 0 && m->y <= 0 && m->x + m->width > 0 && m->y + m->height > 0;
+            const int candidate = m->primary ? 2 : atOrigin ? 1 : 0;
+            if (candidate > rank) {
+                rank = candidate;
+                monitorX = m->x;
+                monitorY = m->y;
+                monitorWidth = m->width;
             }
         }
     }
