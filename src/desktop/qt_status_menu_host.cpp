@@ -95,6 +95,8 @@ QtStatusMenuHost::~QtStatusMenuHost() {
 
 QMenu* QtStatusMenuHost::menu() const { return menu_.get(); }
 
+QRect QtStatusMenuHost::statusItemGeometry() const { return tray_ ? tray_->geometry() : QRect(); }
+
 bool QtStatusMenuHost::isAvailable() const { return available_; }
 
 void QtStatusMenuHost::setMenu(LaunchMenuModel model) {

@@ -7,6 +7,7 @@
 #include "core/platform/launch_status_menu_host.h"
 
 class QMenu;
+class QRect;
 class QSystemTrayIcon;
 
 namespace quillon {
@@ -23,6 +24,9 @@ class QtStatusMenuHost final : public LaunchStatusMenuHost {
 
   // The menu as last set (for tests and screenshots).
   QMenu* menu() const;
+  // Where the tray host shows the status item; empty without a tray or before the
+  // host has embedded it.
+  QRect statusItemGeometry() const;
 
   // LaunchStatusMenuHost:
   bool isAvailable() const override;
