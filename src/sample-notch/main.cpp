@@ -4,9 +4,6 @@
 //
 //   <bundle>/Contents/MacOS/<exe> [--announce] [--pinned] [--offset-x N] [--info-plist PATH]
 
-#include "sample_notch_identity.h"
-#include "sample_notch_window.h"
-
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -16,70 +13,73 @@
 #include <string>
 #include <string_view>
 
+#include "sample_notch_identity.h"
+#include "sample_notch_window.h"
+
 namespace {
 
 int usage() {
-    std::fprintf(stderr, "usage: sample-notch [--announce] [--pinned] [--offset-x N] [--info-plist PATH]\n");
-    return 2;
+  std::fprintf(stderr, "usage: sample-notch [--announce] [--pinned] [--offset-x N] [--info-plist PATH]\n");
+  return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    quillon::SampleNotchOptions options;
-    std::string plistPath;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (arg == "--announce") {
-            options.announce = true;
-        } else if (arg == "--pinned") {
-            options.pinnedExpanded = true;
-        } else if (arg == "--offset-x" && i + 1 < argc) {
-            options.offsetX = std::atoi(argv[++i]);
-        } else if (arg == "--info-plist" && i + 1 < argc) {
-            plistPath = argv[++i];
-        } else {
-            return usage();
-        }
-    }
-    if (plistPath.empty()) {
-        plistPath = quillon::ownBundleInfoPlistPath();
-    }
-
-    quillon::SampleNotchIdentity identity;
-    std::string error;
-    if (auto read = quillon::readSampleNotchIdentity(plistPath, error)) {
-        identity = *read;
+  quillon::SampleNotchOptions options;
+  std::string plistPath;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--announce") {
+      options.announce = true;
+    } else if (arg == "--pinned") {
+      options.pinnedExpanded = true;
+    } else if (arg == "--offset-x" && i + 1 < argc) {
+      options.offsetX = std::atoi(argv[++i]);
+    } else if (arg == "--info-plist" && i + 1 < argc) {
+      plistPath = argv[++i];
     } else {
-        std::fprintf(stderr, "sample-notch: %s; using the default look\n", error.c_str());
+      return usage();
     }
+  }
+  if (plistPath.empty()) {
+    plistPath = quillon::ownBundleInfoPlistPath();
+  }
 
-    // Stop signals arrive through a descriptor, so the event loop handles them at a safe
-    // point and can destroy its surface before the process ends.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGTERM);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGHUP);
-    if (sigprocmask(SIG_BLOCK, &stopSignals, nullptr) != 0) {
-        std::perror("sample-notch: sigprocmask");
-        return 1;
-    }
-    const int stopFd = signalfd(-1, &stopSignals, SFD_CLOEXEC);
-    if (stopFd < 0) {
-        std::perror("sample-notch: signalfd");
-        return 1;
-    }
+  quillon::SampleNotchIdentity identity;
+  std::string error;
+  if (auto read = quillon::readSampleNotchIdentity(plistPath, error)) {
+    identity = *read;
+  } else {
+    std::fprintf(stderr, "sample-notch: %s; using the default look\n", error.c_str());
+  }
 
-    int status = 1;
-    {
-        quillon::SampleNotchWindow window(identity, options);
-        if (!window.open(error)) {
-            std::fprintf(stderr, "sample-notch: %s\n", error.c_str());
-        } else {
-            status = window.run(stopFd);
-        }
+  // Stop signals arrive through a descriptor, so the event loop handles them at a safe
+  // point and can destroy its surface before the process ends.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGHUP);
+  if (sigprocmask(SIG_BLOCK, &stopSignals, nullptr) != 0) {
+    std::perror("sample-notch: sigprocmask");
+    return 1;
+  }
+  const int stopFd = signalfd(-1, &stopSignals, SFD_CLOEXEC);
+  if (stopFd < 0) {
+    std::perror("sample-notch: signalfd");
+    return 1;
+  }
+
+  int status = 1;
+  {
+    quillon::SampleNotchWindow window(identity, options);
+    if (!window.open(error)) {
+      std::fprintf(stderr, "sample-notch: %s\n", error.c_str());
+    } else {
+      status = window.run(stopFd);
     }
-    close(stopFd);
-    return status;
+  }
+  close(stopFd);
+  return status;
 }

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "sample_notch_identity.h"
-
 #include <cstdint>
 #include <vector>
+
+#include "sample_notch_identity.h"
 
 namespace quillon {
 
@@ -18,7 +18,6 @@ inline constexpr int kSampleExpandedHeight = 120;
 // row-major from the top row): a rounded body in the identity's colour whose corner pixels
 // are fully transparent and whose inside is fully opaque, with the identity's drawing in
 // a lighter shade. Edges are anti-aliased, so alpha between 0 and 255 occurs only there.
-std::vector<std::uint32_t> paintSampleNotch(const SampleNotchIdentity& identity, int width,
-                                            int height, bool expanded);
+std::vector<std::uint32_t> paintSampleNotch(const SampleNotchIdentity& identity, int width, int height, bool expanded);
 
 }  // namespace quillon

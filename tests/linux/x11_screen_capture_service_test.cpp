@@ -135,5 +135,25 @@ TEST(X11ScreenCaptureService, WindowThatIsGoneFailsWithItsCode) {
   }
 }
 
+TEST(X11ScreenCaptureService, OverlappingWindowsKeepTheirStackingAndOpaqueWindowsTheirColour) {
+  X11TestDisplay display;
+  X11ScreenCaptureService capture(display.adapters());
+  // Plain 24-bit windows: no alpha channel of their own, so every pixel is opaque.
+  const auto back = display.createWindow({.bounds = {100, 300, 100, 100}, .rgb = 0xff0000});
+  const auto front = display.createWindow({.bounds = {150, 300, 100, 100}, .rgb = 0x0000ff});
+  const auto content = await(display, capture.shareableContent());
+  const Rect region{100, 300, 150, 100};
+  // Given front first: the stacking on screen, not the order of the list, decides.
+  const Bitmap image = await(display, capture.captureDisplay(content.displays.front().displayID, {front, back},
+                                                             {150, 100, region, false, true}));
+  EXPECT_EQ(pixelAt(image, 10, 50), (std::array<std::uint8_t, 4>{255, 0, 0, 255}));
+  EXPECT_EQ(pixelAt(image, 75, 50), (std::array<std::uint8_t, 4>{0, 0, 255, 255})) << "overlap shows the front window";
+  EXPECT_EQ(pixelAt(image, 140, 50), (std::array<std::uint8_t, 4>{0, 0, 255, 255}));
+
+  const Bitmap backOnly = await(display, capture.captureWindow(back, {}));
+  EXPECT_EQ(pixelAt(backOnly, 75, 50), (std::array<std::uint8_t, 4>{255, 0, 0, 255}))
+      << "a single-window capture ignores what is in front of it";
+}
+
 }  // namespace
 }  // namespace quillon
