@@ -67,7 +67,9 @@ void LaunchLocalStorage::checkComponent(const std::string& component) {
 std::optional<UniqueFd> LaunchLocalStorage::openDirectory(const Components& components, bool creates) const {
   if (!rootDirectory_.isFileUrl()) throw LaunchStorageError::unsafeLocation();
   const std::string rootPath = standardizePath(rootDirectory_.path());
-  if (rootPath == "/") throw LaunchStorageError::unsafeLocation();
+  // A decoded "%00" would cut the path short at the system call and silently open
+  // another directory.
+  if (rootPath == "/" || rootPath.find('\0') != std::string::npos) throw LaunchStorageError::unsafeLocation();
   for (const auto& component : components) checkComponent(component);
 
   const auto slash = rootPath.rfind('/');

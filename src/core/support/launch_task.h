@@ -63,6 +63,10 @@ struct PromiseBase {
   std::shared_ptr<TaskContext> context;
   std::coroutine_handle<> continuation;
   std::exception_ptr error;
+  // Set while the awaiting task is still inside its await_suspend, which started this
+  // one inline; a completion then returns there instead of resuming the awaiting task.
+  bool startedInline = false;
+  bool completedInline = false;
 
   std::suspend_always initial_suspend() noexcept { return {}; }
 
@@ -70,7 +74,12 @@ struct PromiseBase {
     bool await_ready() noexcept { return false; }
     template <class P>
     std::coroutine_handle<> await_suspend(std::coroutine_handle<P> self) noexcept {
-      auto next = self.promise().continuation;
+      auto& promise = self.promise();
+      if (promise.startedInline) {
+        promise.completedInline = true;
+        return std::noop_coroutine();
+      }
+      auto next = promise.continuation;
       return next ? next : std::noop_coroutine();
     }
     void await_resume() noexcept {}
@@ -142,14 +151,23 @@ class [[nodiscard]] Task {
     if (handle_) handle_.destroy();
   }
 
+  // Starts the child inline. A child that completes without suspending lets the parent
+  // continue without suspending; only a child that really suspended resumes its
+  // parent later (by symmetric transfer). Compilers do not turn symmetric transfer
+  // into a tail call in every build (GCC does not at -O0 or under AddressSanitizer),
+  // so a loop awaiting many quick tasks would otherwise grow the stack per iteration.
   struct Awaiter {
     Handle child;
     bool await_ready() const noexcept { return false; }
     template <detail::TaskPromise P>
-    std::coroutine_handle<> await_suspend(std::coroutine_handle<P> parent) noexcept {
-      child.promise().context = parent.promise().context;
-      child.promise().continuation = parent;
-      return child;
+    bool await_suspend(std::coroutine_handle<P> parent) {
+      auto& promise = child.promise();
+      promise.context = parent.promise().context;
+      promise.continuation = parent;
+      promise.startedInline = true;
+      child.resume();
+      promise.startedInline = false;
+      return !promise.completedInline;
     }
     T await_resume() { return child.promise().take(); }
   };
@@ -376,9 +394,15 @@ CallbackAwaiter<T> awaitCallback(LaunchMainLoop& loop, std::function<void(Launch
 }
 
 // Runs `work` off the main thread and resumes with its value or error.
+//
+// WORKAROUND(GCC 12): a lambda (or another aggregate) with non-trivially destructible
+// members created as a temporary inside a `co_await` expression is destroyed twice,
+// once at a wrong address; with a std::function capture that is a double free. Bind
+// such a lambda to a named local first, as below, and never write one inline in a
+// `co_await` expression.
 template <class T>
 Task<T> runOffMainThread(LaunchMainLoop& loop, std::function<T()> work) {
-  co_return co_await awaitCallback<T>(loop, [&loop, work = std::move(work)](LaunchCompletion<T> done) {
+  std::function<void(LaunchCompletion<T>)> start = [&loop, work = std::move(work)](LaunchCompletion<T> done) {
     auto outcome = std::make_shared<std::optional<LaunchResult<T>>>();
     loop.runDetached(
         [work, outcome] {
@@ -394,7 +418,8 @@ Task<T> runOffMainThread(LaunchMainLoop& loop, std::function<T()> work) {
           }
         },
         [done, outcome] { done(std::move(**outcome)); });
-  });
+  };
+  co_return co_await awaitCallback<T>(loop, std::move(start));
 }
 
 // `co_await checkCancellation()` throws `CancellationError` when the task was cancelled.

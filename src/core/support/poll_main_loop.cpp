@@ -57,9 +57,14 @@ PollMainLoop::PollMainLoop(const LaunchClock& clock) : clock_(clock), shared_(st
 }
 
 PollMainLoop::~PollMainLoop() {
-  std::lock_guard lock(shared_->mutex);
-  shared_->closed = true;
-  shared_->posted.clear();
+  std::deque<std::function<void()>> dropped;
+  {
+    std::lock_guard lock(shared_->mutex);
+    shared_->closed = true;
+    dropped.swap(shared_->posted);
+  }
+  // Destroyed outside the lock: a dropped closure may own something whose destructor
+  // posts again, which would otherwise deadlock on the mutex.
 }
 
 void PollMainLoop::post(std::function<void()> work) { shared_->push(std::move(work)); }
@@ -149,8 +154,10 @@ bool PollMainLoop::runOnce(double maximumWait) {
 }
 
 void PollMainLoop::run() {
-  shared_->quit = false;
+  // A quit() that came before run() (say, from start-up code that decided to stop)
+  // ends this run at once instead of being lost.
   while (!shared_->quit) runOnce(std::numeric_limits<double>::infinity());
+  shared_->quit = false;
 }
 
 bool PollMainLoop::runUntil(const std::function<bool()>& done, double timeoutSeconds) {

@@ -15,7 +15,7 @@ class PollMainLoop final : public LaunchMainLoop {
   explicit PollMainLoop(const LaunchClock& clock);
   ~PollMainLoop() override;
 
-  // Runs until quit() is called.
+  // Runs until quit() is called (also when it was called before run()).
   void run();
   // Runs until `done` returns true (checked after every work item) or `timeoutSeconds`
   // of uptime pass; returns whether `done` became true.

@@ -1,0 +1,21 @@
+#include "app/log_sink_selection.h"
+
+#include <string>
+#include <string_view>
+
+#include "app/stderr_log_sink.h"
+#include "linux/syslog_log_sink.h"
+
+namespace quillon {
+
+std::unique_ptr<LaunchLogSink> makeLogSink(const char* override) {
+  const std::string_view choice = override != nullptr ? override : "";
+  if (choice == "stderr") return std::make_unique<StderrLogSink>();
+  auto sink = std::make_unique<SyslogLogSink>();
+  if (!choice.empty() && choice != "syslog") {
+    sink->log("[Quillon/startup] unknown QUILLON_LOG value \"" + std::string(choice) + "\"; using the system log");
+  }
+  return sink;
+}
+
+}  // namespace quillon

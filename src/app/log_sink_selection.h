@@ -1,0 +1,14 @@
+#pragma once
+
+#include <memory>
+
+#include "core/platform/launch_log_sink.h"
+
+namespace quillon {
+
+// The one place that chooses where diagnostics go: QUILLON_LOG=stderr sends them to
+// standard error (tests, bug reports); unset or "syslog" is the system log. Any other
+// value falls back to the system log and says so there.
+std::unique_ptr<LaunchLogSink> makeLogSink(const char* override);
+
+}  // namespace quillon

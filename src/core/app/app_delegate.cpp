@@ -1,0 +1,47 @@
+#include "core/app/app_delegate.h"
+
+#include "core/app/launch_instance_acquisition.h"
+#include "core/localization/l10n.h"
+#include "core/platform/launch_alert_presenter.h"
+#include "core/platform/launch_log_sink.h"
+
+namespace quillon {
+
+AppDelegate::AppDelegate(Url dataDirectory, LaunchLogSink& log, LaunchAlertPresenter& alerts, Hooks hooks)
+    : dataDirectory_(std::move(dataDirectory)), log_(log), alerts_(alerts), hooks_(std::move(hooks)) {}
+
+void AppDelegate::applicationDidFinishLaunching() {
+  if (hooks_.becomeAccessory) hooks_.becomeAccessory();
+  auto acquisition = LaunchSingleInstance::acquire(dataDirectory_);
+  switch (acquisition.kind()) {
+    case LaunchInstanceAcquisition::Kind::alreadyRunning:
+      // Silent: the running instance is what the user wanted; nothing else is created.
+      log_.log("[Quillon/startup] another instance owns the local data and input; closing this instance");
+      if (hooks_.terminate) hooks_.terminate();
+      return;
+    case LaunchInstanceAcquisition::Kind::unavailable: {
+      LaunchAlert alert;
+      alert.style = LaunchAlert::Style::warning;
+      alert.messageText = L10n::text(LocalizedText("Quillonを開始できません"));
+      alert.informativeText =
+          acquisition.message() + L10n::text(LocalizedText("\n登録・保存画像・起動中のアプリは変更していません。"));
+      alert.buttons = {L10n::text(LocalizedText("閉じる"))};
+      alerts_.runModal(alert);
+      if (hooks_.terminate) hooks_.terminate();
+      return;
+    }
+    case LaunchInstanceAcquisition::Kind::acquired:
+      instanceLock_ = acquisition.takeInstance();
+      hasStarted_ = true;
+      if (hooks_.compose) hooks_.compose();
+      return;
+  }
+}
+
+void AppDelegate::applicationWillTerminate() {
+  isTerminating_ = true;
+  if (hasStarted_ && hooks_.tearDown) hooks_.tearDown();
+  // The lock goes with the process; the lock file stays where it is.
+}
+
+}  // namespace quillon

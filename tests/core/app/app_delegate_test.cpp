@@ -1,0 +1,96 @@
+#include "core/app/app_delegate.h"
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/app/launch_instance_acquisition.h"
+#include "core/storage/launch_storage_error.h"
+#include "support/fake_alert_presenter.h"
+#include "support/fake_log_sink.h"
+#include "support/scoped_environment.h"
+#include "support/temporary_directory.h"
+
+namespace quillon {
+namespace {
+
+struct AppDelegateTest : ::testing::Test {
+  ScopedEnvironment japanese{"LC_ALL", "ja_JP.UTF-8"};
+  TemporaryDirectory temporary;
+  std::filesystem::path dataDirectory = temporary / "com.quillon.app";
+  FakeLogSink log;
+  FakeAlertPresenter alerts;
+  std::vector<std::string> calls;
+
+  std::unique_ptr<AppDelegate> makeDelegate() {
+    AppDelegate::Hooks hooks;
+    hooks.becomeAccessory = [this] { calls.push_back("accessory"); };
+    hooks.terminate = [this] { calls.push_back("terminate"); };
+    hooks.compose = [this] { calls.push_back("compose"); };
+    hooks.tearDown = [this] { calls.push_back("tearDown"); };
+    return std::make_unique<AppDelegate>(Url::fileUrl(dataDirectory.string(), true), log, alerts, hooks);
+  }
+};
+
+TEST_F(AppDelegateTest, TakesTheLockThenHandsOverToComposition) {
+  auto delegate = makeDelegate();
+  EXPECT_FALSE(delegate->hasStarted());
+  delegate->applicationDidFinishLaunching();
+  EXPECT_EQ((std::vector<std::string>{"accessory", "compose"}), calls);
+  EXPECT_TRUE(delegate->hasStarted());
+  EXPECT_TRUE(delegate->isActive());
+  EXPECT_TRUE(log.lines().empty());
+  EXPECT_TRUE(alerts.alerts().empty());
+  // The lock is held for the life of the delegate.
+  EXPECT_EQ(LaunchInstanceAcquisition::Kind::alreadyRunning,
+            LaunchSingleInstance::acquire(Url::fileUrl(dataDirectory.string(), true)).kind());
+
+  delegate->applicationWillTerminate();
+  EXPECT_TRUE(delegate->isTerminating());
+  EXPECT_FALSE(delegate->isActive());
+  EXPECT_EQ("tearDown", calls.back());
+  EXPECT_TRUE(std::filesystem::exists(dataDirectory / ".instance.lock"));
+}
+
+TEST_F(AppDelegateTest, ASecondInstanceLogsAndTerminatesSilently) {
+  auto first = makeDelegate();
+  first->applicationDidFinishLaunching();
+  calls.clear();
+
+  auto second = makeDelegate();
+  second->applicationDidFinishLaunching();
+  EXPECT_EQ((std::vector<std::string>{"accessory", "terminate"}), calls);
+  EXPECT_EQ((std::vector<std::string>{
+                "[Quillon/startup] another instance owns the local data and input; closing this instance"}),
+            log.lines());
+  EXPECT_TRUE(alerts.alerts().empty());
+  EXPECT_FALSE(second->hasStarted());
+  second->applicationWillTerminate();
+  EXPECT_EQ("terminate", calls.back()) << "nothing was composed, so nothing is torn down";
+  EXPECT_TRUE(first->isActive());
+}
+
+TEST_F(AppDelegateTest, AnUnusableLocationShowsTheStartFailureAlertThenTerminates) {
+  std::filesystem::create_directory(dataDirectory);
+  std::filesystem::create_directory(dataDirectory / ".instance.lock");
+  auto delegate = makeDelegate();
+  delegate->applicationDidFinishLaunching();
+  ASSERT_EQ(1u, alerts.alerts().size());
+  const LaunchAlert& alert = alerts.alerts()[0];
+  EXPECT_EQ("Quillonを開始できません", alert.messageText);
+  EXPECT_EQ("Quillonの起動を確認できません。次の保存先のアクセス権やリンクを確認して、もう一度開いてください。\n" +
+                dataDirectory.string() + "\n" + LaunchStorageError::unsafeLocation().description() +
+                "\n登録・保存画像・起動中のアプリは変更していません。",
+            alert.informativeText);
+  EXPECT_EQ((std::vector<std::string>{"閉じる"}), alert.buttons);
+  EXPECT_EQ((std::vector<std::string>{"accessory", "terminate"}), calls);
+  EXPECT_FALSE(delegate->hasStarted());
+  EXPECT_TRUE(log.lines().empty());
+}
+
+}  // namespace
+}  // namespace quillon

@@ -1,0 +1,109 @@
+// The real quillon executable, started as a user would start it: one process per user
+// owns the data directory; a second exits silently; an unusable location stops the
+// start with the alert printed to the terminal.
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "support/child_process.h"
+#include "support/temporary_directory.h"
+
+namespace quillon {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double deadline = 30.0;  // generous: CI machines are shared
+const std::string startedLine = "[Quillon/startup] started";
+const std::string secondInstanceLine =
+    "[Quillon/startup] another instance owns the local data and input; closing this instance";
+
+unsigned modeOf(const fs::path& path) {
+  struct stat info {};
+  ::lstat(path.c_str(), &info);
+  return info.st_mode & 07777;
+}
+
+struct SingleInstanceProcessTest : ::testing::Test {
+  TemporaryDirectory temporary;
+  // A fresh account: the Application Support directory does not exist yet.
+  fs::path applicationSupport = temporary / "home" / ".local" / "share";
+  fs::path dataDirectory = applicationSupport / "com.quillon.app";
+  fs::path lockFile = dataDirectory / ".instance.lock";
+
+  std::unique_ptr<ChildProcess> startQuillon() {
+    return std::make_unique<ChildProcess>(
+        std::vector<std::string>{QUILLON_EXECUTABLE},
+        std::vector<std::string>{"HOME=" + (temporary / "home").string(), "XDG_DATA_HOME=", "QUILLON_LOG=stderr",
+                                 "LC_ALL=ja_JP.UTF-8"});
+  }
+};
+
+TEST_F(SingleInstanceProcessTest, ASecondProcessExitsSilentlyAndLeavesTheFirstRunning) {
+  auto first = startQuillon();
+  ASSERT_TRUE(first->waitForErrorLine(startedLine, deadline)) << first->errorText();
+  EXPECT_EQ(0700u, modeOf(applicationSupport));
+  EXPECT_EQ(0700u, modeOf(dataDirectory));
+  EXPECT_EQ(0600u, modeOf(lockFile));
+  ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(lockFile)));
+
+  auto second = startQuillon();
+  const auto status = second->waitForExit(deadline);
+  ASSERT_TRUE(status) << "the second instance kept running";
+  ASSERT_TRUE(WIFEXITED(*status));
+  EXPECT_EQ(0, WEXITSTATUS(*status));
+  EXPECT_EQ(secondInstanceLine + "\n", second->errorText()) << "exactly the log line, and no alert";
+
+  EXPECT_TRUE(first->isRunning());
+  EXPECT_EQ(0600u, modeOf(lockFile));
+
+  // Quitting keeps the lock file; the next start takes it over.
+  const int firstStatus = first->killAndWait(SIGTERM);
+  ASSERT_TRUE(WIFEXITED(firstStatus));
+  EXPECT_EQ(0, WEXITSTATUS(firstStatus));
+  EXPECT_TRUE(fs::exists(lockFile)) << "the lock file must never be removed";
+  auto third = startQuillon();
+  EXPECT_TRUE(third->waitForErrorLine(startedLine, deadline)) << third->errorText();
+}
+
+TEST_F(SingleInstanceProcessTest, AnUnsafeLockFileStopsTheStartWithTheAlert) {
+  const fs::path elsewhere = temporary / "elsewhere";
+  const struct {
+    const char* name;
+    std::function<void()> plant;
+  } cases[] = {
+      {"symbolic link", [&] { fs::create_symlink(elsewhere, lockFile); }},
+      {"directory", [&] { fs::create_directory(lockFile); }},
+      {"hard link",
+       [&] {
+         std::ofstream(elsewhere) << "";
+         fs::create_hard_link(elsewhere, lockFile);
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(dataDirectory);
+    fs::remove_all(elsewhere);
+    fs::create_directories(dataDirectory);
+    c.plant();
+    auto quillon = startQuillon();
+    const auto status = quillon->waitForExit(deadline);
+    ASSERT_TRUE(status) << quillon->errorText();
+    EXPECT_TRUE(WIFEXITED(*status));
+    const std::string& text = quillon->errorText();
+    EXPECT_EQ(0u, text.find("Quillonを開始できません\n")) << text;
+    EXPECT_NE(std::string::npos, text.find(dataDirectory.string() + "\n")) << text;
+    EXPECT_NE(std::string::npos, text.find("\n登録・保存画像・起動中のアプリは変更していません。\n[閉じる]\n")) << text;
+    EXPECT_EQ(std::string::npos, text.find(startedLine)) << text;
+  }
+}
+
+}  // namespace
+}  // namespace quillon

@@ -1,0 +1,145 @@
+#include "support/child_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace quillon {
+
+namespace {
+double monotonicSeconds() {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// Waits until `fd` is readable or the deadline passes.
+bool waitReadable(int fd, double deadline) {
+  while (true) {
+    const double left = deadline - monotonicSeconds();
+    if (left <= 0) return false;
+    pollfd entry{fd, POLLIN, 0};
+    const int ready = ::poll(&entry, 1, static_cast<int>(std::ceil(left * 1000)));
+    if (ready > 0) return true;
+    if (ready < 0 && errno != EINTR) return false;
+  }
+}
+}  // namespace
+
+ChildProcess::ChildProcess(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {
+  int output[2];
+  int error[2];
+  if (::pipe2(output, O_CLOEXEC) != 0 || ::pipe2(error, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  output_.reset(output[0]);
+  error_.reset(error[0]);
+  UniqueFd outputWrite(output[1]);
+  UniqueFd errorWrite(error[1]);
+
+  std::map<std::string, std::string> variables;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string text(*entry);
+    variables[text.substr(0, text.find('='))] = text;
+  }
+  for (const auto& text : environment) variables[text.substr(0, text.find('='))] = text;
+  std::vector<char*> envp;
+  for (auto& [name, text] : variables) envp.push_back(text.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> argumentCopies = arguments;
+  std::vector<char*> argv;
+  for (auto& argument : argumentCopies) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  ::posix_spawn_file_actions_init(&actions);
+  ::posix_spawn_file_actions_adddup2(&actions, outputWrite.get(), STDOUT_FILENO);
+  ::posix_spawn_file_actions_adddup2(&actions, errorWrite.get(), STDERR_FILENO);
+  const int failed = ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
+  ::posix_spawn_file_actions_destroy(&actions);
+  if (failed != 0) throw std::runtime_error(std::string("posix_spawn failed: ") + std::strerror(failed));
+}
+
+ChildProcess::~ChildProcess() {
+  if (!reaped_) killAndWait(SIGKILL);
+}
+
+bool ChildProcess::readOutput(std::size_t count, double timeoutSeconds) {
+  const double deadline = monotonicSeconds() + timeoutSeconds;
+  std::size_t got = 0;
+  char buffer[64];
+  while (got < count) {
+    if (!waitReadable(output_.get(), deadline)) return false;
+    const auto want = std::min(sizeof buffer, count - got);
+    const ssize_t n = ::read(output_.get(), buffer, want);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    got += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool ChildProcess::waitForErrorLine(const std::string& line, double timeoutSeconds) {
+  const double deadline = monotonicSeconds() + timeoutSeconds;
+  std::size_t searched = 0;
+  while (true) {
+    // Complete lines only: a line that is still being written is not yet there.
+    for (auto end = errorText_.find('\n', searched); end != std::string::npos; end = errorText_.find('\n', searched)) {
+      if (errorText_.compare(searched, end - searched, line) == 0 && end - searched == line.size()) return true;
+      searched = end + 1;
+    }
+    if (!waitReadable(error_.get(), deadline)) return false;
+    char buffer[512];
+    const ssize_t n = ::read(error_.get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    errorText_.append(buffer, static_cast<std::size_t>(n));
+  }
+}
+
+bool ChildProcess::isRunning() {
+  if (reaped_) return false;
+  const pid_t done = ::waitpid(pid_, &status_, WNOHANG);
+  if (done == pid_) reaped_ = true;
+  return !reaped_;
+}
+
+int ChildProcess::killAndWait(int signal) {
+  if (reaped_) return status_;
+  ::kill(pid_, signal);
+  while (::waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
+  }
+  reaped_ = true;
+  return status_;
+}
+
+std::optional<int> ChildProcess::waitForExit(double timeoutSeconds) {
+  if (reaped_) return status_;
+  // The child's standard error reaches end of file when it exits, so waiting for that
+  // is waiting for the exit without polling waitpid against the clock.
+  const double deadline = monotonicSeconds() + timeoutSeconds;
+  char buffer[512];
+  while (true) {
+    if (!waitReadable(error_.get(), deadline)) return std::nullopt;
+    const ssize_t n = ::read(error_.get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    errorText_.append(buffer, static_cast<std::size_t>(n));
+  }
+  while (::waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
+  }
+  reaped_ = true;
+  return status_;
+}
+
+}  // namespace quillon
