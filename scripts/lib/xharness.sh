@@ -89,6 +89,10 @@ xh_start() {
             fi
         fi
     fi
+    # Screenshots of Japanese text need a CJK font; without one they show boxes.
+    if command -v fc-list >/dev/null && ! fc-list :lang=ja 2>/dev/null | grep -qi 'Noto Sans CJK'; then
+        xh__log "no Noto Sans CJK font (fonts-noto-cjk); Japanese text will not render"
+    fi
     xh__log "display $DISPLAY ready ($XH_SCREEN)"
 }
 

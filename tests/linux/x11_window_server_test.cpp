@@ -86,6 +86,16 @@ TEST(X11WindowServer, LayerAndAlphaFollowTheWindowsHints) {
   }
 }
 
+TEST(X11WindowServer, DesktopWindowIsLeftOutOnlyWhenAsked) {
+  X11TestDisplay display;
+  X11WindowServer server(display.adapters());
+  const auto desktop = display.createWindow({.bounds = {0, 0, 1512, 982}, .type = "_NET_WM_WINDOW_TYPE_DESKTOP"});
+  EXPECT_FALSE(rowOf(server.onScreenWindows(true), desktop).has_value());
+  const auto row = rowOf(server.onScreenWindows(false), desktop);
+  ASSERT_TRUE(row.has_value());
+  EXPECT_EQ(row->layer, kX11DesktopLayer);
+}
+
 TEST(X11WindowServer, RowsRunFrontToBack) {
   X11TestDisplay display;
   X11WindowServer server(display.adapters());
