@@ -122,7 +122,9 @@ X11ScreenCaptureService::X11ScreenCaptureService(X11Connection& connection) : co
   auto* c = connection_.get();
   XcbReply<xcb_generic_error_t> error(xcb_request_check(
       c, xcb_composite_redirect_subwindows_checked(c, connection_.root(), XCB_COMPOSITE_REDIRECT_AUTOMATIC)));
-  redirected_ = !error;
+  // BadAccess means a compositing manager already redirects the windows (manually);
+  // their pixmaps can then be named all the same.
+  redirected_ = !error || error->error_code == XCB_ACCESS;
 }
 
 bool X11ScreenCaptureService::preflightPermission() { return redirected_ && !connection_.hasError(); }

@@ -20,18 +20,33 @@ Rgb toRgb(std::uint32_t color) {
 
 Rgb mix(Rgb a, Rgb b, double t) { return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t}; }
 
-using Shape = std::function<bool(double, double)>;
+// A shape: its bounding box (so filling it visits only the pixels it may cover) and an
+// inside test.
+struct Shape {
+  double minX;
+  double minY;
+  double maxX;
+  double maxY;
+  std::function<bool(double, double)> inside;
+};
 
 class Canvas {
  public:
   Canvas(int width, int height)
-      : width_(width), height_(height), pixels_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0U) {}
+      : width_(width),
+        height_(height),
+        pixels_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0U) {}
 
   // Source-over of `color` with the shape's coverage, sampled 4 × 4 per pixel.
-  void fill(const Shape& inside, Rgb color) {
+  void fill(const Shape& shape, Rgb color) {
     constexpr int kSamples = 4;
-    for (int y = 0; y < height_; ++y) {
-      for (int x = 0; x < width_; ++x) {
+    const auto& inside = shape.inside;
+    const int top = std::max(0, static_cast<int>(std::floor(shape.minY)));
+    const int bottom = std::min(height_, static_cast<int>(std::ceil(shape.maxY)));
+    const int left = std::max(0, static_cast<int>(std::floor(shape.minX)));
+    const int right = std::min(width_, static_cast<int>(std::ceil(shape.maxX)));
+    for (int y = top; y < bottom; ++y) {
+      for (int x = left; x < right; ++x) {
         int hits = 0;
         for (int sy = 0; sy < kSamples; ++sy) {
           for (int sx = 0; sx < kSamples; ++sx) {
@@ -44,7 +59,8 @@ class Canvas {
           continue;
         }
         const double a = static_cast<double>(hits) / (kSamples * kSamples);
-        auto& dst = pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x)];
+        auto& dst =
+            pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x)];
         const double inv = 1.0 - a;
         const auto channel = [&](unsigned shift, double src) {
           const double d = static_cast<double>((dst >> shift) & 0xffU);
@@ -69,30 +85,30 @@ class Canvas {
 
 // A rectangle with separate radii for the top and the bottom corners.
 Shape roundedRect(double x0, double y0, double w, double h, double topRadius, double bottomRadius) {
-  return [=](double px, double py) {
-    if (px < x0 || py < y0 || px >= x0 + w || py >= y0 + h) {
-      return false;
-    }
-    const auto outsideCorner = [&](double cx, double cy, double r) { return std::hypot(px - cx, py - cy) > r; };
-    const double rt = topRadius;
-    const double rb = bottomRadius;
-    if (py < y0 + rt && px < x0 + rt) return !outsideCorner(x0 + rt, y0 + rt, rt);
-    if (py < y0 + rt && px > x0 + w - rt) return !outsideCorner(x0 + w - rt, y0 + rt, rt);
-    if (py > y0 + h - rb && px < x0 + rb) return !outsideCorner(x0 + rb, y0 + h - rb, rb);
-    if (py > y0 + h - rb && px > x0 + w - rb) return !outsideCorner(x0 + w - rb, y0 + h - rb, rb);
-    return true;
-  };
+  return {x0, y0, x0 + w, y0 + h, [=](double px, double py) {
+            if (px < x0 || py < y0 || px >= x0 + w || py >= y0 + h) {
+              return false;
+            }
+            const auto outsideCorner = [&](double cx, double cy, double r) { return std::hypot(px - cx, py - cy) > r; };
+            const double rt = topRadius;
+            const double rb = bottomRadius;
+            if (py < y0 + rt && px < x0 + rt) return !outsideCorner(x0 + rt, y0 + rt, rt);
+            if (py < y0 + rt && px > x0 + w - rt) return !outsideCorner(x0 + w - rt, y0 + rt, rt);
+            if (py > y0 + h - rb && px < x0 + rb) return !outsideCorner(x0 + rb, y0 + h - rb, rb);
+            if (py > y0 + h - rb && px > x0 + w - rb) return !outsideCorner(x0 + w - rb, y0 + h - rb, rb);
+            return true;
+          }};
 }
 
 Shape circle(double cx, double cy, double r) {
-  return [=](double px, double py) { return std::hypot(px - cx, py - cy) <= r; };
+  return {cx - r, cy - r, cx + r, cy + r, [=](double px, double py) { return std::hypot(px - cx, py - cy) <= r; }};
 }
 
 Shape ring(double cx, double cy, double r, double thickness) {
-  return [=](double px, double py) {
-    const double d = std::hypot(px - cx, py - cy);
-    return d <= r && d >= r - thickness;
-  };
+  return {cx - r, cy - r, cx + r, cy + r, [=](double px, double py) {
+            const double d = std::hypot(px - cx, py - cy);
+            return d <= r && d >= r - thickness;
+          }};
 }
 
 void paintDrawing(Canvas& canvas, SampleNotchStyle style, Rgb accent, double x0, double y0, double w, double h) {

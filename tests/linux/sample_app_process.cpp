@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -34,11 +35,14 @@ SampleAppProcess::SampleAppProcess(const std::string& bundleName, std::vector<st
   ::close(fds[1]);
   out_ = fds[0];
   if (pid_ < 0) throw std::runtime_error("fork failed");
+  pidFd_ = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
+  if (pidFd_ < 0) throw std::runtime_error("pidfd_open failed");
 }
 
 SampleAppProcess::~SampleAppProcess() {
   if (pid_ > 0) terminate();
   if (out_ >= 0) ::close(out_);
+  if (pidFd_ >= 0) ::close(pidFd_);
 }
 
 std::string SampleAppProcess::nextLine(double deadlineSeconds) {
@@ -82,21 +86,21 @@ bool SampleAppProcess::waitUntilMapped(double deadlineSeconds) {
 int SampleAppProcess::terminate(double deadlineSeconds) {
   if (pid_ <= 0) return -1;
   ::kill(pid_, SIGTERM);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(deadlineSeconds);
-  int status = 0;
-  for (;;) {
-    const pid_t done = ::waitpid(pid_, &status, WNOHANG);
-    if (done == pid_) break;
-    if (std::chrono::steady_clock::now() > deadline) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, &status, 0);
-      pid_ = -1;
-      return -1;
-    }
-    // Waiting for a child's exit has no descriptor to poll without pidfd plumbing;
-    // a short poll interval bounds the wait, it does not order events.
-    ::poll(nullptr, 0, 10);
+  const int status = waitForExit(deadlineSeconds);
+  if (status == -1 && pid_ > 0) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
   }
+  return status;
+}
+
+int SampleAppProcess::waitForExit(double deadlineSeconds) {
+  if (pid_ <= 0) return -1;
+  pollfd fd{pidFd_, POLLIN, 0};
+  if (::poll(&fd, 1, static_cast<int>(std::ceil(deadlineSeconds * 1000))) <= 0) return -1;
+  int status = 0;
+  if (::waitpid(pid_, &status, 0) != pid_) return -1;
   pid_ = -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }

@@ -31,9 +31,13 @@ class SampleAppProcess {
 
   // SIGTERM, then the exit status (-1 when it did not exit within the deadline).
   int terminate(double deadlineSeconds = 20.0);
+  // The exit status once the app ends by itself; -1 when it is still running at the
+  // deadline.
+  int waitForExit(double deadlineSeconds = 20.0);
 
  private:
   pid_t pid_ = -1;
+  int pidFd_ = -1;  // becomes readable when the process ends
   int out_ = -1;
   std::string buffer_;
   std::uint32_t window_ = 0;
