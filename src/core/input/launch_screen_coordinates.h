@@ -1,0 +1,34 @@
+#pragma once
+
+#include <vector>
+
+#include "core/platform/launch_screens.h"
+#include "core/support/geometry.h"
+
+namespace quillon {
+
+// Converts between the two global coordinate spaces. Cocoa screen coordinates have
+// their origin at the bottom-left of the primary display with y growing up (screens,
+// the pointer, our own windows); Quartz global coordinates have it at the top-left with
+// y growing down (window-server bounds, event locations, snapshots). The primary
+// display's top edge (its frame's maxY) is the axis of the flip, so the conversion is
+// its own inverse.
+class LaunchScreenCoordinates {
+ public:
+  explicit LaunchScreenCoordinates(double primaryMaxY) : primaryMaxY_(primaryMaxY) {}
+  // The first screen is the primary display; with no screens the axis is 0.
+  static LaunchScreenCoordinates forScreens(const std::vector<LaunchScreen>& screens);
+
+  double primaryMaxY() const { return primaryMaxY_; }
+
+  Rect quartzFromCocoa(const Rect& cocoa) const { return flip(cocoa); }
+  Rect cocoaFromQuartz(const Rect& quartz) const { return flip(quartz); }
+  Point quartzFromCocoa(Point cocoa) const { return {cocoa.x, primaryMaxY_ - cocoa.y}; }
+  Point cocoaFromQuartz(Point quartz) const { return {quartz.x, primaryMaxY_ - quartz.y}; }
+
+ private:
+  Rect flip(const Rect& r) const { return {r.x, primaryMaxY_ - r.maxY(), r.width, r.height}; }
+  double primaryMaxY_;
+};
+
+}  // namespace quillon

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/localization/localized_text.h"
+#include "core/support/bitmap.h"
+#include "core/support/launch_result.h"
+#include "core/support/url.h"
+
+namespace quillon {
+
+// One running application, as the workspace saw it when it made the handle. The
+// identity (process identifier, bundle and executable paths, bundle identifier) is a
+// snapshot; `isTerminated`, `requestTermination` and `probe` always act on the very
+// process the handle was made for, never on a later process that got the same
+// identifier.
+class LaunchRunningApplication {
+ public:
+  LaunchRunningApplication() = default;
+  LaunchRunningApplication(const LaunchRunningApplication&) = delete;
+  LaunchRunningApplication& operator=(const LaunchRunningApplication&) = delete;
+  virtual ~LaunchRunningApplication() = default;
+
+  virtual std::int32_t processIdentifier() const = 0;
+  // The application bundle the process runs from ("/Applications/Notch.app"); none for
+  // a process that is not inside an application bundle.
+  virtual std::optional<std::string> bundlePath() const = 0;
+  virtual std::optional<std::string> executablePath() const = 0;
+  virtual std::optional<std::string> bundleIdentifier() const = 0;
+
+  virtual bool isTerminated() const = 0;
+  // Asks the application to quit normally, as a user would: a request it may handle or
+  // ignore, never a forced kill. False when the request was refused (the application
+  // may not be asked); one that has already gone counts as having accepted.
+  virtual bool requestTermination() = 0;
+  // Sends signal 0 to the process: 0 when it could be signalled, otherwise the errno
+  // (ESRCH once the process is gone, EPERM when it belongs to someone else).
+  virtual int probe() const = 0;
+};
+
+using LaunchApplicationHandle = std::shared_ptr<LaunchRunningApplication>;
+
+// Opening an application failed on the platform's side (errno of the failing step).
+struct LaunchOpenApplicationError {
+  int errnoValue = 0;
+  LocalizedText localizedDescription() const;
+  std::string description() const;
+  friend bool operator==(const LaunchOpenApplicationError&, const LaunchOpenApplicationError&) = default;
+};
+
+// Running applications, launching them, and the few other desktop services the
+// program asks the system for.
+class LaunchWorkspace {
+ public:
+  using OpenCompletion = std::function<void(LaunchResult<LaunchApplicationHandle>)>;
+
+  LaunchWorkspace() = default;
+  LaunchWorkspace(const LaunchWorkspace&) = delete;
+  LaunchWorkspace& operator=(const LaunchWorkspace&) = delete;
+  virtual ~LaunchWorkspace() = default;
+
+  // Every running application of the user, including those started outside Quillon.
+  virtual std::vector<LaunchApplicationHandle> runningApplications() const = 0;
+
+  // Launches the application bundle at `bundlePath` as a process of its own, not
+  // activated and not hidden, never substituting an instance that already runs, and
+  // not tied to this program's lifetime. `completion` runs on the main thread with the
+  // launched application or a `LaunchOpenApplicationError`.
+  virtual void openApplication(const std::string& bundlePath, OpenCompletion completion) = 0;
+
+  // The bundle's icon at about `pixelSize` pixels; none when it has no readable icon.
+  virtual std::optional<Bitmap> iconForBundle(const std::string& bundlePath, int pixelSize) const = 0;
+  // The user asked the system to reduce motion.
+  virtual bool prefersReducedMotion() const = 0;
+  // Opens a URL (a settings deep link, a web page) with its default handler; false when
+  // nothing could be asked to open it.
+  virtual bool openUrl(const Url& url) = 0;
+};
+
+// The liveness rule shared by every caller: a present handle with a positive process
+// identifier, not terminated, and signal 0 either delivered or refused for lack of
+// permission (the process exists but belongs to someone else).
+bool isAlive(const LaunchRunningApplication* application);
+
+}  // namespace quillon

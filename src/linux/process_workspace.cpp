@@ -1,0 +1,85 @@
+#include "linux/process_workspace.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+#include <optional>
+
+#include "core/platform/launch_main_loop.h"
+#include "core/storage/launch_bundle.h"
+#include "linux/detached_process.h"
+#include "linux/process_running_application.h"
+
+namespace quillon {
+
+namespace {
+
+std::optional<pid_t> processIdentifierOf(const char* name) {
+  pid_t pid = 0;
+  if (*name == '\0') return std::nullopt;
+  for (const char* c = name; *c != '\0'; ++c) {
+    if (*c < '0' || *c > '9' || pid > 100'000'000) return std::nullopt;
+    pid = pid * 10 + (*c - '0');
+  }
+  return pid;
+}
+
+}  // namespace
+
+ProcessWorkspace::ProcessWorkspace(LaunchMainLoop& loop) : loop_(loop) {}
+
+std::vector<LaunchApplicationHandle> ProcessWorkspace::runningApplications() const {
+  std::vector<LaunchApplicationHandle> applications;
+  struct CloseDir {
+    void operator()(DIR* d) const { ::closedir(d); }
+  };
+  std::unique_ptr<DIR, CloseDir> directory(::opendir("/proc"));
+  if (!directory) return applications;
+  const uid_t user = ::geteuid();
+  while (const dirent* entry = ::readdir(directory.get())) {
+    const auto pid = processIdentifierOf(entry->d_name);
+    if (!pid) continue;
+    struct stat info {};
+    if (::fstatat(::dirfd(directory.get()), entry->d_name, &info, 0) != 0 || info.st_uid != user) continue;
+    if (auto application = ProcessRunningApplication::forProcess(*pid)) applications.push_back(std::move(application));
+  }
+  return applications;
+}
+
+LaunchApplicationHandle ProcessWorkspace::launch(const std::string& bundlePath) {
+  const auto bundle = LaunchBundle::open(Url::fileUrl(bundlePath, true));
+  if (!bundle) throw LaunchOpenApplicationError{ENOENT};
+  const auto executable = bundle->executableURL();
+  if (!executable) throw LaunchOpenApplicationError{ENOENT};
+  const std::string path = executable->path();
+  auto process = spawnDetachedProcess(path, {path});
+  auto application = ProcessRunningApplication::adopt(process.pid, std::move(process.pidfd), path);
+  if (!application) throw LaunchOpenApplicationError{ESRCH};
+  return application;
+}
+
+void ProcessWorkspace::openApplication(const std::string& bundlePath, OpenCompletion completion) {
+  auto outcome = std::make_shared<std::optional<LaunchResult<LaunchApplicationHandle>>>();
+  loop_.runDetached(
+      [bundlePath, outcome] {
+        try {
+          outcome->emplace(launch(bundlePath));
+        } catch (...) {
+          outcome->emplace(std::current_exception());
+        }
+      },
+      [outcome, completion = std::move(completion)] {
+        if (completion) completion(std::move(**outcome));
+      });
+}
+
+std::optional<Bitmap> ProcessWorkspace::iconForBundle(const std::string&, int) const { return std::nullopt; }
+
+bool ProcessWorkspace::prefersReducedMotion() const { return false; }
+
+bool ProcessWorkspace::openUrl(const Url&) { return false; }
+
+}  // namespace quillon

@@ -1,0 +1,246 @@
+#include "linux/process_workspace.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include "linux/linux_pidfd.h"
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "linux/detached_process.h"
+#include "linux/process_running_application.h"
+#include "support/process_sandbox.h"
+#include "support/test_app_bundle.h"
+
+namespace quillon {
+namespace {
+
+std::string readFile(const std::string& path) {
+  std::ifstream file(path);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+std::string linkTarget(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::read_symlink(path, error).string();
+}
+
+struct ProcessWorkspaceTest : ::testing::Test {
+  ProcessSandbox sandbox;
+  ProcessWorkspace workspace{sandbox.loop};
+
+  // Opens through the port and waits for the completion on the real loop.
+  LaunchResult<LaunchApplicationHandle> open(const std::filesystem::path& bundle) {
+    std::optional<LaunchResult<LaunchApplicationHandle>> outcome;
+    workspace.openApplication(bundle.string(), [&](LaunchResult<LaunchApplicationHandle> result) {
+      if (result.hasValue()) sandbox.track(*result.value());
+      outcome.emplace(std::move(result));
+    });
+    EXPECT_TRUE(sandbox.waitFor([&] { return outcome.has_value(); }));
+    return std::move(*outcome);
+  }
+  LaunchApplicationHandle openRunning(const std::filesystem::path& bundle) {
+    auto application = open(bundle).value();
+    EXPECT_TRUE(sandbox.waitUntilReady(application->processIdentifier()));
+    return application;
+  }
+  bool waitForExit(const LaunchApplicationHandle& application) {
+    return sandbox.waitFor([&] { return application->isTerminated(); });
+  }
+};
+
+TEST_F(ProcessWorkspaceTest, OpenedApplicationKnowsItsBundleAndRunsDetached) {
+  const auto bundle = sandbox.makeApp("Alpha", "exitOnTerm", "com.example.alpha");
+  const auto application = openRunning(bundle);
+  const pid_t pid = application->processIdentifier();
+  const auto canonical = std::filesystem::canonical(bundle).string();
+  EXPECT_EQ(canonical, application->bundlePath());
+  EXPECT_EQ(canonical + "/Contents/MacOS/Alpha", application->executablePath());
+  EXPECT_EQ("com.example.alpha", application->bundleIdentifier());
+  EXPECT_FALSE(application->isTerminated());
+  EXPECT_EQ(0, application->probe());
+
+  EXPECT_EQ(pid, ::getsid(pid)) << "a session of its own";
+  for (int fd = 0; fd < 3; ++fd) {
+    EXPECT_EQ("/dev/null", linkTarget("/proc/" + std::to_string(pid) + "/fd/" + std::to_string(fd)));
+  }
+  EXPECT_EQ("/", linkTarget("/proc/" + std::to_string(pid) + "/cwd"));
+
+  EXPECT_TRUE(application->requestTermination());
+  EXPECT_TRUE(waitForExit(application));
+}
+
+// Quillon blocks SIGTERM to read it from a descriptor, and leaves descriptors open
+// without close-on-exec (the instance lock); neither may reach a launched app.
+TEST_F(ProcessWorkspaceTest, LaunchedAppInheritsNeitherBlockedSignalsNorDescriptors) {
+  sigset_t term, previous;
+  sigemptyset(&term);
+  sigaddset(&term, SIGTERM);
+  ASSERT_EQ(0, pthread_sigmask(SIG_BLOCK, &term, &previous));
+  const int leaky = ::open("/dev/zero", O_RDONLY);  // no O_CLOEXEC on purpose
+  const auto previousPipe = ::signal(SIGPIPE, SIG_IGN);
+
+  const auto application = openRunning(sandbox.makeApp("Beta", "exitOnTerm"));
+
+  ::signal(SIGPIPE, previousPipe);
+  ::close(leaky);
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+
+  const std::string proc = "/proc/" + std::to_string(application->processIdentifier());
+  std::set<std::string> descriptors;
+  for (const auto& entry : std::filesystem::directory_iterator(proc + "/fd")) {
+    descriptors.insert(entry.path().filename().string());
+  }
+  EXPECT_EQ((std::set<std::string>{"0", "1", "2"}), descriptors);
+  const std::string status = readFile(proc + "/status");
+  EXPECT_NE(std::string::npos, status.find("SigBlk:\t0000000000000000")) << status;
+  EXPECT_TRUE(application->requestTermination());
+  EXPECT_TRUE(waitForExit(application));
+}
+
+TEST_F(ProcessWorkspaceTest, LaunchedAppOutlivesTheProgramThatLaunchedIt) {
+  const auto bundle = sandbox.makeApp("Survivor", "exitOnTerm");
+  int report[2];
+  ASSERT_EQ(0, ::pipe(report));
+  const pid_t launcher = ::fork();
+  if (launcher == 0) {
+    pid_t pid = 0;
+    try {
+      pid = ProcessWorkspace::launch(bundle.string())->processIdentifier();
+    } catch (...) {
+    }
+    [[maybe_unused]] auto written = ::write(report[1], &pid, sizeof pid);
+    ::_exit(0);
+  }
+  ::close(report[1]);
+  pid_t pid = 0;
+  ASSERT_EQ(static_cast<ssize_t>(sizeof pid), ::read(report[0], &pid, sizeof pid));
+  ::close(report[0]);
+  ASSERT_EQ(launcher, ::waitpid(launcher, nullptr, 0));
+  ASSERT_GT(pid, 0);
+  UniqueFd pidfd(pidfdOpen(pid));
+  ASSERT_TRUE(pidfd);
+  EXPECT_TRUE(sandbox.waitUntilReady(pid));
+  EXPECT_TRUE(processRuns(pid)) << "still running after its launcher exited";
+  ASSERT_EQ(0, pidfdSendSignal(pidfd.get(), SIGTERM));
+  siginfo_t info{};
+  EXPECT_EQ(0, ::waitid(P_PIDFD, static_cast<id_t>(pidfd.get()), &info, WEXITED));
+}
+
+// Such an app loses its /proc executable link a moment before its exit shows on the
+// pidfd; the launch must still report what it started. Repeated to meet that window.
+TEST_F(ProcessWorkspaceTest, AppThatExitsAtOnceIsStillReportedAsLaunched) {
+  const auto bundle = sandbox.makeApp("Flash", "exitAtOnce");
+  const auto expected = std::filesystem::canonical(bundle).string();
+  for (int attempt = 0; attempt < 30; ++attempt) {
+    const auto application = ProcessWorkspace::launch(bundle.string());
+    sandbox.track(*application);
+    ASSERT_EQ(expected, application->bundlePath()) << "attempt " << attempt;
+  }
+}
+
+TEST_F(ProcessWorkspaceTest, RunningApplicationsIncludeAppsStartedElsewhereAndSkipZombies) {
+  const auto bundle = sandbox.makeApp("Outside", "exitOnTerm", "com.example.outside");
+  const auto executable = (bundle / "Contents/MacOS/Outside").string();
+  // A plain child of the test, not started through the workspace.
+  const pid_t outside = ::fork();
+  if (outside == 0) {
+    ::execl(executable.c_str(), executable.c_str(), nullptr);
+    ::_exit(127);
+  }
+  ASSERT_GT(outside, 0);
+  UniqueFd outsideFd(pidfdOpen(outside));
+  ASSERT_TRUE(sandbox.waitUntilReady(outside));
+  // A zombie: it exited and nobody reaped it yet.
+  const pid_t zombie = ::fork();
+  if (zombie == 0) ::_exit(0);
+  ASSERT_TRUE(sandbox.waitFor([&] { return !processRuns(zombie); }));
+
+  const auto applications = workspace.runningApplications();
+  auto find = [&](pid_t pid) {
+    return std::find_if(applications.begin(), applications.end(),
+                        [pid](const auto& a) { return a->processIdentifier() == pid; });
+  };
+  const auto found = find(outside);
+  ASSERT_NE(applications.end(), found);
+  EXPECT_EQ(std::filesystem::canonical(bundle).string(), (*found)->bundlePath());
+  EXPECT_EQ("com.example.outside", (*found)->bundleIdentifier());
+  EXPECT_EQ(applications.end(), find(zombie));
+  const auto self = find(::getpid());
+  ASSERT_NE(applications.end(), self);
+  EXPECT_FALSE((*self)->bundlePath()) << "the test binary is not inside a bundle";
+
+  EXPECT_TRUE((*found)->requestTermination());
+  EXPECT_EQ(outside, ::waitpid(outside, nullptr, 0));
+  EXPECT_EQ(zombie, ::waitpid(zombie, nullptr, 0));
+}
+
+// Forces the kernel to hand the identifier of an exited app to a new process (as root,
+// through ns_last_pid), then shows that the old handle cannot reach the newcomer.
+TEST_F(ProcessWorkspaceTest, HandleNeverSignalsAProcessThatInheritedItsIdentifier) {
+  const auto application = openRunning(sandbox.makeApp("Old", "exitOnTerm"));
+  const pid_t pid = application->processIdentifier();
+  ASSERT_TRUE(application->requestTermination());
+  ASSERT_TRUE(waitForExit(application));
+  siginfo_t info{};
+  ASSERT_EQ(0, ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED));  // the subreaper's zombie
+
+  pid_t newcomer = -1;
+  for (int attempt = 0; attempt < 500 && newcomer != pid; ++attempt) {
+    std::ofstream lastPid("/proc/sys/kernel/ns_last_pid");
+    if (!lastPid) GTEST_SKIP() << "cannot choose process identifiers here";
+    lastPid << (pid - 1);
+    lastPid.close();
+    newcomer = ::fork();
+    if (newcomer == 0) {
+      ::pause();
+      ::_exit(0);
+    }
+    if (newcomer != pid) {
+      ::kill(newcomer, SIGKILL);
+      ::waitpid(newcomer, nullptr, 0);
+    }
+  }
+  if (newcomer != pid) GTEST_SKIP() << "another process took the identifier first";
+
+  EXPECT_TRUE(application->isTerminated());
+  EXPECT_EQ(ESRCH, application->probe());
+  EXPECT_TRUE(application->requestTermination());
+  EXPECT_TRUE(processRuns(newcomer)) << "the newcomer was not signalled";
+  ::kill(newcomer, SIGKILL);
+  ::waitpid(newcomer, nullptr, 0);
+}
+
+TEST_F(ProcessWorkspaceTest, OpenReportsTheErrnoOfTheStepThatFailed) {
+  const auto missing = sandbox.path("Missing.app");
+  TestAppBundle noExecutable;
+  noExecutable.writeExecutable = false;
+  const auto withoutExecutable = noExecutable.writeTo(sandbox.path("Empty.app"));
+  TestAppBundle notRunnable;
+  notRunnable.executableMode = 0644;
+  const auto withPlainFile = notRunnable.writeTo(sandbox.path("Plain.app"));
+
+  const std::pair<std::filesystem::path, int> rows[] = {{missing, ENOENT}, {withoutExecutable, ENOENT}, {withPlainFile, EACCES}};
+  for (const auto& [bundle, expected] : rows) {
+    SCOPED_TRACE(bundle.string());
+    auto outcome = open(bundle);
+    ASSERT_FALSE(outcome.hasValue());
+    try {
+      std::rethrow_exception(outcome.error());
+    } catch (const LaunchOpenApplicationError& error) {
+      EXPECT_EQ(expected, error.errnoValue);
+      EXPECT_FALSE(error.description().empty());
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quillon

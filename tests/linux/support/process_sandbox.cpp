@@ -1,0 +1,108 @@
+#include "support/process_sandbox.h"
+
+#include <dirent.h>
+#include <poll.h>
+#include <signal.h>
+#include "linux/linux_pidfd.h"
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <sstream>
+
+#include "support/test_app_bundle.h"
+
+namespace quillon {
+
+namespace {
+
+std::string readFile(const std::string& path) {
+  std::ifstream file(path);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+std::string executableOf(pid_t pid) {
+  char buffer[4096];
+  const auto link = "/proc/" + std::to_string(pid) + "/exe";
+  const ssize_t length = ::readlink(link.c_str(), buffer, sizeof buffer);
+  return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
+}
+
+// The signal mask line "SigIgn:\t0000000000004000" as a number.
+unsigned long long maskLine(const std::string& status, const std::string& name) {
+  const auto at = status.find(name + ":");
+  if (at == std::string::npos) return 0;
+  return std::stoull(status.substr(at + name.size() + 1), nullptr, 16);
+}
+
+}  // namespace
+
+bool processRuns(pid_t pid) {
+  const std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
+  return !status.empty() && status.find("State:\tZ") == std::string::npos;
+}
+
+ProcessSandbox::ProcessSandbox() { ::prctl(PR_SET_CHILD_SUBREAPER, 1); }
+
+ProcessSandbox::~ProcessSandbox() {
+  // Anything still running from the sandbox, tracked or not.
+  const std::string root = std::filesystem::canonical(root_.path()).string() + "/";
+  if (DIR* proc = ::opendir("/proc")) {
+    while (const dirent* entry = ::readdir(proc)) {
+      const pid_t pid = static_cast<pid_t>(std::atoi(entry->d_name));
+      if (pid <= 0 || executableOf(pid).rfind(root, 0) != 0) continue;
+      UniqueFd pidfd(pidfdOpen(pid));
+      if (pidfd && executableOf(pid).rfind(root, 0) == 0) tracked_.push_back(std::move(pidfd));
+    }
+    ::closedir(proc);
+  }
+  for (const auto& pidfd : tracked_) pidfdSendSignal(pidfd.get(), SIGKILL);
+  for (const auto& pidfd : tracked_) {
+    siginfo_t info{};
+    // Our own children (through the subreaper) are reaped; anything else is waited for.
+    if (::waitid(P_PIDFD, static_cast<id_t>(pidfd.get()), &info, WEXITED) != 0) {
+      pollfd entry{pidfd.get(), POLLIN, 0};
+      ::poll(&entry, 1, 5000);
+    }
+  }
+}
+
+std::filesystem::path ProcessSandbox::makeApp(const std::string& name, const std::string& behaviour,
+                                              const std::string& identifier) const {
+  TestAppBundle bundle;
+  bundle.identifier = identifier.empty() ? "com.example." + name : identifier;
+  bundle.executable = name;
+  bundle.writeExecutable = false;
+  bundle.extraInfo["QuillonSampleBehavior"] = PropertyListValue{behaviour};
+  const auto path = bundle.writeTo(root_.path() / (name + ".app"));
+  const auto executable = path / "Contents" / "MacOS" / name;
+  std::filesystem::copy_file(QUILLON_PROCESS_SAMPLE_APP, executable, std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::permissions(executable, std::filesystem::perms(0755));
+  return path;
+}
+
+void ProcessSandbox::track(const LaunchRunningApplication& application) {
+  UniqueFd pidfd(pidfdOpen(application.processIdentifier()));
+  if (pidfd) tracked_.push_back(std::move(pidfd));
+}
+
+bool ProcessSandbox::waitFor(const std::function<bool()>& done, double timeoutSeconds) {
+  LaunchTimer tick(loop, 0.002, true, [] {});
+  return loop.runUntil(done, timeoutSeconds);
+}
+
+bool ProcessSandbox::waitUntilReady(pid_t pid, double timeoutSeconds) {
+  constexpr unsigned long long term = 1ULL << (SIGTERM - 1);
+  return waitFor(
+      [pid] {
+        const std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
+        return ((maskLine(status, "SigIgn") | maskLine(status, "SigCgt")) & term) != 0;
+      },
+      timeoutSeconds);
+}
+
+}  // namespace quillon

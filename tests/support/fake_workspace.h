@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cerrno>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/platform/launch_workspace.h"
+
+namespace quillon {
+
+// A running application whose every answer the test sets.
+class FakeRunningApplication final : public LaunchRunningApplication {
+ public:
+  std::int32_t pid = 500;
+  std::optional<std::string> bundle;
+  std::optional<std::string> executable;
+  std::optional<std::string> identifier;
+  bool terminated = false;
+  bool acceptsTermination = true;
+  int probeError = 0;
+  int terminationRequests = 0;
+
+  static std::shared_ptr<FakeRunningApplication> make(std::int32_t pid, std::optional<std::string> bundlePath,
+                                                      std::optional<std::string> bundleIdentifier = std::nullopt) {
+    auto application = std::make_shared<FakeRunningApplication>();
+    application->pid = pid;
+    application->bundle = std::move(bundlePath);
+    application->identifier = std::move(bundleIdentifier);
+    return application;
+  }
+
+  std::int32_t processIdentifier() const override { return pid; }
+  std::optional<std::string> bundlePath() const override { return bundle; }
+  std::optional<std::string> executablePath() const override { return executable; }
+  std::optional<std::string> bundleIdentifier() const override { return identifier; }
+  bool isTerminated() const override { return terminated; }
+  bool requestTermination() override {
+    ++terminationRequests;
+    return acceptsTermination;
+  }
+  int probe() const override { return terminated ? ESRCH : probeError; }
+};
+
+// A workspace with a settable list of running applications. Open requests are kept
+// until the test completes them (`completeOpen`), so a test decides when and how an
+// open ends; every request is recorded.
+class FakeWorkspace final : public LaunchWorkspace {
+ public:
+  std::vector<LaunchApplicationHandle> applications;
+  std::vector<std::string> openRequests;
+  std::vector<std::string> openedUrls;
+  bool reduceMotion = false;
+
+  std::vector<LaunchApplicationHandle> runningApplications() const override { return applications; }
+  void openApplication(const std::string& bundlePath, OpenCompletion completion) override {
+    openRequests.push_back(bundlePath);
+    pending_.push_back(std::move(completion));
+  }
+  std::optional<Bitmap> iconForBundle(const std::string&, int) const override { return std::nullopt; }
+  bool prefersReducedMotion() const override { return reduceMotion; }
+  bool openUrl(const Url& url) override {
+    openedUrls.push_back(url.absoluteString());
+    return true;
+  }
+
+  std::size_t pendingOpenCount() const { return pending_.size(); }
+  // Completes the oldest open request; a successful launch also joins `applications`.
+  void completeOpen(LaunchResult<LaunchApplicationHandle> result) {
+    auto completion = std::move(pending_.front());
+    pending_.pop_front();
+    if (result.hasValue()) applications.push_back(result.value());
+    completion(std::move(result));
+  }
+
+ private:
+  std::deque<OpenCompletion> pending_;
+};
+
+}  // namespace quillon
