@@ -139,6 +139,35 @@ std::optional<xcb_window_t> clientInsideFrame(X11Connection& x, xcb_window_t fra
   return std::nullopt;
 }
 
+// The same for many frames at once, with the requests of each step sent together.
+std::vector<std::optional<xcb_window_t>> clientsInsideFrames(X11Connection& x, const std::vector<xcb_window_t>& frames) {
+  auto* c = x.get();
+  std::vector<std::optional<xcb_window_t>> clients(frames.size());
+  std::vector<xcb_query_tree_cookie_t> treeCookies;
+  for (auto frame : frames) treeCookies.push_back(xcb_query_tree(c, frame));
+  std::vector<std::vector<xcb_window_t>> children(frames.size());
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, treeCookies[i], nullptr));
+    if (!tree) continue;
+    const auto* list = xcb_query_tree_children(tree.get());
+    children[i].assign(list, list + xcb_query_tree_children_length(tree.get()));
+  }
+  std::vector<std::vector<xcb_get_property_cookie_t>> classCookies(frames.size());
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    for (auto child : children[i]) {
+      classCookies[i].push_back(xcb_get_property(c, 0, child, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 0));
+    }
+  }
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    // Every reply is read, so none is left queued; the top-most child with a class wins.
+    for (std::size_t k = 0; k < children[i].size(); ++k) {
+      XcbReply<xcb_get_property_reply_t> wmClass(xcb_get_property_reply(c, classCookies[i][k], nullptr));
+      if (wmClass && wmClass->type != XCB_ATOM_NONE) clients[i] = children[i][k];
+    }
+  }
+  return clients;
+}
+
 }  // namespace
 
 std::vector<X11WindowInfo> listX11Windows(X11Connection& x) {
@@ -184,23 +213,37 @@ std::vector<X11WindowInfo> listX11Windows(X11Connection& x) {
   const xcb_atom_t desktopType = x.atom("_NET_WM_WINDOW_TYPE_DESKTOP");
   const xcb_atom_t aboveState = x.atom("_NET_WM_STATE_ABOVE");
   const xcb_atom_t belowState = x.atom("_NET_WM_STATE_BELOW");
-  for (auto& entry : pending) {
-    ClientFacts facts = collectClientFacts(x, entry.cookies);
-    if (!entry.overrideRedirect && !facts.hasClass && !facts.netWmPid) {
-      if (auto client = clientInsideFrame(x, entry.info.window)) {
-        facts = collectClientFacts(x, sendClientRequests(x, *client));
-      }
-    }
+  std::vector<ClientFacts> facts;
+  facts.reserve(pending.size());
+  for (auto& entry : pending) facts.push_back(collectClientFacts(x, entry.cookies));
+  // Windows that say nothing about themselves may be a window manager's frames; their
+  // clients are looked up together, a few round trips for the whole list.
+  std::vector<std::size_t> frames;
+  for (std::size_t i = 0; i < pending.size(); ++i) {
+    if (!pending[i].overrideRedirect && !facts[i].hasClass && !facts[i].netWmPid) frames.push_back(i);
+  }
+  std::vector<xcb_window_t> frameWindows;
+  for (auto i : frames) frameWindows.push_back(pending[i].info.window);
+  const auto clients = clientsInsideFrames(x, frameWindows);
+  std::vector<std::pair<std::size_t, ClientCookies>> clientCookies;
+  for (std::size_t k = 0; k < frames.size(); ++k) {
+    if (clients[k]) clientCookies.emplace_back(frames[k], sendClientRequests(x, *clients[k]));
+  }
+  for (const auto& [i, cookies] : clientCookies) facts[i] = collectClientFacts(x, cookies);
+
+  for (std::size_t i = 0; i < pending.size(); ++i) {
+    auto& entry = pending[i];
+    const ClientFacts& windowFacts = facts[i];
     X11WindowHints hints;
     hints.overrideRedirect = entry.overrideRedirect;
-    hints.dock = hasAtom(facts.types, dockType);
-    hints.desktop = hasAtom(facts.types, desktopType);
-    hints.above = hasAtom(facts.states, aboveState);
-    hints.below = hasAtom(facts.states, belowState);
+    hints.dock = hasAtom(windowFacts.types, dockType);
+    hints.desktop = hasAtom(windowFacts.types, desktopType);
+    hints.above = hasAtom(windowFacts.states, aboveState);
+    hints.below = hasAtom(windowFacts.states, belowState);
     entry.info.layer = x11WindowLayer(hints);
     entry.info.desktopElement = hints.desktop;
-    entry.info.pid = ownerPid(facts);
-    if (facts.opacity) entry.info.alpha = static_cast<double>(*facts.opacity) / 4294967295.0;
+    entry.info.pid = ownerPid(windowFacts);
+    if (windowFacts.opacity) entry.info.alpha = static_cast<double>(*windowFacts.opacity) / 4294967295.0;
     result.push_back(entry.info);
   }
   // QueryTree lists children bottom to top; the window list is front to back.
