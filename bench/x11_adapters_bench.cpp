@@ -82,7 +82,8 @@ int main(int argc, char** argv) {
   state.accessibility = std::make_unique<X11Accessibility>(*state.connection);
   auto other = X11Connection::open();
   addOrdinaryWindows(other->get(), other->root());
-  state.aurora = std::make_unique<SampleAppProcess>("Aurora", std::vector<std::string>{"--pinned", "--offset-x", "-300"});
+  state.aurora =
+      std::make_unique<SampleAppProcess>("Aurora", std::vector<std::string>{"--pinned", "--offset-x", "-300"});
   state.ember = std::make_unique<SampleAppProcess>("Ember", std::vector<std::string>{"--pinned", "--offset-x", "300"});
   if (!state.aurora->waitUntilMapped() || !state.ember->waitUntilMapped()) {
     std::fprintf(stderr, "the sample apps did not map their surfaces\n");

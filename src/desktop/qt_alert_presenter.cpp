@@ -48,8 +48,8 @@ std::unique_ptr<QMessageBox> QtAlertPresenter::makeMessageBox(const LaunchAlert&
   box->setInformativeText(QString::fromStdString(alert.informativeText));
   const auto& titles = alert.buttons.empty() ? std::vector<std::string>{"OK"} : alert.buttons;
   for (std::size_t i = 0; i < titles.size(); ++i) {
-    auto* button = box->addButton(QString::fromStdString(titles[i]),
-                                  i == 0 ? QMessageBox::AcceptRole : QMessageBox::ActionRole);
+    auto* button =
+        box->addButton(QString::fromStdString(titles[i]), i == 0 ? QMessageBox::AcceptRole : QMessageBox::ActionRole);
     button->setProperty("launchIndex", static_cast<int>(i));
     if (i == 0) box->setDefaultButton(button);
   }

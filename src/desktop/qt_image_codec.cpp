@@ -4,7 +4,6 @@
 #include <QByteArray>
 #include <QImage>
 #include <QImageReader>
-
 #include <cstring>
 #include <limits>
 
@@ -43,7 +42,8 @@ std::optional<Bitmap> QtImageCodec::decodePng(std::span<const std::uint8_t> data
       data.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
     return std::nullopt;
   }
-  QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()), static_cast<qsizetype>(data.size()));
+  QByteArray bytes =
+      QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()), static_cast<qsizetype>(data.size()));
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::ReadOnly);
   QImageReader reader(&buffer, "PNG");

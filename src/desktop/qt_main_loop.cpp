@@ -5,7 +5,6 @@
 #include <QSocketNotifier>
 #include <QThreadPool>
 #include <QTimer>
-
 #include <cmath>
 #include <limits>
 #include <mutex>

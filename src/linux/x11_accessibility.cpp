@@ -14,7 +14,7 @@ X11Accessibility::X11Accessibility(X11Connection& connection) : connection_(conn
 bool X11Accessibility::isTrusted(bool /*prompt*/) { return !connection_.hasError(); }
 
 std::optional<LaunchAccessibilityHit> X11Accessibility::elementAtPoint(Point quartzPoint,
-                                                                      double messagingTimeoutSeconds) {
+                                                                       double messagingTimeoutSeconds) {
   if (!std::isfinite(quartzPoint.x) || !std::isfinite(quartzPoint.y) || connection_.hasError()) return std::nullopt;
   const auto start = std::chrono::steady_clock::now();
   const auto left = [&] {

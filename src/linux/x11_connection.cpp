@@ -2,9 +2,9 @@
 
 #include <poll.h>
 #include <xcb/composite.h>
-#include <xcb/xcbext.h>
 #include <xcb/randr.h>
 #include <xcb/res.h>
+#include <xcb/xcbext.h>
 #include <xcb/xtest.h>
 
 #include <chrono>
@@ -59,7 +59,8 @@ void X11Connection::queryExtensions() {
     if (data != nullptr && data->present != 0) randrFirstEvent_ = data->first_event;
   }
   hasXRes_ = XcbReply<xcb_res_query_version_reply_t>(xcb_res_query_version_reply(connection_, res, nullptr)) != nullptr;
-  hasXTest_ = XcbReply<xcb_test_get_version_reply_t>(xcb_test_get_version_reply(connection_, xtest, nullptr)) != nullptr;
+  hasXTest_ =
+      XcbReply<xcb_test_get_version_reply_t>(xcb_test_get_version_reply(connection_, xtest, nullptr)) != nullptr;
 }
 
 xcb_atom_t X11Connection::atom(const std::string& name) {
@@ -74,8 +75,7 @@ xcb_atom_t X11Connection::atom(const std::string& name) {
 XcbReply<void> X11Connection::waitForReply(unsigned int sequence, double timeoutSeconds) {
   xcb_flush(connection_);
   scheduleDispatch();
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::duration<double>(std::max(0.0, timeoutSeconds));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(std::max(0.0, timeoutSeconds));
   for (;;) {
     void* reply = nullptr;
     xcb_generic_error_t* error = nullptr;

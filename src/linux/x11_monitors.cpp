@@ -44,13 +44,16 @@ std::optional<std::vector<X11Monitor>> query(X11Connection& connection, std::opt
   // server's first. The rest keep the server's order.
   auto first = std::find_if(monitors.begin(), monitors.end(), [](const X11Monitor& m) { return m.primary; });
   if (first == monitors.end()) {
-    first = std::find_if(monitors.begin(), monitors.end(),
-                         [](const X11Monitor& m) { return m.rootFrame.contains({0, 0}); });
+    first = std::find_if(monitors.begin(), monitors.end(), [](const X11Monitor& m) {
+      return m.rootFrame.contains({0, 0});
+    });
   }
   if (first != monitors.end()) std::rotate(monitors.begin(), first, first + 1);
   if (monitors.empty()) {
-    monitors.push_back({screen.root, {0, 0, static_cast<double>(screen.width_in_pixels),
-                                      static_cast<double>(screen.height_in_pixels)}, true});
+    monitors.push_back(
+        {screen.root,
+         {0, 0, static_cast<double>(screen.width_in_pixels), static_cast<double>(screen.height_in_pixels)},
+         true});
   }
   return monitors;
 }

@@ -21,11 +21,11 @@ constexpr const char* kDomain = "X11Capture";
 // premultiplied ARGB, the X convention for alpha visuals; other depths are opaque.
 Bitmap readDrawable(X11Connection& x, xcb_drawable_t drawable, int width, int height, std::uint8_t depth) {
   auto* c = x.get();
-  XcbReply<xcb_get_image_reply_t> image(xcb_get_image_reply(
-      c,
-      xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, 0, 0, static_cast<std::uint16_t>(width),
-                    static_cast<std::uint16_t>(height), ~0U),
-      nullptr));
+  XcbReply<xcb_get_image_reply_t> image(
+      xcb_get_image_reply(c,
+                          xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, 0, 0, static_cast<std::uint16_t>(width),
+                                        static_cast<std::uint16_t>(height), ~0U),
+                          nullptr));
   if (!image) fail(X11ScreenCaptureService::imageUnavailable);
   const auto length = static_cast<std::size_t>(xcb_get_image_data_length(image.get()));
   const std::size_t stride = static_cast<std::size_t>(width) * 4;
@@ -94,8 +94,7 @@ Sized viewableSize(X11Connection& x, std::uint32_t window) {
   if (!attributes || !geometry || attributes->map_state != XCB_MAP_STATE_VIEWABLE) {
     fail(X11ScreenCaptureService::windowNotOnScreen);
   }
-  return {geometry->width + 2 * geometry->border_width, geometry->height + 2 * geometry->border_width,
-          geometry->depth};
+  return {geometry->width + 2 * geometry->border_width, geometry->height + 2 * geometry->border_width, geometry->depth};
 }
 
 Bitmap windowPixels(X11Connection& x, std::uint32_t window) {
@@ -105,7 +104,8 @@ Bitmap windowPixels(X11Connection& x, std::uint32_t window) {
   // The named pixmap is the window's off-screen storage at this moment; it is freed at
   // once because a resize gives the window a new one.
   const xcb_pixmap_t pixmap = xcb_generate_id(c);
-  XcbReply<xcb_generic_error_t> error(xcb_request_check(c, xcb_composite_name_window_pixmap_checked(c, window, pixmap)));
+  XcbReply<xcb_generic_error_t> error(
+      xcb_request_check(c, xcb_composite_name_window_pixmap_checked(c, window, pixmap)));
   if (error) fail(X11ScreenCaptureService::windowNotOnScreen);
   struct PixmapGuard {
     xcb_connection_t* c;
@@ -137,8 +137,11 @@ LaunchShareableContent X11ScreenCaptureService::currentContent() {
   LaunchShareableContent content;
   for (const auto& window : listX11Windows(connection_)) {
     const Rect b = window.rootBounds;
-    content.windows.push_back({window.window, window.pid.value_or(0), {b.x - origin.x, b.y - origin.y, b.width, b.height},
-                               window.layer, true});
+    content.windows.push_back({window.window,
+                               window.pid.value_or(0),
+                               {b.x - origin.x, b.y - origin.y, b.width, b.height},
+                               window.layer,
+                               true});
   }
   for (const auto& monitor : monitors) {
     const Rect f = monitor.rootFrame;
@@ -165,8 +168,8 @@ Bitmap X11ScreenCaptureService::windowImage(std::uint32_t windowID, const Launch
 Bitmap X11ScreenCaptureService::displayImage(std::uint32_t displayID, const std::vector<std::uint32_t>& windowIDs,
                                              const LaunchCaptureConfiguration& configuration) {
   const auto monitors = queryX11Monitors(connection_);
-  const auto monitor = std::find_if(monitors.begin(), monitors.end(),
-                                    [&](const X11Monitor& m) { return m.displayID == displayID; });
+  const auto monitor =
+      std::find_if(monitors.begin(), monitors.end(), [&](const X11Monitor& m) { return m.displayID == displayID; });
   if (monitor == monitors.end()) fail(unknownDisplay);
   // The source rectangle is in display-local points; empty means the whole display.
   Rect region = monitor->rootFrame;
@@ -177,7 +180,8 @@ Bitmap X11ScreenCaptureService::displayImage(std::uint32_t displayID, const std:
   if (!region.isValid() || region.width > 32768 || region.height > 32768) fail(invalidGeometry);
   const int left = static_cast<int>(std::floor(region.x));
   const int top = static_cast<int>(std::floor(region.y));
-  Bitmap canvas = Bitmap::transparent(static_cast<int>(std::ceil(region.width)), static_cast<int>(std::ceil(region.height)));
+  Bitmap canvas =
+      Bitmap::transparent(static_cast<int>(std::ceil(region.width)), static_cast<int>(std::ceil(region.height)));
 
   // Paint back to front in the current stacking order, so overlapping windows of the
   // set appear as they do on screen.

@@ -9,9 +9,9 @@ namespace quillon {
 
 X11Screens::X11Screens(X11Connection& connection) : connection_(connection) {
   if (!connection_.hasRandr()) return;
-  xcb_randr_select_input(connection_.get(), connection_.root(),
-                         XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE |
-                             XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);
+  xcb_randr_select_input(
+      connection_.get(), connection_.root(),
+      XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE | XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);
   xcb_flush(connection_.get());
   const std::uint8_t first = *connection_.randrFirstEvent();
   eventHandlerId_ = connection_.addEventHandler([this, first](const xcb_generic_event_t& event) {

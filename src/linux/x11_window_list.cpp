@@ -140,7 +140,8 @@ std::optional<xcb_window_t> clientInsideFrame(X11Connection& x, xcb_window_t fra
 }
 
 // The same for many frames at once, with the requests of each step sent together.
-std::vector<std::optional<xcb_window_t>> clientsInsideFrames(X11Connection& x, const std::vector<xcb_window_t>& frames) {
+std::vector<std::optional<xcb_window_t>> clientsInsideFrames(X11Connection& x,
+                                                             const std::vector<xcb_window_t>& frames) {
   auto* c = x.get();
   std::vector<std::optional<xcb_window_t>> clients(frames.size());
   std::vector<xcb_query_tree_cookie_t> treeCookies;
@@ -203,8 +204,8 @@ std::vector<X11WindowInfo> listX11Windows(X11Connection& x) {
     X11WindowInfo info;
     info.window = children[i];
     const double border = geometry->border_width;
-    info.rootBounds = {static_cast<double>(geometry->x), static_cast<double>(geometry->y),
-                       geometry->width + 2 * border, geometry->height + 2 * border};
+    info.rootBounds = {static_cast<double>(geometry->x), static_cast<double>(geometry->y), geometry->width + 2 * border,
+                       geometry->height + 2 * border};
     info.depth = geometry->depth;
     pending.push_back({info, attributes->override_redirect != 0, sendClientRequests(x, children[i])});
   }
@@ -252,8 +253,9 @@ std::vector<X11WindowInfo> listX11Windows(X11Connection& x) {
 }
 
 std::optional<std::int32_t> x11WindowPid(X11Connection& x, std::uint32_t window, double timeoutSeconds) {
-  const Deadline deadline = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                                                  std::chrono::duration<double>(std::max(0.0, timeoutSeconds)));
+  const Deadline deadline =
+      std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                             std::chrono::duration<double>(std::max(0.0, timeoutSeconds)));
   ClientFacts facts = collectClientFacts(x, sendClientRequests(x, window), deadline);
   if (!facts.hasClass && !facts.netWmPid) {
     if (auto client = clientInsideFrame(x, window, deadline)) {

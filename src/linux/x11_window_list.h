@@ -40,7 +40,7 @@ int x11WindowLayer(const X11WindowHints& hints);
 
 // A viewable top-level window (a child of the root).
 struct X11WindowInfo {
-  std::uint32_t window = 0;        // the top-level's XID: the window number
+  std::uint32_t window = 0;         // the top-level's XID: the window number
   std::optional<std::int32_t> pid;  // see listX11Windows
   Rect rootBounds;                  // root coordinates, border included
   int layer = kX11NormalLayer;

@@ -7,8 +7,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileSystemModel>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QImage>
 #include <QMenu>
 #include <QMessageBox>
@@ -52,7 +52,8 @@ TEST(DesktopScreenshots, AlertWithJapaneseText) {
   alert.messageText = "利用する操作に応じて権限を選べます";
   alert.informativeText =
       "メニューからの切替には追加の権限は不要です。ノッチ上のホットキー操作にはアクセシビリティが必要です。"
-      "キーの組合せは設定で変更できます。\n\n続けると未許可の権限の要求が表示されます。画面収録は拒否しても構いません。";
+      "キーの組合せは設定で変更できます。\n\n続けると未許可の権限の要求が表示されます。画面収録は拒否しても構いません"
+      "。";
   alert.buttons = {"閉じる", "権限を確認する"};
   auto box = QtAlertPresenter::makeMessageBox(alert);
   ASSERT_EQ(box->buttons().size(), 2);

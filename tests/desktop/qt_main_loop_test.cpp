@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
-
 #include <atomic>
 #include <thread>
 #include <vector>

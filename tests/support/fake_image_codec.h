@@ -36,7 +36,8 @@ class FakeImageCodec final : public LaunchImageCodec {
     }
     const int width = readInt(data, kMagic.size());
     const int height = readInt(data, kMagic.size() + 4);
-    if (width <= 0 || height <= 0 || data.size() != header + static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4) {
+    if (width <= 0 || height <= 0 ||
+        data.size() != header + static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4) {
       return std::nullopt;
     }
     Bitmap bitmap = Bitmap::transparent(width, height);
@@ -47,7 +48,8 @@ class FakeImageCodec final : public LaunchImageCodec {
  private:
   static inline const std::string kMagic = "FAKEPNG";
   static void appendInt(Bytes& out, int value) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>((static_cast<unsigned>(value) >> shift) & 0xffU));
+    for (int shift = 24; shift >= 0; shift -= 8)
+      out.push_back(static_cast<std::uint8_t>((static_cast<unsigned>(value) >> shift) & 0xffU));
   }
   static int readInt(std::span<const std::uint8_t> data, std::size_t at) {
     unsigned value = 0;

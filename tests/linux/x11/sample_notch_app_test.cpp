@@ -38,7 +38,8 @@ TEST(SampleNotchApp, BundlesHaveDistinctNamesAndColours) {
     SampleAppProcess app(expected.bundle, {"--pinned"});
     ASSERT_TRUE(app.waitUntilMapped());
     EXPECT_EQ(utf8Property(display.other(), app.window(), "_NET_WM_NAME"), expected.displayName);
-    EXPECT_EQ(utf8Property(display.other(), app.window(), "WM_CLASS"), std::string("sample-notch\0", 13) + expected.bundle + '\0');
+    EXPECT_EQ(utf8Property(display.other(), app.window(), "WM_CLASS"),
+              std::string("sample-notch\0", 13) + expected.bundle + '\0');
     const Bitmap image = capture.windowImage(app.window(), {});
     const auto* body = image.pixel(30, 60);
     EXPECT_EQ((body[0] << 16) | (body[1] << 8) | body[2], static_cast<int>(expected.rgb));

@@ -29,7 +29,8 @@ std::array<std::uint8_t, 4> pixelAt(const Bitmap& bitmap, int x, int y) {
 template <class T>
 T await(X11TestDisplay& display, Task<T> task) {
   std::optional<LaunchResult<T>> outcome;
-  auto handle = spawn<T>(display.loop(), std::move(task), [&](LaunchResult<T> result) { outcome.emplace(std::move(result)); });
+  auto handle =
+      spawn<T>(display.loop(), std::move(task), [&](LaunchResult<T> result) { outcome.emplace(std::move(result)); });
   display.loop().runUntil([&] { return outcome.has_value(); }, 20.0);
   if (!outcome) throw std::runtime_error("task did not finish");
   return std::move(*outcome).get();
@@ -44,7 +45,8 @@ TEST(X11ScreenCaptureService, ExpandedSurfaceKeepsItsAlpha) {
   display.movePointer(kScreenWidth / 2, 10);
   ASSERT_TRUE(app.waitFor("expanded"));
 
-  const Bitmap image = await(display, capture.captureWindow(app.window(), {kExpandedWidth, kExpandedHeight, {}, false, true}));
+  const Bitmap image =
+      await(display, capture.captureWindow(app.window(), {kExpandedWidth, kExpandedHeight, {}, false, true}));
   ASSERT_EQ(image.width, kExpandedWidth);
   ASSERT_EQ(image.height, kExpandedHeight);
   const int w = image.width - 1;

@@ -99,7 +99,8 @@ TEST(X11Screens, DisablingAMonitorCallsTheChangeHandlerOnTheMainLoop) {
   XcbReply<xcb_randr_set_crtc_config_reply_t> on(xcb_randr_set_crtc_config_reply(
       c,
       xcb_randr_set_crtc_config(c, crtc, XCB_CURRENT_TIME, off->timestamp, saved->x, saved->y, saved->mode,
-                                saved->rotation, static_cast<std::uint32_t>(xcb_randr_get_crtc_info_outputs_length(saved.get())),
+                                saved->rotation,
+                                static_cast<std::uint32_t>(xcb_randr_get_crtc_info_outputs_length(saved.get())),
                                 xcb_randr_get_crtc_info_outputs(saved.get())),
       nullptr));
   ASSERT_TRUE(on);

@@ -32,8 +32,8 @@ xcb_window_t X11TestDisplay::createWindow(const WindowOptions& options) {
   if (options.type != nullptr) setAtom("_NET_WM_WINDOW_TYPE", options.type);
   if (options.opacity) {
     const auto value = static_cast<std::uint32_t>(std::lround(*options.opacity * 4294967295.0));
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, other_->atom("_NET_WM_WINDOW_OPACITY"), XCB_ATOM_CARDINAL,
-                        32, 1, &value);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, other_->atom("_NET_WM_WINDOW_OPACITY"), XCB_ATOM_CARDINAL, 32,
+                        1, &value);
   }
   if (options.netWmPid) {
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, other_->atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1,
