@@ -4,7 +4,7 @@
 # and is stopped by xh_stop, which an EXIT trap calls so that an interrupted run leaves no
 # Xvfb, tray or sample app behind.
 #
-#   xh_start [--tray]      start Xvfb (and trayer), export DISPLAY
+#   xh_start [--tray]      start Xvfb (and trayer), export DISPLAY and XH_SERVER_PID
 #   xh_spawn CMD ARGS...   start CMD in its own process group; stopped with the harness
 #   xh_stop                stop everything started, newest first, and wait for it
 #
@@ -72,6 +72,7 @@ xh_start() {
     fi
     XH_DISPLAY_NUMBER="$number"
     export DISPLAY=":$number"
+    export XH_SERVER_PID="$xvfb_pid"
     if ! kill -0 "$xvfb_pid" 2>/dev/null; then
         xh__log "Xvfb exited at start (log: $logdir/xvfb.log)"
         xh_stop
