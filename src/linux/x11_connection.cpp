@@ -118,6 +118,12 @@ void X11Connection::dispatchPending() {
     for (const auto& [id, handler] : handlers_) current.push_back(handler);
     for (const auto& handler : current) handler(*event);
   }
+  // A broken connection leaves its descriptor readable for good; watching it further
+  // would spin the main loop.
+  if (hasError() && loop_ != nullptr && watchId_ != 0) {
+    loop_->unwatch(watchId_);
+    watchId_ = 0;
+  }
 }
 
 void X11Connection::scheduleDispatch() {

@@ -56,6 +56,8 @@ class X11Connection {
   XcbReply<void> waitForReply(unsigned int sequence, double timeoutSeconds);
 
   void attach(LaunchMainLoop& loop);
+  // Whether the main loop still watches the connection (it stops once it breaks).
+  bool isWatched() const { return watchId_ != 0; }
   HandlerId addEventHandler(EventHandler handler);
   void removeEventHandler(HandlerId id);
   // Hands every event already read to the handlers.
