@@ -1,6 +1,7 @@
 #include "desktop/qt_alert_presenter.h"
 
 #include <QAbstractButton>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -23,12 +24,23 @@ QMessageBox::Icon iconFor(LaunchAlert::Style style) {
 // Accepts a choice only when every chosen path is an application bundle.
 class BundleFileDialog final : public QFileDialog {
  public:
-  BundleFileDialog(bool applicationsOnly) : applicationsOnly_(applicationsOnly) {}
+  explicit BundleFileDialog(bool applicationsOnly) : applicationsOnly_(applicationsOnly) {
+    // A bundle is one item to the user, as it is on macOS: opening it (a double click)
+    // chooses it instead of showing its insides.
+    connect(this, &QFileDialog::directoryEntered, this, [this](const QString& path) {
+      if (!isVisible() || !path.endsWith(QStringLiteral(".app"))) return;
+      QDir parent(path);
+      parent.cdUp();
+      setDirectory(parent);
+      selectFile(path);
+      accept();
+    });
+  }
 
   void accept() override {
     if (applicationsOnly_) {
       for (const QString& path : selectedFiles()) {
-        if (!path.endsWith(QStringLiteral(".app"))) return;  // stays open, as a disabled Open button would
+        if (!isVisible() || !path.endsWith(QStringLiteral(".app"))) return;  // stays open, as a disabled Open button would
       }
     }
     QFileDialog::accept();

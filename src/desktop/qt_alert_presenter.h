@@ -16,7 +16,8 @@ class QtAlertPresenter final : public LaunchAlertPresenter {
   // Escape closes it without a button. Shared with the screenshot tests.
   static std::unique_ptr<QMessageBox> makeMessageBox(const LaunchAlert& alert);
   // The file dialog for `request`. Application bundles are directories, so it chooses
-  // directories, and with `applicationsOnly` it accepts only names ending in ".app".
+  // directories (one at a time: Qt's dialog selects a single directory), and with
+  // `applicationsOnly` it accepts only names ending in ".app".
   static std::unique_ptr<QFileDialog> makeOpenPanel(const LaunchOpenPanelRequest& request);
 
   // LaunchAlertPresenter:

@@ -46,5 +46,16 @@ TEST(QtAlertPresenter, OpenPanelAcceptsOnlyApplicationBundles) {
   EXPECT_TRUE(dialog->selectedFiles()[0].endsWith(QStringLiteral("Aurora.app")));
 }
 
+TEST(QtAlertPresenter, OpeningABundleChoosesItInsteadOfEnteringIt) {
+  LaunchOpenPanelRequest request;
+  request.directoryPath = QUILLON_BINARY_DIR "/sample-apps";
+  auto dialog = QtAlertPresenter::makeOpenPanel(request);
+  dialog->show();
+  emit dialog->directoryEntered(QStringLiteral(QUILLON_BINARY_DIR "/sample-apps/Ember.app"));
+  EXPECT_EQ(dialog->result(), QDialog::Accepted);
+  ASSERT_EQ(dialog->selectedFiles().size(), 1);
+  EXPECT_TRUE(dialog->selectedFiles()[0].endsWith(QStringLiteral("/Ember.app")));
+}
+
 }  // namespace
 }  // namespace quillon
