@@ -40,7 +40,7 @@ class BundleFileDialog final : public QFileDialog {
   void accept() override {
     if (applicationsOnly_) {
       for (const QString& path : selectedFiles()) {
-        if (!isVisible() || !path.endsWith(QStringLiteral(".app"))) return;  // stays open, as a disabled Open button would
+        if (!path.endsWith(QStringLiteral(".app"))) return;  // stays open, as a disabled Open button would
       }
     }
     QFileDialog::accept();
