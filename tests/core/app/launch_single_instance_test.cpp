@@ -1,6 +1,5 @@
 #include "core/app/launch_single_instance.h"
 
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,23 +32,8 @@ struct SingleInstanceTest : ::testing::Test {
   Url url = Url::fileUrl(dataDirectory.string(), true);
 };
 
-TEST_F(SingleInstanceTest, TheLockIsHeldUntilReleasedAndItsFileIsNeverRemoved) {
-  auto first = LaunchSingleInstance::acquire(url);
-  ASSERT_EQ(Kind::acquired, first.kind()) << first.message();
-  EXPECT_EQ(0700u, modeOf(dataDirectory));
-  EXPECT_EQ(0600u, modeOf(lockFile));
-  std::optional<LaunchSingleInstance> held = first.takeInstance();
-  ASSERT_TRUE(held);
-  // Really held: another open file description cannot take it.
-  const int other = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC);
-  EXPECT_EQ(-1, ::flock(other, LOCK_EX | LOCK_NB));
-  ::close(other);
-  EXPECT_EQ(Kind::alreadyRunning, LaunchSingleInstance::acquire(url).kind());
-  held.reset();
-  EXPECT_TRUE(fs::exists(lockFile)) << "the lock file must never be removed";
-  EXPECT_EQ(Kind::acquired, LaunchSingleInstance::acquire(url).kind());
-}
-
+// Holding, releasing and never removing the lock run against real processes in
+// tests/integration/single_instance_test.cpp.
 TEST_F(SingleInstanceTest, AnExistingLockFileIsTightenedTo0600) {
   fs::create_directory(dataDirectory);
   std::ofstream(lockFile) << "left by someone";
