@@ -120,16 +120,5 @@ TEST(X11WindowServer, ServerKnownProcessWinsOverAFalseNetWmPid) {
   EXPECT_EQ(row->ownerPID, getpid());
 }
 
-TEST(X11WindowServer, DockKindSampleAppIsOnTheDockLayer) {
-  X11TestDisplay display;
-  X11WindowServer server(display.adapters());
-  SampleAppProcess app("Tide");
-  ASSERT_TRUE(app.waitUntilMapped());
-  const auto row = rowOf(server.onScreenWindows(true), app.window());
-  ASSERT_TRUE(row.has_value());
-  EXPECT_EQ(row->layer, kX11DockLayer);
-  EXPECT_EQ(row->ownerPID, app.pid());
-}
-
 }  // namespace
 }  // namespace quillon
