@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <ostream>
 
 namespace quillon {
 namespace {
@@ -16,6 +17,7 @@ struct SurfaceCase {
   Rect display;
   bool expected;
 };
+void PrintTo(const SurfaceCase& c, std::ostream* os) { *os << c.name; }
 
 // A 1512×982 display at the origin (Quartz), a 200-point-wide notch surface centred on it.
 constexpr Rect laptop{0, 0, 1512, 982};
@@ -61,6 +63,7 @@ struct WindowCase {
   int layer;
   bool expected;
 };
+void PrintTo(const WindowCase& c, std::ostream* os) { *os << c.name; }
 
 class PotentialWindow : public ::testing::TestWithParam<WindowCase> {};
 

@@ -40,13 +40,15 @@ struct AsyncGateTest : ::testing::Test {
     return caller;
   }
 
-  // An operation that sleeps on the loop's clock, then returns or throws. One that
-  // yields first starts its timer after the gate has armed the deadline.
-  LaunchAsyncGate<int>::Operation sleeping(double seconds, int value, bool fail = false, bool yieldFirst = false) {
-    return [this, seconds, value, fail, yieldFirst]() -> Task<int> {
-      if (yieldFirst) co_await sleepFor(loop, 0.0);
+  // An operation that sleeps on the loop's clock, then returns or throws. One armed
+  // late starts its timer after the gate has armed the deadline.
+  enum Work { returns, throws, armedLate, neverSuspends };
+  LaunchAsyncGate<int>::Operation sleeping(double seconds, int value, Work work = returns) {
+    return [this, seconds, value, work]() -> Task<int> {
+      if (work == neverSuspends) co_return value;
+      if (work == armedLate) co_await sleepFor(loop, 0.0);
       co_await sleepFor(loop, seconds);
-      if (fail) throw OperationFailed{};
+      if (work == throws) throw OperationFailed{};
       co_return value;
     };
   }
@@ -58,26 +60,30 @@ TEST_F(AsyncGateTest, CallerGetsTheOutcomeOrTheTimeoutAndLateResultsArriveOnce) 
   constexpr double nan = std::numeric_limits<double>::quiet_NaN();
   struct Row {
     const char* name;
-    double timeout, work;
-    bool fail, yieldFirst;
+    double timeout, seconds;
+    Work work;
+    bool cancelWork;
     double resolvesAt;
     bool timesOut;
   } rows[] = {
-      {"resultWithinTheLimit", 15, 3, false, false, 3, false},
-      {"errorWithinTheLimit", 15, 1, true, false, 1, false},
-      {"timesOutExactlyAtTheLimit", 15, 20, false, false, 15, true},
-      {"errorAfterTheTimeout", 1, 3, true, false, 1, true},
+      {"resultWithinTheLimit", 15, 3, returns, false, 3, false},
+      {"errorWithinTheLimit", 15, 1, throws, false, 1, false},
+      {"timesOutExactlyAtTheLimit", 15, 20, returns, false, 15, true},
+      {"errorAfterTheTimeout", 1, 3, throws, false, 1, true},
+      {"timeoutCancelsTheWork", 2.5, 60, returns, true, 2.5, true},
       // Work and deadline due at the same instant: whichever timer was armed first wins.
-      {"workArmedBeforeTheDeadline", 2, 2, false, false, 2, false},
-      {"workArmedAfterTheDeadline", 2, 2, false, true, 2, true},
-      {"zeroLimit", 0, 0.5, false, false, 0, true},
-      {"negativeLimit", -1, 0.5, false, false, 0, true},
-      {"nanLimit", nan, 0.5, false, false, 0, true},
+      {"workArmedBeforeTheDeadline", 2, 2, returns, false, 2, false},
+      {"workArmedAfterTheDeadline", 2, 2, armedLate, false, 2, true},
+      // The work starts even without time to run.
+      {"zeroLimit", 0, 0.5, returns, false, 0, true},
+      {"negativeLimit", -1, 0.5, returns, false, 0, true},
+      {"nanLimit", nan, 0.5, returns, false, 0, true},
+      {"zeroLimitBeatenByWorkThatNeverSuspends", 0, 0, neverSuspends, false, 0, false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     lateResults.clear();
-    auto caller = start(row.timeout, false, sleeping(row.work, 7, row.fail, row.yieldFirst));
+    auto caller = start(row.timeout, row.cancelWork, sleeping(row.seconds, 7, row.work));
     if (row.resolvesAt > 0) {
       loop.advance(row.resolvesAt - 0.001);
       EXPECT_FALSE(caller.resolved());
@@ -89,29 +95,28 @@ TEST_F(AsyncGateTest, CallerGetsTheOutcomeOrTheTimeoutAndLateResultsArriveOnce) 
     ASSERT_EQ(1u, caller.outcomes->size());
     if (row.timesOut) {
       EXPECT_TRUE(failedWith<LaunchAsyncWaitError>(caller.outcome()));
-      loop.advance(row.work - row.resolvesAt);
+      if (!row.cancelWork && row.seconds > row.resolvesAt) {
+        EXPECT_TRUE(gate.isRunning()) << "detached: the work still runs";
+        EXPECT_TRUE(lateResults.empty());
+        loop.advance(row.seconds - row.resolvesAt);
+      }
       loop.runUntilIdle();
       ASSERT_EQ(1u, lateResults.size());
     }
     const auto& delivered = row.timesOut ? lateResults.front() : caller.outcome();
-    if (row.fail) {
+    if (row.cancelWork) {
+      EXPECT_TRUE(failedWith<CancellationError>(delivered));
+    } else if (row.work == throws) {
       EXPECT_TRUE(failedWith<OperationFailed>(delivered));
     } else {
       EXPECT_EQ(7, delivered.value());
     }
-    loop.advance(30.0);
+    EXPECT_FALSE(gate.isRunning());
+    loop.advance(100.0);
     EXPECT_EQ(1u, caller.outcomes->size()) << "the caller resumes exactly once";
     EXPECT_EQ(row.timesOut ? 1u : 0u, lateResults.size());
-    EXPECT_FALSE(gate.isRunning());
     EXPECT_EQ(0u, loop.pendingTimerCount()) << "the deadline must be disarmed";
   }
-}
-
-TEST_F(AsyncGateTest, OperationThatNeverSuspendsBeatsAZeroLimit) {
-  auto caller = start(0.0, false, []() -> Task<int> { co_return 5; });
-  loop.runUntilIdle();
-  ASSERT_TRUE(caller.resolved());
-  EXPECT_EQ(5, caller.outcome().value());
 }
 
 TEST_F(AsyncGateTest, OnlyOneOperationRunsUntilTheDetachedWorkEnds) {
@@ -136,18 +141,6 @@ TEST_F(AsyncGateTest, OnlyOneOperationRunsUntilTheDetachedWorkEnds) {
   ASSERT_TRUE(next.resolved());
   EXPECT_EQ(8, next.outcome().value());
   EXPECT_EQ(1u, lateResults.size());
-}
-
-TEST_F(AsyncGateTest, TimeoutThatCancelsTheWorkDeliversTheCancellationLate) {
-  auto caller = start(2.5, true, sleeping(60.0, 1));
-  loop.advance(2.5);
-  ASSERT_TRUE(caller.resolved());
-  EXPECT_TRUE(failedWith<LaunchAsyncWaitError>(caller.outcome()));
-  loop.runUntilIdle();
-  ASSERT_EQ(1u, lateResults.size());
-  EXPECT_TRUE(failedWith<CancellationError>(lateResults.front()));
-  EXPECT_FALSE(gate.isRunning());
-  EXPECT_EQ(0u, loop.pendingTimerCount());
 }
 
 TEST_F(AsyncGateTest, CancelledCallerIsReleasedAndTheWorkFollowsTheTimeoutRule) {

@@ -135,12 +135,6 @@ TEST_F(TransitionTest, QuitIsPolledUntilTheLimitFromTheQuitRequest) {
   }
 }
 
-TEST_F(TransitionTest, RefusedQuitRequestOpensNothing) {
-  source->acceptsTermination = false;
-  EXPECT_EQ(LaunchLifecycleError::terminationRefused, lifecycleError(perform(source)));
-  EXPECT_TRUE(script().opened.empty());
-}
-
 TEST_F(TransitionTest, RunningSameBundleIsAlreadySelected) {
   // Through a link: locations are compared in canonical form.
   std::filesystem::create_directory_symlink(betaPath, directory / "Link.app");
@@ -153,40 +147,79 @@ TEST_F(TransitionTest, RunningSameBundleIsAlreadySelected) {
   EXPECT_TRUE(script().opened.empty());
 }
 
-// Each of these fails before anything is asked to quit or opened. (Bundle validation
-// itself is tested with ValidatedLaunchApplication.)
-TEST_F(TransitionTest, RefusalsBeforeTheQuitRequestChangeNothing) {
+// Each refusal and how far the transition got: whether the source was asked to quit
+// and whether the target was opened. (Bundle validation itself is tested with
+// ValidatedLaunchApplication.)
+TEST_F(TransitionTest, EachRefusalStopsAtItsStep) {
   writeApp(directory / "NoExecutable.app", "Gamma", false);
+  writeApp(directory / "Gamma.app", "Gamma");
   std::filesystem::create_directories(directory / "Plain");
+  using Arrange = std::function<void(Process&, Url&)>;
+  Process launched;
+  const auto onQuit = [&](std::function<void()> change) -> Arrange {
+    return [&, change](Process&, Url&) { script().onTerminationRequest = change; };
+  };
+  const auto launchedAs = [&](std::function<void(FakeProcess&)> disguise) -> Arrange {
+    return [&, disguise](Process&, Url&) {
+      script().launch = [&, disguise](const ValidatedLaunchApplication& target) {
+        launched = FakeProcess::at(target.url, target.executableURL, 9);
+        disguise(*launched);
+        return launched;
+      };
+    };
+  };
+  using E = LaunchLifecycleError;
   struct Row {
     const char* name;
-    std::function<void(Process&, Url&)> arrange;
-    LaunchLifecycleError expected;
+    Arrange arrange;
+    E expected;
+    int asked;
+    std::size_t opened;
   } rows[] = {
-      {"notAnApp", [&](Process&, Url& to) { to = directoryUrl(directory / "Plain"); }, LaunchLifecycleError::invalidApplicationURL},
-      {"noExecutable", [&](Process&, Url& to) { to = directoryUrl(directory / "NoExecutable.app"); }, LaunchLifecycleError::invalidExecutable},
-      {"ownTarget", [&](Process&, Url&) { script().isOwnTarget = [](const auto&) { return true; }; }, LaunchLifecycleError::ownApplication},
-      {"ownSource", [&](Process&, Url&) { script().isOwnApplication = [](const auto&) { return true; }; }, LaunchLifecycleError::ownApplication},
-      {"sourceWithoutBundle", [](Process& from, Url&) { from->bundleURL.reset(); }, LaunchLifecycleError::sourceIdentityUnavailable},
+      {"notAnApp", [&](Process&, Url& to) { to = directoryUrl(directory / "Plain"); }, E::invalidApplicationURL, 0, 0},
+      {"noExecutable", [&](Process&, Url& to) { to = directoryUrl(directory / "NoExecutable.app"); }, E::invalidExecutable, 0, 0},
+      {"ownTarget", [&](Process&, Url&) { script().isOwnTarget = [](const auto&) { return true; }; }, E::ownApplication, 0, 0},
+      {"ownSource", [&](Process&, Url&) { script().isOwnApplication = [](const auto&) { return true; }; }, E::ownApplication, 0, 0},
+      {"sourceWithoutBundle", [](Process& from, Url&) { from->bundleURL.reset(); }, E::sourceIdentityUnavailable, 0, 0},
       {"sameBundleOtherExecutable", [&](Process& from, Url&) {
          from->bundleURL = beta.url;
          from->executableURL = Url::fileUrl(betaPath.string() + "/Contents/MacOS/Other", false);
-       }, LaunchLifecycleError::sourceIdentityUnavailable},
+       }, E::sourceIdentityUnavailable, 0, 0},
       {"sameBundleNoExecutable", [&](Process& from, Url&) {
          from->bundleURL = beta.url;
          from->executableURL.reset();
-       }, LaunchLifecycleError::sourceIdentityUnavailable},
+       }, E::sourceIdentityUnavailable, 0, 0},
+      {"quitRefused", [](Process& from, Url&) { from->acceptsTermination = false; }, E::terminationRefused, 1, 0},
+      // The bundle changes while the source quits.
+      {"executableRenamedInInfo", onQuit([&] { writeApp(betaPath, "Beta2"); }), E::invalidApplicationURL, 1, 0},
+      {"bundleReplacedByALink", onQuit([&] {
+         std::filesystem::rename(betaPath, directory / "Old.app");
+         std::filesystem::create_directory_symlink(directory / "Gamma.app", betaPath);
+       }), E::invalidApplicationURL, 1, 0},
+      {"executableRemoved", onQuit([&] { std::filesystem::remove(betaPath / "Contents/MacOS/Beta"); }), E::invalidExecutable, 1, 0},
+      // What was launched is not the application at the target.
+      {"launchedOtherBundle", launchedAs([&](FakeProcess& p) { p.bundleURL = alpha.url; }), E::returnedApplicationMismatch, 1, 1},
+      {"launchedOtherExecutable", launchedAs([&](FakeProcess& p) { p.executableURL = alpha.executableURL; }), E::returnedApplicationMismatch, 1, 1},
+      {"launchedWithoutBundle", launchedAs([](FakeProcess& p) { p.bundleURL.reset(); }), E::returnedApplicationMismatch, 1, 1},
+      {"launchedWithoutExecutable", launchedAs([](FakeProcess& p) { p.executableURL.reset(); }), E::returnedApplicationMismatch, 1, 1},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
+    std::filesystem::remove_all(directory / "Old.app");
+    std::filesystem::remove_all(betaPath);
+    writeApp(betaPath, "Beta");
     script() = {};
+    launched.reset();
     Process from = newSource();
     Url to = directoryUrl(betaPath);
     row.arrange(from, to);
     EXPECT_EQ(row.expected, lifecycleError(perform(from, to)));
-    EXPECT_EQ(0, from->terminationRequests);
-    EXPECT_TRUE(script().opened.empty());
+    EXPECT_EQ(row.asked, from->terminationRequests);
+    EXPECT_EQ(row.opened, script().opened.size());
     EXPECT_FALSE(transition.isSwitching());
+    if (launched) {
+      EXPECT_EQ(0, launched->terminationRequests) << "the wrong app is left alone";
+    }
   }
 }
 
@@ -220,56 +253,6 @@ TEST_F(TransitionTest, OnlyASourceStillRunningIsAskedToQuit) {
     if (row.pid < 1) {
       EXPECT_EQ(0, from->probes);
     }
-  }
-}
-
-TEST_F(TransitionTest, BundleChangedWhileTheSourceQuitOpensNothing) {
-  writeApp(directory / "Gamma.app", "Gamma");
-  struct Row {
-    const char* name;
-    std::function<void()> change;
-    LaunchLifecycleError expected;
-  } rows[] = {
-      {"executableRenamedInInfo", [&] { writeApp(betaPath, "Beta2"); }, LaunchLifecycleError::invalidApplicationURL},
-      {"bundleReplacedByALink", [&] {
-         std::filesystem::rename(betaPath, directory / "Old.app");
-         std::filesystem::create_directory_symlink(directory / "Gamma.app", betaPath);
-       }, LaunchLifecycleError::invalidApplicationURL},
-      {"executableRemoved", [&] { std::filesystem::remove(betaPath / "Contents/MacOS/Beta"); },
-       LaunchLifecycleError::invalidExecutable},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    std::filesystem::remove_all(directory / "Old.app");
-    std::filesystem::remove_all(betaPath);
-    writeApp(betaPath, "Beta");
-    script() = {};
-    script().onTerminationRequest = row.change;
-    Process from = newSource();
-    from->exitsAfter = 0.1;
-    EXPECT_EQ(row.expected, lifecycleError(perform(from)));
-    EXPECT_EQ(1, from->terminationRequests);
-    EXPECT_TRUE(script().opened.empty());
-  }
-}
-
-TEST_F(TransitionTest, LaunchedApplicationMustBeTheOneAtTheTarget) {
-  const std::function<void(Process&)> disguises[] = {
-      [&](Process& p) { p->bundleURL = alpha.url; },
-      [&](Process& p) { p->executableURL = alpha.executableURL; },
-      [](Process& p) { p->bundleURL.reset(); },
-      [](Process& p) { p->executableURL.reset(); },
-  };
-  for (std::size_t row = 0; row < std::size(disguises); ++row) {
-    SCOPED_TRACE(row);
-    Process launched;
-    script().launch = [&](const ValidatedLaunchApplication& target) {
-      launched = FakeProcess::at(target.url, target.executableURL, 9);
-      disguises[row](launched);
-      return launched;
-    };
-    EXPECT_EQ(LaunchLifecycleError::returnedApplicationMismatch, lifecycleError(perform(std::nullopt)));
-    EXPECT_EQ(0, launched->terminationRequests) << "the wrong app is left alone";
   }
 }
 
