@@ -9,7 +9,7 @@
 #include "core/switching/launch_app_lifecycle.h"
 #include "linux/process_workspace.h"
 #include "support/process_sandbox.h"
-#include "support/test_app_bundle.h"
+#include "support/test_app_bundle.h"  // directoryUrl
 
 namespace quillon {
 namespace {

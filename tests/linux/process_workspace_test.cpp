@@ -12,8 +12,6 @@
 #include <fstream>
 #include <set>
 
-#include "linux/detached_process.h"
-#include "linux/process_running_application.h"
 #include "support/process_sandbox.h"
 #include "support/test_app_bundle.h"
 
@@ -32,9 +30,7 @@ struct ProcessWorkspaceTest : ::testing::Test {
   // Opens through the port and waits for the completion on the real loop.
   LaunchResult<LaunchApplicationHandle> open(const std::filesystem::path& bundle) {
     std::optional<LaunchResult<LaunchApplicationHandle>> outcome;
-    workspace.openApplication(bundle.string(), [&](LaunchResult<LaunchApplicationHandle> result) {
-      outcome.emplace(std::move(result));
-    });
+    workspace.openApplication(bundle.string(), [&](LaunchResult<LaunchApplicationHandle> r) { outcome.emplace(std::move(r)); });
     EXPECT_TRUE(sandbox.waitFor([&] { return outcome.has_value(); }));
     return std::move(*outcome);
   }
@@ -202,15 +198,12 @@ TEST_F(ProcessWorkspaceTest, HandleNeverSignalsAProcessThatInheritedItsIdentifie
 }
 
 TEST_F(ProcessWorkspaceTest, OpenReportsTheErrnoOfTheStepThatFailed) {
-  const auto missing = sandbox.path("Missing.app");
-  TestAppBundle noExecutable;
+  TestAppBundle noExecutable, notRunnable;
   noExecutable.writeExecutable = false;
-  const auto withoutExecutable = noExecutable.writeTo(sandbox.path("Empty.app"));
-  TestAppBundle notRunnable;
   notRunnable.executableMode = 0644;
-  const auto withPlainFile = notRunnable.writeTo(sandbox.path("Plain.app"));
-
-  const std::pair<std::filesystem::path, int> rows[] = {{missing, ENOENT}, {withoutExecutable, ENOENT}, {withPlainFile, EACCES}};
+  const std::pair<std::filesystem::path, int> rows[] = {{sandbox.path("Missing.app"), ENOENT},
+                                                        {noExecutable.writeTo(sandbox.path("Empty.app")), ENOENT},
+                                                        {notRunnable.writeTo(sandbox.path("Plain.app")), EACCES}};
   for (const auto& [bundle, expected] : rows) {
     SCOPED_TRACE(bundle.string());
     auto outcome = open(bundle);
