@@ -29,12 +29,11 @@ std::optional<LaunchLifecycleError> lifecycleError(const LaunchResult<Outcome>& 
 }
 
 std::filesystem::path writeApp(const std::filesystem::path& path, const std::string& executable,
-                               bool withExecutable = true, const std::string& packageType = "APPL") {
+                               bool withExecutable = true) {
   TestAppBundle bundle;
   bundle.identifier = "com.example." + executable;
   bundle.executable = executable;
   bundle.writeExecutable = withExecutable;
-  bundle.packageType = packageType;
   return bundle.writeTo(path);
 }
 
