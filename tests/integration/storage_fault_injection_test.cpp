@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "core/support/launch_uuid.h"
@@ -18,16 +20,8 @@ namespace {
 namespace fs = std::filesystem;
 
 Bytes contentOf(const fs::path& path) {
-  std::error_code error;
-  const auto size = fs::file_size(path, error);
-  if (error) return {};
-  Bytes data(size);
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return {};
-  const auto got = std::fread(data.data(), 1, data.size(), file);
-  std::fclose(file);
-  data.resize(got);
-  return data;
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 bool isTemporaryName(const std::string& name) {

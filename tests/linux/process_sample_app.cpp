@@ -14,8 +14,9 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -24,25 +25,16 @@ volatile sig_atomic_t terminationRequested = 0;
 
 void onTerm(int) { terminationRequested = 1; }
 
+// <bundle>/Contents/MacOS/<file> -> <bundle>/Contents/Info.plist
 std::string behaviourFromInfoPlist() {
-  char path[4096];
-  const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0) return {};
-  std::string executable(path, static_cast<std::size_t>(length));
-  // <bundle>/Contents/MacOS/<file> -> <bundle>/Contents/Info.plist
-  const auto macos = executable.rfind('/');
-  if (macos == std::string::npos) return {};
-  const auto contents = executable.rfind('/', macos - 1);
-  if (contents == std::string::npos) return {};
-  std::ifstream file(executable.substr(0, contents) + "/Info.plist");
-  std::stringstream text;
-  text << file.rdbuf();
-  const std::string info = text.str();
+  std::error_code error;
+  const auto contents = std::filesystem::read_symlink("/proc/self/exe", error).parent_path().parent_path();
+  std::ifstream file(contents / "Info.plist");
+  const std::string info{std::istreambuf_iterator<char>(file), {}};
   const auto key = info.find("<key>QuillonSampleBehavior</key>");
-  if (key == std::string::npos) return {};
   const auto open = info.find("<string>", key);
   const auto close = info.find("</string>", open);
-  if (open == std::string::npos || close == std::string::npos) return {};
+  if (key == std::string::npos || close == std::string::npos) return {};
   return info.substr(open + 8, close - open - 8);
 }
 

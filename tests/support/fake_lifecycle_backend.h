@@ -6,7 +6,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <string>
 #include <vector>
 
 #include "core/storage/validated_launch_application.h"
@@ -21,7 +20,6 @@ struct FakeProcess {
   std::int32_t pid = 4242;
   std::optional<Url> bundleURL;
   std::optional<Url> executableURL;
-  std::optional<std::string> bundleIdentifier;
   bool terminated = false;
   int probeError = 0;  // what signal 0 reports while the process is not terminated
   bool acceptsTermination = true;
@@ -39,8 +37,8 @@ struct FakeProcess {
   }
 };
 
-// A lifecycle backend answering from a script shared by its copies, and recording what
-// the transition asked of it.
+// A lifecycle backend answering from a script shared by its copies; it records what
+// it opened.
 class FakeLifecycleBackend {
  public:
   using Application = std::shared_ptr<FakeProcess>;
@@ -59,7 +57,6 @@ class FakeLifecycleBackend {
     double ownApplicationCheckDuration = 0;
 
     std::vector<ValidatedLaunchApplication> opened;
-    std::vector<std::string> calls;
   };
 
   FakeLifecycleBackend(ManualMainLoop& loop, ManualClock& clock)
@@ -68,16 +65,13 @@ class FakeLifecycleBackend {
   Script& script() { return *script_; }
 
   bool isOwnTarget(const ValidatedLaunchApplication& target) {
-    script_->calls.push_back("isOwnTarget");
     return script_->isOwnTarget && script_->isOwnTarget(target);
   }
   bool isOwnApplication(const Application& application) {
-    script_->calls.push_back("isOwnApplication");
     clock_->advance(script_->ownApplicationCheckDuration);
     return script_->isOwnApplication && script_->isOwnApplication(application);
   }
   Task<Application> open(ValidatedLaunchApplication target) {  // by value: the task is lazy
-    script_->calls.push_back("open");
     script_->opened.push_back(target);
     auto script = script_;
     co_await sleepFor(*loop_, script->openDuration);
@@ -97,7 +91,6 @@ class FakeLifecycleBackend {
   std::optional<Url> bundleURL(const Application& application) const { return application->bundleURL; }
   std::optional<Url> executableURL(const Application& application) const { return application->executableURL; }
   bool requestTermination(const Application& application) {
-    script_->calls.push_back("requestTermination");
     ++application->terminationRequests;
     if (!application->acceptsTermination) return false;
     if (!application->quitRequestedAt) application->quitRequestedAt = clock_->uptime();

@@ -12,13 +12,6 @@ class FakeLogSink final : public LaunchLogSink {
  public:
   void log(std::string_view line) override { lines_.emplace_back(line); }
   const std::vector<std::string>& lines() const { return lines_; }
-  bool contains(std::string_view line) const {
-    for (const auto& l : lines_) {
-      if (l == line) return true;
-    }
-    return false;
-  }
-  void clear() { lines_.clear(); }
 
  private:
   std::vector<std::string> lines_;

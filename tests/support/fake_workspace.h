@@ -44,34 +44,25 @@ class FakeRunningApplication final : public LaunchRunningApplication {
   int probe() const override { return terminated ? ESRCH : probeError; }
 };
 
-// A workspace with a settable list of running applications. Open requests are kept
-// until the test completes them (`completeOpen`), so a test decides when and how an
-// open ends; every request is recorded.
+// A workspace with a settable list of running applications. Open requests wait until
+// the test completes them (`completeOpen`), so a test decides when and how an open ends.
 class FakeWorkspace final : public LaunchWorkspace {
  public:
   std::vector<LaunchApplicationHandle> applications;
-  std::vector<std::string> openRequests;
-  std::vector<std::string> openedUrls;
-  bool reduceMotion = false;
 
   std::vector<LaunchApplicationHandle> runningApplications() const override { return applications; }
-  void openApplication(const std::string& bundlePath, OpenCompletion completion) override {
-    openRequests.push_back(bundlePath);
+  void openApplication(const std::string&, OpenCompletion completion) override {
     pending_.push_back(std::move(completion));
   }
   std::optional<Bitmap> iconForBundle(const std::string&, int) const override { return std::nullopt; }
-  bool prefersReducedMotion() const override { return reduceMotion; }
-  bool openUrl(const Url& url) override {
-    openedUrls.push_back(url.absoluteString());
-    return true;
-  }
+  bool prefersReducedMotion() const override { return false; }
+  bool openUrl(const Url&) override { return true; }
 
   std::size_t pendingOpenCount() const { return pending_.size(); }
-  // Completes the oldest open request; a successful launch also joins `applications`.
+  // Completes the oldest open request.
   void completeOpen(LaunchResult<LaunchApplicationHandle> result) {
     auto completion = std::move(pending_.front());
     pending_.pop_front();
-    if (result.hasValue()) applications.push_back(result.value());
     completion(std::move(result));
   }
 

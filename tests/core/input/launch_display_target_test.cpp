@@ -33,35 +33,30 @@ TEST(LaunchScreenCoordinates, ConversionFlipsAroundThePrimaryTopAndIsItsOwnInver
   EXPECT_EQ(0, LaunchScreenCoordinates::forScreens({}).primaryMaxY());
 }
 
-TEST(LaunchDisplayTarget, AimPointFollowsTheFreshFrame) {
-  const LaunchDisplayTarget stored{4, {1512, -218, 1920, 1300}};
-  const std::vector<LaunchDisplayTarget> moved{{69, {0, 0, 1512, 982}}, {4, {-1920, 0, 1920, 1080}}};
-  EXPECT_EQ((Point{-960, 1}), stored.refreshedTopCenterPoint(moved));
-  EXPECT_EQ((Point{2472, -217}), stored.refreshedTopCenterPoint(currentDisplayTargets(kScreens)));
-}
-
-TEST(LaunchDisplayTarget, AimPointOnADisplayLessThanTwoPointsTallIsHalfway) {
-  const LaunchDisplayTarget stored{7, {0, 0, 100, 1.5}};
-  EXPECT_EQ((Point{50, 0.75}), stored.refreshedTopCenterPoint({stored}));
-}
-
-TEST(LaunchDisplayTarget, NoAimPointWhenTheDisplayCannotBeIdentified) {
+// The aim point comes from the display's frame as it is now, and only when exactly one
+// current display with a usable frame carries the stored identifier.
+TEST(LaunchDisplayTarget, AimPointComesFromTheFreshFrameOfAnIdentifiedDisplay) {
   const Rect frame{0, 0, 1512, 982};
+  const LaunchDisplayTarget right{4, {1512, -218, 1920, 1300}};
   struct Row {
     const char* name;
     LaunchDisplayTarget stored;
     std::vector<LaunchDisplayTarget> current;
+    std::optional<Point> expected;
   } rows[] = {
-      {"mirrored", {5, frame}, {{5, frame}, {5, frame}}},
-      {"idZero", {0, frame}, {{0, frame}}},
-      {"disconnected", {5, frame}, {{6, frame}}},
-      {"noDisplays", {5, frame}, {}},
-      {"invalidFreshFrame", {5, frame}, {{5, {0, 0, std::numeric_limits<double>::quiet_NaN(), 982}}}},
-      {"emptyFreshFrame", {5, frame}, {{5, {0, 0, 1512, 0}}}},
+      {"unchanged", right, currentDisplayTargets(kScreens), Point{2472, -217}},
+      {"movedToTheLeft", right, {{69, frame}, {4, {-1920, 0, 1920, 1080}}}, Point{-960, 1}},
+      {"lessThanTwoPointsTallAimsHalfway", {7, {0, 0, 100, 1.5}}, {{7, {0, 0, 100, 1.5}}}, Point{50, 0.75}},
+      {"mirrored", {5, frame}, {{5, frame}, {5, frame}}, std::nullopt},
+      {"idZero", {0, frame}, {{0, frame}}, std::nullopt},
+      {"disconnected", {5, frame}, {{6, frame}}, std::nullopt},
+      {"noDisplays", {5, frame}, {}, std::nullopt},
+      {"invalidFreshFrame", {5, frame}, {{5, {0, 0, std::numeric_limits<double>::quiet_NaN(), 982}}}, std::nullopt},
+      {"emptyFreshFrame", {5, frame}, {{5, {0, 0, 1512, 0}}}, std::nullopt},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    EXPECT_FALSE(row.stored.refreshedTopCenterPoint(row.current));
+    EXPECT_EQ(row.expected, row.stored.refreshedTopCenterPoint(row.current));
   }
 }
 

@@ -20,19 +20,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_files::entries;
+using testing_files::errorOf;
 using testing_files::readFile;
 using testing_files::writeFile;
 
-std::optional<LaunchStorageError> errorOf(const std::function<void()>& operation) {
-  try {
-    operation();
-  } catch (const LaunchStorageError& error) {
-    return error;
-  }
-  return std::nullopt;
-}
-
 const LaunchStorageError unsafe = LaunchStorageError::unsafeLocation();
+const fs::perms privateFile = fs::perms::owner_read | fs::perms::owner_write;
 
 fs::perms modeOf(const fs::path& path) { return fs::symlink_status(path).permissions() & fs::perms::all; }
 
@@ -41,16 +34,17 @@ struct LocalStorageTest : ::testing::Test {
   fs::path root = temporary / "com.quillon.app";
   LaunchLocalStorage storage{Url::fileUrl(root.string(), true)};
 
-  // Every operation that looks at `name` in `components`, each expected to refuse.
-  std::vector<std::pair<std::string, std::function<void()>>> everyOperation(const std::string& name,
-                                                                            const LaunchLocalStorage::Components& components) {
-    std::vector<std::pair<std::string, std::function<void()>>> operations = {
-        {"read", [=, this] { storage.read(name, components, 1024); }},
-        {"write", [=, this] { storage.write(bytesOf("new"), name, components); }},
-        {"remove", [=, this] { storage.remove(name, components); }},
+  // Every operation that looks at `name` in `components` must refuse as unsafe.
+  void expectEveryOperationRefused(const std::string& name, const LaunchLocalStorage::Components& components) {
+    std::vector<std::pair<const char*, std::function<void()>>> operations = {
+        {"read", [&] { storage.read(name, components, 1024); }},
+        {"write", [&] { storage.write(bytesOf("new"), name, components); }},
+        {"remove", [&] { storage.remove(name, components); }},
     };
-    if (components.empty()) operations.emplace_back("preserve", [=, this] { storage.preserve(name); });
-    return operations;
+    if (components.empty()) operations.emplace_back("preserve", [&] { storage.preserve(name); });
+    for (const auto& [operation, run] : operations) {
+      EXPECT_EQ(unsafe, errorOf(run)) << operation;
+    }
   }
 };
 
@@ -58,36 +52,26 @@ TEST_F(LocalStorageTest, BadNamesAreRefusedBeforeAnythingIsTouched) {
   const std::string names[] = {"", ".", "..", "a/b", "/", "../escape", std::string("a\0b", 3), std::string(1, '\0')};
   for (const auto& bad : names) {
     SCOPED_TRACE(::testing::PrintToString(bad));
-    for (auto& [operation, run] : everyOperation(bad, {})) {
-      SCOPED_TRACE(operation);
-      EXPECT_EQ(unsafe, errorOf(run));
-    }
-    for (auto& [operation, run] : everyOperation("file", {"ok", bad})) {
-      SCOPED_TRACE(operation);
-      EXPECT_EQ(unsafe, errorOf(run));
-    }
+    expectEveryOperationRefused(bad, {});
+    expectEveryOperationRefused("file", {"ok", bad});
     EXPECT_EQ(unsafe, errorOf([&] { storage.openDirectory({bad}, true); }));
-    // Nothing was created on the way to the bad component.
-    EXPECT_FALSE(fs::exists(root));
+    EXPECT_FALSE(fs::exists(root)) << "created on the way to the bad component";
   }
 }
 
 TEST_F(LocalStorageTest, UnusableRootsAreRefused) {
-  const struct {
-    const char* name;
-    Url url;
-  } cases[] = {
-      {"file system root", Url::fileUrl("/", true)},
-      {"folds to the root", Url::fileUrl((temporary.path() / "../../../../../../../..").string(), true)},
-      {"remote host", *Url::parse("file://server/data/com.quillon.app/")},
-      {"not a file URL", *Url::parse("https://example.com/com.quillon.app/")},
-      // "%00" decodes to NUL, which would cut the path short at the system call.
-      {"NUL in the path", *Url::parse("file://" + (temporary / "x%00/com.quillon.app").string())},
-  };
   fs::create_directory(temporary / "x");
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    LaunchLocalStorage odd(c.url);
+  const Url roots[] = {
+      Url::fileUrl("/", true),
+      Url::fileUrl((temporary.path() / "../../../../../../../..").string(), true),  // folds to "/"
+      *Url::parse("file://server/data/com.quillon.app/"),
+      *Url::parse("https://example.com/com.quillon.app/"),
+      // "%00" decodes to NUL, which would cut the path short at the system call.
+      *Url::parse("file://" + (temporary / "x%00/com.quillon.app").string()),
+  };
+  for (const auto& url : roots) {
+    SCOPED_TRACE(url.absoluteString());
+    LaunchLocalStorage odd(url);
     EXPECT_EQ(unsafe, errorOf([&] { odd.write(bytesOf("x"), "file", {}); }));
     EXPECT_EQ(unsafe, errorOf([&] { odd.read("file", {}, 10); }));
   }
@@ -102,40 +86,39 @@ TEST_F(LocalStorageTest, MissingPlacesAreAbsentNotErrors) {
   fs::create_directories(root / "Previews");
   EXPECT_FALSE(storage.read("file", {"Previews"}, 10));
   EXPECT_NO_THROW(storage.remove("file", {"Previews"}));
-  // Looking never creates anything.
-  EXPECT_EQ(std::set<std::string>{}, entries(root / "Previews"));
+  EXPECT_EQ(std::set<std::string>{}, entries(root / "Previews")) << "looking created something";
   // A missing parent of the data directory is not "absent": the data directory can't be
   // where it should be.
   LaunchLocalStorage orphan(Url::fileUrl((temporary / "missing" / "com.quillon.app").string(), true));
   EXPECT_EQ(LaunchStorageError::unavailable(ENOENT), errorOf([&] { orphan.read("file", {}, 10); }));
 }
 
-TEST_F(LocalStorageTest, WriteCreatesPrivateDirectoriesAndReplacesAtomically) {
+TEST_F(LocalStorageTest, WriteCreatesPrivateDirectoriesReplacesAndRemoves) {
   fs::create_directory(root);
   fs::permissions(root, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
-  storage.write(bytesOf("first"), "image.preview", {"Previews", "Nested"});
-  EXPECT_EQ(fs::perms::owner_all, modeOf(root));  // tightened on the way
+  const LaunchLocalStorage::Components nested = {"Previews", "Nested"};
+  storage.write(bytesOf("first"), "image.preview", nested);
+  EXPECT_EQ(fs::perms::owner_all, modeOf(root)) << "an existing data directory is tightened";
   EXPECT_EQ(fs::perms::owner_all, modeOf(root / "Previews"));
   EXPECT_EQ(fs::perms::owner_all, modeOf(root / "Previews" / "Nested"));
-  const fs::path file = root / "Previews" / "Nested" / "image.preview";
-  EXPECT_EQ(fs::perms::owner_read | fs::perms::owner_write, modeOf(file));
-  EXPECT_EQ(bytesOf("first"), storage.read("image.preview", {"Previews", "Nested"}, 100));
+  EXPECT_EQ(privateFile, modeOf(root / "Previews" / "Nested" / "image.preview"));
+  EXPECT_EQ(bytesOf("first"), storage.read("image.preview", nested, 100));
 
-  const auto inodeBefore = fs::hard_link_count(file);
-  storage.write(bytesOf("second, longer"), "image.preview", {"Previews", "Nested"});
-  EXPECT_EQ(1u, inodeBefore);
-  EXPECT_EQ(bytesOf("second, longer"), readFile(file));
-  storage.write({}, "image.preview", {"Previews", "Nested"});
-  EXPECT_EQ(Bytes{}, storage.read("image.preview", {"Previews", "Nested"}, 0));
-  EXPECT_EQ(std::set<std::string>{"image.preview"}, entries(root / "Previews" / "Nested"));
+  storage.write(bytesOf("second, longer"), "image.preview", nested);
+  EXPECT_EQ(bytesOf("second, longer"), storage.read("image.preview", nested, 100));
+  storage.write({}, "image.preview", nested);
+  EXPECT_EQ(Bytes{}, storage.read("image.preview", nested, 0));
+  storage.write(bytesOf("y"), "other", nested);
+  EXPECT_EQ((std::set<std::string>{"image.preview", "other"}), entries(root / "Previews" / "Nested"));
+  storage.remove("image.preview", nested);
+  EXPECT_EQ(std::set<std::string>{"other"}, entries(root / "Previews" / "Nested"));
 }
 
 TEST_F(LocalStorageTest, FailedWriteKeepsTheOldContentAndLeavesNoTemporary) {
   storage.write(bytesOf("old"), "file", {});
   {
     testing_files::ScopedFileSizeLimit diskFull(100);
-    const Bytes big(1000, 'x');
-    EXPECT_EQ(LaunchStorageError::unavailable(EFBIG), errorOf([&] { storage.write(big, "file", {}); }));
+    EXPECT_EQ(LaunchStorageError::unavailable(EFBIG), errorOf([&] { storage.write(Bytes(1000, 'x'), "file", {}); }));
   }
   EXPECT_EQ(bytesOf("old"), readFile(root / "file"));
   EXPECT_EQ(std::set<std::string>{"file"}, entries(root));
@@ -143,23 +126,19 @@ TEST_F(LocalStorageTest, FailedWriteKeepsTheOldContentAndLeavesNoTemporary) {
 
 TEST_F(LocalStorageTest, ReadBoundsTheSizeAtExactlyTheLimit) {
   fs::create_directory(root);
-  const struct {
-    std::size_t size;
-    std::size_t limit;
-    bool fits;
-  } cases[] = {
-      {0, 0, true},         {1, 0, false},         {16'383, 16'383, true}, {16'384, 16'383, false},
-      {16'384, 16'384, true}, {16'385, 16'384, false}, {40'000, 40'000, true}, {40'001, 40'000, false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.size << " bytes, limit " << c.limit);
-    Bytes data(c.size);
-    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7);
-    writeFile(root / "file", data);
-    if (c.fits) {
-      EXPECT_EQ(data, storage.read("file", {}, c.limit));
-    } else {
-      EXPECT_EQ(LaunchStorageError::tooLarge(), errorOf([&] { storage.read("file", {}, c.limit); }));
+  // 16'384 is one read chunk: the bound must hold on either side of a chunk edge.
+  const std::size_t limits[] = {0, 16'383, 16'384, 40'000};
+  for (const std::size_t limit : limits) {
+    for (const std::size_t size : {limit, limit + 1}) {
+      SCOPED_TRACE(::testing::Message() << size << " bytes, limit " << limit);
+      Bytes data(size);
+      for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7);
+      writeFile(root / "file", data);
+      if (size == limit) {
+        EXPECT_EQ(data, storage.read("file", {}, limit));
+      } else {
+        EXPECT_EQ(LaunchStorageError::tooLarge(), errorOf([&] { storage.read("file", {}, limit); }));
+      }
     }
   }
 }
@@ -167,12 +146,11 @@ TEST_F(LocalStorageTest, ReadBoundsTheSizeAtExactlyTheLimit) {
 // /proc/<pid>/maps is a regular file, ours, with one link, that reports size 0 but
 // yields far more: exactly a file that grew after fstat.
 TEST_F(LocalStorageTest, ReadStopsAFileThatGrowsPastTheLimitWhileBeingRead) {
-  LaunchLocalStorage proc(Url::fileUrl("/proc/" + std::to_string(::getpid()), true));
-  struct stat info {};
-  ASSERT_EQ(0, ::stat(("/proc/" + std::to_string(::getpid()) + "/maps").c_str(), &info));
-  ASSERT_EQ(0, info.st_size);
-  EXPECT_EQ(LaunchStorageError::tooLarge(), errorOf([&] { proc.read("maps", {}, 64); }));
-  auto whole = proc.read("maps", {}, 16 * 1024 * 1024);
+  const std::string proc = "/proc/" + std::to_string(::getpid());
+  LaunchLocalStorage procStorage(Url::fileUrl(proc, true));
+  ASSERT_EQ(0u, fs::file_size(proc + "/maps"));
+  EXPECT_EQ(LaunchStorageError::tooLarge(), errorOf([&] { procStorage.read("maps", {}, 64); }));
+  auto whole = procStorage.read("maps", {}, 16 * 1024 * 1024);
   ASSERT_TRUE(whole);
   EXPECT_GT(whole->size(), 64u);
 }
@@ -182,49 +160,28 @@ TEST_F(LocalStorageTest, SymbolicLinksBelowTheParentAreRefusedAtEveryLevel) {
   fs::create_directories(elsewhere / "Previews");
   writeFile(elsewhere / "file", bytesOf("outside"));
   writeFile(elsewhere / "Previews" / "file", bytesOf("outside"));
-
   const struct {
     const char* name;
-    std::function<void()> plant;
-    LaunchLocalStorage::Components components;
+    fs::path target;
     fs::path link;
+    LaunchLocalStorage::Components components;
   } cases[] = {
-      {"data directory", [&] { fs::create_directory_symlink(elsewhere, root); }, {}, root},
-      {"sub-directory",
-       [&] {
-         fs::create_directory(root);
-         fs::create_directory_symlink(elsewhere / "Previews", root / "Previews");
-       },
-       {"Previews"},
-       root / "Previews"},
-      {"file",
-       [&] {
-         fs::create_directory(root);
-         fs::create_symlink(elsewhere / "file", root / "file");
-       },
-       {},
-       root / "file"},
-      {"dangling file link",
-       [&] {
-         fs::create_directory(root);
-         fs::create_symlink(elsewhere / "nothing", root / "file");
-       },
-       {},
-       root / "file"},
-      {"dangling directory link", [&] { fs::create_directory_symlink(elsewhere / "nothing", root); }, {}, root},
+      {"data directory", elsewhere, root, {}},
+      {"sub-directory", elsewhere / "Previews", root / "Previews", {"Previews"}},
+      {"file", elsewhere / "file", root / "file", {}},
+      {"dangling file link", elsewhere / "nothing", root / "file", {}},
+      {"dangling directory link", elsewhere / "nothing", root, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     fs::remove_all(root);
-    c.plant();
-    for (auto& [operation, run] : everyOperation("file", c.components)) {
-      SCOPED_TRACE(operation);
-      EXPECT_EQ(unsafe, errorOf(run));
-    }
+    if (c.link != root) fs::create_directory(root);
+    fs::create_symlink(c.target, c.link);
+    expectEveryOperationRefused("file", c.components);
     if (c.link.filename() != "file") {
       EXPECT_EQ(unsafe, errorOf([&] { storage.openDirectory(c.components, true); }));
     }
-    EXPECT_TRUE(fs::is_symlink(c.link));  // refused, not removed or replaced
+    EXPECT_TRUE(fs::is_symlink(c.link)) << "removed or replaced instead of refused";
     EXPECT_EQ(bytesOf("outside"), readFile(elsewhere / "file"));
     EXPECT_EQ(bytesOf("outside"), readFile(elsewhere / "Previews" / "file"));
     EXPECT_EQ((std::set<std::string>{"Previews", "file"}), entries(elsewhere));
@@ -245,15 +202,12 @@ TEST_F(LocalStorageTest, SymbolicLinksAboveTheDataDirectoryAreFollowed) {
 
 TEST_F(LocalStorageTest, HardLinksWrongTypesAndFifosAreRefused) {
   fs::create_directory(root);
+  writeFile(temporary / "original", bytesOf("outside"));
   const struct {
     const char* name;
     std::function<void()> plant;
   } cases[] = {
-      {"hard link",
-       [&] {
-         writeFile(temporary / "original", bytesOf("outside"));
-         fs::create_hard_link(temporary / "original", root / "file");
-       }},
+      {"hard link", [&] { fs::create_hard_link(temporary / "original", root / "file"); }},
       {"directory", [&] { fs::create_directory(root / "file"); }},
       {"fifo", [&] { ASSERT_EQ(0, ::mkfifo((root / "file").c_str(), 0600)); }},
   };
@@ -261,24 +215,16 @@ TEST_F(LocalStorageTest, HardLinksWrongTypesAndFifosAreRefused) {
     SCOPED_TRACE(c.name);
     fs::remove_all(root / "file");
     c.plant();
-    for (auto& [operation, run] : everyOperation("file", {})) {
-      SCOPED_TRACE(operation);
-      EXPECT_EQ(unsafe, errorOf(run));
-    }
+    expectEveryOperationRefused("file", {});
     EXPECT_TRUE(fs::exists(fs::symlink_status(root / "file")));
   }
   EXPECT_EQ(bytesOf("outside"), readFile(temporary / "original"));
-  // A regular file where a directory is expected.
   writeFile(root / "Previews", bytesOf("not a folder"));
-  for (auto& [operation, run] : everyOperation("file", {"Previews"})) {
-    SCOPED_TRACE(operation);
-    EXPECT_EQ(unsafe, errorOf(run));
-  }
+  expectEveryOperationRefused("file", {"Previews"});
 }
 
 TEST_F(LocalStorageTest, ForeignOwnersAreRefused) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to give files away";
-  constexpr uid_t stranger = 4242;
   const struct {
     const char* name;
     fs::path owned;
@@ -294,25 +240,15 @@ TEST_F(LocalStorageTest, ForeignOwnersAreRefused) {
     fs::create_directories(root / "Previews");
     writeFile(root / "file", bytesOf("theirs"));
     writeFile(root / "Previews" / "file", bytesOf("theirs"));
-    ASSERT_EQ(0, ::lchown(c.owned.c_str(), stranger, stranger));
-    for (auto& [operation, run] : everyOperation("file", c.components)) {
-      SCOPED_TRACE(operation);
-      EXPECT_EQ(unsafe, errorOf(run));
-    }
+    ASSERT_EQ(0, ::lchown(c.owned.c_str(), 4242, 4242));
+    expectEveryOperationRefused("file", c.components);
     EXPECT_EQ(bytesOf("theirs"), readFile(root / "file"));
     EXPECT_EQ(bytesOf("theirs"), readFile(root / "Previews" / "file"));
   }
 }
 
-TEST_F(LocalStorageTest, RemoveDeletesOnlyTheFile) {
-  storage.write(bytesOf("x"), "file", {"sub"});
-  storage.write(bytesOf("y"), "other", {"sub"});
-  storage.remove("file", {"sub"});
-  EXPECT_EQ(std::set<std::string>{"other"}, entries(root / "sub"));
-  EXPECT_NO_THROW(storage.remove("file", {"sub"}));
-}
-
 TEST_F(LocalStorageTest, PreserveCopiesBesideTheOriginal) {
+  EXPECT_EQ(LaunchStorageError::invalidRecord(), errorOf([&] { storage.preserve("registry.json"); }));
   const Bytes original(70'000, 0xAB);  // more than one read chunk
   storage.write(original, "registry.json", {});
   const Url first = storage.preserve("registry.json");
@@ -322,26 +258,14 @@ TEST_F(LocalStorageTest, PreserveCopiesBesideTheOriginal) {
     const std::string name = backup.lastPathComponent();
     const std::string prefix = "registry.json.preserved-";
     ASSERT_EQ(0u, name.rfind(prefix, 0)) << name;
-    const auto uuid = name.substr(prefix.size());
-    ASSERT_TRUE(LaunchUuid::parse(uuid)) << name;
-    EXPECT_EQ(LaunchUuid::parse(uuid)->toString(), uuid);  // upper-case form
+    const auto uuid = LaunchUuid::parse(name.substr(prefix.size()));
+    ASSERT_TRUE(uuid && uuid->toString() == name.substr(prefix.size())) << name << " (upper-case UUID)";
     EXPECT_EQ((root / name).string(), backup.path());
     EXPECT_EQ(original, readFile(backup.path()));
-    EXPECT_EQ(fs::perms::owner_read | fs::perms::owner_write, modeOf(backup.path()));
+    EXPECT_EQ(privateFile, modeOf(backup.path()));
   }
   EXPECT_EQ(original, readFile(root / "registry.json"));
   EXPECT_EQ(3u, entries(root).size());
-}
-
-TEST_F(LocalStorageTest, PreserveOfAMissingFileIsInvalidRecord) {
-  EXPECT_EQ(LaunchStorageError::invalidRecord(), errorOf([&] { storage.preserve("preferences.plist"); }));
-  EXPECT_EQ(std::set<std::string>{}, entries(root));
-}
-
-std::size_t openDescriptorCount() {
-  std::size_t count = 0;
-  for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd")) ++count;
-  return count;
 }
 
 // Every failure path closes what it opened: a leaked directory descriptor keeps a
@@ -353,12 +277,13 @@ TEST_F(LocalStorageTest, NoPathLeavesADescriptorOpen) {
   fs::create_directory_symlink(root / "sub", root / "linked");
   writeFile(temporary / "shared", bytesOf("x"));
   fs::create_hard_link(temporary / "shared", root / "hard");
-  const std::size_t before = openDescriptorCount();
+  auto openDescriptors = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()); };
+  const auto before = openDescriptors();
   for (int round = 0; round < 3; ++round) {
     storage.write(bytesOf("ok"), "file", {"sub", "deeper"});
     storage.read("file", {"sub", "deeper"}, 10);
-    errorOf([&] { storage.read("big", {}, 10); });       // too large after open
-    errorOf([&] { storage.read("link", {}, 10); });      // unsafe file
+    errorOf([&] { storage.read("big", {}, 10); });           // too large after open
+    errorOf([&] { storage.read("link", {}, 10); });          // unsafe file
     errorOf([&] { storage.read("file", {"linked"}, 10); });  // unsafe directory
     errorOf([&] { storage.write(bytesOf("x"), "hard", {}); });
     errorOf([&] { storage.preserve("missing"); });
@@ -369,7 +294,7 @@ TEST_F(LocalStorageTest, NoPathLeavesADescriptorOpen) {
     storage.preserve("big");
     storage.remove("file", {"sub", "deeper"});
   }
-  EXPECT_EQ(before, openDescriptorCount());
+  EXPECT_EQ(before, openDescriptors());
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <string>
@@ -27,6 +29,16 @@ inline void PrintTo(const LaunchStorageError& error, std::ostream* out) {
 
 namespace quillon::testing_files {
 
+// The storage error `operation` threw, or none.
+inline std::optional<LaunchStorageError> errorOf(const std::function<void()>& operation) {
+  try {
+    operation();
+  } catch (const LaunchStorageError& error) {
+    return error;
+  }
+  return std::nullopt;
+}
+
 inline void writeFile(const std::filesystem::path& path, const Bytes& data) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
@@ -41,9 +53,7 @@ inline Bytes readFile(const std::filesystem::path& path) {
 inline std::set<std::string> entries(const std::filesystem::path& directory) {
   std::set<std::string> names;
   std::error_code ignored;
-  for (const auto& entry : std::filesystem::directory_iterator(directory, ignored)) {
-    names.insert(entry.path().filename().string());
-  }
+  for (const auto& entry : std::filesystem::directory_iterator(directory, ignored)) names.insert(entry.path().filename());
   return names;
 }
 

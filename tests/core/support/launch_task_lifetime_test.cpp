@@ -7,9 +7,9 @@
 
 #include <atomic>
 #include <future>
-#include <thread>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "core/support/launch_task.h"
@@ -65,11 +65,15 @@ struct TaskLifetimeTest : ::testing::Test {
     co_return value;
   }
 
-  void start() {
-    handle = spawn<int>(loop, steps(Counted{}), [this](LaunchResult<int> result) { outcome.emplace(std::move(result)); });
+  void start(Task<int> task) {
+    outcome.reset();
+    handle = spawn<int>(loop, std::move(task), [this](LaunchResult<int> result) { outcome.emplace(std::move(result)); });
   }
-  // Runs the task until it is suspended at `point` (0: not yet started).
-  void runTo(int point) {
+  // Starts `steps` afresh and runs it until it is suspended at `point` (0: not yet started).
+  void startAt(int point) {
+    reached.clear();
+    pendingCallback.reset();
+    start(steps(Counted{}));
     if (point >= 1) loop.runUntilIdle();
     if (point >= 2) loop.advance(1.0);
     if (point >= 3) loop.advance(1.0);
@@ -83,9 +87,13 @@ struct TaskLifetimeTest : ::testing::Test {
 };
 
 TEST_F(TaskLifetimeTest, RunsThroughEverySuspensionPoint) {
-  start();
+  startAt(0);
   EXPECT_TRUE(reached.empty()) << "spawn must not run the task inline";
-  runTo(3);
+  loop.runUntilIdle();
+  loop.advance(0.999);
+  EXPECT_EQ((std::vector<int>{1}), reached) << "a sleep ended before its time";
+  loop.advance(0.001);
+  loop.advance(1.0);
   EXPECT_EQ((std::vector<int>{1, 2, 3}), reached);
   ASSERT_TRUE(pendingCallback);
   (*pendingCallback)(LaunchResult<int>(7));
@@ -109,11 +117,7 @@ TEST_F(TaskLifetimeTest, CancellationAtEverySuspensionPoint) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << "cancelled at point " << c.point);
-    reached.clear();
-    outcome.reset();
-    pendingCallback.reset();
-    start();
-    runTo(c.point);
+    startAt(c.point);
     const auto before = reached;
     handle.cancel();
     EXPECT_EQ(before, reached) << "cancel must not resume the task inline";
@@ -132,11 +136,7 @@ TEST_F(TaskLifetimeTest, CancellationAtEverySuspensionPoint) {
 TEST_F(TaskLifetimeTest, DroppingTheOwnerAtEverySuspensionPointDestroysEveryFrame) {
   for (int point = 0; point <= 3; ++point) {
     SCOPED_TRACE(::testing::Message() << "dropped at point " << point);
-    reached.clear();
-    outcome.reset();
-    pendingCallback.reset();
-    start();
-    runTo(point);
+    startAt(point);
     const auto before = reached;
     handle.reset();
     EXPECT_EQ(0, Counted::alive);
@@ -149,8 +149,7 @@ TEST_F(TaskLifetimeTest, DroppingTheOwnerAtEverySuspensionPointDestroysEveryFram
 }
 
 TEST_F(TaskLifetimeTest, ATimerThatAlreadyFiredDoesNotResumeADroppedTask) {
-  start();
-  loop.runUntilIdle();
+  startAt(1);
   // The sleep's timer fires and posts the resumption; the owner goes before it runs.
   clock.advance(1.0);
   auto fired = std::make_shared<bool>(false);
@@ -175,13 +174,12 @@ TEST_F(TaskLifetimeTest, ExceptionsPropagateThroughNestedTasks) {
     Counted local;
     co_return co_await throwsAfterSleep(loop, Counted{});
   };
-  handle = spawn<int>(loop, uncaught(), [this](LaunchResult<int> result) { outcome.emplace(std::move(result)); });
+  start(uncaught());
   loop.advance(1.0);
   ASSERT_TRUE(outcome);
   EXPECT_TRUE(failedWith<std::runtime_error>(*outcome));
   EXPECT_EQ(0, Counted::alive);
 
-  outcome.reset();
   auto caught = [this]() -> Task<int> {
     try {
       co_await throwsAfterSleep(loop, Counted{});
@@ -190,25 +188,15 @@ TEST_F(TaskLifetimeTest, ExceptionsPropagateThroughNestedTasks) {
     }
     co_return 0;
   };
-  handle = spawn<int>(loop, caught(), [this](LaunchResult<int> result) { outcome.emplace(std::move(result)); });
-  loop.advance(1.0);
-  ASSERT_TRUE(outcome);
-  EXPECT_EQ(42, std::move(*outcome).get());
-}
-
-TEST_F(TaskLifetimeTest, TheCompletionHandlerMayDropTheHandle) {
-  auto body = [this]() -> Task<int> {
-    Counted local;
-    co_await sleepFor(loop, 1.0);
-    co_return 3;
-  };
-  int delivered = 0;
-  handle = spawn<int>(loop, body(), [&](LaunchResult<int> result) {
-    delivered = std::move(result).get();
+  // The completion handler may drop the handle that owns the finished frames.
+  outcome.reset();
+  handle = spawn<int>(loop, caught(), [this](LaunchResult<int> result) {
+    outcome.emplace(std::move(result));
     handle.reset();
   });
   loop.advance(1.0);
-  EXPECT_EQ(3, delivered);
+  ASSERT_TRUE(outcome);
+  EXPECT_EQ(42, std::move(*outcome).get());
   EXPECT_FALSE(handle.isValid());
   EXPECT_EQ(0, Counted::alive);
 }
@@ -251,7 +239,7 @@ TEST_F(TaskLifetimeTest, AStaleCompletionDoesNotAnswerALaterCallback) {
     const int second = co_await awaitCallback<int>(loop, [&](LaunchCompletion<int> done) { completions.push_back(done); });
     co_return first * 100 + second;
   };
-  handle = spawn<int>(loop, body(), [this](LaunchResult<int> result) { outcome.emplace(std::move(result)); });
+  start(body());
   loop.runUntilIdle();
   completions.at(0)(LaunchResult<int>(1));
   completions.at(0)(LaunchResult<int>(9));  // a second answer to the same wait is ignored
@@ -279,17 +267,30 @@ TEST_F(TaskLifetimeTest, ManySynchronousCompletionsDoNotGrowTheStack) {
   EXPECT_EQ(1'000'000, std::move(*result).get());
 }
 
-// Detached work on a real thread: the owner goes while the work runs, and the late
-// result is dropped on the main loop without resuming anything.
-TEST(TaskOffMainThread, ALateResultAfterTheOwnerIsGoneResumesNothing) {
+// Work on a real thread: its result resumes the task on the main loop; and when the
+// owner goes while the work runs, the late result is dropped without resuming anything.
+TEST(TaskOffMainThread, TheResultArrivesOnTheMainLoopAndNotAfterTheOwnerIsGone) {
   Counted::alive = 0;
   SystemClock clock;
   PollMainLoop loop(clock);
+  const auto mainThread = std::this_thread::get_id();
+  std::optional<LaunchResult<std::thread::id>> outcome;
+  bool resumedOnMain = false;
+  auto onThread = [&]() -> Task<std::thread::id> {
+    auto worker = co_await runOffMainThread<std::thread::id>(loop, [] { return std::this_thread::get_id(); });
+    resumedOnMain = std::this_thread::get_id() == mainThread;
+    co_return worker;
+  };
+  auto handle = spawn<std::thread::id>(loop, onThread(), [&](LaunchResult<std::thread::id> r) { outcome.emplace(std::move(r)); });
+  ASSERT_TRUE(loop.runUntil([&] { return outcome.has_value(); }, 30.0));
+  EXPECT_NE(mainThread, std::move(*outcome).get());
+  EXPECT_TRUE(resumedOnMain);
+
   std::promise<void> release;
   auto released = release.get_future().share();
   bool started = false;
   bool resumed = false;
-  auto body = [&]() -> Task<void> {
+  auto late = [&]() -> Task<void> {
     started = true;
     // Named first: see the GCC 12 note at runOffMainThread.
     std::function<Counted()> work = [released] {
@@ -299,7 +300,7 @@ TEST(TaskOffMainThread, ALateResultAfterTheOwnerIsGoneResumesNothing) {
     [[maybe_unused]] Counted value = co_await runOffMainThread<Counted>(loop, std::move(work));
     resumed = true;
   };
-  auto handle = spawn<void>(loop, body());
+  handle = spawn<void>(loop, late());
   ASSERT_TRUE(loop.runUntil([&] { return started; }, 30.0));
   handle.reset();
   release.set_value();
@@ -307,23 +308,6 @@ TEST(TaskOffMainThread, ALateResultAfterTheOwnerIsGoneResumesNothing) {
   // (and discarded) it.
   ASSERT_TRUE(loop.runUntil([&] { return Counted::alive == 0; }, 30.0));
   EXPECT_FALSE(resumed);
-}
-
-TEST(TaskOffMainThread, TheResultArrivesOnTheMainLoop) {
-  SystemClock clock;
-  PollMainLoop loop(clock);
-  const auto mainThread = std::this_thread::get_id();
-  std::optional<LaunchResult<std::thread::id>> outcome;
-  bool resumedOnMain = false;
-  auto body = [&]() -> Task<std::thread::id> {
-    auto worker = co_await runOffMainThread<std::thread::id>(loop, [] { return std::this_thread::get_id(); });
-    resumedOnMain = std::this_thread::get_id() == mainThread;
-    co_return worker;
-  };
-  auto handle = spawn<std::thread::id>(loop, body(), [&](LaunchResult<std::thread::id> r) { outcome.emplace(std::move(r)); });
-  ASSERT_TRUE(loop.runUntil([&] { return outcome.has_value(); }, 30.0));
-  EXPECT_NE(mainThread, std::move(*outcome).get());
-  EXPECT_TRUE(resumedOnMain);
 }
 
 }  // namespace

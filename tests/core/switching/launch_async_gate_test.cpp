@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <stdexcept>
 #include <vector>
 
@@ -39,44 +40,89 @@ struct AsyncGateTest : ::testing::Test {
     return caller;
   }
 
-  // An operation that sleeps on the loop's clock, then returns or throws.
-  LaunchAsyncGate<int>::Operation sleeping(double seconds, int value, bool fail = false) {
-    return [this, seconds, value, fail]() -> Task<int> {
+  // An operation that sleeps on the loop's clock, then returns or throws. One armed
+  // late starts its timer after the gate has armed the deadline.
+  enum Work { returns, throws, armedLate, neverSuspends };
+  LaunchAsyncGate<int>::Operation sleeping(double seconds, int value, Work work = returns) {
+    return [this, seconds, value, work]() -> Task<int> {
+      if (work == neverSuspends) co_return value;
+      if (work == armedLate) co_await sleepFor(loop, 0.0);
       co_await sleepFor(loop, seconds);
-      if (fail) throw OperationFailed{};
+      if (work == throws) throw OperationFailed{};
       co_return value;
     };
   }
 };
 
-TEST_F(AsyncGateTest, ResultWithinTheLimitGoesToTheCaller) {
-  auto caller = start(15.0, false, sleeping(3.0, 42));
-  loop.advance(2.999);
-  EXPECT_FALSE(caller.resolved());
-  EXPECT_TRUE(gate.isRunning());
-  loop.advance(0.001);
-  ASSERT_EQ(1u, caller.outcomes->size());
-  EXPECT_EQ(42, caller.outcome().value());
-  EXPECT_FALSE(gate.isRunning());
-  EXPECT_TRUE(lateResults.empty());
-  EXPECT_EQ(0u, loop.pendingTimerCount()) << "the deadline must be disarmed";
+// The caller gets the result or error if it comes by the limit, else the time-out; the
+// gate stays busy until the work ends, and a late result reaches the handler once.
+TEST_F(AsyncGateTest, CallerGetsTheOutcomeOrTheTimeoutAndLateResultsArriveOnce) {
+  constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+  struct Row {
+    const char* name;
+    double timeout, seconds;
+    Work work;
+    bool cancelWork;
+    double resolvesAt;
+    bool timesOut;
+  } rows[] = {
+      {"resultWithinTheLimit", 15, 3, returns, false, 3, false},
+      {"errorWithinTheLimit", 15, 1, throws, false, 1, false},
+      {"timesOutExactlyAtTheLimit", 15, 20, returns, false, 15, true},
+      {"errorAfterTheTimeout", 1, 3, throws, false, 1, true},
+      {"timeoutCancelsTheWork", 2.5, 60, returns, true, 2.5, true},
+      // Work and deadline due at the same instant: whichever timer was armed first wins.
+      {"workArmedBeforeTheDeadline", 2, 2, returns, false, 2, false},
+      {"workArmedAfterTheDeadline", 2, 2, armedLate, false, 2, true},
+      // The work starts even without time to run.
+      {"zeroLimit", 0, 0.5, returns, false, 0, true},
+      {"negativeLimit", -1, 0.5, returns, false, 0, true},
+      {"nanLimit", nan, 0.5, returns, false, 0, true},
+      {"zeroLimitBeatenByWorkThatNeverSuspends", 0, 0, neverSuspends, false, 0, false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    lateResults.clear();
+    auto caller = start(row.timeout, row.cancelWork, sleeping(row.seconds, 7, row.work));
+    if (row.resolvesAt > 0) {
+      loop.advance(row.resolvesAt - 0.001);
+      EXPECT_FALSE(caller.resolved());
+      EXPECT_TRUE(gate.isRunning());
+      loop.advance(0.001);
+    } else {
+      loop.runUntilIdle();
+    }
+    ASSERT_EQ(1u, caller.outcomes->size());
+    if (row.timesOut) {
+      EXPECT_TRUE(failedWith<LaunchAsyncWaitError>(caller.outcome()));
+      if (!row.cancelWork && row.seconds > row.resolvesAt) {
+        EXPECT_TRUE(gate.isRunning()) << "detached: the work still runs";
+        EXPECT_TRUE(lateResults.empty());
+        loop.advance(row.seconds - row.resolvesAt);
+      }
+      loop.runUntilIdle();
+      ASSERT_EQ(1u, lateResults.size());
+    }
+    const auto& delivered = row.timesOut ? lateResults.front() : caller.outcome();
+    if (row.cancelWork) {
+      EXPECT_TRUE(failedWith<CancellationError>(delivered));
+    } else if (row.work == throws) {
+      EXPECT_TRUE(failedWith<OperationFailed>(delivered));
+    } else {
+      EXPECT_EQ(7, delivered.value());
+    }
+    EXPECT_FALSE(gate.isRunning());
+    loop.advance(100.0);
+    EXPECT_EQ(1u, caller.outcomes->size()) << "the caller resumes exactly once";
+    EXPECT_EQ(row.timesOut ? 1u : 0u, lateResults.size());
+    EXPECT_EQ(0u, loop.pendingTimerCount()) << "the deadline must be disarmed";
+  }
 }
 
-TEST_F(AsyncGateTest, OperationErrorWithinTheLimitIsRethrownUnchanged) {
-  auto caller = start(15.0, false, sleeping(1.0, 0, true));
+TEST_F(AsyncGateTest, OnlyOneOperationRunsUntilTheDetachedWorkEnds) {
+  auto first = start(1.0, false, sleeping(5.0, 7));
   loop.advance(1.0);
-  ASSERT_TRUE(caller.resolved());
-  EXPECT_TRUE(failedWith<OperationFailed>(caller.outcome()));
-  EXPECT_FALSE(gate.isRunning());
-}
-
-TEST_F(AsyncGateTest, TimesOutExactlyAtTheLimitAndKeepsTheGateBusyUntilTheOperationEnds) {
-  auto first = start(15.0, false, sleeping(20.0, 7));
-  loop.advance(14.999);
-  EXPECT_FALSE(first.resolved());
-  loop.advance(0.001);
-  ASSERT_EQ(1u, first.outcomes->size());
-  EXPECT_TRUE(failedWith<LaunchAsyncWaitError>(first.outcome()));
+  ASSERT_TRUE(first.resolved());
   EXPECT_TRUE(gate.isRunning()) << "detached: the operation still runs";
 
   auto refused = start(15.0, false, sleeping(1.0, 1));
@@ -88,89 +134,13 @@ TEST_F(AsyncGateTest, TimesOutExactlyAtTheLimitAndKeepsTheGateBusyUntilTheOperat
     EXPECT_EQ(LaunchAsyncWaitError::alreadyRunning, e);
   }
 
-  loop.advance(5.0);
-  ASSERT_EQ(1u, lateResults.size());
-  EXPECT_EQ(7, lateResults.front().value());
+  loop.advance(4.0);
   EXPECT_FALSE(gate.isRunning());
-  EXPECT_EQ(1u, first.outcomes->size()) << "the caller resumes exactly once";
-
   auto next = start(15.0, false, sleeping(1.0, 8));
   loop.advance(1.0);
   ASSERT_TRUE(next.resolved());
   EXPECT_EQ(8, next.outcome().value());
   EXPECT_EQ(1u, lateResults.size());
-}
-
-TEST_F(AsyncGateTest, TimeoutThatCancelsTheWorkDeliversTheCancellationLate) {
-  auto caller = start(2.5, true, sleeping(60.0, 1));
-  loop.advance(2.5);
-  ASSERT_TRUE(caller.resolved());
-  EXPECT_TRUE(failedWith<LaunchAsyncWaitError>(caller.outcome()));
-  loop.runUntilIdle();
-  ASSERT_EQ(1u, lateResults.size());
-  EXPECT_TRUE(failedWith<CancellationError>(lateResults.front()));
-  EXPECT_FALSE(gate.isRunning());
-  EXPECT_EQ(0u, loop.pendingTimerCount());
-}
-
-TEST_F(AsyncGateTest, OperationThatThrowsAfterTheTimeoutReachesOnlyTheLateHandler) {
-  auto caller = start(1.0, false, sleeping(3.0, 0, true));
-  loop.advance(3.0);
-  ASSERT_EQ(1u, caller.outcomes->size());
-  EXPECT_TRUE(failedWith<LaunchAsyncWaitError>(caller.outcome()));
-  ASSERT_EQ(1u, lateResults.size());
-  EXPECT_TRUE(failedWith<OperationFailed>(lateResults.front()));
-}
-
-TEST_F(AsyncGateTest, ZeroOrNegativeLimitStillStartsTheOperation) {
-  for (double timeout : {0.0, -1.0, std::nan("")}) {
-    SCOPED_TRACE(timeout);
-    int starts = 0;
-    auto immediate = start(timeout, false, [&starts]() -> Task<int> {
-      ++starts;
-      co_return 5;
-    });
-    loop.runUntilIdle();
-    ASSERT_TRUE(immediate.resolved());
-    EXPECT_EQ(5, immediate.outcome().value()) << "finished without suspending: beats the deadline";
-
-    auto suspending = start(timeout, false, [&starts, this]() -> Task<int> {
-      ++starts;
-      co_await sleepFor(loop, 0.5);
-      co_return 6;
-    });
-    loop.runUntilIdle();
-    ASSERT_TRUE(suspending.resolved());
-    EXPECT_TRUE(failedWith<LaunchAsyncWaitError>(suspending.outcome()));
-    EXPECT_EQ(2, starts);
-    loop.advance(0.5);
-    ASSERT_FALSE(lateResults.empty());
-    EXPECT_EQ(6, lateResults.back().value());
-    EXPECT_FALSE(gate.isRunning());
-  }
-}
-
-// The operation's own timer and the deadline are due at the same instant; whichever
-// main-loop step runs first wins and the other finds nothing left to resolve.
-TEST_F(AsyncGateTest, FinishingAsTheDeadlineFiresResolvesTheCallerOnce) {
-  auto workerFirst = start(2.0, false, sleeping(2.0, 1));
-  loop.advance(2.0);
-  ASSERT_EQ(1u, workerFirst.outcomes->size());
-  EXPECT_EQ(1, workerFirst.outcome().value());
-  EXPECT_TRUE(lateResults.empty());
-
-  // Here the operation starts its timer after the deadline started its own.
-  auto deadlineFirst = start(2.0, false, [this]() -> Task<int> {
-    co_await sleepFor(loop, 0.0);
-    co_await sleepFor(loop, 2.0);
-    co_return 2;
-  });
-  loop.advance(2.0);
-  ASSERT_EQ(1u, deadlineFirst.outcomes->size());
-  EXPECT_TRUE(failedWith<LaunchAsyncWaitError>(deadlineFirst.outcome()));
-  ASSERT_EQ(1u, lateResults.size());
-  EXPECT_EQ(2, lateResults.front().value());
-  EXPECT_FALSE(gate.isRunning());
 }
 
 TEST_F(AsyncGateTest, CancelledCallerIsReleasedAndTheWorkFollowsTheTimeoutRule) {
@@ -199,17 +169,14 @@ TEST_F(AsyncGateTest, CancelledCallerIsReleasedAndTheWorkFollowsTheTimeoutRule) 
 
 TEST_F(AsyncGateTest, CallerCancelledBeforeRunChangesNothing) {
   int starts = 0;
-  LaunchAsyncGate<int>::Operation operation = [&starts]() -> Task<int> {
+  auto caller = start(15.0, true, [&starts]() -> Task<int> {
     ++starts;
     co_return 1;
-  };
-  auto body = [&]() -> Task<int> { co_return co_await gate.run(15.0, true, operation); };
-  std::optional<LaunchResult<int>> outcome;
-  auto handle = spawn<int>(loop, body(), [&](LaunchResult<int> r) { outcome.emplace(std::move(r)); });
-  handle.cancel();  // before the task first runs
+  });
+  caller.handle.cancel();  // before the task first runs
   loop.runUntilIdle();
-  ASSERT_TRUE(outcome);
-  EXPECT_TRUE(failedWith<CancellationError>(*outcome));
+  ASSERT_TRUE(caller.resolved());
+  EXPECT_TRUE(failedWith<CancellationError>(caller.outcome()));
   EXPECT_EQ(0, starts);
   EXPECT_FALSE(gate.isRunning());
 }

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "core/switching/launch_app_lifecycle.h"
 #include "support/fake_workspace.h"
 #include "support/manual_main_loop.h"
 #include "support/temporary_directory.h"
@@ -74,7 +73,7 @@ TEST_F(WorkspaceBackendTest, OwnApplicationByProcessIdentifierOrLocation) {
   }
 }
 
-// The successful open is covered end to end below.
+// The successful open is covered against real processes (tests/linux).
 TEST_F(WorkspaceBackendTest, OpenRethrowsTheWorkspacesErrorUnchanged) {
   auto subject = backend();
   std::optional<LaunchResult<LaunchApplicationHandle>> outcome;
@@ -88,36 +87,6 @@ TEST_F(WorkspaceBackendTest, OpenRethrowsTheWorkspacesErrorUnchanged) {
   EXPECT_TRUE(failedWith<LaunchOpenApplicationError>(*outcome));
 }
 
-// The facade end to end over the fake workspace: quit, open, verify.
-TEST_F(WorkspaceBackendTest, LifecycleSwitchesBetweenWorkspaceApplications) {
-  LaunchAppLifecycle lifecycle(workspace, loop, own(), ownPid);
-  const auto source = FakeRunningApplication::make(40, writeApp("Old.app", "com.example.old").string());
-  source->executable = source->bundle.value() + "/Contents/MacOS/Notch";
-
-  std::optional<LaunchResult<LaunchLifecycleResult>> outcome;
-  auto handle = spawn<LaunchLifecycleResult>(loop, lifecycle.switchApplication(source, directoryUrl(notchPath)),
-                                             [&](LaunchResult<LaunchLifecycleResult> r) { outcome.emplace(std::move(r)); });
-  loop.runUntilIdle();
-  EXPECT_EQ(1, source->terminationRequests);
-  EXPECT_TRUE(lifecycle.isSwitching());
-  source->terminated = true;
-  loop.advance(0.1);
-  ASSERT_EQ(1u, workspace.pendingOpenCount());
-  auto launched = FakeRunningApplication::make(41, std::filesystem::canonical(notchPath).string());
-  launched->executable = std::filesystem::canonical(notchPath / "Contents/MacOS/Notch").string();
-  loop.advance(0.3);
-  workspace.completeOpen(LaunchApplicationHandle(launched));
-  loop.runUntilIdle();
-  ASSERT_TRUE(outcome);
-  ASSERT_TRUE(outcome->hasValue());
-  EXPECT_EQ(launched, outcome->value().application);
-  EXPECT_FALSE(outcome->value().wasAlreadySelected);
-  EXPECT_NEAR(0.1, outcome->value().timings.terminationWait, 1e-9);
-  EXPECT_NEAR(0.3, outcome->value().timings.openCompletion, 1e-9);
-  EXPECT_NEAR(0.4, outcome->value().timings.total, 1e-9);
-  EXPECT_FALSE(lifecycle.isSwitching());
-}
-
 TEST(LaunchLiveness, FollowsTheSharedRule) {
   struct Row {
     const char* name;
@@ -126,9 +95,9 @@ TEST(LaunchLiveness, FollowsTheSharedRule) {
     int probeError;
     bool expected;
   } rows[] = {
-      {"running", 10, false, 0, true},        {"someoneElses", 10, false, EPERM, true},
-      {"gone", 10, false, ESRCH, false},      {"terminated", 10, true, 0, false},
-      {"noIdentifier", 0, false, 0, false},   {"negativeIdentifier", -5, false, 0, false},
+      {"running", 10, false, 0, true},      {"someoneElses", 10, false, EPERM, true},
+      {"gone", 10, false, ESRCH, false},    {"terminated", 10, true, 0, false},
+      {"noIdentifier", 0, false, 0, false}, {"negativeIdentifier", -5, false, 0, false},
       {"otherProbeFailure", 10, false, EINVAL, false},
   };
   for (const auto& row : rows) {

@@ -25,15 +25,21 @@ double monotonicSeconds() {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-// Waits until `fd` is readable or the deadline passes.
-bool waitReadable(int fd, double deadline) {
+enum class Read { data, end, timeout };
+
+// Appends up to `most` bytes from `fd` to `text`, waiting until the deadline.
+Read readSome(int fd, double deadline, std::string& text, std::size_t most = 512) {
   while (true) {
     const double left = deadline - monotonicSeconds();
-    if (left <= 0) return false;
     pollfd entry{fd, POLLIN, 0};
-    const int ready = ::poll(&entry, 1, static_cast<int>(std::ceil(left * 1000)));
-    if (ready > 0) return true;
-    if (ready < 0 && errno != EINTR) return false;
+    const int ready = left <= 0 ? 0 : ::poll(&entry, 1, static_cast<int>(std::ceil(left * 1000)));
+    if (ready == 0) return Read::timeout;
+    char buffer[512];
+    const ssize_t n = ready < 0 ? -1 : ::read(fd, buffer, std::min(sizeof buffer, most));
+    if (n < 0 && errno == EINTR) continue;  // from poll or read
+    if (n <= 0) return Read::end;
+    text.append(buffer, static_cast<std::size_t>(n));
+    return Read::data;
   }
 }
 }  // namespace
@@ -76,15 +82,9 @@ ChildProcess::~ChildProcess() {
 
 bool ChildProcess::readOutput(std::size_t count, double timeoutSeconds) {
   const double deadline = monotonicSeconds() + timeoutSeconds;
-  std::size_t got = 0;
-  char buffer[64];
-  while (got < count) {
-    if (!waitReadable(output_.get(), deadline)) return false;
-    const auto want = std::min(sizeof buffer, count - got);
-    const ssize_t n = ::read(output_.get(), buffer, want);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    got += static_cast<std::size_t>(n);
+  std::string read;
+  while (read.size() < count) {
+    if (readSome(output_.get(), deadline, read, count - read.size()) != Read::data) return false;
   }
   return true;
 }
@@ -98,47 +98,36 @@ bool ChildProcess::waitForErrorLine(const std::string& line, double timeoutSecon
       if (errorText_.compare(searched, end - searched, line) == 0 && end - searched == line.size()) return true;
       searched = end + 1;
     }
-    if (!waitReadable(error_.get(), deadline)) return false;
-    char buffer[512];
-    const ssize_t n = ::read(error_.get(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    errorText_.append(buffer, static_cast<std::size_t>(n));
+    if (readSome(error_.get(), deadline, errorText_) != Read::data) return false;
   }
 }
 
 bool ChildProcess::isRunning() {
-  if (reaped_) return false;
-  const pid_t done = ::waitpid(pid_, &status_, WNOHANG);
-  if (done == pid_) reaped_ = true;
+  if (!reaped_ && ::waitpid(pid_, &status_, WNOHANG) == pid_) reaped_ = true;
   return !reaped_;
+}
+
+void ChildProcess::reap() {
+  while (::waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
+  }
+  reaped_ = true;
 }
 
 int ChildProcess::killAndWait(int signal) {
   if (reaped_) return status_;
   ::kill(pid_, signal);
-  while (::waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
-  }
-  reaped_ = true;
+  reap();
   return status_;
 }
 
 std::optional<int> ChildProcess::waitForExit(double timeoutSeconds) {
-  if (reaped_) return status_;
   // The child's standard error reaches end of file when it exits, so waiting for that
   // is waiting for the exit without polling waitpid against the clock.
   const double deadline = monotonicSeconds() + timeoutSeconds;
-  char buffer[512];
-  while (true) {
-    if (!waitReadable(error_.get(), deadline)) return std::nullopt;
-    const ssize_t n = ::read(error_.get(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    errorText_.append(buffer, static_cast<std::size_t>(n));
+  for (Read read = Read::data; !reaped_ && read != Read::end; read = readSome(error_.get(), deadline, errorText_)) {
+    if (read == Read::timeout) return std::nullopt;
   }
-  while (::waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
-  }
-  reaped_ = true;
+  if (!reaped_) reap();
   return status_;
 }
 

@@ -21,7 +21,6 @@ class ChildProcess {
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
-  pid_t pid() const { return pid_; }
   // Reads exactly `count` bytes of standard output; false on end of file or when
   // `timeoutSeconds` pass first.
   bool readOutput(std::size_t count, double timeoutSeconds);
@@ -37,6 +36,8 @@ class ChildProcess {
   std::optional<int> waitForExit(double timeoutSeconds);
 
  private:
+  void reap();
+
   pid_t pid_ = -1;
   bool reaped_ = false;
   int status_ = 0;

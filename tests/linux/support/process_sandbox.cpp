@@ -18,13 +18,6 @@ namespace quillon {
 
 namespace {
 
-std::string readFile(const std::string& path) {
-  std::ifstream file(path);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
 std::string executableOf(pid_t pid) {
   char buffer[4096];
   const auto link = "/proc/" + std::to_string(pid) + "/exe";
@@ -41,32 +34,41 @@ unsigned long long maskLine(const std::string& status, const std::string& name) 
 
 }  // namespace
 
+std::string processStatus(pid_t pid) {
+  std::ifstream file("/proc/" + std::to_string(pid) + "/status");
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
 bool processRuns(pid_t pid) {
-  const std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
+  const std::string status = processStatus(pid);
   return !status.empty() && status.find("State:\tZ") == std::string::npos;
 }
 
 ProcessSandbox::ProcessSandbox() { ::prctl(PR_SET_CHILD_SUBREAPER, 1); }
 
+// Everything still running from the sandbox, whoever started it: launched apps are
+// re-parented to this process (the subreaper), so they are reaped here too.
 ProcessSandbox::~ProcessSandbox() {
-  // Anything still running from the sandbox, tracked or not.
   const std::string root = std::filesystem::canonical(root_.path()).string() + "/";
+  std::vector<UniqueFd> running;
   if (DIR* proc = ::opendir("/proc")) {
     while (const dirent* entry = ::readdir(proc)) {
       const pid_t pid = static_cast<pid_t>(std::atoi(entry->d_name));
       if (pid <= 0 || executableOf(pid).rfind(root, 0) != 0) continue;
       UniqueFd pidfd(pidfdOpen(pid));
-      if (pidfd && executableOf(pid).rfind(root, 0) == 0) tracked_.push_back(std::move(pidfd));
+      // Checked again through the pidfd's process, in case the identifier was reused.
+      if (pidfd && executableOf(pid).rfind(root, 0) == 0) running.push_back(std::move(pidfd));
     }
     ::closedir(proc);
   }
-  for (const auto& pidfd : tracked_) pidfdSendSignal(pidfd.get(), SIGKILL);
-  for (const auto& pidfd : tracked_) {
+  for (const auto& pidfd : running) pidfdSendSignal(pidfd.get(), SIGKILL);
+  for (const auto& pidfd : running) {
     siginfo_t info{};
-    // Our own children (through the subreaper) are reaped; anything else is waited for.
     if (::waitid(P_PIDFD, static_cast<id_t>(pidfd.get()), &info, WEXITED) != 0) {
       pollfd entry{pidfd.get(), POLLIN, 0};
-      ::poll(&entry, 1, 5000);
+      ::poll(&entry, 1, 5000);  // not our child: wait for its exit all the same
     }
   }
 }
@@ -85,11 +87,6 @@ std::filesystem::path ProcessSandbox::makeApp(const std::string& name, const std
   return path;
 }
 
-void ProcessSandbox::track(const LaunchRunningApplication& application) {
-  UniqueFd pidfd(pidfdOpen(application.processIdentifier()));
-  if (pidfd) tracked_.push_back(std::move(pidfd));
-}
-
 bool ProcessSandbox::waitFor(const std::function<bool()>& done, double timeoutSeconds) {
   LaunchTimer tick(loop, 0.002, true, [] {});
   return loop.runUntil(done, timeoutSeconds);
@@ -99,7 +96,7 @@ bool ProcessSandbox::waitUntilReady(pid_t pid, double timeoutSeconds) {
   constexpr unsigned long long term = 1ULL << (SIGTERM - 1);
   return waitFor(
       [pid] {
-        const std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
+        const std::string status = processStatus(pid);
         return ((maskLine(status, "SigIgn") | maskLine(status, "SigCgt")) & term) != 0;
       },
       timeoutSeconds);

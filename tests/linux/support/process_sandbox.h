@@ -18,7 +18,7 @@ namespace quillon {
 // that no process started from them outlives the test: this test process becomes the
 // subreaper of everything it launches (detached launches are re-parented to it rather
 // than to init), and the destructor kills and reaps whatever still runs from the
-// sandbox or was tracked.
+// sandbox.
 class ProcessSandbox {
  public:
   ProcessSandbox();
@@ -32,9 +32,6 @@ class ProcessSandbox {
                                 const std::string& identifier = "") const;
   std::filesystem::path path(const std::string& relative) const { return root_.path() / relative; }
 
-  // Kills and reaps `application`'s process at the end of the test.
-  void track(const LaunchRunningApplication& application);
-
   SystemClock clock;
   PollMainLoop loop{clock};
 
@@ -47,9 +44,10 @@ class ProcessSandbox {
 
  private:
   TemporaryDirectory root_;
-  std::vector<UniqueFd> tracked_;
 };
 
+// The text of /proc/<pid>/status; empty once the process is reaped.
+std::string processStatus(pid_t pid);
 // Whether a process with this identifier still exists (a zombie counts as gone).
 bool processRuns(pid_t pid);
 

@@ -1,0 +1,98 @@
+// The X11 adapters' costs on a live X server with real sample notch apps: one read of
+// the window list, one hit-test, one capture of an expanded surface and one display
+// capture of two surfaces. The window probe and the capture run these on every input
+// tick, so they are worth watching. Run under an X server: scripts/with-x <this program>.
+#include <benchmark/benchmark.h>
+#include <xcb/xcb.h>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "linux/x11_accessibility.h"
+#include "linux/x11_connection.h"
+#include "linux/x11_screen_capture_service.h"
+#include "linux/x11_window_server.h"
+#include "sample_app_process.h"
+
+namespace quillon {
+namespace {
+
+struct Desktop {
+  std::unique_ptr<X11Connection> connection;
+  std::unique_ptr<X11ScreenCaptureService> capture;
+  std::unique_ptr<X11WindowServer> windows;
+  std::unique_ptr<X11Accessibility> accessibility;
+  std::unique_ptr<SampleAppProcess> aurora;
+  std::unique_ptr<SampleAppProcess> ember;
+  std::uint32_t displayID = 0;
+};
+Desktop* desktop = nullptr;
+
+// Twenty ordinary windows of another client, so the list is not trivially short.
+void addOrdinaryWindows(xcb_connection_t* c, xcb_window_t root) {
+  for (int i = 0; i < 20; ++i) {
+    const xcb_window_t window = xcb_generate_id(c);
+    const std::uint32_t values[] = {0x808080U};
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, root, static_cast<std::int16_t>(40 * i),
+                      static_cast<std::int16_t>(200 + 10 * i), 300, 200, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL, values);
+    xcb_map_window(c, window);
+  }
+  xcb_flush(c);
+}
+
+void BM_WindowList(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(desktop->windows->onScreenWindows(true));
+}
+BENCHMARK(BM_WindowList)->Unit(benchmark::kMicrosecond);
+
+void BM_HitTest(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(desktop->accessibility->elementAtPoint({756, 65}, 0.03));
+}
+BENCHMARK(BM_HitTest)->Unit(benchmark::kMicrosecond);
+
+void BM_CaptureExpandedSurface(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(desktop->capture->windowImage(desktop->aurora->window(), {}));
+}
+BENCHMARK(BM_CaptureExpandedSurface)->Unit(benchmark::kMicrosecond);
+
+void BM_CaptureDisplayRegionOfTwoSurfaces(benchmark::State& state) {
+  const std::vector<std::uint32_t> ids{desktop->aurora->window(), desktop->ember->window()};
+  const LaunchCaptureConfiguration configuration{1020, 120, {246, 0, 1020, 120}, false, true};
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(desktop->capture->displayImage(desktop->displayID, ids, configuration));
+  }
+}
+BENCHMARK(BM_CaptureDisplayRegionOfTwoSurfaces)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace quillon
+
+int main(int argc, char** argv) {
+  using namespace quillon;
+  Desktop state;
+  state.connection = X11Connection::open();
+  if (!state.connection) {
+    std::fprintf(stderr, "no X display; run under scripts/with-x\n");
+    return 1;
+  }
+  state.capture = std::make_unique<X11ScreenCaptureService>(*state.connection);
+  state.windows = std::make_unique<X11WindowServer>(*state.connection);
+  state.accessibility = std::make_unique<X11Accessibility>(*state.connection);
+  auto other = X11Connection::open();
+  addOrdinaryWindows(other->get(), other->root());
+  state.aurora =
+      std::make_unique<SampleAppProcess>("Aurora", std::vector<std::string>{"--pinned", "--offset-x", "-300"});
+  state.ember = std::make_unique<SampleAppProcess>("Ember", std::vector<std::string>{"--pinned", "--offset-x", "300"});
+  if (!state.aurora->waitUntilMapped() || !state.ember->waitUntilMapped()) {
+    std::fprintf(stderr, "the sample apps did not map their surfaces\n");
+    return 1;
+  }
+  state.displayID = state.capture->currentContent().displays.front().displayID;
+  desktop = &state;
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

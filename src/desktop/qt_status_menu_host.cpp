@@ -1,0 +1,118 @@
+#include "desktop/qt_status_menu_host.h"
+
+#include <QAction>
+#include <QIcon>
+#include <QMenu>
+#include <QPainter>
+#include <QPixmap>
+#include <QSystemTrayIcon>
+
+#include "core/platform/launch_log_sink.h"
+
+namespace quillon {
+namespace {
+
+// Three stacked squares, drawn rather than loaded so the icon needs no theme.
+QIcon statusIcon() {
+  QPixmap pixmap(44, 44);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  QPen pen(QColor(40, 40, 40));
+  pen.setWidthF(3.0);
+  painter.setPen(pen);
+  for (int i = 0; i < 3; ++i) {
+    painter.setBrush(i == 2 ? QColor(250, 250, 250) : QColor(200, 200, 200));
+    painter.drawRoundedRect(QRectF(6 + i * 5, 18 - i * 6, 22, 18), 3, 3);
+  }
+  return QIcon(pixmap);
+}
+
+void fill(QMenu& menu, const std::vector<LaunchMenuItem>& items) {
+  for (const auto& item : items) {
+    switch (item.kind) {
+      case LaunchMenuItem::Kind::separator:
+        menu.addSeparator();
+        break;
+      case LaunchMenuItem::Kind::submenu: {
+        // Owned by `menu`: QMenu::clear() deletes actions, and the submenu goes with
+        // its parent menu when the whole menu is replaced.
+        auto* submenu = new QMenu(QString::fromStdString(item.title), &menu);
+        submenu->setToolTipsVisible(true);
+        fill(*submenu, item.submenu);
+        QAction* action = menu.addMenu(submenu);
+        action->setEnabled(item.enabled);
+        action->setToolTip(QString::fromStdString(item.toolTip));
+        break;
+      }
+      case LaunchMenuItem::Kind::label:
+      case LaunchMenuItem::Kind::action: {
+        QAction* action = menu.addAction(QString::fromStdString(item.title));
+        action->setEnabled(item.kind == LaunchMenuItem::Kind::action && item.enabled);
+        action->setCheckable(item.checked);
+        action->setChecked(item.checked);
+        if (!item.toolTip.empty()) action->setToolTip(QString::fromStdString(item.toolTip));
+        if (item.action) {
+          QObject::connect(action, &QAction::triggered, action, [run = item.action] { run(); });
+        }
+        break;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+QtStatusMenuHost::QtStatusMenuHost(LaunchLogSink& log) {
+  available_ = QSystemTrayIcon::isSystemTrayAvailable();
+  menu_ = std::make_unique<QMenu>();
+  menu_->setToolTipsVisible(true);
+  QObject::connect(menu_.get(), &QMenu::aboutToShow, menu_.get(), [this] {
+    if (openHandler_) openHandler_();
+  });
+  QObject::connect(menu_.get(), &QMenu::aboutToHide, menu_.get(), [this] {
+    if (closeHandler_) closeHandler_();
+  });
+  if (!available_) {
+    log.log("[Quillon/startup] no system tray on this desktop; the status menu cannot be shown");
+    return;
+  }
+  tray_ = std::make_unique<QSystemTrayIcon>(statusIcon());
+  tray_->setToolTip(QStringLiteral("Quillon"));
+  tray_->setContextMenu(menu_.get());
+  // A left click opens the same menu, as the status item does.
+  QObject::connect(tray_.get(), &QSystemTrayIcon::activated, tray_.get(),
+                   [this](QSystemTrayIcon::ActivationReason reason) {
+                     if (reason == QSystemTrayIcon::Trigger) menu_->popup(QCursor::pos());
+                   });
+  tray_->show();
+}
+
+QtStatusMenuHost::~QtStatusMenuHost() {
+  if (tray_) tray_->setContextMenu(nullptr);
+  tray_.reset();
+}
+
+QMenu* QtStatusMenuHost::menu() const { return menu_.get(); }
+
+QRect QtStatusMenuHost::statusItemGeometry() const { return tray_ ? tray_->geometry() : QRect(); }
+
+bool QtStatusMenuHost::isAvailable() const { return available_; }
+
+void QtStatusMenuHost::setMenu(LaunchMenuModel model) {
+  // Submenus are children of the menu; clear() removes actions only, so they are
+  // deleted here to keep a rebuilt menu from accumulating them.
+  for (QMenu* submenu : menu_->findChildren<QMenu*>(Qt::FindDirectChildrenOnly)) submenu->deleteLater();
+  menu_->clear();
+  fill(*menu_, model.items);
+}
+
+void QtStatusMenuHost::setToolTip(const std::string& toolTip) {
+  if (tray_) tray_->setToolTip(QString::fromStdString(toolTip));
+}
+
+void QtStatusMenuHost::setOpenHandler(std::function<void()> handler) { openHandler_ = std::move(handler); }
+
+void QtStatusMenuHost::setCloseHandler(std::function<void()> handler) { closeHandler_ = std::move(handler); }
+
+}  // namespace quillon

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/platform/launch_status_menu_host.h"
+
+class QMenu;
+class QRect;
+class QSystemTrayIcon;
+
+namespace quillon {
+
+class LaunchLogSink;
+
+// The status item as a tray icon whose context menu shows the menu model. Without a
+// tray (no tray host on the desktop) the menu is still kept, so it can be inspected,
+// and one line says why nothing is shown.
+class QtStatusMenuHost final : public LaunchStatusMenuHost {
+ public:
+  explicit QtStatusMenuHost(LaunchLogSink& log);
+  ~QtStatusMenuHost() override;
+
+  // The menu as last set (for tests and screenshots).
+  QMenu* menu() const;
+  // Where the tray host shows the status item; empty without a tray or before the
+  // host has embedded it.
+  QRect statusItemGeometry() const;
+
+  // LaunchStatusMenuHost:
+  bool isAvailable() const override;
+  void setMenu(LaunchMenuModel model) override;
+  void setToolTip(const std::string& toolTip) override;
+  void setOpenHandler(std::function<void()> handler) override;
+  void setCloseHandler(std::function<void()> handler) override;
+
+ private:
+  std::unique_ptr<QMenu> menu_;
+  std::unique_ptr<QSystemTrayIcon> tray_;
+  std::function<void()> openHandler_;
+  std::function<void()> closeHandler_;
+  bool available_ = false;
+};
+
+}  // namespace quillon

@@ -1,0 +1,56 @@
+#include "linux/x11_accessibility.h"
+
+#include <chrono>
+#include <cmath>
+
+#include "linux/x11_connection.h"
+#include "linux/x11_monitors.h"
+#include "linux/x11_window_list.h"
+
+namespace quillon {
+
+X11Accessibility::X11Accessibility(X11Connection& connection) : connection_(connection) {}
+
+bool X11Accessibility::isTrusted(bool /*prompt*/) { return !connection_.hasError(); }
+
+std::optional<LaunchAccessibilityHit> X11Accessibility::elementAtPoint(Point quartzPoint,
+                                                                       double messagingTimeoutSeconds) {
+  if (!std::isfinite(quartzPoint.x) || !std::isfinite(quartzPoint.y) || connection_.hasError()) return std::nullopt;
+  const auto start = std::chrono::steady_clock::now();
+  const auto left = [&] {
+    return messagingTimeoutSeconds - std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  };
+  const auto monitors = queryX11MonitorsWithin(connection_, left());
+  if (!monitors) return std::nullopt;
+  const Point origin = quartzOriginOf(*monitors);
+  const double rootX = std::floor(quartzPoint.x + origin.x);
+  const double rootY = std::floor(quartzPoint.y + origin.y);
+  if (std::abs(rootX) > 32767 || std::abs(rootY) > 32767) return std::nullopt;
+
+  auto* c = connection_.get();
+  // TranslateCoordinates names the root's child under the point, honouring input
+  // shapes and stacking, as the pointer would see it.
+  const auto translate = xcb_translate_coordinates(c, connection_.root(), connection_.root(),
+                                                   static_cast<std::int16_t>(rootX), static_cast<std::int16_t>(rootY));
+  auto translated = connection_.waitForReply(translate.sequence, left());
+  if (!translated) return std::nullopt;
+  const auto* reply = static_cast<const xcb_translate_coordinates_reply_t*>(translated.get());
+  const xcb_window_t window = reply->child;
+  if (window == XCB_WINDOW_NONE) return std::nullopt;
+
+  const auto geometryCookie = xcb_get_geometry(c, window);
+  auto geometryReply = connection_.waitForReply(geometryCookie.sequence, left());
+  if (!geometryReply) return std::nullopt;
+  const auto* geometry = static_cast<const xcb_get_geometry_reply_t*>(geometryReply.get());
+
+  const auto pid = x11WindowPid(connection_, window, left());
+  if (!pid) return std::nullopt;
+  LaunchAccessibilityHit hit;
+  hit.processID = *pid;
+  const double border = geometry->border_width;
+  hit.windowPosition = Point{geometry->x - origin.x, geometry->y - origin.y};
+  hit.windowSize = Size{geometry->width + 2 * border, geometry->height + 2 * border};
+  return hit;
+}
+
+}  // namespace quillon

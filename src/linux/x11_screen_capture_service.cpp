@@ -1,0 +1,211 @@
+#include "linux/x11_screen_capture_service.h"
+
+#include <xcb/composite.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "linux/x11_connection.h"
+#include "linux/x11_monitors.h"
+#include "linux/x11_window_list.h"
+
+namespace quillon {
+namespace {
+
+constexpr const char* kDomain = "X11Capture";
+
+[[noreturn]] void fail(X11ScreenCaptureService::ErrorCode code) { throw LaunchCaptureServiceError{kDomain, code}; }
+
+// Reads a drawable into a premultiplied RGBA bitmap. Pixmaps of 32-bit windows hold
+// premultiplied ARGB, the X convention for alpha visuals; other depths are opaque.
+Bitmap readDrawable(X11Connection& x, xcb_drawable_t drawable, int width, int height, std::uint8_t depth) {
+  auto* c = x.get();
+  XcbReply<xcb_get_image_reply_t> image(
+      xcb_get_image_reply(c,
+                          xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, 0, 0, static_cast<std::uint16_t>(width),
+                                        static_cast<std::uint16_t>(height), ~0U),
+                          nullptr));
+  if (!image) fail(X11ScreenCaptureService::imageUnavailable);
+  const auto length = static_cast<std::size_t>(xcb_get_image_data_length(image.get()));
+  const std::size_t stride = static_cast<std::size_t>(width) * 4;
+  // Depths 24 and 32 are stored 32 bits per pixel on every server this runs on; any
+  // other layout is refused rather than misread.
+  if (length < stride * static_cast<std::size_t>(height)) fail(X11ScreenCaptureService::imageUnavailable);
+  const std::uint8_t* data = xcb_get_image_data(image.get());
+  const bool msbFirst = xcb_get_setup(c)->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST;
+  Bitmap bitmap = Bitmap::transparent(width, height);
+  for (int y = 0; y < height; ++y) {
+    const std::uint8_t* src = data + static_cast<std::size_t>(y) * stride;
+    std::uint8_t* dst = bitmap.pixel(0, y);
+    for (int px = 0; px < width; ++px, src += 4, dst += 4) {
+      const std::uint8_t b = msbFirst ? src[3] : src[0];
+      const std::uint8_t g = msbFirst ? src[2] : src[1];
+      const std::uint8_t r = msbFirst ? src[1] : src[2];
+      const std::uint8_t a = depth == 32 ? (msbFirst ? src[0] : src[3]) : 255;
+      dst[0] = std::min(r, a);
+      dst[1] = std::min(g, a);
+      dst[2] = std::min(b, a);
+      dst[3] = a;
+    }
+  }
+  return bitmap;
+}
+
+// Nearest-neighbour resampling to the requested size (scale to fit); a no-op at scale 1,
+// which is the only scale X11 reports.
+Bitmap resized(Bitmap source, int width, int height) {
+  if (width <= 0 || height <= 0 || (width == source.width && height == source.height)) return source;
+  Bitmap result = Bitmap::transparent(width, height);
+  for (int y = 0; y < height; ++y) {
+    const int sy = std::min(source.height - 1, static_cast<int>(static_cast<long>(y) * source.height / height));
+    for (int px = 0; px < width; ++px) {
+      const int sx = std::min(source.width - 1, static_cast<int>(static_cast<long>(px) * source.width / width));
+      std::memcpy(result.pixel(px, y), source.pixel(sx, sy), 4);
+    }
+  }
+  return result;
+}
+
+// Premultiplied source-over of `image` placed with its top-left at (left, top).
+void drawOver(Bitmap& canvas, const Bitmap& image, int left, int top) {
+  for (int y = std::max(0, top); y < std::min(canvas.height, top + image.height); ++y) {
+    for (int px = std::max(0, left); px < std::min(canvas.width, left + image.width); ++px) {
+      const std::uint8_t* s = image.pixel(px - left, y - top);
+      std::uint8_t* d = canvas.pixel(px, y);
+      const int inverse = 255 - s[3];
+      for (int i = 0; i < 4; ++i) d[i] = static_cast<std::uint8_t>(s[i] + (d[i] * inverse + 127) / 255);
+    }
+  }
+}
+
+struct Sized {
+  int width;
+  int height;
+  std::uint8_t depth;
+};
+
+Sized viewableSize(X11Connection& x, std::uint32_t window) {
+  auto* c = x.get();
+  auto attributesCookie = xcb_get_window_attributes(c, window);
+  auto geometryCookie = xcb_get_geometry(c, window);
+  XcbReply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(c, attributesCookie, nullptr));
+  XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr));
+  if (!attributes || !geometry || attributes->map_state != XCB_MAP_STATE_VIEWABLE) {
+    fail(X11ScreenCaptureService::windowNotOnScreen);
+  }
+  return {geometry->width + 2 * geometry->border_width, geometry->height + 2 * geometry->border_width, geometry->depth};
+}
+
+Bitmap windowPixels(X11Connection& x, std::uint32_t window) {
+  if (!x.hasComposite()) fail(X11ScreenCaptureService::compositeUnavailable);
+  const Sized size = viewableSize(x, window);
+  auto* c = x.get();
+  // The named pixmap is the window's off-screen storage at this moment; it is freed at
+  // once because a resize gives the window a new one.
+  const xcb_pixmap_t pixmap = xcb_generate_id(c);
+  XcbReply<xcb_generic_error_t> error(
+      xcb_request_check(c, xcb_composite_name_window_pixmap_checked(c, window, pixmap)));
+  if (error) fail(X11ScreenCaptureService::windowNotOnScreen);
+  struct PixmapGuard {
+    xcb_connection_t* c;
+    xcb_pixmap_t pixmap;
+    ~PixmapGuard() { xcb_free_pixmap(c, pixmap); }
+  } guard{c, pixmap};
+  return readDrawable(x, pixmap, size.width, size.height, size.depth);
+}
+
+}  // namespace
+
+X11ScreenCaptureService::X11ScreenCaptureService(X11Connection& connection) : connection_(connection) {
+  if (!connection_.hasComposite()) return;
+  auto* c = connection_.get();
+  XcbReply<xcb_generic_error_t> error(xcb_request_check(
+      c, xcb_composite_redirect_subwindows_checked(c, connection_.root(), XCB_COMPOSITE_REDIRECT_AUTOMATIC)));
+  // BadAccess means a compositing manager already redirects the windows (manually);
+  // their pixmaps can then be named all the same.
+  redirected_ = !error || error->error_code == XCB_ACCESS;
+}
+
+bool X11ScreenCaptureService::preflightPermission() { return redirected_ && !connection_.hasError(); }
+
+bool X11ScreenCaptureService::requestPermission() { return preflightPermission(); }
+
+LaunchShareableContent X11ScreenCaptureService::currentContent() {
+  const auto monitors = queryX11Monitors(connection_);
+  const Point origin = quartzOriginOf(monitors);
+  LaunchShareableContent content;
+  for (const auto& window : listX11Windows(connection_)) {
+    const Rect b = window.rootBounds;
+    content.windows.push_back({window.window,
+                               window.pid.value_or(0),
+                               {b.x - origin.x, b.y - origin.y, b.width, b.height},
+                               window.layer,
+                               true});
+  }
+  for (const auto& monitor : monitors) {
+    const Rect f = monitor.rootFrame;
+    content.displays.push_back({monitor.displayID, {f.x - origin.x, f.y - origin.y, f.width, f.height}});
+  }
+  return content;
+}
+
+Task<LaunchShareableContent> X11ScreenCaptureService::shareableContent() {
+  if (connection_.hasError()) fail(imageUnavailable);
+  co_return currentContent();
+}
+
+double X11ScreenCaptureService::pointPixelScaleForWindow(std::uint32_t /*windowID*/) { return 1.0; }
+
+double X11ScreenCaptureService::pointPixelScaleForDisplay(std::uint32_t /*displayID*/) { return 1.0; }
+
+Bitmap X11ScreenCaptureService::windowImage(std::uint32_t windowID, const LaunchCaptureConfiguration& configuration) {
+  Bitmap image = windowPixels(connection_, windowID);
+  connection_.scheduleDispatch();
+  return resized(std::move(image), configuration.width, configuration.height);
+}
+
+Bitmap X11ScreenCaptureService::displayImage(std::uint32_t displayID, const std::vector<std::uint32_t>& windowIDs,
+                                             const LaunchCaptureConfiguration& configuration) {
+  const auto monitors = queryX11Monitors(connection_);
+  const auto monitor =
+      std::find_if(monitors.begin(), monitors.end(), [&](const X11Monitor& m) { return m.displayID == displayID; });
+  if (monitor == monitors.end()) fail(unknownDisplay);
+  // The source rectangle is in display-local points; empty means the whole display.
+  Rect region = monitor->rootFrame;
+  if (!configuration.sourceRect.isEmpty()) {
+    const Rect s = configuration.sourceRect;
+    region = {monitor->rootFrame.x + s.x, monitor->rootFrame.y + s.y, s.width, s.height};
+  }
+  if (!region.isValid() || region.width > 32768 || region.height > 32768) fail(invalidGeometry);
+  const int left = static_cast<int>(std::floor(region.x));
+  const int top = static_cast<int>(std::floor(region.y));
+  Bitmap canvas =
+      Bitmap::transparent(static_cast<int>(std::ceil(region.width)), static_cast<int>(std::ceil(region.height)));
+
+  // Paint back to front in the current stacking order, so overlapping windows of the
+  // set appear as they do on screen.
+  auto windows = listX11Windows(connection_);
+  std::reverse(windows.begin(), windows.end());
+  std::size_t painted = 0;
+  for (const auto& window : windows) {
+    if (std::find(windowIDs.begin(), windowIDs.end(), window.window) == windowIDs.end()) continue;
+    const Bitmap image = windowPixels(connection_, window.window);
+    drawOver(canvas, image, static_cast<int>(window.rootBounds.x) - left, static_cast<int>(window.rootBounds.y) - top);
+    ++painted;
+  }
+  connection_.scheduleDispatch();
+  if (painted != windowIDs.size()) fail(windowNotOnScreen);
+  return resized(std::move(canvas), configuration.width, configuration.height);
+}
+
+Task<Bitmap> X11ScreenCaptureService::captureWindow(std::uint32_t windowID, LaunchCaptureConfiguration configuration) {
+  co_return windowImage(windowID, configuration);
+}
+
+Task<Bitmap> X11ScreenCaptureService::captureDisplay(std::uint32_t displayID, std::vector<std::uint32_t> windowIDs,
+                                                     LaunchCaptureConfiguration configuration) {
+  co_return displayImage(displayID, windowIDs, configuration);
+}
+
+}  // namespace quillon

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/platform/launch_screen_capture_service.h"
+
+namespace quillon {
+
+class X11Connection;
+
+// Captures through the Composite extension: every top-level window keeps its own
+// off-screen pixmap, so a window's pixels, alpha included, can be read without what is
+// in front of or behind it, and without the cursor (which is never in a pixmap).
+//
+// Errors carry the domain "X11Capture" and one of the codes below.
+class X11ScreenCaptureService final : public LaunchScreenCaptureService {
+ public:
+  enum ErrorCode : long {
+    compositeUnavailable = 1,
+    windowNotOnScreen = 2,
+    imageUnavailable = 3,
+    unknownDisplay = 4,
+    invalidGeometry = 5,
+  };
+
+  // Redirects the root's children to off-screen storage for as long as `connection`
+  // lives (automatic mode, so the server still draws the screen and other clients may
+  // do the same). Windows redraw once after that; create the service early.
+  explicit X11ScreenCaptureService(X11Connection& connection);
+
+  // LaunchScreenCaptureService:
+  bool preflightPermission() override;
+  bool requestPermission() override;
+  Task<LaunchShareableContent> shareableContent() override;
+  double pointPixelScaleForWindow(std::uint32_t windowID) override;
+  double pointPixelScaleForDisplay(std::uint32_t displayID) override;
+  Task<Bitmap> captureWindow(std::uint32_t windowID, LaunchCaptureConfiguration configuration) override;
+  Task<Bitmap> captureDisplay(std::uint32_t displayID, std::vector<std::uint32_t> windowIDs,
+                              LaunchCaptureConfiguration configuration) override;
+
+  // The synchronous work behind the tasks above, for callers off the main loop (the
+  // demo's screenshot). Throw LaunchCaptureServiceError.
+  Bitmap windowImage(std::uint32_t windowID, const LaunchCaptureConfiguration& configuration);
+  Bitmap displayImage(std::uint32_t displayID, const std::vector<std::uint32_t>& windowIDs,
+                      const LaunchCaptureConfiguration& configuration);
+  LaunchShareableContent currentContent();
+
+ private:
+  X11Connection& connection_;
+  bool redirected_ = false;
+};
+
+}  // namespace quillon

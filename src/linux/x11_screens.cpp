@@ -1,0 +1,44 @@
+#include "linux/x11_screens.h"
+
+#include <xcb/randr.h>
+
+#include "linux/x11_connection.h"
+#include "linux/x11_monitors.h"
+
+namespace quillon {
+
+X11Screens::X11Screens(X11Connection& connection) : connection_(connection) {
+  if (!connection_.hasRandr()) return;
+  xcb_randr_select_input(
+      connection_.get(), connection_.root(),
+      XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE | XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);
+  xcb_flush(connection_.get());
+  const std::uint8_t first = *connection_.randrFirstEvent();
+  eventHandlerId_ = connection_.addEventHandler([this, first](const xcb_generic_event_t& event) {
+    const int type = event.response_type & 0x7f;
+    if (type != first + XCB_RANDR_SCREEN_CHANGE_NOTIFY && type != first + XCB_RANDR_NOTIFY) return;
+    if (handler_) handler_();
+  });
+}
+
+X11Screens::~X11Screens() {
+  if (eventHandlerId_ != 0) connection_.removeEventHandler(eventHandlerId_);
+}
+
+std::vector<LaunchScreen> X11Screens::screens() const {
+  const auto monitors = queryX11Monitors(connection_);
+  std::vector<LaunchScreen> result;
+  if (monitors.empty()) return result;
+  // Quartz y = root y − primary top; Cocoa y = primary height − (Quartz y + height).
+  const Rect primary = monitors.front().rootFrame;
+  for (const auto& monitor : monitors) {
+    const Rect f = monitor.rootFrame;
+    const double quartzY = f.y - primary.y;
+    result.push_back({monitor.displayID, {f.x - primary.x, primary.height - (quartzY + f.height), f.width, f.height}});
+  }
+  return result;
+}
+
+void X11Screens::setChangeHandler(std::function<void()> handler) { handler_ = std::move(handler); }
+
+}  // namespace quillon

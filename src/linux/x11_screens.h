@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "core/platform/launch_screens.h"
+
+namespace quillon {
+
+class X11Connection;
+
+// Screens from RandR monitors. Frames are converted to the Cocoa space of the port
+// (origin bottom-left of the primary monitor, y up).
+class X11Screens final : public LaunchScreens {
+ public:
+  // `connection` must outlive this object and be attached to the main loop for change
+  // notifications to arrive.
+  explicit X11Screens(X11Connection& connection);
+  ~X11Screens() override;
+
+  // LaunchScreens:
+  std::vector<LaunchScreen> screens() const override;
+  void setChangeHandler(std::function<void()> handler) override;
+
+ private:
+  X11Connection& connection_;
+  std::function<void()> handler_;
+  std::uint64_t eventHandlerId_ = 0;
+};
+
+}  // namespace quillon

@@ -1,0 +1,116 @@
+// Renders the desktop layer's Japanese surfaces headless and keeps them as PNG files in
+// the build's artifacts folder, for a person to look at. They are not compared with
+// reference images: fonts and styles differ between hosts.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QImage>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPushButton>
+
+#include "desktop/qt_alert_presenter.h"
+#include "desktop/qt_status_menu_host.h"
+#include "support/fake_log_sink.h"
+
+namespace quillon {
+namespace {
+
+QString artifact(const char* name) {
+  QDir().mkpath(QStringLiteral(QUILLON_ARTIFACTS_DIR));
+  return QStringLiteral(QUILLON_ARTIFACTS_DIR) + QLatin1Char('/') + QLatin1String(name);
+}
+
+// Saves the widget's rendering; fails when it is empty or could not be written.
+void save(QWidget& widget, const char* name) {
+  widget.adjustSize();
+  widget.show();
+  const QImage image = widget.grab().toImage();
+  widget.hide();
+  ASSERT_FALSE(image.isNull());
+  ASSERT_GT(image.width(), 50);
+  ASSERT_GT(image.height(), 20);
+  ASSERT_TRUE(image.save(artifact(name), "PNG")) << name;
+}
+
+LaunchMenuItem item(std::string title, bool enabled = true, bool checked = false) {
+  LaunchMenuItem result;
+  result.title = std::move(title);
+  result.enabled = enabled;
+  result.checked = checked;
+  return result;
+}
+
+TEST(DesktopScreenshots, AlertWithJapaneseText) {
+  LaunchAlert alert;
+  alert.messageText = "利用する操作に応じて権限を選べます";
+  alert.informativeText =
+      "メニューからの切替には追加の権限は不要です。ノッチ上のホットキー操作にはアクセシビリティが必要です。"
+      "キーの組合せは設定で変更できます。\n\n続けると未許可の権限の要求が表示されます。画面収録は拒否しても構いません"
+      "。";
+  alert.buttons = {"閉じる", "権限を確認する"};
+  auto box = QtAlertPresenter::makeMessageBox(alert);
+  ASSERT_EQ(box->buttons().size(), 2);
+  EXPECT_EQ(box->defaultButton()->text().toStdString(), "閉じる");
+  save(*box, "alert-permissions.png");
+}
+
+TEST(DesktopScreenshots, StatusMenuWithJapaneseItems) {
+  FakeLogSink log;
+  QtStatusMenuHost host(log);
+  LaunchMenuItem remove = item("登録を解除");
+  remove.kind = LaunchMenuItem::Kind::submenu;
+  remove.submenu = {item("オーロラ（現在のアプリ）"), item("エンバー"), item("タイド（利用停止中）")};
+  LaunchMenuItem permissions = item("アクセシビリティ: 許可済み", false);
+  permissions.kind = LaunchMenuItem::Kind::label;
+  host.setMenu({{
+      item("オーロラ", true, true),
+      item("エンバー"),
+      item("タイド (利用停止中)", false),
+      item("Quillonについて…"),
+      item("はじめに…"),
+      item("設定…"),
+      permissions,
+      item("権限について…"),
+      LaunchMenuItem::separator(),
+      item("アプリを追加…"),
+      remove,
+      LaunchMenuItem::separator(),
+      item("終了"),
+  }});
+  save(*host.menu(), "status-menu.png");
+  QMenu* submenu = host.menu()->actions()[10]->menu();
+  ASSERT_NE(submenu, nullptr);
+  save(*submenu, "status-menu-remove.png");
+}
+
+TEST(DesktopScreenshots, OpenPanelForApplications) {
+  LaunchOpenPanelRequest request;
+  request.directoryPath = QUILLON_BINARY_DIR "/sample-apps";
+  auto dialog = QtAlertPresenter::makeOpenPanel(request);
+  EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
+  dialog->resize(720, 420);
+  // The folder is listed by a background thread; wait for it so the image shows the
+  // sample bundles (the deadline only keeps a broken run from hanging).
+  bool loaded = false;
+  if (auto* model = dialog->findChild<QFileSystemModel*>()) {
+    QObject::connect(model, &QFileSystemModel::directoryLoaded, dialog.get(), [&] { loaded = true; });
+  }
+  dialog->show();
+  QElapsedTimer elapsed;
+  elapsed.start();
+  while (!loaded && elapsed.elapsed() < 20000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  QCoreApplication::processEvents();
+  const QImage image = dialog->grab().toImage();
+  dialog->hide();
+  ASSERT_TRUE(image.save(artifact("open-panel.png"), "PNG"));
+}
+
+}  // namespace
+}  // namespace quillon

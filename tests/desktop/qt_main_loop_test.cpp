@@ -1,0 +1,141 @@
+#include "desktop/qt_main_loop.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "core/support/launch_clock.h"
+#include "core/support/launch_task.h"
+
+namespace quillon {
+namespace {
+
+// Runs Qt's event loop until `done` or a generous deadline; the deadline only stops a
+// broken test from hanging, nothing is timed by it.
+bool spinUntil(const std::function<bool()>& done, int deadlineMs = 20000) {
+  QElapsedTimer elapsed;
+  elapsed.start();
+  while (!done()) {
+    if (elapsed.elapsed() > deadlineMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+  }
+  return true;
+}
+
+TEST(QtMainLoop, PostedWorkRunsInOrderOnTheMainThreadFromAnyThread) {
+  SystemClock clock;
+  QtMainLoop loop(clock);
+  std::vector<int> order;
+  std::atomic<bool> onMain{true};
+  const auto mainThread = QThread::currentThread();
+  loop.post([&] { order.push_back(1); });
+  std::thread worker([&] {
+    loop.post([&] {
+      onMain = onMain && QThread::currentThread() == mainThread;
+      order.push_back(2);
+    });
+  });
+  worker.join();
+  loop.post([&] { order.push_back(3); });
+  ASSERT_TRUE(spinUntil([&] { return order.size() == 3; }));
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+  EXPECT_TRUE(onMain);
+}
+
+TEST(QtMainLoop, TimersFireOnceRepeatOrNotAtAllWhenCancelled) {
+  SystemClock clock;
+  QtMainLoop loop(clock);
+  int once = 0;
+  int repeated = 0;
+  int cancelled = 0;
+  loop.startTimer(0.01, false, [&] { ++once; });
+  const auto dropped = loop.startTimer(0.01, false, [&] { ++cancelled; });
+  loop.cancelTimer(dropped);
+  LaunchMainLoop::TimerId repeating = 0;
+  repeating = loop.startTimer(0.005, true, [&] {
+    // Cancelling itself from inside its own callback must be safe.
+    if (++repeated == 3) loop.cancelTimer(repeating);
+  });
+  // A later timer marks the point by which the earlier ones have had their turn.
+  bool late = false;
+  loop.startTimer(0.2, false, [&] { late = true; });
+  ASSERT_TRUE(spinUntil([&] { return late; }));
+  EXPECT_EQ(once, 1);
+  EXPECT_EQ(repeated, 3);
+  EXPECT_EQ(cancelled, 0);
+  loop.cancelTimer(repeating);  // unknown by now: nothing happens
+  loop.cancelTimer(9999);
+}
+
+TEST(QtMainLoop, DetachedWorkRunsOffTheMainThreadAndCompletesOnIt) {
+  SystemClock clock;
+  QtMainLoop loop(clock);
+  const auto mainThread = QThread::currentThread();
+  std::atomic<bool> workOffMain{false};
+  bool completionOnMain = false;
+  bool completed = false;
+  loop.runDetached([&] { workOffMain = QThread::currentThread() != mainThread; },
+                   [&] {
+                     completionOnMain = QThread::currentThread() == mainThread;
+                     completed = true;
+                   });
+  ASSERT_TRUE(spinUntil([&] { return completed; }));
+  EXPECT_TRUE(workOffMain);
+  EXPECT_TRUE(completionOnMain);
+}
+
+TEST(QtMainLoop, CoroutineResumesOnTheMainLoopAfterOffThreadWork) {
+  SystemClock clock;
+  QtMainLoop loop(clock);
+  std::optional<LaunchResult<int>> outcome;
+  auto task = [](QtMainLoop& l) -> Task<int> {
+    const int value = co_await runOffMainThread<int>(l, [] { return 41; });
+    co_await sleepFor(l, 0.01);
+    co_return value + 1;
+  };
+  auto handle = spawn<int>(loop, task(loop), [&](LaunchResult<int> result) { outcome.emplace(std::move(result)); });
+  ASSERT_TRUE(spinUntil([&] { return outcome.has_value(); }));
+  EXPECT_EQ(std::move(*outcome).get(), 42);
+}
+
+TEST(QtMainLoop, ReadableDescriptorIsReportedUntilUnwatched) {
+  SystemClock clock;
+  QtMainLoop loop(clock);
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  int calls = 0;
+  const auto watch = loop.watchReadable(fds[0], [&] {
+    char byte;
+    if (::read(fds[0], &byte, 1) == 1) ++calls;
+  });
+  ASSERT_EQ(::write(fds[1], "x", 1), 1);
+  ASSERT_TRUE(spinUntil([&] { return calls == 1; }));
+  loop.unwatch(watch);
+  ASSERT_EQ(::write(fds[1], "y", 1), 1);
+  bool flushed = false;
+  loop.startTimer(0.1, false, [&] { flushed = true; });
+  ASSERT_TRUE(spinUntil([&] { return flushed; }));
+  EXPECT_EQ(calls, 1);
+  ::close(fds[0]);
+  ::close(fds[1]);
+}
+
+TEST(QtMainLoop, CompletionOfWorkStillRunningWhenTheLoopEndsIsDropped) {
+  SystemClock clock;
+  std::atomic<bool> completed{false};
+  {
+    QtMainLoop loop(clock);
+    loop.runDetached([] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); }, [&] { completed = true; });
+  }
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(completed);
+}
+
+}  // namespace
+}  // namespace quillon

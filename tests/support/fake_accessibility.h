@@ -1,0 +1,59 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "core/platform/launch_accessibility.h"
+
+namespace quillon {
+
+// Trust and hit-test answers set by the test. Hits are given per rectangle (the first
+// rectangle holding the point answers, as the front-most window would); a point outside
+// all of them finds nothing. Every query is recorded with its time-out.
+class FakeAccessibility final : public LaunchAccessibility {
+ public:
+  struct Query {
+    Point point;
+    double timeout;
+  };
+
+  void setTrusted(bool trusted) { trusted_ = trusted; }
+  // A prompt grants trust when this is set, as a user clicking "allow" would.
+  void setGrantsOnPrompt(bool grants) { grantsOnPrompt_ = grants; }
+  void addHit(Rect area, LaunchAccessibilityHit hit) { hits_.emplace_back(area, std::move(hit)); }
+  void clearHits() { hits_.clear(); }
+  // A hung application: every query finds nothing, as a timed-out one does.
+  void setUnresponsive(bool unresponsive) { unresponsive_ = unresponsive; }
+
+  int promptCount() const { return prompts_; }
+  const std::vector<Query>& queries() const { return queries_; }
+
+  // LaunchAccessibility:
+  bool isTrusted(bool prompt) override {
+    if (prompt && !trusted_) {
+      ++prompts_;
+      if (grantsOnPrompt_) trusted_ = true;
+    }
+    return trusted_;
+  }
+  std::optional<LaunchAccessibilityHit> elementAtPoint(Point quartzPoint, double messagingTimeoutSeconds) override {
+    queries_.push_back({quartzPoint, messagingTimeoutSeconds});
+    if (unresponsive_) return std::nullopt;
+    for (const auto& [area, hit] : hits_) {
+      if (area.contains(quartzPoint)) return hit;
+    }
+    return std::nullopt;
+  }
+
+ private:
+  bool trusted_ = true;
+  bool grantsOnPrompt_ = false;
+  bool unresponsive_ = false;
+  int prompts_ = 0;
+  std::vector<std::pair<Rect, LaunchAccessibilityHit>> hits_;
+  std::vector<Query> queries_;
+};
+
+}  // namespace quillon

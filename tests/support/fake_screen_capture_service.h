@@ -1,0 +1,99 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "core/platform/launch_screen_capture_service.h"
+
+namespace quillon {
+
+// Shareable content and images set by the test; failures scripted per call; every
+// capture recorded with its arguments. Tasks complete on their first resumption.
+class FakeScreenCaptureService final : public LaunchScreenCaptureService {
+ public:
+  struct CaptureRequest {
+    std::optional<std::uint32_t> windowID;   // a single-window capture
+    std::optional<std::uint32_t> displayID;  // a display capture
+    std::vector<std::uint32_t> windowIDs;
+    LaunchCaptureConfiguration configuration;
+  };
+
+  void setPermission(bool granted) { permission_ = granted; }
+  void setGrantsOnRequest(bool grants) { grantsOnRequest_ = grants; }
+  void setContent(LaunchShareableContent content) { content_ = std::move(content); }
+  // Each read of the content takes the next scripted one (the last one stays).
+  void queueContent(LaunchShareableContent content) { contentScript_.push_back(std::move(content)); }
+  void failNextContent(LaunchCaptureServiceError error) { contentFailures_.push_back(std::move(error)); }
+  void setScale(double scale) { scale_ = scale; }
+  // The image of one window; display captures use `setDisplayImage`.
+  void setWindowImage(std::uint32_t windowID, Bitmap image) { windowImages_[windowID] = std::move(image); }
+  void setDisplayImage(Bitmap image) { displayImage_ = std::move(image); }
+  void failNextCapture(LaunchCaptureServiceError error) { captureFailures_.push_back(std::move(error)); }
+
+  const std::vector<CaptureRequest>& captures() const { return captures_; }
+  int contentReadCount() const { return contentReads_; }
+  int permissionRequestCount() const { return permissionRequests_; }
+
+  // LaunchScreenCaptureService:
+  bool preflightPermission() override { return permission_; }
+  bool requestPermission() override {
+    ++permissionRequests_;
+    if (grantsOnRequest_) permission_ = true;
+    return permission_;
+  }
+  Task<LaunchShareableContent> shareableContent() override {
+    ++contentReads_;
+    if (!contentFailures_.empty()) {
+      auto error = std::move(contentFailures_.front());
+      contentFailures_.pop_front();
+      throw error;
+    }
+    if (!contentScript_.empty()) {
+      content_ = std::move(contentScript_.front());
+      contentScript_.pop_front();
+    }
+    co_return content_;
+  }
+  double pointPixelScaleForWindow(std::uint32_t) override { return scale_; }
+  double pointPixelScaleForDisplay(std::uint32_t) override { return scale_; }
+  Task<Bitmap> captureWindow(std::uint32_t windowID, LaunchCaptureConfiguration configuration) override {
+    captures_.push_back({windowID, std::nullopt, {}, configuration});
+    if (auto error = nextFailure()) throw *error;
+    auto found = windowImages_.find(windowID);
+    if (found == windowImages_.end()) throw LaunchCaptureServiceError{"FakeCapture", 1};
+    co_return found->second;
+  }
+  Task<Bitmap> captureDisplay(std::uint32_t displayID, std::vector<std::uint32_t> windowIDs,
+                              LaunchCaptureConfiguration configuration) override {
+    captures_.push_back({std::nullopt, displayID, windowIDs, configuration});
+    if (auto error = nextFailure()) throw *error;
+    if (!displayImage_) throw LaunchCaptureServiceError{"FakeCapture", 2};
+    co_return *displayImage_;
+  }
+
+ private:
+  std::optional<LaunchCaptureServiceError> nextFailure() {
+    if (captureFailures_.empty()) return std::nullopt;
+    auto error = std::move(captureFailures_.front());
+    captureFailures_.pop_front();
+    return error;
+  }
+
+  bool permission_ = true;
+  bool grantsOnRequest_ = false;
+  double scale_ = 1.0;
+  LaunchShareableContent content_;
+  std::deque<LaunchShareableContent> contentScript_;
+  std::deque<LaunchCaptureServiceError> contentFailures_;
+  std::deque<LaunchCaptureServiceError> captureFailures_;
+  std::map<std::uint32_t, Bitmap> windowImages_;
+  std::optional<Bitmap> displayImage_;
+  std::vector<CaptureRequest> captures_;
+  int contentReads_ = 0;
+  int permissionRequests_ = 0;
+};
+
+}  // namespace quillon

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/platform/launch_status_menu_host.h"
+
+namespace quillon {
+
+// Keeps every menu model it is given; `open`/`close` play the user opening and
+// closing the menu; `choose` runs an item's action by its path of titles.
+class FakeStatusMenuHost final : public LaunchStatusMenuHost {
+ public:
+  void setAvailable(bool available) { available_ = available; }
+  const std::vector<LaunchMenuModel>& models() const { return models_; }
+  const LaunchMenuModel& currentModel() const { return models_.back(); }
+  const std::string& toolTip() const { return toolTip_; }
+
+  void open() {
+    if (openHandler_) openHandler_();
+  }
+  void close() {
+    if (closeHandler_) closeHandler_();
+  }
+  // The item reached by following `titles` through submenus, or none.
+  const LaunchMenuItem* find(const std::vector<std::string>& titles) const {
+    if (models_.empty()) return nullptr;
+    const std::vector<LaunchMenuItem>* items = &models_.back().items;
+    const LaunchMenuItem* found = nullptr;
+    for (const auto& title : titles) {
+      found = nullptr;
+      for (const auto& item : *items) {
+        if (item.kind != LaunchMenuItem::Kind::separator && item.title == title) {
+          found = &item;
+          break;
+        }
+      }
+      if (found == nullptr) return nullptr;
+      items = &found->submenu;
+    }
+    return found;
+  }
+  // Runs the item's action as a click would: only when it is enabled and has one.
+  bool choose(const std::vector<std::string>& titles) {
+    const LaunchMenuItem* item = find(titles);
+    if (item == nullptr || !item->enabled || !item->action) return false;
+    auto action = item->action;  // the action may replace the model it lives in
+    action();
+    return true;
+  }
+
+  // LaunchStatusMenuHost:
+  bool isAvailable() const override { return available_; }
+  void setMenu(LaunchMenuModel model) override { models_.push_back(std::move(model)); }
+  void setToolTip(const std::string& toolTip) override { toolTip_ = toolTip; }
+  void setOpenHandler(std::function<void()> handler) override { openHandler_ = std::move(handler); }
+  void setCloseHandler(std::function<void()> handler) override { closeHandler_ = std::move(handler); }
+
+ private:
+  bool available_ = true;
+  std::vector<LaunchMenuModel> models_;
+  std::string toolTip_;
+  std::function<void()> openHandler_;
+  std::function<void()> closeHandler_;
+};
+
+}  // namespace quillon

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <deque>
+#include <vector>
+
+#include "core/platform/launch_window_server.h"
+
+namespace quillon {
+
+// The window list set by the test, or a script of successive lists (each read takes
+// the next one; the last stays), for code that reads the list several times.
+class FakeWindowServer final : public LaunchWindowServer {
+ public:
+  void setWindows(std::vector<LaunchWindowRow> rows) {
+    script_.clear();
+    rows_ = std::move(rows);
+  }
+  void queueWindows(std::vector<LaunchWindowRow> rows) { script_.push_back(std::move(rows)); }
+  void setScreenLocked(bool locked) { locked_ = locked; }
+
+  int readCount() const { return reads_; }
+  // The `excludeDesktopElements` argument of every read, in order.
+  const std::vector<bool>& readOptions() const { return options_; }
+
+  // A row with every field present: a normal opaque window of `pid`.
+  static LaunchWindowRow row(std::int32_t pid, std::uint32_t window, Rect bounds, int layer = 0, double alpha = 1.0) {
+    LaunchWindowRow result;
+    result.ownerPID = pid;
+    result.windowNumber = window;
+    result.bounds = bounds;
+    result.layer = layer;
+    result.alpha = alpha;
+    return result;
+  }
+
+  // LaunchWindowServer:
+  std::vector<LaunchWindowRow> onScreenWindows(bool excludeDesktopElements) const override {
+    ++reads_;
+    options_.push_back(excludeDesktopElements);
+    if (!script_.empty()) {
+      rows_ = std::move(script_.front());
+      script_.pop_front();
+    }
+    return rows_;
+  }
+  bool isScreenLocked() const override { return locked_; }
+
+ private:
+  mutable std::vector<LaunchWindowRow> rows_;
+  mutable std::deque<std::vector<LaunchWindowRow>> script_;
+  mutable std::vector<bool> options_;
+  mutable int reads_ = 0;
+  bool locked_ = false;
+};
+
+}  // namespace quillon
