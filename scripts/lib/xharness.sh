@@ -112,12 +112,14 @@ xh__wait_for_tray() {
     return 1
 }
 
+# Callers may run with errexit; a group that is already gone, or one that ends by the
+# signal it was sent, is the expected outcome here, not a failure.
 xh_stop() {
     local i pgid
     # Newest first: the apps, then the tray, then the server they talk to.
     for ((i = ${#XH_PGIDS[@]} - 1; i >= 0; i--)); do
         pgid="${XH_PGIDS[i]}"
-        kill -TERM -- "-$pgid" 2>/dev/null
+        kill -TERM -- "-$pgid" 2>/dev/null || true
     done
     for ((i = ${#XH_PGIDS[@]} - 1; i >= 0; i--)); do
         pgid="${XH_PGIDS[i]}"
@@ -127,13 +129,14 @@ xh_stop() {
         done
         if kill -0 -- "-$pgid" 2>/dev/null; then
             xh__log "process group $pgid ignored SIGTERM; killing it"
-            kill -KILL -- "-$pgid" 2>/dev/null
+            kill -KILL -- "-$pgid" 2>/dev/null || true
         fi
-        wait "$pgid" 2>/dev/null
+        wait "$pgid" 2>/dev/null || true
     done
     XH_PGIDS=()
     if [[ -n "$XH_TMP" && -d "$XH_TMP" ]]; then
         rm -rf "$XH_TMP"
     fi
     XH_TMP=""
+    return 0
 }

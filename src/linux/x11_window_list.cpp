@@ -51,8 +51,8 @@ ClientCookies sendClientRequests(X11Connection& x, xcb_window_t window) {
   cookies.opacity = xcb_get_property(c, 0, window, x.atom("_NET_WM_WINDOW_OPACITY"), XCB_ATOM_CARDINAL, 0, 1);
   cookies.wmClass = xcb_get_property(c, 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 0);
   if (x.hasXRes()) {
-    xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-    cookies.res = xcb_res_query_client_ids(c, 1, &spec);
+    xcb_res_client_id_spec_t clientIdQuery{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    cookies.res = xcb_res_query_client_ids(c, 1, &clientIdQuery);
   }
   return cookies;
 }
