@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "core/support/launch_clock.h"
-#include "core/support/launch_task.h"
 
 namespace quillon {
 namespace {
@@ -88,20 +87,6 @@ TEST(QtMainLoop, DetachedWorkRunsOffTheMainThreadAndCompletesOnIt) {
   ASSERT_TRUE(spinUntil([&] { return completed; }));
   EXPECT_TRUE(workOffMain);
   EXPECT_TRUE(completionOnMain);
-}
-
-TEST(QtMainLoop, CoroutineResumesOnTheMainLoopAfterOffThreadWork) {
-  SystemClock clock;
-  QtMainLoop loop(clock);
-  std::optional<LaunchResult<int>> outcome;
-  auto task = [](QtMainLoop& l) -> Task<int> {
-    const int value = co_await runOffMainThread<int>(l, [] { return 41; });
-    co_await sleepFor(l, 0.01);
-    co_return value + 1;
-  };
-  auto handle = spawn<int>(loop, task(loop), [&](LaunchResult<int> result) { outcome.emplace(std::move(result)); });
-  ASSERT_TRUE(spinUntil([&] { return outcome.has_value(); }));
-  EXPECT_EQ(std::move(*outcome).get(), 42);
 }
 
 TEST(QtMainLoop, ReadableDescriptorIsReportedUntilUnwatched) {

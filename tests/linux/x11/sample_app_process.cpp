@@ -10,17 +10,15 @@
 #include <chrono>
 #include <cmath>
 #include <stdexcept>
+#include <utility>
 
 namespace quillon {
-
-std::string sampleAppExecutable(const std::string& bundleName) {
-  return std::string(QUILLON_BINARY_DIR) + "/sample-apps/" + bundleName + ".app/Contents/MacOS/" + bundleName;
-}
 
 SampleAppProcess::SampleAppProcess(const std::string& bundleName, std::vector<std::string> extraArguments) {
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  const std::string executable = sampleAppExecutable(bundleName);
+  const std::string executable =
+      std::string(QUILLON_BINARY_DIR) + "/sample-apps/" + bundleName + ".app/Contents/MacOS/" + bundleName;
   std::vector<std::string> arguments{executable, "--announce"};
   arguments.insert(arguments.end(), extraArguments.begin(), extraArguments.end());
   std::vector<char*> argv;
@@ -86,22 +84,12 @@ bool SampleAppProcess::waitUntilMapped(double deadlineSeconds) {
 int SampleAppProcess::terminate(double deadlineSeconds) {
   if (pid_ <= 0) return -1;
   ::kill(pid_, SIGTERM);
-  const int status = waitForExit(deadlineSeconds);
-  if (status == -1 && pid_ > 0) {
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-  return status;
-}
-
-int SampleAppProcess::waitForExit(double deadlineSeconds) {
-  if (pid_ <= 0) return -1;
   pollfd fd{pidFd_, POLLIN, 0};
-  if (::poll(&fd, 1, static_cast<int>(std::ceil(deadlineSeconds * 1000))) <= 0) return -1;
+  const bool exited = ::poll(&fd, 1, static_cast<int>(std::ceil(deadlineSeconds * 1000))) > 0;
+  if (!exited) ::kill(pid_, SIGKILL);
   int status = 0;
-  if (::waitpid(pid_, &status, 0) != pid_) return -1;
-  pid_ = -1;
+  ::waitpid(std::exchange(pid_, -1), &status, 0);
+  if (!exited) return -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 

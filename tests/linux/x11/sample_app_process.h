@@ -31,9 +31,6 @@ class SampleAppProcess {
 
   // SIGTERM, then the exit status (-1 when it did not exit within the deadline).
   int terminate(double deadlineSeconds = 20.0);
-  // The exit status once the app ends by itself; -1 when it is still running at the
-  // deadline.
-  int waitForExit(double deadlineSeconds = 20.0);
 
  private:
   pid_t pid_ = -1;
@@ -42,8 +39,5 @@ class SampleAppProcess {
   std::string buffer_;
   std::uint32_t window_ = 0;
 };
-
-// The executable inside a sample bundle of this build.
-std::string sampleAppExecutable(const std::string& bundleName);
 
 }  // namespace quillon

@@ -11,35 +11,31 @@ namespace {
 
 constexpr double kScreenWidth = 1512;
 
-TEST(X11Accessibility, WindowUnderPointIsTheSampleAppsSurface) {
+TEST(X11Accessibility, WindowUnderPointIsTheFrontmostOne) {
   X11TestDisplay display;
   X11Accessibility accessibility(display.adapters());
   EXPECT_TRUE(accessibility.isTrusted(false));
   SampleAppProcess app("Aurora", {"--pinned"});
   ASSERT_TRUE(app.waitUntilMapped());
+  display.createWindow({.bounds = {100, 300, 100, 100}});
+  display.createWindow({.bounds = {150, 300, 100, 100}, .overrideRedirect = true});
 
   const auto hit = accessibility.elementAtPoint({kScreenWidth / 2, 65}, 5.0);
   ASSERT_TRUE(hit.has_value());
   EXPECT_EQ(hit->processID, app.pid());
   EXPECT_EQ(hit->windowPosition, (Point{(kScreenWidth - 420) / 2, 0}));
   EXPECT_EQ(hit->windowSize, (Size{420, 120}));
+  const auto front = accessibility.elementAtPoint({175, 350}, 5.0);
+  ASSERT_TRUE(front.has_value());
+  EXPECT_EQ(front->windowPosition, (Point{150, 300}));
+  EXPECT_EQ(front->processID, getpid());
 
-  // Just outside the surface, on the bare root window: nothing answers.
-  EXPECT_EQ(accessibility.elementAtPoint({(kScreenWidth + 420) / 2, 65}, 5.0), std::nullopt);
-  EXPECT_EQ(accessibility.elementAtPoint({kScreenWidth / 2, 120}, 5.0), std::nullopt);
-}
-
-TEST(X11Accessibility, FrontWindowWinsAndNonFinitePointsFindNothing) {
-  X11TestDisplay display;
-  X11Accessibility accessibility(display.adapters());
-  display.createWindow({.bounds = {100, 300, 100, 100}});
-  display.createWindow({.bounds = {150, 300, 100, 100}, .overrideRedirect = true});
-  const auto hit = accessibility.elementAtPoint({175, 350}, 5.0);
-  ASSERT_TRUE(hit.has_value());
-  EXPECT_EQ(hit->windowPosition, (Point{150, 300}));
-  EXPECT_EQ(hit->processID, getpid());
-  EXPECT_EQ(accessibility.elementAtPoint({std::nan(""), 350}, 5.0), std::nullopt);
-  EXPECT_EQ(accessibility.elementAtPoint({1e12, 350}, 5.0), std::nullopt);
+  // Just outside the surface, on the bare root window, and at points no window has.
+  for (const Point point : {Point{(kScreenWidth + 420) / 2, 65}, Point{kScreenWidth / 2, 120}, Point{std::nan(""), 350},
+                            Point{1e12, 350}}) {
+    SCOPED_TRACE(testing::Message() << point.x << "," << point.y);
+    EXPECT_EQ(accessibility.elementAtPoint(point, 5.0), std::nullopt);
+  }
 }
 
 TEST(X11Accessibility, StalledServerGivesNothingInsteadOfBlocking) {

@@ -12,7 +12,6 @@
 namespace quillon {
 namespace {
 
-// Xvfb's screen in the harness: 1512 × 982.
 constexpr double kScreenWidth = 1512;
 
 std::optional<LaunchWindowRow> rowOf(const std::vector<LaunchWindowRow>& rows, std::uint32_t window) {
@@ -28,32 +27,32 @@ TEST(X11WindowServer, FindsSampleSurfaceCollapsedAndExpandedUnderHover) {
   display.movePointer(static_cast<int>(kScreenWidth / 2), 600);
   SampleAppProcess app("Aurora");
   ASSERT_TRUE(app.waitUntilMapped());
+  const Rect collapsed{(kScreenWidth - 200) / 2, 0, 200, 32};
+  const auto boundsNow = [&]() -> std::optional<Rect> {
+    const auto row = rowOf(server.onScreenWindows(true), app.window());
+    return row ? std::optional(row->bounds) : std::nullopt;
+  };
 
-  auto row = rowOf(server.onScreenWindows(true), app.window());
+  const auto row = rowOf(server.onScreenWindows(true), app.window());
   ASSERT_TRUE(row.has_value());
   EXPECT_EQ(row->ownerPID, app.pid());
   EXPECT_EQ(row->layer, kX11OverrideLayer);
   EXPECT_EQ(row->alpha, 1.0);
-  EXPECT_EQ(row->sharingState, std::nullopt);
-  EXPECT_EQ(row->bounds, (Rect{(kScreenWidth - 200) / 2, 0, 200, 32}));
+  EXPECT_EQ(row->bounds, collapsed);
 
   display.movePointer(static_cast<int>(kScreenWidth / 2), 10);
   ASSERT_TRUE(app.waitFor("expanded"));
-  row = rowOf(server.onScreenWindows(true), app.window());
-  ASSERT_TRUE(row.has_value());
-  EXPECT_EQ(row->bounds, (Rect{(kScreenWidth - 420) / 2, 0, 420, 120}));
-
+  EXPECT_EQ(boundsNow(), (Rect{(kScreenWidth - 420) / 2, 0, 420, 120}));
   display.movePointer(static_cast<int>(kScreenWidth / 2), 600);
   ASSERT_TRUE(app.waitFor("collapsed"));
-  row = rowOf(server.onScreenWindows(true), app.window());
-  ASSERT_TRUE(row.has_value());
-  EXPECT_EQ(row->bounds, (Rect{(kScreenWidth - 200) / 2, 0, 200, 32}));
-
+  EXPECT_EQ(boundsNow(), collapsed);
   EXPECT_EQ(app.terminate(), 0);
-  EXPECT_FALSE(rowOf(server.onScreenWindows(true), app.window()).has_value());
+  EXPECT_EQ(boundsNow(), std::nullopt);
 }
 
-TEST(X11WindowServer, LayerAndAlphaFollowTheWindowsHints) {
+// Each window is created in front of the ones before it. Any client can write a false
+// _NET_WM_PID; the owner comes from the server's record of the creating connection.
+TEST(X11WindowServer, LayerAlphaOwnerAndOrderFollowTheWindows) {
   X11TestDisplay display;
   X11WindowServer server(display.adapters());
   struct Case {
@@ -63,7 +62,8 @@ TEST(X11WindowServer, LayerAndAlphaFollowTheWindowsHints) {
     double alpha;
   };
   const Case cases[] = {
-      {"normal", {.bounds = {10, 200, 50, 50}}, kX11NormalLayer, 1.0},
+      {"desktop", {.bounds = {0, 0, 1512, 982}, .type = "_NET_WM_WINDOW_TYPE_DESKTOP"}, kX11DesktopLayer, 1.0},
+      {"normal, false pid", {.bounds = {10, 200, 50, 50}, .netWmPid = 1}, kX11NormalLayer, 1.0},
       {"above", {.bounds = {70, 200, 50, 50}, .state = "_NET_WM_STATE_ABOVE"}, kX11AboveLayer, 1.0},
       {"below", {.bounds = {130, 200, 50, 50}, .state = "_NET_WM_STATE_BELOW"}, kX11BelowLayer, 1.0},
       {"dock", {.bounds = {190, 200, 50, 50}, .type = "_NET_WM_WINDOW_TYPE_DOCK"}, kX11DockLayer, 1.0},
@@ -74,50 +74,23 @@ TEST(X11WindowServer, LayerAndAlphaFollowTheWindowsHints) {
       {"half opacity", {.bounds = {310, 200, 50, 50}, .opacity = 0.5}, kX11NormalLayer, 0.5},
       {"transparent", {.bounds = {370, 200, 50, 50}, .opacity = 0.0}, kX11NormalLayer, 0.0},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const auto window = display.createWindow(c.options);
-    const auto row = rowOf(server.onScreenWindows(false), window);
-    ASSERT_TRUE(row.has_value());
-    EXPECT_EQ(row->layer, c.layer);
-    EXPECT_NEAR(*row->alpha, c.alpha, 1e-6);
-    EXPECT_EQ(row->bounds, c.options.bounds);
-    EXPECT_EQ(row->ownerPID, getpid());
-  }
-}
-
-TEST(X11WindowServer, DesktopWindowIsLeftOutOnlyWhenAsked) {
-  X11TestDisplay display;
-  X11WindowServer server(display.adapters());
-  const auto desktop = display.createWindow({.bounds = {0, 0, 1512, 982}, .type = "_NET_WM_WINDOW_TYPE_DESKTOP"});
-  EXPECT_FALSE(rowOf(server.onScreenWindows(true), desktop).has_value());
-  const auto row = rowOf(server.onScreenWindows(false), desktop);
-  ASSERT_TRUE(row.has_value());
-  EXPECT_EQ(row->layer, kX11DesktopLayer);
-}
-
-TEST(X11WindowServer, RowsRunFrontToBack) {
-  X11TestDisplay display;
-  X11WindowServer server(display.adapters());
-  const auto back = display.createWindow({.bounds = {100, 300, 80, 80}});
-  const auto front = display.createWindow({.bounds = {120, 320, 80, 80}});
+  std::vector<xcb_window_t> windows;
+  for (const auto& c : cases) windows.push_back(display.createWindow(c.options));
   const auto rows = server.onScreenWindows(false);
-  const auto position = [&](std::uint32_t window) {
-    return std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return row.windowNumber == window; }) -
-           rows.begin();
-  };
-  EXPECT_LT(position(front), position(back));
-}
-
-TEST(X11WindowServer, ServerKnownProcessWinsOverAFalseNetWmPid) {
-  // Any client can write any number into _NET_WM_PID; the X-Resource record of the
-  // connection that created the window cannot be forged that way.
-  X11TestDisplay display;
-  X11WindowServer server(display.adapters());
-  const auto window = display.createWindow({.bounds = {400, 400, 40, 40}, .netWmPid = 1});
-  const auto row = rowOf(server.onScreenWindows(false), window);
-  ASSERT_TRUE(row.has_value());
-  EXPECT_EQ(row->ownerPID, getpid());
+  std::ptrdiff_t previous = static_cast<std::ptrdiff_t>(rows.size());
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(cases[i].name);
+    const auto found =
+        std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return row.windowNumber == windows[i]; });
+    ASSERT_NE(found, rows.end());
+    EXPECT_LT(found - rows.begin(), previous) << "rows run front to back";
+    previous = found - rows.begin();
+    EXPECT_EQ(found->layer, cases[i].layer);
+    EXPECT_NEAR(*found->alpha, cases[i].alpha, 1e-6);
+    EXPECT_EQ(found->bounds, cases[i].options.bounds);
+    EXPECT_EQ(found->ownerPID, getpid());
+  }
+  EXPECT_FALSE(rowOf(server.onScreenWindows(true), windows[0]).has_value()) << "the desktop is left out when asked";
 }
 
 }  // namespace
