@@ -41,6 +41,7 @@ TEST_F(ValidatedLaunchApplicationTest, RefusesEveryFaultyBundleWithItsCase) {
   } rows[] = {
       {"folder merely named .app", [](const fs::path& p) { fs::create_directories(p); return directoryUrl(p); }, E::invalidApplicationURL},
       {"framework", [](const fs::path& p) { return bundleAt(p, [](TestAppBundle& b) { b.packageType = "FMWK"; }); }, E::invalidApplicationURL},
+      {"package type missing", [](const fs::path& p) { return bundleAt(p, [](TestAppBundle& b) { b.packageType.reset(); }); }, E::invalidApplicationURL},
       {"no .app extension", [](const fs::path& p) { return bundleAt(p.parent_path() / "N.bundle"); }, E::invalidApplicationURL},
       {"extension written APP", [](const fs::path& p) { return bundleAt(p.parent_path() / "Upper.APP"); }, std::nullopt},
       {"not a file URL", [](const fs::path&) { return *Url::parse("https://example.com/Notch.app/"); }, E::invalidApplicationURL},
