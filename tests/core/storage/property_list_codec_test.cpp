@@ -5,53 +5,36 @@
 namespace quillon {
 namespace {
 
-// A binary property list whose objects form one chain of one-element arrays.
-Bytes binaryChain(std::uint64_t depth) {
-  auto bigEndian = [](Bytes& out, std::uint64_t value, int width) {
-    for (int i = width - 1; i >= 0; --i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-  };
+void bigEndian(Bytes& out, std::uint64_t value, int width) {
+  for (int i = width - 1; i >= 0; --i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+// A binary property list of the given objects (object 0 is the root); offsets and
+// references are `width` bytes wide.
+Bytes binaryObjects(const std::vector<Bytes>& objects, int width = 1) {
   Bytes out = bytesOf("bplist00");
   std::vector<std::uint64_t> offsets;
-  for (std::uint64_t i = 0; i < depth; ++i) {
+  for (const auto& object : objects) {
     offsets.push_back(out.size());
-    if (i + 1 == depth) {
-      out.push_back(0xA0);
-    } else {
-      out.push_back(0xA1);
-      bigEndian(out, i + 1, 4);
-    }
+    out.insert(out.end(), object.begin(), object.end());
   }
   const std::uint64_t table = out.size();
-  for (auto offset : offsets) bigEndian(out, offset, 4);
+  for (auto offset : offsets) bigEndian(out, offset, width);
   out.insert(out.end(), 6, 0);
-  out.push_back(4);
-  out.push_back(4);
-  bigEndian(out, depth, 8);
+  out.push_back(static_cast<std::uint8_t>(width));
+  out.push_back(static_cast<std::uint8_t>(width));
+  bigEndian(out, objects.size(), 8);
   bigEndian(out, 0, 8);
   bigEndian(out, table, 8);
   return out;
 }
 
-// A binary property list of the given objects (object 0 is the root), with one-byte
-// offsets and references.
-Bytes binaryObjects(const std::vector<Bytes>& objects) {
-  Bytes out = bytesOf("bplist00");
-  std::vector<std::uint8_t> offsets;
-  for (const auto& object : objects) {
-    offsets.push_back(static_cast<std::uint8_t>(out.size()));
-    out.insert(out.end(), object.begin(), object.end());
-  }
-  const auto table = static_cast<std::uint8_t>(out.size());
-  out.insert(out.end(), offsets.begin(), offsets.end());
-  out.insert(out.end(), 6, 0);
-  out.push_back(1);  // offset size
-  out.push_back(1);  // reference size
-  out.insert(out.end(), 7, 0);
-  out.push_back(static_cast<std::uint8_t>(objects.size()));
-  out.insert(out.end(), 8, 0);  // root: object 0
-  out.insert(out.end(), 7, 0);
-  out.push_back(table);
-  return out;
+// One chain of one-element arrays, `depth` deep.
+Bytes binaryChain(std::uint64_t depth) {
+  std::vector<Bytes> objects(depth, Bytes{0xA1});
+  for (std::uint64_t i = 0; i + 1 < depth; ++i) bigEndian(objects[i], i + 1, 4);
+  objects.back() = {0xA0};
+  return binaryObjects(objects, 4);
 }
 
 // Deep nesting exhausts libplist's recursion and NUL inside a string trips its assertion:
