@@ -20,7 +20,6 @@ PropertyListValue::Dictionary TestAppBundle::infoDictionary() const {
   put("CFBundleDisplayName", displayName);
   put("CFBundleName", name);
   put("CFBundleShortVersionString", shortVersion);
-  put("CFBundleVersion", version);
   for (const auto& [key, value] : extraInfo) info.insert_or_assign(key, value);
   return info;
 }

@@ -21,7 +21,6 @@ struct TestAppBundle {
   std::optional<std::string> displayName;
   std::optional<std::string> name;
   std::optional<std::string> shortVersion;
-  std::optional<std::string> version;
   bool binaryInfo = false;
   bool writeInfo = true;
   bool writeExecutable = true;

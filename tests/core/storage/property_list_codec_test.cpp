@@ -5,131 +5,75 @@
 namespace quillon {
 namespace {
 
-PropertyListValue sample() {
-  PropertyListValue::Dictionary nested{{"flag", PropertyListValue{false}}, {"n", PropertyListValue{std::int64_t{-1}}}};
-  return PropertyListValue{PropertyListValue::Dictionary{
-      {"shortcut", PropertyListValue{std::int64_t{0x100000}}},
-      {"savePreviews", PropertyListValue{true}},
-      {"ratio", PropertyListValue{0.25}},
-      {"name", PropertyListValue{std::string("ノッチ & <app>")}},
-      {"blob", PropertyListValue{Bytes{0, 1, 2, 255}}},
-      {"list", PropertyListValue{PropertyListValue::Array{PropertyListValue{std::string("a")}, PropertyListValue{nested}}}},
-  }};
+void bigEndian(Bytes& out, std::uint64_t value, int width) {
+  for (int i = width - 1; i >= 0; --i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
-TEST(PropertyListCodec, BothFormatsRoundTripEveryKindOfValue) {
-  const auto value = sample();
-  const auto binary = PropertyListCodec::encodeBinary(value);
-  ASSERT_GE(binary.size(), 8u);
-  EXPECT_EQ("bplist00", std::string(binary.begin(), binary.begin() + 8));
-  EXPECT_EQ(value, PropertyListCodec::decode(binary));
-  EXPECT_EQ(value, PropertyListCodec::decode(PropertyListCodec::encodeXml(value)));
-}
-
-TEST(PropertyListCodec, MalformedOrOverlyDeepInputDecodesToNothing) {
-  EXPECT_EQ(std::nullopt, PropertyListCodec::decode({}));
-  EXPECT_EQ(std::nullopt, PropertyListCodec::decode(bytesOf("bplist00 truncated")));
-  EXPECT_EQ(std::nullopt, PropertyListCodec::decode(bytesOf("<plist><dict><key>a</key>")));
-  std::string deep = "<?xml version=\"1.0\"?><plist version=\"1.0\">";
-  for (int i = 0; i < 200; ++i) deep += "<array>";
-  for (int i = 0; i < 200; ++i) deep += "</array>";
-  deep += "</plist>";
-  EXPECT_EQ(std::nullopt, PropertyListCodec::decode(bytesOf(deep)));
-}
-
-// A binary property list whose objects form one chain of one-element arrays.
-Bytes binaryChain(std::uint64_t depth) {
-  auto bigEndian = [](Bytes& out, std::uint64_t value, int width) {
-    for (int i = width - 1; i >= 0; --i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-  };
+// A binary property list of the given objects (object 0 is the root); offsets and
+// references are `width` bytes wide.
+Bytes binaryObjects(const std::vector<Bytes>& objects, int width = 1) {
   Bytes out = bytesOf("bplist00");
   std::vector<std::uint64_t> offsets;
-  for (std::uint64_t i = 0; i < depth; ++i) {
+  for (const auto& object : objects) {
     offsets.push_back(out.size());
-    if (i + 1 == depth) {
-      out.push_back(0xA0);
-    } else {
-      out.push_back(0xA1);
-      bigEndian(out, i + 1, 4);
-    }
+    out.insert(out.end(), object.begin(), object.end());
   }
   const std::uint64_t table = out.size();
-  for (auto offset : offsets) bigEndian(out, offset, 4);
+  for (auto offset : offsets) bigEndian(out, offset, width);
   out.insert(out.end(), 6, 0);
-  out.push_back(4);
-  out.push_back(4);
-  bigEndian(out, depth, 8);
+  out.push_back(static_cast<std::uint8_t>(width));
+  out.push_back(static_cast<std::uint8_t>(width));
+  bigEndian(out, objects.size(), 8);
   bigEndian(out, 0, 8);
   bigEndian(out, table, 8);
   return out;
 }
 
-// Nesting of this depth crashes the parser's recursion; the codec must refuse it first.
-TEST(PropertyListCodec, NestingDeepEnoughToExhaustTheStackIsRefusedBeforeParsing) {
-  std::string xml = "<plist>";
-  for (int i = 0; i < 1'000'000; ++i) xml += "<array>";
-  EXPECT_EQ(std::nullopt, PropertyListCodec::decode(bytesOf(xml)));
-  EXPECT_EQ(std::nullopt, PropertyListCodec::decode(binaryChain(200'000)));
-  // A shallow chain of the same shape still decodes as far as the depth limit allows.
-  EXPECT_TRUE(PropertyListCodec::decode(binaryChain(PropertyListCodec::maximumDepth)));
+// One chain of one-element arrays, `depth` deep.
+Bytes binaryChain(std::uint64_t depth) {
+  std::vector<Bytes> objects(depth, Bytes{0xA1});
+  for (std::uint64_t i = 0; i + 1 < depth; ++i) bigEndian(objects[i], i + 1, 4);
+  objects.back() = {0xA0};
+  return binaryObjects(objects, 4);
 }
 
-// A binary property list of the given objects (object 0 is the root), with one-byte
-// offsets and references.
-Bytes binaryObjects(const std::vector<Bytes>& objects) {
-  Bytes out = bytesOf("bplist00");
-  std::vector<std::uint8_t> offsets;
-  for (const auto& object : objects) {
-    offsets.push_back(static_cast<std::uint8_t>(out.size()));
-    out.insert(out.end(), object.begin(), object.end());
-  }
-  const auto table = static_cast<std::uint8_t>(out.size());
-  out.insert(out.end(), offsets.begin(), offsets.end());
-  out.insert(out.end(), 6, 0);
-  out.push_back(1);  // offset size
-  out.push_back(1);  // reference size
-  out.insert(out.end(), 7, 0);
-  out.push_back(static_cast<std::uint8_t>(objects.size()));
-  out.insert(out.end(), 8, 0);  // root: object 0
-  out.insert(out.end(), 7, 0);
-  out.push_back(table);
-  return out;
-}
-
-// libplist aborts on an assertion when it reads a string holding NUL; such input must
-// be refused before it is parsed, in keys and values, in both formats.
-TEST(PropertyListCodec, StringsHoldingNulAreRefusedBeforeTheParserAborts) {
+// Deep nesting exhausts libplist's recursion and NUL inside a string trips its assertion:
+// such input must be refused before it reaches the parser, in both formats.
+TEST(PropertyListCodec, MalformedOrDangerousInputDecodesToNothing) {
   const Bytes key = {0x51, 'k'};
   const Bytes plain = {0x53, 'a', 'b', 'c'};
+  std::string deepXml = "<plist>";
+  for (int i = 0; i < 1'000'000; ++i) deepXml += "<array>";
+  Bytes longWithNul = {0x5F, 0x10, 20};
+  longWithNul.insert(longWithNul.end(), 20, 'x');
+  longWithNul[12] = 0;
   const std::vector<std::pair<const char*, Bytes>> rows = {
-      {"binary value", binaryObjects({{0xD1, 1, 2}, key, {0x53, 'a', 0, 'b'}})},
-      {"binary key", binaryObjects({{0xD1, 1, 2}, {0x52, 'k', 0}, plain})},
-      {"binary UTF-16 value", binaryObjects({{0xD1, 1, 2}, key, {0x62, 0x30, 0xCE, 0, 0}})},
-      {"binary long string", binaryObjects({{0xD1, 1, 2}, key, [] {
-                                              Bytes s = {0x5F, 0x10, 20};
-                                              s.insert(s.end(), 20, 'x');
-                                              s[12] = 0;
-                                              return s;
-                                            }()})},
-      {"XML value", bytesOf(std::string("<plist><dict><key>k</key><string>a\0b</string></dict></plist>", 60))},
-      {"XML key", bytesOf(std::string("<plist><dict><key>k\0</key><string>ab</string></dict></plist>", 60))},
+      {"empty", {}},
+      {"truncated binary", bytesOf("bplist00 truncated")},
+      {"unclosed XML", bytesOf("<plist><dict><key>a</key>")},
+      {"XML nested past the depth limit", bytesOf(deepXml)},
+      {"binary nested past the depth limit", binaryChain(200'000)},
+      {"binary value with NUL", binaryObjects({{0xD1, 1, 2}, key, {0x53, 'a', 0, 'b'}})},
+      {"binary key with NUL", binaryObjects({{0xD1, 1, 2}, {0x52, 'k', 0}, plain})},
+      {"binary UTF-16 value with NUL", binaryObjects({{0xD1, 1, 2}, key, {0x62, 0x30, 0xCE, 0, 0}})},
+      {"binary long string with NUL", binaryObjects({{0xD1, 1, 2}, key, longWithNul})},
+      {"XML value with NUL", bytesOf(std::string("<plist><dict><key>k</key><string>a\0b</string></dict></plist>", 60))},
+      {"XML key with NUL", bytesOf(std::string("<plist><dict><key>k\0</key><string>ab</string></dict></plist>", 60))},
+      {"value not UTF-8", binaryObjects({{0xD1, 1, 2}, key, {0x52, 0xE7, 0xBC}})},
+      {"key not UTF-8", binaryObjects({{0xD1, 1, 2}, {0x52, 0xC0, 0x80}, {0x51, 'v'}})},
   };
   for (const auto& [name, bytes] : rows) {
     SCOPED_TRACE(name);
     EXPECT_EQ(std::nullopt, PropertyListCodec::decode(bytes));
   }
-  // The same shapes without NUL decode.
+  // The same shapes within bounds decode.
+  EXPECT_TRUE(PropertyListCodec::decode(binaryChain(PropertyListCodec::maximumDepth)));
   const auto clean = PropertyListCodec::decode(binaryObjects({{0xD1, 1, 2}, key, plain}));
   ASSERT_TRUE(clean && clean->dictionary());
   EXPECT_EQ(PropertyListValue{std::string("abc")}, clean->dictionary()->at("k"));
   const auto utf16 = PropertyListCodec::decode(binaryObjects({{0xD1, 1, 2}, key, {0x62, 0x30, 0xCE, 0x30, 0xC3}}));
   ASSERT_TRUE(utf16 && utf16->dictionary());
   EXPECT_EQ(PropertyListValue{std::string("ノッ")}, utf16->dictionary()->at("k"));
-}
-
-TEST(PropertyListCodec, StringsThatAreNotUtf8MakeTheListMalformed) {
-  EXPECT_EQ(std::nullopt, PropertyListCodec::decode(binaryObjects({{0xD1, 1, 2}, {0x51, 'k'}, {0x52, 0xE7, 0xBC}})));
-  EXPECT_EQ(std::nullopt, PropertyListCodec::decode(binaryObjects({{0xD1, 1, 2}, {0x52, 0xC0, 0x80}, {0x51, 'v'}})));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,16 @@
 #include "support/test_app_bundle.h"
 
 namespace quillon::registry_testing {
+
+// Writes a bundle shaped by `tweak` at `path`, runs `after` on it and returns its URL.
+inline Url bundleAt(const std::filesystem::path& path, const std::function<void(TestAppBundle&)>& tweak = {},
+                    const std::function<void(const std::filesystem::path&)>& after = {}) {
+  TestAppBundle layout;
+  if (tweak) tweak(layout);
+  layout.writeTo(path);
+  if (after) after(path);
+  return directoryUrl(path);
+}
 
 // One stored entry as JSON, with every key present; tests remove or retype keys.
 inline nlohmann::json entry(const std::string& identifier, const std::string& path, std::int64_t order,
@@ -41,16 +52,15 @@ struct RegistryFixture {
   FakeUserDefaults defaults;
 
   SettingsStore makeStore() { return SettingsStore(defaults, directoryUrl(dataDirectory)); }
-
   void store(const Bytes& blob) { defaults.set(SettingsStore::defaultAppsKey, PropertyListValue{blob}); }
   std::optional<PropertyListValue> stored() const { return defaults.object(SettingsStore::defaultAppsKey); }
 
-  // A valid app bundle at root/<name>.app with the given identifier.
   std::filesystem::path app(const std::string& name, const std::string& identifier) {
-    TestAppBundle layout;
-    layout.identifier = identifier;
-    layout.name = name;
-    return layout.writeTo(root / (name + ".app"));
+    bundleAt(root / (name + ".app"), [&](TestAppBundle& b) {
+      b.identifier = identifier;
+      b.name = name;
+    });
+    return root / (name + ".app");
   }
 
   std::vector<std::string> backups() const {

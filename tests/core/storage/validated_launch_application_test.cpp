@@ -2,206 +2,124 @@
 
 #include <sys/stat.h>
 
-#include <filesystem>
-#include <functional>
 #include <gtest/gtest.h>
 
 #include "core/switching/launch_lifecycle_error.h"
-#include "support/temporary_directory.h"
-#include "support/test_app_bundle.h"
+#include "registry_test_support.h"
 
 namespace quillon {
 namespace {
 
+using namespace registry_testing;
 namespace fs = std::filesystem;
-
-std::optional<LaunchLifecycleError> validationError(const Url& url) {
-  try {
-    ValidatedLaunchApplication::validate(url);
-    return std::nullopt;
-  } catch (LaunchLifecycleError error) {
-    return error;
-  }
-}
+using E = LaunchLifecycleError;
 
 struct ValidatedLaunchApplicationTest : ::testing::Test {
   TemporaryDirectory temporary;
   fs::path root = fs::canonical(temporary.path());
 };
 
-TEST_F(ValidatedLaunchApplicationTest, AcceptsARealBundleInEitherInfoFormat) {
+TEST_F(ValidatedLaunchApplicationTest, AcceptsARealBundleInEitherInfoFormatUnderAnyName) {
   for (bool binary : {false, true}) {
-    SCOPED_TRACE(binary ? "binary Info.plist" : "XML Info.plist");
-    TestAppBundle layout;
-    layout.binaryInfo = binary;
-    const auto app = layout.writeTo(root / (binary ? "Binary.app" : "Xml.app"));
-    const auto validated = ValidatedLaunchApplication::validate(directoryUrl(app));
-    EXPECT_EQ(canonicalDirectoryUrl(app), validated.url);
+    SCOPED_TRACE(binary);
+    const auto app = root / (binary ? "ノッチ アプリ%20.app" : "Xml.app");
+    const auto validated = ValidatedLaunchApplication::validate(bundleAt(app, [&](TestAppBundle& b) { b.binaryInfo = binary; }));
+    EXPECT_EQ(directoryUrl(app), validated.url);
     EXPECT_EQ(Url::fileUrl((app / "Contents/MacOS/Notch").string(), false), validated.executableURL);
   }
 }
 
-// Each row builds one bundle on disk (or something in its place) and names the error.
-struct Fault {
-  const char* name;
-  std::function<Url(const fs::path& root)> make;
-  std::optional<LaunchLifecycleError> expected;
-};
-
 TEST_F(ValidatedLaunchApplicationTest, RefusesEveryFaultyBundleWithItsCase) {
-  using E = LaunchLifecycleError;
-  const std::vector<Fault> faults = {
-      {"folder merely named .app",
-       [](const fs::path& r) {
-         fs::create_directories(r / "Plain.app");
-         return directoryUrl(r / "Plain.app");
-       },
-       E::invalidApplicationURL},
-      {"framework",
-       [](const fs::path& r) {
-         TestAppBundle layout;
-         layout.packageType = "FMWK";
-         return directoryUrl(layout.writeTo(r / "Kit.app"));
-       },
-       E::invalidApplicationURL},
-      {"package type missing",
-       [](const fs::path& r) {
-         TestAppBundle layout;
-         layout.packageType.reset();
-         return directoryUrl(layout.writeTo(r / "Untyped.app"));
-       },
-       E::invalidApplicationURL},
-      {"package type of the wrong kind",
-       [](const fs::path& r) {
-         TestAppBundle layout;
-         layout.packageType.reset();
-         layout.extraInfo["CFBundlePackageType"] = PropertyListValue{std::int64_t{1}};
-         return directoryUrl(layout.writeTo(r / "Numeric.app"));
-       },
-       E::invalidApplicationURL},
-      {"valid bundle without the app extension",
-       [](const fs::path& r) { return directoryUrl(TestAppBundle{}.writeTo(r / "Notch.bundle")); },
-       E::invalidApplicationURL},
-      {"extension written APP",
-       [](const fs::path& r) { return directoryUrl(TestAppBundle{}.writeTo(r / "Upper.APP")); },
-       std::nullopt},
-      {"not a file URL",
-       [](const fs::path&) { return *Url::parse("https://example.com/Notch.app/"); },
-       E::invalidApplicationURL},
-      {"nothing at the path",
-       [](const fs::path& r) { return directoryUrl(r / "Missing.app"); },
-       E::invalidApplicationURL},
-      {"a regular file named .app",
-       [](const fs::path& r) {
-         writeTestFile(r / "File.app", "not a bundle");
-         return Url::fileUrl((r / "File.app").string(), false);
-       },
-       E::invalidApplicationURL},
+  const auto noExecutable = [](TestAppBundle& b) { b.writeExecutable = false; };
+  const auto executableNamedAfterTheBundle = [](const fs::path& p) {
+    writeTestFile(p / "Contents/MacOS" / p.stem(), "#!/bin/sh\n", 0755);
+  };
+  const struct {
+    const char* name;
+    std::function<Url(const fs::path&)> make;
+    std::optional<E> expected;
+  } rows[] = {
+      {"folder merely named .app", [](const fs::path& p) { fs::create_directories(p); return directoryUrl(p); }, E::invalidApplicationURL},
+      {"framework", [](const fs::path& p) { return bundleAt(p, [](TestAppBundle& b) { b.packageType = "FMWK"; }); }, E::invalidApplicationURL},
+      {"package type missing", [](const fs::path& p) { return bundleAt(p, [](TestAppBundle& b) { b.packageType.reset(); }); }, E::invalidApplicationURL},
+      {"no .app extension", [](const fs::path& p) { return bundleAt(p.parent_path() / "N.bundle"); }, E::invalidApplicationURL},
+      {"extension written APP", [](const fs::path& p) { return bundleAt(p.parent_path() / "Upper.APP"); }, std::nullopt},
+      {"not a file URL", [](const fs::path&) { return *Url::parse("https://example.com/Notch.app/"); }, E::invalidApplicationURL},
+      {"nothing there", [](const fs::path& p) { return directoryUrl(p); }, E::invalidApplicationURL},
+      {"a regular file", [](const fs::path& p) { writeTestFile(p, "x"); return Url::fileUrl(p.string(), false); }, E::invalidApplicationURL},
       {"corrupt Info.plist",
-       [](const fs::path& r) {
-         TestAppBundle{}.writeTo(r / "Corrupt.app");
-         writeTestFile(r / "Corrupt.app/Contents/Info.plist", "<?xml version=\"1.0\"?><plist><dict><key>");
-         return directoryUrl(r / "Corrupt.app");
-       },
+       [](const fs::path& p) { return bundleAt(p, {}, [](const fs::path& a) { writeTestFile(a / "Contents/Info.plist", "<plist><dict><key>"); }); },
        E::invalidApplicationURL},
       {"Info.plist whose root is an array",
-       [](const fs::path& r) {
-         TestAppBundle{}.writeTo(r / "Array.app");
-         writeTestFile(r / "Array.app/Contents/Info.plist",
-                       "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>APPL</string></array></plist>");
-         return directoryUrl(r / "Array.app");
+       [](const fs::path& p) {
+         return bundleAt(p, {}, [](const fs::path& a) { writeTestFile(a / "Contents/Info.plist", "<plist version=\"1.0\"><array/></plist>"); });
        },
        E::invalidApplicationURL},
       {"Info.plist is a FIFO (must not block)",
-       [](const fs::path& r) {
-         TestAppBundle layout;
-         layout.writeInfo = false;
-         layout.writeTo(r / "Fifo.app");
-         ::mkfifo((r / "Fifo.app/Contents/Info.plist").c_str(), 0644);
-         return directoryUrl(r / "Fifo.app");
+       [](const fs::path& p) {
+         return bundleAt(p, [](TestAppBundle& b) { b.writeInfo = false; },
+                         [](const fs::path& a) { ::mkfifo((a / "Contents/Info.plist").c_str(), 0644); });
        },
        E::invalidApplicationURL},
       {"Info.plist over the size bound",
-       [](const fs::path& r) {
-         TestAppBundle layout;
-         layout.extraInfo["Padding"] = PropertyListValue{std::string(1024 * 1024, 'x')};
-         return directoryUrl(layout.writeTo(r / "Huge.app"));
+       [](const fs::path& p) {
+         return bundleAt(p, [](TestAppBundle& b) { b.extraInfo["Pad"] = PropertyListValue{std::string(1024 * 1024, 'x')}; });
        },
        E::invalidApplicationURL},
-      {"executable missing",
-       [](const fs::path& r) {
-         TestAppBundle layout;
-         layout.writeExecutable = false;
-         return directoryUrl(layout.writeTo(r / "NoExec.app"));
-       },
-       E::invalidExecutable},
-      {"executable not executable",
-       [](const fs::path& r) {
-         TestAppBundle layout;
-         layout.executableMode = 0644;
-         return directoryUrl(layout.writeTo(r / "NoMode.app"));
-       },
-       E::invalidExecutable},
+      {"executable missing", [&](const fs::path& p) { return bundleAt(p, noExecutable); }, E::invalidExecutable},
+      {"executable not executable", [](const fs::path& p) { return bundleAt(p, [](TestAppBundle& b) { b.executableMode = 0644; }); }, E::invalidExecutable},
       {"executable is a directory",
-       [](const fs::path& r) {
-         TestAppBundle layout;
-         layout.writeExecutable = false;
-         layout.writeTo(r / "DirExec.app");
-         fs::create_directories(r / "DirExec.app/Contents/MacOS/Notch");
-         return directoryUrl(r / "DirExec.app");
-       },
+       [&](const fs::path& p) { return bundleAt(p, noExecutable, [](const fs::path& a) { fs::create_directories(a / "Contents/MacOS/Notch"); }); },
        E::invalidExecutable},
       {"executable is a link pointing outside the bundle",
-       [](const fs::path& r) {
-         TestAppBundle layout;
-         layout.writeExecutable = false;
-         layout.writeTo(r / "Escape.app");
-         writeTestFile(r / "elsewhere", "#!/bin/sh\n", 0755);
-         fs::create_symlink(r / "elsewhere", r / "Escape.app/Contents/MacOS/Notch");
-         return directoryUrl(r / "Escape.app");
+       [&](const fs::path& p) {
+         return bundleAt(p, noExecutable, [](const fs::path& a) {
+           writeTestFile(a.parent_path() / "elsewhere", "#!/bin/sh\n", 0755);
+           fs::create_symlink(a.parent_path() / "elsewhere", a / "Contents/MacOS/Notch");
+         });
        },
        E::invalidExecutable},
       {"executable named with a path leading outside",
-       [](const fs::path& r) {
-         TestAppBundle layout;
-         layout.executable = "../../../outside";
-         layout.writeExecutable = false;
-         writeTestFile(r / "outside", "#!/bin/sh\n", 0755);
-         return directoryUrl(layout.writeTo(r / "Dots.app"));
+       [](const fs::path& p) {
+         writeTestFile(p.parent_path() / "outside", "#!/bin/sh\n", 0755);
+         return bundleAt(p, [](TestAppBundle& b) { b.executable = "../../../outside"; b.writeExecutable = false; });
        },
        E::invalidExecutable},
       {"executable is a link staying inside the bundle",
-       [](const fs::path& r) {
-         TestAppBundle layout;
-         layout.writeExecutable = false;
-         layout.writeTo(r / "Inner.app");
-         writeTestFile(r / "Inner.app/Contents/Resources/real", "#!/bin/sh\n", 0755);
-         fs::create_symlink("../Resources/real", r / "Inner.app/Contents/MacOS/Notch");
-         return directoryUrl(r / "Inner.app");
+       [&](const fs::path& p) {
+         return bundleAt(p, noExecutable, [](const fs::path& a) {
+           writeTestFile(a / "Contents/Resources/real", "#!/bin/sh\n", 0755);
+           fs::create_symlink("../Resources/real", a / "Contents/MacOS/Notch");
+         });
        },
        std::nullopt},
       {"no CFBundleExecutable: the bundle's name is the executable",
-       [](const fs::path& r) {
-         TestAppBundle layout;
-         layout.executable.reset();
-         layout.writeTo(r / "Named.app");
-         writeTestFile(r / "Named.app/Contents/MacOS/Named", "#!/bin/sh\n", 0755);
-         return directoryUrl(r / "Named.app");
+       [&](const fs::path& p) { return bundleAt(p, [](TestAppBundle& b) { b.executable.reset(); }, executableNamedAfterTheBundle); },
+       std::nullopt},
+      {"an empty CFBundleExecutable likewise",
+       [&](const fs::path& p) { return bundleAt(p, [](TestAppBundle& b) { b.executable = ""; }, executableNamedAfterTheBundle); },
+       std::nullopt},
+      {"an app reached through a symbolic link",
+       [](const fs::path& p) {
+         bundleAt(p.parent_path() / "Real" / p.filename());
+         fs::create_directory_symlink(p.parent_path() / "Real" / p.filename(), p);
+         return directoryUrl(p);
        },
        std::nullopt},
   };
-  for (const auto& fault : faults) {
-    SCOPED_TRACE(fault.name);
-    EXPECT_EQ(fault.expected, validationError(fault.make(root)));
+  int index = 0;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const fs::path dir = root / std::to_string(index++);
+    const Url url = row.make(dir / "Notch.app");
+    try {
+      const auto validated = ValidatedLaunchApplication::validate(url);
+      EXPECT_EQ(std::nullopt, row.expected);
+      EXPECT_EQ(canonicalDirectoryUrl(url.path()), validated.url);
+    } catch (E error) {
+      EXPECT_EQ(row.expected, error);
+    }
   }
-}
-
-TEST_F(ValidatedLaunchApplicationTest, ALinkToABundleValidatesToItsTarget) {
-  const auto app = TestAppBundle{}.writeTo(root / "Real" / "Notch.app");
-  fs::create_symlink(app, root / "Link.app");
-  const auto validated = ValidatedLaunchApplication::validate(directoryUrl(root / "Link.app"));
-  EXPECT_EQ(canonicalDirectoryUrl(app), validated.url);
-  EXPECT_EQ(Url::fileUrl((app / "Contents/MacOS/Notch").string(), false), validated.executableURL);
 }
 
 TEST_F(ValidatedLaunchApplicationTest, CanonicalFormResolvesDotsAndLinksAndNeedsADirectory) {
@@ -209,19 +127,11 @@ TEST_F(ValidatedLaunchApplicationTest, CanonicalFormResolvesDotsAndLinksAndNeeds
   fs::create_directory_symlink(root / "a", root / "alias");
   writeTestFile(root / "file", "x");
   const Url expected = Url::fileUrl((root / "a" / "B.app").string(), true);
-
   EXPECT_EQ(expected, ValidatedLaunchApplication::canonical(Url::fileUrl((root / "a/./x/../B.app").string(), false)));
   EXPECT_EQ(expected, ValidatedLaunchApplication::canonical(Url::fileUrl((root / "alias/B.app").string(), true)));
   EXPECT_EQ(expected, ValidatedLaunchApplication::canonical(*Url::parse("file://" + percentEncodePath((root / "a//B.app/").string()))));
   EXPECT_EQ(std::nullopt, ValidatedLaunchApplication::canonical(Url::fileUrl((root / "missing").string(), true)));
   EXPECT_EQ(std::nullopt, ValidatedLaunchApplication::canonical(Url::fileUrl((root / "file").string(), false)));
-  EXPECT_EQ(std::nullopt, ValidatedLaunchApplication::canonical(*Url::parse("https://example.com/B.app/")));
-}
-
-TEST_F(ValidatedLaunchApplicationTest, PathsWithSpacesAndNonAsciiNamesSurviveTheRoundTrip) {
-  const auto app = TestAppBundle{}.writeTo(root / "ノッチ アプリ%20.app");
-  const auto validated = ValidatedLaunchApplication::validate(directoryUrl(app));
-  EXPECT_EQ(app.string(), validated.url.path());
 }
 
 }  // namespace
