@@ -11,21 +11,11 @@
 #include <vector>
 
 #include "core/support/launch_clock.h"
+#include "qt_spin.h"
 
 namespace quillon {
 namespace {
 
-// Runs Qt's event loop until `done` or a generous deadline; the deadline only stops a
-// broken test from hanging, nothing is timed by it.
-bool spinUntil(const std::function<bool()>& done, int deadlineMs = 20000) {
-  QElapsedTimer elapsed;
-  elapsed.start();
-  while (!done()) {
-    if (elapsed.elapsed() > deadlineMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
-  }
-  return true;
-}
 
 TEST(QtMainLoop, PostedWorkRunsInOrderOnTheMainThreadFromAnyThread) {
   SystemClock clock;

@@ -422,29 +422,28 @@ Task<T> runOffMainThread(LaunchMainLoop& loop, std::function<T()> work) {
   co_return co_await awaitCallback<T>(loop, std::move(start));
 }
 
-// `co_await checkCancellation()` throws `CancellationError` when the task was cancelled.
-struct CheckCancellation {
-  std::shared_ptr<detail::TaskContext> context;
+namespace detail {
+// Reads the running task's context without suspending.
+struct ContextProbe {
+  std::shared_ptr<TaskContext> context;
   bool await_ready() const noexcept { return false; }
-  template <detail::TaskPromise P>
+  template <TaskPromise P>
   bool await_suspend(std::coroutine_handle<P> self) noexcept {
     context = self.promise().context;
     return false;
   }
+};
+}  // namespace detail
+
+// `co_await checkCancellation()` throws `CancellationError` when the task was cancelled.
+struct CheckCancellation : detail::ContextProbe {
   void await_resume() const { context->cancellation.throwIfCancelled(); }
 };
 inline CheckCancellation checkCancellation() { return {}; }
 
 // `co_await currentCancellation()` gives the running task's cancellation, to install
 // handlers or to read it without throwing.
-struct CurrentCancellation {
-  std::shared_ptr<detail::TaskContext> context;
-  bool await_ready() const noexcept { return false; }
-  template <detail::TaskPromise P>
-  bool await_suspend(std::coroutine_handle<P> self) noexcept {
-    context = self.promise().context;
-    return false;
-  }
+struct CurrentCancellation : detail::ContextProbe {
   std::shared_ptr<LaunchCancellation> await_resume() const {
     return std::shared_ptr<LaunchCancellation>(context, &context->cancellation);
   }

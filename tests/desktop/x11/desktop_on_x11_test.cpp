@@ -11,20 +11,11 @@
 #include "desktop/qt_status_menu_host.h"
 #include "linux/x11_connection.h"
 #include "support/fake_log_sink.h"
+#include "../qt_spin.h"
 
 namespace quillon {
 namespace {
 
-// Runs Qt's event loop until `done`; the deadline only stops a broken run from hanging.
-bool spinUntil(const std::function<bool()>& done, int deadlineMs = 20000) {
-  QElapsedTimer elapsed;
-  elapsed.start();
-  while (!done()) {
-    if (elapsed.elapsed() > deadlineMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
-  }
-  return true;
-}
 
 TEST(DesktopOnX11, XEventsArriveOnTheMainThreadThroughTheQtLoop) {
   SystemClock clock;
