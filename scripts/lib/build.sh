@@ -2,11 +2,16 @@
 QUILLON_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 QUILLON_BUILD_DIR=${QUILLON_BUILD_DIR:-$QUILLON_ROOT/build}
 
-quillon_build() {
+# Configures once; arguments are extra CMake settings for that first configuration.
+quillon_configure() {
   local generator=()
   command -v ninja >/dev/null && generator=(-G Ninja)
   if [ ! -f "$QUILLON_BUILD_DIR/CMakeCache.txt" ]; then
     cmake -S "$QUILLON_ROOT" -B "$QUILLON_BUILD_DIR" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
   fi
+}
+
+quillon_build() {
+  quillon_configure "$@"
   cmake --build "$QUILLON_BUILD_DIR" -j "$(nproc)"
 }

@@ -263,24 +263,21 @@ std::optional<PropertyListValue> PropertyListCodec::decode(std::span<const std::
   return fromNode(root.get(), 0);
 }
 
-Bytes PropertyListCodec::encodeBinary(const PropertyListValue& value) {
+namespace {
+// libplist's two writers share one shape: a node in, a malloc'd buffer and its length out.
+Bytes serialize(const PropertyListValue& value, void (*writer)(plist_t, char**, std::uint32_t*)) {
   auto root = toNode(value);
   char* raw = nullptr;
   std::uint32_t length = 0;
-  plist_to_bin(root.get(), &raw, &length);
+  writer(root.get(), &raw, &length);
   MallocText out(raw);
   const auto* begin = reinterpret_cast<const std::uint8_t*>(out.get());
   return out ? Bytes(begin, begin + length) : Bytes{};
 }
+}  // namespace
 
-Bytes PropertyListCodec::encodeXml(const PropertyListValue& value) {
-  auto root = toNode(value);
-  char* raw = nullptr;
-  std::uint32_t length = 0;
-  plist_to_xml(root.get(), &raw, &length);
-  MallocText out(raw);
-  const auto* begin = reinterpret_cast<const std::uint8_t*>(out.get());
-  return out ? Bytes(begin, begin + length) : Bytes{};
-}
+Bytes PropertyListCodec::encodeBinary(const PropertyListValue& value) { return serialize(value, plist_to_bin); }
+
+Bytes PropertyListCodec::encodeXml(const PropertyListValue& value) { return serialize(value, plist_to_xml); }
 
 }  // namespace quillon
