@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "core/storage/app_registry.h"
-#include "core/storage/registry_stored_record.h"
-#include "core/storage/settings_store.h"
+#include "core/storage/registry/app_registry.h"
+#include "core/storage/registry/registry_stored_record.h"
+#include "core/storage/registry/settings_store.h"
 #include "support/fake_user_defaults.h"
 #include "support/temporary_directory.h"
 #include "support/test_app_bundle.h"

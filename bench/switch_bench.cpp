@@ -18,8 +18,8 @@
 #include <fstream>
 #include <vector>
 
-#include "core/support/launch_clock.h"
-#include "core/support/poll_main_loop.h"
+#include "core/async/launch_clock.h"
+#include "core/async/poll_main_loop.h"
 #include "core/switching/launch_app_lifecycle.h"
 #include "linux/detached_process.h"
 #include "linux/process_workspace.h"

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "core/storage/launch_bundle.h"
-#include "core/storage/property_list_codec.h"
+#include "core/bundle/launch_bundle.h"
+#include "core/storage/plist/property_list_codec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace quillon;

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "core/storage/launch_storage_error.h"
-#include "core/storage/registry_stored_record.h"
-#include "core/storage/settings_store.h"
+#include "core/storage/files/launch_storage_error.h"
+#include "core/storage/registry/registry_stored_record.h"
+#include "core/storage/registry/settings_store.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace quillon;

@@ -6,6 +6,8 @@ QUILLON_BUILD_DIR=${QUILLON_BUILD_DIR:-$QUILLON_ROOT/build}
 quillon_configure() {
   local generator=()
   command -v ninja >/dev/null && generator=(-G Ninja)
+  # A compiler cache, where one is installed, makes rebuilds in other checkouts cheap.
+  command -v ccache >/dev/null && generator+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   if [ ! -f "$QUILLON_BUILD_DIR/CMakeCache.txt" ]; then
     cmake -S "$QUILLON_ROOT" -B "$QUILLON_BUILD_DIR" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
   fi

@@ -11,8 +11,8 @@
 #include "app/log_sink_selection.h"
 #include "core/app/app_delegate.h"
 #include "core/app/launch_data_directory.h"
-#include "core/support/launch_clock.h"
-#include "core/support/poll_main_loop.h"
+#include "core/async/launch_clock.h"
+#include "core/async/poll_main_loop.h"
 #include "core/support/unique_fd.h"
 
 namespace {

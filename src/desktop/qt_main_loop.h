@@ -3,7 +3,7 @@
 #include <map>
 #include <memory>
 
-#include "core/platform/launch_main_loop.h"
+#include "core/async/launch_main_loop.h"
 
 class QObject;
 class QSocketNotifier;

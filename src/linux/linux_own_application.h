@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/app/launch_own_application.h"
+#include "core/bundle/launch_own_application.h"
 
 namespace quillon {
 

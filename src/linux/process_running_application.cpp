@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <string_view>
 
-#include "core/switching/launch_process_identity.h"
+#include "core/bundle/launch_process_identity.h"
 
 namespace quillon {
 

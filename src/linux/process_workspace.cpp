@@ -8,8 +8,8 @@
 #include <memory>
 #include <optional>
 
-#include "core/platform/launch_main_loop.h"
-#include "core/storage/launch_bundle.h"
+#include "core/async/launch_main_loop.h"
+#include "core/bundle/launch_bundle.h"
 #include "linux/detached_process.h"
 #include "linux/process_running_application.h"
 

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/platform/launch_main_loop.h"
+#include "core/async/launch_main_loop.h"
 
 namespace quillon {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "core/storage/launch_modifier_shortcut.h"
+#include "core/storage/preferences/launch_modifier_shortcut.h"
 
 namespace quillon {
 

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/support/launch_clock.h"
+#include "core/async/launch_clock.h"
 #include "qt_spin.h"
 
 namespace quillon {

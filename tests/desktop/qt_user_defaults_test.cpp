@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include "core/storage/storage_test_files.h"
+#include "support/storage_test_files.h"
 #include "support/scoped_environment.h"
 #include "support/temporary_directory.h"
 #include "support/test_app_bundle.h"

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include "core/storage/app_registry.h"
-#include "core/storage/settings_store.h"
+#include "core/storage/registry/app_registry.h"
+#include "core/storage/registry/settings_store.h"
 #include "desktop/qt_user_defaults.h"
 #include "support/temporary_directory.h"
 #include "support/test_app_bundle.h"

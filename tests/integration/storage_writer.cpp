@@ -8,7 +8,7 @@
 
 #include <cstdio>
 
-#include "core/storage/launch_local_storage.h"
+#include "core/storage/files/launch_local_storage.h"
 #include "storage_writer_contents.h"
 
 int main(int argc, char** argv) {

@@ -8,8 +8,8 @@
 #include <optional>
 #include <vector>
 
-#include "core/storage/validated_launch_application.h"
-#include "core/support/launch_task.h"
+#include "core/bundle/validated_launch_application.h"
+#include "core/async/launch_task.h"
 #include "manual_main_loop.h"
 
 namespace quillon {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/support/launch_clock.h"
+#include "core/async/launch_clock.h"
 
 namespace quillon {
 

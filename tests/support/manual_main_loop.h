@@ -5,8 +5,8 @@
 #include <functional>
 #include <map>
 
-#include "core/platform/launch_main_loop.h"
-#include "core/support/launch_task.h"
+#include "core/async/launch_main_loop.h"
+#include "core/async/launch_task.h"
 #include "manual_clock.h"
 
 namespace quillon {

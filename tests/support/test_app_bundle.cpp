@@ -5,7 +5,7 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "core/storage/property_list_codec.h"
+#include "core/storage/plist/property_list_codec.h"
 
 namespace quillon {
 

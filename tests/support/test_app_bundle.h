@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "core/storage/property_list_value.h"
+#include "core/storage/plist/property_list_value.h"
 #include "core/support/url.h"
 
 namespace quillon {

@@ -9,8 +9,8 @@
 
 #include "core/app/launch_instance_acquisition.h"
 #include "core/localization/l10n.h"
-#include "core/storage/launch_local_storage.h"
-#include "core/storage/launch_storage_error.h"
+#include "core/storage/files/launch_local_storage.h"
+#include "core/storage/files/launch_storage_error.h"
 
 namespace quillon {
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "core/localization/localized_text.h"
-#include "core/storage/property_list_value.h"
+#include "core/storage/plist/property_list_value.h"
 
 namespace quillon {
 

@@ -6,7 +6,7 @@
 
 #include "core/support/bitmap.h"
 #include "core/support/geometry.h"
-#include "core/support/launch_task.h"
+#include "core/async/launch_task.h"
 
 namespace quillon {
 

@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "core/storage/property_list_value.h"
+#include "core/storage/plist/property_list_value.h"
 #include "core/support/bytes.h"
 
 namespace quillon {

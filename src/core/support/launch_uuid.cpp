@@ -1,23 +1,18 @@
 #include "core/support/launch_uuid.h"
 
-#include <sys/random.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <exception>
 
 namespace quillon {
 
 LaunchUuid LaunchUuid::random() {
   LaunchUuid uuid;
-  std::size_t filled = 0;
-  while (filled < uuid.bytes_.size()) {
-    const auto got = ::getrandom(uuid.bytes_.data() + filled, uuid.bytes_.size() - filled, 0);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      std::terminate();  // no entropy source at all: nothing safe to fall back to
-    }
-    filled += static_cast<std::size_t>(got);
+  // getentropy (POSIX 2024, and on macOS and the BSDs) fills up to 256 bytes in one call
+  // and is never cut short by a signal.
+  if (::getentropy(uuid.bytes_.data(), uuid.bytes_.size()) != 0) {
+    std::terminate();  // no entropy source at all: nothing safe to fall back to
   }
   uuid.bytes_[6] = static_cast<std::uint8_t>((uuid.bytes_[6] & 0x0F) | 0x40);
   uuid.bytes_[8] = static_cast<std::uint8_t>((uuid.bytes_[8] & 0x3F) | 0x80);

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "core/storage/validated_launch_application.h"
-#include "core/support/launch_task.h"
+#include "core/bundle/validated_launch_application.h"
+#include "core/async/launch_task.h"
 #include "core/support/url.h"
 
 namespace quillon {

@@ -5,12 +5,12 @@
 #include <optional>
 #include <utility>
 
-#include "core/platform/launch_main_loop.h"
-#include "core/storage/validated_launch_application.h"
-#include "core/support/launch_clock.h"
-#include "core/support/launch_task.h"
+#include "core/async/launch_main_loop.h"
+#include "core/bundle/validated_launch_application.h"
+#include "core/async/launch_clock.h"
+#include "core/async/launch_task.h"
 #include "core/switching/launch_lifecycle_backend.h"
-#include "core/switching/launch_lifecycle_error.h"
+#include "core/bundle/launch_lifecycle_error.h"
 #include "core/switching/launch_lifecycle_timings.h"
 
 namespace quillon {

@@ -1,6 +1,6 @@
 #include "core/switching/workspace_launch_lifecycle_backend.h"
 
-#include "core/storage/launch_bundle.h"
+#include "core/bundle/launch_bundle.h"
 #include "core/switching/launch_lifecycle_backend.h"
 #include "core/switching/launch_lifecycle_transition.h"
 

@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <optional>
 
-#include "core/app/launch_own_application.h"
+#include "core/bundle/launch_own_application.h"
 #include "core/platform/launch_workspace.h"
-#include "core/storage/validated_launch_application.h"
-#include "core/support/launch_task.h"
+#include "core/bundle/validated_launch_application.h"
+#include "core/async/launch_task.h"
 
 namespace quillon {
 

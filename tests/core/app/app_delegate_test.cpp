@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/app/launch_instance_acquisition.h"
-#include "core/storage/launch_storage_error.h"
+#include "core/storage/files/launch_storage_error.h"
 #include "support/fake_alert_presenter.h"
 #include "support/fake_log_sink.h"
 #include "support/scoped_environment.h"

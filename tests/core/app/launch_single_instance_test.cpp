@@ -10,7 +10,7 @@
 #include <functional>
 
 #include "core/app/launch_instance_acquisition.h"
-#include "core/storage/launch_storage_error.h"
+#include "core/storage/files/launch_storage_error.h"
 #include "support/temporary_directory.h"
 
 namespace quillon {

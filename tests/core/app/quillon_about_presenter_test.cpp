@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/app/launch_own_application.h"
+#include "core/bundle/launch_own_application.h"
 #include "core/localization/l10n.h"
 #include "support/fake_alert_presenter.h"
 #include "support/scoped_environment.h"

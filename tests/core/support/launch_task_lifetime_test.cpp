@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "core/support/launch_task.h"
-#include "core/support/poll_main_loop.h"
+#include "core/async/launch_task.h"
+#include "core/async/poll_main_loop.h"
 #include "support/manual_main_loop.h"
 
 namespace quillon {

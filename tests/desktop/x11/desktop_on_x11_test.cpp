@@ -6,7 +6,7 @@
 #include <QSystemTrayIcon>
 #include <QThread>
 
-#include "core/support/launch_clock.h"
+#include "core/async/launch_clock.h"
 #include "desktop/qt_main_loop.h"
 #include "desktop/qt_status_menu_host.h"
 #include "linux/x11_connection.h"

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/platform/launch_workspace.h"
-#include "core/support/launch_clock.h"
-#include "core/support/poll_main_loop.h"
+#include "core/async/launch_clock.h"
+#include "core/async/poll_main_loop.h"
 #include "core/support/unique_fd.h"
 #include "support/temporary_directory.h"
 

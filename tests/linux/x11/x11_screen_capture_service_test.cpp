@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "core/support/launch_task.h"
+#include "core/async/launch_task.h"
 #include "linux/x11_window_list.h"
 #include "sample_app_process.h"
 #include "x11_test_display.h"

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "core/support/geometry.h"
-#include "core/support/launch_clock.h"
-#include "core/support/poll_main_loop.h"
+#include "core/async/launch_clock.h"
+#include "core/async/poll_main_loop.h"
 #include "linux/x11_connection.h"
 
 namespace quillon {

@@ -1,0 +1,112 @@
+#include "core/app/app_registration_service.h"
+
+#include <algorithm>
+
+#include "core/localization/l10n.h"
+#include "core/platform/launch_alert_presenter.h"
+#include "core/storage/registry/app_registry.h"
+#include "core/storage/registry/launch_onboarding_application_validator.h"
+
+namespace quillon {
+
+LocalizedText localizedDescription(AppRegistrationError error) {
+  switch (error) {
+    case AppRegistrationError::switchInProgress:
+      return LocalizedText("切替の完了を待ってから、もう一度アプリを追加してください。");
+    case AppRegistrationError::registrationFailed:
+      return LocalizedText("アプリを登録できませんでした。Finderでアプリの場所を確認し、もう一度選び直してください。");
+    case AppRegistrationError::storageUnavailable:
+      return LocalizedText(
+          "登録情報を読み込めないため、変更していません。登録情報の再確認または退避して初期化を行ってください。");
+  }
+  return LocalizedText("");
+}
+
+std::string description(AppRegistrationError error) { return L10n::text(localizedDescription(error)); }
+
+LocalizedText AppRegistrationReport::registeredCountText() const {
+  return LocalizedText::format("{}件を登録・確認しました。", registeredCount);
+}
+
+LocalizedText AppRegistrationReport::failedCountText() const {
+  return LocalizedText::format("{}件は登録できませんでした。", failedCount);
+}
+
+bool AppRegistrationService::remove(const LaunchUuid& id, AppRegistry& registry, bool isSwitching) {
+  if (isSwitching) return false;
+  const auto& apps = registry.apps();
+  if (std::none_of(apps.begin(), apps.end(), [&](const auto& app) { return app.id == id; })) return false;
+  return registry.remove(id);
+}
+
+void AppRegistrationService::addFromMenu(AppRegistry& registry, LaunchAlertPresenter& alerts,
+                                         const std::function<bool()>& isSwitching,
+                                         const std::function<void()>& onRegistered) {
+  if (isSwitching() || registry.store().loadFailed()) return;
+  LaunchOpenPanelRequest request;
+  request.directoryPath = "/Applications";
+  request.allowsMultipleSelection = false;
+  request.canChooseDirectories = false;
+  request.applicationsOnly = true;
+  const auto chosen = alerts.runOpenPanel(request);
+  if (chosen.empty()) return;
+
+  std::optional<AppRegistrationError> failure;
+  // The panel is modal: a switch may have started, or the stored value may have been
+  // found unreadable, while the user was choosing.
+  if (isSwitching()) {
+    failure = AppRegistrationError::switchInProgress;
+  } else if (registry.store().loadFailed()) {
+    failure = AppRegistrationError::storageUnavailable;
+  } else if (!registry.add(Url::fileUrl(chosen.front(), true))) {
+    failure = AppRegistrationError::registrationFailed;
+  }
+  if (!failure) {
+    onRegistered();
+    return;
+  }
+  alerts.runModal({LaunchAlert::Style::warning, L10n::text(LocalizedText("アプリを追加できません")), description(*failure),
+                   {L10n::text(LocalizedText("閉じる"))}});
+}
+
+AppRegistrationReport AppRegistrationService::registerApplications(const std::vector<Url>& urls,
+                                                                   AppRegistry& registry) {
+  AppRegistrationReport report;
+  for (const auto& url : urls) {
+    LaunchOnboardingApplication validated;
+    try {
+      validated = LaunchOnboardingApplicationValidator::validate(url);
+    } catch (LaunchOnboardingApplicationError error) {
+      report.lines.push_back(LocalizedText::format("{}: {}", url.lastPathComponent(), description(error)));
+      ++report.failedCount;
+      continue;
+    }
+    const auto& apps = registry.apps();
+    const auto before = std::find_if(apps.begin(), apps.end(), [&](const auto& app) {
+      return app.bundleIdentifier == validated.bundleIdentifier;
+    });
+    std::optional<ManagedNotchApp> previous;
+    if (before != apps.end()) previous = *before;
+
+    if (!registry.add(url)) {
+      report.lines.push_back(LocalizedText::format("{}: 登録できませんでした。", validated.displayName));
+      ++report.failedCount;
+      continue;
+    }
+    ++report.registeredCount;
+    const auto& name = validated.displayName;
+    if (!previous) {
+      report.lines.push_back(LocalizedText::format("{}を追加しました", name));
+    } else if (previous->enabled) {
+      report.lines.push_back(previous->bundleURL == validated.url ? LocalizedText::format("{}は登録済みです", name)
+                                                                  : LocalizedText::format("{}の登録先を更新しました", name));
+    } else {
+      report.lines.push_back(previous->bundleURL == validated.url
+                                 ? LocalizedText::format("{}の利用を再開しました", name)
+                                 : LocalizedText::format("{}の登録先を更新し、利用を再開しました", name));
+    }
+  }
+  return report;
+}
+
+}  // namespace quillon

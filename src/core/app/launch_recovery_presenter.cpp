@@ -1,0 +1,19 @@
+#include "core/app/launch_recovery_presenter.h"
+
+#include "core/localization/l10n.h"
+#include "core/platform/launch_alert_presenter.h"
+
+namespace quillon {
+
+bool LaunchRecoveryPresenter::confirm(const LocalizedText& title, const LocalizedText& detail) {
+  constexpr int preserveAndReset = 1;
+  LaunchAlert alert;
+  alert.style = LaunchAlert::Style::warning;
+  alert.messageText = L10n::text(title);
+  alert.informativeText =
+      L10n::text(detail) + "\n\n" + L10n::text(LocalizedText("安全にバックアップを作れない場合は、初期化せず停止します。"));
+  alert.buttons = {L10n::text(LocalizedText("キャンセル")), L10n::text(LocalizedText("元のデータを保全して初期化"))};
+  return alerts_.runModal(alert) == preserveAndReset;
+}
+
+}  // namespace quillon

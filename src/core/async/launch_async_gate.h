@@ -1,0 +1,180 @@
+#pragma once
+
+#include <cmath>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include "core/async/launch_main_loop.h"
+#include "core/support/launch_result.h"
+#include "core/async/launch_task.h"
+#include "core/support/launch_uuid.h"
+#include "core/async/launch_async_wait_error.h"
+
+namespace quillon {
+
+// Lets a main-loop caller await an asynchronous operation for a bounded time without
+// giving up on the operation itself.
+//
+// Single flight: while an operation started through the gate is still running, `run`
+// refuses another one with `alreadyRunning`, even after its caller stopped waiting.
+// The caller gets the operation's value or error if it finishes in time; otherwise
+// `timedOut` (or `CancellationError` when the caller's task is cancelled), and the
+// outcome arrives later through `onLateResult`.
+//
+//   Idle --run--> Waiting --operation ends--> Idle (the caller gets the result)
+//   Waiting --deadline or caller cancelled--> Detached --operation ends--> Idle
+//                                                       (onLateResult gets the result)
+//
+// The operation runs in a task of its own, so cancelling the caller cancels the
+// operation only when `cancelWorkOnTimeout` asks for that; the limit is measured on the
+// main loop's clock. Every step runs on the main loop, and each checks the generation
+// token of the `run` it belongs to, so a stale deadline, cancellation or worker never
+// touches a newer wait; whoever resumes the caller clears `waiter` first, so the caller
+// resumes exactly once.
+//
+// Destroying the gate drops the operation and the deadline without resuming them again
+// (their timers are disarmed), and a caller still waiting is never resumed: the owner
+// of the gate owns whatever the operation would have called back into.
+template <class T>
+class LaunchAsyncGate {
+ public:
+  using LateResultHandler = std::function<void(LaunchResult<T>)>;
+  using Operation = std::function<Task<T>()>;
+
+  explicit LaunchAsyncGate(LaunchMainLoop& loop) : state_(std::make_shared<State>(loop)) {}
+  LaunchAsyncGate(const LaunchAsyncGate&) = delete;
+  LaunchAsyncGate& operator=(const LaunchAsyncGate&) = delete;
+  ~LaunchAsyncGate() {
+    state_->waiter.reset();
+    state_->deadline.reset();
+    state_->worker.reset();
+  }
+
+  bool isRunning() const { return state_->isRunning; }
+
+  // Awaits `operation` for at most `timeout` seconds (0 or less, or not a number: the
+  // operation starts, then the wait ends at once unless it finished without suspending).
+  // Throws the operation's own error, `LaunchAsyncWaitError`, or `CancellationError`.
+  Task<T> run(double timeout, bool cancelWorkOnTimeout, LateResultHandler onLateResult, Operation operation);
+  // Late results are ignored.
+  Task<T> run(double timeout, bool cancelWorkOnTimeout, Operation operation) {
+    return run(timeout, cancelWorkOnTimeout, LateResultHandler{}, std::move(operation));
+  }
+
+ private:
+  struct State {
+    explicit State(LaunchMainLoop& l) : loop(l) {}
+    LaunchMainLoop& loop;
+    bool isRunning = false;
+    LaunchUuid generation = LaunchUuid::random();
+    LaunchTaskHandle worker;
+    LaunchTaskHandle deadline;
+    std::optional<LaunchCompletion<T>> waiter;  // present only while somebody waits
+  };
+
+  static Task<void> work(std::weak_ptr<State> weak, LaunchUuid token, Operation operation,
+                         LateResultHandler onLateResult);
+  static Task<void> enforceDeadline(std::weak_ptr<State> weak, LaunchMainLoop& loop, LaunchUuid token,
+                                    double timeout, bool cancelWork);
+  // Resolves the current wait with `error`; does nothing for a stale token or when the
+  // wait is already resolved. `isRunning` stays true until the operation ends.
+  static void finishWaiting(State& state, const LaunchUuid& token, std::exception_ptr error, bool cancelWork);
+
+  std::shared_ptr<State> state_;
+};
+
+template <class T>
+Task<T> LaunchAsyncGate<T>::run(double timeout, bool cancelWorkOnTimeout, LateResultHandler onLateResult,
+                                Operation operation) {
+  co_await checkCancellation();
+  auto state = state_;
+  if (state->isRunning) throw LaunchAsyncWaitError::alreadyRunning;
+  const auto token = LaunchUuid::random();
+  state->generation = token;
+  state->isRunning = true;
+  const std::weak_ptr<State> weak = state;
+
+  // The caller's cancellation may fire from anywhere; it only schedules the release.
+  struct HandlerGuard {
+    std::shared_ptr<LaunchCancellation> cancellation;
+    LaunchCancellation::HandlerId id;
+    ~HandlerGuard() { cancellation->removeHandler(id); }
+  };
+  auto cancellation = co_await currentCancellation();
+  LaunchMainLoop* loop = &state->loop;
+  const HandlerGuard guard{cancellation, cancellation->addHandler([loop, weak, token, cancelWorkOnTimeout] {
+                             loop->post([weak, token, cancelWorkOnTimeout] {
+                               if (auto s = weak.lock()) {
+                                 finishWaiting(*s, token, std::make_exception_ptr(CancellationError{}),
+                                               cancelWorkOnTimeout);
+                               }
+                             });
+                           })};
+
+  const double limit = std::isnan(timeout) ? 0.0 : std::max(timeout, 0.0);
+  // Named rather than written inside the co_await: GCC 12 destroys a lambda temporary
+  // of a co_await operand twice.
+  std::function<void(LaunchCompletion<T>)> begin = [&](LaunchCompletion<T> completion) {
+    state->waiter.emplace(std::move(completion));
+    // The worker is posted first, so an operation that finishes without suspending
+    // always beats even a zero deadline.
+    state->worker = spawn<void>(state->loop, work(weak, token, std::move(operation), std::move(onLateResult)));
+    state->deadline = spawn<void>(state->loop, enforceDeadline(weak, state->loop, token, limit, cancelWorkOnTimeout));
+  };
+  auto waiting = awaitCallback<T>(state->loop, std::move(begin));
+  co_return co_await waiting;
+}
+
+template <class T>
+Task<void> LaunchAsyncGate<T>::work(std::weak_ptr<State> weak, LaunchUuid token, Operation operation,
+                                    LateResultHandler onLateResult) {
+  std::optional<LaunchResult<T>> result;
+  try {
+    result.emplace(co_await operation());
+  } catch (...) {
+    result.emplace(std::current_exception());
+  }
+  auto state = weak.lock();
+  if (!state || state->generation != token) co_return;
+  state->deadline.reset();
+  state->worker.reset();  // this task: its frames go once it returns
+  state->isRunning = false;
+  if (state->waiter) {
+    auto waiter = std::move(*state->waiter);
+    state->waiter.reset();
+    waiter(std::move(*result));
+  } else if (onLateResult) {
+    onLateResult(std::move(*result));
+  }
+}
+
+template <class T>
+Task<void> LaunchAsyncGate<T>::enforceDeadline(std::weak_ptr<State> weak, LaunchMainLoop& loop, LaunchUuid token,
+                                               double timeout, bool cancelWork) {
+  try {
+    co_await sleepFor(loop, timeout);
+  } catch (const CancellationError&) {
+    co_return;
+  }
+  if (auto state = weak.lock()) {
+    finishWaiting(*state, token, std::make_exception_ptr(LaunchAsyncWaitError::timedOut), cancelWork);
+  }
+}
+
+template <class T>
+void LaunchAsyncGate<T>::finishWaiting(State& state, const LaunchUuid& token, std::exception_ptr error,
+                                       bool cancelWork) {
+  if (state.generation != token || !state.waiter) return;
+  auto waiter = std::move(*state.waiter);
+  state.waiter.reset();
+  state.deadline.reset();
+  // Cooperative: the operation ends when it notices, and its outcome (usually a
+  // cancellation error) still goes to onLateResult.
+  if (cancelWork) state.worker.cancel();
+  waiter(LaunchResult<T>(std::move(error)));
+}
+
+}  // namespace quillon

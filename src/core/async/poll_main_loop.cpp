@@ -1,0 +1,173 @@
+#include "core/async/poll_main_loop.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <deque>
+#include <limits>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "core/async/launch_clock.h"
+#include "core/support/unique_fd.h"
+
+namespace quillon {
+
+// The cross-thread part: posted work and the self-pipe that wakes poll(). Detached
+// workers hold it by shared_ptr, so one that finishes after the loop is gone posts
+// into a closed queue instead of freed memory.
+struct PollMainLoop::Shared {
+  std::mutex mutex;
+  std::deque<std::function<void()>> posted;
+  bool closed = false;
+  std::atomic<bool> quit{false};
+  UniqueFd wakeRead;
+  UniqueFd wakeWrite;
+
+  void wake() const {
+    const char byte = 1;
+    // A full pipe already guarantees a wake-up, so EAGAIN is fine to ignore.
+    [[maybe_unused]] auto written = ::write(wakeWrite.get(), &byte, 1);
+  }
+  void push(std::function<void()> work) {
+    {
+      std::lock_guard lock(mutex);
+      if (closed) return;
+      posted.push_back(std::move(work));
+    }
+    wake();
+  }
+};
+
+PollMainLoop::PollMainLoop(const LaunchClock& clock) : clock_(clock), shared_(std::make_shared<Shared>()) {
+  int fds[2];
+  if (::pipe(fds) != 0) std::terminate();
+  for (int fd : fds) {
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+  }
+  shared_->wakeRead.reset(fds[0]);
+  shared_->wakeWrite.reset(fds[1]);
+}
+
+PollMainLoop::~PollMainLoop() {
+  std::deque<std::function<void()>> dropped;
+  {
+    std::lock_guard lock(shared_->mutex);
+    shared_->closed = true;
+    dropped.swap(shared_->posted);
+  }
+  // Destroyed outside the lock: a dropped closure may own something whose destructor
+  // posts again, which would otherwise deadlock on the mutex.
+}
+
+void PollMainLoop::post(std::function<void()> work) { shared_->push(std::move(work)); }
+
+LaunchMainLoop::TimerId PollMainLoop::startTimer(double delaySeconds, bool repeats, std::function<void()> fire) {
+  const double delay = std::isfinite(delaySeconds) ? std::max(delaySeconds, 0.0) : 0.0;
+  const TimerId id = ++nextTimerId_;
+  timers_.emplace(id, Timer{clock_.uptime() + delay, delay, repeats, std::move(fire)});
+  return id;
+}
+
+void PollMainLoop::cancelTimer(TimerId id) { timers_.erase(id); }
+
+void PollMainLoop::runDetached(std::function<void()> work, std::function<void()> completion) {
+  std::thread([shared = shared_, work = std::move(work), completion = std::move(completion)]() mutable {
+    work();
+    shared->push(std::move(completion));
+  }).detach();
+}
+
+LaunchMainLoop::WatchId PollMainLoop::watchReadable(int fd, std::function<void()> ready) {
+  const WatchId id = ++nextWatchId_;
+  watches_.emplace(id, Watch{fd, std::move(ready)});
+  return id;
+}
+
+void PollMainLoop::unwatch(WatchId id) { watches_.erase(id); }
+
+void PollMainLoop::quit() {
+  shared_->quit = true;
+  shared_->wake();
+}
+
+bool PollMainLoop::runOnce(double maximumWait) {
+  // Posted work first, one item at a time, so work posted by work runs after it.
+  std::function<void()> work;
+  {
+    std::lock_guard lock(shared_->mutex);
+    if (!shared_->posted.empty()) {
+      work = std::move(shared_->posted.front());
+      shared_->posted.pop_front();
+    }
+  }
+  if (work) {
+    work();
+    return true;
+  }
+
+  const double now = clock_.uptime();
+  auto due = std::min_element(timers_.begin(), timers_.end(),
+                              [](const auto& a, const auto& b) { return a.second.due < b.second.due; });
+  if (due != timers_.end() && due->second.due <= now) {
+    auto fire = due->second.fire;
+    if (due->second.repeats) {
+      due->second.due = std::max(due->second.due + due->second.interval, now);
+    } else {
+      timers_.erase(due);
+    }
+    fire();
+    return true;
+  }
+
+  double wait = maximumWait;
+  if (due != timers_.end()) wait = std::min(wait, due->second.due - now);
+  std::vector<pollfd> fds{{shared_->wakeRead.get(), POLLIN, 0}};
+  std::vector<WatchId> ids{0};
+  for (const auto& [id, watch] : watches_) {
+    fds.push_back({watch.fd, POLLIN, 0});
+    ids.push_back(id);
+  }
+  const int timeoutMs = static_cast<int>(std::ceil(std::clamp(wait, 0.0, 3600.0) * 1000.0));
+  const int count = ::poll(fds.data(), fds.size(), timeoutMs);
+  if (count <= 0) return false;
+  if (fds[0].revents != 0) {
+    char buffer[64];
+    while (::read(shared_->wakeRead.get(), buffer, sizeof buffer) > 0) {
+    }
+  }
+  for (std::size_t i = 1; i < fds.size(); ++i) {
+    if (fds[i].revents == 0) continue;
+    auto watch = watches_.find(ids[i]);
+    if (watch == watches_.end()) continue;
+    auto ready = watch->second.ready;
+    ready();
+  }
+  return true;
+}
+
+void PollMainLoop::run() {
+  // A quit() that came before run() (say, from start-up code that decided to stop)
+  // ends this run at once instead of being lost.
+  while (!shared_->quit) runOnce(std::numeric_limits<double>::infinity());
+  shared_->quit = false;
+}
+
+bool PollMainLoop::runUntil(const std::function<bool()>& done, double timeoutSeconds) {
+  const double deadline = clock_.uptime() + timeoutSeconds;
+  while (!done()) {
+    const double left = deadline - clock_.uptime();
+    if (left <= 0) return false;
+    runOnce(left);
+  }
+  return true;
+}
+
+}  // namespace quillon

@@ -1,0 +1,36 @@
+#include "core/display/launch_display_target.h"
+
+#include <algorithm>
+
+#include "core/display/launch_screen_coordinates.h"
+
+namespace quillon {
+
+std::optional<Point> LaunchDisplayTarget::refreshedTopCenterPoint(const std::vector<LaunchDisplayTarget>& current) const {
+  if (displayID == 0) return std::nullopt;
+  const LaunchDisplayTarget* match = nullptr;
+  for (const auto& target : current) {
+    if (target.displayID != displayID) continue;
+    if (match != nullptr) return std::nullopt;
+    match = &target;
+  }
+  if (match == nullptr || !match->frame.isValid()) return std::nullopt;
+  const Rect& f = match->frame;
+  return Point{f.midX(), f.minY() + std::min(f.height * 0.5, 1.0)};
+}
+
+std::vector<LaunchDisplayTarget> currentDisplayTargets(const std::vector<LaunchScreen>& screens) {
+  const auto coordinates = LaunchScreenCoordinates::forScreens(screens);
+  std::vector<LaunchDisplayTarget> targets;
+  targets.reserve(screens.size());
+  for (const auto& screen : screens) {
+    targets.push_back({screen.displayID, coordinates.quartzFromCocoa(screen.frame)});
+  }
+  return targets;
+}
+
+std::vector<LaunchDisplayTarget> currentDisplayTargets(const LaunchScreens& screens) {
+  return currentDisplayTargets(screens.screens());
+}
+
+}  // namespace quillon

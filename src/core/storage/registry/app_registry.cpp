@@ -1,0 +1,112 @@
+#include "core/storage/registry/app_registry.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "core/bundle/launch_bundle.h"
+#include "core/storage/registry/launch_onboarding_application_validator.h"
+#include "core/storage/files/launch_storage_error.h"
+#include "core/bundle/validated_launch_application.h"
+
+namespace quillon {
+
+AppRegistry::AppRegistry(SettingsStore store) : store_(std::move(store)) { apps_ = store_.loadApps(); }
+
+void AppRegistry::setApps(std::vector<ManagedNotchApp> apps) {
+  if (apps == apps_) return;
+  apps_ = std::move(apps);
+  // A copy: an observer may add or remove observers while being told.
+  const auto observers = observers_;
+  for (const auto& [id, observer] : observers) observer();
+}
+
+AppRegistry::ObserverId AppRegistry::addObserver(std::function<void()> observer) {
+  observers_.emplace(++nextObserverId_, std::move(observer));
+  return nextObserverId_;
+}
+
+void AppRegistry::removeObserver(ObserverId id) { observers_.erase(id); }
+
+bool AppRegistry::canPrunePreviews() const { return !store_.loadFailed() && !store_.preservesPreviewsAfterRecovery(); }
+
+std::optional<Url> AppRegistry::resolvedURL(const ManagedNotchApp& app) const {
+  if (store_.loadFailed()) return std::nullopt;
+  try {
+    const auto validated = LaunchOnboardingApplicationValidator::validate(app.bundleURL);
+    if (validated.bundleIdentifier != app.bundleIdentifier) return std::nullopt;
+    return validated.url;
+  } catch (LaunchOnboardingApplicationError) {
+    return std::nullopt;
+  }
+}
+
+std::vector<ManagedNotchApp> AppRegistry::launchableApps() const {
+  if (store_.loadFailed()) return {};
+  std::vector<ManagedNotchApp> launchable;
+  for (const auto& app : apps_) {
+    if (!app.enabled) continue;
+    const auto url = resolvedURL(app);
+    if (!url || !hasApplicationExtension(*url)) continue;
+    const auto bundle = LaunchBundle::open(*url);
+    if (!bundle || bundle->bundleIdentifier() != app.bundleIdentifier) continue;
+    const auto executable = bundle->executableURL();
+    if (!executable || ::access(executable->path().c_str(), X_OK) != 0) continue;
+    launchable.push_back(app);
+  }
+  std::stable_sort(launchable.begin(), launchable.end(), [](const auto& a, const auto& b) { return a.order < b.order; });
+  return launchable;
+}
+
+std::optional<ManagedNotchApp> AppRegistry::add(const Url& bundleURL) {
+  if (store_.loadFailed()) return std::nullopt;
+  LaunchOnboardingApplication validated;
+  try {
+    validated = LaunchOnboardingApplicationValidator::validate(bundleURL);
+  } catch (LaunchOnboardingApplicationError) {
+    return std::nullopt;
+  }
+  auto updated = apps_;
+  LaunchUuid affected;
+  const auto existing = std::find_if(updated.begin(), updated.end(), [&](const auto& app) {
+    return app.bundleIdentifier == validated.bundleIdentifier;
+  });
+  if (existing != updated.end()) {
+    existing->bundleURL = validated.url;
+    existing->displayName = validated.displayName;
+    existing->enabled = true;
+    affected = existing->id;
+  } else {
+    affected = LaunchUuid::random();
+    updated.push_back(ManagedNotchApp{affected, validated.bundleIdentifier, validated.url, validated.displayName,
+                                      static_cast<std::int64_t>(updated.size()), true,
+                                      std::string(ManagedNotchApp::suppressionDriver)});
+  }
+  try {
+    updated = ManagedNotchApp::normalized(std::move(updated));
+  } catch (const LaunchStorageError&) {
+    return std::nullopt;
+  }
+  if (!store_.saveApps(updated)) return std::nullopt;
+  setApps(updated);
+  const auto stored = std::find_if(apps_.begin(), apps_.end(), [&](const auto& app) { return app.id == affected; });
+  return stored == apps_.end() ? std::nullopt : std::optional<ManagedNotchApp>(*stored);
+}
+
+bool AppRegistry::remove(const LaunchUuid& id) {
+  if (store_.loadFailed()) return false;
+  auto updated = apps_;
+  const auto found = std::find_if(updated.begin(), updated.end(), [&](const auto& app) { return app.id == id; });
+  if (found == updated.end()) return false;
+  updated.erase(found);
+  try {
+    updated = ManagedNotchApp::normalized(std::move(updated));
+  } catch (const LaunchStorageError&) {
+    return false;
+  }
+  if (!store_.saveApps(updated)) return false;
+  setApps(std::move(updated));
+  return true;
+}
+
+}  // namespace quillon

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "core/storage/registry/managed_notch_app.h"
+#include "core/storage/registry/settings_store.h"
+
+namespace quillon {
+
+// The user's notch apps in memory: what the menu, the onboarding window, the router,
+// the coordinator and the overlay read. Observers hear of every change of the list and
+// only of real changes. While the store is protected (its stored value could not be
+// read) the registry offers nothing to switch to and refuses every change.
+class AppRegistry {
+ public:
+  using ObserverId = std::uint64_t;
+
+  // Loads the list from `store`.
+  explicit AppRegistry(SettingsStore store);
+  AppRegistry(const AppRegistry&) = delete;
+  AppRegistry& operator=(const AppRegistry&) = delete;
+
+  const std::vector<ManagedNotchApp>& apps() const { return apps_; }
+  // Replaces the list; observers are told only when it differs.
+  void setApps(std::vector<ManagedNotchApp> apps);
+
+  SettingsStore& store() { return store_; }
+  const SettingsStore& store() const { return store_; }
+
+  ObserverId addObserver(std::function<void()> observer);
+  void removeObserver(ObserverId id);
+
+  // Previews of apps no longer listed may be deleted: the list is known and is not the
+  // empty one a reset left behind.
+  bool canPrunePreviews() const;
+  // The enabled apps that can be switched to now, stably ordered by `order`.
+  std::vector<ManagedNotchApp> launchableApps() const;
+  // The app's validated bundle location, when it is still the registered app.
+  std::optional<Url> resolvedURL(const ManagedNotchApp& app) const;
+
+  // Registers the bundle, or refreshes and re-enables the entry with its identifier.
+  // The entry as stored, or none when the bundle or the save is refused.
+  std::optional<ManagedNotchApp> add(const Url& bundleURL);
+  bool remove(const LaunchUuid& id);
+
+ private:
+  SettingsStore store_;
+  std::vector<ManagedNotchApp> apps_;
+  std::map<ObserverId, std::function<void()>> observers_;
+  ObserverId nextObserverId_ = 0;
+};
+
+}  // namespace quillon

@@ -1,0 +1,34 @@
+#include "core/app/launch_recovery_presenter.h"
+
+#include <gtest/gtest.h>
+
+#include "support/fake_alert_presenter.h"
+#include "support/scoped_environment.h"
+
+namespace quillon {
+namespace {
+
+// Cancel comes first, so only an explicit choice of the second button resets; a closed
+// alert or an unexpected answer must never count as consent.
+TEST(RecoveryPresenter, OnlyTheSecondButtonConfirms) {
+  ScopedEnvironment japanese("LC_ALL", "ja_JP.UTF-8");
+  const struct {
+    int answer;
+    bool confirmed;
+  } cases[] = {{1, true}, {0, false}, {LaunchAlertPresenter::closedWithoutButton, false}, {2, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.answer);
+    FakeAlertPresenter alerts;
+    alerts.answerNextAlert(c.answer);
+    EXPECT_EQ(c.confirmed, LaunchRecoveryPresenter(alerts).confirm(LocalizedText("題"), LocalizedText("詳細")));
+    ASSERT_EQ(1u, alerts.alerts().size());
+    const LaunchAlert& alert = alerts.alerts()[0];
+    EXPECT_EQ(LaunchAlert::Style::warning, alert.style);
+    EXPECT_EQ("題", alert.messageText);
+    EXPECT_EQ(0u, alert.informativeText.rfind("詳細\n\n", 0)) << alert.informativeText;
+    EXPECT_EQ((std::vector<std::string>{"キャンセル", "元のデータを保全して初期化"}), alert.buttons);
+  }
+}
+
+}  // namespace
+}  // namespace quillon

@@ -1,0 +1,99 @@
+#include "core/storage/preferences/launch_preferences_store.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+#include "core/storage/files/launch_storage_error.h"
+#include "core/storage/plist/property_list.h"
+#include "support/storage_test_files.h"
+#include "support/temporary_directory.h"
+
+namespace quillon {
+namespace {
+
+using testing_files::entries;
+using testing_files::readFile;
+using testing_files::writeFile;
+
+struct LaunchPreferencesStoreTest : ::testing::Test {
+  TemporaryDirectory temporary;
+  std::filesystem::path dataDirectory = temporary / "com.quillon.app";
+  std::filesystem::path file = dataDirectory / "preferences.plist";
+  LaunchPreferencesStore store = LaunchPreferencesStore::inDataDirectory(Url::fileUrl(dataDirectory.string(), true));
+
+  void SetUp() override { std::filesystem::create_directory(dataDirectory); }
+
+  static Bytes preferencesFile(std::uint64_t shortcut, bool savePreviews) {
+    PropertyList dictionary;
+    dictionary.setUnsignedInteger("shortcut", shortcut);
+    dictionary.setBoolean("savePreviews", savePreviews);
+    return dictionary.toBinary();
+  }
+  // A valid XML preferences file of exactly `size` bytes (an unknown key pads it).
+  static Bytes xmlFileOfSize(std::size_t size) {
+    const std::string head =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+        "<key>shortcut</key><integer>655360</integer><key>savePreviews</key><false/><key>pad</key><string>";
+    const std::string tail = "</string></dict></plist>\n";
+    return bytesOf(head + std::string(size - head.size() - tail.size(), 'x') + tail);
+  }
+};
+
+TEST_F(LaunchPreferencesStoreTest, NoFileMeansCommandWithPreviewsKeptAndSavesAreBinary) {
+  EXPECT_EQ((LaunchPreferences{LaunchModifierShortcut::command(), true}), store.load());
+  const LaunchPreferences chosen{LaunchModifierShortcut::optionShift(), false};
+  store.save(chosen);
+  EXPECT_EQ(chosen, store.load());
+  EXPECT_EQ(preferencesFile(0xA0000, false), readFile(file));
+}
+
+TEST_F(LaunchPreferencesStoreTest, TheReadLimitIs16383Bytes) {
+  writeFile(file, xmlFileOfSize(16'383));
+  EXPECT_EQ((LaunchPreferences{LaunchModifierShortcut::optionShift(), false}), store.load());
+  EXPECT_FALSE(store.loadFailed());
+  writeFile(file, xmlFileOfSize(16'384));
+  EXPECT_EQ((LaunchPreferences{LaunchModifierShortcut::command(), false}), store.load());
+  EXPECT_EQ(LaunchStorageError::tooLarge().description(), store.storageError());
+}
+
+TEST_F(LaunchPreferencesStoreTest, UnusableContentFallsBackTemporarilyAndIsNeverOverwritten) {
+  PropertyList missingKey;
+  missingKey.setUnsignedInteger("shortcut", 0x100000);
+  PropertyList wrongType;
+  wrongType.setString("shortcut", "⌘");
+  wrongType.setBoolean("savePreviews", true);
+  const std::vector<std::pair<const char*, Bytes>> rows = {
+      {"shortcut 0", preferencesFile(0, true)},
+      {"Fn bit", preferencesFile(0x100000 | 0x800000, true)},
+      {"savePreviews missing", missingKey.toBinary()},
+      {"shortcut as text", wrongType.toBinary()},
+      {"not a property list", bytesOf("shortcut=1048576")},
+  };
+  for (const auto& [name, bytes] : rows) {
+    SCOPED_TRACE(name);
+    writeFile(file, bytes);
+    EXPECT_EQ((LaunchPreferences{LaunchModifierShortcut::command(), false}), store.load());
+    EXPECT_TRUE(store.loadFailed());
+    EXPECT_EQ(LaunchStorageError::invalidRecord().description(), store.storageError());
+    EXPECT_THROW(store.save({LaunchModifierShortcut::command(), true}), LaunchStorageError);
+    EXPECT_EQ(bytes, readFile(file));
+  }
+}
+
+TEST_F(LaunchPreferencesStoreTest, ResetKeepsABackupAndRestoresTheDefaults) {
+  const Bytes original = preferencesFile(0, true);
+  writeFile(file, original);
+  const Url backup = store.resetPreservingBackup();
+  EXPECT_EQ(0u, backup.lastPathComponent().rfind("preferences.plist.preserved-", 0));
+  EXPECT_EQ(original, readFile(backup.path()));
+  EXPECT_EQ((LaunchPreferences{LaunchModifierShortcut::command(), true}), store.load());
+  EXPECT_FALSE(store.loadFailed());
+
+  std::filesystem::remove(file);
+  std::filesystem::remove(backup.path());
+  EXPECT_THROW(store.resetPreservingBackup(), LaunchStorageError);
+  EXPECT_TRUE(entries(dataDirectory).empty());
+}
+
+}  // namespace
+}  // namespace quillon
