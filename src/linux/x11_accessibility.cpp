@@ -13,7 +13,7 @@ X11Accessibility::X11Accessibility(X11Connection& connection) : connection_(conn
 
 bool X11Accessibility::isTrusted(bool /*prompt*/) { return !connection_.hasError(); }
 
-std::optional<LaunchAccessibilityHit> X11Accessibility::elementAtPoint(Point quartzPoint,
+std::optional<LaunchAccessibilityHit> X11Accessibility::elementAtPoint(GlobalPoint quartzPoint,
                                                                        double messagingTimeoutSeconds) {
   if (!std::isfinite(quartzPoint.x) || !std::isfinite(quartzPoint.y) || connection_.hasError()) return std::nullopt;
   const auto start = std::chrono::steady_clock::now();
@@ -22,9 +22,10 @@ std::optional<LaunchAccessibilityHit> X11Accessibility::elementAtPoint(Point qua
   };
   const auto monitors = queryX11MonitorsWithin(connection_, left());
   if (!monitors) return std::nullopt;
-  const Point origin = quartzOriginOf(*monitors);
-  const double rootX = std::floor(quartzPoint.x + origin.x);
-  const double rootY = std::floor(quartzPoint.y + origin.y);
+  const X11RootSpace space(*monitors);
+  const Point root = space.rootFromGlobal(quartzPoint);
+  const double rootX = std::floor(root.x);
+  const double rootY = std::floor(root.y);
   if (std::abs(rootX) > 32767 || std::abs(rootY) > 32767) return std::nullopt;
 
   auto* c = connection_.get();
@@ -48,7 +49,7 @@ std::optional<LaunchAccessibilityHit> X11Accessibility::elementAtPoint(Point qua
   LaunchAccessibilityHit hit;
   hit.processID = *pid;
   const double border = geometry->border_width;
-  hit.windowPosition = Point{geometry->x - origin.x, geometry->y - origin.y};
+  hit.windowPosition = space.globalFromRoot(Point{static_cast<double>(geometry->x), static_cast<double>(geometry->y)});
   hit.windowSize = Size{geometry->width + 2 * border, geometry->height + 2 * border};
   return hit;
 }

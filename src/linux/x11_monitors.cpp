@@ -1,5 +1,7 @@
 #include "linux/x11_monitors.h"
 
+#include "core/display/launch_screen_coordinates.h"
+
 #include <xcb/randr.h>
 
 #include <algorithm>
@@ -66,9 +68,14 @@ std::optional<std::vector<X11Monitor>> queryX11MonitorsWithin(X11Connection& con
   return query(connection, timeoutSeconds);
 }
 
-Point quartzOriginOf(const std::vector<X11Monitor>& monitors) {
-  if (monitors.empty()) return {};
-  return {monitors.front().rootFrame.x, monitors.front().rootFrame.y};
+X11RootSpace::X11RootSpace(const std::vector<X11Monitor>& monitors) {
+  if (monitors.empty()) return;
+  origin_ = {monitors.front().rootFrame.x, monitors.front().rootFrame.y};
+  primaryHeight_ = monitors.front().rootFrame.height;
+}
+
+ScreenRect X11RootSpace::screenFromRoot(const Rect& root) const {
+  return LaunchScreenCoordinates(primaryHeight_).cocoaFromQuartz(globalFromRoot(root));
 }
 
 }  // namespace quillon

@@ -25,8 +25,25 @@ std::vector<X11Monitor> queryX11Monitors(X11Connection& connection);
 // The same, but none when the server does not answer within the time-out.
 std::optional<std::vector<X11Monitor>> queryX11MonitorsWithin(X11Connection& connection, double timeoutSeconds);
 
-// Root-window coordinates minus this origin are Quartz global coordinates: the origin
-// is the top-left corner of the primary monitor.
-Point quartzOriginOf(const std::vector<X11Monitor>& monitors);
+// The one crossing between root-window coordinates (top-left of the X screen) and the
+// global space (top-left of the primary monitor): they differ by the primary monitor's
+// origin, which is not (0, 0) when a monitor sits left of or above the primary one.
+class X11RootSpace {
+ public:
+  explicit X11RootSpace(const std::vector<X11Monitor>& monitors);
+
+  GlobalRect globalFromRoot(const Rect& root) const { return {root.x - origin_.x, root.y - origin_.y, root.width, root.height}; }
+  GlobalPoint globalFromRoot(Point root) const { return {root.x - origin_.x, root.y - origin_.y}; }
+  Point rootFromGlobal(GlobalPoint global) const { return {global.x + origin_.x, global.y + origin_.y}; }
+  Rect rootFromGlobal(const GlobalRect& global) const {
+    return {global.x + origin_.x, global.y + origin_.y, global.width, global.height};
+  }
+  // Screen space flips about the primary monitor's bottom edge.
+  ScreenRect screenFromRoot(const Rect& root) const;
+
+ private:
+  Point origin_;
+  double primaryHeight_ = 0;
+};
 
 }  // namespace quillon

@@ -133,19 +133,14 @@ bool X11ScreenCaptureService::requestPermission() { return preflightPermission()
 
 LaunchShareableContent X11ScreenCaptureService::currentContent() {
   const auto monitors = queryX11Monitors(connection_);
-  const Point origin = quartzOriginOf(monitors);
+  const X11RootSpace space(monitors);
   LaunchShareableContent content;
   for (const auto& window : listX11Windows(connection_)) {
-    const Rect b = window.rootBounds;
-    content.windows.push_back({window.window,
-                               window.pid.value_or(0),
-                               {b.x - origin.x, b.y - origin.y, b.width, b.height},
-                               window.layer,
-                               true});
+    content.windows.push_back(
+        {window.window, window.pid.value_or(0), space.globalFromRoot(window.rootBounds), window.layer, true});
   }
   for (const auto& monitor : monitors) {
-    const Rect f = monitor.rootFrame;
-    content.displays.push_back({monitor.displayID, {f.x - origin.x, f.y - origin.y, f.width, f.height}});
+    content.displays.push_back({monitor.displayID, space.globalFromRoot(monitor.rootFrame)});
   }
   return content;
 }

@@ -29,13 +29,8 @@ std::vector<LaunchScreen> X11Screens::screens() const {
   const auto monitors = queryX11Monitors(connection_);
   std::vector<LaunchScreen> result;
   if (monitors.empty()) return result;
-  // Quartz y = root y − primary top; Cocoa y = primary height − (Quartz y + height).
-  const Rect primary = monitors.front().rootFrame;
-  for (const auto& monitor : monitors) {
-    const Rect f = monitor.rootFrame;
-    const double quartzY = f.y - primary.y;
-    result.push_back({monitor.displayID, {f.x - primary.x, primary.height - (quartzY + f.height), f.width, f.height}});
-  }
+  const X11RootSpace space(monitors);
+  for (const auto& monitor : monitors) result.push_back({monitor.displayID, space.screenFromRoot(monitor.rootFrame)});
   return result;
 }
 

@@ -9,15 +9,14 @@ namespace quillon {
 X11WindowServer::X11WindowServer(X11Connection& connection) : connection_(connection) {}
 
 std::vector<LaunchWindowRow> X11WindowServer::onScreenWindows(bool excludeDesktopElements) const {
-  const Point origin = quartzOriginOf(queryX11Monitors(connection_));
+  const X11RootSpace space(queryX11Monitors(connection_));
   std::vector<LaunchWindowRow> rows;
   for (const auto& window : listX11Windows(connection_)) {
     if (excludeDesktopElements && window.desktopElement) continue;
     LaunchWindowRow row;
     row.ownerPID = window.pid;
     row.windowNumber = window.window;
-    const Rect b = window.rootBounds;
-    row.bounds = Rect{b.x - origin.x, b.y - origin.y, b.width, b.height};
+    row.bounds = space.globalFromRoot(window.rootBounds);
     row.layer = window.layer;
     row.alpha = window.alpha;
     rows.push_back(row);

@@ -15,14 +15,14 @@ namespace quillon {
 class FakeAccessibility final : public LaunchAccessibility {
  public:
   struct Query {
-    Point point;
+    GlobalPoint point;
     double timeout;
   };
 
   void setTrusted(bool trusted) { trusted_ = trusted; }
   // A prompt grants trust when this is set, as a user clicking "allow" would.
   void setGrantsOnPrompt(bool grants) { grantsOnPrompt_ = grants; }
-  void addHit(Rect area, LaunchAccessibilityHit hit) { hits_.emplace_back(area, std::move(hit)); }
+  void addHit(GlobalRect area, LaunchAccessibilityHit hit) { hits_.emplace_back(area, std::move(hit)); }
   void clearHits() { hits_.clear(); }
   // A hung application: every query finds nothing, as a timed-out one does.
   void setUnresponsive(bool unresponsive) { unresponsive_ = unresponsive; }
@@ -38,7 +38,7 @@ class FakeAccessibility final : public LaunchAccessibility {
     }
     return trusted_;
   }
-  std::optional<LaunchAccessibilityHit> elementAtPoint(Point quartzPoint, double messagingTimeoutSeconds) override {
+  std::optional<LaunchAccessibilityHit> elementAtPoint(GlobalPoint quartzPoint, double messagingTimeoutSeconds) override {
     queries_.push_back({quartzPoint, messagingTimeoutSeconds});
     if (unresponsive_) return std::nullopt;
     for (const auto& [area, hit] : hits_) {
@@ -52,7 +52,7 @@ class FakeAccessibility final : public LaunchAccessibility {
   bool grantsOnPrompt_ = false;
   bool unresponsive_ = false;
   int prompts_ = 0;
-  std::vector<std::pair<Rect, LaunchAccessibilityHit>> hits_;
+  std::vector<std::pair<GlobalRect, LaunchAccessibilityHit>> hits_;
   std::vector<Query> queries_;
 };
 

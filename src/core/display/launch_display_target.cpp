@@ -6,7 +6,7 @@
 
 namespace quillon {
 
-std::optional<Point> LaunchDisplayTarget::refreshedTopCenterPoint(const std::vector<LaunchDisplayTarget>& current) const {
+std::optional<GlobalPoint> LaunchDisplayTarget::refreshedTopCenterPoint(const std::vector<LaunchDisplayTarget>& current) const {
   if (displayID == 0) return std::nullopt;
   const LaunchDisplayTarget* match = nullptr;
   for (const auto& target : current) {
@@ -15,8 +15,8 @@ std::optional<Point> LaunchDisplayTarget::refreshedTopCenterPoint(const std::vec
     match = &target;
   }
   if (match == nullptr || !match->frame.isValid()) return std::nullopt;
-  const Rect& f = match->frame;
-  return Point{f.midX(), f.minY() + std::min(f.height * 0.5, 1.0)};
+  const GlobalRect& f = match->frame;
+  return GlobalPoint{f.midX(), f.minY() + std::min(f.height * 0.5, 1.0)};
 }
 
 std::vector<LaunchDisplayTarget> currentDisplayTargets(const std::vector<LaunchScreen>& screens) {

@@ -13,14 +13,14 @@ namespace quillon {
 // coordinates (top-left origin, y down), the space of window bounds.
 struct LaunchDisplayTarget {
   std::uint32_t displayID = 0;
-  Rect frame;
+  GlobalRect frame;
 
   // The point the capture aims at on this display, looked up by ID in a freshly read
   // list so that a display moved or resized since this target was taken is followed:
   // the horizontal centre, one point below the top edge (half the height on a display
   // less than two points tall). None for ID 0, for an ID that is missing or appears
   // more than once (mirroring makes it ambiguous), or for an invalid frame.
-  std::optional<Point> refreshedTopCenterPoint(const std::vector<LaunchDisplayTarget>& current) const;
+  std::optional<GlobalPoint> refreshedTopCenterPoint(const std::vector<LaunchDisplayTarget>& current) const;
 
   friend bool operator==(const LaunchDisplayTarget&, const LaunchDisplayTarget&) = default;
 };

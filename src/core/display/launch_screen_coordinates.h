@@ -21,13 +21,16 @@ class LaunchScreenCoordinates {
 
   double primaryMaxY() const { return primaryMaxY_; }
 
-  Rect quartzFromCocoa(const Rect& cocoa) const { return flip(cocoa); }
-  Rect cocoaFromQuartz(const Rect& quartz) const { return flip(quartz); }
-  Point quartzFromCocoa(Point cocoa) const { return {cocoa.x, primaryMaxY_ - cocoa.y}; }
-  Point cocoaFromQuartz(Point quartz) const { return {quartz.x, primaryMaxY_ - quartz.y}; }
+  GlobalRect quartzFromCocoa(const ScreenRect& cocoa) const {
+    return {cocoa.x, primaryMaxY_ - cocoa.maxY(), cocoa.width, cocoa.height};
+  }
+  ScreenRect cocoaFromQuartz(const GlobalRect& quartz) const {
+    return {quartz.x, primaryMaxY_ - quartz.maxY(), quartz.width, quartz.height};
+  }
+  GlobalPoint quartzFromCocoa(ScreenPoint cocoa) const { return {cocoa.x, primaryMaxY_ - cocoa.y}; }
+  ScreenPoint cocoaFromQuartz(GlobalPoint quartz) const { return {quartz.x, primaryMaxY_ - quartz.y}; }
 
  private:
-  Rect flip(const Rect& r) const { return {r.x, primaryMaxY_ - r.maxY(), r.width, r.height}; }
   double primaryMaxY_;
 };
 

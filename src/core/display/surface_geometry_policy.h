@@ -18,18 +18,18 @@ struct SurfaceGeometryPolicy {
   // half the display, centred within a tenth of its width, touching its top edge (at
   // most 2 points above, at most 8 % of its height and never more than 64 points
   // below) and entirely inside it.
-  static bool isBoundedTopCenterSurface(const Rect& rect, const Rect& displayRect);
+  static bool isBoundedTopCenterSurface(const GlobalRect& rect, const GlobalRect& displayRect);
 
   // A window above the normal layer that reaches into the top-centre zone of the
   // display: the middle 40 % of its width and the top 20 % of its height.
-  static bool isPotentialWindow(const Rect& rect, const Rect& displayRect, int windowLayer);
+  static bool isPotentialWindow(const GlobalRect& rect, const GlobalRect& displayRect, int windowLayer);
 
   // The generous region near the top centre of a screen (Cocoa coordinates) in which
   // the pointer counts as near a notch: at most 70 % of the width but 1000 points, at
   // most half the height but 450 points, hanging from the top edge.
-  static Rect topCenterCandidateRegion(const Rect& cocoaScreenFrame);
+  static ScreenRect topCenterCandidateRegion(const ScreenRect& cocoaScreenFrame);
   // Whether a Cocoa point lies in the candidate region of any screen.
-  static bool isTopCenterCandidate(Point cocoaPoint, const std::vector<LaunchScreen>& screens);
+  static bool isTopCenterCandidate(ScreenPoint cocoaPoint, const std::vector<LaunchScreen>& screens);
 };
 
 }  // namespace quillon

@@ -12,7 +12,7 @@ struct LaunchAccessibilityHit {
   std::int32_t processID = 0;
   // The position and size of the window that holds the element (Quartz coordinates);
   // absent when the element has no window or the window does not report them.
-  std::optional<Point> windowPosition;
+  std::optional<GlobalPoint> windowPosition;
   std::optional<Size> windowSize;
   friend bool operator==(const LaunchAccessibilityHit&, const LaunchAccessibilityHit&) = default;
 };
@@ -29,7 +29,7 @@ class LaunchAccessibility {
   virtual bool isTrusted(bool prompt) = 0;
   // The element under `quartzPoint`; none when nothing answers within
   // `messagingTimeoutSeconds`, so a hung application cannot stall the caller.
-  virtual std::optional<LaunchAccessibilityHit> elementAtPoint(Point quartzPoint, double messagingTimeoutSeconds) = 0;
+  virtual std::optional<LaunchAccessibilityHit> elementAtPoint(GlobalPoint quartzPoint, double messagingTimeoutSeconds) = 0;
 };
 
 }  // namespace quillon

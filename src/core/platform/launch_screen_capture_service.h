@@ -13,7 +13,7 @@ namespace quillon {
 struct LaunchShareableWindow {
   std::uint32_t windowID = 0;
   std::int32_t ownerProcessID = 0;
-  Rect frame;  // Quartz global coordinates
+  GlobalRect frame;
   int windowLayer = 0;
   bool isOnScreen = true;
   friend bool operator==(const LaunchShareableWindow&, const LaunchShareableWindow&) = default;
@@ -21,7 +21,7 @@ struct LaunchShareableWindow {
 
 struct LaunchShareableDisplay {
   std::uint32_t displayID = 0;
-  Rect frame;  // Quartz global coordinates
+  GlobalRect frame;
   friend bool operator==(const LaunchShareableDisplay&, const LaunchShareableDisplay&) = default;
 };
 

@@ -13,7 +13,7 @@ struct LaunchScreen {
   std::uint32_t displayID = 0;
   // The screen's frame in Cocoa screen coordinates: origin at the bottom-left of the
   // primary (first) screen, y growing upward.
-  Rect frame;
+  ScreenRect frame;
   friend bool operator==(const LaunchScreen&, const LaunchScreen&) = default;
 };
 

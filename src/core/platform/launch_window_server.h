@@ -13,7 +13,7 @@ namespace quillon {
 struct LaunchWindowRow {
   std::optional<std::int32_t> ownerPID;
   std::optional<std::uint32_t> windowNumber;
-  std::optional<Rect> bounds;  // Quartz global coordinates (top-left origin, y down)
+  std::optional<GlobalRect> bounds;
   std::optional<int> layer;    // 0 for normal windows, higher for floating surfaces
   std::optional<double> alpha;
   std::optional<int> sharingState;  // 0 none, 1 read-only, 2 read-write

@@ -24,29 +24,29 @@ TEST(LaunchDisplayTarget, CurrentTargetsAreInScreenOrderWithQuartzFrames) {
 TEST(LaunchScreenCoordinates, ConversionFlipsAroundThePrimaryTopAndIsItsOwnInverse) {
   const auto coordinates = LaunchScreenCoordinates::forScreens(kScreens);
   EXPECT_EQ(982, coordinates.primaryMaxY());
-  const Rect cocoa{100, 900, 200, 50};
-  const Rect quartz = coordinates.quartzFromCocoa(cocoa);
-  EXPECT_EQ((Rect{100, 32, 200, 50}), quartz);
+  const ScreenRect cocoa{100, 900, 200, 50};
+  const GlobalRect quartz = coordinates.quartzFromCocoa(cocoa);
+  EXPECT_EQ((GlobalRect{100, 32, 200, 50}), quartz);
   EXPECT_EQ(cocoa, coordinates.cocoaFromQuartz(quartz));
-  EXPECT_EQ((Point{10, 982}), coordinates.quartzFromCocoa(Point{10, 0}));
-  EXPECT_EQ((Point{10, 0}), coordinates.cocoaFromQuartz(Point{10, 982}));
+  EXPECT_EQ((GlobalPoint{10, 982}), coordinates.quartzFromCocoa(ScreenPoint{10, 0}));
+  EXPECT_EQ((ScreenPoint{10, 0}), coordinates.cocoaFromQuartz(GlobalPoint{10, 982}));
   EXPECT_EQ(0, LaunchScreenCoordinates::forScreens({}).primaryMaxY());
 }
 
 // The aim point comes from the display's frame as it is now, and only when exactly one
 // current display with a usable frame carries the stored identifier.
 TEST(LaunchDisplayTarget, AimPointComesFromTheFreshFrameOfAnIdentifiedDisplay) {
-  const Rect frame{0, 0, 1512, 982};
+  const GlobalRect frame{0, 0, 1512, 982};
   const LaunchDisplayTarget right{4, {1512, -218, 1920, 1300}};
   struct Row {
     const char* name;
     LaunchDisplayTarget stored;
     std::vector<LaunchDisplayTarget> current;
-    std::optional<Point> expected;
+    std::optional<GlobalPoint> expected;
   } rows[] = {
-      {"unchanged", right, currentDisplayTargets(kScreens), Point{2472, -217}},
-      {"movedToTheLeft", right, {{69, frame}, {4, {-1920, 0, 1920, 1080}}}, Point{-960, 1}},
-      {"lessThanTwoPointsTallAimsHalfway", {7, {0, 0, 100, 1.5}}, {{7, {0, 0, 100, 1.5}}}, Point{50, 0.75}},
+      {"unchanged", right, currentDisplayTargets(kScreens), GlobalPoint{2472, -217}},
+      {"movedToTheLeft", right, {{69, frame}, {4, GlobalRect{-1920, 0, 1920, 1080}}}, GlobalPoint{-960, 1}},
+      {"lessThanTwoPointsTallAimsHalfway", {7, {0, 0, 100, 1.5}}, {{7, {0, 0, 100, 1.5}}}, GlobalPoint{50, 0.75}},
       {"mirrored", {5, frame}, {{5, frame}, {5, frame}}, std::nullopt},
       {"idZero", {0, frame}, {{0, frame}}, std::nullopt},
       {"disconnected", {5, frame}, {{6, frame}}, std::nullopt},

@@ -13,15 +13,15 @@ constexpr double inf = std::numeric_limits<double>::infinity();
 
 struct SurfaceCase {
   const char* name;
-  Rect window;
-  Rect display;
+  GlobalRect window;
+  GlobalRect display;
   bool expected;
 };
 void PrintTo(const SurfaceCase& c, std::ostream* os) { *os << c.name; }
 
 // A 1512×982 display at the origin (Quartz), a 200-point-wide notch surface centred on it.
-constexpr Rect laptop{0, 0, 1512, 982};
-constexpr Rect secondary{1512, -300, 1000, 600};
+constexpr GlobalRect laptop{0, 0, 1512, 982};
+constexpr GlobalRect secondary{1512, -300, 1000, 600};
 
 class BoundedTopCenterSurface : public ::testing::TestWithParam<SurfaceCase> {};
 
@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct WindowCase {
   const char* name;
-  Rect window;
+  GlobalRect window;
   int layer;
   bool expected;
 };
@@ -87,8 +87,8 @@ INSTANTIATE_TEST_SUITE_P(Geometry, PotentialWindow,
 
 TEST(TopCenterCandidateRegion, SizeIsCappedByWidthAndHeight) {
   struct Row {
-    Rect screen;
-    Rect region;
+    ScreenRect screen;
+    ScreenRect region;
   } rows[] = {
       {{0, 0, 3024, 1964}, {1012, 1514, 1000, 450}},  // wide display: 1000-point cap
       {{0, 0, 1280, 800}, {192, 400, 896, 400}},      // 0.7 × width, half the height
@@ -97,7 +97,7 @@ TEST(TopCenterCandidateRegion, SizeIsCappedByWidthAndHeight) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.screen.width);
-    const Rect region = SurfaceGeometryPolicy::topCenterCandidateRegion(row.screen);
+    const ScreenRect region = SurfaceGeometryPolicy::topCenterCandidateRegion(row.screen);
     EXPECT_DOUBLE_EQ(row.region.x, region.x);
     EXPECT_DOUBLE_EQ(row.region.y, region.y);
     EXPECT_DOUBLE_EQ(row.region.width, region.width);

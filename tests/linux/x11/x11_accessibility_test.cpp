@@ -23,16 +23,16 @@ TEST(X11Accessibility, WindowUnderPointIsTheFrontmostOne) {
   const auto hit = accessibility.elementAtPoint({kScreenWidth / 2, 65}, 5.0);
   ASSERT_TRUE(hit.has_value());
   EXPECT_EQ(hit->processID, app.pid());
-  EXPECT_EQ(hit->windowPosition, (Point{(kScreenWidth - 420) / 2, 0}));
+  EXPECT_EQ(hit->windowPosition, (GlobalPoint{(kScreenWidth - 420) / 2, 0}));
   EXPECT_EQ(hit->windowSize, (Size{420, 120}));
   const auto front = accessibility.elementAtPoint({175, 350}, 5.0);
   ASSERT_TRUE(front.has_value());
-  EXPECT_EQ(front->windowPosition, (Point{150, 300}));
+  EXPECT_EQ(front->windowPosition, (GlobalPoint{150, 300}));
   EXPECT_EQ(front->processID, getpid());
 
   // Just outside the surface, on the bare root window, and at points no window has.
-  for (const Point point : {Point{(kScreenWidth + 420) / 2, 65}, Point{kScreenWidth / 2, 120}, Point{std::nan(""), 350},
-                            Point{1e12, 350}}) {
+  for (const GlobalPoint point : {GlobalPoint{(kScreenWidth + 420) / 2, 65}, GlobalPoint{kScreenWidth / 2, 120},
+                                  GlobalPoint{std::nan(""), 350}, GlobalPoint{1e12, 350}}) {
     SCOPED_TRACE(testing::Message() << point.x << "," << point.y);
     EXPECT_EQ(accessibility.elementAtPoint(point, 5.0), std::nullopt);
   }

@@ -98,13 +98,13 @@ TEST(X11ScreenCaptureService, DisplayRegionHoldsExactlyTheGivenWindows) {
 
   const auto content = await(display, capture.shareableContent());
   ASSERT_EQ(content.displays.size(), 1U);
-  EXPECT_EQ(content.displays.front().frame, (Rect{0, 0, 1512, 982}));
+  EXPECT_EQ(content.displays.front().frame, (GlobalRect{0, 0, 1512, 982}));
   const auto listed = std::find_if(content.windows.begin(), content.windows.end(),
                                    [&](const auto& w) { return w.windowID == ember.window(); });
   ASSERT_NE(listed, content.windows.end());
   EXPECT_EQ(listed->ownerProcessID, ember.pid());
   EXPECT_EQ(listed->windowLayer, kX11OverrideLayer);
-  EXPECT_EQ(listed->frame, (Rect{static_cast<double>(emberLeft), 0, kExpandedWidth, kExpandedHeight}));
+  EXPECT_EQ(listed->frame, (GlobalRect{static_cast<double>(emberLeft), 0, kExpandedWidth, kExpandedHeight}));
 
   const auto displayID = content.displays.front().displayID;
   const Rect region{static_cast<double>(auroraLeft), 0, static_cast<double>(emberLeft + kExpandedWidth - auroraLeft),

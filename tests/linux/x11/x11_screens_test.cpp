@@ -16,7 +16,7 @@ TEST(X11Screens, IdsAreStableAndAnAddedMonitorFollowsTheOneAtTheOriginInCocoaCoo
   const auto before = screens.screens();
   ASSERT_EQ(before.size(), 1U);
   EXPECT_NE(before.front().displayID, 0U);
-  EXPECT_EQ(before.front().frame, (Rect{0, 0, 1512, 982}));
+  EXPECT_EQ(before.front().frame, (ScreenRect{0, 0, 1512, 982}));
   // A second connection sees the same IDs: they come from the server, not from us.
   EXPECT_EQ(X11Screens(display.other()).screens(), before);
 
@@ -41,7 +41,7 @@ TEST(X11Screens, IdsAreStableAndAnAddedMonitorFollowsTheOneAtTheOriginInCocoaCoo
   EXPECT_EQ(after.front(), before.front());
   EXPECT_EQ(after.back().displayID, atom);
   // Root y 491..982 is the bottom half, which in Cocoa space starts at y 0.
-  EXPECT_EQ(after.back().frame, (Rect{756, 0, 756, 491}));
+  EXPECT_EQ(after.back().frame, (ScreenRect{756, 0, 756, 491}));
 }
 
 TEST(X11Screens, DisablingAMonitorCallsTheChangeHandlerOnTheMainLoop) {

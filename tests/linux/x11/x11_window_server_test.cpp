@@ -27,8 +27,8 @@ TEST(X11WindowServer, FindsSampleSurfaceCollapsedAndExpandedUnderHover) {
   display.movePointer(static_cast<int>(kScreenWidth / 2), 600);
   SampleAppProcess app("Aurora");
   ASSERT_TRUE(app.waitUntilMapped());
-  const Rect collapsed{(kScreenWidth - 200) / 2, 0, 200, 32};
-  const auto boundsNow = [&]() -> std::optional<Rect> {
+  const GlobalRect collapsed{(kScreenWidth - 200) / 2, 0, 200, 32};
+  const auto boundsNow = [&]() -> std::optional<GlobalRect> {
     const auto row = rowOf(server.onScreenWindows(true), app.window());
     return row ? std::optional(row->bounds) : std::nullopt;
   };
@@ -42,7 +42,7 @@ TEST(X11WindowServer, FindsSampleSurfaceCollapsedAndExpandedUnderHover) {
 
   display.movePointer(static_cast<int>(kScreenWidth / 2), 10);
   ASSERT_TRUE(app.waitFor("expanded"));
-  EXPECT_EQ(boundsNow(), (Rect{(kScreenWidth - 420) / 2, 0, 420, 120}));
+  EXPECT_EQ(boundsNow(), (GlobalRect{(kScreenWidth - 420) / 2, 0, 420, 120}));
   display.movePointer(static_cast<int>(kScreenWidth / 2), 600);
   ASSERT_TRUE(app.waitFor("collapsed"));
   EXPECT_EQ(boundsNow(), collapsed);
