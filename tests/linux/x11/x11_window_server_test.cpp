@@ -87,7 +87,8 @@ TEST(X11WindowServer, LayerAlphaOwnerAndOrderFollowTheWindows) {
     previous = found - rows.begin();
     EXPECT_EQ(found->layer, cases[i].layer);
     EXPECT_NEAR(*found->alpha, cases[i].alpha, 1e-6);
-    EXPECT_EQ(found->bounds, cases[i].options.bounds);
+    const Rect root = cases[i].options.bounds;  // the only monitor sits at the root's origin
+    EXPECT_EQ(found->bounds, (GlobalRect{root.x, root.y, root.width, root.height}));
     EXPECT_EQ(found->ownerPID, getpid());
   }
   EXPECT_FALSE(rowOf(server.onScreenWindows(true), windows[0]).has_value()) << "the desktop is left out when asked";
