@@ -122,9 +122,10 @@ ClientFacts collectClientFacts(ReplyReader& reader, ClientRequests& requests) {
   return facts;
 }
 
-std::optional<std::int32_t> ownerPid(const ClientFacts& facts) {
-  return facts.serverPid ? facts.serverPid : facts.netWmPid;
-}
+// Only the server's own record names the owner. _NET_WM_PID is whatever the client
+// wrote, so a window whose client the server cannot name (a client over TCP) has no
+// owner rather than the one it claims.
+std::optional<std::int32_t> ownerPid(const ClientFacts& facts) { return facts.serverPid; }
 
 // Whether the window describes itself; one that does not may be a window manager's frame.
 bool describesItself(const ClientFacts& facts) { return facts.hasClass || facts.netWmPid; }

@@ -52,10 +52,9 @@ struct X11WindowInfo {
 };
 
 // Viewable top-level windows, front to back; none when the server has not answered by
-// the deadline. The owner process comes from the X-Resource extension (the server's own
-// record of the client's process, present for local clients); a window's _NET_WM_PID,
-// which any client may set to anything, is used only when the server cannot tell, and
-// ignored when it contradicts the server.
+// the deadline. The owner process comes from the X-Resource extension alone (the
+// server's own record of the client's process, present for local clients); a window's
+// _NET_WM_PID, which any client may set to anything, never names an owner.
 std::optional<std::vector<X11WindowInfo>> listX11Windows(X11Connection& connection, X11Deadline deadline);
 
 // The owner process of one window, by the same rule; none also when the server does not
