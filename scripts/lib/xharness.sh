@@ -4,7 +4,10 @@
 # and is stopped by xh_stop, which an EXIT trap calls so that an interrupted run leaves no
 # Xvfb, tray or sample app behind.
 #
-#   xh_start [--tray]      start Xvfb (and trayer), export DISPLAY and XH_SERVER_PID
+#   xh_start [--tray] [--server-arg=ARG]...
+#                          start Xvfb (and trayer), export DISPLAY and XH_SERVER_PID;
+#                          each ARG is added to Xvfb's arguments, after the defaults, so
+#                          it can take back one (-extension XTEST, -listen tcp)
 #   xh_spawn CMD ARGS...   start CMD in its own process group; stopped with the harness
 #   xh_stop                stop everything started, newest first, and wait for it
 #
@@ -35,9 +38,11 @@ xh_spawn() {
 
 xh_start() {
     local tray=0
+    local server_args=()
     for arg in "$@"; do
         case "$arg" in
         --tray) tray=1 ;;
+        --server-arg=*) server_args+=("${arg#--server-arg=}") ;;
         *) xh__log "unknown option $arg"; return 2 ;;
         esac
     done
@@ -59,7 +64,7 @@ xh_start() {
     # parallel runs by several developers never race for the same :N lock.
     XH_SPAWN_LOG="$logdir/xvfb.log" xh_spawn Xvfb -displayfd 3 -screen 0 "$XH_SCREEN" \
         -nolisten tcp -noreset +extension Composite +extension RANDR +extension XTEST \
-        +extension X-Resource 3>&"$fifo_fd"
+        +extension X-Resource "${server_args[@]}" 3>&"$fifo_fd"
     local xvfb_pid="$XH_LAST_PID"
     local number=""
     read -r -t 30 -u "$fifo_fd" number

@@ -1,5 +1,6 @@
 #include "linux/x11_accessibility.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -16,11 +17,9 @@ bool X11Accessibility::isTrusted(bool /*prompt*/) { return !connection_.hasError
 std::optional<LaunchAccessibilityHit> X11Accessibility::elementAtPoint(GlobalPoint quartzPoint,
                                                                        double messagingTimeoutSeconds) {
   if (!std::isfinite(quartzPoint.x) || !std::isfinite(quartzPoint.y) || connection_.hasError()) return std::nullopt;
-  const auto start = std::chrono::steady_clock::now();
-  const auto left = [&] {
-    return messagingTimeoutSeconds - std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  };
-  const auto monitors = queryX11MonitorsWithin(connection_, left());
+  const auto deadline = x11DeadlineAfter(std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+      std::chrono::duration<double>(messagingTimeoutSeconds > 0 ? std::min(messagingTimeoutSeconds, 60.0) : 0.0)));
+  const auto monitors = queryX11Monitors(connection_, deadline);
   if (!monitors) return std::nullopt;
   const X11RootSpace space(*monitors);
   const Point root = space.rootFromGlobal(quartzPoint);
@@ -33,18 +32,15 @@ std::optional<LaunchAccessibilityHit> X11Accessibility::elementAtPoint(GlobalPoi
   // shapes and stacking, as the pointer would see it.
   const auto translate = xcb_translate_coordinates(c, connection_.root(), connection_.root(),
                                                    static_cast<std::int16_t>(rootX), static_cast<std::int16_t>(rootY));
-  auto translated = connection_.waitForReply(translate.sequence, left());
+  const auto translated = connection_.pending(translate).take<xcb_translate_coordinates_reply_t>(deadline);
   if (!translated) return std::nullopt;
-  const auto* reply = static_cast<const xcb_translate_coordinates_reply_t*>(translated.get());
-  const xcb_window_t window = reply->child;
+  const xcb_window_t window = translated->child;
   if (window == XCB_WINDOW_NONE) return std::nullopt;
 
-  const auto geometryCookie = xcb_get_geometry(c, window);
-  auto geometryReply = connection_.waitForReply(geometryCookie.sequence, left());
-  if (!geometryReply) return std::nullopt;
-  const auto* geometry = static_cast<const xcb_get_geometry_reply_t*>(geometryReply.get());
+  const auto geometry = connection_.pending(xcb_get_geometry(c, window)).take<xcb_get_geometry_reply_t>(deadline);
+  if (!geometry) return std::nullopt;
 
-  const auto pid = x11WindowPid(connection_, window, left());
+  const auto pid = x11WindowPid(connection_, window, deadline);
   if (!pid) return std::nullopt;
   LaunchAccessibilityHit hit;
   hit.processID = *pid;

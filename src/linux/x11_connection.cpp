@@ -7,16 +7,16 @@
 #include <xcb/xcbext.h>
 #include <xcb/xtest.h>
 
+#include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstring>
-#include <vector>
 
 #include "core/async/launch_main_loop.h"
+#include "core/platform/launch_log_sink.h"
 
 namespace quillon {
 
-std::unique_ptr<X11Connection> X11Connection::open(const char* displayName) {
+std::unique_ptr<X11Connection> X11Connection::open(const char* displayName, LaunchLogSink* log) {
   int screenNumber = 0;
   xcb_connection_t* connection = xcb_connect(displayName, &screenNumber);
   if (xcb_connection_has_error(connection) != 0) {
@@ -30,7 +30,7 @@ std::unique_ptr<X11Connection> X11Connection::open(const char* displayName) {
     return nullptr;
   }
   std::unique_ptr<X11Connection> result(new X11Connection(connection, roots.data));
-  result->queryExtensions();
+  result->queryExtensions(log);
   return result;
 }
 
@@ -45,37 +45,59 @@ X11Connection::~X11Connection() {
 
 bool X11Connection::hasError() const { return xcb_connection_has_error(connection_) != 0; }
 
-void X11Connection::queryExtensions() {
-  // Version queries are required before an extension's other requests may be used.
-  auto composite = xcb_composite_query_version(connection_, 0, 4);
-  auto randr = xcb_randr_query_version(connection_, 1, 5);
-  auto res = xcb_res_query_version(connection_, 1, 2);
-  auto xtest = xcb_test_get_version(connection_, 2, 2);
-  hasComposite_ = XcbReply<xcb_composite_query_version_reply_t>(
-                      xcb_composite_query_version_reply(connection_, composite, nullptr)) != nullptr;
-  XcbReply<xcb_randr_query_version_reply_t> randrReply(xcb_randr_query_version_reply(connection_, randr, nullptr));
-  if (randrReply && (randrReply->major_version > 1 || randrReply->minor_version >= 5)) {
-    const auto* data = xcb_get_extension_data(connection_, &xcb_randr_id);
-    if (data != nullptr && data->present != 0) randrFirstEvent_ = data->first_event;
+void X11Connection::queryExtensions(LaunchLogSink* log) {
+  const auto say = [log](const std::string& line) {
+    if (log != nullptr) log->log(line);
+  };
+  const auto deadline = x11DeadlineAfter(kX11QueryBound);
+  // XCB asks the server whether an extension exists the first time a request of that
+  // extension is built, and waits without a limit for the answer; and a request to an
+  // absent extension closes the connection. So presence is asked for up front, and the
+  // reply to a later request proves the answers are in before XCB reads them.
+  for (auto* extension : {&xcb_composite_id, &xcb_randr_id, &xcb_res_id, &xcb_test_id}) {
+    xcb_prefetch_extension_data(connection_, extension);
   }
-  hasXRes_ = XcbReply<xcb_res_query_version_reply_t>(xcb_res_query_version_reply(connection_, res, nullptr)) != nullptr;
-  hasXTest_ =
-      XcbReply<xcb_test_get_version_reply_t>(xcb_test_get_version_reply(connection_, xtest, nullptr)) != nullptr;
+  if (!pending(xcb_get_input_focus(connection_)).take<xcb_get_input_focus_reply_t>(deadline)) {
+    say("[Quillon/startup] The X server did not answer in time; its extensions are not used");
+    return;
+  }
+  const auto present = [this](xcb_extension_t& extension) {
+    const auto* data = xcb_get_extension_data(connection_, &extension);
+    return data != nullptr && data->present != 0;
+  };
+  // Version queries are required before an extension's other requests may be used.
+  X11PendingReply composite, randr, res, xtest;
+  if (present(xcb_composite_id)) composite = pending(xcb_composite_query_version(connection_, 0, 4));
+  if (present(xcb_randr_id)) randr = pending(xcb_randr_query_version(connection_, 1, 5));
+  if (present(xcb_res_id)) res = pending(xcb_res_query_version(connection_, 1, 2));
+  if (present(xcb_test_id)) xtest = pending(xcb_test_get_version(connection_, 2, 2));
+
+  hasComposite_ = composite.take<xcb_composite_query_version_reply_t>(deadline) != nullptr;
+  if (!hasComposite_) say("[Quillon/startup] The X server has no Composite extension; windows cannot be captured");
+  auto randrReply = randr.take<xcb_randr_query_version_reply_t>(deadline);
+  if (randrReply && (randrReply->major_version > 1 || randrReply->minor_version >= 5)) {
+    randrFirstEvent_ = xcb_get_extension_data(connection_, &xcb_randr_id)->first_event;
+  } else {
+    say("[Quillon/startup] The X server has no RandR 1.5 extension; the whole root window is one screen");
+  }
+  hasXRes_ = res.take<xcb_res_query_version_reply_t>(deadline) != nullptr;
+  if (!hasXRes_) say("[Quillon/startup] The X server has no X-Resource extension; window owners are unknown");
+  hasXTest_ = xtest.take<xcb_test_get_version_reply_t>(deadline) != nullptr;
+  if (!hasXTest_) say("[Quillon/startup] The X server has no XTEST extension; synthetic input is unavailable");
 }
 
-xcb_atom_t X11Connection::atom(const std::string& name) {
+xcb_atom_t X11Connection::atom(const std::string& name, X11Deadline deadline) {
   if (auto found = atoms_.find(name); found != atoms_.end()) return found->second;
-  XcbReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
-      connection_, xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(name.size()), name.data()), nullptr));
+  auto reply = pending(xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(name.size()), name.data()))
+                   .take<xcb_intern_atom_reply_t>(deadline);
   if (!reply) return XCB_ATOM_NONE;
   atoms_.emplace(name, reply->atom);
   return reply->atom;
 }
 
-XcbReply<void> X11Connection::waitForReply(unsigned int sequence, double timeoutSeconds) {
+XcbReply<void> X11Connection::waitForReply(unsigned int sequence, X11Deadline deadline) {
   xcb_flush(connection_);
   scheduleDispatch();
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(std::max(0.0, timeoutSeconds));
   for (;;) {
     void* reply = nullptr;
     xcb_generic_error_t* error = nullptr;
@@ -84,14 +106,41 @@ XcbReply<void> X11Connection::waitForReply(unsigned int sequence, double timeout
       return XcbReply<void>(reply);
     }
     if (hasError()) return nullptr;
-    const auto left = std::chrono::duration<double>(deadline - std::chrono::steady_clock::now()).count();
-    if (left <= 0) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
       xcb_discard_reply(connection_, sequence);
       return nullptr;
     }
     pollfd fd{xcb_get_file_descriptor(connection_), POLLIN, 0};
-    ::poll(&fd, 1, static_cast<int>(std::ceil(left * 1000.0)));
+    ::poll(&fd, 1, static_cast<int>(std::min<std::chrono::milliseconds::rep>(left.count(), 60'000)));
   }
+}
+
+std::optional<XcbReply<xcb_generic_error_t>> X11Connection::check(xcb_void_cookie_t cookie, X11Deadline deadline) {
+  // Replies come in request order: once a later request is answered, this one's error,
+  // if any, has been read.
+  if (!pending(xcb_get_input_focus(connection_)).take<xcb_get_input_focus_reply_t>(deadline)) {
+    xcb_discard_reply(connection_, cookie.sequence);
+    return std::nullopt;
+  }
+  void* reply = nullptr;
+  xcb_generic_error_t* error = nullptr;
+  xcb_poll_for_reply(connection_, cookie.sequence, &reply, &error);
+  std::free(reply);
+  return XcbReply<xcb_generic_error_t>(error);
+}
+
+X11PendingReply& X11PendingReply::operator=(X11PendingReply&& other) noexcept {
+  if (this != &other) {
+    discard();
+    connection_ = std::exchange(other.connection_, nullptr);
+    sequence_ = other.sequence_;
+  }
+  return *this;
+}
+
+void X11PendingReply::discard() {
+  if (auto* connection = std::exchange(connection_, nullptr)) xcb_discard_reply(connection->get(), sequence_);
 }
 
 void X11Connection::attach(LaunchMainLoop& loop) {
@@ -101,23 +150,9 @@ void X11Connection::attach(LaunchMainLoop& loop) {
   scheduleDispatch();
 }
 
-X11Connection::HandlerId X11Connection::addEventHandler(EventHandler handler) {
-  const HandlerId id = ++nextHandlerId_;
-  handlers_.emplace(id, std::move(handler));
-  return id;
-}
-
-void X11Connection::removeEventHandler(HandlerId id) { handlers_.erase(id); }
-
 void X11Connection::dispatchPending() {
   dispatchScheduled_ = false;
-  while (XcbReply<xcb_generic_event_t> event{xcb_poll_for_event(connection_)}) {
-    // Copy the handlers: one may remove itself or another while it runs.
-    std::vector<EventHandler> current;
-    current.reserve(handlers_.size());
-    for (const auto& [id, handler] : handlers_) current.push_back(handler);
-    for (const auto& handler : current) handler(*event);
-  }
+  while (XcbReply<xcb_generic_event_t> event{xcb_poll_for_event(connection_)}) handlers_.notify(*event);
   // A broken connection leaves its descriptor readable for good; watching it further
   // would spin the main loop.
   if (hasError() && loop_ != nullptr && watchId_ != 0) {

@@ -10,35 +10,23 @@
 
 namespace quillon {
 
-namespace {
-
-std::optional<std::vector<X11Monitor>> query(X11Connection& connection, std::optional<double> timeoutSeconds) {
+std::optional<std::vector<X11Monitor>> queryX11Monitors(X11Connection& connection, X11Deadline deadline) {
   std::vector<X11Monitor> monitors;
   const auto& screen = connection.screen();
   if (connection.hasRandr()) {
-    auto* c = connection.get();
-    const auto cookie = xcb_randr_get_monitors(c, connection.root(), 1);
-    XcbReply<xcb_randr_get_monitors_reply_t> reply;
-    if (timeoutSeconds) {
-      reply.reset(static_cast<xcb_randr_get_monitors_reply_t*>(
-          connection.waitForReply(cookie.sequence, *timeoutSeconds).release()));
-      if (!reply) return std::nullopt;
-    } else {
-      reply.reset(xcb_randr_get_monitors_reply(c, cookie, nullptr));
-    }
-    connection.scheduleDispatch();
-    if (reply) {
-      for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem > 0;
-           xcb_randr_monitor_info_next(&it)) {
-        const auto* info = it.data;
-        X11Monitor monitor;
-        const int outputs = xcb_randr_monitor_info_outputs_length(info);
-        monitor.displayID = outputs > 0 ? xcb_randr_monitor_info_outputs(info)[0] : info->name;
-        monitor.rootFrame = {static_cast<double>(info->x), static_cast<double>(info->y),
-                             static_cast<double>(info->width), static_cast<double>(info->height)};
-        monitor.primary = info->primary != 0;
-        monitors.push_back(monitor);
-      }
+    auto reply = connection.pending(xcb_randr_get_monitors(connection.get(), connection.root(), 1))
+                     .take<xcb_randr_get_monitors_reply_t>(deadline);
+    if (!reply) return std::nullopt;
+    for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem > 0;
+         xcb_randr_monitor_info_next(&it)) {
+      const auto* info = it.data;
+      X11Monitor monitor;
+      const int outputs = xcb_randr_monitor_info_outputs_length(info);
+      monitor.displayID = outputs > 0 ? xcb_randr_monitor_info_outputs(info)[0] : info->name;
+      monitor.rootFrame = {static_cast<double>(info->x), static_cast<double>(info->y),
+                           static_cast<double>(info->width), static_cast<double>(info->height)};
+      monitor.primary = info->primary != 0;
+      monitors.push_back(monitor);
     }
   }
   // The first screen is the one a notch would be on: the primary monitor, else (no
@@ -60,13 +48,6 @@ std::optional<std::vector<X11Monitor>> query(X11Connection& connection, std::opt
   return monitors;
 }
 
-}  // namespace
-
-std::vector<X11Monitor> queryX11Monitors(X11Connection& connection) { return *query(connection, std::nullopt); }
-
-std::optional<std::vector<X11Monitor>> queryX11MonitorsWithin(X11Connection& connection, double timeoutSeconds) {
-  return query(connection, timeoutSeconds);
-}
 
 X11RootSpace::X11RootSpace(const std::vector<X11Monitor>& monitors) {
   if (monitors.empty()) return;

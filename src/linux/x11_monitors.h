@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -9,6 +10,7 @@
 namespace quillon {
 
 class X11Connection;
+using X11Deadline = std::chrono::steady_clock::time_point;
 
 // One RandR monitor. `rootFrame` is in root-window coordinates (top-left origin, y down).
 struct X11Monitor {
@@ -20,10 +22,9 @@ struct X11Monitor {
 };
 
 // Active monitors, the primary one first (see the .cpp for the rule), then in the
-// server's order. Without RandR the whole root window is one monitor.
-std::vector<X11Monitor> queryX11Monitors(X11Connection& connection);
-// The same, but none when the server does not answer within the time-out.
-std::optional<std::vector<X11Monitor>> queryX11MonitorsWithin(X11Connection& connection, double timeoutSeconds);
+// server's order. Without RandR the whole root window is one monitor. None when the
+// server does not answer by the deadline.
+std::optional<std::vector<X11Monitor>> queryX11Monitors(X11Connection& connection, X11Deadline deadline);
 
 // The one crossing between root-window coordinates (top-left of the X screen) and the
 // global space (top-left of the primary monitor): they differ by the primary monitor's

@@ -3,6 +3,7 @@
 #include <xcb/composite.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 
@@ -17,16 +18,25 @@ constexpr const char* kDomain = "X11Capture";
 
 [[noreturn]] void fail(X11ScreenCaptureService::ErrorCode code) { throw LaunchCaptureServiceError{kDomain, code}; }
 
+// A reply that has not come by the deadline fails the capture as a stalled server;
+// one that came empty (an error) fails it with `code`.
+template <class R>
+XcbReply<R> replyOrFail(X11PendingReply request, X11Deadline deadline, X11ScreenCaptureService::ErrorCode code) {
+  auto reply = request.take<R>(deadline);
+  if (reply) return reply;
+  if (std::chrono::steady_clock::now() >= deadline) fail(X11ScreenCaptureService::serverNotAnswering);
+  fail(code);
+}
+
 // Reads a drawable into a premultiplied RGBA bitmap. Pixmaps of 32-bit windows hold
 // premultiplied ARGB, the X convention for alpha visuals; other depths are opaque.
-Bitmap readDrawable(X11Connection& x, xcb_drawable_t drawable, int width, int height, std::uint8_t depth) {
+Bitmap readDrawable(X11Connection& x, xcb_drawable_t drawable, int width, int height, std::uint8_t depth,
+                    X11Deadline deadline) {
   auto* c = x.get();
-  XcbReply<xcb_get_image_reply_t> image(
-      xcb_get_image_reply(c,
-                          xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, 0, 0, static_cast<std::uint16_t>(width),
-                                        static_cast<std::uint16_t>(height), ~0U),
-                          nullptr));
-  if (!image) fail(X11ScreenCaptureService::imageUnavailable);
+  const auto image = replyOrFail<xcb_get_image_reply_t>(
+      x.pending(xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, 0, 0, static_cast<std::uint16_t>(width),
+                              static_cast<std::uint16_t>(height), ~0U)),
+      deadline, X11ScreenCaptureService::imageUnavailable);
   const auto length = static_cast<std::size_t>(xcb_get_image_data_length(image.get()));
   const std::size_t stride = static_cast<std::size_t>(width) * 4;
   // Depths 24 and 32 are stored 32 bits per pixel on every server this runs on; any
@@ -85,34 +95,45 @@ struct Sized {
   std::uint8_t depth;
 };
 
-Sized viewableSize(X11Connection& x, std::uint32_t window) {
+Sized viewableSize(X11Connection& x, std::uint32_t window, X11Deadline deadline) {
   auto* c = x.get();
-  auto attributesCookie = xcb_get_window_attributes(c, window);
-  auto geometryCookie = xcb_get_geometry(c, window);
-  XcbReply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(c, attributesCookie, nullptr));
-  XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr));
-  if (!attributes || !geometry || attributes->map_state != XCB_MAP_STATE_VIEWABLE) {
+  auto attributesRequest = x.pending(xcb_get_window_attributes(c, window));
+  auto geometryRequest = x.pending(xcb_get_geometry(c, window));
+  const auto attributes = replyOrFail<xcb_get_window_attributes_reply_t>(std::move(attributesRequest), deadline,
+                                                                         X11ScreenCaptureService::windowNotOnScreen);
+  const auto geometry = replyOrFail<xcb_get_geometry_reply_t>(std::move(geometryRequest), deadline,
+                                                             X11ScreenCaptureService::windowNotOnScreen);
+  if (attributes->map_state != XCB_MAP_STATE_VIEWABLE) {
     fail(X11ScreenCaptureService::windowNotOnScreen);
   }
   return {geometry->width + 2 * geometry->border_width, geometry->height + 2 * geometry->border_width, geometry->depth};
 }
 
-Bitmap windowPixels(X11Connection& x, std::uint32_t window) {
+Bitmap windowPixels(X11Connection& x, std::uint32_t window, X11Deadline deadline) {
   if (!x.hasComposite()) fail(X11ScreenCaptureService::compositeUnavailable);
-  const Sized size = viewableSize(x, window);
+  const Sized size = viewableSize(x, window, deadline);
   auto* c = x.get();
   // The named pixmap is the window's off-screen storage at this moment; it is freed at
   // once because a resize gives the window a new one.
   const xcb_pixmap_t pixmap = xcb_generate_id(c);
-  XcbReply<xcb_generic_error_t> error(
-      xcb_request_check(c, xcb_composite_name_window_pixmap_checked(c, window, pixmap)));
-  if (error) fail(X11ScreenCaptureService::windowNotOnScreen);
+  const auto checked = xcb_composite_name_window_pixmap_checked(c, window, pixmap);
   struct PixmapGuard {
     xcb_connection_t* c;
     xcb_pixmap_t pixmap;
-    ~PixmapGuard() { xcb_free_pixmap(c, pixmap); }
+    bool named = true;
+    ~PixmapGuard() {
+      if (named) xcb_free_pixmap(c, pixmap);
+    }
   } guard{c, pixmap};
-  return readDrawable(x, pixmap, size.width, size.height, size.depth);
+  // Freed on every way out but a refusal: a request the server has not reached yet
+  // (the deadline passed) may still name the pixmap later.
+  const auto outcome = x.check(checked, deadline);
+  if (!outcome) fail(X11ScreenCaptureService::serverNotAnswering);
+  if (*outcome) {
+    guard.named = false;
+    fail(X11ScreenCaptureService::windowNotOnScreen);
+  }
+  return readDrawable(x, pixmap, size.width, size.height, size.depth, deadline);
 }
 
 }  // namespace
@@ -120,11 +141,12 @@ Bitmap windowPixels(X11Connection& x, std::uint32_t window) {
 X11ScreenCaptureService::X11ScreenCaptureService(X11Connection& connection) : connection_(connection) {
   if (!connection_.hasComposite()) return;
   auto* c = connection_.get();
-  XcbReply<xcb_generic_error_t> error(xcb_request_check(
-      c, xcb_composite_redirect_subwindows_checked(c, connection_.root(), XCB_COMPOSITE_REDIRECT_AUTOMATIC)));
+  const auto outcome =
+      connection_.check(xcb_composite_redirect_subwindows_checked(c, connection_.root(), XCB_COMPOSITE_REDIRECT_AUTOMATIC),
+                        x11DeadlineAfter(kX11QueryBound));
   // BadAccess means a compositing manager already redirects the windows (manually);
   // their pixmaps can then be named all the same.
-  redirected_ = !error || error->error_code == XCB_ACCESS;
+  redirected_ = outcome && (!*outcome || (*outcome)->error_code == XCB_ACCESS);
 }
 
 bool X11ScreenCaptureService::preflightPermission() { return redirected_ && !connection_.hasError(); }
@@ -132,14 +154,18 @@ bool X11ScreenCaptureService::preflightPermission() { return redirected_ && !con
 bool X11ScreenCaptureService::requestPermission() { return preflightPermission(); }
 
 LaunchShareableContent X11ScreenCaptureService::currentContent() {
-  const auto monitors = queryX11Monitors(connection_);
-  const X11RootSpace space(monitors);
+  const auto deadline = x11DeadlineAfter(kX11CaptureBound);
+  const auto monitors = queryX11Monitors(connection_, deadline);
+  if (!monitors) fail(serverNotAnswering);
+  const auto windows = listX11Windows(connection_, deadline);
+  if (!windows) fail(serverNotAnswering);
+  const X11RootSpace space(*monitors);
   LaunchShareableContent content;
-  for (const auto& window : listX11Windows(connection_)) {
+  for (const auto& window : *windows) {
     content.windows.push_back(
         {window.window, window.pid.value_or(0), space.globalFromRoot(window.rootBounds), window.layer, true});
   }
-  for (const auto& monitor : monitors) {
+  for (const auto& monitor : *monitors) {
     content.displays.push_back({monitor.displayID, space.globalFromRoot(monitor.rootFrame)});
   }
   return content;
@@ -155,17 +181,19 @@ double X11ScreenCaptureService::pointPixelScaleForWindow(std::uint32_t /*windowI
 double X11ScreenCaptureService::pointPixelScaleForDisplay(std::uint32_t /*displayID*/) { return 1.0; }
 
 Bitmap X11ScreenCaptureService::windowImage(std::uint32_t windowID, const LaunchCaptureConfiguration& configuration) {
-  Bitmap image = windowPixels(connection_, windowID);
+  Bitmap image = windowPixels(connection_, windowID, x11DeadlineAfter(kX11CaptureBound));
   connection_.scheduleDispatch();
   return resized(std::move(image), configuration.width, configuration.height);
 }
 
 Bitmap X11ScreenCaptureService::displayImage(std::uint32_t displayID, const std::vector<std::uint32_t>& windowIDs,
                                              const LaunchCaptureConfiguration& configuration) {
-  const auto monitors = queryX11Monitors(connection_);
+  const auto deadline = x11DeadlineAfter(kX11CaptureBound);
+  const auto monitors = queryX11Monitors(connection_, deadline);
+  if (!monitors) fail(serverNotAnswering);
   const auto monitor =
-      std::find_if(monitors.begin(), monitors.end(), [&](const X11Monitor& m) { return m.displayID == displayID; });
-  if (monitor == monitors.end()) fail(unknownDisplay);
+      std::find_if(monitors->begin(), monitors->end(), [&](const X11Monitor& m) { return m.displayID == displayID; });
+  if (monitor == monitors->end()) fail(unknownDisplay);
   // The source rectangle is in display-local points; empty means the whole display.
   Rect region = monitor->rootFrame;
   if (!configuration.sourceRect.isEmpty()) {
@@ -180,12 +208,13 @@ Bitmap X11ScreenCaptureService::displayImage(std::uint32_t displayID, const std:
 
   // Paint back to front in the current stacking order, so overlapping windows of the
   // set appear as they do on screen.
-  auto windows = listX11Windows(connection_);
-  std::reverse(windows.begin(), windows.end());
+  auto windows = listX11Windows(connection_, deadline);
+  if (!windows) fail(serverNotAnswering);
+  std::reverse(windows->begin(), windows->end());
   std::size_t painted = 0;
-  for (const auto& window : windows) {
+  for (const auto& window : *windows) {
     if (std::find(windowIDs.begin(), windowIDs.end(), window.window) == windowIDs.end()) continue;
-    const Bitmap image = windowPixels(connection_, window.window);
+    const Bitmap image = windowPixels(connection_, window.window, deadline);
     drawOver(canvas, image, static_cast<int>(window.rootBounds.x) - left, static_cast<int>(window.rootBounds.y) - top);
     ++painted;
   }

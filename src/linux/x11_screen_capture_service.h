@@ -22,6 +22,8 @@ class X11ScreenCaptureService final : public LaunchScreenCaptureService {
     imageUnavailable = 3,
     unknownDisplay = 4,
     invalidGeometry = 5,
+    // The server did not answer within the capture's bound (another client grabbed it).
+    serverNotAnswering = 6,
   };
 
   // Redirects the root's children to off-screen storage for as long as `connection`

@@ -14,23 +14,21 @@ X11Screens::X11Screens(X11Connection& connection) : connection_(connection) {
       XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE | XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);
   xcb_flush(connection_.get());
   const std::uint8_t first = *connection_.randrFirstEvent();
-  eventHandlerId_ = connection_.addEventHandler([this, first](const xcb_generic_event_t& event) {
+  subscription_ = connection_.subscribe([this, first](const xcb_generic_event_t& event) {
     const int type = event.response_type & 0x7f;
     if (type != first + XCB_RANDR_SCREEN_CHANGE_NOTIFY && type != first + XCB_RANDR_NOTIFY) return;
     if (handler_) handler_();
   });
 }
 
-X11Screens::~X11Screens() {
-  if (eventHandlerId_ != 0) connection_.removeEventHandler(eventHandlerId_);
-}
+X11Screens::~X11Screens() = default;
 
 std::vector<LaunchScreen> X11Screens::screens() const {
-  const auto monitors = queryX11Monitors(connection_);
+  const auto monitors = queryX11Monitors(connection_, x11DeadlineAfter(kX11QueryBound));
   std::vector<LaunchScreen> result;
-  if (monitors.empty()) return result;
-  const X11RootSpace space(monitors);
-  for (const auto& monitor : monitors) result.push_back({monitor.displayID, space.screenFromRoot(monitor.rootFrame)});
+  if (!monitors || monitors->empty()) return result;
+  const X11RootSpace space(*monitors);
+  for (const auto& monitor : *monitors) result.push_back({monitor.displayID, space.screenFromRoot(monitor.rootFrame)});
   return result;
 }
 

@@ -4,6 +4,7 @@
 #include <functional>
 #include <vector>
 
+#include "core/async/launch_subscription.h"
 #include "core/platform/launch_screens.h"
 
 namespace quillon {
@@ -26,7 +27,8 @@ class X11Screens final : public LaunchScreens {
  private:
   X11Connection& connection_;
   std::function<void()> handler_;
-  std::uint64_t eventHandlerId_ = 0;
+  // Last, so that it goes first: no event reaches a half-destroyed object.
+  LaunchSubscription subscription_;
 };
 
 }  // namespace quillon

@@ -1,7 +1,6 @@
 #include "linux/x11_window_list.h"
 
 #include <xcb/res.h>
-#include <xcb/xcbext.h>
 
 #include <algorithm>
 #include <chrono>
@@ -22,15 +21,37 @@ int x11WindowLayer(const X11WindowHints& hints) {
 
 namespace {
 
+// Reads replies by one deadline and remembers whether any was lost to it, so that a list
+// cut short by a stalled server is told apart from one whose windows vanished meanwhile.
+class ReplyReader {
+ public:
+  ReplyReader(X11Connection& connection, X11Deadline deadline) : connection_(connection), deadline_(deadline) {}
+  X11Connection& connection() const { return connection_; }
+  X11Deadline deadline() const { return deadline_; }
+  bool expired() const { return expired_; }
+
+  template <class R>
+  XcbReply<R> read(X11PendingReply& request) {
+    auto reply = request.take<R>(deadline_);
+    if (!reply && std::chrono::steady_clock::now() >= deadline_) expired_ = true;
+    return reply;
+  }
+
+ private:
+  X11Connection& connection_;
+  X11Deadline deadline_;
+  bool expired_ = false;
+};
+
 // The requests that describe one client window, sent together so that a whole window
 // list costs a few round trips rather than several per window.
-struct ClientCookies {
-  xcb_get_property_cookie_t pid;
-  xcb_get_property_cookie_t type;
-  xcb_get_property_cookie_t state;
-  xcb_get_property_cookie_t opacity;
-  xcb_get_property_cookie_t wmClass;
-  std::optional<xcb_res_query_client_ids_cookie_t> res;
+struct ClientRequests {
+  X11PendingReply pid;
+  X11PendingReply type;
+  X11PendingReply state;
+  X11PendingReply opacity;
+  X11PendingReply wmClass;
+  X11PendingReply res;
 };
 
 struct ClientFacts {
@@ -42,19 +63,23 @@ struct ClientFacts {
   bool hasClass = false;
 };
 
-ClientCookies sendClientRequests(X11Connection& x, xcb_window_t window) {
+ClientRequests sendClientRequests(ReplyReader& reader, xcb_window_t window) {
+  auto& x = reader.connection();
   auto* c = x.get();
-  ClientCookies cookies{};
-  cookies.pid = xcb_get_property(c, 0, window, x.atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 0, 1);
-  cookies.type = xcb_get_property(c, 0, window, x.atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 0, 32);
-  cookies.state = xcb_get_property(c, 0, window, x.atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 0, 32);
-  cookies.opacity = xcb_get_property(c, 0, window, x.atom("_NET_WM_WINDOW_OPACITY"), XCB_ATOM_CARDINAL, 0, 1);
-  cookies.wmClass = xcb_get_property(c, 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 0);
+  const auto property = [&](const char* name, xcb_atom_t type, std::uint32_t length) {
+    return x.pending(xcb_get_property(c, 0, window, x.atom(name, reader.deadline()), type, 0, length));
+  };
+  ClientRequests requests;
+  requests.pid = property("_NET_WM_PID", XCB_ATOM_CARDINAL, 1);
+  requests.type = property("_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, 32);
+  requests.state = property("_NET_WM_STATE", XCB_ATOM_ATOM, 32);
+  requests.opacity = property("_NET_WM_WINDOW_OPACITY", XCB_ATOM_CARDINAL, 1);
+  requests.wmClass = x.pending(xcb_get_property(c, 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 0));
   if (x.hasXRes()) {
     xcb_res_client_id_spec_t clientIdQuery{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-    cookies.res = xcb_res_query_client_ids(c, 1, &clientIdQuery);
+    requests.res = x.pending(xcb_res_query_client_ids(c, 1, &clientIdQuery));
   }
-  return cookies;
+  return requests;
 }
 
 std::vector<xcb_atom_t> atomsOf(const xcb_get_property_reply_t* reply) {
@@ -71,28 +96,13 @@ std::optional<std::uint32_t> cardinalOf(const xcb_get_property_reply_t* reply) {
   return value;
 }
 
-using Deadline = std::optional<std::chrono::steady_clock::time_point>;
-
-// The reply to `sequence`; with a deadline, none once it has passed.
-template <class R>
-XcbReply<R> replyTo(X11Connection& x, unsigned int sequence, const Deadline& deadline) {
-  if (!deadline) {
-    xcb_generic_error_t* error = nullptr;
-    XcbReply<R> reply(static_cast<R*>(xcb_wait_for_reply(x.get(), sequence, &error)));
-    std::free(error);
-    return reply;
-  }
-  const double left = std::chrono::duration<double>(*deadline - std::chrono::steady_clock::now()).count();
-  return XcbReply<R>(static_cast<R*>(x.waitForReply(sequence, left).release()));
-}
-
-ClientFacts collectClientFacts(X11Connection& x, const ClientCookies& cookies, const Deadline& deadline = {}) {
+ClientFacts collectClientFacts(ReplyReader& reader, ClientRequests& requests) {
   ClientFacts facts;
-  auto pid = replyTo<xcb_get_property_reply_t>(x, cookies.pid.sequence, deadline);
-  auto type = replyTo<xcb_get_property_reply_t>(x, cookies.type.sequence, deadline);
-  auto state = replyTo<xcb_get_property_reply_t>(x, cookies.state.sequence, deadline);
-  auto opacity = replyTo<xcb_get_property_reply_t>(x, cookies.opacity.sequence, deadline);
-  auto wmClass = replyTo<xcb_get_property_reply_t>(x, cookies.wmClass.sequence, deadline);
+  auto pid = reader.read<xcb_get_property_reply_t>(requests.pid);
+  auto type = reader.read<xcb_get_property_reply_t>(requests.type);
+  auto state = reader.read<xcb_get_property_reply_t>(requests.state);
+  auto opacity = reader.read<xcb_get_property_reply_t>(requests.opacity);
+  auto wmClass = reader.read<xcb_get_property_reply_t>(requests.wmClass);
   if (auto value = cardinalOf(pid.get()); value && *value > 0 && *value <= 0x7fffffffU) {
     facts.netWmPid = static_cast<std::int32_t>(*value);
   }
@@ -100,69 +110,56 @@ ClientFacts collectClientFacts(X11Connection& x, const ClientCookies& cookies, c
   facts.states = atomsOf(state.get());
   facts.opacity = cardinalOf(opacity.get());
   facts.hasClass = wmClass && wmClass->type != XCB_ATOM_NONE;
-  if (cookies.res) {
-    auto res = replyTo<xcb_res_query_client_ids_reply_t>(x, cookies.res->sequence, deadline);
-    if (res) {
-      for (auto it = xcb_res_query_client_ids_ids_iterator(res.get()); it.rem > 0; xcb_res_client_id_value_next(&it)) {
-        if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) != 0 &&
-            xcb_res_client_id_value_value_length(it.data) == 1) {
-          const auto value = *xcb_res_client_id_value_value(it.data);
-          if (value > 0 && value <= 0x7fffffffU) facts.serverPid = static_cast<std::int32_t>(value);
-        }
+  if (auto res = reader.read<xcb_res_query_client_ids_reply_t>(requests.res)) {
+    for (auto it = xcb_res_query_client_ids_ids_iterator(res.get()); it.rem > 0; xcb_res_client_id_value_next(&it)) {
+      if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) != 0 &&
+          xcb_res_client_id_value_value_length(it.data) == 1) {
+        const auto value = *xcb_res_client_id_value_value(it.data);
+        if (value > 0 && value <= 0x7fffffffU) facts.serverPid = static_cast<std::int32_t>(value);
       }
     }
   }
   return facts;
 }
 
-std::optional<std::int32_t> ownerPid(const ClientFacts& facts) {
-  return facts.serverPid ? facts.serverPid : facts.netWmPid;
-}
+// Only the server's own record names the owner. _NET_WM_PID is whatever the client
+// wrote, so a window whose client the server cannot name (a client over TCP) has no
+// owner rather than the one it claims.
+std::optional<std::int32_t> ownerPid(const ClientFacts& facts) { return facts.serverPid; }
+
+// Whether the window describes itself; one that does not may be a window manager's frame.
+bool describesItself(const ClientFacts& facts) { return facts.hasClass || facts.netWmPid; }
 
 bool hasAtom(const std::vector<xcb_atom_t>& atoms, xcb_atom_t wanted) {
   return wanted != XCB_ATOM_NONE && std::find(atoms.begin(), atoms.end(), wanted) != atoms.end();
 }
 
 // A reparenting window manager puts each client into a frame of its own; the client
-// window, which carries the properties, is the frame's child with WM_CLASS.
-std::optional<xcb_window_t> clientInsideFrame(X11Connection& x, xcb_window_t frame, const Deadline& deadline = {}) {
-  auto* c = x.get();
-  auto tree = replyTo<xcb_query_tree_reply_t>(x, xcb_query_tree(c, frame).sequence, deadline);
-  if (!tree) return std::nullopt;
-  const auto* children = xcb_query_tree_children(tree.get());
-  const int count = xcb_query_tree_children_length(tree.get());
-  for (int i = count - 1; i >= 0; --i) {
-    auto wmClass = replyTo<xcb_get_property_reply_t>(
-        x, xcb_get_property(c, 0, children[i], XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 0).sequence, deadline);
-    if (wmClass && wmClass->type != XCB_ATOM_NONE) return children[i];
-  }
-  return std::nullopt;
-}
-
-// The same for many frames at once, with the requests of each step sent together.
-std::vector<std::optional<xcb_window_t>> clientsInsideFrames(X11Connection& x,
+// window, which carries the properties, is the frame's top-most child with WM_CLASS.
+// The requests of each step are sent together for all frames.
+std::vector<std::optional<xcb_window_t>> clientsInsideFrames(ReplyReader& reader,
                                                              const std::vector<xcb_window_t>& frames) {
+  auto& x = reader.connection();
   auto* c = x.get();
   std::vector<std::optional<xcb_window_t>> clients(frames.size());
-  std::vector<xcb_query_tree_cookie_t> treeCookies;
-  for (auto frame : frames) treeCookies.push_back(xcb_query_tree(c, frame));
+  std::vector<X11PendingReply> trees;
+  for (auto frame : frames) trees.push_back(x.pending(xcb_query_tree(c, frame)));
   std::vector<std::vector<xcb_window_t>> children(frames.size());
   for (std::size_t i = 0; i < frames.size(); ++i) {
-    XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, treeCookies[i], nullptr));
+    auto tree = reader.read<xcb_query_tree_reply_t>(trees[i]);
     if (!tree) continue;
     const auto* list = xcb_query_tree_children(tree.get());
     children[i].assign(list, list + xcb_query_tree_children_length(tree.get()));
   }
-  std::vector<std::vector<xcb_get_property_cookie_t>> classCookies(frames.size());
+  std::vector<std::vector<X11PendingReply>> classes(frames.size());
   for (std::size_t i = 0; i < frames.size(); ++i) {
     for (auto child : children[i]) {
-      classCookies[i].push_back(xcb_get_property(c, 0, child, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 0));
+      classes[i].push_back(x.pending(xcb_get_property(c, 0, child, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 0)));
     }
   }
   for (std::size_t i = 0; i < frames.size(); ++i) {
-    // Every reply is read, so none is left queued; the top-most child with a class wins.
     for (std::size_t k = 0; k < children[i].size(); ++k) {
-      XcbReply<xcb_get_property_reply_t> wmClass(xcb_get_property_reply(c, classCookies[i][k], nullptr));
+      auto wmClass = reader.read<xcb_get_property_reply_t>(classes[i][k]);
       if (wmClass && wmClass->type != XCB_ATOM_NONE) clients[i] = children[i][k];
     }
   }
@@ -171,32 +168,31 @@ std::vector<std::optional<xcb_window_t>> clientsInsideFrames(X11Connection& x,
 
 }  // namespace
 
-std::vector<X11WindowInfo> listX11Windows(X11Connection& x) {
+std::optional<std::vector<X11WindowInfo>> listX11Windows(X11Connection& x, X11Deadline deadline) {
   auto* c = x.get();
-  std::vector<X11WindowInfo> result;
-  XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, x.root()), nullptr));
-  x.scheduleDispatch();
-  if (!tree) return result;
+  ReplyReader reader(x, deadline);
+  auto treeRequest = x.pending(xcb_query_tree(c, x.root()));
+  auto tree = reader.read<xcb_query_tree_reply_t>(treeRequest);
+  if (!tree) return std::nullopt;
   const auto* children = xcb_query_tree_children(tree.get());
-  const int count = xcb_query_tree_children_length(tree.get());
+  const auto count = static_cast<std::size_t>(xcb_query_tree_children_length(tree.get()));
 
-  std::vector<xcb_get_window_attributes_cookie_t> attributeCookies;
-  std::vector<xcb_get_geometry_cookie_t> geometryCookies;
-  for (int i = 0; i < count; ++i) {
-    attributeCookies.push_back(xcb_get_window_attributes(c, children[i]));
-    geometryCookies.push_back(xcb_get_geometry(c, children[i]));
+  std::vector<X11PendingReply> attributeRequests;
+  std::vector<X11PendingReply> geometryRequests;
+  for (std::size_t i = 0; i < count; ++i) {
+    attributeRequests.push_back(x.pending(xcb_get_window_attributes(c, children[i])));
+    geometryRequests.push_back(x.pending(xcb_get_geometry(c, children[i])));
   }
   struct Pending {
     X11WindowInfo info;
     bool overrideRedirect;
-    ClientCookies cookies;
+    ClientRequests requests;
   };
   std::vector<Pending> pending;
-  for (int i = 0; i < count; ++i) {
-    XcbReply<xcb_get_window_attributes_reply_t> attributes(
-        xcb_get_window_attributes_reply(c, attributeCookies[static_cast<std::size_t>(i)], nullptr));
-    XcbReply<xcb_get_geometry_reply_t> geometry(
-        xcb_get_geometry_reply(c, geometryCookies[static_cast<std::size_t>(i)], nullptr));
+  for (std::size_t i = 0; i < count; ++i) {
+    auto attributes = reader.read<xcb_get_window_attributes_reply_t>(attributeRequests[i]);
+    auto geometry = reader.read<xcb_get_geometry_reply_t>(geometryRequests[i]);
+    if (reader.expired()) return std::nullopt;
     if (!attributes || !geometry || attributes->map_state != XCB_MAP_STATE_VIEWABLE ||
         attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY) {
       continue;
@@ -207,31 +203,36 @@ std::vector<X11WindowInfo> listX11Windows(X11Connection& x) {
     info.rootBounds = {static_cast<double>(geometry->x), static_cast<double>(geometry->y), geometry->width + 2 * border,
                        geometry->height + 2 * border};
     info.depth = geometry->depth;
-    pending.push_back({info, attributes->override_redirect != 0, sendClientRequests(x, children[i])});
+    pending.push_back({info, attributes->override_redirect != 0, sendClientRequests(reader, children[i])});
   }
 
-  const xcb_atom_t dockType = x.atom("_NET_WM_WINDOW_TYPE_DOCK");
-  const xcb_atom_t desktopType = x.atom("_NET_WM_WINDOW_TYPE_DESKTOP");
-  const xcb_atom_t aboveState = x.atom("_NET_WM_STATE_ABOVE");
-  const xcb_atom_t belowState = x.atom("_NET_WM_STATE_BELOW");
+  const xcb_atom_t dockType = x.atom("_NET_WM_WINDOW_TYPE_DOCK", deadline);
+  const xcb_atom_t desktopType = x.atom("_NET_WM_WINDOW_TYPE_DESKTOP", deadline);
+  const xcb_atom_t aboveState = x.atom("_NET_WM_STATE_ABOVE", deadline);
+  const xcb_atom_t belowState = x.atom("_NET_WM_STATE_BELOW", deadline);
   std::vector<ClientFacts> facts;
   facts.reserve(pending.size());
-  for (auto& entry : pending) facts.push_back(collectClientFacts(x, entry.cookies));
+  for (auto& entry : pending) facts.push_back(collectClientFacts(reader, entry.requests));
+  if (reader.expired()) return std::nullopt;
   // Windows that say nothing about themselves may be a window manager's frames; their
   // clients are looked up together, a few round trips for the whole list.
   std::vector<std::size_t> frames;
-  for (std::size_t i = 0; i < pending.size(); ++i) {
-    if (!pending[i].overrideRedirect && !facts[i].hasClass && !facts[i].netWmPid) frames.push_back(i);
-  }
   std::vector<xcb_window_t> frameWindows;
-  for (auto i : frames) frameWindows.push_back(pending[i].info.window);
-  const auto clients = clientsInsideFrames(x, frameWindows);
-  std::vector<std::pair<std::size_t, ClientCookies>> clientCookies;
-  for (std::size_t k = 0; k < frames.size(); ++k) {
-    if (clients[k]) clientCookies.emplace_back(frames[k], sendClientRequests(x, *clients[k]));
+  for (std::size_t i = 0; i < pending.size(); ++i) {
+    if (!pending[i].overrideRedirect && !describesItself(facts[i])) {
+      frames.push_back(i);
+      frameWindows.push_back(pending[i].info.window);
+    }
   }
-  for (const auto& [i, cookies] : clientCookies) facts[i] = collectClientFacts(x, cookies);
+  const auto clients = clientsInsideFrames(reader, frameWindows);
+  std::vector<std::pair<std::size_t, ClientRequests>> clientRequests;
+  for (std::size_t k = 0; k < frames.size(); ++k) {
+    if (clients[k]) clientRequests.emplace_back(frames[k], sendClientRequests(reader, *clients[k]));
+  }
+  for (auto& [i, requests] : clientRequests) facts[i] = collectClientFacts(reader, requests);
+  if (reader.expired()) return std::nullopt;
 
+  std::vector<X11WindowInfo> result;
   for (std::size_t i = 0; i < pending.size(); ++i) {
     auto& entry = pending[i];
     const ClientFacts& windowFacts = facts[i];
@@ -252,17 +253,16 @@ std::vector<X11WindowInfo> listX11Windows(X11Connection& x) {
   return result;
 }
 
-std::optional<std::int32_t> x11WindowPid(X11Connection& x, std::uint32_t window, double timeoutSeconds) {
-  const Deadline deadline =
-      std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                             std::chrono::duration<double>(std::max(0.0, timeoutSeconds)));
-  ClientFacts facts = collectClientFacts(x, sendClientRequests(x, window), deadline);
-  if (!facts.hasClass && !facts.netWmPid) {
-    if (auto client = clientInsideFrame(x, window, deadline)) {
-      facts = collectClientFacts(x, sendClientRequests(x, *client), deadline);
+std::optional<std::int32_t> x11WindowPid(X11Connection& x, std::uint32_t window, X11Deadline deadline) {
+  ReplyReader reader(x, deadline);
+  auto requests = sendClientRequests(reader, window);
+  ClientFacts facts = collectClientFacts(reader, requests);
+  if (!describesItself(facts)) {
+    if (const auto clients = clientsInsideFrames(reader, {window}); clients.front()) {
+      auto clientRequests = sendClientRequests(reader, *clients.front());
+      facts = collectClientFacts(reader, clientRequests);
     }
   }
-  x.scheduleDispatch();
   return ownerPid(facts);
 }
 

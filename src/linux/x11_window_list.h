@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -9,6 +10,7 @@
 namespace quillon {
 
 class X11Connection;
+using X11Deadline = std::chrono::steady_clock::time_point;
 
 // Window layers on X11. The window list speaks in the home platform's window levels, so
 // the same rules (layer 0 is a normal window, a notch surface floats above it) hold on
@@ -49,14 +51,14 @@ struct X11WindowInfo {
   std::uint8_t depth = 0;
 };
 
-// Viewable top-level windows, front to back. The owner process comes from the X-Resource
-// extension (the server's own record of the client's process, present for local
-// clients); a window's _NET_WM_PID, which any client may set to anything, is used only
-// when the server cannot tell, and ignored when it contradicts the server.
-std::vector<X11WindowInfo> listX11Windows(X11Connection& connection);
+// Viewable top-level windows, front to back; none when the server has not answered by
+// the deadline. The owner process comes from the X-Resource extension alone (the
+// server's own record of the client's process, present for local clients); a window's
+// _NET_WM_PID, which any client may set to anything, never names an owner.
+std::optional<std::vector<X11WindowInfo>> listX11Windows(X11Connection& connection, X11Deadline deadline);
 
-// The owner process of one window, by the same rule; none when the server does not
-// answer within the time-out.
-std::optional<std::int32_t> x11WindowPid(X11Connection& connection, std::uint32_t window, double timeoutSeconds);
+// The owner process of one window, by the same rule; none also when the server does not
+// answer by the deadline.
+std::optional<std::int32_t> x11WindowPid(X11Connection& connection, std::uint32_t window, X11Deadline deadline);
 
 }  // namespace quillon

@@ -9,9 +9,16 @@ namespace quillon {
 X11WindowServer::X11WindowServer(X11Connection& connection) : connection_(connection) {}
 
 std::vector<LaunchWindowRow> X11WindowServer::onScreenWindows(bool excludeDesktopElements) const {
-  const X11RootSpace space(queryX11Monitors(connection_));
+  // One deadline for the whole list: a server that stalls (another client grabbed it)
+  // yields no rows rather than a frozen caller.
+  const auto deadline = x11DeadlineAfter(kX11WindowListBound);
   std::vector<LaunchWindowRow> rows;
-  for (const auto& window : listX11Windows(connection_)) {
+  const auto monitors = queryX11Monitors(connection_, deadline);
+  if (!monitors) return rows;
+  const auto windows = listX11Windows(connection_, deadline);
+  if (!windows) return rows;
+  const X11RootSpace space(*monitors);
+  for (const auto& window : *windows) {
     if (excludeDesktopElements && window.desktopElement) continue;
     LaunchWindowRow row;
     row.ownerPID = window.pid;

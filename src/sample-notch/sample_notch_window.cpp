@@ -58,6 +58,13 @@ struct SampleNotchWindow::Impl {
     monitorX = 0;
     monitorY = 0;
     monitorWidth = screen->width_in_pixels;
+    // A request to an extension the server lacks closes the connection; without RandR
+    // the whole screen is the monitor.
+    const auto* randr = xcb_get_extension_data(c(), &xcb_randr_id);
+    if (randr == nullptr || randr->present == 0) {
+      std::fprintf(stderr, "sample-notch: the X server has no RandR extension; centring on the whole screen\n");
+      return;
+    }
     XcbReply<xcb_randr_get_monitors_reply_t> reply(
         xcb_randr_get_monitors_reply(c(), xcb_randr_get_monitors(c(), screen->root, 1), nullptr));
     if (!reply) {

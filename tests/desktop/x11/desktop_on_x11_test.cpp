@@ -27,7 +27,7 @@ TEST(DesktopOnX11, XEventsArriveOnTheMainThreadThroughTheQtLoop) {
   const xcb_atom_t property = adapters->atom("QUILLON_TEST_PROPERTY");
   bool seen = false;
   bool onMain = false;
-  adapters->addEventHandler([&](const xcb_generic_event_t& event) {
+  const auto subscription = adapters->subscribe([&](const xcb_generic_event_t& event) {
     if ((event.response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return;
     if (reinterpret_cast<const xcb_property_notify_event_t&>(event).atom != property) return;
     seen = true;

@@ -94,5 +94,18 @@ TEST(X11WindowServer, LayerAlphaOwnerAndOrderFollowTheWindows) {
   EXPECT_FALSE(rowOf(server.onScreenWindows(true), windows[0]).has_value()) << "the desktop is left out when asked";
 }
 
+// The server names a local client's process; a client over TCP it cannot name, and
+// what that client writes into _NET_WM_PID proves nothing.
+TEST(X11WindowServer, AClientOverTcpClaimsNoProcess) {
+  X11TestDisplay display({"-listen", "tcp", "-ac"});
+  auto remote = X11Connection::open(("127.0.0.1" + display.name()).c_str());
+  ASSERT_TRUE(remote);
+  const auto window = display.createWindow(
+      {.bounds = {10, 20, 30, 40}, .netWmPid = static_cast<std::uint32_t>(getpid()), .client = remote.get()});
+  const auto row = rowOf(X11WindowServer(display.adapters()).onScreenWindows(false), window);
+  ASSERT_TRUE(row.has_value());
+  EXPECT_EQ(row->ownerPID, std::nullopt);
+}
+
 }  // namespace
 }  // namespace quillon
