@@ -1,0 +1,301 @@
+#include "core/switching/launch_switch_coordinator.h"
+
+#include <fmt/format.h>
+
+#include <vector>
+
+#include "core/async/launch_async_wait_error.h"
+#include "core/async/launch_cancellation.h"
+#include "core/bundle/launch_lifecycle_error.h"
+#include "core/bundle/validated_launch_application.h"
+#include "core/localization/l10n.h"
+#include "core/platform/launch_log_sink.h"
+#include "core/storage/registry/launch_onboarding_application_validator.h"
+#include "core/switching/launch_lifecycle_transition.h"
+
+namespace quillon {
+namespace {
+
+// Both present and the same location once standardised and their links resolved.
+bool sameURL(const Url& expected, const std::optional<Url>& other) {
+  return other && canonicalLocation(expected) == canonicalLocation(*other);
+}
+
+bool samePath(const Url& expected, const std::optional<std::string>& path, bool isDirectory) {
+  return path && !path->empty() && (*path)[0] == '/' && sameURL(expected, Url::fileUrl(*path, isDirectory));
+}
+
+LocalizedText lifecycleFailureText(LaunchLifecycleError error) {
+  switch (error) {
+    case LaunchLifecycleError::invalidApplicationURL:
+    case LaunchLifecycleError::invalidExecutable:
+      return LocalizedText("選択したアプリを確認できません。追加し直してください");
+    case LaunchLifecycleError::ownApplication:
+      return LocalizedText("Quillon 自身には切り替えできません");
+    case LaunchLifecycleError::sourceIdentityUnavailable:
+      return LocalizedText("現在のアプリの場所を確認できません");
+    case LaunchLifecycleError::alreadySwitching:
+      return LocalizedText("別の切り替えが進行中です");
+    case LaunchLifecycleError::terminationRefused:
+      return LocalizedText("現在のアプリが終了要求を受け付けませんでした");
+    case LaunchLifecycleError::terminationTimedOut:
+      return LocalizedText("現在のアプリが10秒以内に終了しませんでした");
+    case LaunchLifecycleError::returnedApplicationMismatch:
+      return LocalizedText("指定した場所と異なるアプリが起動しました");
+  }
+  return LocalizedText("選択したアプリを確認できません。追加し直してください");
+}
+
+}  // namespace
+
+LaunchSwitchCoordinator::LaunchSwitchCoordinator(AppRegistry& registry, LaunchWorkspace& workspace,
+                                                 LaunchMainLoop& loop, LaunchLogSink& log,
+                                                 PerformSwitch performSwitch, double switchTimeout)
+    : registry_(registry),
+      workspace_(workspace),
+      log_(log),
+      performSwitch_(std::move(performSwitch)),
+      switchTimeout_(switchTimeout),
+      switchGate_(loop) {}
+
+LaunchSwitchCoordinator::~LaunchSwitchCoordinator() { *self_ = nullptr; }
+
+std::string LaunchSwitchCoordinator::failureDescription(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (LaunchLifecycleError lifecycle) {
+    return L10n::text(lifecycleFailureText(lifecycle));
+  } catch (const LaunchOpenApplicationError& open) {
+    return open.description();
+  } catch (LaunchAsyncWaitError wait) {
+    return genericDescription(wait);
+  } catch (const std::exception& other) {
+    return other.what();
+  } catch (...) {
+  }
+  return "unknown error";
+}
+
+std::optional<ManagedNotchApp> LaunchSwitchCoordinator::launchableApp(const LaunchUuid& id) const {
+  for (auto& app : registry_.launchableApps()) {
+    if (app.id == id) return app;
+  }
+  return std::nullopt;
+}
+
+bool LaunchSwitchCoordinator::isCurrent(const LaunchUuid& id) const {
+  return currentID_ == id && isAlive(currentApplication_.get());
+}
+
+void LaunchSwitchCoordinator::changed() const {
+  if (onChange) onChange();
+}
+
+Task<bool> LaunchSwitchCoordinator::select(LaunchUuid id, std::optional<LaunchUuid> expectedSourceID,
+                                           std::optional<std::int32_t> expectedSourcePID) {
+  if (expectedSourceID && expectedSourcePID) {
+    const bool sourceUnchanged = currentID_ == *expectedSourceID && currentApplication_ &&
+                                 currentApplication_->processIdentifier() == *expectedSourcePID &&
+                                 isAlive(currentApplication_.get());
+    if (!sourceUnchanged) {
+      status_ = LocalizedText("切り替えを中止：操作を始めたアプリが変わりました");
+      changed();
+      co_return false;
+    }
+  }
+  if (isSwitching_) co_return false;
+  const auto app = launchableApp(id);
+  const auto url = app ? registry_.resolvedURL(*app) : std::nullopt;
+  if (!url) {
+    status_ = LocalizedText("選択先を確認できません。「アプリを追加…」でアプリを登録し直せます");
+    changed();
+    co_return false;
+  }
+  if (isCurrent(id)) co_return true;
+
+  isSwitching_ = true;
+  switchFailureMessage_.reset();
+  clearImageStatus();
+  const LaunchUuid token = LaunchUuid::random();
+  switchGeneration_ = token;
+  LaunchApplicationHandle source = currentApplication_;
+  pendingTarget_ = PendingTarget{id, *url};
+  status_ = LocalizedText::format("{} に切り替え中…", app->displayName);
+  changed();
+
+  auto onLate = [weak = std::weak_ptr<LaunchSwitchCoordinator*>(self_), token, id,
+                 target = *url](LaunchResult<LaunchLifecycleResult> result) {
+    if (auto self = weak.lock(); self && *self) (*self)->applyLateResult(token, id, target, std::move(result));
+  };
+  auto operation = [this, source, target = *url]() { return performSwitch_(source, target); };
+  std::exception_ptr failure;
+  try {
+    auto waited = switchGate_.run(switchTimeout_, false, std::move(onLate), std::move(operation));
+    const LaunchLifecycleResult result = co_await std::move(waited);
+    pendingTarget_.reset();
+    isAwaitingOutcome_ = false;
+    const bool ok = accept(result, id, *url);
+    const auto& timings = result.timings;
+    log_.log(fmt::format("[Quillon/launch] committed {} pid={} terminate={:.3f} open={:.3f} total={:.3f}",
+                         app->displayName, result.application ? result.application->processIdentifier() : 0,
+                         timings.terminationWait, timings.openCompletion, timings.total));
+    isSwitching_ = switchGate_.isRunning();
+    changed();
+    co_return ok;
+  } catch (...) {
+    failure = std::current_exception();
+  }
+
+  if (settledSwitchGeneration_ == token) {
+    // The late result was applied while the wait unwound; report what it left behind.
+    isSwitching_ = switchGate_.isRunning();
+    changed();
+    co_return isCurrent(id);
+  }
+  if (!switchGate_.isRunning()) {
+    pendingTarget_.reset();
+    isAwaitingOutcome_ = false;
+    recordSwitchFailure(failure);
+  } else {
+    isAwaitingOutcome_ = true;
+    status_ = LocalizedText("切替結果は未確定です。メニューの「切替結果を再確認」を利用してください");
+  }
+  log_.log("[Quillon/launch] " + (status_ ? L10n::text(*status_) : std::string()));
+  isSwitching_ = switchGate_.isRunning();
+  changed();
+  co_return false;
+}
+
+void LaunchSwitchCoordinator::applyLateResult(const LaunchUuid& token, const LaunchUuid& id, const Url& url,
+                                              LaunchResult<LaunchLifecycleResult> result) {
+  if (switchGeneration_ != token) return;
+  settledSwitchGeneration_ = token;
+  isSwitching_ = false;
+  isAwaitingOutcome_ = false;
+  pendingTarget_.reset();
+  if (result.hasValue()) {
+    accept(result.value(), id, url);
+  } else {
+    recordSwitchFailure(result.error());
+  }
+  changed();
+}
+
+bool LaunchSwitchCoordinator::accept(const LaunchLifecycleResult& result, const LaunchUuid& selectedID,
+                                     const Url& expectedURL) {
+  const auto app = launchableApp(selectedID);
+  if (app && sameURL(expectedURL, registry_.resolvedURL(*app))) {
+    currentID_ = selectedID;
+    currentApplication_ = result.application;
+    status_.reset();
+    return true;
+  }
+  currentApplication_.reset();
+  currentID_.reset();
+  status_ = LocalizedText("起動は完了しましたが登録が変わっています。メニューから操作対象を選択してください");
+  return false;
+}
+
+void LaunchSwitchCoordinator::recordSwitchFailure(std::exception_ptr error) {
+  if (!isAlive(currentApplication_.get())) {
+    currentApplication_.reset();
+    currentID_.reset();
+  }
+  status_ = LocalizedText::format("切り替え失敗：{}。メニューで元のアプリまたは別のアプリを選び直せます",
+                                  failureDescription(error));
+  switchFailureMessage_ = status_;
+}
+
+void LaunchSwitchCoordinator::refreshRunningSelection() {
+  if (isSwitching_) return;
+  if (currentID_ && isAlive(currentApplication_.get())) {
+    const auto app = launchableApp(*currentID_);
+    const auto resolved = app ? registry_.resolvedURL(*app) : std::nullopt;
+    if (resolved && samePath(*resolved, currentApplication_->bundlePath(), true)) return;
+  }
+  currentID_.reset();
+  currentApplication_.reset();
+  clearImageStatus();
+
+  struct Match {
+    ManagedNotchApp app;
+    LaunchApplicationHandle application;
+  };
+  std::vector<Match> matches;
+  const auto running = workspace_.runningApplications();
+  for (const auto& app : registry_.launchableApps()) {
+    std::optional<LaunchOnboardingApplication> validated;
+    try {
+      validated = LaunchOnboardingApplicationValidator::validate(app.bundleURL);
+    } catch (LaunchOnboardingApplicationError) {
+      continue;
+    }
+    if (validated->bundleIdentifier != app.bundleIdentifier) continue;
+    for (const auto& application : running) {
+      if (isAlive(application.get()) && samePath(validated->url, application->bundlePath(), true)) {
+        matches.push_back({app, application});
+      }
+    }
+  }
+
+  if (matches.size() == 1) {
+    const auto& match = matches.front();
+    currentID_ = match.app.id;
+    currentApplication_ = match.application;
+    status_.reset();
+    switchFailureMessage_.reset();
+    log_.log(fmt::format("[Quillon/launch] adopted {} pid={} path={}", match.app.displayName,
+                         match.application->processIdentifier(), match.application->bundlePath().value_or("")));
+  } else if (switchFailureMessage_) {
+    status_ = switchFailureMessage_;
+  } else if (matches.empty()) {
+    status_ = LocalizedText("メニューからアプリを選んで起動");
+  } else {
+    status_ = LocalizedText("複数起動中：メニューから操作対象を選択");
+  }
+  changed();
+}
+
+void LaunchSwitchCoordinator::recheckPending() {
+  if (!isAwaitingOutcome_ || !pendingTarget_) {
+    refreshRunningSelection();
+    return;
+  }
+  std::size_t matches = 0;
+  try {
+    const auto target = ValidatedLaunchApplication::validate(pendingTarget_->url);
+    for (const auto& application : workspace_.runningApplications()) {
+      if (isAlive(application.get()) && samePath(target.url, application->bundlePath(), true) &&
+          samePath(target.executableURL, application->executablePath(), false)) {
+        ++matches;
+      }
+    }
+  } catch (LaunchLifecycleError) {
+    matches = 0;
+  }
+  status_ = matches == 1
+                ? LocalizedText("対象アプリの起動を確認しました。通常操作は利用できます。OSの完了応答まで追加切替は待機します")
+                : LocalizedText("OSの完了応答を待っています。二重起動を防ぐため再実行しません。起動中のアプリはそのまま利用できます");
+  changed();
+}
+
+void LaunchSwitchCoordinator::reportImageStatus(std::int32_t processID, std::optional<LocalizedText> message,
+                                                LocalizedText explanation) {
+  if (isSwitching_ || !currentApplication_ || currentApplication_->processIdentifier() != processID) return;
+  const auto app = currentID_ ? launchableApp(*currentID_) : std::nullopt;
+  if (!app) return;
+  imageEvidencePID_ = processID;
+  imageExplanation_ = LocalizedText::format("{}（前回の確認結果）\n\n{}", app->displayName, L10n::text(explanation));
+  imageStatusMessage_ = message;
+  status_ = std::move(message);
+  changed();
+}
+
+void LaunchSwitchCoordinator::clearImageStatus() {
+  if (status_ == imageStatusMessage_) status_.reset();
+  imageStatusMessage_.reset();
+  imageEvidencePID_.reset();
+  imageExplanation_.reset();
+}
+
+}  // namespace quillon

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "core/async/launch_async_gate.h"
+#include "core/async/launch_main_loop.h"
+#include "core/async/launch_task.h"
+#include "core/localization/localized_text.h"
+#include "core/platform/launch_workspace.h"
+#include "core/storage/registry/app_registry.h"
+#include "core/support/launch_uuid.h"
+#include "core/support/url.h"
+#include "core/switching/launch_lifecycle_result.h"
+
+namespace quillon {
+
+class LaunchLogSink;
+
+// Knows which registered notch app is the current one and carries out one switch at a
+// time: the current app is asked to quit and the selected one is opened, inside a 15 s
+// bounded wait whose late outcome is still applied when it arrives. Publishes a one-line
+// status that says what was left unchanged when something fails. Main thread only.
+class LaunchSwitchCoordinator {
+ public:
+  using PerformSwitch = std::function<Task<LaunchLifecycleResult>(LaunchApplicationHandle source, Url url)>;
+  static constexpr double defaultSwitchTimeout = 15.0;
+
+  LaunchSwitchCoordinator(AppRegistry& registry, LaunchWorkspace& workspace, LaunchMainLoop& loop,
+                          LaunchLogSink& log, PerformSwitch performSwitch,
+                          double switchTimeout = defaultSwitchTimeout);
+  LaunchSwitchCoordinator(const LaunchSwitchCoordinator&) = delete;
+  LaunchSwitchCoordinator& operator=(const LaunchSwitchCoordinator&) = delete;
+  ~LaunchSwitchCoordinator();
+
+  // Switches to the registered app `id`; true when it is the current app afterwards.
+  // A gesture passes the app it began on (both values), the menu passes neither.
+  Task<bool> select(LaunchUuid id, std::optional<LaunchUuid> expectedSourceID = std::nullopt,
+                    std::optional<std::int32_t> expectedSourcePID = std::nullopt);
+  // Re-derives the current app from the running applications.
+  void refreshRunningSelection();
+  // After a switch outlived its wait: tells whether the launched app can already be seen.
+  void recheckPending();
+  // What the router learnt about the current app's image; `message` is the status the
+  // image route asks for (none for a previewable app) and `explanation` the details.
+  void reportImageStatus(std::int32_t processID, std::optional<LocalizedText> message, LocalizedText explanation);
+  void clearImageStatus();
+
+  const std::optional<LaunchUuid>& currentID() const { return currentID_; }
+  const LaunchApplicationHandle& currentApplication() const { return currentApplication_; }
+  bool isSwitching() const { return isSwitching_; }
+  const std::optional<LocalizedText>& status() const { return status_; }
+  const std::optional<LocalizedText>& imageExplanation() const { return imageExplanation_; }
+  bool isAwaitingOutcome() const { return isAwaitingOutcome_; }
+
+  // Called after every published change; the menu rebuilds itself from it.
+  std::function<void()> onChange;
+
+  // The text a failed switch shows for `error` (the one place that puts it into words).
+  static std::string failureDescription(std::exception_ptr error);
+
+ private:
+  struct PendingTarget {
+    LaunchUuid id;
+    Url url;
+  };
+
+  bool accept(const LaunchLifecycleResult& result, const LaunchUuid& selectedID, const Url& expectedURL);
+  void recordSwitchFailure(std::exception_ptr error);
+  void applyLateResult(const LaunchUuid& token, const LaunchUuid& id, const Url& url,
+                       LaunchResult<LaunchLifecycleResult> result);
+  std::optional<ManagedNotchApp> launchableApp(const LaunchUuid& id) const;
+  bool isCurrent(const LaunchUuid& id) const;
+  void changed() const;
+
+  AppRegistry& registry_;
+  LaunchWorkspace& workspace_;
+  LaunchLogSink& log_;
+  PerformSwitch performSwitch_;
+  double switchTimeout_;
+  LaunchAsyncGate<LaunchLifecycleResult> switchGate_;
+  LaunchUuid switchGeneration_ = LaunchUuid::random();
+  std::optional<LaunchUuid> settledSwitchGeneration_;
+  std::optional<PendingTarget> pendingTarget_;
+  std::optional<std::int32_t> imageEvidencePID_;
+  std::optional<LocalizedText> imageStatusMessage_;
+  std::optional<LocalizedText> switchFailureMessage_;
+  std::optional<LaunchUuid> currentID_;
+  LaunchApplicationHandle currentApplication_;
+  bool isSwitching_ = false;
+  std::optional<LocalizedText> status_;
+  std::optional<LocalizedText> imageExplanation_;
+  bool isAwaitingOutcome_ = false;
+  // The late-result handler outlives a wait and may outlive the coordinator; it holds
+  // this weakly and does nothing once the coordinator is gone.
+  std::shared_ptr<LaunchSwitchCoordinator*> self_ = std::make_shared<LaunchSwitchCoordinator*>(this);
+};
+
+}  // namespace quillon

@@ -1,0 +1,197 @@
+#include "core/switching/launch_switch_coordinator.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "core/async/launch_async_wait_error.h"
+#include "core/bundle/launch_lifecycle_error.h"
+#include "support/fake_log_sink.h"
+#include "support/fake_workspace.h"
+#include "support/manual_main_loop.h"
+#include "support/registry_test_support.h"
+
+namespace quillon {
+namespace {
+
+using registry_testing::RegistryFixture;
+
+// Three registered apps on disk, a scripted switch operation that the test completes,
+// and the running applications of a fake workspace.
+struct CoordinatorTest : ::testing::Test, RegistryFixture {
+  ManualClock clock;
+  ManualMainLoop loop{clock};
+  FakeWorkspace workspace;
+  FakeLogSink log;
+  AppRegistry registry{makeStore()};
+  struct Call {
+    LaunchApplicationHandle source;
+    Url url;
+    LaunchCompletion<LaunchLifecycleResult> complete;
+  };
+  std::deque<Call> calls;
+  LaunchSwitchCoordinator coordinator{registry, workspace, loop, log,
+                                      [this](LaunchApplicationHandle source, Url url) -> Task<LaunchLifecycleResult> {
+                                        auto start = [this, source, url](LaunchCompletion<LaunchLifecycleResult> done) {
+                                          calls.push_back({source, url, std::move(done)});
+                                        };
+                                        co_return co_await awaitCallback<LaunchLifecycleResult>(loop, start);
+                                      }};
+  int changes = 0;
+  ManagedNotchApp aurora = add("Aurora"), ember = add("Ember"), tide = add("Tide");
+
+  ManagedNotchApp add(const std::string& name) { return *registry.add(directoryUrl(app(name, "com.example." + name))); }
+  std::shared_ptr<FakeRunningApplication> run(const ManagedNotchApp& app, std::int32_t pid) {
+    auto running = FakeRunningApplication::make(pid, app.bundleURL.path(), app.bundleIdentifier);
+    workspace.applications.push_back(running);
+    return running;
+  }
+  void SetUp() override { coordinator.onChange = [this] { ++changes; }; }
+
+  struct Selection {
+    LaunchTaskHandle handle;
+    std::shared_ptr<std::optional<bool>> result = std::make_shared<std::optional<bool>>();
+  };
+  Selection select(const ManagedNotchApp& app, std::optional<LaunchUuid> sourceID = std::nullopt,
+                   std::optional<std::int32_t> sourcePID = std::nullopt) {
+    Selection selection;
+    selection.handle = spawn<bool>(loop, coordinator.select(app.id, sourceID, sourcePID),
+                                   [result = selection.result](LaunchResult<bool> r) { *result = r.value(); });
+    loop.runUntilIdle();
+    return selection;
+  }
+  void finish(std::shared_ptr<FakeRunningApplication> launched) {
+    auto call = std::move(calls.front());
+    calls.pop_front();
+    call.complete(LaunchResult<LaunchLifecycleResult>(LaunchLifecycleResult{launched, {0.1, 0.02, 0.125}}));
+    loop.runUntilIdle();
+  }
+  void fail(LaunchLifecycleError error) {
+    auto call = std::move(calls.front());
+    calls.pop_front();
+    call.complete(LaunchResult<LaunchLifecycleResult>(std::make_exception_ptr(error)));
+    loop.runUntilIdle();
+  }
+  std::string status() const { return coordinator.status() ? coordinator.status()->key() : ""; }
+};
+
+TEST_F(CoordinatorTest, AMenuSwitchQuitsTheCurrentAppOpensTheSelectedOneAndAdoptsIt) {
+  auto running = run(aurora, 101);
+  coordinator.refreshRunningSelection();
+  EXPECT_EQ(coordinator.currentID(), aurora.id);
+  EXPECT_EQ(log.lines().back(), "[Quillon/launch] adopted Aurora pid=101 path=" + aurora.bundleURL.path());
+
+  auto selection = select(tide);
+  EXPECT_TRUE(coordinator.isSwitching());
+  EXPECT_EQ(status(), "%1$@ に切り替え中…");
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls.front().source, running);
+  EXPECT_EQ(calls.front().url, *registry.resolvedURL(tide));
+  EXPECT_EQ(select(ember).result->value_or(true), false) << "one switch at a time";
+  EXPECT_EQ(calls.size(), 1u);
+
+  running->terminated = true;
+  finish(run(tide, 202));
+  EXPECT_EQ(*selection.result, true);
+  EXPECT_FALSE(coordinator.isSwitching());
+  EXPECT_EQ(coordinator.currentID(), tide.id);
+  EXPECT_EQ(coordinator.currentApplication()->processIdentifier(), 202);
+  EXPECT_FALSE(coordinator.status());
+  EXPECT_EQ(log.lines().back(), "[Quillon/launch] committed Tide pid=202 terminate=0.100 open=0.020 total=0.125");
+
+  EXPECT_EQ(*select(tide).result, true) << "the current, living app needs no switch";
+  EXPECT_TRUE(calls.empty());
+}
+
+// A gesture names the app it began on; the menu does not, so only the gesture is refused
+// when that app has gone in the meantime.
+TEST_F(CoordinatorTest, AGestureWhoseSourceWentAwayIsRefusedButTheMenuIsNot) {
+  auto running = run(aurora, 101);
+  coordinator.refreshRunningSelection();
+  running->terminated = true;
+  EXPECT_EQ(*select(tide, aurora.id, 101).result, false);
+  EXPECT_EQ(status(), "切り替えを中止：操作を始めたアプリが変わりました");
+  EXPECT_TRUE(calls.empty());
+  EXPECT_EQ(*select(tide, aurora.id, 999).result, false) << "another process of the same app";
+
+  auto selection = select(tide);
+  ASSERT_EQ(calls.size(), 1u);
+  finish(run(tide, 202));
+  EXPECT_EQ(*selection.result, true);
+}
+
+TEST_F(CoordinatorTest, AFailureSaysWhyAndKeepsOnlyALivingCurrentApp) {
+  auto running = run(aurora, 101);
+  coordinator.refreshRunningSelection();
+  auto refused = select(tide);
+  fail(LaunchLifecycleError::terminationRefused);
+  EXPECT_EQ(*refused.result, false);
+  EXPECT_EQ(coordinator.currentID(), aurora.id);
+  const std::string failure = "切り替え失敗：%1$@。メニューで元のアプリまたは別のアプリを選び直せます";
+  EXPECT_EQ(status(), failure);
+  EXPECT_EQ(coordinator.status()->arguments().front(), "現在のアプリが終了要求を受け付けませんでした");
+
+  running->terminated = true;
+  auto timedOut = select(tide);
+  fail(LaunchLifecycleError::terminationTimedOut);
+  EXPECT_FALSE(coordinator.currentID()) << "the app that was to quit is gone";
+  coordinator.refreshRunningSelection();
+  EXPECT_EQ(status(), failure) << "the failure outlives a refresh that finds no app";
+  EXPECT_EQ(coordinator.status()->arguments().front(), "現在のアプリが10秒以内に終了しませんでした");
+}
+
+TEST_F(CoordinatorTest, AnOutcomeAfterTheLimitIsAppliedOnceByTheLateHandler) {
+  run(aurora, 101);
+  coordinator.refreshRunningSelection();
+  auto selection = select(tide);
+  loop.advance(14.999);
+  EXPECT_FALSE(selection.result->has_value());
+  loop.advance(0.001);
+  EXPECT_EQ(*selection.result, false);
+  EXPECT_TRUE(coordinator.isAwaitingOutcome());
+  EXPECT_TRUE(coordinator.isSwitching());
+  EXPECT_EQ(status(), "切替結果は未確定です。メニューの「切替結果を再確認」を利用してください");
+  EXPECT_EQ(*select(ember).result, false) << "still blocked until the outcome is known";
+
+  auto tideProcess = run(tide, 202);
+  tideProcess->executable = tide.bundleURL.path() + "/Contents/MacOS/Notch";
+  coordinator.recheckPending();
+  EXPECT_EQ(status(), "対象アプリの起動を確認しました。通常操作は利用できます。OSの完了応答まで追加切替は待機します");
+  EXPECT_EQ(coordinator.currentID(), aurora.id) << "adopted only when the outcome arrives";
+
+  const auto linesBefore = log.lines().size();
+  finish(tideProcess);
+  EXPECT_FALSE(coordinator.isSwitching());
+  EXPECT_FALSE(coordinator.isAwaitingOutcome());
+  EXPECT_EQ(coordinator.currentID(), tide.id);
+  EXPECT_EQ(log.lines().size(), linesBefore) << "no committed line on the late path";
+}
+
+TEST_F(CoordinatorTest, ARegistryChangedDuringTheSwitchLeavesNoCurrentApp) {
+  auto selection = select(tide);
+  ASSERT_TRUE(registry.remove(tide.id));
+  finish(run(tide, 202));
+  EXPECT_EQ(*selection.result, false);
+  EXPECT_FALSE(coordinator.currentID());
+  EXPECT_EQ(status(), "起動は完了しましたが登録が変わっています。メニューから操作対象を選択してください");
+}
+
+TEST_F(CoordinatorTest, RefreshAdoptsOnlyASingleRunningRegisteredApp) {
+  coordinator.refreshRunningSelection();
+  EXPECT_EQ(status(), "メニューからアプリを選んで起動");
+  run(aurora, 101);
+  auto second = run(ember, 102);
+  coordinator.refreshRunningSelection();
+  EXPECT_FALSE(coordinator.currentID());
+  EXPECT_EQ(status(), "複数起動中：メニューから操作対象を選択");
+
+  second->terminated = true;
+  coordinator.refreshRunningSelection();
+  EXPECT_EQ(coordinator.currentID(), aurora.id);
+  const int before = changes;
+  coordinator.refreshRunningSelection();
+  EXPECT_EQ(changes, before) << "an unchanged current app publishes nothing";
+}
+
+}  // namespace
+}  // namespace quillon
