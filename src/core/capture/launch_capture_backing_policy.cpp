@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "core/capture/surface_alpha_mask.h"
 
@@ -17,13 +18,19 @@ bool LaunchCaptureBackingPolicy::isOpaqueBlackCanvas(const Bitmap& image) {
   if (image.bytesPerRow < rowBytes || image.pixels.size() / image.bytesPerRow < static_cast<std::size_t>(image.height)) {
     return false;
   }
+  // Whole pixels compared as 32-bit words, in the memory order of the bytes.
+  constexpr std::uint8_t opaqueBlackBytes[4] = {0, 0, 0, 255};
+  std::uint32_t opaqueBlack = 0;
+  std::memcpy(&opaqueBlack, opaqueBlackBytes, 4);
   for (int y = 0; y < image.height; ++y) {
     const std::uint8_t* row = image.pixel(0, y);
     // Accumulates differences instead of stopping at the first one: a branch-free loop
     // the compiler vectorises, and a canvas is almost always entirely black anyway.
-    std::uint8_t difference = 0;
+    std::uint32_t difference = 0;
     for (std::size_t i = 0; i < rowBytes; i += 4) {
-      difference |= static_cast<std::uint8_t>(row[i] | row[i + 1] | row[i + 2] | (row[i + 3] ^ 0xFF));
+      std::uint32_t pixel = 0;
+      std::memcpy(&pixel, row + i, 4);
+      difference |= pixel ^ opaqueBlack;
     }
     if (difference != 0) return false;
   }
