@@ -31,10 +31,14 @@ constexpr GlobalRect kAuroraNotch{(kScreenWidth - 420) / 2, 0, 420, 120};
 // The real adapters on a fresh X server, with one sample app's notch expanded under
 // the pointer.
 struct CaptureOnX11 {
-  explicit CaptureOnX11(const char* bundle) : app(bundle) {
+  // Without arguments the app's notch is expanded by hovering over it; with them (a
+  // pinned app) it is left as the arguments place it.
+  explicit CaptureOnX11(const char* bundle, std::vector<std::string> arguments = {}) : app(bundle, arguments) {
     EXPECT_TRUE(app.waitUntilMapped());
-    display.movePointer(kScreenWidth / 2, 10);
-    EXPECT_TRUE(app.waitFor("expanded"));
+    if (arguments.empty()) {
+      display.movePointer(kScreenWidth / 2, 10);
+      EXPECT_TRUE(app.waitFor("expanded"));
+    }
     application = ProcessRunningApplication::forProcess(app.pid());
   }
 
@@ -101,6 +105,19 @@ TEST(LaunchSurfaceCaptureX11, ProbesAndCapturesTheExpandedNotchOfARealApp) {
   EXPECT_TRUE(snapshot.alphaMask.hitTest({s.midX(), s.minY() + 5}, s)) << "body along the top edge";
   EXPECT_TRUE(probe.revalidate(snapshot, *rig.application, 1.25, false));
   EXPECT_TRUE(rig.log.lines().empty());
+}
+
+TEST(LaunchSurfaceCaptureX11, AnAppWithNothingAtTheTopCentreHasNoCandidate) {
+  // Pinned far to the left: its surface never reaches the middle 40 % of the display.
+  CaptureOnX11 rig("Tide", {"--pinned", "--offset-x", "-600"});
+  auto outcome = rig.runCapture();
+  ASSERT_TRUE(outcome);
+  ASSERT_TRUE(failedWith<SurfaceCaptureError>(*outcome));
+  try {
+    std::rethrow_exception(outcome->error());
+  } catch (const SurfaceCaptureError& error) {
+    EXPECT_EQ(SurfaceCaptureError::Code::noCandidateWindow, error.code);
+  }
 }
 
 TEST(LaunchSurfaceCaptureX11, ASecondCaptureWhileOneRunsIsRefusedAtOnce) {
