@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -31,11 +32,11 @@ constexpr GlobalRect kAuroraNotch{(kScreenWidth - 420) / 2, 0, 420, 120};
 // The real adapters on a fresh X server, with one sample app's notch expanded under
 // the pointer.
 struct CaptureOnX11 {
-  // Without arguments the app's notch is expanded by hovering over it; with them (a
-  // pinned app) it is left as the arguments place it.
+  // The app's notch is expanded by hovering over it, unless it is pinned where the
+  // arguments place it.
   explicit CaptureOnX11(const char* bundle, std::vector<std::string> arguments = {}) : app(bundle, arguments) {
     EXPECT_TRUE(app.waitUntilMapped());
-    if (arguments.empty()) {
+    if (std::find(arguments.begin(), arguments.end(), "--pinned") == arguments.end()) {
       display.movePointer(kScreenWidth / 2, 10);
       EXPECT_TRUE(app.waitFor("expanded"));
     }
@@ -105,6 +106,25 @@ TEST(LaunchSurfaceCaptureX11, ProbesAndCapturesTheExpandedNotchOfARealApp) {
   EXPECT_TRUE(snapshot.alphaMask.hitTest({s.midX(), s.minY() + 5}, s)) << "body along the top edge";
   EXPECT_TRUE(probe.revalidate(snapshot, *rig.application, 1.25, false));
   EXPECT_TRUE(rig.log.lines().empty());
+}
+
+TEST(LaunchSurfaceCaptureX11, AnOpaqueBlackBackingIsLeftOutOfTheImage) {
+  CaptureOnX11 rig("Ember", {"--opaque-backing"});
+  auto outcome = rig.runCapture();
+  ASSERT_TRUE(outcome && outcome->hasValue());
+  const LaunchSurfaceSnapshot& snapshot = outcome->value();
+  saveArtifact(snapshot.image, "ember-over-opaque-backing.png");
+  ASSERT_EQ(2u, snapshot.sourceWindows.size());
+  EXPECT_EQ(rig.app.window(), snapshot.windowID);
+  // Captured together, the black backing would fill the corners and the bottom rows.
+  EXPECT_EQ(0, snapshot.image.alphaAt(0, snapshot.image.height - 1));
+  EXPECT_EQ(0, snapshot.image.alphaAt(snapshot.image.width / 2, snapshot.image.height - 1));
+  EXPECT_EQ(255, snapshot.image.alphaAt(snapshot.image.width / 2, snapshot.image.height / 2));
+  EXPECT_EQ(snapshot.sourceQuartzRect.height - 4, snapshot.visibleQuartzRect.height);
+  EXPECT_EQ(std::vector<std::string>{"[Quillon/capture] normalized opaque backing pid=" + std::to_string(rig.app.pid()) +
+                                     " front=" + std::to_string(rig.app.window()) +
+                                     " back=" + std::to_string(snapshot.sourceWindows[1].windowID)},
+            rig.log.lines());
 }
 
 TEST(LaunchSurfaceCaptureX11, AnAppWithNothingAtTheTopCentreHasNoCandidate) {
