@@ -46,6 +46,7 @@ struct SampleNotchWindow::Impl {
   xcb_screen_t* screen = nullptr;
   xcb_window_t window = XCB_WINDOW_NONE;
   xcb_window_t backing = XCB_WINDOW_NONE;  // only with an opaque backing
+  xcb_window_t piece = XCB_WINDOW_NONE;    // only with a second piece
   xcb_gcontext_t gc = 0;
   int monitorX = 0;
   int monitorY = 0;
@@ -164,28 +165,43 @@ struct SampleNotchWindow::Impl {
     if (options.opaqueBacking) {
       createBacking();
     }
+    if (options.secondPiece) {
+      createPiece();
+    }
     xcb_map_window(c(), window);
     raise();
     xcb_flush(c());
     return true;
   }
 
-  // A plain opaque window of the root's depth, black, mapped before the surface so that
-  // it stays right below it; a dock, so it sits on a lower layer than the surface.
-  void createBacking() {
-    backing = xcb_generate_id(c());
-    const std::uint32_t values[] = {screen->black_pixel};
-    xcb_create_window(c(), XCB_COPY_FROM_PARENT, backing, screen->root, static_cast<std::int16_t>(x()),
-                      static_cast<std::int16_t>(monitorY), static_cast<std::uint16_t>(width()),
-                      static_cast<std::uint16_t>(height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
-                      XCB_CW_BACK_PIXEL, values);
+  // A plain opaque window of the root's depth, owned by this process like the surface.
+  xcb_window_t createPlainWindow(int left, int top, int w, int h, std::uint32_t pixel, bool overrideRedirect) {
+    const xcb_window_t plain = xcb_generate_id(c());
+    const std::uint32_t values[] = {pixel, overrideRedirect ? 1U : 0U};
+    xcb_create_window(c(), XCB_COPY_FROM_PARENT, plain, screen->root, static_cast<std::int16_t>(left),
+                      static_cast<std::int16_t>(top), static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(h), 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT,
+                      values);
     const std::uint32_t pid = static_cast<std::uint32_t>(getpid());
-    xcb_change_property(c(), XCB_PROP_MODE_REPLACE, backing, internAtom(c(), "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32,
-                        1, &pid);
+    xcb_change_property(c(), XCB_PROP_MODE_REPLACE, plain, internAtom(c(), "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1,
+                        &pid);
     const xcb_atom_t dock = internAtom(c(), "_NET_WM_WINDOW_TYPE_DOCK");
-    xcb_change_property(c(), XCB_PROP_MODE_REPLACE, backing, internAtom(c(), "_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM,
-                        32, 1, &dock);
-    xcb_map_window(c(), backing);
+    xcb_change_property(c(), XCB_PROP_MODE_REPLACE, plain, internAtom(c(), "_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32,
+                        1, &dock);
+    xcb_map_window(c(), plain);
+    return plain;
+  }
+
+  // Black, mapped before the surface so that it stays right below it; a dock, so it
+  // sits on a lower layer than the surface.
+  void createBacking() { backing = createPlainWindow(x(), monitorY, width(), height(), screen->black_pixel, false); }
+
+  // A grey piece 8 pixels right of the expanded surface, of the surface's kind (so on
+  // its layer): with it the notch is drawn by two neighbouring windows.
+  void createPiece() {
+    const int expandedLeft = monitorX + (monitorWidth - kSampleExpandedWidth) / 2 + options.offsetX;
+    piece = createPlainWindow(expandedLeft + kSampleExpandedWidth + 8, monitorY, 60, 40, 0x808080,
+                              identity.windowKind == SampleNotchWindowKind::overrideRedirect);
   }
 
   void raise() {
@@ -282,8 +298,10 @@ SampleNotchWindow::SampleNotchWindow(SampleNotchIdentity identity, SampleNotchOp
 SampleNotchWindow::~SampleNotchWindow() {
   if (impl_->connection && xcb_connection_has_error(impl_->c()) == 0 && impl_->window != XCB_WINDOW_NONE) {
     xcb_destroy_window(impl_->c(), impl_->window);
-    if (impl_->backing != XCB_WINDOW_NONE) {
-      xcb_destroy_window(impl_->c(), impl_->backing);
+    for (const xcb_window_t extra : {impl_->backing, impl_->piece}) {
+      if (extra != XCB_WINDOW_NONE) {
+        xcb_destroy_window(impl_->c(), extra);
+      }
     }
     xcb_flush(impl_->c());
   }

@@ -20,6 +20,8 @@ struct SampleNotchOptions {
   // surface's bottom rows transparent: the layout of apps that keep their notch black
   // behind a surface with transparent parts.
   bool opaqueBacking = false;
+  // Draw the notch as two neighbouring windows: the surface and a small piece beside it.
+  bool secondPiece = false;
 };
 
 // The sample app's one ARGB surface at the top centre of the first monitor: collapsed

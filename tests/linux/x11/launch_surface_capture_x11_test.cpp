@@ -27,6 +27,7 @@ namespace quillon {
 namespace {
 
 constexpr int kScreenWidth = 1512;
+// Where every sample app's expanded notch lies when it is not shifted.
 constexpr GlobalRect kAuroraNotch{(kScreenWidth - 420) / 2, 0, 420, 120};
 
 // The real adapters on a fresh X server, with one sample app's notch expanded under
@@ -125,6 +126,19 @@ TEST(LaunchSurfaceCaptureX11, AnOpaqueBlackBackingIsLeftOutOfTheImage) {
                                      " front=" + std::to_string(rig.app.window()) +
                                      " back=" + std::to_string(snapshot.sourceWindows[1].windowID)},
             rig.log.lines());
+}
+
+TEST(LaunchSurfaceCaptureX11, TwoNeighbouringWindowsAreOneSurface) {
+  CaptureOnX11 rig("Tide", {"--second-piece"});
+  auto outcome = rig.runCapture();
+  ASSERT_TRUE(outcome && outcome->hasValue());
+  const LaunchSurfaceSnapshot& snapshot = outcome->value();
+  saveArtifact(snapshot.image, "tide-in-two-windows.png");
+  ASSERT_EQ(2u, snapshot.sourceWindows.size());
+  EXPECT_EQ(kAuroraNotch.unionWith({kAuroraNotch.maxX() + 8, 0, 60, 40}), snapshot.sourceQuartzRect);
+  EXPECT_EQ(snapshot.sourceQuartzRect, snapshot.visibleQuartzRect);
+  EXPECT_EQ(0, snapshot.image.alphaAt(425, 10)) << "the gap between the windows";
+  EXPECT_EQ(255, snapshot.image.alphaAt(460, 10)) << "the piece";
 }
 
 TEST(LaunchSurfaceCaptureX11, AnAppWithNothingAtTheTopCentreHasNoCandidate) {
