@@ -1,13 +1,23 @@
 // The X11 adapters' costs on a live X server with real sample notch apps: one read of
 // the window list, one hit-test, one capture of an expanded surface and one display
-// capture of two surfaces. The window probe and the capture run these on every input
+// capture of two surfaces; and a whole surface capture (selection, screenshot, masks
+// off the main thread, identity re-check) beside the bare image fetch of the same
+// window. The window probe and the capture run these on every input
 // tick, so they are worth watching. Run under an X server: scripts/with-x <this program>.
 #include <benchmark/benchmark.h>
 #include <xcb/xcb.h>
 
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <string_view>
 #include <vector>
+
+#include "core/async/launch_clock.h"
+#include "core/async/poll_main_loop.h"
+#include "core/capture/launch_surface_capture.h"
+#include "core/platform/launch_log_sink.h"
+#include "linux/process_running_application.h"
 
 #include "linux/x11_accessibility.h"
 #include "linux/x11_connection.h"
@@ -65,6 +75,39 @@ void BM_CaptureDisplayRegionOfTwoSurfaces(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_CaptureDisplayRegionOfTwoSurfaces)->Unit(benchmark::kMicrosecond);
+
+class NullLogSink final : public LaunchLogSink {
+ public:
+  void log(std::string_view) override {}
+};
+
+// An app of its own at the top centre, where a capture accepts the surface.
+void BM_SurfaceCaptureEndToEnd(benchmark::State& state) {
+  SampleAppProcess tide("Tide", {"--pinned"});
+  if (!tide.waitUntilMapped()) return state.SkipWithError("Tide did not map its surface");
+  SystemClock clock;
+  PollMainLoop loop(clock);
+  NullLogSink log;
+  LaunchSurfaceCapture capture(loop, *desktop->capture, *desktop->windows, log);
+  const std::shared_ptr<const LaunchRunningApplication> application = ProcessRunningApplication::forProcess(tide.pid());
+  for (auto _ : state) {
+    std::optional<LaunchResult<LaunchSurfaceSnapshot>> outcome;
+    auto handle = spawn<LaunchSurfaceSnapshot>(loop, capture.capture(application, std::nullopt),
+                                               [&](LaunchResult<LaunchSurfaceSnapshot> result) {
+                                                 outcome.emplace(std::move(result));
+                                               });
+    loop.runUntil([&] { return outcome.has_value(); }, 5.0);
+    if (!outcome || !outcome->hasValue()) return state.SkipWithError("the capture failed");
+  }
+}
+BENCHMARK(BM_SurfaceCaptureEndToEnd)->Unit(benchmark::kMicrosecond);
+
+void BM_BareFetchOfTheSameWindow(benchmark::State& state) {
+  SampleAppProcess tide("Tide", {"--pinned"});
+  if (!tide.waitUntilMapped()) return state.SkipWithError("Tide did not map its surface");
+  for (auto _ : state) benchmark::DoNotOptimize(desktop->capture->windowImage(tide.window(), {}));
+}
+BENCHMARK(BM_BareFetchOfTheSameWindow)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace quillon

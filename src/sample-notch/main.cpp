@@ -2,7 +2,8 @@
 // screen that expands while the pointer hovers over it. The same executable serves every
 // sample bundle; its look comes from the Info.plist of the bundle it runs from.
 //
-//   <bundle>/Contents/MacOS/<exe> [--announce] [--pinned] [--offset-x N] [--info-plist PATH]
+//   <bundle>/Contents/MacOS/<exe> [--announce] [--pinned] [--offset-x N] [--opaque-backing] [--second-piece]
+//       [--info-plist PATH]
 
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -19,7 +20,9 @@
 namespace {
 
 int usage() {
-  std::fprintf(stderr, "usage: sample-notch [--announce] [--pinned] [--offset-x N] [--info-plist PATH]\n");
+  std::fprintf(stderr,
+               "usage: sample-notch [--announce] [--pinned] [--offset-x N] [--opaque-backing] [--second-piece]"
+               " [--info-plist PATH]\n");
   return 2;
 }
 
@@ -34,6 +37,10 @@ int main(int argc, char** argv) {
       options.announce = true;
     } else if (arg == "--pinned") {
       options.pinnedExpanded = true;
+    } else if (arg == "--opaque-backing") {
+      options.opaqueBacking = true;
+    } else if (arg == "--second-piece") {
+      options.secondPiece = true;
     } else if (arg == "--offset-x" && i + 1 < argc) {
       options.offsetX = std::atoi(argv[++i]);
     } else if (arg == "--info-plist" && i + 1 < argc) {

@@ -36,12 +36,17 @@ xcb_atom_t internAtom(xcb_connection_t* c, const char* name) {
 
 }  // namespace
 
+// Transparent rows at the bottom of a surface that has an opaque backing.
+constexpr int kBackingFootRows = 4;
+
 struct SampleNotchWindow::Impl {
   SampleNotchIdentity identity;
   SampleNotchOptions options;
   std::unique_ptr<xcb_connection_t, ConnectionDeleter> connection;
   xcb_screen_t* screen = nullptr;
   xcb_window_t window = XCB_WINDOW_NONE;
+  xcb_window_t backing = XCB_WINDOW_NONE;  // only with an opaque backing
+  xcb_window_t piece = XCB_WINDOW_NONE;    // only with a second piece
   xcb_gcontext_t gc = 0;
   int monitorX = 0;
   int monitorY = 0;
@@ -164,10 +169,46 @@ struct SampleNotchWindow::Impl {
     const std::uint32_t rootMask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
     xcb_change_window_attributes(c(), screen->root, XCB_CW_EVENT_MASK, &rootMask);
 
+    if (options.opaqueBacking) {
+      createBacking();
+    }
+    if (options.secondPiece) {
+      createPiece();
+    }
     xcb_map_window(c(), window);
     raise();
     xcb_flush(c());
     return true;
+  }
+
+  // A plain opaque window of the root's depth, owned by this process like the surface.
+  xcb_window_t createPlainWindow(int left, int top, int w, int h, std::uint32_t pixel, bool overrideRedirect) {
+    const xcb_window_t plain = xcb_generate_id(c());
+    const std::uint32_t values[] = {pixel, overrideRedirect ? 1U : 0U};
+    xcb_create_window(c(), XCB_COPY_FROM_PARENT, plain, screen->root, static_cast<std::int16_t>(left),
+                      static_cast<std::int16_t>(top), static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(h), 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT,
+                      values);
+    const std::uint32_t pid = static_cast<std::uint32_t>(getpid());
+    xcb_change_property(c(), XCB_PROP_MODE_REPLACE, plain, internAtom(c(), "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1,
+                        &pid);
+    const xcb_atom_t dock = internAtom(c(), "_NET_WM_WINDOW_TYPE_DOCK");
+    xcb_change_property(c(), XCB_PROP_MODE_REPLACE, plain, internAtom(c(), "_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32,
+                        1, &dock);
+    xcb_map_window(c(), plain);
+    return plain;
+  }
+
+  // Black, mapped before the surface so that it stays right below it; a dock, so it
+  // sits on a lower layer than the surface.
+  void createBacking() { backing = createPlainWindow(x(), monitorY, width(), height(), screen->black_pixel, false); }
+
+  // A grey piece 8 pixels right of the expanded surface, of the surface's kind (so on
+  // its layer): with it the notch is drawn by two neighbouring windows.
+  void createPiece() {
+    const int expandedLeft = monitorX + (monitorWidth - kSampleExpandedWidth) / 2 + options.offsetX;
+    piece = createPlainWindow(expandedLeft + kSampleExpandedWidth + 8, monitorY, 60, 40, 0x808080,
+                              identity.windowKind == SampleNotchWindowKind::overrideRedirect);
   }
 
   void raise() {
@@ -176,7 +217,11 @@ struct SampleNotchWindow::Impl {
   }
 
   void draw() {
-    const auto pixels = paintSampleNotch(identity, width(), height(), expanded);
+    // Over a backing the bottom rows stay transparent, so the surface alone is visibly
+    // smaller than its window.
+    const int bodyHeight = options.opaqueBacking ? height() - kBackingFootRows : height();
+    auto pixels = paintSampleNotch(identity, width(), bodyHeight, expanded);
+    pixels.resize(static_cast<std::size_t>(width()) * static_cast<std::size_t>(height()), 0);
     xcb_put_image(c(), XCB_IMAGE_FORMAT_Z_PIXMAP, window, gc, static_cast<std::uint16_t>(width()),
                   static_cast<std::uint16_t>(height()), 0, 0, 0, 32,
                   static_cast<std::uint32_t>(pixels.size() * sizeof(std::uint32_t)),
@@ -190,9 +235,12 @@ struct SampleNotchWindow::Impl {
     expanded = value;
     const std::uint32_t geometry[] = {static_cast<std::uint32_t>(x()), static_cast<std::uint32_t>(monitorY),
                                       static_cast<std::uint32_t>(width()), static_cast<std::uint32_t>(height())};
-    xcb_configure_window(c(), window,
-                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT,
-                         geometry);
+    const std::uint16_t mask =
+        XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT;
+    if (backing != XCB_WINDOW_NONE) {
+      xcb_configure_window(c(), backing, mask, geometry);
+    }
+    xcb_configure_window(c(), window, mask, geometry);
     draw();
     announce(expanded ? "expanded" : "collapsed");
   }
@@ -257,6 +305,11 @@ SampleNotchWindow::SampleNotchWindow(SampleNotchIdentity identity, SampleNotchOp
 SampleNotchWindow::~SampleNotchWindow() {
   if (impl_->connection && xcb_connection_has_error(impl_->c()) == 0 && impl_->window != XCB_WINDOW_NONE) {
     xcb_destroy_window(impl_->c(), impl_->window);
+    for (const xcb_window_t extra : {impl_->backing, impl_->piece}) {
+      if (extra != XCB_WINDOW_NONE) {
+        xcb_destroy_window(impl_->c(), extra);
+      }
+    }
     xcb_flush(impl_->c());
   }
 }

@@ -16,6 +16,12 @@ struct SampleNotchOptions {
   // Horizontal shift from the top centre, so that several sample apps can be shown
   // side by side.
   int offsetX = 0;
+  // Keep an opaque black window of the same frame just below the surface, and leave the
+  // surface's bottom rows transparent: the layout of apps that keep their notch black
+  // behind a surface with transparent parts.
+  bool opaqueBacking = false;
+  // Draw the notch as two neighbouring windows: the surface and a small piece beside it.
+  bool secondPiece = false;
 };
 
 // The sample app's one ARGB surface at the top centre of the first monitor: collapsed

@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "core/platform/launch_screen_capture_service.h"
@@ -27,11 +29,24 @@ class FakeScreenCaptureService final : public LaunchScreenCaptureService {
   // Each read of the content takes the next scripted one (the last one stays).
   void queueContent(LaunchShareableContent content) { contentScript_.push_back(std::move(content)); }
   void failNextContent(LaunchCaptureServiceError error) { contentFailures_.push_back(std::move(error)); }
+  // The next content read waits until `releaseContent`, as a system that is slow to
+  // answer; its waits are resumed through `loop`.
+  void holdNextContent(LaunchMainLoop& loop) { holdLoop_ = &loop; }
+  bool isHoldingContent() const { return held_.has_value(); }
+  void releaseContent() {
+    if (!held_) return;
+    auto completion = std::move(*held_);
+    held_.reset();
+    completion(LaunchResult<void>());
+  }
   void setScale(double scale) { scale_ = scale; }
   // The image of one window; display captures use `setDisplayImage`.
   void setWindowImage(std::uint32_t windowID, Bitmap image) { windowImages_[windowID] = std::move(image); }
   void setDisplayImage(Bitmap image) { displayImage_ = std::move(image); }
   void failNextCapture(LaunchCaptureServiceError error) { captureFailures_.push_back(std::move(error)); }
+  // Runs inside every capture call, after it is recorded: what happens on screen while
+  // the image is taken (a window moves, the app quits, time passes).
+  void setDuringCapture(std::function<void()> hook) { duringCapture_ = std::move(hook); }
 
   const std::vector<CaptureRequest>& captures() const { return captures_; }
   int contentReadCount() const { return contentReads_; }
@@ -46,6 +61,13 @@ class FakeScreenCaptureService final : public LaunchScreenCaptureService {
   }
   Task<LaunchShareableContent> shareableContent() override {
     ++contentReads_;
+    if (auto* loop = std::exchange(holdLoop_, nullptr)) {
+      std::function<void(LaunchCompletion<void>)> start = [this](LaunchCompletion<void> done) {
+        held_.emplace(std::move(done));
+      };
+      auto holding = awaitCallback<void>(*loop, std::move(start));
+      co_await holding;
+    }
     if (!contentFailures_.empty()) {
       auto error = std::move(contentFailures_.front());
       contentFailures_.pop_front();
@@ -61,6 +83,7 @@ class FakeScreenCaptureService final : public LaunchScreenCaptureService {
   double pointPixelScaleForDisplay(std::uint32_t) override { return scale_; }
   Task<Bitmap> captureWindow(std::uint32_t windowID, LaunchCaptureConfiguration configuration) override {
     captures_.push_back({windowID, std::nullopt, {}, configuration});
+    if (duringCapture_) duringCapture_();
     if (auto error = nextFailure()) throw *error;
     auto found = windowImages_.find(windowID);
     if (found == windowImages_.end()) throw LaunchCaptureServiceError{"FakeCapture", 1};
@@ -69,6 +92,7 @@ class FakeScreenCaptureService final : public LaunchScreenCaptureService {
   Task<Bitmap> captureDisplay(std::uint32_t displayID, std::vector<std::uint32_t> windowIDs,
                               LaunchCaptureConfiguration configuration) override {
     captures_.push_back({std::nullopt, displayID, windowIDs, configuration});
+    if (duringCapture_) duringCapture_();
     if (auto error = nextFailure()) throw *error;
     if (!displayImage_) throw LaunchCaptureServiceError{"FakeCapture", 2};
     co_return *displayImage_;
@@ -92,6 +116,9 @@ class FakeScreenCaptureService final : public LaunchScreenCaptureService {
   std::map<std::uint32_t, Bitmap> windowImages_;
   std::optional<Bitmap> displayImage_;
   std::vector<CaptureRequest> captures_;
+  std::function<void()> duringCapture_;
+  LaunchMainLoop* holdLoop_ = nullptr;
+  std::optional<LaunchCompletion<void>> held_;
   int contentReads_ = 0;
   int permissionRequests_ = 0;
 };

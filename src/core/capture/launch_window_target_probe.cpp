@@ -1,0 +1,211 @@
+#include "core/capture/launch_window_target_probe.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/async/launch_clock.h"
+#include "core/capture/launch_window_candidate_policy.h"
+#include "core/capture/surface_capture_error.h"
+#include "core/display/launch_display_target.h"
+#include "core/display/surface_geometry_policy.h"
+#include "core/platform/launch_accessibility.h"
+#include "core/platform/launch_screens.h"
+#include "core/platform/launch_workspace.h"
+
+namespace quillon {
+
+namespace {
+
+// A window more transparent than this is a fading or invisible helper, never the notch.
+constexpr double minimumOpacity = 0.95;
+// Another window covering more than this share of the surface hides it.
+constexpr double occlusionShare = 0.2;
+
+std::optional<int> sharingStateOf(const std::vector<LaunchWindowRow>& rows, std::uint32_t windowID) {
+  const auto row = std::find_if(rows.begin(), rows.end(),
+                                [&](const LaunchWindowRow& r) { return r.windowNumber == windowID; });
+  return row == rows.end() ? std::nullopt : row->sharingState;
+}
+
+bool isTallEnoughSurface(const GlobalRect& frame, const GlobalRect& display) {
+  return frame.height >= LaunchWindowTargetProbe::minimumSurfaceHeight &&
+         SurfaceGeometryPolicy::isBoundedTopCenterSurface(frame, display);
+}
+
+}  // namespace
+
+LaunchWindowTargetProbe::LaunchWindowTargetProbe(const LaunchWindowServer& windowServer,
+                                                 LaunchAccessibility& accessibility, const LaunchScreens& screens,
+                                                 const LaunchClock& clock, std::int32_t ownProcessID)
+    : windowServer_(windowServer),
+      accessibility_(accessibility),
+      screens_(screens),
+      clock_(clock),
+      ownProcessID_(ownProcessID) {}
+
+std::vector<LaunchWindowCandidate> LaunchWindowTargetProbe::candidatesOf(const std::vector<LaunchWindowRow>& rows,
+                                                                         std::int32_t processID) {
+  std::vector<LaunchWindowCandidate> candidates;
+  for (const auto& row : rows) {
+    if (row.ownerPID != processID || !row.windowNumber || !row.bounds || !row.layer) continue;
+    if (!row.alpha || !(*row.alpha > minimumOpacity)) continue;
+    candidates.push_back({*row.windowNumber, *row.bounds, *row.layer});
+  }
+  return candidates;
+}
+
+std::optional<LaunchWindowTargetProbe::WindowContext> LaunchWindowTargetProbe::windowContext(
+    std::int32_t processID) const {
+  const auto screens = screens_.screens();
+  if (screens.empty()) return std::nullopt;
+  WindowContext context;
+  for (const auto& display : currentDisplayTargets(screens)) context.displays.push_back(display.frame);
+  context.rows = windowServer_.onScreenWindows(true);
+  context.candidates = candidatesOf(context.rows, processID);
+  return context;
+}
+
+bool LaunchWindowTargetProbe::matchesAccessibility(std::int32_t processID, GlobalPoint point,
+                                                   const GlobalRect& frame) const {
+  // The platform hit-test takes single-precision coordinates.
+  const GlobalPoint query{static_cast<float>(point.x), static_cast<float>(point.y)};
+  const auto hit = accessibility_.elementAtPoint(query, accessibilityTimeout);
+  if (!hit || hit->processID != processID || !hit->windowPosition || !hit->windowSize) return false;
+  return haveSameBounds(GlobalRect::fromOriginAndSize(*hit->windowPosition, *hit->windowSize), frame);
+}
+
+std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::sample(const LaunchRunningApplication& application,
+                                                                  GlobalPoint edge, GlobalPoint cursor) const {
+  if (!accessibility_.isTrusted(false) || application.isTerminated()) return std::nullopt;
+  const std::int32_t pid = application.processIdentifier();
+  const auto context = windowContext(pid);
+  if (!context) return std::nullopt;
+  std::optional<LaunchWindowCandidatePolicy::Selection> selection;
+  try {
+    selection = LaunchWindowCandidatePolicy::select(context->candidates, context->displays, edge);
+  } catch (const SurfaceCaptureError&) {
+    return std::nullopt;
+  }
+  const GlobalRect display = selection->displays.front();
+  const LaunchWindowCandidate& window = selection->window;
+  if (!display.contains(cursor) || !isTallEnoughSurface(window.frame, display) || !window.frame.contains(edge) ||
+      !window.frame.contains(cursor) || !matchesAccessibility(pid, edge, window.frame) ||
+      !matchesAccessibility(pid, cursor, window.frame)) {
+    return std::nullopt;
+  }
+  return LaunchWindowTarget{pid,
+                            window.windowID,
+                            window.frame,
+                            display,
+                            clock_.uptime(),
+                            sharingStateOf(context->rows, window.windowID),
+                            window.windowLayer};
+}
+
+std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::expandedTarget(
+    const LaunchRunningApplication& application) const {
+  const auto context = windowContext(application.processIdentifier());
+  if (!context) return std::nullopt;
+  std::optional<LaunchWindowCandidatePolicy::Selection> selection;
+  try {
+    selection = LaunchWindowCandidatePolicy::select(context->candidates, context->displays, std::nullopt);
+  } catch (const SurfaceCaptureError&) {
+    return std::nullopt;
+  }
+  if (selection->displays.empty()) return std::nullopt;
+  const GlobalRect display = selection->displays.front();
+  const GlobalRect frame = selection->window.frame;
+  if (!isTallEnoughSurface(frame, display)) return std::nullopt;
+  // Below the camera housing, where the expanded surface has content to hit-test, but
+  // never closer than 8 points to the window's edge, where a rounded corner may be.
+  const GlobalPoint probe{frame.midX(), std::max(display.minY() + 65, frame.midY())};
+  if (!frame.insetBy(8, 8).contains(probe)) return std::nullopt;
+  return sample(application, probe, probe);
+}
+
+std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::revalidate(const LaunchSurfaceSnapshot& snapshot,
+                                                                      const LaunchRunningApplication& application,
+                                                                      double maximumAge,
+                                                                      bool ignoringOwnOverlay) const {
+  if (snapshot.processID != application.processIdentifier() || application.isTerminated()) return std::nullopt;
+  const auto context = windowContext(snapshot.processID);
+  if (!context) return std::nullopt;
+
+  std::vector<GlobalRect> hosts;
+  std::copy_if(context->displays.begin(), context->displays.end(), std::back_inserter(hosts),
+               [&](const GlobalRect& d) {
+                 return SurfaceGeometryPolicy::isBoundedTopCenterSurface(snapshot.visibleQuartzRect, d);
+               });
+  if (hosts.size() != 1 || snapshot.interactionQuartzRect.height < minimumSurfaceHeight) return std::nullopt;
+  const GlobalRect display = hosts.front();
+
+  std::unordered_set<std::uint32_t> sourceIDs;
+  for (const auto& window : snapshot.sourceWindows) sourceIDs.insert(window.windowID);
+  std::vector<LaunchWindowCandidate> current;
+  std::copy_if(context->candidates.begin(), context->candidates.end(), std::back_inserter(current),
+               [&](const LaunchWindowCandidate& c) { return LaunchWindowCandidatePolicy::isMatch(c, {display}); });
+  std::unordered_set<std::uint32_t> currentIDs;
+  for (const auto& window : current) currentIDs.insert(window.windowID);
+  if (currentIDs != sourceIDs) return std::nullopt;
+
+  std::vector<LaunchWindowRow> rows = context->rows;
+  if (ignoringOwnOverlay) {
+    std::erase_if(rows, [&](const LaunchWindowRow& row) { return row.ownerPID == ownProcessID_; });
+  }
+  const double now = clock_.uptime();
+  const double age = now - snapshot.sampledAtUptime;
+  if (snapshot.processID < 1 || substantiallyOccluded(rows, sourceIDs, snapshot.visibleQuartzRect) ||
+      !std::isfinite(now) || !std::isfinite(snapshot.sampledAtUptime) || !std::isfinite(maximumAge) ||
+      maximumAge < 0 || !(age >= 0 && age <= maximumAge)) {
+    return std::nullopt;
+  }
+  if (!isTallEnoughSurface(snapshot.visibleQuartzRect, display)) return std::nullopt;
+
+  // Same windows, each where it was (within the usual tolerance) and on the same layer.
+  if (snapshot.sourceWindows.empty() || snapshot.sourceWindows.size() != current.size() ||
+      sourceIDs.size() != snapshot.sourceWindows.size() || currentIDs.size() != current.size()) {
+    return std::nullopt;
+  }
+  for (const auto& window : current) {
+    const auto source = std::find_if(snapshot.sourceWindows.begin(), snapshot.sourceWindows.end(),
+                                     [&](const LaunchWindowCandidate& s) { return s.windowID == window.windowID; });
+    if (source == snapshot.sourceWindows.end() || source->windowLayer != window.windowLayer ||
+        !haveSameBounds(source->frame, window.frame)) {
+      return std::nullopt;
+    }
+  }
+  return LaunchWindowTarget{snapshot.processID,
+                            snapshot.windowID,
+                            snapshot.visibleQuartzRect,
+                            display,
+                            now,
+                            sharingStateOf(context->rows, snapshot.windowID),
+                            snapshot.windowLayer};
+}
+
+bool LaunchWindowTargetProbe::substantiallyOccluded(const std::vector<LaunchWindowRow>& rows,
+                                                    const std::unordered_set<std::uint32_t>& sourceIDs,
+                                                    const GlobalRect& visibleRect) {
+  if (!(visibleRect.width > 0) || !(visibleRect.height > 0) || rows.empty()) return true;
+  const auto isSource = [&](const LaunchWindowRow& row) {
+    return row.windowNumber && sourceIDs.contains(*row.windowNumber);
+  };
+  const auto firstSource = std::find_if(rows.begin(), rows.end(), isSource);
+  if (firstSource == rows.end()) return true;
+  const double limit = occlusionShare * visibleRect.width * visibleRect.height;
+  return std::any_of(rows.begin(), firstSource, [&](const LaunchWindowRow& row) {
+    if (isSource(row) || !row.alpha || !(*row.alpha > minimumOpacity) || !row.bounds) return false;
+    const GlobalRect overlap = row.bounds->intersection(visibleRect);
+    return !overlap.isEmpty() && overlap.width * overlap.height > limit;
+  });
+}
+
+bool LaunchWindowTargetProbe::ownsCompositePoint(const LaunchRunningApplication& application,
+                                                 const LaunchSurfaceSnapshot& snapshot, GlobalPoint point) const {
+  if (snapshot.processID != application.processIdentifier()) return false;
+  return std::any_of(snapshot.sourceWindows.begin(), snapshot.sourceWindows.end(), [&](const auto& window) {
+    return matchesAccessibility(snapshot.processID, point, window.frame);
+  });
+}
+
+}  // namespace quillon

@@ -1,0 +1,207 @@
+#include "core/capture/launch_window_target_probe.h"
+
+#include <gtest/gtest.h>
+
+#include "support/fake_accessibility.h"
+#include "support/fake_screens.h"
+#include "support/fake_window_server.h"
+#include "support/fake_workspace.h"
+#include "support/manual_clock.h"
+#include "support/surface_images.h"
+
+namespace quillon {
+namespace {
+
+constexpr std::int32_t kPid = 500;
+constexpr std::int32_t kOwnPid = 77;
+// A 1000 × 600 primary display; the expanded notch hangs from its top centre.
+constexpr GlobalRect kDisplay{0, 0, 1000, 600};
+constexpr GlobalRect kNotch{400, 0, 200, 80};
+
+class LaunchWindowTargetProbeTest : public ::testing::Test {
+ protected:
+  LaunchWindowTargetProbeTest() {
+    screens.setScreens({{1, ScreenRect{0, 0, 1000, 600}}});
+    app.pid = kPid;
+    setNotch(kNotch);
+  }
+
+  void setNotch(GlobalRect frame, double alpha = 1.0, std::vector<LaunchWindowRow> inFront = {}) {
+    auto rows = std::move(inFront);
+    auto notch = FakeWindowServer::row(kPid, 7, frame, 25, alpha);
+    notch.sharingState = 1;
+    rows.push_back(notch);
+    rows.push_back(FakeWindowServer::row(kPid, 8, {100, 100, 600, 400}, 0));
+    windows.setWindows(rows);
+    accessibility.clearHits();
+    accessibility.addHit(frame, {kPid, frame.origin(), frame.size()});
+  }
+
+  LaunchSurfaceSnapshot snapshotAt(GlobalRect frame, double sampledAtUptime) const {
+    Bitmap image = roundedSurfaceImage(static_cast<int>(frame.width), static_cast<int>(frame.height), 10);
+    SurfaceAlphaMask mask(image, 128);
+    return {.image = std::move(image),
+            .alphaMask = std::move(mask),
+            .sourceQuartzRect = frame,
+            .visibleQuartzRect = frame,
+            .interactionQuartzRect = frame,
+            .sampledAt = 0,
+            .sampledAtUptime = sampledAtUptime,
+            .windowID = 7,
+            .processID = kPid,
+            .windowLayer = 25,
+            .sourceWindows = {{7, frame, 25}},
+            .presentationPixelBounds = {0, 0, frame.width, frame.height}};
+  }
+
+  FakeWindowServer windows;
+  FakeAccessibility accessibility;
+  FakeScreens screens;
+  ManualClock clock{1000};
+  FakeRunningApplication app;
+  LaunchWindowTargetProbe probe{windows, accessibility, screens, clock, kOwnPid};
+};
+
+TEST_F(LaunchWindowTargetProbeTest, FindsTheExpandedNotchWithItsDisplayAndSharingState) {
+  const auto target = probe.expandedTarget(app);
+  ASSERT_TRUE(target);
+  EXPECT_EQ((LaunchWindowTarget{kPid, 7, kNotch, kDisplay, 1000, 1, 25}), *target);
+  ASSERT_FALSE(accessibility.queries().empty());
+  // Probed below the housing (65 points down), with the bounded time-out.
+  EXPECT_EQ((GlobalPoint{500, 65}), accessibility.queries().front().point);
+  EXPECT_EQ(0.03, accessibility.queries().front().timeout);
+  EXPECT_EQ((std::vector<bool>{true, true}), windows.readOptions());  // once to find it, once to confirm it
+}
+
+TEST_F(LaunchWindowTargetProbeTest, RowsBecomeCandidatesOnlyWhenFullyDescribedAndOpaque) {
+  const auto base = FakeWindowServer::row(kPid, 7, kNotch, 25);
+  const struct {
+    const char* name;
+    void (*edit)(LaunchWindowRow&);
+    bool kept;
+  } rows[] = {
+      {"complete", [](LaunchWindowRow&) {}, true},
+      {"alpha 0.96", [](LaunchWindowRow& r) { r.alpha = 0.96; }, true},
+      {"alpha exactly 0.95", [](LaunchWindowRow& r) { r.alpha = 0.95; }, false},
+      {"no alpha", [](LaunchWindowRow& r) { r.alpha.reset(); }, false},
+      {"another owner", [](LaunchWindowRow& r) { r.ownerPID = kPid + 1; }, false},
+      {"no owner", [](LaunchWindowRow& r) { r.ownerPID.reset(); }, false},
+      {"no number", [](LaunchWindowRow& r) { r.windowNumber.reset(); }, false},
+      {"no bounds", [](LaunchWindowRow& r) { r.bounds.reset(); }, false},
+      {"no layer", [](LaunchWindowRow& r) { r.layer.reset(); }, false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    auto edited = base;
+    row.edit(edited);
+    EXPECT_EQ(row.kept ? 1u : 0u, LaunchWindowTargetProbe::candidatesOf({edited}, kPid).size());
+  }
+}
+
+TEST_F(LaunchWindowTargetProbeTest, SampleRequiresBothPointsOnTheSameAccessibleWindow) {
+  const GlobalPoint inside{500, 40};
+  EXPECT_TRUE(probe.sample(app, inside, {450, 70}));
+  EXPECT_FALSE(probe.sample(app, inside, {300, 40}));    // pointer left the window
+  EXPECT_FALSE(probe.sample(app, {1000, 40}, inside));   // edge on the display's right edge
+  EXPECT_FALSE(probe.sample(app, inside, {500, 600}));   // pointer off the display
+
+  accessibility.clearHits();
+  accessibility.addHit(kNotch, {kPid, GlobalPoint{403, 0}, kNotch.size()});  // 3 points off
+  EXPECT_FALSE(probe.sample(app, inside, inside));
+  accessibility.clearHits();
+  accessibility.addHit(kNotch, {kPid, GlobalPoint{402, 2}, Size{198, 82}});  // 2 points off
+  EXPECT_TRUE(probe.sample(app, inside, inside));
+  accessibility.clearHits();
+  accessibility.addHit(kNotch, {kPid + 1, kNotch.origin(), kNotch.size()});
+  EXPECT_FALSE(probe.sample(app, inside, inside));
+
+  setNotch(kNotch);
+  accessibility.setTrusted(false);
+  EXPECT_FALSE(probe.sample(app, inside, inside));
+  accessibility.setTrusted(true);
+  app.terminated = true;
+  EXPECT_FALSE(probe.sample(app, inside, inside));
+  app.terminated = false;
+  screens.setScreens({});
+  EXPECT_FALSE(probe.sample(app, inside, inside));
+}
+
+TEST_F(LaunchWindowTargetProbeTest, ACollapsedNotchIsNoTarget) {
+  setNotch({400, 0, 200, 63});
+  EXPECT_FALSE(probe.expandedTarget(app));
+  EXPECT_FALSE(probe.sample(app, {500, 30}, {500, 30}));
+  EXPECT_FALSE(probe.revalidate(snapshotAt({400, 0, 200, 63}, 1000), app, 1.25, false));
+  setNotch({400, 0, 200, 64});
+  EXPECT_FALSE(probe.expandedTarget(app));  // 65 points down lies outside a 64-point window
+  EXPECT_TRUE(probe.sample(app, {500, 30}, {500, 30}));
+  EXPECT_TRUE(probe.revalidate(snapshotAt({400, 0, 200, 64}, 1000), app, 1.25, false));
+}
+
+TEST_F(LaunchWindowTargetProbeTest, RevalidateAcceptsOnlyAnUnchangedUncoveredRecentSurface) {
+  const auto snapshot = snapshotAt(kNotch, 1000);
+  const GlobalRect overlay{400, 0, 200, 80};
+  const struct {
+    const char* name;
+    double age;
+    GlobalRect current;
+    std::vector<LaunchWindowRow> inFront;
+    bool ignoringOwnOverlay;
+    bool valid;
+  } rows[] = {
+      {"unchanged", 1.25, kNotch, {}, false, true},
+      {"1.26 s old", 1.26, kNotch, {}, false, false},
+      {"moved by 2 points", 0, kNotch.offsetBy(2, 0), {}, false, true},
+      {"moved by 3 points", 0, kNotch.offsetBy(3, 0), {}, false, false},
+      {"covered by exactly a fifth", 0, kNotch, {FakeWindowServer::row(9, 50, {400, 0, 40, 80}, 30)}, false, true},
+      {"covered by more", 0, kNotch, {FakeWindowServer::row(9, 50, {400, 0, 40.5, 80}, 30)}, false, false},
+      {"translucent window in front", 0, kNotch, {FakeWindowServer::row(9, 50, overlay, 30, 0.5)}, false, true},
+      {"own overlay in front", 0, kNotch, {FakeWindowServer::row(kOwnPid, 60, overlay, 30)}, false, false},
+      {"own overlay ignored", 0, kNotch, {FakeWindowServer::row(kOwnPid, 60, overlay, 30)}, true, true},
+      {"another app's window ignored only if ours", 0, kNotch, {FakeWindowServer::row(9, 60, overlay, 30)}, true,
+       false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    setNotch(row.current, 1.0, row.inFront);
+    clock.setUptime(1000 + row.age);
+    const auto target = probe.revalidate(snapshot, app, 1.25, row.ignoringOwnOverlay);
+    EXPECT_EQ(row.valid, target.has_value());
+    if (target) {
+      EXPECT_EQ((LaunchWindowTarget{kPid, 7, kNotch, kDisplay, 1000 + row.age, 1, 25}), *target);
+    }
+  }
+}
+
+TEST_F(LaunchWindowTargetProbeTest, RevalidateRefusesAChangedWindowSet) {
+  clock.setUptime(1000.5);
+  auto snapshot = snapshotAt(kNotch, 1000);
+  auto rows = windows.onScreenWindows(true);
+  rows.push_back(FakeWindowServer::row(kPid, 9, {380, 0, 20, 40}, 25));  // a new piece
+  windows.setWindows(rows);
+  EXPECT_FALSE(probe.revalidate(snapshot, app, 1.25, false));
+
+  setNotch(kNotch);
+  EXPECT_TRUE(probe.revalidate(snapshot, app, 1.25, false));
+  snapshot.sourceWindows[0].windowLayer = 24;
+  EXPECT_FALSE(probe.revalidate(snapshot, app, 1.25, false));
+  snapshot.sourceWindows = {{7, kNotch, 25}, {7, kNotch, 25}};
+  EXPECT_FALSE(probe.revalidate(snapshot, app, 1.25, false));
+  snapshot = snapshotAt(kNotch, 1000);
+  app.pid = kPid + 1;
+  EXPECT_FALSE(probe.revalidate(snapshot, app, 1.25, false));
+}
+
+TEST_F(LaunchWindowTargetProbeTest, CompositePointBelongsToAnySourceWindow) {
+  auto snapshot = snapshotAt(kNotch, 1000);
+  const GlobalRect piece{620, 0, 40, 80};
+  snapshot.sourceWindows.push_back({9, piece, 25});
+  accessibility.addHit(piece, {kPid, piece.origin(), piece.size()});
+  EXPECT_TRUE(probe.ownsCompositePoint(app, snapshot, {500, 10}));
+  EXPECT_TRUE(probe.ownsCompositePoint(app, snapshot, {630, 10}));
+  EXPECT_FALSE(probe.ownsCompositePoint(app, snapshot, {700, 10}));
+  app.pid = kPid + 1;
+  EXPECT_FALSE(probe.ownsCompositePoint(app, snapshot, {500, 10}));
+}
+
+}  // namespace
+}  // namespace quillon

@@ -1,0 +1,230 @@
+#include "core/capture/launch_surface_capture.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+#include <xcb/xcb.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+
+#include "core/async/launch_async_wait_error.h"
+#include "core/capture/launch_window_target_probe.h"
+#include "core/capture/surface_capture_error.h"
+#include "linux/process_running_application.h"
+#include "linux/x11_accessibility.h"
+#include "linux/x11_screen_capture_service.h"
+#include "linux/x11_screens.h"
+#include "linux/x11_window_server.h"
+#include "sample_app_process.h"
+#include "support/fake_log_sink.h"
+#include "x11_test_display.h"
+
+namespace quillon {
+namespace {
+
+constexpr int kScreenWidth = 1512;
+// Where every sample app's expanded notch lies when it is not shifted.
+constexpr GlobalRect kAuroraNotch{(kScreenWidth - 420) / 2, 0, 420, 120};
+
+// The real adapters on a fresh X server, with one sample app's notch expanded under
+// the pointer.
+struct CaptureOnX11 {
+  // The app's notch is expanded by hovering over it, unless it is pinned where the
+  // arguments place it.
+  explicit CaptureOnX11(const char* bundle, std::vector<std::string> arguments = {}) : app(bundle, arguments) {
+    EXPECT_TRUE(app.waitUntilMapped());
+    if (std::find(arguments.begin(), arguments.end(), "--pinned") == arguments.end()) {
+      display.movePointer(kScreenWidth / 2, 10);
+      EXPECT_TRUE(app.waitFor("expanded"));
+    }
+    application = ProcessRunningApplication::forProcess(app.pid());
+  }
+
+  std::optional<LaunchResult<LaunchSurfaceSnapshot>> runCapture() {
+    std::optional<LaunchResult<LaunchSurfaceSnapshot>> outcome;
+    auto handle = spawn<LaunchSurfaceSnapshot>(display.loop(), capture.capture(application, GlobalPoint{756, 10}),
+                                               [&](auto result) { outcome.emplace(std::move(result)); });
+    display.loop().runUntil([&] { return outcome.has_value(); }, 20.0);
+    return outcome;
+  }
+
+  X11TestDisplay display;
+  X11WindowServer windows{display.adapters()};
+  X11Accessibility accessibility{display.adapters()};
+  X11Screens screens{display.adapters()};
+  X11ScreenCaptureService service{display.adapters()};
+  FakeLogSink log;
+  LaunchSurfaceCapture capture{display.loop(), service, windows, log};
+  SampleAppProcess app;
+  std::shared_ptr<ProcessRunningApplication> application;
+};
+
+// Saved under the build folder so a person can look at what was captured.
+void saveArtifact(const Bitmap& premultiplied, const std::string& name) {
+  const auto folder = std::filesystem::path(QUILLON_BINARY_DIR) / "test-artifacts";
+  std::filesystem::create_directories(folder);
+  std::vector<std::uint8_t> straight(premultiplied.pixels);
+  for (std::size_t i = 0; i + 3 < straight.size(); i += 4) {
+    const unsigned alpha = straight[i + 3];
+    for (std::size_t c = 0; c < 3 && alpha > 0; ++c) {
+      straight[i + c] = static_cast<std::uint8_t>(std::min(255u, straight[i + c] * 255u / alpha));
+    }
+  }
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = static_cast<png_uint_32>(premultiplied.width);
+  image.height = static_cast<png_uint_32>(premultiplied.height);
+  image.format = PNG_FORMAT_RGBA;
+  EXPECT_TRUE(png_image_write_to_file(&image, (folder / name).c_str(), 0, straight.data(),
+                                      static_cast<png_int_32>(premultiplied.bytesPerRow), nullptr));
+}
+
+TEST(LaunchSurfaceCaptureX11, ProbesAndCapturesTheExpandedNotchOfARealApp) {
+  CaptureOnX11 rig("Aurora");
+  ASSERT_TRUE(rig.application);
+  const LaunchWindowTargetProbe probe(rig.windows, rig.accessibility, rig.screens, rig.display.loop().clock(),
+                                      getpid());
+  const auto target = probe.expandedTarget(*rig.application);
+  ASSERT_TRUE(target);
+  EXPECT_EQ(rig.app.window(), target->windowID);
+  EXPECT_EQ(kAuroraNotch, target->frame);
+  EXPECT_EQ((GlobalRect{0, 0, 1512, 982}), target->displayFrame);
+
+  auto outcome = rig.runCapture();
+  ASSERT_TRUE(outcome && outcome->hasValue());
+  const LaunchSurfaceSnapshot& snapshot = outcome->value();
+  saveArtifact(snapshot.image, "aurora-expanded-notch.png");
+  EXPECT_EQ(kAuroraNotch, snapshot.sourceQuartzRect);
+  EXPECT_EQ(rig.app.window(), snapshot.windowID);
+  const GlobalRect& s = snapshot.sourceQuartzRect;
+  EXPECT_FALSE(snapshot.alphaMask.hitTest({s.minX() + 0.5, s.maxY() - 0.5}, s)) << "rounded corner";
+  EXPECT_FALSE(snapshot.alphaMask.hitTest({s.maxX() - 0.5, s.maxY() - 0.5}, s)) << "rounded corner";
+  EXPECT_TRUE(snapshot.alphaMask.hitTest({s.minX() + 30, s.minY() + 60}, s)) << "body";
+  EXPECT_TRUE(snapshot.alphaMask.hitTest({s.midX(), s.minY() + 5}, s)) << "body along the top edge";
+  EXPECT_TRUE(probe.revalidate(snapshot, *rig.application, 1.25, false));
+  EXPECT_TRUE(rig.log.lines().empty());
+}
+
+TEST(LaunchSurfaceCaptureX11, AnOpaqueBlackBackingIsLeftOutOfTheImage) {
+  CaptureOnX11 rig("Ember", {"--opaque-backing"});
+  auto outcome = rig.runCapture();
+  ASSERT_TRUE(outcome && outcome->hasValue());
+  const LaunchSurfaceSnapshot& snapshot = outcome->value();
+  saveArtifact(snapshot.image, "ember-over-opaque-backing.png");
+  ASSERT_EQ(2u, snapshot.sourceWindows.size());
+  EXPECT_EQ(rig.app.window(), snapshot.windowID);
+  // Captured together, the black backing would fill the corners and the bottom rows.
+  EXPECT_EQ(0, snapshot.image.alphaAt(0, snapshot.image.height - 1));
+  EXPECT_EQ(0, snapshot.image.alphaAt(snapshot.image.width / 2, snapshot.image.height - 1));
+  EXPECT_EQ(255, snapshot.image.alphaAt(snapshot.image.width / 2, snapshot.image.height / 2));
+  EXPECT_EQ(snapshot.sourceQuartzRect.height - 4, snapshot.visibleQuartzRect.height);
+  EXPECT_EQ(std::vector<std::string>{"[Quillon/capture] normalized opaque backing pid=" + std::to_string(rig.app.pid()) +
+                                     " front=" + std::to_string(rig.app.window()) +
+                                     " back=" + std::to_string(snapshot.sourceWindows[1].windowID)},
+            rig.log.lines());
+}
+
+TEST(LaunchSurfaceCaptureX11, TwoNeighbouringWindowsAreOneSurface) {
+  CaptureOnX11 rig("Tide", {"--second-piece"});
+  auto outcome = rig.runCapture();
+  ASSERT_TRUE(outcome && outcome->hasValue());
+  const LaunchSurfaceSnapshot& snapshot = outcome->value();
+  saveArtifact(snapshot.image, "tide-in-two-windows.png");
+  ASSERT_EQ(2u, snapshot.sourceWindows.size());
+  EXPECT_EQ(kAuroraNotch.unionWith({kAuroraNotch.maxX() + 8, 0, 60, 40}), snapshot.sourceQuartzRect);
+  EXPECT_EQ(snapshot.sourceQuartzRect, snapshot.visibleQuartzRect);
+  EXPECT_EQ(0, snapshot.image.alphaAt(425, 10)) << "the gap between the windows";
+  EXPECT_EQ(255, snapshot.image.alphaAt(460, 10)) << "the piece";
+}
+
+TEST(LaunchSurfaceCaptureX11, AnAppWithNothingAtTheTopCentreHasNoCandidate) {
+  // Pinned far to the left: its surface never reaches the middle 40 % of the display.
+  CaptureOnX11 rig("Tide", {"--pinned", "--offset-x", "-600"});
+  auto outcome = rig.runCapture();
+  ASSERT_TRUE(outcome);
+  ASSERT_TRUE(failedWith<SurfaceCaptureError>(*outcome));
+  try {
+    std::rethrow_exception(outcome->error());
+  } catch (const SurfaceCaptureError& error) {
+    EXPECT_EQ(SurfaceCaptureError::Code::noCandidateWindow, error.code);
+  }
+}
+
+TEST(LaunchSurfaceCaptureX11, ASecondCaptureWhileOneRunsIsRefusedAtOnce) {
+  CaptureOnX11 rig("Ember");
+  std::optional<LaunchResult<LaunchSurfaceSnapshot>> first;
+  auto running = spawn<LaunchSurfaceSnapshot>(rig.display.loop(), rig.capture.capture(rig.application, std::nullopt),
+                                              [&](auto result) { first.emplace(std::move(result)); });
+  auto second = rig.runCapture();
+  ASSERT_TRUE(second);
+  EXPECT_TRUE(failedWith<LaunchAsyncWaitError>(*second));
+  rig.display.loop().runUntil([&] { return first.has_value(); }, 20.0);
+  ASSERT_TRUE(first && first->hasValue());
+  saveArtifact(first->value().image, "ember-expanded-notch.png");
+}
+
+// Takes the screenshot, then lets the test change the screen before the capture goes on.
+class InterferingCaptureService final : public LaunchScreenCaptureService {
+ public:
+  InterferingCaptureService(LaunchScreenCaptureService& inner, std::function<void()> afterScreenshot)
+      : inner_(inner), afterScreenshot_(std::move(afterScreenshot)) {}
+  bool preflightPermission() override { return inner_.preflightPermission(); }
+  bool requestPermission() override { return inner_.requestPermission(); }
+  Task<LaunchShareableContent> shareableContent() override { return inner_.shareableContent(); }
+  double pointPixelScaleForWindow(std::uint32_t id) override { return inner_.pointPixelScaleForWindow(id); }
+  double pointPixelScaleForDisplay(std::uint32_t id) override { return inner_.pointPixelScaleForDisplay(id); }
+  Task<Bitmap> captureWindow(std::uint32_t id, LaunchCaptureConfiguration configuration) override {
+    Bitmap image = co_await inner_.captureWindow(id, configuration);
+    afterScreenshot_();
+    co_return image;
+  }
+  Task<Bitmap> captureDisplay(std::uint32_t id, std::vector<std::uint32_t> windows,
+                              LaunchCaptureConfiguration configuration) override {
+    return inner_.captureDisplay(id, std::move(windows), configuration);
+  }
+
+ private:
+  LaunchScreenCaptureService& inner_;
+  std::function<void()> afterScreenshot_;
+};
+
+SurfaceCaptureError::Code failureOf(CaptureOnX11& rig, std::function<void()> afterScreenshot) {
+  InterferingCaptureService interfering(rig.service, std::move(afterScreenshot));
+  LaunchSurfaceCapture capture(rig.display.loop(), interfering, rig.windows, rig.log);
+  std::optional<LaunchResult<LaunchSurfaceSnapshot>> outcome;
+  auto handle = spawn<LaunchSurfaceSnapshot>(rig.display.loop(), capture.capture(rig.application, std::nullopt),
+                                             [&](auto result) { outcome.emplace(std::move(result)); });
+  rig.display.loop().runUntil([&] { return outcome.has_value(); }, 20.0);
+  try {
+    if (outcome) std::move(*outcome).get();
+  } catch (const SurfaceCaptureError& error) {
+    return error.code;
+  }
+  ADD_FAILURE() << "the capture did not fail";
+  return SurfaceCaptureError::Code::captureTimedOut;
+}
+
+TEST(LaunchSurfaceCaptureX11, AnAppKilledMidCaptureIsUnavailable) {
+  CaptureOnX11 rig("Aurora");
+  EXPECT_EQ(SurfaceCaptureError::Code::targetUnavailable,
+            failureOf(rig, [&] { EXPECT_NE(-1, rig.app.terminate()); }));
+}
+
+TEST(LaunchSurfaceCaptureX11, ANotchMovedByOnePointMidCaptureIsStale) {
+  CaptureOnX11 rig("Aurora");
+  const auto moveByOnePoint = [&] {
+    xcb_connection_t* other = rig.display.other().get();
+    const std::uint32_t x = static_cast<std::uint32_t>(kAuroraNotch.x + 1);
+    xcb_configure_window(other, rig.app.window(), XCB_CONFIG_WINDOW_X, &x);
+    // A round trip: the server has applied the move before the capture looks again.
+    free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr));
+  };
+  EXPECT_EQ(SurfaceCaptureError::Code::staleCapture, failureOf(rig, moveByOnePoint));
+}
+
+}  // namespace
+}  // namespace quillon
