@@ -90,6 +90,8 @@ void QtLayerRenderer::clearCaches() {
 
 void QtLayerRenderer::paint(QPainter& painter, const LaunchLayerScene& scene, double time, QSizeF viewSize) {
   time_ = time;
+  // Images replaced by newer previews go with their last owner.
+  std::erase_if(images_, [](const auto& entry) { return entry.second.source.expired(); });
   viewport_ = QRectF(QPointF(0, 0), viewSize);
   pixelRatio_ = painter.device() ? painter.device()->devicePixelRatioF() : 1;
   painter.save();
