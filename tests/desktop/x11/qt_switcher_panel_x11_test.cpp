@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QImage>
 #include <QWindow>
 #include <memory>
 
@@ -9,6 +11,7 @@
 #include "linux/x11_connection.h"
 #include "linux/x11_stacking_keeper.h"
 #include "support/fake_workspace.h"
+#include "support/scoped_environment.h"
 #include "../qt_spin.h"
 
 namespace quillon {
@@ -27,11 +30,25 @@ xcb_window_t topmostMapped(X11Connection& x) {
   return XCB_WINDOW_NONE;
 }
 
-// Another client's plain window over the notch area, as a notch app's would be.
+// The screen's pixels in `area`, as the X server composed them.
+QImage screenPixels(X11Connection& x, const QRect& area) {
+  XcbReply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
+      x.get(),
+      xcb_get_image(x.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, x.root(), static_cast<std::int16_t>(area.x()),
+                    static_cast<std::int16_t>(area.y()), static_cast<std::uint16_t>(area.width()),
+                    static_cast<std::uint16_t>(area.height()), ~0U),
+      nullptr));
+  if (!reply || reply->depth != 24) return {};
+  return QImage(xcb_get_image_data(reply.get()), area.width(), area.height(), QImage::Format_RGB32).copy();
+}
+
+// Another client's plain window over the notch area, as a notch app's would be, filled
+// with a colour the panel never draws.
+constexpr std::uint32_t desktopBlue = 0x2060C0;
 xcb_window_t mapWindow(X11Connection& x, std::int16_t left, std::uint16_t width) {
   const xcb_window_t window = xcb_generate_id(x.get());
-  xcb_create_window(x.get(), XCB_COPY_FROM_PARENT, window, x.root(), left, 0, width, 120, 0,
-                    XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+  xcb_create_window(x.get(), XCB_COPY_FROM_PARENT, window, x.root(), left, 0, width, 400, 0,
+                    XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL, &desktopBlue);
   xcb_map_window(x.get(), window);
   xcb_flush(x.get());
   return window;
@@ -44,8 +61,9 @@ TEST(QtSwitcherPanelOnX11, StaysAboveRaisedWindowsIsShapedAndGoesIdle) {
   auto other = X11Connection::open();
   ASSERT_TRUE(adapters && other);
   adapters->attach(loop);
-  const xcb_window_t notchApp = mapWindow(*other, 200, 400);
+  const xcb_window_t notchApp = mapWindow(*other, 0, 1000);
 
+  ScopedEnvironment language("LC_ALL", "ja_JP.UTF-8");
   FakeWorkspace workspace;
   LaunchSwitcherContentView content(clock, workspace, {0, 0, 668, 284});
   LaunchSwitcherConfiguration configuration;
@@ -58,6 +76,7 @@ TEST(QtSwitcherPanelOnX11, StaysAboveRaisedWindowsIsShapedAndGoesIdle) {
   configuration.selectedID = configuration.apps[0].id;
   configuration.sourceLocalRect = {234, 252, 200, 32};
   configuration.shellBounds = Rect{24, 24, 620, 260};
+  configuration.shortcutLabel = "⌃⌘";
   content.configure(configuration);
   content.setEntrance(LaunchEntranceMotion{configuration.sourceLocalRect, content.finalOutlineBounds(),
                                            content.bounds()});
@@ -85,9 +104,17 @@ TEST(QtSwitcherPanelOnX11, StaysAboveRaisedWindowsIsShapedAndGoesIdle) {
   EXPECT_TRUE(spinUntil([&] { return !panel->isAnimating(); }));
   EXPECT_GT(panel->paintedFrames(), 2u);
   if (!compositing) {
-    // The corners beside the shoulders are cut out of the window.
+    // The corners beside the shoulders are cut out of the window: the window below shows.
     EXPECT_FALSE(panel->mask().contains(QPoint(2, 2)));
     EXPECT_TRUE(panel->mask().contains(QPoint(334, 140)));
+    const QRect area(66, 0, 668, 284);
+    QImage shot;
+    EXPECT_TRUE(spinUntil([&] {
+      shot = screenPixels(*other, area);
+      return !shot.isNull() && shot.pixel(2, 2) == (0xFF000000 | desktopBlue) && qGray(shot.pixel(334, 140)) == 0;
+    }));
+    QDir().mkpath(QStringLiteral(QUILLON_ARTIFACTS_DIR));
+    shot.save(QStringLiteral(QUILLON_ARTIFACTS_DIR "/switcher-panel-x11.png"), "PNG");
   }
 
   panel->setAcceptsMouse(true);
