@@ -266,9 +266,14 @@ void QtLayerRenderer::paintText(QPainter& painter, const LaunchLayer& layer, con
   const LaunchTextStyle& style = layer.textStyle;
   const QFont font = fontFor(style);
   CachedText& cached = texts_[&layer];
-  if (cached.text != layer.text || cached.width != target.width()) {
+  // Keyed by layer address, which a later layer may reuse: compare everything that
+  // shapes the elided text.
+  if (cached.text != layer.text || cached.width != target.width() || cached.fontSize != style.fontSize ||
+      cached.weight != style.weight) {
     cached.text = layer.text;
     cached.width = target.width();
+    cached.fontSize = style.fontSize;
+    cached.weight = style.weight;
     cached.shown = QString::fromStdString(layer.text);
     if (style.truncation == LaunchTextTruncation::end && !style.wrapped) {
       cached.shown = QFontMetricsF(font).elidedText(cached.shown, Qt::ElideRight, target.width());

@@ -37,6 +37,8 @@ class QtLayerRenderer {
   struct CachedText {
     std::string text;
     double width = 0;
+    double fontSize = 0;
+    LaunchFontWeight weight = LaunchFontWeight::regular;
     QString shown;
   };
 
