@@ -10,6 +10,7 @@
 
 #include "core/async/launch_main_loop.h"
 #include "core/bundle/launch_bundle.h"
+#include "linux/desktop_motion_setting.h"
 #include "linux/detached_process.h"
 #include "linux/process_running_application.h"
 
@@ -78,7 +79,10 @@ void ProcessWorkspace::openApplication(const std::string& bundlePath, OpenComple
 
 std::optional<Bitmap> ProcessWorkspace::iconForBundle(const std::string&, int) const { return std::nullopt; }
 
-bool ProcessWorkspace::prefersReducedMotion() const { return false; }
+bool ProcessWorkspace::prefersReducedMotion() const {
+  const auto configHome = userConfigHome();
+  return configHome && desktopPrefersReducedMotion(*configHome);
+}
 
 bool ProcessWorkspace::openUrl(const Url&) { return false; }
 

@@ -49,13 +49,15 @@ class FakeRunningApplication final : public LaunchRunningApplication {
 class FakeWorkspace final : public LaunchWorkspace {
  public:
   std::vector<LaunchApplicationHandle> applications;
+  bool reduceMotion = false;
+  std::optional<Bitmap> icon;  // every bundle's icon
 
   std::vector<LaunchApplicationHandle> runningApplications() const override { return applications; }
   void openApplication(const std::string&, OpenCompletion completion) override {
     pending_.push_back(std::move(completion));
   }
-  std::optional<Bitmap> iconForBundle(const std::string&, int) const override { return std::nullopt; }
-  bool prefersReducedMotion() const override { return false; }
+  std::optional<Bitmap> iconForBundle(const std::string&, int) const override { return icon; }
+  bool prefersReducedMotion() const override { return reduceMotion; }
   bool openUrl(const Url&) override { return true; }
 
   std::size_t pendingOpenCount() const { return pending_.size(); }

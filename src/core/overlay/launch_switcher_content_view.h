@@ -1,0 +1,126 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/localization/localized_text.h"
+#include "core/overlay/launch_carousel_position.h"
+#include "core/overlay/launch_entrance_motion.h"
+#include "core/overlay/launch_layer_scene.h"
+#include "core/storage/registry/managed_notch_app.h"
+#include "core/support/bitmap.h"
+#include "core/support/launch_uuid.h"
+
+namespace quillon {
+
+class LaunchWorkspace;
+
+// What the switcher shows at one presentation.
+struct LaunchSwitcherConfiguration {
+  // The selected app's image is the live capture of its notch: it starts over the real
+  // notch and moves into its card during the entrance.
+  bool liveSnapshot = false;
+  std::vector<ManagedNotchApp> apps;  // menu order
+  std::map<LaunchUuid, std::shared_ptr<const Bitmap>> previews;
+  std::map<LaunchUuid, std::string> guidance;  // already localised
+  LaunchUuid selectedID;
+  Rect sourceLocalRect;  // the notch surface, in view coordinates
+  double backingScale = 1;
+  std::optional<Rect> shellBounds;  // the opened body; the view's bounds when absent
+  std::string shortcutLabel;        // the chord's symbols, such as "⌘"
+};
+
+// The switcher's carousel drawn as layers: a black notch-shaped body that grows out of the
+// real notch, one page per app (icon, name, notch image) held three times in a strip that
+// slides, a hint line and a guidance text. Every page and entrance frame is laid out by
+// the program's own geometry, so the renderer only draws layers. Coordinates are the
+// view's own, origin bottom-left, y up.
+class LaunchSwitcherContentView {
+ public:
+  static constexpr double selectionDuration = 0.16;
+
+  LaunchSwitcherContentView(const LaunchClock& clock, const LaunchWorkspace& workspace, const Rect& bounds);
+  LaunchSwitcherContentView(const LaunchSwitcherContentView&) = delete;
+  LaunchSwitcherContentView& operator=(const LaunchSwitcherContentView&) = delete;
+
+  // Builds every page; nothing happens when the selected app is not among the apps.
+  void configure(const LaunchSwitcherConfiguration& configuration);
+  // Slides to the page of `id`; `direction` is the scroll direction (its sign decides
+  // which way a wrap goes).
+  void select(const LaunchUuid& id, int direction);
+  // Shows a new image on every copy of the app's page; false when the app has no page.
+  bool updatePreview(std::shared_ptr<const Bitmap> image, const LaunchUuid& id);
+  // Replaces the hint line (the switch in progress, a failure).
+  void showStatus(const LocalizedText& text);
+
+  void setEntrance(std::optional<LaunchEntranceMotion> entrance) { entrance_ = entrance; }
+  // Starts the entrance from the scene's current time, with the system's reduce-motion
+  // setting.
+  void animateAppearance();
+  // Shows the entrance as it is `time` seconds after its start, without animation.
+  void applyAppearanceFrame(double time);
+  void clear();
+
+  LaunchLayerScene& scene() { return scene_; }
+  const LaunchLayerScene& scene() const { return scene_; }
+  const Rect& bounds() const { return bounds_; }
+  const std::optional<LaunchCarouselPosition>& carousel() const { return carousel_; }
+  const std::vector<LaunchUuid>& identifiers() const { return identifiers_; }
+  const std::optional<LaunchEntranceMotion>& entrance() const { return entrance_; }
+  const Rect& finalOutlineBounds() const { return finalOutlineBounds_; }
+  const Rect& bodyBounds() const { return bodyBounds_; }
+  const std::optional<Rect>& previewStart() const { return previewStart_; }
+  const std::optional<Rect>& previewEnd() const { return previewEnd_; }
+  double pageWidth() const { return pageWidth_; }
+
+  const LaunchLayer& strip() const { return *strip_; }
+  const LaunchLayer& status() const { return *status_; }
+  const LaunchLayer& guidanceLayer() const { return *guidanceLayer_; }
+  const LaunchLayer& silhouetteMask() const { return *silhouetteMask_; }
+  const LaunchLayer& outlineLayer() const { return *outlineLayer_; }
+  const LaunchLayer* snapshotLayer() const { return snapshotLayer_; }
+  const std::vector<LaunchLayer*>& revealingLayers() const { return revealingLayers_; }
+  // The app's preview layers, one per copy of its page; empty for an unknown app.
+  std::vector<const LaunchLayer*> previewLayers(const LaunchUuid& id) const;
+
+ private:
+  struct IdentityLayers {
+    LaunchLayer* title;
+    LaunchLayer* icon;
+    double pageOffset;
+  };
+
+  void setAppearance(double time);
+  double stripPositionX(int slot) const { return bounds_.midX() - pageWidth_ * slot; }
+
+  const LaunchWorkspace& workspace_;
+  LaunchLayerScene scene_;
+  Rect bounds_;
+
+  LaunchLayer* strip_;
+  LaunchLayer* status_;
+  LaunchLayer* guidanceLayer_;
+  LaunchLayer* silhouetteMask_;
+  LaunchLayer* outlineLayer_;
+  LaunchLayer* snapshotLayer_ = nullptr;
+
+  std::map<LaunchUuid, std::string> guidance_;
+  std::vector<LaunchUuid> identifiers_;
+  std::optional<LaunchCarouselPosition> carousel_;
+  double pageWidth_ = 0;
+  double scale_ = 1;
+  Rect finalOutlineBounds_;
+  Rect sourceLocalRect_;
+  std::optional<Rect> previewStart_;
+  std::optional<Rect> previewEnd_;
+  std::optional<LaunchEntranceMotion> entrance_;
+  std::vector<LaunchLayer*> revealingLayers_;
+  Rect bodyBounds_;
+  std::map<LaunchUuid, std::vector<LaunchLayer*>> previewLayers_;
+  std::map<LaunchUuid, std::vector<IdentityLayers>> identityLayers_;
+};
+
+}  // namespace quillon

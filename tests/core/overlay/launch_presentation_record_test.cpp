@@ -1,0 +1,61 @@
+#include "core/overlay/launch_presentation_record.h"
+
+#include <gtest/gtest.h>
+
+#include "core/capture/launch_surface_snapshot.h"
+
+namespace quillon {
+namespace {
+
+TEST(LaunchPresentationRecord, AcceptsOnlyImagesOfThePresentedSourceOnItsDisplay) {
+  const LaunchUuid source = LaunchUuid::random();
+  LaunchPresentationRecord record;
+  record.sourceID = source;
+  record.sourcePID = 4242;
+  record.sourceWindowID = 77;
+  record.displayFrame = GlobalRect{0, 0, 1512, 982};
+  record.applications[source] = ManagedNotchApp{};
+  Bitmap image = Bitmap::transparent(4, 4);
+  image.pixel(1, 1)[3] = 255;
+  SurfaceAlphaMask mask(image, 128);
+  const LaunchSurfaceSnapshot good{.image = image,
+                                   .alphaMask = std::move(mask),
+                                   .sourceQuartzRect = {656, 0, 200, 32},
+                                   .visibleQuartzRect = {656, 0, 200, 32},
+                                   .interactionQuartzRect = {656, 0, 200, 32},
+                                   .sampledAt = 0,
+                                   .sampledAtUptime = 0,
+                                   .windowID = 77,
+                                   .processID = 4242,
+                                   .windowLayer = 0,
+                                   .sourceWindows = {{12, {}, 0}, {77, {}, 0}},
+                                   .presentationPixelBounds = {1, 1, 1, 1}};
+
+  struct Row {
+    const char* name;
+    void (*change)(LaunchPresentationRecord&, LaunchSurfaceSnapshot&, LaunchUuid&);
+    bool accepted;
+  };
+  const Row rows[] = {
+      {"the presented source", [](auto&, auto&, auto&) {}, true},
+      {"another app", [](auto&, auto&, LaunchUuid& id) { id = LaunchUuid::random(); }, false},
+      {"another process", [](auto&, LaunchSurfaceSnapshot& s, auto&) { s.processID = 4243; }, false},
+      {"another window", [](auto&, LaunchSurfaceSnapshot& s, auto&) { s.sourceWindows.pop_back(); }, false},
+      {"across the display edge", [](auto&, LaunchSurfaceSnapshot& s, auto&) { s.visibleQuartzRect.x = 1400; },
+       false},
+      {"no window recorded", [](LaunchPresentationRecord& r, auto&, auto&) { r.sourceWindowID.reset(); }, false},
+      {"no display recorded", [](LaunchPresentationRecord& r, auto&, auto&) { r.displayFrame.reset(); }, false},
+      {"not among the apps", [](LaunchPresentationRecord& r, auto&, auto&) { r.applications.clear(); }, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    LaunchPresentationRecord r = record;
+    LaunchSurfaceSnapshot s = good;
+    LaunchUuid id = source;
+    row.change(r, s, id);
+    EXPECT_EQ(r.accepts(s, id), row.accepted);
+  }
+}
+
+}  // namespace
+}  // namespace quillon
