@@ -25,20 +25,19 @@ void MenuBarController::rebuildMenu() {
 
 LaunchMenuModel MenuBarController::makeMenu() {
   // The slots are read when an item is chosen, so filling them after a rebuild counts.
-  const auto call = [this](std::function<void()> MenuBarController::*slot) {
-    return [this, slot] {
-      if (this->*slot) (this->*slot)();
-    };
-  };
   LaunchMenuModel model;
   LaunchMenuItem about;
   about.title = L10n::text(LocalizedText("Quillonについて…"));
-  about.action = call(&MenuBarController::onShowAbout);
+  about.action = [this] {
+    if (onShowAbout) onShowAbout();
+  };
   model.items.push_back(std::move(about));
   model.items.push_back(LaunchMenuItem::separator());
   LaunchMenuItem quit;
   quit.title = L10n::text(LocalizedText("終了"));
-  quit.action = call(&MenuBarController::onQuit);
+  quit.action = [this] {
+    if (onQuit) onQuit();
+  };
   model.items.push_back(std::move(quit));
   return model;
 }
