@@ -3,16 +3,17 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
 
-#include "app/console_alert_presenter.h"
-#include "app/log_sink_selection.h"
+#include "app/linux_platform.h"
+#include "app/quillon_composition.h"
 #include "core/app/app_delegate.h"
 #include "core/app/launch_data_directory.h"
-#include "core/async/launch_clock.h"
-#include "core/async/poll_main_loop.h"
+#include "core/platform/launch_alert_presenter.h"
+#include "core/platform/launch_log_sink.h"
 #include "core/support/unique_fd.h"
 
 namespace {
@@ -33,43 +34,39 @@ std::optional<std::string> applicationSupportPath() {
 
 }  // namespace
 
-// Takes the instance lock and runs the main loop until SIGTERM or SIGINT, then tears
-// down and exits 0. A second instance exits 0 at once.
-int main() {
+// Builds the platform, takes the instance lock and runs until the menu's quit, SIGTERM
+// or SIGINT (status 0); a second instance exits 0 at once; a start failure exits 1.
+int main(int argc, char** argv) {
   using namespace quillon;
   sigset_t signals;
   sigemptyset(&signals);
   sigaddset(&signals, SIGTERM);
   sigaddset(&signals, SIGINT);
-  // Blocked before any thread starts, so every thread inherits the mask and the signals
-  // arrive only through the descriptor, on the main loop. The mask also survives exec:
-  // whatever this process launches must clear it (POSIX_SPAWN_SETSIGMASK with an empty
-  // set), or the launched app would start with SIGTERM blocked and ignore a normal quit.
+  // Blocked before any thread starts (Qt starts some), so every thread inherits the
+  // mask and the signals arrive only through the descriptor, on the main loop. The
+  // mask also survives exec: whatever this process launches must clear it
+  // (POSIX_SPAWN_SETSIGMASK with an empty set), or the launched app would start with
+  // SIGTERM blocked and ignore a normal quit.
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
   UniqueFd signalFd(signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK));
 
-  SystemClock clock;
-  PollMainLoop loop(clock);
-  auto log = makeLogSink(std::getenv("QUILLON_LOG"));
-  ConsoleAlertPresenter alerts;
+  auto start = makeLinuxPlatform(argc, argv);
+  if (!start.platform) {
+    // No display to show the alert on: its text goes to the terminal.
+    const LaunchAlert alert = AppDelegate::startFailureAlert(start.failure);
+    std::fprintf(stderr, "%s\n%s\n", alert.messageText.c_str(), alert.informativeText.c_str());
+    return AppDelegate::startFailureStatus;
+  }
+  LinuxPlatform& platform = *start.platform;
 
   const auto applicationSupport = applicationSupportPath();
   if (!applicationSupport) {
-    log->log("[Quillon/startup] no Application Support directory (neither XDG_DATA_HOME nor HOME); stopping");
-    return 1;
+    platform.log->log("[Quillon/startup] no Application Support directory (neither XDG_DATA_HOME nor HOME); stopping");
+    return AppDelegate::startFailureStatus;
   }
   // A fresh account may not have ~/.local/share yet; the lock reports what still fails.
   LaunchDataDirectory::createMissingPrivately(*applicationSupport);
 
-  AppDelegate::Hooks hooks;
-  hooks.becomeAccessory = [] {};  // a process without windows has no taskbar entry
-  hooks.terminate = [&] { loop.quit(); };
-  hooks.compose = [&] { log->log("[Quillon/startup] started"); };
-  AppDelegate delegate(LaunchDataDirectory::url(Url::fileUrl(*applicationSupport, true)), *log, alerts, hooks);
-
-  loop.watchReadable(signalFd.get(), [&] { loop.quit(); });
-  delegate.applicationDidFinishLaunching();
-  loop.run();  // returns at once when the delegate already asked to terminate
-  delegate.applicationWillTerminate();
-  return 0;
+  QuillonComposition composition(platform, LaunchDataDirectory::url(Url::fileUrl(*applicationSupport, true)));
+  return composition.run(signalFd.get());
 }

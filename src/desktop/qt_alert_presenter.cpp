@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "desktop/qt_application_icon.h"
+
 namespace quillon {
 namespace {
 
@@ -21,6 +23,8 @@ QMessageBox::Icon iconFor(LaunchAlert::Style style) {
   return QMessageBox::NoIcon;
 }
 
+bool isBundleName(const QString& path) { return path.endsWith(QStringLiteral(".app"), Qt::CaseInsensitive); }
+
 // Accepts a choice only when every chosen path is an application bundle.
 class BundleFileDialog final : public QFileDialog {
  public:
@@ -28,7 +32,7 @@ class BundleFileDialog final : public QFileDialog {
     // A bundle is one item to the user, as it is on macOS: opening it (a double click)
     // chooses it instead of showing its insides.
     connect(this, &QFileDialog::directoryEntered, this, [this](const QString& path) {
-      if (!isVisible() || !path.endsWith(QStringLiteral(".app"))) return;
+      if (!isVisible() || !isBundleName(path)) return;
       QDir parent(path);
       parent.cdUp();
       setDirectory(parent);
@@ -40,7 +44,7 @@ class BundleFileDialog final : public QFileDialog {
   void accept() override {
     if (applicationsOnly_) {
       for (const QString& path : selectedFiles()) {
-        if (!path.endsWith(QStringLiteral(".app"))) return;  // stays open, as a disabled Open button would
+        if (!isBundleName(path)) return;  // stays open, as a disabled Open button would
       }
     }
     QFileDialog::accept();
@@ -55,6 +59,11 @@ class BundleFileDialog final : public QFileDialog {
 std::unique_ptr<QMessageBox> QtAlertPresenter::makeMessageBox(const LaunchAlert& alert) {
   auto box = std::make_unique<QMessageBox>();
   box->setIcon(iconFor(alert.style));
+  const QIcon applicationIcon = qtApplicationIcon();
+  if (alert.icon == LaunchAlert::Icon::application && !applicationIcon.isNull()) {
+    box->setIconPixmap(applicationIcon.pixmap(64, 64));
+  }
+  box->setWindowIcon(applicationIcon);
   box->setWindowTitle(QStringLiteral("Quillon"));
   box->setText(QString::fromStdString(alert.messageText));
   box->setInformativeText(QString::fromStdString(alert.informativeText));
@@ -83,21 +92,57 @@ std::unique_ptr<QFileDialog> QtAlertPresenter::makeOpenPanel(const LaunchOpenPan
   return dialog;
 }
 
-int QtAlertPresenter::runModal(const LaunchAlert& alert) {
-  auto box = makeMessageBox(alert);
-  box->exec();
-  const auto* clicked = box->clickedButton();
+QtAlertPresenter::QtAlertPresenter(LaunchMainLoop& loop) : loop_(loop) {}
+
+QtAlertPresenter::~QtAlertPresenter() {
+  for (const auto& dialog : open_) delete dialog.data();
+}
+
+int QtAlertPresenter::chosenButton(const QMessageBox& box) {
+  const auto* clicked = box.clickedButton();
   if (clicked == nullptr) return closedWithoutButton;
   const QVariant index = clicked->property("launchIndex");
   return index.isValid() ? index.toInt() : closedWithoutButton;
 }
 
-std::vector<std::string> QtAlertPresenter::runOpenPanel(const LaunchOpenPanelRequest& request) {
-  auto dialog = makeOpenPanel(request);
-  std::vector<std::string> paths;
-  if (dialog->exec() != QDialog::Accepted) return paths;
-  for (const QString& path : dialog->selectedFiles()) paths.push_back(path.toStdString());
-  return paths;
+std::vector<QDialog*> QtAlertPresenter::openDialogs() const {
+  std::vector<QDialog*> dialogs;
+  for (const auto& dialog : open_) {
+    if (dialog) dialogs.push_back(dialog.data());
+  }
+  return dialogs;
+}
+
+Task<int> QtAlertPresenter::showAlert(LaunchAlert alert) {
+  std::function<void(LaunchCompletion<int>)> start = [this, alert = std::move(alert)](LaunchCompletion<int> done) {
+    QMessageBox* box = makeMessageBox(alert).release();
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    // finished comes before the deferred deletion, with the clicked button still known.
+    QObject::connect(box, &QDialog::finished, box, [box, done](int) { done(chosenButton(*box)); });
+    std::erase_if(open_, [](const QPointer<QDialog>& gone) { return gone.isNull(); });
+    open_.emplace_back(box);
+    box->open();
+  };
+  co_return co_await awaitCallback<int>(loop_, std::move(start));
+}
+
+Task<std::vector<std::string>> QtAlertPresenter::showOpenPanel(LaunchOpenPanelRequest request) {
+  using Paths = std::vector<std::string>;
+  std::function<void(LaunchCompletion<Paths>)> start = [this, request = std::move(request)](LaunchCompletion<Paths> done) {
+    QFileDialog* dialog = makeOpenPanel(request).release();
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(dialog, &QDialog::finished, dialog, [dialog, done](int result) {
+      Paths paths;
+      if (result == QDialog::Accepted) {
+        for (const QString& path : dialog->selectedFiles()) paths.push_back(path.toStdString());
+      }
+      done(std::move(paths));
+    });
+    std::erase_if(open_, [](const QPointer<QDialog>& gone) { return gone.isNull(); });
+    open_.emplace_back(dialog);
+    static_cast<QDialog*>(dialog)->open();
+  };
+  co_return co_await awaitCallback<Paths>(loop_, std::move(start));
 }
 
 }  // namespace quillon

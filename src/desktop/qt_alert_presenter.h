@@ -1,28 +1,48 @@
 #pragma once
 
 #include <memory>
+#include <vector>
+
+#include <QPointer>
 
 #include "core/platform/launch_alert_presenter.h"
 
+class QDialog;
 class QFileDialog;
 class QMessageBox;
 
 namespace quillon {
 
-// Alerts as QMessageBox and the open panel as a QFileDialog, both run modally.
+// Alerts as QMessageBox and the open panel as a QFileDialog. Each is opened with
+// open() rather than exec(): the dialog is modal to the user, but Qt's own event loop
+// keeps running, and the answer arrives as a signal that completes the task.
 class QtAlertPresenter final : public LaunchAlertPresenter {
  public:
+  explicit QtAlertPresenter(LaunchMainLoop& loop);
+  // Closes what is still open; the tasks waiting for it are never resumed.
+  ~QtAlertPresenter() override;
+
   // The message box for `alert`, not yet shown: the first button is the default one,
   // Escape closes it without a button. Shared with the screenshot tests.
   static std::unique_ptr<QMessageBox> makeMessageBox(const LaunchAlert& alert);
+  // The index of the button chosen in `box`, in the alert's order, or closedWithoutButton.
+  static int chosenButton(const QMessageBox& box);
   // The file dialog for `request`. Application bundles are directories, so it chooses
   // directories (one at a time: Qt's dialog selects a single directory), and with
-  // `applicationsOnly` it accepts only names ending in ".app".
+  // `applicationsOnly` it accepts only names ending in ".app", in any case, as the
+  // bundle validator does.
   static std::unique_ptr<QFileDialog> makeOpenPanel(const LaunchOpenPanelRequest& request);
 
+  // The dialogs open now (for tests).
+  std::vector<QDialog*> openDialogs() const;
+
   // LaunchAlertPresenter:
-  int runModal(const LaunchAlert& alert) override;
-  std::vector<std::string> runOpenPanel(const LaunchOpenPanelRequest& request) override;
+  Task<int> showAlert(LaunchAlert alert) override;
+  Task<std::vector<std::string>> showOpenPanel(LaunchOpenPanelRequest request) override;
+
+ private:
+  LaunchMainLoop& loop_;
+  std::vector<QPointer<QDialog>> open_;
 };
 
 }  // namespace quillon

@@ -70,9 +70,15 @@ QtStatusMenuHost::QtStatusMenuHost(LaunchLogSink& log) {
   QObject::connect(menu_.get(), &QMenu::aboutToShow, menu_.get(), [this] {
     if (openHandler_) openHandler_();
   });
-  QObject::connect(menu_.get(), &QMenu::aboutToHide, menu_.get(), [this] {
-    if (closeHandler_) closeHandler_();
-  });
+  // Queued: QMenu hides itself before it triggers the chosen action, and a close
+  // handler that rebuilds the menu would delete that action first, so a chosen item
+  // would silently do nothing.
+  QObject::connect(
+      menu_.get(), &QMenu::aboutToHide, menu_.get(),
+      [this] {
+        if (closeHandler_) closeHandler_();
+      },
+      Qt::QueuedConnection);
   if (!available_) {
     log.log("[Quillon/startup] no system tray on this desktop; the status menu cannot be shown");
     return;

@@ -10,6 +10,8 @@
 #include <QMessageBox>
 #include <QPixmap>
 
+#include "core/app/quillon_about_content.h"
+#include "core/localization/l10n.h"
 #include "desktop/qt_alert_presenter.h"
 #include "desktop/qt_status_menu_host.h"
 #include "support/fake_log_sink.h"
@@ -47,6 +49,14 @@ TEST(DesktopScreenshots, AlertWithJapaneseText) {
       "。";
   alert.buttons = {"閉じる", "権限を確認する"};
   save(*QtAlertPresenter::makeMessageBox(alert), "alert-permissions.png");
+}
+
+// The longest About text, with the application's icon.
+TEST(DesktopScreenshots, PrivacyAlertWithTheApplicationIcon) {
+  const LaunchAlert alert{LaunchAlert::Style::informational, "このMac内のデータと権限",
+                          L10n::text(QuillonAboutContent::privacy()), {"閉じる", "設定を開く"},
+                          LaunchAlert::Icon::application};
+  save(*QtAlertPresenter::makeMessageBox(alert), "alert-privacy.png");
 }
 
 TEST(DesktopScreenshots, StatusMenuWithJapaneseItems) {

@@ -2,9 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFileDialog>
+#include <QIcon>
+#include <QImage>
 #include <QMessageBox>
 #include <QPushButton>
+
+#include "core/async/launch_clock.h"
+#include "desktop/qt_application_icon.h"
+#include "desktop/qt_main_loop.h"
+#include "qt_spin.h"
+#include "support/temporary_directory.h"
 
 namespace quillon {
 namespace {
@@ -17,7 +26,7 @@ TEST(QtAlertPresenter, ButtonsKeepTheirOrderAndTheFirstIsTheDefault) {
   auto box = QtAlertPresenter::makeMessageBox(alert);
   EXPECT_EQ(box->icon(), QMessageBox::Warning);
   EXPECT_EQ(box->defaultButton()->text().toStdString(), "閉じる");
-  // runModal reports the index in the alert's own order, whatever the style's layout.
+  // showAlert reports the index in the alert's own order, whatever the style's layout.
   for (int i = 0; i < 3; ++i) {
     SCOPED_TRACE(i);
     QAbstractButton* button = nullptr;
@@ -53,6 +62,41 @@ TEST(QtAlertPresenter, OpenPanelChoosesOnlyApplicationBundles) {
   EXPECT_EQ(dialog->result(), QDialog::Accepted);
   ASSERT_EQ(dialog->selectedFiles().size(), 1);
   EXPECT_TRUE(dialog->selectedFiles()[0].endsWith(QStringLiteral("/Ember.app")));
+
+  // The bundle validator accepts the extension in any case, so the panel does too.
+  TemporaryDirectory temporary;
+  const QString upper = QString::fromStdString((temporary / "Loud.APP").string());
+  ASSERT_TRUE(QDir().mkpath(upper));
+  dialog->setResult(QDialog::Rejected);
+  dialog->setDirectory(QString::fromStdString(temporary.path().string()));
+  dialog->show();
+  dialog->selectFile(upper);
+  asDialog->accept();
+  EXPECT_EQ(dialog->result(), QDialog::Accepted);
+}
+
+// The alert is shown and the task waits without a nested event loop; the answer comes
+// back through the main loop, with the button's index in the alert's order.
+TEST(QtAlertPresenter, AnAlertAnswersThroughTheMainLoopWithTheApplicationIcon) {
+  SystemClock clock;
+  QtMainLoop loop(clock);
+  QtAlertPresenter presenter(loop);
+  LaunchAlert alert{LaunchAlert::Style::informational, "Quillon", "", {"閉じる", "使い方", "プライバシー"},
+                    LaunchAlert::Icon::application};
+  std::optional<int> answer;
+  auto handle = spawn<int>(loop, presenter.showAlert(alert), [&](LaunchResult<int> result) { answer = result.value(); });
+  ASSERT_TRUE(spinUntil([&] { return !presenter.openDialogs().empty(); }));
+  auto* box = qobject_cast<QMessageBox*>(presenter.openDialogs().front());
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->iconPixmap().toImage(), qtApplicationIcon().pixmap(64, 64).toImage());
+  EXPECT_FALSE(box->iconPixmap().isNull());
+  EXPECT_FALSE(answer);
+  for (auto* button : box->buttons()) {
+    if (button->text() == QStringLiteral("プライバシー")) button->click();
+  }
+  ASSERT_TRUE(spinUntil([&] { return answer.has_value(); }));
+  EXPECT_EQ(2, *answer);
+  EXPECT_TRUE(spinUntil([&] { return presenter.openDialogs().empty(); })) << "the closed box is deleted";
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -8,34 +9,58 @@
 
 namespace quillon {
 
-// Records every alert and open panel; answers from scripted queues (an alert with no
-// scripted answer is closed without a button, an open panel is cancelled).
+// Records every alert and open panel. Answers scripted beforehand are given at once (on
+// the next loop turn); without one the alert or panel stays open until the test
+// answers it, then the test runs the loop to let the waiting task go on.
 class FakeAlertPresenter final : public LaunchAlertPresenter {
  public:
+  explicit FakeAlertPresenter(LaunchMainLoop& loop) : loop_(loop) {}
+
   void answerNextAlert(int buttonIndex) { alertAnswers_.push_back(buttonIndex); }
   void answerNextOpenPanel(std::vector<std::string> paths) { panelAnswers_.push_back(std::move(paths)); }
+
+  bool isAlertOpen() const { return openAlert_.has_value(); }
+  bool isOpenPanelOpen() const { return openPanel_.has_value(); }
+  void answerAlert(int buttonIndex) { std::exchange(openAlert_, std::nullopt).value()(buttonIndex); }
+  void answerOpenPanel(std::vector<std::string> paths) {
+    std::exchange(openPanel_, std::nullopt).value()(std::move(paths));
+  }
 
   const std::vector<LaunchAlert>& alerts() const { return alerts_; }
   const std::vector<LaunchOpenPanelRequest>& openPanels() const { return panels_; }
 
-  int runModal(const LaunchAlert& alert) override {
-    alerts_.push_back(alert);
-    if (alertAnswers_.empty()) return closedWithoutButton;
-    const int answer = alertAnswers_.front();
-    alertAnswers_.pop_front();
-    return answer;
+  Task<int> showAlert(LaunchAlert alert) override {
+    alerts_.push_back(std::move(alert));
+    std::function<void(LaunchCompletion<int>)> start = [this](LaunchCompletion<int> done) {
+      if (alertAnswers_.empty()) {
+        openAlert_.emplace(std::move(done));
+        return;
+      }
+      done(alertAnswers_.front());
+      alertAnswers_.pop_front();
+    };
+    co_return co_await awaitCallback<int>(loop_, std::move(start));
   }
-  std::vector<std::string> runOpenPanel(const LaunchOpenPanelRequest& request) override {
-    panels_.push_back(request);
-    if (panelAnswers_.empty()) return {};
-    auto answer = std::move(panelAnswers_.front());
-    panelAnswers_.pop_front();
-    return answer;
+  Task<std::vector<std::string>> showOpenPanel(LaunchOpenPanelRequest request) override {
+    panels_.push_back(std::move(request));
+    using Paths = std::vector<std::string>;
+    std::function<void(LaunchCompletion<Paths>)> start = [this](LaunchCompletion<Paths> done) {
+      if (panelAnswers_.empty()) {
+        openPanel_.emplace(std::move(done));
+        return;
+      }
+      done(std::move(panelAnswers_.front()));
+      panelAnswers_.pop_front();
+    };
+    co_return co_await awaitCallback<Paths>(loop_, std::move(start));
   }
 
  private:
+  LaunchMainLoop& loop_;
   std::deque<int> alertAnswers_;
   std::deque<std::vector<std::string>> panelAnswers_;
+  std::optional<LaunchCompletion<int>> openAlert_;
+  std::optional<LaunchCompletion<std::vector<std::string>>> openPanel_;
   std::vector<LaunchAlert> alerts_;
   std::vector<LaunchOpenPanelRequest> panels_;
 };

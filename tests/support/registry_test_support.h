@@ -10,7 +10,6 @@
 #include "core/storage/registry/managed_notch_app.h"
 #include "core/storage/registry/settings_store.h"
 #include "support/fake_user_defaults.h"
-#include "support/scoped_environment.h"
 #include "support/temporary_directory.h"
 #include "support/test_app_bundle.h"
 
@@ -41,11 +40,8 @@ inline nlohmann::json entry(const std::string& identifier, const std::string& pa
 inline Bytes blobOf(const nlohmann::json& json) { return bytesOf(json.dump()); }
 
 // A registry on a fake defaults domain, with real bundles and a real backup directory
-// in a temporary folder. Texts are compared in Japanese, the source language.
+// in a temporary folder. Texts are compared in Japanese, the default language.
 struct RegistryFixture {
-  ScopedEnvironment language{"LANG", "ja_JP.UTF-8"};
-  ScopedEnvironment languageAll{"LC_ALL", std::nullopt};
-  ScopedEnvironment languageMessages{"LC_MESSAGES", std::nullopt};
   TemporaryDirectory temporary;
   std::filesystem::path root = std::filesystem::canonical(temporary.path());
   std::filesystem::path dataDirectory = root / "com.quillon.app";

@@ -7,8 +7,24 @@
 
 namespace quillon {
 
-AppDelegate::AppDelegate(Url dataDirectory, LaunchLogSink& log, LaunchAlertPresenter& alerts, Hooks hooks)
-    : dataDirectory_(std::move(dataDirectory)), log_(log), alerts_(alerts), hooks_(std::move(hooks)) {}
+AppDelegate::AppDelegate(Url dataDirectory, LaunchMainLoop& loop, LaunchLogSink& log, LaunchAlertPresenter& alerts,
+                         Hooks hooks)
+    : dataDirectory_(std::move(dataDirectory)), loop_(loop), log_(log), alerts_(alerts), hooks_(std::move(hooks)) {}
+
+LaunchAlert AppDelegate::startFailureAlert(const std::string& message) {
+  LaunchAlert alert;
+  alert.style = LaunchAlert::Style::warning;
+  alert.messageText = L10n::text(LocalizedText("Quillonを開始できません"));
+  alert.informativeText = message + L10n::text(LocalizedText("\n登録・保存画像・起動中のアプリは変更していません。"));
+  alert.buttons = {L10n::text(LocalizedText("閉じる"))};
+  return alert;
+}
+
+Task<void> AppDelegate::reportStartFailure(std::string message) {
+  LaunchAlert alert = startFailureAlert(message);
+  if (hooks_.reportStartFailure) hooks_.reportStartFailure(alert);
+  co_await alerts_.showAlert(std::move(alert));
+}
 
 void AppDelegate::applicationDidFinishLaunching() {
   if (hooks_.becomeAccessory) hooks_.becomeAccessory();
@@ -17,17 +33,14 @@ void AppDelegate::applicationDidFinishLaunching() {
     case LaunchInstanceAcquisition::Kind::alreadyRunning:
       // Silent: the running instance is what the user wanted; nothing else is created.
       log_.log("[Quillon/startup] another instance owns the local data and input; closing this instance");
-      if (hooks_.terminate) hooks_.terminate();
+      if (hooks_.terminate) hooks_.terminate(0);
       return;
     case LaunchInstanceAcquisition::Kind::unavailable: {
-      LaunchAlert alert;
-      alert.style = LaunchAlert::Style::warning;
-      alert.messageText = L10n::text(LocalizedText("Quillonを開始できません"));
-      alert.informativeText =
-          acquisition.message() + L10n::text(LocalizedText("\n登録・保存画像・起動中のアプリは変更していません。"));
-      alert.buttons = {L10n::text(LocalizedText("閉じる"))};
-      alerts_.runModal(alert);
-      if (hooks_.terminate) hooks_.terminate();
+      // The application ends once the user closed the alert, whichever way.
+      std::function<void(LaunchResult<void>)> done = [this](LaunchResult<void>) {
+        if (hooks_.terminate) hooks_.terminate(startFailureStatus);
+      };
+      startFailure_ = spawn(loop_, reportStartFailure(acquisition.message()), std::move(done));
       return;
     }
     case LaunchInstanceAcquisition::Kind::acquired:
@@ -40,6 +53,7 @@ void AppDelegate::applicationDidFinishLaunching() {
 
 void AppDelegate::applicationWillTerminate() {
   isTerminating_ = true;
+  startFailure_.reset();
   if (hasStarted_ && hooks_.tearDown) hooks_.tearDown();
   // The lock goes with the process; the lock file stays where it is.
 }

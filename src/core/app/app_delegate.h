@@ -3,13 +3,18 @@
 #include <functional>
 #include <optional>
 
+#include <string>
+
 #include "core/app/launch_single_instance.h"
+#include "core/async/launch_task.h"
 #include "core/support/url.h"
 
 namespace quillon {
 
 class LaunchAlertPresenter;
 class LaunchLogSink;
+class LaunchMainLoop;
+struct LaunchAlert;
 
 // The application's launch and termination entry points: decides whether this process
 // may run at all (one process per user owns the local data and the global input),
@@ -21,20 +26,29 @@ class AppDelegate {
   struct Hooks {
     // No Dock icon / taskbar entry: the status item is the only permanent presence.
     std::function<void()> becomeAccessory;
-    // Ends the application; applicationWillTerminate follows.
-    std::function<void()> terminate;
+    // Ends the application with `exitStatus`; applicationWillTerminate follows.
+    std::function<void(int exitStatus)> terminate;
+    // The start-failure alert as it is shown, also for the terminal or service
+    // manager that started the process.
+    std::function<void(const LaunchAlert&)> reportStartFailure;
     // Builds the product's services once the lock is held.
     std::function<void()> compose;
     // Stops them when the application quits.
     std::function<void()> tearDown;
   };
 
-  AppDelegate(Url dataDirectory, LaunchLogSink& log, LaunchAlertPresenter& alerts, Hooks hooks);
+  // The exit status after a start failure.
+  static constexpr int startFailureStatus = 1;
+
+  AppDelegate(Url dataDirectory, LaunchMainLoop& loop, LaunchLogSink& log, LaunchAlertPresenter& alerts, Hooks hooks);
   AppDelegate(const AppDelegate&) = delete;
   AppDelegate& operator=(const AppDelegate&) = delete;
 
   void applicationDidFinishLaunching();
   void applicationWillTerminate();
+
+  // The one fatal start-up condition as the user sees it; `message` says what failed.
+  static LaunchAlert startFailureAlert(const std::string& message);
 
   // Set once the lock is held and composition begins.
   bool hasStarted() const { return hasStarted_; }
@@ -45,11 +59,15 @@ class AppDelegate {
   const Url& dataDirectory() const { return dataDirectory_; }
 
  private:
+  Task<void> reportStartFailure(std::string message);
+
   Url dataDirectory_;
+  LaunchMainLoop& loop_;
   LaunchLogSink& log_;
   LaunchAlertPresenter& alerts_;
   Hooks hooks_;
   std::optional<LaunchSingleInstance> instanceLock_;
+  LaunchTaskHandle startFailure_;
   bool hasStarted_ = false;
   bool isTerminating_ = false;
 };

@@ -39,21 +39,20 @@ bool AppRegistrationService::remove(const LaunchUuid& id, AppRegistry& registry,
   return registry.remove(id);
 }
 
-void AppRegistrationService::addFromMenu(AppRegistry& registry, LaunchAlertPresenter& alerts,
-                                         const std::function<bool()>& isSwitching,
-                                         const std::function<void()>& onRegistered) {
-  if (isSwitching() || registry.store().loadFailed()) return;
+Task<void> AppRegistrationService::addFromMenu(AppRegistry& registry, LaunchAlertPresenter& alerts,
+                                               std::function<bool()> isSwitching, std::function<void()> onRegistered) {
+  if (isSwitching() || registry.store().loadFailed()) co_return;
   LaunchOpenPanelRequest request;
   request.directoryPath = "/Applications";
   request.allowsMultipleSelection = false;
   request.canChooseDirectories = false;
   request.applicationsOnly = true;
-  const auto chosen = alerts.runOpenPanel(request);
-  if (chosen.empty()) return;
+  const auto chosen = co_await alerts.showOpenPanel(std::move(request));
+  if (chosen.empty()) co_return;
 
   std::optional<AppRegistrationError> failure;
-  // The panel is modal: a switch may have started, or the stored value may have been
-  // found unreadable, while the user was choosing.
+  // The main loop ran on while the panel was open: a switch may have started, or the
+  // stored value may have been found unreadable, while the user was choosing.
   if (isSwitching()) {
     failure = AppRegistrationError::switchInProgress;
   } else if (registry.store().loadFailed()) {
@@ -63,10 +62,11 @@ void AppRegistrationService::addFromMenu(AppRegistry& registry, LaunchAlertPrese
   }
   if (!failure) {
     onRegistered();
-    return;
+    co_return;
   }
-  alerts.runModal({LaunchAlert::Style::warning, L10n::text(LocalizedText("アプリを追加できません")), description(*failure),
-                   {L10n::text(LocalizedText("閉じる"))}});
+  LaunchAlert alert{LaunchAlert::Style::warning, L10n::text(LocalizedText("アプリを追加できません")), description(*failure),
+                    {L10n::text(LocalizedText("閉じる"))}};
+  co_await alerts.showAlert(std::move(alert));
 }
 
 AppRegistrationReport AppRegistrationService::registerApplications(const std::vector<Url>& urls,

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/async/launch_task.h"
 #include "core/localization/localized_text.h"
 #include "core/support/launch_uuid.h"
 #include "core/support/url.h"
@@ -43,9 +44,10 @@ class AppRegistrationService {
 
   // The menu's "add an app…": an open panel for one application bundle, then the add.
   // `onRegistered` runs after a successful add (registry-changed actions, refreshing
-  // the running selection, rebuilding the menu). Failures are shown in an alert.
-  static void addFromMenu(AppRegistry& registry, LaunchAlertPresenter& alerts, const std::function<bool()>& isSwitching,
-                          const std::function<void()>& onRegistered);
+  // the running selection, rebuilding the menu). Failures are shown in an alert. The
+  // registry and the presenter must outlive the task.
+  static Task<void> addFromMenu(AppRegistry& registry, LaunchAlertPresenter& alerts, std::function<bool()> isSwitching,
+                                std::function<void()> onRegistered);
 
   // Validates and adds each URL in turn (the onboarding window's drop and chooser).
   static AppRegistrationReport registerApplications(const std::vector<Url>& urls, AppRegistry& registry);

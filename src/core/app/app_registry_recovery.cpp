@@ -21,29 +21,37 @@ std::optional<LocalizedText> AppRegistryRecovery::reload() {
   return LocalizedText("登録データを再確認しました。");
 }
 
-std::optional<LocalizedText> AppRegistryRecovery::reset() {
-  if (actions_.isSwitching()) return std::nullopt;
-  const bool confirmed = LaunchRecoveryPresenter(alerts_).confirm(
+Task<std::optional<LocalizedText>> AppRegistryRecovery::reset() {
+  if (actions_.isSwitching()) co_return std::nullopt;
+  LaunchRecoveryPresenter presenter(alerts_);
+  const bool confirmed = co_await presenter.confirm(
       LocalizedText("アプリの登録データを初期化しますか？"),
       LocalizedText("元の登録データをバックアップとして保全したうえで、登録一覧だけを空にします。アプリ自体は削除・終了しません。保存画像もここでは削除しません。使いたい.appは、あとで登録し直せます。"));
-  if (!confirmed || actions_.isSwitching()) return std::nullopt;
+  // The question stayed open while the main loop ran on: a switch may have started.
+  if (!confirmed || actions_.isSwitching()) co_return std::nullopt;
 
   const auto close = L10n::text(LocalizedText("閉じる"));
+  // Awaiting is not allowed inside a handler, so the outcome is settled first and the
+  // alert shown after.
+  std::optional<LocalizedText> result;
+  std::string failure;
   try {
     const Url backup = registry_.store().resetPreservingBackup();
     registry_.setApps(registry_.store().loadApps());
-    actions_.registryChanged();
-    auto result = LocalizedText::format("登録一覧を初期化しました。元の登録データ: {}\n起動中のアプリと保存画像は変更していません。",
-                                        backup.path());
-    alerts_.runModal({LaunchAlert::Style::informational, L10n::text(LocalizedText("元の登録データを保全しました")),
-                      L10n::text(result), {close}});
-    return result;
+    result = LocalizedText::format("登録一覧を初期化しました。元の登録データ: {}\n起動中のアプリと保存画像は変更していません。",
+                                   backup.path());
   } catch (const LaunchStorageError& error) {
-    actions_.registryChanged();
-    alerts_.runModal({LaunchAlert::Style::warning, L10n::text(LocalizedText("登録データを初期化できませんでした")),
-                      error.description(), {close}});
-    return std::nullopt;
+    failure = error.description();
   }
+  actions_.registryChanged();
+  LaunchAlert alert{LaunchAlert::Style::warning, L10n::text(LocalizedText("登録データを初期化できませんでした")),
+                    failure, {close}};
+  if (result) {
+    alert = {LaunchAlert::Style::informational, L10n::text(LocalizedText("元の登録データを保全しました")),
+             L10n::text(*result), {close}};
+  }
+  co_await alerts_.showAlert(std::move(alert));
+  co_return result;
 }
 
 }  // namespace quillon

@@ -3,6 +3,7 @@
 #include <functional>
 #include <optional>
 
+#include "core/async/launch_task.h"
 #include "core/localization/localized_text.h"
 
 namespace quillon {
@@ -31,7 +32,8 @@ class AppRegistryRecovery {
   // Asks first, backs the stored value up, then empties the registry. The result text
   // is shown in an alert and returned for the onboarding window; none when the user
   // cancelled, a switch started meanwhile, or the reset failed (which has its alert).
-  std::optional<LocalizedText> reset();
+  // The recovery must outlive the task.
+  Task<std::optional<LocalizedText>> reset();
 
  private:
   AppRegistry& registry_;

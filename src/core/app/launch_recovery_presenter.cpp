@@ -5,7 +5,7 @@
 
 namespace quillon {
 
-bool LaunchRecoveryPresenter::confirm(const LocalizedText& title, const LocalizedText& detail) {
+Task<bool> LaunchRecoveryPresenter::confirm(LocalizedText title, LocalizedText detail) {
   constexpr int preserveAndReset = 1;
   LaunchAlert alert;
   alert.style = LaunchAlert::Style::warning;
@@ -13,7 +13,7 @@ bool LaunchRecoveryPresenter::confirm(const LocalizedText& title, const Localize
   alert.informativeText =
       L10n::text(detail) + "\n\n" + L10n::text(LocalizedText("安全にバックアップを作れない場合は、初期化せず停止します。"));
   alert.buttons = {L10n::text(LocalizedText("キャンセル")), L10n::text(LocalizedText("元のデータを保全して初期化"))};
-  return alerts_.runModal(alert) == preserveAndReset;
+  co_return co_await alerts_.showAlert(std::move(alert)) == preserveAndReset;
 }
 
 }  // namespace quillon

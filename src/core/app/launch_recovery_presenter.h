@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/async/launch_task.h"
 #include "core/localization/localized_text.h"
 
 namespace quillon {
@@ -12,9 +13,9 @@ class LaunchRecoveryPresenter {
  public:
   explicit LaunchRecoveryPresenter(LaunchAlertPresenter& alerts) : alerts_(alerts) {}
 
-  // A modal warning with "Cancel" first; true only when the user chose to preserve and
-  // reset. Closing the alert any other way is a cancel.
-  bool confirm(const LocalizedText& title, const LocalizedText& detail);
+  // A warning with "Cancel" first; true only when the user chose to preserve and reset.
+  // Closing the alert any other way is a cancel. The presenter must outlive the task.
+  Task<bool> confirm(LocalizedText title, LocalizedText detail);
 
  private:
   LaunchAlertPresenter& alerts_;

@@ -1,6 +1,5 @@
 #include "core/localization/l10n.h"
 
-#include <cstdlib>
 #include <exception>
 
 namespace quillon {
@@ -98,14 +97,25 @@ const StringTable& L10n::englishTable() {
   return table;
 }
 
-std::string L10n::preferredLanguage() {
-  for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* value = std::getenv(variable);
-    if (value != nullptr && *value != '\0') {
-      return std::string_view(value).substr(0, 2) == "ja" ? "ja" : "en";
-    }
-  }
-  return "en";
+namespace {
+// Main thread only, like every caller of L10n::text.
+std::string& currentLanguage() {
+  static std::string language = "ja";
+  return language;
+}
+}  // namespace
+
+std::string L10n::preferredLanguage() { return currentLanguage(); }
+
+void L10n::usePreferredLanguage(std::string_view localeName) { currentLanguage() = languageFor(localeName); }
+
+std::string L10n::languageFor(std::string_view localeName) {
+  // "en", "en_US.UTF-8", "en-GB", "en@quot": the language ends where the territory,
+  // codeset or modifier begins; "eo" or "enx" are other languages.
+  if (localeName.substr(0, 2) != "en") return "ja";
+  if (localeName.size() == 2) return "en";
+  const char next = localeName[2];
+  return next == '_' || next == '-' || next == '.' || next == '@' ? "en" : "ja";
 }
 
 std::string L10n::formatted(std::string_view format, const std::vector<std::string>& arguments) {

@@ -24,9 +24,9 @@ class StringTable {
 // Turns LocalizedText into the words shown to the user.
 class L10n {
  public:
-  // Looks the key up in the table of the user's language (from LC_ALL, LC_MESSAGES or
-  // LANG: Japanese when it starts with "ja", English otherwise), falls back to the key
-  // itself, and formats the arguments into it ("%%" always becomes "%").
+  // Looks the key up in the table of the user's language (see usePreferredLanguage),
+  // falls back to the key itself, and formats the arguments into it ("%%" always
+  // becomes "%").
   static std::string text(const LocalizedText& text);
   // The same, in the table of `language` (Japanese when the code starts with "ja").
   static std::string text(const LocalizedText& text, std::string_view language);
@@ -38,6 +38,12 @@ class L10n {
   static const StringTable& englishTable();
   // The user's language code as the tables see it ("ja" or "en").
   static std::string preferredLanguage();
+  // Set once at start from the platform's locale (a language or locale name such as
+  // "en", "en_US.UTF-8" or "C"). The texts are written in Japanese, so Japanese stays
+  // the language unless the user prefers English: also with no locale, "C" or "POSIX".
+  static void usePreferredLanguage(std::string_view localeName);
+  // "en" when `localeName` names English, else "ja".
+  static std::string languageFor(std::string_view localeName);
 };
 
 }  // namespace quillon

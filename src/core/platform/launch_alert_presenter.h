@@ -3,15 +3,21 @@
 #include <string>
 #include <vector>
 
+#include "core/async/launch_task.h"
+
 namespace quillon {
 
 struct LaunchAlert {
   enum class Style { informational, warning, critical };
+  // What stands beside the text: the symbol of the style, or the application's own
+  // icon (the About panels, which introduce the application rather than warn).
+  enum class Icon { style, application };
   Style style = Style::informational;
   std::string messageText;
   std::string informativeText;
   // Left to right as the platform orders them: the first is the default button.
   std::vector<std::string> buttons;
+  Icon icon = Icon::style;
   friend bool operator==(const LaunchAlert&, const LaunchAlert&) = default;
 };
 
@@ -23,8 +29,10 @@ struct LaunchOpenPanelRequest {
   friend bool operator==(const LaunchOpenPanelRequest&, const LaunchOpenPanelRequest&) = default;
 };
 
-// Modal alerts and the open panel. Calls block in a nested event loop until the user
-// answers, as the platform's modal APIs do.
+// Alerts and the open panel. The window is shown at once and the task completes on the
+// main loop when the user answers. No nested event loop runs meanwhile: a modal run
+// would let timers, menu actions and other tasks resume core code in the middle of the
+// step that asked, whose state then no longer holds when the answer comes back.
 class LaunchAlertPresenter {
  public:
   static constexpr int closedWithoutButton = -1;
@@ -35,9 +43,9 @@ class LaunchAlertPresenter {
   virtual ~LaunchAlertPresenter() = default;
 
   // The index of the chosen button, or closedWithoutButton.
-  virtual int runModal(const LaunchAlert& alert) = 0;
+  virtual Task<int> showAlert(LaunchAlert alert) = 0;
   // The chosen paths (absolute); empty when cancelled.
-  virtual std::vector<std::string> runOpenPanel(const LaunchOpenPanelRequest& request) = 0;
+  virtual Task<std::vector<std::string>> showOpenPanel(LaunchOpenPanelRequest request) = 0;
 };
 
 }  // namespace quillon

@@ -6,6 +6,7 @@
 #include "core/storage/registry/app_registry.h"
 #include "support/registry_test_support.h"
 #include "support/fake_alert_presenter.h"
+#include "support/manual_main_loop.h"
 
 namespace quillon {
 namespace {
@@ -14,11 +15,17 @@ using namespace registry_testing;
 namespace fs = std::filesystem;
 
 struct AppRegistrationServiceTest : ::testing::Test, RegistryFixture {
-  FakeAlertPresenter alerts;
+  ManualClock clock;
+  ManualMainLoop loop{clock};
+  FakeAlertPresenter alerts{loop};
   int registered = 0;
 
-  void addFromMenu(AppRegistry& registry, std::function<bool()> switching = [] { return false; }) {
-    AppRegistrationService::addFromMenu(registry, alerts, std::move(switching), [this] { ++registered; });
+  // Runs the menu's add until it finished or waits for an answer.
+  LaunchTaskHandle addFromMenu(AppRegistry& registry, std::function<bool()> switching = [] { return false; }) {
+    auto handle = spawn(loop, AppRegistrationService::addFromMenu(registry, alerts, std::move(switching),
+                                                                  [this] { ++registered; }));
+    loop.runUntilIdle();
+    return handle;
   }
   static std::vector<std::string> texts(const std::vector<LocalizedText>& lines) {
     std::vector<std::string> out;
@@ -30,7 +37,8 @@ struct AppRegistrationServiceTest : ::testing::Test, RegistryFixture {
 TEST_F(AppRegistrationServiceTest, TheMenuAddsTheChosenAppUnlessSwitchingProtectedOrCancelled) {
   AppRegistry registry(makeStore());
   addFromMenu(registry, [] { return true; });
-  addFromMenu(registry);  // cancelled: no scripted answer
+  alerts.answerNextOpenPanel({});  // cancelled
+  addFromMenu(registry);
   alerts.answerNextOpenPanel({app("Alpha", "com.example.alpha").string()});
   addFromMenu(registry);
   ASSERT_EQ(2u, alerts.openPanels().size());
@@ -62,23 +70,26 @@ TEST_F(AppRegistrationServiceTest, TheMenuShowsWhyAnAddFailed) {
     SCOPED_TRACE(row.name);
     defaults.erase(SettingsStore::defaultAppsKey);
     AppRegistry registry(makeStore());
-    FakeAlertPresenter presenter;
-    presenter.answerNextOpenPanel({row.chosen});
-    int questions = 0;
-    // The second question comes after the panel closed: what happened meanwhile happens here.
-    AppRegistrationService::addFromMenu(
-        registry, presenter,
-        [&] {
-          if (++questions == 1) return false;
-          if (row.corruptDuringPanel) {
-            store(bytesOf("garbage"));
-            registry.store().loadApps();
-          }
-          return row.switchDuringPanel;
-        },
-        [] {});
+    FakeAlertPresenter presenter(loop);
+    bool switching = false;
+    const auto handle =
+        spawn(loop, AppRegistrationService::addFromMenu(registry, presenter, [&] { return switching; }, [] {}));
+    loop.runUntilIdle();
+    ASSERT_TRUE(presenter.isOpenPanelOpen());
+    // While the panel is open the main loop runs on, and so do switches and reloads.
+    switching = row.switchDuringPanel;
+    if (row.corruptDuringPanel) {
+      store(bytesOf("garbage"));
+      registry.store().loadApps();
+    }
+    presenter.answerOpenPanel({row.chosen});
+    loop.runUntilIdle();
     ASSERT_EQ(1u, presenter.alerts().size());
     EXPECT_EQ(description(row.expected), presenter.alerts()[0].informativeText);
+    EXPECT_FALSE(handle.isFinished()) << "the task ends only when the failure alert is answered";
+    presenter.answerAlert(0);
+    loop.runUntilIdle();
+    EXPECT_TRUE(handle.isFinished());
     EXPECT_TRUE(registry.apps().empty());
   }
 }

@@ -8,6 +8,7 @@
 #include "support/registry_test_support.h"
 #include "support/storage_test_files.h"
 #include "support/fake_alert_presenter.h"
+#include "support/manual_main_loop.h"
 
 namespace quillon {
 namespace {
@@ -16,13 +17,21 @@ using namespace registry_testing;
 using nlohmann::json;
 
 struct AppRegistryRecoveryTest : ::testing::Test, RegistryFixture {
-  FakeAlertPresenter alerts;
+  ManualClock clock;
+  ManualMainLoop loop{clock};
+  FakeAlertPresenter alerts{loop};
   std::function<bool()> switching = [] { return false; };
   int changes = 0;
   const Bytes garbage = bytesOf("garbage");
 
   AppRegistryRecovery recoveryFor(AppRegistry& registry) {
     return AppRegistryRecovery(registry, alerts, {[this] { return switching(); }, [this] { ++changes; }});
+  }
+  // The reset's outcome once every alert it showed was answered as scripted.
+  std::optional<LocalizedText> reset(AppRegistryRecovery& recovery) {
+    auto outcome = runTask(loop, recovery.reset());
+    if (!outcome) ADD_FAILURE() << "the reset still waits for an answer";
+    return outcome ? outcome->value() : std::nullopt;
   }
 };
 
@@ -50,17 +59,23 @@ TEST_F(AppRegistryRecoveryTest, ResetIsDoneOnlyWhenConfirmedAndNoSwitchStartedMe
   AppRegistry registry(makeStore());
   auto recovery = recoveryFor(registry);
   alerts.answerNextAlert(0);
-  EXPECT_EQ(std::nullopt, recovery.reset());
-  switching = [this] { return alerts.alerts().size() == 2; };
-  alerts.answerNextAlert(1);
-  EXPECT_EQ(std::nullopt, recovery.reset());
+  EXPECT_EQ(std::nullopt, reset(recovery));
+  // A switch starts while the question is open.
+  const auto handle = spawn(loop, recovery.reset());
+  loop.runUntilIdle();
+  ASSERT_TRUE(alerts.isAlertOpen());
+  switching = [] { return true; };
+  alerts.answerAlert(1);
+  loop.runUntilIdle();
+  EXPECT_TRUE(handle.isFinished());
   EXPECT_EQ(PropertyListValue{garbage}, stored());
   EXPECT_TRUE(backups().empty());
   EXPECT_EQ(0, changes);
 
   switching = [] { return false; };
   alerts.answerNextAlert(1);
-  const auto result = recovery.reset();
+  alerts.answerNextAlert(0);
+  const auto result = reset(recovery);
   ASSERT_TRUE(result);
   ASSERT_EQ(1u, backups().size());
   const auto backupPath = (dataDirectory / backups()[0]).string();
@@ -76,7 +91,8 @@ TEST_F(AppRegistryRecoveryTest, AFailedResetSaysWhyAndStillRefreshes) {
   AppRegistry registry(makeStore());  // nothing stored: nothing to preserve
   auto recovery = recoveryFor(registry);
   alerts.answerNextAlert(1);
-  EXPECT_EQ(std::nullopt, recovery.reset());
+  alerts.answerNextAlert(0);
+  EXPECT_EQ(std::nullopt, reset(recovery));
   ASSERT_EQ(2u, alerts.alerts().size());
   EXPECT_EQ(LaunchStorageError::invalidRecord().description(), alerts.alerts()[1].informativeText);
   EXPECT_EQ(1, changes);

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/fake_alert_presenter.h"
-#include "support/scoped_environment.h"
+#include "support/manual_main_loop.h"
 
 namespace quillon {
 namespace {
@@ -11,16 +11,20 @@ namespace {
 // Cancel comes first, so only an explicit choice of the second button resets; a closed
 // alert or an unexpected answer must never count as consent.
 TEST(RecoveryPresenter, OnlyTheSecondButtonConfirms) {
-  ScopedEnvironment japanese("LC_ALL", "ja_JP.UTF-8");
   const struct {
     int answer;
     bool confirmed;
   } cases[] = {{1, true}, {0, false}, {LaunchAlertPresenter::closedWithoutButton, false}, {2, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.answer);
-    FakeAlertPresenter alerts;
+    ManualClock clock;
+    ManualMainLoop loop(clock);
+    FakeAlertPresenter alerts(loop);
     alerts.answerNextAlert(c.answer);
-    EXPECT_EQ(c.confirmed, LaunchRecoveryPresenter(alerts).confirm(LocalizedText("題"), LocalizedText("詳細")));
+    LaunchRecoveryPresenter presenter(alerts);
+    const auto confirmed = runTask(loop, presenter.confirm(LocalizedText("題"), LocalizedText("詳細")));
+    ASSERT_TRUE(confirmed);
+    EXPECT_EQ(c.confirmed, confirmed->value());
     ASSERT_EQ(1u, alerts.alerts().size());
     const LaunchAlert& alert = alerts.alerts()[0];
     EXPECT_EQ(LaunchAlert::Style::warning, alert.style);

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "support/scoped_environment.h"
-
 namespace quillon {
 namespace {
 
@@ -50,23 +48,27 @@ TEST(L10n, FormattingPlacesPositionalAndSequentialValues) {
   EXPECT_EQ("x10", L10n::formatted("%10$@", {"", "", "", "", "", "", "", "", "", "x10"}));
 }
 
-TEST(L10n, TheLanguageComesFromTheLocaleVariablesInOrder) {
-  ScopedEnvironment all("LC_ALL", std::nullopt);
-  ScopedEnvironment messages("LC_MESSAGES", std::nullopt);
-  ScopedEnvironment lang("LANG", "ja_JP.UTF-8");
-  EXPECT_EQ("ja", L10n::preferredLanguage());
-  {
-    ScopedEnvironment english("LC_MESSAGES", "en_GB.UTF-8");
-    EXPECT_EQ("en", L10n::preferredLanguage());
-    ScopedEnvironment japanese("LC_ALL", "ja_JP");
-    EXPECT_EQ("ja", L10n::preferredLanguage());
+TEST(L10n, JapaneseUnlessTheUserPrefersEnglish) {
+  const struct {
+    const char* locale;
+    const char* language;
+  } cases[] = {
+      {"en", "en"}, {"en_US.UTF-8", "en"}, {"en-GB", "en"}, {"en@quot", "en"},
+      {"ja_JP.UTF-8", "ja"}, {"", "ja"}, {"C", "ja"}, {"POSIX", "ja"}, {"C.UTF-8", "ja"},
+      {"fr_FR", "ja"}, {"eo", "ja"}, {"enx", "ja"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.locale);
+    EXPECT_EQ(c.language, L10n::languageFor(c.locale));
   }
-  ScopedEnvironment empty("LANG", "");
-  EXPECT_EQ("en", L10n::preferredLanguage());
   // A table entry is used in its language: the storage texts are translated.
   const LocalizedText text("保存データのサイズが上限を超えています。元のデータを退避して初期化できます。");
-  EXPECT_EQ(text.key(), L10n::text(text, "ja"));
-  EXPECT_NE(text.key(), L10n::text(text, "en"));
+  EXPECT_EQ("ja", L10n::preferredLanguage());
+  EXPECT_EQ(text.key(), L10n::text(text));
+  L10n::usePreferredLanguage("en_US.UTF-8");
+  EXPECT_NE(text.key(), L10n::text(text));
+  L10n::usePreferredLanguage("C");
+  EXPECT_EQ(text.key(), L10n::text(text));
 }
 
 }  // namespace

@@ -28,6 +28,7 @@ class ChildProcess {
   // time-out. Everything read is kept in errorText().
   bool waitForErrorLine(const std::string& line, double timeoutSeconds);
   const std::string& errorText() const { return errorText_; }
+  pid_t pid() const { return pid_; }
   // Whether the process is still running (not yet exited).
   bool isRunning();
   // Sends `signal` and waits for the exit; returns the wait status.

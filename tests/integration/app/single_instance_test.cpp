@@ -1,6 +1,7 @@
-// The real quillon executable, started as a user would start it: one process per user
-// owns the data directory; a second exits silently; an unusable location stops the
-// start with the alert printed to the terminal.
+// The real quillon executable, started as a user would start it on an X display: one
+// process per user owns the data directory; a second exits silently; an unusable
+// location or a missing display stops the start with the alert's text on the terminal
+// and status 1.
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -36,11 +37,14 @@ struct SingleInstanceProcessTest : ::testing::Test {
   fs::path dataDirectory = applicationSupport / "com.quillon.app";
   fs::path lockFile = dataDirectory / ".instance.lock";
 
-  std::unique_ptr<ChildProcess> startQuillon() {
-    return std::make_unique<ChildProcess>(
-        std::vector<std::string>{QUILLON_EXECUTABLE},
-        std::vector<std::string>{"HOME=" + (temporary / "home").string(), "XDG_DATA_HOME=", "QUILLON_LOG=stderr",
-                                 "LC_ALL=ja_JP.UTF-8"});
+  std::unique_ptr<ChildProcess> startQuillon(std::vector<std::string> environment = {}) {
+    fs::create_directories(temporary / "runtime");
+    fs::permissions(temporary / "runtime", fs::perms::owner_all);
+    environment.insert(environment.end(), {"HOME=" + (temporary / "home").string(), "XDG_DATA_HOME=",
+                                           "XDG_CONFIG_HOME=" + (temporary / "config").string(),
+                                           "XDG_RUNTIME_DIR=" + (temporary / "runtime").string(),
+                                           "QUILLON_LOG=stderr", "LC_ALL=ja_JP.UTF-8"});
+    return std::make_unique<ChildProcess>(std::vector<std::string>{QUILLON_EXECUTABLE}, environment);
   }
 };
 
@@ -72,20 +76,35 @@ TEST_F(SingleInstanceProcessTest, ASecondProcessExitsSilentlyAndLeavesTheFirstRu
 }
 
 // Every kind of unsafe lock file is refused in the core tests; here one shows that the
-// refusal reaches the terminal as the alert and ends the process.
+// refusal reaches the terminal as the alert's text (the alert itself is on the screen)
+// and ends the process with status 1, also when a signal ends it before the user
+// answered.
 TEST_F(SingleInstanceProcessTest, AnUnsafeLockFileStopsTheStartWithTheAlert) {
   fs::create_directories(dataDirectory);
   fs::create_symlink(temporary / "elsewhere", lockFile);
   auto quillon = startQuillon();
-  const auto status = quillon->waitForExit(deadline);
-  ASSERT_TRUE(status) << quillon->errorText();
-  EXPECT_TRUE(WIFEXITED(*status));
+  ASSERT_TRUE(quillon->waitForErrorLine("[閉じる]", deadline)) << quillon->errorText();
   const std::string& text = quillon->errorText();
   EXPECT_EQ(0u, text.find("Quillonを開始できません\n")) << text;
   EXPECT_NE(std::string::npos, text.find(dataDirectory.string() + "\n")) << text;
   EXPECT_NE(std::string::npos, text.find("\n登録・保存画像・起動中のアプリは変更していません。\n[閉じる]\n")) << text;
   EXPECT_EQ(std::string::npos, text.find(startedLine)) << text;
+  const int status = quillon->killAndWait(SIGTERM);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(1, WEXITSTATUS(status));
   EXPECT_FALSE(fs::exists(temporary / "elsewhere"));
+}
+
+TEST_F(SingleInstanceProcessTest, WithoutADisplayTheAlertTextGoesToTheTerminal) {
+  auto quillon = startQuillon({"DISPLAY=:none"});
+  const auto status = quillon->waitForExit(deadline);
+  ASSERT_TRUE(status) << quillon->errorText();
+  ASSERT_TRUE(WIFEXITED(*status));
+  EXPECT_EQ(1, WEXITSTATUS(*status));
+  EXPECT_EQ("Quillonを開始できません\n画面を表示できません。Xディスプレイ「:none」に接続できませんでした。\n"
+            "登録・保存画像・起動中のアプリは変更していません。\n",
+            quillon->errorText());
+  EXPECT_FALSE(fs::exists(lockFile)) << "nothing is touched before the platform exists";
 }
 
 }  // namespace

@@ -1,0 +1,67 @@
+#include "app/linux_platform.h"
+
+#include <QApplication>
+#include <QIcon>
+
+#include <cstdlib>
+
+#include "app/log_sink_selection.h"
+#include "core/async/launch_clock.h"
+#include "core/localization/l10n.h"
+#include "desktop/qt_alert_presenter.h"
+#include "desktop/qt_application_icon.h"
+#include "desktop/qt_image_codec.h"
+#include "desktop/qt_main_loop.h"
+#include "desktop/qt_status_menu_host.h"
+#include "desktop/qt_user_defaults.h"
+#include "linux/environment_locale.h"
+#include "linux/process_workspace.h"
+#include "linux/x11_accessibility.h"
+#include "linux/x11_connection.h"
+#include "linux/x11_screen_capture_service.h"
+#include "linux/x11_screens.h"
+#include "linux/x11_window_server.h"
+
+namespace quillon {
+
+LinuxPlatform::LinuxPlatform() = default;
+
+LinuxPlatform::~LinuxPlatform() = default;
+
+LinuxPlatformStart makeLinuxPlatform(int& argc, char** argv) {
+  auto platform = std::make_unique<LinuxPlatform>();
+  platform->locale = std::make_unique<EnvironmentLocale>();
+  L10n::usePreferredLanguage(platform->locale->preferredLanguage());
+  platform->log = makeLogSink(std::getenv("QUILLON_LOG"));
+
+  // Connecting first: QApplication would abort the process without a display, before
+  // the user could be told why.
+  platform->x11 = X11Connection::open();
+  if (!platform->x11) {
+    const char* display = std::getenv("DISPLAY");
+    const std::string name = display != nullptr ? display : "";
+    return {nullptr, L10n::text(LocalizedText::format("画面を表示できません。Xディスプレイ「{}」に接続できませんでした。", name))};
+  }
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
+  platform->application = std::make_unique<QApplication>(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Quillon"));
+  QApplication::setWindowIcon(qtApplicationIcon());
+  // An accessory: closing an alert, the only kind of window so far, must not end it.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  platform->clock = std::make_unique<SystemClock>();
+  platform->loop = std::make_unique<QtMainLoop>(*platform->clock);
+  platform->x11->attach(*platform->loop);
+  platform->windowServer = std::make_unique<X11WindowServer>(*platform->x11);
+  platform->screens = std::make_unique<X11Screens>(*platform->x11);
+  platform->accessibility = std::make_unique<X11Accessibility>(*platform->x11);
+  platform->screenCapture = std::make_unique<X11ScreenCaptureService>(*platform->x11);
+  platform->workspace = std::make_unique<ProcessWorkspace>(*platform->loop);
+  platform->imageCodec = std::make_unique<QtImageCodec>();
+  platform->userDefaults = QtUserDefaults::forApplication();
+  platform->alerts = std::make_unique<QtAlertPresenter>(*platform->loop);
+  platform->statusMenu = std::make_unique<QtStatusMenuHost>(*platform->log);
+  return {std::move(platform), {}};
+}
+
+}  // namespace quillon

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "core/platform/launch_locale.h"
+
+namespace quillon {
+
+// The language for messages as gettext chooses it: the first entry of LANGUAGE, unless
+// the locale of LC_ALL, LC_MESSAGES or LANG (the first one set) is "C" or "POSIX",
+// which switches translations off; otherwise that locale.
+class EnvironmentLocale final : public LaunchLocale {
+ public:
+  using Lookup = std::function<const char*(const char* name)>;
+  // `lookup` reads a variable (null when unset); the process environment by default.
+  explicit EnvironmentLocale(Lookup lookup = {});
+
+  // LaunchLocale:
+  std::string preferredLanguage() const override;
+
+ private:
+  Lookup lookup_;
+};
+
+}  // namespace quillon

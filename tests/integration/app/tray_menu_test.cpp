@@ -1,0 +1,134 @@
+// quillon on a desktop with a tray host, driven as a user drives it: a click on the
+// tray opens the status item's menu, its items open the About alert and quit. The
+// windows are found through the window-list adapter, by their verified owner. The
+// screenshots in test-artifacts/ are for a person to look at (Japanese text, nothing
+// clipped); nothing compares their pixels.
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <xcb/xtest.h>
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "linux/x11_connection.h"
+#include "linux/x11_window_server.h"
+#include "support/child_process.h"
+#include "support/temporary_directory.h"
+
+namespace quillon {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double deadline = 30.0;  // generous: CI machines are shared
+// Inside an item, measured from the menu's top or bottom edge: item rows are taller
+// than this in every style.
+constexpr int itemInset = 12;
+constexpr int trayHeight = 24;  // scripts/lib/xharness.sh starts the tray host so
+
+struct TrayMenuTest : ::testing::Test {
+  TemporaryDirectory temporary;
+  std::unique_ptr<X11Connection> x11 = X11Connection::open();
+  std::unique_ptr<ChildProcess> quillon;
+
+  void SetUp() override {
+    ASSERT_TRUE(x11) << "no X display; run under scripts/with-x --tray";
+    fs::create_directories(temporary / "runtime");
+    fs::permissions(temporary / "runtime", fs::perms::owner_all);
+    fs::create_directories(QUILLON_ARTIFACTS_DIR);
+    quillon = std::make_unique<ChildProcess>(
+        std::vector<std::string>{QUILLON_EXECUTABLE},
+        std::vector<std::string>{"HOME=" + (temporary / "home").string(), "XDG_DATA_HOME=",
+                                 "XDG_CONFIG_HOME=" + (temporary / "config").string(),
+                                 "XDG_RUNTIME_DIR=" + (temporary / "runtime").string(), "QUILLON_LOG=stderr",
+                                 "LANG=ja_JP.UTF-8", "LC_ALL=", "LC_MESSAGES=", "LANGUAGE="});
+    ASSERT_TRUE(quillon->waitForErrorLine("[Quillon/startup] started", deadline)) << quillon->errorText();
+  }
+
+  // Asks the window list again until `pick` accepts a row; the deadline only keeps a
+  // broken test from hanging.
+  std::optional<GlobalRect> waitForWindow(const std::function<bool(const LaunchWindowRow&)>& pick) {
+    const X11WindowServer windows(*x11);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(deadline);
+    while (std::chrono::steady_clock::now() < end) {
+      for (const auto& row : windows.onScreenWindows(false)) {
+        if (row.bounds && pick(row)) return row.bounds;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));  // between two questions only
+    }
+    return std::nullopt;
+  }
+  bool ownedByQuillon(const LaunchWindowRow& row) const { return row.ownerPID == quillon->pid(); }
+
+  void click(double x, double y) {
+    xcb_connection_t* c = x11->get();
+    xcb_test_fake_input(c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, x11->root(), static_cast<std::int16_t>(x),
+                        static_cast<std::int16_t>(y), 0);
+    xcb_test_fake_input(c, XCB_BUTTON_PRESS, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    xcb_test_fake_input(c, XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    xcb_flush(c);
+  }
+
+  // Clicks the tray, where the status item is the only icon, and returns the menu.
+  std::optional<GlobalRect> openMenu() {
+    const double screenWidth = x11->screen().width_in_pixels;
+    // The tray host sizes its panel to its icons, so a square panel holds the one icon.
+    const auto tray = waitForWindow([&](const LaunchWindowRow& row) {
+      return !ownedByQuillon(row) && row.bounds->y == 0 && row.bounds->height == trayHeight &&
+             row.bounds->maxX() == screenWidth && row.bounds->width >= trayHeight;
+    });
+    if (!tray) return std::nullopt;
+    click(tray->midX(), tray->midY());
+    return waitForWindow([&](const LaunchWindowRow& row) {
+      return ownedByQuillon(row) && row.layer > 0 && row.bounds->height > 2 * itemInset;
+    });
+  }
+
+  // The whole screen as a PNG: without a compositing manager the root window's contents
+  // are what the screen shows.
+  void saveScreenshot(const std::string& name) {
+    const auto& screen = x11->screen();
+    auto* reply = xcb_get_image_reply(x11->get(),
+                                      xcb_get_image(x11->get(), XCB_IMAGE_FORMAT_Z_PIXMAP, screen.root, 0, 0,
+                                                    screen.width_in_pixels, screen.height_in_pixels, ~0u),
+                                      nullptr);
+    ASSERT_NE(reply, nullptr);
+    const QImage image(xcb_get_image_data(reply), screen.width_in_pixels, screen.height_in_pixels,
+                       QImage::Format_RGB32);
+    EXPECT_TRUE(image.copy().save(QString::fromStdString(QUILLON_ARTIFACTS_DIR "/" + name), "PNG"));
+    std::free(reply);
+  }
+};
+
+TEST_F(TrayMenuTest, TheStatusItemsMenuOpensByAClickAndItsLastItemQuits) {
+  const auto menu = openMenu();
+  ASSERT_TRUE(menu) << "no menu opened from the tray\n" << quillon->errorText();
+  saveScreenshot("tray-menu.png");
+  click(menu->midX(), menu->maxY() - itemInset);
+  const auto status = quillon->waitForExit(deadline);
+  ASSERT_TRUE(status) << "choosing the last item did not quit";
+  ASSERT_TRUE(WIFEXITED(*status));
+  EXPECT_EQ(0, WEXITSTATUS(*status));
+}
+
+TEST_F(TrayMenuTest, TheFirstItemShowsTheAboutAlertAndSigtermStillEndsCleanly) {
+  const auto menu = openMenu();
+  ASSERT_TRUE(menu) << "no menu opened from the tray\n" << quillon->errorText();
+  click(menu->midX(), menu->y + itemInset);
+  const auto alert = waitForWindow([&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.layer == 0; });
+  ASSERT_TRUE(alert) << "the About alert did not appear";
+  saveScreenshot("about-alert.png");
+  const int status = quillon->killAndWait(SIGTERM);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(0, WEXITSTATUS(status));
+}
+
+}  // namespace
+}  // namespace quillon
