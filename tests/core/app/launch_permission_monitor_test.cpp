@@ -3,15 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "support/fake_log_sink.h"
-#include "support/scoped_environment.h"
 
 namespace quillon {
 namespace {
 
 struct PermissionMonitorTest : ::testing::Test {
-  ScopedEnvironment language{"LANG", "ja_JP.UTF-8"};
-  ScopedEnvironment languageAll{"LC_ALL", std::nullopt};
-  ScopedEnvironment languageMessages{"LC_MESSAGES", std::nullopt};
   LaunchPermissionMonitor::Permissions granted;
   double uptime = 100;
   bool startSucceeds = false;
