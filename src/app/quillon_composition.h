@@ -3,10 +3,17 @@
 #include <memory>
 
 #include "core/app/app_delegate.h"
+#include "core/async/launch_main_loop.h"
 #include "core/async/launch_task.h"
 
 namespace quillon {
 
+class AppRegistry;
+class AppRegistryRecovery;
+class LaunchAppLifecycle;
+class LaunchPermissionMonitor;
+class LaunchPreferencesStore;
+class LaunchSwitchCoordinator;
 class MenuBarController;
 class QuillonAboutPresenter;
 struct LinuxPlatform;
@@ -29,13 +36,26 @@ class QuillonComposition {
   void compose();
   void tearDown();
   void showAbout();
+  void registeredAppsChanged();
+  void resetRegistrations();
+  void refreshTick();
   void quit(int exitStatus);
 
   LinuxPlatform& platform_;
   std::unique_ptr<AppDelegate> delegate_;
+  // Declared in the order they are composed, so they are destroyed in reverse.
+  std::unique_ptr<AppRegistry> registry_;
+  std::unique_ptr<LaunchAppLifecycle> lifecycle_;
+  std::unique_ptr<LaunchSwitchCoordinator> coordinator_;
   std::unique_ptr<MenuBarController> menuBarController_;
+  std::unique_ptr<LaunchPreferencesStore> preferencesStore_;
+  std::unique_ptr<AppRegistryRecovery> registryRecovery_;
   std::unique_ptr<QuillonAboutPresenter> aboutPresenter_;
+  std::unique_ptr<LaunchPermissionMonitor> permissionMonitor_;
+  LaunchTimer refreshTimer_;
   LaunchTaskHandle aboutTask_;
+  LaunchTaskHandle resetTask_;
+  std::string shortcutLabel_;
   int exitStatus_ = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "desktop/qt_status_menu_host.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QIcon>
 #include <QMenu>
 #include <QPainter>
@@ -52,6 +53,9 @@ void fill(QMenu& menu, const std::vector<LaunchMenuItem>& items) {
         action->setCheckable(item.checked);
         action->setChecked(item.checked);
         if (!item.toolTip.empty()) action->setToolTip(QString::fromStdString(item.toolTip));
+        if (!item.keyEquivalent.empty()) {
+          action->setShortcut(QKeySequence(QStringLiteral("Ctrl+") + QString::fromStdString(item.keyEquivalent).toUpper()));
+        }
         if (item.action) {
           QObject::connect(action, &QAction::triggered, action, [run = item.action] { run(); });
         }

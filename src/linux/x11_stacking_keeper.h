@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/async/launch_subscription.h"
+
 #include <cstdint>
 
 namespace quillon {
@@ -31,7 +33,7 @@ class X11StackingKeeper {
   X11Connection& connection_;
   std::uint32_t topLevel_ = 0;
   std::uint32_t previousRootMask_ = 0;
-  std::uint64_t handlerId_ = 0;
+  LaunchSubscription subscription_;
   std::uint64_t restackCount_ = 0;
 };
 

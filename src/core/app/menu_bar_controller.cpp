@@ -1,19 +1,49 @@
 #include "core/app/menu_bar_controller.h"
 
+#include <algorithm>
+
+#include "core/app/app_registration_service.h"
 #include "core/localization/l10n.h"
+#include "core/platform/launch_alert_presenter.h"
+#include "core/storage/registry/app_registry.h"
+#include "core/switching/launch_switch_coordinator.h"
 
 namespace quillon {
+namespace {
 
-MenuBarController::MenuBarController(LaunchStatusMenuHost& host) : host_(host) {
+LaunchMenuItem actionItem(const LocalizedText& title, std::function<void()> action, bool enabled = true) {
+  LaunchMenuItem item;
+  item.title = L10n::text(title);
+  item.action = std::move(action);
+  item.enabled = enabled;
+  return item;
+}
+
+LaunchMenuItem labelItem(std::string title) {
+  LaunchMenuItem item;
+  item.kind = LaunchMenuItem::Kind::label;
+  item.title = std::move(title);
+  item.enabled = false;
+  return item;
+}
+
+}  // namespace
+
+MenuBarController::MenuBarController(LaunchStatusMenuHost& host, AppRegistry& registry,
+                                     LaunchSwitchCoordinator& coordinator, LaunchAlertPresenter& alerts,
+                                     LaunchMainLoop& loop)
+    : host_(host), registry_(registry), coordinator_(coordinator), alerts_(alerts), loop_(loop) {
   host_.setOpenHandler([this] { isMenuTracking_ = true; });
   host_.setCloseHandler([this] {
     isMenuTracking_ = false;
     rebuildMenu();
   });
+  coordinator_.onChange = [this] { rebuildMenu(); };
   rebuildMenu();
 }
 
 MenuBarController::~MenuBarController() {
+  coordinator_.onChange = nullptr;
   host_.setOpenHandler({});
   host_.setCloseHandler({});
 }
@@ -23,23 +53,167 @@ void MenuBarController::rebuildMenu() {
   host_.setMenu(makeMenu());
 }
 
+std::string MenuBarController::distinctName(const ManagedNotchApp& app) const {
+  const auto& apps = registry_.apps();
+  const auto sameName = std::count_if(apps.begin(), apps.end(),
+                                      [&](const ManagedNotchApp& other) { return other.displayName == app.displayName; });
+  return sameName > 1 ? app.displayName + " — " + app.bundleIdentifier : app.displayName;
+}
+
+std::optional<std::string> MenuBarController::appStatus(const ManagedNotchApp& app) const {
+  if (!registry_.resolvedURL(app)) return L10n::text(LocalizedText("アプリを確認できません"));
+  if (!app.enabled) return L10n::text(LocalizedText("利用停止中"));
+  return std::nullopt;
+}
+
+std::vector<LaunchMenuItem> MenuBarController::appItems() {
+  const auto launchable = registry_.launchableApps();
+  const bool switching = coordinator_.isSwitching();
+  std::vector<LaunchMenuItem> items;
+  for (const auto& app : registry_.apps()) {
+    const auto status = appStatus(app);
+    const bool resolves = registry_.resolvedURL(app).has_value();
+    LaunchMenuItem item;
+    item.title = status ? distinctName(app) + " (" + *status + ")" : distinctName(app);
+    item.checked = coordinator_.currentID() == app.id;
+    const bool isLaunchable =
+        std::any_of(launchable.begin(), launchable.end(), [&](const ManagedNotchApp& other) { return other.id == app.id; });
+    item.enabled = isLaunchable && !switching;
+    item.toolTip = app.displayName + "\n" + app.bundleIdentifier + "\n" + app.bundleURL.path();
+    if (!app.enabled && resolves) {
+      item.toolTip += L10n::text(LocalizedText("\n利用を再開するには「アプリを追加…」で同じ.appを選んでください。"));
+    }
+    item.action = [this, id = app.id] { selectApp(id); };
+    items.push_back(std::move(item));
+  }
+  return items;
+}
+
 LaunchMenuModel MenuBarController::makeMenu() {
   // The slots are read when an item is chosen, so filling them after a rebuild counts.
+  const auto& storageError = registry_.store().storageError();
+  const bool switching = coordinator_.isSwitching();
+  const bool canEditRegistry = !switching && !registry_.store().loadFailed();
   LaunchMenuModel model;
-  LaunchMenuItem about;
-  about.title = L10n::text(LocalizedText("Quillonについて…"));
-  about.action = [this] {
-    if (onShowAbout) onShowAbout();
-  };
-  model.items.push_back(std::move(about));
-  model.items.push_back(LaunchMenuItem::separator());
-  LaunchMenuItem quit;
-  quit.title = L10n::text(LocalizedText("終了"));
-  quit.action = [this] {
-    if (onQuit) onQuit();
-  };
-  model.items.push_back(std::move(quit));
+  auto& items = model.items;
+
+  if (registry_.apps().empty()) {
+    items.push_back(labelItem(L10n::text(storageError ? LocalizedText("登録データを読み込めません")
+                                                      : LocalizedText("アプリが登録されていません"))));
+  } else {
+    for (auto& item : appItems()) items.push_back(std::move(item));
+  }
+  if (storageError) {
+    auto check = labelItem(L10n::text(LocalizedText("登録データを確認してください")));
+    check.toolTip = *storageError;
+    items.push_back(std::move(check));
+    items.push_back(actionItem(
+        LocalizedText("登録データを再確認"), [this] { if (onReloadRegistrations) onReloadRegistrations(); }, !switching));
+    items.push_back(actionItem(
+        LocalizedText("登録データの復旧について…"), [this] { if (onResetRegistrations) onResetRegistrations(); },
+        !switching));
+  }
+  if (const auto& status = coordinator_.status()) items.push_back(labelItem(L10n::text(*status)));
+  if (coordinator_.imageExplanation()) {
+    items.push_back(actionItem(LocalizedText("画像表示について…"), [this] { showImageExplanation(); }));
+  }
+  if (coordinator_.isAwaitingOutcome()) {
+    items.push_back(actionItem(LocalizedText("切替結果を再確認"), [this] { coordinator_.recheckPending(); }));
+  }
+  items.push_back(actionItem(LocalizedText("Quillonについて…"), [this] { if (onShowAbout) onShowAbout(); }));
+  items.push_back(actionItem(LocalizedText("はじめに…"), [this] { if (onShowOnboarding) onShowOnboarding(); }));
+  auto settings = actionItem(LocalizedText("設定…"), [this] { if (onShowLaunchSettings) onShowLaunchSettings(); });
+  settings.keyEquivalent = ",";
+  items.push_back(std::move(settings));
+  for (const auto& line : launchPermissionLines) items.push_back(labelItem(line));
+  items.push_back(actionItem(LocalizedText("権限について…"), [this] { requestLaunchPermissions(); }));
+  items.push_back(LaunchMenuItem::separator());
+
+  items.push_back(actionItem(LocalizedText("アプリを追加…"), [this] { addApp(); }, canEditRegistry));
+  if (!registry_.apps().empty()) {
+    LaunchMenuItem remove;
+    remove.kind = LaunchMenuItem::Kind::submenu;
+    remove.title = L10n::text(LocalizedText("登録を解除"));
+    remove.enabled = canEditRegistry;
+    for (const auto& app : registry_.apps()) {
+      std::string title = distinctName(app);
+      if (const auto status = appStatus(app)) title += "（" + *status + "）";
+      if (coordinator_.currentID() == app.id) title += L10n::text(LocalizedText("（現在のアプリ）"));
+      LaunchMenuItem entry;
+      entry.title = std::move(title);
+      entry.enabled = canEditRegistry;
+      entry.toolTip = app.displayName + "\n" + app.bundleURL.path() +
+                      L10n::text(LocalizedText("\n登録だけを解除します。アプリは終了・削除されません。"));
+      entry.action = [this, id = app.id] { removeApp(id); };
+      remove.submenu.push_back(std::move(entry));
+    }
+    items.push_back(std::move(remove));
+  }
+  items.push_back(LaunchMenuItem::separator());
+  auto quit = actionItem(LocalizedText("終了"), [this] { if (onQuit) onQuit(); });
+  quit.keyEquivalent = "q";
+  items.push_back(std::move(quit));
   return model;
+}
+
+void MenuBarController::run(LaunchTaskHandle& slot, Task<void> task) {
+  if (slot.isValid() && !slot.isFinished()) return;
+  slot = spawn(loop_, std::move(task));
+}
+
+void MenuBarController::selectApp(const LaunchUuid& id) {
+  auto selectAndRebuild = [](MenuBarController* self, LaunchUuid chosen) -> Task<void> {
+    co_await self->coordinator_.select(chosen);
+    self->rebuildMenu();
+  };
+  // A switch started while another runs is the coordinator's to refuse, so the task
+  // slot only keeps the latest selection alive.
+  switchTask_.detach();
+  switchTask_ = spawn(loop_, selectAndRebuild(this, id));
+}
+
+void MenuBarController::addApp() {
+  run(addTask_, AppRegistrationService::addFromMenu(
+                    registry_, alerts_, [this] { return coordinator_.isSwitching(); }, [this] {
+                      if (onRegistryChanged) onRegistryChanged();
+                      coordinator_.refreshRunningSelection();
+                      rebuildMenu();
+                    }));
+}
+
+void MenuBarController::removeApp(const LaunchUuid& id) {
+  if (AppRegistrationService::remove(id, registry_, coordinator_.isSwitching()) && onRegistryChanged) {
+    onRegistryChanged();
+  }
+  coordinator_.refreshRunningSelection();
+  rebuildMenu();
+}
+
+void MenuBarController::requestLaunchPermissions() {
+  auto ask = [](MenuBarController* self) -> Task<void> {
+    LaunchAlert alert;
+    alert.messageText = L10n::text(LocalizedText("利用する操作に応じて権限を選べます"));
+    alert.informativeText = L10n::text(LocalizedText(
+        "メニューからの切替には追加の権限は不要です。ノッチ上のホットキー操作にはアクセシビリティが必要です。"
+        "キーの組合せは設定で変更できます。画面収録は画像を表示したい場合だけ必要で、画像なしでも対象を確認できるアプリは切替できます。"
+        "\n\n続けると未許可の権限の要求が表示されます。画面収録は拒否しても構いません。"));
+    alert.buttons = {L10n::text(LocalizedText("閉じる")), L10n::text(LocalizedText("権限を確認する"))};
+    if (co_await self->alerts_.showAlert(alert) == 1 && self->onRequestLaunchPermissions) {
+      self->onRequestLaunchPermissions();
+    }
+  };
+  run(alertTask_, ask(this));
+}
+
+void MenuBarController::showImageExplanation() {
+  const auto& explanation = coordinator_.imageExplanation();
+  if (!explanation) return;
+  LaunchAlert alert;
+  alert.messageText = L10n::text(LocalizedText("画像表示について"));
+  alert.informativeText = L10n::text(*explanation);
+  alert.buttons = {L10n::text(LocalizedText("閉じる"))};
+  auto show = [](LaunchAlertPresenter& alerts, LaunchAlert shown) -> Task<void> { co_await alerts.showAlert(shown); };
+  run(alertTask_, show(alerts_, std::move(alert)));
 }
 
 }  // namespace quillon

@@ -15,8 +15,15 @@ struct LaunchMenuItem {
   std::string toolTip;
   std::vector<LaunchMenuItem> submenu;
   std::function<void()> action;  // runs on the main thread when the item is chosen
+  // The key that chooses the item with the platform's command modifier ("," or "q").
+  std::string keyEquivalent;
 
-  static LaunchMenuItem separator() { return LaunchMenuItem{Kind::separator, {}, false, false, {}, {}, {}}; }
+  static LaunchMenuItem separator() {
+    LaunchMenuItem item;
+    item.kind = Kind::separator;
+    item.enabled = false;
+    return item;
+  }
 };
 
 struct LaunchMenuModel {
