@@ -24,7 +24,7 @@ TEST(QtImageCodec, RoundTripKeepsPremultipliedPixels) {
   QtImageCodec codec;
   const auto png = codec.encodePng(sample());
   ASSERT_TRUE(png.has_value());
-  const auto decoded = codec.decodePng(*png);
+  const auto decoded = codec.decodePng(*png, 32768);
   ASSERT_TRUE(decoded.has_value());
   ASSERT_EQ(decoded->width, 3);
   ASSERT_EQ(decoded->height, 2);
@@ -56,7 +56,7 @@ TEST(QtImageCodec, RefusesWhatIsNotAWholePng) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_FALSE(codec.decodePng(c.data).has_value());
+    EXPECT_FALSE(codec.decodePng(c.data, 32768).has_value());
   }
 }
 
