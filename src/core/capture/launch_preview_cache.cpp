@@ -186,20 +186,35 @@ std::optional<std::string> LaunchPreviewCache::persistenceError() const {
 void LaunchPreviewCache::startRestore() {
   if (!archive_) return;
   cancelRestore();
-  restoreTask_ = spawn<void>(services_.loop, restore(*archive_));
-}
-
-Task<void> LaunchPreviewCache::restore(LaunchPreviewArchive archive) {
+  const auto generation = ++restoreGeneration_;
+  restoring_ = true;
   // The reads, the property lists and the PNG decoding all happen on the worker; the
   // main thread only moves the finished bitmaps into place.
-  std::function<Loaded()> work = [archive] { return archive.load(); };
-  try {
-    Loaded loaded = co_await runOffMainThread<Loaded>(services_.loop, std::move(work));
-    applyRestored(std::move(loaded));
+  auto outcome = std::make_shared<std::optional<LaunchResult<Loaded>>>();
+  services_.loop.runDetached(
+      [archive = *archive_, outcome] {
+        try {
+          outcome->emplace(archive.load());
+        } catch (...) {
+          outcome->emplace(std::current_exception());
+        }
+      },
+      [alive = std::weak_ptr<const bool>(alive_), this, generation, outcome] {
+        // A cache that is gone, or a restore that was cancelled or superseded, takes
+        // nothing from this one.
+        if (alive.expired() || generation != restoreGeneration_ || !*outcome) return;
+        finishRestore(std::move(**outcome));
+      });
+}
+
+void LaunchPreviewCache::finishRestore(LaunchResult<Loaded> outcome) {
+  if (outcome.hasValue()) {
+    applyRestored(std::move(outcome.value()));
     maintenanceError_.reset();
-  } catch (...) {
-    reportFailure(maintenanceError_, std::current_exception());
+  } else {
+    reportFailure(maintenanceError_, outcome.error());
   }
+  restoring_ = false;
   changedDuringRestore_.clear();
   retainedDuringRestore_.reset();
 }
@@ -228,7 +243,8 @@ void LaunchPreviewCache::applyRestored(Loaded loaded) {
 }
 
 void LaunchPreviewCache::cancelRestore() {
-  restoreTask_.reset();
+  ++restoreGeneration_;
+  restoring_ = false;
   changedDuringRestore_.clear();
   retainedDuringRestore_.reset();
 }

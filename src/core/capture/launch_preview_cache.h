@@ -1,15 +1,17 @@
 #pragma once
 
+#include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "core/async/launch_task.h"
 #include "core/capture/launch_app_preview.h"
 #include "core/capture/launch_preview_archive.h"
 #include "core/localization/localized_text.h"
+#include "core/support/launch_result.h"
 #include "core/support/launch_uuid.h"
 #include "core/support/url.h"
 
@@ -69,7 +71,7 @@ class LaunchPreviewCache {
   std::optional<std::string> persistenceError() const;
   bool persistenceEnabled() const { return persistenceEnabled_; }
   bool diskMutationAllowed() const { return diskMutationAllowed_; }
-  bool isRestoring() const { return restoreTask_.isValid() && !restoreTask_.isFinished(); }
+  bool isRestoring() const { return restoring_; }
   // IDs, least recently remembered first.
   const std::vector<LaunchUuid>& order() const { return order_; }
 
@@ -80,7 +82,7 @@ class LaunchPreviewCache {
   using Loaded = std::vector<std::pair<LaunchUuid, LaunchAppPreview>>;
 
   void startRestore();
-  Task<void> restore(LaunchPreviewArchive archive);
+  void finishRestore(LaunchResult<Loaded> outcome);
   void applyRestored(Loaded loaded);
   void cancelRestore();
   void dropFromMemory(const LaunchUuid& id);
@@ -99,7 +101,11 @@ class LaunchPreviewCache {
 
   // What happened while a restore was reading the disk: the images it brings back
   // must not undo a newer remember, a remove or a retain.
-  LaunchTaskHandle restoreTask_;
+  bool restoring_ = false;
+  std::uint64_t restoreGeneration_ = 0;
+  // Completions of the worker hold this weakly: a cache destroyed while its restore
+  // runs is never called back.
+  std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
   std::set<LaunchUuid> changedDuringRestore_;
   std::optional<std::map<LaunchUuid, Url>> retainedDuringRestore_;
 };
