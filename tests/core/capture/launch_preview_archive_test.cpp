@@ -161,16 +161,5 @@ TEST_F(PreviewArchiveTest, RetainKeepsOnlyListedAppsAtTheirURL) {
   EXPECT_EQ(std::set<std::string>{LaunchPreviewArchive::fileName(kept)}, entries(previews));
 }
 
-TEST_F(PreviewArchiveTest, AFolderThatIsALinkIsRefused) {
-  fs::create_directories(dataDirectory);
-  fs::create_directories(temporary / "elsewhere");
-  const auto id = LaunchUuid::random();
-  writeFile(temporary / "elsewhere" / LaunchPreviewArchive::fileName(id), record(pattern(2, 2, 1)));
-  fs::create_directory_symlink(temporary / "elsewhere", previews);
-  EXPECT_EQ(LaunchStorageError::unsafeLocation(), testing_files::errorOf([&] { archive.load(); }));
-  EXPECT_EQ(LaunchStorageError::unsafeLocation(), testing_files::errorOf([&] { archive.retain({}); }));
-  EXPECT_EQ(1u, entries(temporary / "elsewhere").size());
-}
-
 }  // namespace
 }  // namespace quillon
