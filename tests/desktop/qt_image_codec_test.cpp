@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace quillon {
@@ -24,7 +25,7 @@ TEST(QtImageCodec, RoundTripKeepsPremultipliedPixels) {
   QtImageCodec codec;
   const auto png = codec.encodePng(sample());
   ASSERT_TRUE(png.has_value());
-  const auto decoded = codec.decodePng(*png);
+  const auto decoded = codec.decodePng(*png, 32768);
   ASSERT_TRUE(decoded.has_value());
   ASSERT_EQ(decoded->width, 3);
   ASSERT_EQ(decoded->height, 2);
@@ -56,8 +57,29 @@ TEST(QtImageCodec, RefusesWhatIsNotAWholePng) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_FALSE(codec.decodePng(c.data).has_value());
+    EXPECT_FALSE(codec.decodePng(c.data, 32768).has_value());
   }
+  EXPECT_TRUE(codec.decodePng(png, 3).has_value());
+  EXPECT_FALSE(codec.decodePng(png, 2).has_value()) << "wider than the caller's limit";
+}
+
+TEST(QtImageCodec, DownscaleAveragesAndKeepsTransparentCornersClean) {
+  QtImageCodec codec;
+  // Opaque white body with a fully transparent left column pair: a 2:1 reduction
+  // must give a clear pixel there, not a dark fringe from unpremultiplied black.
+  Bitmap source = Bitmap::transparent(8, 4);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 2; x < 8; ++x) std::fill_n(source.pixel(x, y), 4, std::uint8_t{255});
+  const auto scaled = codec.downscale(source, 4, 2);
+  ASSERT_TRUE(scaled.has_value());
+  ASSERT_EQ(4, scaled->width);
+  ASSERT_EQ(2, scaled->height);
+  EXPECT_LE(scaled->pixel(0, 0)[3], 8);
+  for (int c = 0; c < 4; ++c) EXPECT_GE(scaled->pixel(2, 1)[c], 250);
+  // Colour never exceeds alpha in a premultiplied result.
+  for (int x = 0; x < 4; ++x) EXPECT_LE(scaled->pixel(x, 0)[0], scaled->pixel(x, 0)[3]);
+  EXPECT_FALSE(codec.downscale(source, 0, 2).has_value());
+  EXPECT_FALSE(codec.downscale(Bitmap{}, 4, 2).has_value());
 }
 
 TEST(QtImageCodec, RefusesBitmapsItCannotDescribe) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -8,12 +9,14 @@
 namespace quillon {
 
 // A stand-in PNG format: "FAKEPNG", width, height, then the raw pixels. Round trips are
-// exact, anything else fails to decode, and encoding can be made to fail.
+// exact, anything else fails to decode, and encoding can be made to fail. Downscaling
+// averages each target pixel's block of source pixels.
 class FakeImageCodec final : public LaunchImageCodec {
  public:
   void setEncodeFails(bool fails) { encodeFails_ = fails; }
   int encodeCount() const { return encodes_; }
   int decodeCount() const { return decodes_; }
+  int downscaleCount() const { return downscales_; }
 
   // LaunchImageCodec:
   std::optional<Bytes> encodePng(const Bitmap& bitmap) const override {
@@ -28,7 +31,7 @@ class FakeImageCodec final : public LaunchImageCodec {
     }
     return out;
   }
-  std::optional<Bitmap> decodePng(std::span<const std::uint8_t> data) const override {
+  std::optional<Bitmap> decodePng(std::span<const std::uint8_t> data, int maximumSide) const override {
     ++decodes_;
     const std::size_t header = kMagic.size() + 8;
     if (data.size() < header || std::string(data.begin(), data.begin() + static_cast<long>(kMagic.size())) != kMagic) {
@@ -36,13 +39,33 @@ class FakeImageCodec final : public LaunchImageCodec {
     }
     const int width = readInt(data, kMagic.size());
     const int height = readInt(data, kMagic.size() + 4);
-    if (width <= 0 || height <= 0 ||
+    if (width <= 0 || height <= 0 || width > maximumSide || height > maximumSide ||
         data.size() != header + static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4) {
       return std::nullopt;
     }
     Bitmap bitmap = Bitmap::transparent(width, height);
     std::copy(data.begin() + static_cast<long>(header), data.end(), bitmap.pixels.begin());
     return bitmap;
+  }
+  std::optional<Bitmap> downscale(const Bitmap& bitmap, int width, int height) const override {
+    ++downscales_;
+    if (bitmap.isEmpty() || width < 1 || height < 1) return std::nullopt;
+    Bitmap out = Bitmap::transparent(width, height);
+    for (int y = 0; y < height; ++y) {
+      const int y0 = y * bitmap.height / height;
+      const int y1 = std::max(y0 + 1, (y + 1) * bitmap.height / height);
+      for (int x = 0; x < width; ++x) {
+        const int x0 = x * bitmap.width / width;
+        const int x1 = std::max(x0 + 1, (x + 1) * bitmap.width / width);
+        for (int c = 0; c < 4; ++c) {
+          int sum = 0;
+          for (int sy = y0; sy < y1; ++sy)
+            for (int sx = x0; sx < x1; ++sx) sum += bitmap.pixel(sx, sy)[c];
+          out.pixel(x, y)[c] = static_cast<std::uint8_t>(sum / ((y1 - y0) * (x1 - x0)));
+        }
+      }
+    }
+    return out;
   }
 
  private:
@@ -60,6 +83,7 @@ class FakeImageCodec final : public LaunchImageCodec {
   bool encodeFails_ = false;
   mutable int encodes_ = 0;
   mutable int decodes_ = 0;
+  mutable int downscales_ = 0;
 };
 
 }  // namespace quillon

@@ -1,10 +1,12 @@
 #include "core/storage/files/launch_local_storage.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <memory>
 
 #include "core/support/launch_uuid.h"
 
@@ -18,16 +20,19 @@ bool isSafeFile(const struct stat& info) {
   return S_ISREG(info.st_mode) && info.st_uid == ::getuid() && info.st_nlink == 1;
 }
 
-// True when the entry exists and is safe, false when it is absent; throws otherwise.
-bool checkFile(int directory, const std::string& name) {
+// The entry's metadata when it exists and is safe, none when it is absent; throws otherwise.
+std::optional<struct stat> statFile(int directory, const std::string& name) {
   struct stat info {};
   if (::fstatat(directory, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-    if (errno == ENOENT) return false;
+    if (errno == ENOENT) return std::nullopt;
     throw LaunchStorageError::unavailable(errno);
   }
   if (!isSafeFile(info)) throw LaunchStorageError::unsafeLocation();
-  return true;
+  return info;
 }
+
+// True when the entry exists and is safe, false when it is absent; throws otherwise.
+bool checkFile(int directory, const std::string& name) { return statFile(directory, name).has_value(); }
 
 Bytes readAll(int directory, const std::string& name, std::size_t maximumBytes) {
   UniqueFd file(::openat(directory, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
@@ -100,6 +105,37 @@ std::optional<UniqueFd> LaunchLocalStorage::openDirectory(const Components& comp
     current = std::move(next);
   }
   return current;
+}
+
+std::optional<std::vector<std::string>> LaunchLocalStorage::entryNames(const Components& components) const {
+  auto directory = openDirectory(components, false);
+  if (!directory) return std::nullopt;
+  // fdopendir takes over the descriptor it is given, so it gets a duplicate.
+  UniqueFd duplicate(::fcntl(directory->get(), F_DUPFD_CLOEXEC, 0));
+  if (!duplicate) throw LaunchStorageError::unavailable(errno);
+  std::unique_ptr<DIR, int (*)(DIR*)> stream(::fdopendir(duplicate.get()), &::closedir);
+  if (!stream) throw LaunchStorageError::unavailable(errno);
+  duplicate.release();
+  std::vector<std::string> names;
+  errno = 0;
+  while (const dirent* entry = ::readdir(stream.get())) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+    errno = 0;
+  }
+  if (errno != 0) throw LaunchStorageError::unavailable(errno);
+  return names;
+}
+
+std::optional<LaunchLocalStorage::FileInfo> LaunchLocalStorage::fileInfo(const std::string& name,
+                                                                         const Components& components) const {
+  checkComponent(name);
+  auto directory = openDirectory(components, false);
+  if (!directory) return std::nullopt;
+  const auto info = statFile(directory->get(), name);
+  if (!info) return std::nullopt;
+  return FileInfo{static_cast<std::uint64_t>(info->st_size),
+                  static_cast<double>(info->st_mtim.tv_sec) + static_cast<double>(info->st_mtim.tv_nsec) / 1e9};
 }
 
 std::optional<Bytes> LaunchLocalStorage::read(const std::string& name, const Components& components,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -25,6 +26,12 @@ class LaunchLocalStorage {
  public:
   using Components = std::vector<std::string>;
 
+  // What the safe metadata check tells about a file.
+  struct FileInfo {
+    std::uint64_t size = 0;
+    double modifiedAt = 0;  // seconds since the Unix epoch
+  };
+
   static constexpr std::size_t readChunkSize = 16'384;
   static constexpr std::size_t preserveLimit = 33'554'432;  // 32 MiB
 
@@ -43,6 +50,12 @@ class LaunchLocalStorage {
   // Copies a file of the root directory to "<name>.preserved-<UUID>" beside it and
   // returns the copy's URL; the original is not touched. A missing file is invalidRecord.
   Url preserve(const std::string& name) const;
+  // The names in a directory ("." and ".." left out), in no particular order; none
+  // when the directory does not exist. Names only: nothing is opened or followed.
+  std::optional<std::vector<std::string>> entryNames(const Components& components) const;
+  // Size and modification time of a safe file (regular, ours, one link); none when
+  // the directory or the file does not exist, unsafeLocation for any other entry.
+  std::optional<FileInfo> fileInfo(const std::string& name, const Components& components) const;
   // An open directory descriptor, or none when a component is missing and `creates`
   // is false.
   std::optional<UniqueFd> openDirectory(const Components& components, bool creates) const;

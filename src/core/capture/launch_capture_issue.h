@@ -1,0 +1,22 @@
+#pragma once
+
+#include <exception>
+#include <optional>
+
+namespace quillon {
+
+struct SurfaceCaptureError;
+
+// Why the last capture of an app gave no image, as far as the user can act on it.
+enum class LaunchCaptureIssue {
+  applicationExcluded,      // the app keeps its window out of screen capture
+  screenPermissionMissing,  // the program may not capture the screen
+  unavailable,              // the system did not deliver an image, cause unknown
+};
+
+// The issue a capture error stands for; none for errors that say nothing about images
+// (a vanished app, a moved window, any error that is not a capture error).
+std::optional<LaunchCaptureIssue> captureIssue(const SurfaceCaptureError& error);
+std::optional<LaunchCaptureIssue> captureIssue(const std::exception_ptr& error);
+
+}  // namespace quillon

@@ -1,0 +1,257 @@
+#include "core/capture/launch_preview_cache.h"
+
+#include <algorithm>
+#include <exception>
+
+#include "core/async/launch_main_loop.h"
+#include "core/capture/launch_surface_snapshot.h"
+#include "core/localization/l10n.h"
+#include "core/platform/launch_image_codec.h"
+#include "core/platform/launch_log_sink.h"
+#include "core/storage/files/launch_storage_error.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr double minimumVisibleHeight = 64;
+
+std::string describe(const std::exception_ptr& error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const LaunchStorageError& storageError) {
+    return storageError.description();
+  } catch (const std::exception& other) {
+    return other.what();
+  } catch (...) {
+    return "unknown error";
+  }
+}
+
+// A tightly packed copy: every image the cache holds has rows of exactly width * 4 bytes.
+Bitmap packed(const Bitmap& bitmap) {
+  if (bitmap.bytesPerRow == static_cast<std::size_t>(bitmap.width) * 4) return bitmap;
+  Bitmap copy = Bitmap::transparent(bitmap.width, bitmap.height);
+  for (int y = 0; y < bitmap.height; ++y) std::copy_n(bitmap.pixel(0, y), copy.bytesPerRow, copy.pixel(0, y));
+  return copy;
+}
+
+}  // namespace
+
+LaunchPreviewCache::LaunchPreviewCache(int maximumEntries, int maximumDimension, std::optional<Url> directoryURL,
+                                       bool persistenceEnabled, Services services)
+    : maximumEntries_(std::max(1, maximumEntries)),
+      maximumDimension_(std::clamp(maximumDimension, 1, LaunchPreviewArchive::maximumPixelSide)),
+      services_(services) {
+  if (directoryURL) archive_.emplace(*directoryURL, maximumEntries_, services_.codec, services_.clock);
+  if (persistenceEnabled) setPersistenceEnabled(true, true);
+}
+
+LaunchPreviewCache::~LaunchPreviewCache() = default;
+
+LocalizedText LaunchPreviewCache::failureText() {
+  return LocalizedText(
+      "画像の保存・削除に失敗しました。一時画像とアイコンでの切替は使えます。保存先の空き容量とアクセス権を確認してください。");
+}
+
+bool LaunchPreviewCache::remember(const LaunchSurfaceSnapshot& snapshot, const LaunchUuid& id,
+                                  const Url& applicationURL) {
+  if (!(snapshot.visibleQuartzRect.height >= minimumVisibleHeight)) return false;
+  auto cropped = snapshot.croppedImage();
+  if (!cropped || cropped->isEmpty()) return false;
+
+  const double scale =
+      std::min(static_cast<double>(maximumDimension_) / std::max(cropped->width, cropped->height), 1.0);
+  const int width = std::max(1, static_cast<int>(cropped->width * scale));
+  const int height = std::max(1, static_cast<int>(cropped->height * scale));
+  std::optional<Bitmap> image;
+  if (width == cropped->width && height == cropped->height) {
+    image = packed(*cropped);
+  } else {
+    image = services_.codec.downscale(*cropped, width, height);
+  }
+  if (!image || image->width != width || image->height != height) return false;
+
+  previews_[id] = LaunchAppPreview{LaunchAppPreview::normalizedURL(applicationURL), std::move(*image)};
+  if (isRestoring()) changedDuringRestore_.insert(id);
+  std::erase(order_, id);
+  order_.push_back(id);
+  // Evicting before saving deletes the evicted app's record by name. Saving first
+  // would let the archive prune by file age, and records written within the file
+  // system's timestamp granularity have no reliable age order.
+  while (order_.size() > static_cast<std::size_t>(maximumEntries_)) {
+    const LaunchUuid oldest = order_.front();  // a copy: removing shifts the list under a reference
+    remove(oldest);
+  }
+
+  if (persistenceEnabled_ && archive_) {
+    try {
+      archive_->save(previews_.at(id), id);
+      saveError_.reset();
+      maintenanceError_.reset();
+    } catch (...) {
+      reportFailure(saveError_, std::current_exception());
+    }
+  }
+  return true;
+}
+
+const Bitmap* LaunchPreviewCache::image(const LaunchUuid& id, const Url& applicationURL) const {
+  const auto found = previews_.find(id);
+  if (found == previews_.end() || found->second.applicationURL != LaunchAppPreview::normalizedURL(applicationURL)) {
+    return nullptr;
+  }
+  return &found->second.image;
+}
+
+void LaunchPreviewCache::dropFromMemory(const LaunchUuid& id) {
+  previews_.erase(id);
+  std::erase(order_, id);
+}
+
+void LaunchPreviewCache::remove(const LaunchUuid& id) {
+  dropFromMemory(id);
+  if (isRestoring()) changedDuringRestore_.insert(id);
+  if (!diskMutationAllowed_ || !archive_) return;
+  try {
+    archive_->remove(id);
+  } catch (...) {
+    reportFailure(maintenanceError_, std::current_exception());
+  }
+}
+
+void LaunchPreviewCache::retainApplications(const std::map<LaunchUuid, Url>& apps) {
+  std::map<LaunchUuid, Url> normalized;
+  for (const auto& [id, url] : apps) normalized.emplace(id, LaunchAppPreview::normalizedURL(url));
+  for (auto it = previews_.begin(); it != previews_.end();) {
+    const auto app = normalized.find(it->first);
+    if (app != normalized.end() && app->second == it->second.applicationURL) {
+      ++it;
+      continue;
+    }
+    std::erase(order_, it->first);
+    it = previews_.erase(it);
+  }
+  if (isRestoring()) retainedDuringRestore_ = normalized;
+  if (!diskMutationAllowed_ || !archive_) return;
+  try {
+    archive_->retain(normalized);
+    maintenanceError_.reset();
+  } catch (...) {
+    reportFailure(maintenanceError_, std::current_exception());
+  }
+}
+
+void LaunchPreviewCache::setPersistenceEnabled(bool enabled, bool isUserInitiated) {
+  diskMutationAllowed_ = enabled || isUserInitiated;
+  if (!enabled) {
+    persistenceEnabled_ = false;
+    cancelRestore();
+    // A preference that could not be read is a temporary OFF: the stored images are
+    // the user's and stay where they are.
+    if (!isUserInitiated || !archive_) return;
+    try {
+      archive_->retain({});
+      maintenanceError_.reset();
+    } catch (...) {
+      reportFailure(maintenanceError_, std::current_exception());
+    }
+    return;
+  }
+  if (persistenceEnabled_) return;
+  persistenceEnabled_ = true;
+  startRestore();
+}
+
+void LaunchPreviewCache::clear() {
+  cancelRestore();
+  previews_.clear();
+  order_.clear();
+  if (!archive_) return;
+  try {
+    archive_->retain({});
+    saveError_.reset();
+    maintenanceError_.reset();
+  } catch (...) {
+    reportFailure(maintenanceError_, std::current_exception());
+  }
+}
+
+std::optional<std::string> LaunchPreviewCache::persistenceError() const {
+  if (saveError_) return L10n::text(*saveError_);
+  if (maintenanceError_) return L10n::text(*maintenanceError_);
+  return std::nullopt;
+}
+
+void LaunchPreviewCache::startRestore() {
+  if (!archive_) return;
+  cancelRestore();
+  const auto generation = ++restoreGeneration_;
+  restoring_ = true;
+  // The reads, the property lists and the PNG decoding all happen on the worker; the
+  // main thread only moves the finished bitmaps into place.
+  auto outcome = std::make_shared<std::optional<LaunchResult<Loaded>>>();
+  services_.loop.runDetached(
+      [archive = *archive_, outcome] {
+        try {
+          outcome->emplace(archive.load());
+        } catch (...) {
+          outcome->emplace(std::current_exception());
+        }
+      },
+      [alive = std::weak_ptr<const bool>(alive_), this, generation, outcome] {
+        // A cache that is gone, or a restore that was cancelled or superseded, takes
+        // nothing from this one.
+        if (alive.expired() || generation != restoreGeneration_ || !*outcome) return;
+        finishRestore(std::move(**outcome));
+      });
+}
+
+void LaunchPreviewCache::finishRestore(LaunchResult<Loaded> outcome) {
+  if (outcome.hasValue()) {
+    applyRestored(std::move(outcome.value()));
+    maintenanceError_.reset();
+  } else {
+    reportFailure(maintenanceError_, outcome.error());
+  }
+  restoring_ = false;
+  changedDuringRestore_.clear();
+  retainedDuringRestore_.reset();
+}
+
+void LaunchPreviewCache::applyRestored(Loaded loaded) {
+  std::vector<LaunchUuid> restored;
+  for (auto& [id, preview] : loaded) {
+    if (changedDuringRestore_.contains(id)) continue;
+    if (retainedDuringRestore_) {
+      const auto app = retainedDuringRestore_->find(id);
+      if (app == retainedDuringRestore_->end() || app->second != preview.applicationURL) continue;
+    }
+    previews_[id] = std::move(preview);
+    if (std::find(order_.begin(), order_.end(), id) == order_.end() &&
+        std::find(restored.begin(), restored.end(), id) == restored.end()) {
+      restored.push_back(id);
+    }
+  }
+  // Stored images are older than any taken since the start, so they queue up first
+  // for eviction. Evicting them here only frees memory: the archive is already bounded.
+  order_.insert(order_.begin(), restored.begin(), restored.end());
+  while (order_.size() > static_cast<std::size_t>(maximumEntries_)) {
+    const LaunchUuid oldest = order_.front();
+    dropFromMemory(oldest);
+  }
+}
+
+void LaunchPreviewCache::cancelRestore() {
+  ++restoreGeneration_;
+  restoring_ = false;
+  changedDuringRestore_.clear();
+  retainedDuringRestore_.reset();
+}
+
+void LaunchPreviewCache::reportFailure(std::optional<LocalizedText>& slot, const std::exception_ptr& error) {
+  slot = failureText();
+  services_.log.log("[Quillon/preview-cache] " + describe(error));
+}
+
+}  // namespace quillon

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/capture/launch_app_preview.h"
+#include "core/capture/launch_preview_archive.h"
+#include "core/localization/localized_text.h"
+#include "core/support/launch_result.h"
+#include "core/support/launch_uuid.h"
+#include "core/support/url.h"
+
+namespace quillon {
+
+class LaunchClock;
+class LaunchImageCodec;
+class LaunchLogSink;
+class LaunchMainLoop;
+struct LaunchSurfaceSnapshot;
+
+// The last preview image of each registered app, keyed by registry ID, at most
+// `maximumEntries` of them and at most `maximumDimension` pixels on the long side.
+// While the user keeps previews, every new image is also written to the archive and
+// the archive's images come back after a restart.
+//
+// Two flags decide what touches the disk: `persistenceEnabled` (new images are
+// written) and `diskMutationAllowed` (stored files may be deleted or replaced). A
+// preference that could not be read turns persistence off without touching the disk.
+// Disk failures never reach the caller: they become one status text for the settings.
+//
+// Main thread only. Restoring reads and decodes the archive off the main thread and
+// applies the images on the main loop, so a start with a full archive does not stall it.
+class LaunchPreviewCache {
+ public:
+  struct Services {
+    const LaunchImageCodec& codec;
+    const LaunchClock& clock;
+    LaunchMainLoop& loop;
+    LaunchLogSink& log;
+  };
+
+  // `maximumEntries` is at least 1; `maximumDimension` is clamped to 1...1200. Without
+  // a directory there is no archive. Persistence on from the start restores at once.
+  LaunchPreviewCache(int maximumEntries, int maximumDimension, std::optional<Url> directoryURL,
+                     bool persistenceEnabled, Services services);
+  LaunchPreviewCache(const LaunchPreviewCache&) = delete;
+  LaunchPreviewCache& operator=(const LaunchPreviewCache&) = delete;
+  ~LaunchPreviewCache();
+
+  // Takes the snapshot's shown part, scaled down to the size limit, as the app's
+  // preview; false when the surface is under 64 points tall or the image cannot be
+  // cut or scaled.
+  bool remember(const LaunchSurfaceSnapshot& snapshot, const LaunchUuid& id, const Url& applicationURL);
+  // The image of `id`, when it was taken from the bundle at `applicationURL`; null
+  // otherwise. Valid until the cache next changes.
+  const Bitmap* image(const LaunchUuid& id, const Url& applicationURL) const;
+  void remove(const LaunchUuid& id);
+  // Keeps only the images of these apps taken from these bundles.
+  void retainApplications(const std::map<LaunchUuid, Url>& apps);
+  void setPersistenceEnabled(bool enabled, bool isUserInitiated);
+  // Forgets every image, in memory and on disk.
+  void clear();
+
+  // The one status text of the last failed save, else of the last failed restore or
+  // deletion; none while the disk is in order.
+  std::optional<std::string> persistenceError() const;
+  bool persistenceEnabled() const { return persistenceEnabled_; }
+  bool diskMutationAllowed() const { return diskMutationAllowed_; }
+  bool isRestoring() const { return restoring_; }
+  // IDs, least recently remembered first.
+  const std::vector<LaunchUuid>& order() const { return order_; }
+
+  // The text of saveError and maintenanceError.
+  static LocalizedText failureText();
+
+ private:
+  using Loaded = std::vector<std::pair<LaunchUuid, LaunchAppPreview>>;
+
+  void startRestore();
+  void finishRestore(LaunchResult<Loaded> outcome);
+  void applyRestored(Loaded loaded);
+  void cancelRestore();
+  void dropFromMemory(const LaunchUuid& id);
+  void reportFailure(std::optional<LocalizedText>& slot, const std::exception_ptr& error);
+
+  int maximumEntries_;
+  int maximumDimension_;
+  Services services_;
+  std::optional<LaunchPreviewArchive> archive_;
+  std::map<LaunchUuid, LaunchAppPreview> previews_;
+  std::vector<LaunchUuid> order_;
+  bool persistenceEnabled_ = false;
+  bool diskMutationAllowed_ = false;
+  std::optional<LocalizedText> saveError_;
+  std::optional<LocalizedText> maintenanceError_;
+
+  // What happened while a restore was reading the disk: the images it brings back
+  // must not undo a newer remember, a remove or a retain.
+  bool restoring_ = false;
+  std::uint64_t restoreGeneration_ = 0;
+  // Completions of the worker hold this weakly: a cache destroyed while its restore
+  // runs is never called back.
+  std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
+  std::set<LaunchUuid> changedDuringRestore_;
+  std::optional<std::map<LaunchUuid, Url>> retainedDuringRestore_;
+};
+
+}  // namespace quillon
