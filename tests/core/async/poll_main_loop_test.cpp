@@ -45,18 +45,6 @@ TEST_F(PollMainLoopTest, WorkPostedFromAnotherThreadWakesABlockedLoop) {
   poster.join();
 }
 
-TEST_F(PollMainLoopTest, TimersFireInDueOrderAndCancelledOnesNever) {
-  std::vector<int> fired;
-  loop.startTimer(0.03, false, [&] { fired.push_back(3); });
-  loop.startTimer(0.01, false, [&] { fired.push_back(1); });
-  const auto cancelled = loop.startTimer(0.0, false, [&] { fired.push_back(0); });
-  loop.startTimer(0.02, false, [&] { fired.push_back(2); });
-  loop.cancelTimer(cancelled);
-  loop.cancelTimer(9999);  // unknown ids are ignored
-  ASSERT_TRUE(loop.runUntil([&] { return fired.size() == 3; }, deadline));
-  EXPECT_EQ((std::vector<int>{1, 2, 3}), fired);
-}
-
 TEST_F(PollMainLoopTest, ARepeatingTimerRepeatsUntilItCancelsItself) {
   int count = 0;
   LaunchMainLoop::TimerId id = 0;
