@@ -66,7 +66,7 @@ struct ProcessLifecycleTest : ::testing::Test {
   // Processes of the workspace running from `bundle`.
   std::size_t runningFrom(const std::filesystem::path& bundle) const {
     const auto path = std::filesystem::weakly_canonical(bundle).string();
-    const auto all = workspace.runningApplications();
+    const auto all = ProcessWorkspace::scanRunningApplications();
     return static_cast<std::size_t>(
         std::count_if(all.begin(), all.end(), [&](const auto& a) { return a->bundlePath() == path; }));
   }
