@@ -45,19 +45,6 @@ TEST_F(PollMainLoopTest, WorkPostedFromAnotherThreadWakesABlockedLoop) {
   poster.join();
 }
 
-TEST_F(PollMainLoopTest, ARepeatingTimerRepeatsUntilItCancelsItself) {
-  int count = 0;
-  LaunchMainLoop::TimerId id = 0;
-  id = loop.startTimer(0.001, true, [&] {
-    if (++count == 3) loop.cancelTimer(id);
-  });
-  ASSERT_TRUE(loop.runUntil([&] { return count == 3; }, deadline));
-  bool later = false;
-  loop.startTimer(0.01, false, [&] { later = true; });
-  ASSERT_TRUE(loop.runUntil([&] { return later; }, deadline));
-  EXPECT_EQ(3, count) << "a cancelled repeating timer fired again";
-}
-
 TEST_F(PollMainLoopTest, ReadableDescriptorsAreReportedUntilUnwatched) {
   int fds[2];
   ASSERT_EQ(0, ::pipe2(fds, O_CLOEXEC | O_NONBLOCK));
