@@ -45,6 +45,16 @@ TEST_F(PollMainLoopTest, WorkPostedFromAnotherThreadWakesABlockedLoop) {
   poster.join();
 }
 
+// The order of timers is the queue's; this is about the loop sleeping until one is due.
+TEST_F(PollMainLoopTest, DueTimersWakeABlockedLoop) {
+  int ticks = 0;
+  const LaunchTimer repeating(loop, 0.001, true, [&] {
+    if (++ticks == 3) loop.quit();
+  });
+  loop.run();  // would block for good if poll() ignored the timers
+  EXPECT_EQ(3, ticks);
+}
+
 TEST_F(PollMainLoopTest, ReadableDescriptorsAreReportedUntilUnwatched) {
   int fds[2];
   ASSERT_EQ(0, ::pipe2(fds, O_CLOEXEC | O_NONBLOCK));
