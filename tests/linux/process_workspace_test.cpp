@@ -239,13 +239,7 @@ TEST_F(ProcessWorkspaceTest, OpenReportsTheErrnoOfTheStepThatFailed) {
                                                         {notRunnable.writeTo(sandbox.path("Plain.app")), EACCES}};
   for (const auto& [bundle, expected] : rows) {
     SCOPED_TRACE(bundle.string());
-    auto outcome = open(bundle);
-    ASSERT_FALSE(outcome.hasValue());
-    try {
-      std::rethrow_exception(outcome.error());
-    } catch (const LaunchOpenApplicationError& error) {
-      EXPECT_EQ(expected, error.errnoValue);
-    }
+    EXPECT_EQ(LaunchOpenApplicationError{expected}, failure<LaunchOpenApplicationError>(open(bundle)));
   }
 }
 

@@ -128,11 +128,7 @@ TEST_F(AsyncGateTest, OnlyOneOperationRunsUntilTheDetachedWorkEnds) {
   auto refused = start(15.0, false, sleeping(1.0, 1));
   loop.runUntilIdle();
   ASSERT_TRUE(refused.resolved());
-  try {
-    std::rethrow_exception(refused.outcome().error());
-  } catch (LaunchAsyncWaitError e) {
-    EXPECT_EQ(LaunchAsyncWaitError::alreadyRunning, e);
-  }
+  EXPECT_EQ(LaunchAsyncWaitError::alreadyRunning, failure<LaunchAsyncWaitError>(refused.outcome()));
 
   loop.advance(4.0);
   EXPECT_FALSE(gate.isRunning());

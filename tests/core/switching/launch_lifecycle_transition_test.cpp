@@ -19,17 +19,6 @@ using Outcome = Transition::Outcome;
 using Process = std::shared_ptr<FakeRunningApplication>;
 constexpr std::int32_t ownPid = 321;
 
-std::optional<LaunchLifecycleError> lifecycleError(const LaunchResult<Outcome>& result) {
-  if (result.hasValue()) return std::nullopt;
-  try {
-    std::rethrow_exception(result.error());
-  } catch (LaunchLifecycleError error) {
-    return error;
-  } catch (...) {
-  }
-  return std::nullopt;
-}
-
 std::filesystem::path writeApp(const std::filesystem::path& path, const std::string& executable,
                                bool withExecutable = true, const std::string& identifier = "") {
   TestAppBundle bundle;
@@ -154,7 +143,7 @@ TEST_F(TransitionTest, QuitIsPolledUntilTheLimitFromTheQuitRequest) {
     loop.advance(0.16);  // wide enough for the rounding of the summed polls
     if (row.timesOut) {
       ASSERT_TRUE(running.done());
-      EXPECT_EQ(LaunchLifecycleError::terminationTimedOut, lifecycleError(running.result()));
+      EXPECT_EQ(LaunchLifecycleError::terminationTimedOut, failure<LaunchLifecycleError>(running.result()));
       EXPECT_TRUE(workspace.opened.empty());
       EXPECT_FALSE(transition.isSwitching());
       EXPECT_EQ(0u, loop.pendingTimerCount());
@@ -252,7 +241,7 @@ TEST_F(TransitionTest, EachRefusalStopsAtItsStep) {
     Process from = newSource();
     Url to = directoryUrl(betaPath);
     row.arrange(from, to);
-    EXPECT_EQ(row.expected, lifecycleError(perform(from, to)));
+    EXPECT_EQ(row.expected, failure<LaunchLifecycleError>(perform(from, to)));
     EXPECT_EQ(row.asked, from->terminationRequests);
     EXPECT_EQ(row.opened, workspace.opened.size());
     EXPECT_FALSE(transition.isSwitching());
@@ -297,12 +286,7 @@ TEST_F(TransitionTest, OnlyASourceStillRunningIsAskedToQuit) {
 TEST_F(TransitionTest, OpenErrorIsRethrownUnchanged) {
   openError = std::make_exception_ptr(LaunchOpenApplicationError{EACCES});
   const auto result = perform(source);
-  ASSERT_TRUE(failedWith<LaunchOpenApplicationError>(result));
-  try {
-    std::rethrow_exception(result.error());
-  } catch (const LaunchOpenApplicationError& error) {
-    EXPECT_EQ(EACCES, error.errnoValue);
-  }
+  EXPECT_EQ(LaunchOpenApplicationError{EACCES}, failure<LaunchOpenApplicationError>(result));
   EXPECT_TRUE(source->terminated) << "the source had already quit";
   EXPECT_FALSE(transition.isSwitching());
 }
@@ -314,7 +298,7 @@ TEST_F(TransitionTest, SecondTransitionMeanwhileIsRefusedAndDisturbsNothing) {
   auto second = start(std::nullopt, directoryUrl(alphaPath));
   loop.runUntilIdle();
   ASSERT_TRUE(second.done());
-  EXPECT_EQ(LaunchLifecycleError::alreadySwitching, lifecycleError(second.result()));
+  EXPECT_EQ(LaunchLifecycleError::alreadySwitching, failure<LaunchLifecycleError>(second.result()));
   EXPECT_TRUE(transition.isSwitching());
   loop.advance(1.0);
   ASSERT_TRUE(first.done());
