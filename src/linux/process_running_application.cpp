@@ -2,32 +2,17 @@
 
 #include <poll.h>
 #include <signal.h>
-#include <stdlib.h>
-#include "linux/linux_pidfd.h"
-#include <unistd.h>
 
 #include <cerrno>
-#include <string_view>
 
+#include "core/bundle/launch_bundle_location.h"
 #include "core/bundle/launch_process_identity.h"
+#include "linux/linux_pidfd.h"
+#include "linux/linux_process_executable.h"
 
 namespace quillon {
 
 namespace {
-
-// The kernel's view of a process's executable: absolute, links resolved. A file
-// deleted or replaced since the start reads as "<path> (deleted)"; the process still
-// runs what was installed at that path.
-std::optional<std::string> executableOf(pid_t pid) {
-  const std::string link = "/proc/" + std::to_string(pid) + "/exe";
-  std::string buffer(4096, '\0');
-  const ssize_t length = ::readlink(link.c_str(), buffer.data(), buffer.size());
-  if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size()) return std::nullopt;
-  buffer.resize(static_cast<std::size_t>(length));
-  constexpr std::string_view deleted = " (deleted)";
-  if (buffer.size() > deleted.size() && buffer.ends_with(deleted)) buffer.resize(buffer.size() - deleted.size());
-  return buffer;
-}
 
 bool hasExited(int pidfd) {
   pollfd entry{pidfd, POLLIN, 0};
@@ -38,11 +23,7 @@ bool hasExited(int pidfd) {
   return ready > 0;
 }
 
-std::optional<std::string> resolved(const std::string& path) {
-  std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
-  if (!real) return std::nullopt;
-  return std::string(real.get());
-}
+bool outOfDescriptors(int error) { return error == EMFILE || error == ENFILE; }
 
 }  // namespace
 
@@ -56,13 +37,13 @@ ProcessRunningApplication::ProcessRunningApplication(pid_t pid, UniqueFd pidfd, 
 std::shared_ptr<ProcessRunningApplication> ProcessRunningApplication::adopt(
     pid_t pid, UniqueFd pidfd, const std::optional<std::string>& launchedExecutable) {
   if (!pidfd || pid < 1) return nullptr;
-  auto executable = executableOf(pid);
+  auto executable = processExecutablePath(pid);
   // The /proc entry read above belongs to the pidfd's process only if that process is
   // still alive now: had it exited, the identifier could already name another one. An
   // exiting process loses its executable link a moment before its pidfd reports the
   // exit, so a failed read means "exiting" as much as "exited".
   if (!executable || hasExited(pidfd.get())) {
-    executable = launchedExecutable ? resolved(*launchedExecutable) : std::nullopt;
+    executable = launchedExecutable ? resolvedPath(*launchedExecutable) : std::nullopt;
   }
   if (!executable) return nullptr;
   return std::shared_ptr<ProcessRunningApplication>(
@@ -71,8 +52,16 @@ std::shared_ptr<ProcessRunningApplication> ProcessRunningApplication::adopt(
 
 std::shared_ptr<ProcessRunningApplication> ProcessRunningApplication::forProcess(pid_t pid) {
   UniqueFd pidfd(pidfdOpen(pid));
+  if (!pidfd && outOfDescriptors(errno)) throw LaunchRunningApplicationsError{errno};
   if (!pidfd || hasExited(pidfd.get())) return nullptr;
-  return adopt(pid, std::move(pidfd));
+  errno = 0;
+  auto application = adopt(pid, std::move(pidfd));
+  // An unreadable Info dictionary leaves the identifier out; without descriptors that
+  // says nothing about the bundle.
+  if (application && application->bundlePath_ && !application->bundleIdentifier_ && outOfDescriptors(errno)) {
+    throw LaunchRunningApplicationsError{errno};
+  }
+  return application;
 }
 
 bool ProcessRunningApplication::isTerminated() const { return hasExited(pidfd_.get()); }

@@ -22,7 +22,9 @@ class ProcessRunningApplication final : public LaunchRunningApplication {
   static std::shared_ptr<ProcessRunningApplication> adopt(pid_t pid, UniqueFd pidfd,
                                                          const std::optional<std::string>& launchedExecutable = {});
   // Opens a pidfd for `pid` first; none for a process that is gone, a zombie, a kernel
-  // thread or one whose executable cannot be read.
+  // thread or one whose executable cannot be read. Throws LaunchRunningApplicationsError
+  // when descriptors ran out, since the process would then be missed for our lack, not
+  // its own.
   static std::shared_ptr<ProcessRunningApplication> forProcess(pid_t pid);
 
   // LaunchRunningApplication:

@@ -32,15 +32,26 @@ std::optional<pid_t> processIdentifierOf(const char* name) {
 
 ProcessWorkspace::ProcessWorkspace(LaunchMainLoop& loop) : loop_(loop) {}
 
-std::vector<LaunchApplicationHandle> ProcessWorkspace::runningApplications() const {
+Task<std::vector<LaunchApplicationHandle>> ProcessWorkspace::runningApplications() {
+  auto scanning = runOffMainThread<std::vector<LaunchApplicationHandle>>(loop_, &scanRunningApplications);
+  co_return co_await std::move(scanning);
+}
+
+std::vector<LaunchApplicationHandle> ProcessWorkspace::scanRunningApplications() {
   std::vector<LaunchApplicationHandle> applications;
   struct CloseDir {
     void operator()(DIR* d) const { ::closedir(d); }
   };
   std::unique_ptr<DIR, CloseDir> directory(::opendir("/proc"));
-  if (!directory) return applications;
+  if (!directory) throw LaunchRunningApplicationsError{errno};
   const uid_t user = ::geteuid();
-  while (const dirent* entry = ::readdir(directory.get())) {
+  while (true) {
+    errno = 0;
+    const dirent* entry = ::readdir(directory.get());
+    if (entry == nullptr) {
+      if (errno != 0) throw LaunchRunningApplicationsError{errno};
+      break;
+    }
     const auto pid = processIdentifierOf(entry->d_name);
     if (!pid) continue;
     struct stat info {};

@@ -18,7 +18,7 @@ class ProcessWorkspace final : public LaunchWorkspace {
   // LaunchWorkspace:
   // Processes of this user that run an executable (kernel threads and zombies are
   // left out), whether or not Quillon started them.
-  std::vector<LaunchApplicationHandle> runningApplications() const override;
+  Task<std::vector<LaunchApplicationHandle>> runningApplications() override;
   // Starts the bundle's executable off the main thread; the completion comes back on it.
   void openApplication(const std::string& bundlePath, OpenCompletion completion) override;
   // Bundle icons, the reduce-motion setting and URL opening have no Linux source yet.
@@ -28,6 +28,8 @@ class ProcessWorkspace final : public LaunchWorkspace {
 
   // The blocking part of `openApplication`: throws LaunchOpenApplicationError.
   static LaunchApplicationHandle launch(const std::string& bundlePath);
+  // The blocking part of `runningApplications`: throws LaunchRunningApplicationsError.
+  static std::vector<LaunchApplicationHandle> scanRunningApplications();
 
  private:
   LaunchMainLoop& loop_;

@@ -66,18 +66,9 @@ struct ProcessLifecycleTest : ::testing::Test {
   // Processes of the workspace running from `bundle`.
   std::size_t runningFrom(const std::filesystem::path& bundle) const {
     const auto path = std::filesystem::weakly_canonical(bundle).string();
-    const auto all = workspace.runningApplications();
+    const auto all = ProcessWorkspace::scanRunningApplications();
     return static_cast<std::size_t>(
         std::count_if(all.begin(), all.end(), [&](const auto& a) { return a->bundlePath() == path; }));
-  }
-  static std::optional<LaunchLifecycleError> lifecycleError(const LaunchResult<LaunchLifecycleResult>& result) {
-    try {
-      if (!result.hasValue()) std::rethrow_exception(result.error());
-    } catch (LaunchLifecycleError error) {
-      return error;
-    } catch (...) {
-    }
-    return std::nullopt;
   }
 };
 
@@ -111,7 +102,7 @@ TEST_F(ProcessLifecycleTest, QuitsTheRunningAppUnlessItIsGoneSelectedOrStubborn)
     }
 
     const auto result = switchApps(subject, source, to);
-    EXPECT_EQ(row.error, lifecycleError(result));
+    EXPECT_EQ(row.error, failure<LaunchLifecycleError>(result));
     EXPECT_EQ(row.sourceRunsAfter, isAlive(source.get()));
     EXPECT_EQ(row.targetRunsAfter, runningFrom(to));
     EXPECT_FALSE(subject.isSwitching());

@@ -3,12 +3,14 @@
 #include <fcntl.h>
 #include <signal.h>
 #include "linux/linux_pidfd.h"
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <set>
 
@@ -142,7 +144,12 @@ TEST_F(ProcessWorkspaceTest, RunningApplicationsIncludeAppsStartedElsewhereAndSk
   if (zombie == 0) ::_exit(0);
   ASSERT_TRUE(sandbox.waitFor([&] { return !processRuns(zombie); }));
 
-  const auto applications = workspace.runningApplications();
+  std::optional<LaunchResult<std::vector<LaunchApplicationHandle>>> scanned;
+  auto scan = spawn<std::vector<LaunchApplicationHandle>>(
+      sandbox.loop, workspace.runningApplications(),
+      [&](LaunchResult<std::vector<LaunchApplicationHandle>> r) { scanned.emplace(std::move(r)); });
+  ASSERT_TRUE(sandbox.waitFor([&] { return scanned.has_value(); }));
+  const auto applications = std::move(*scanned).get();
   auto find = [&](pid_t pid) {
     return std::find_if(applications.begin(), applications.end(),
                         [pid](const auto& a) { return a->processIdentifier() == pid; });
@@ -159,6 +166,32 @@ TEST_F(ProcessWorkspaceTest, RunningApplicationsIncludeAppsStartedElsewhereAndSk
   EXPECT_TRUE((*found)->requestTermination());
   EXPECT_EQ(outside, ::waitpid(outside, nullptr, 0));
   EXPECT_EQ(zombie, ::waitpid(zombie, nullptr, 0));
+}
+
+// Scans in a child with its descriptors used up (none left, or one for the /proc
+// directory and none for a pidfd): the scan must fail, not return fewer applications.
+void scanWithFreeDescriptors(int free) {
+  rlimit limit{};
+  ::getrlimit(RLIMIT_NOFILE, &limit);
+  limit.rlim_cur = std::min<rlim_t>(limit.rlim_cur, 256);
+  ::setrlimit(RLIMIT_NOFILE, &limit);
+  std::vector<int> fillers;
+  for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) fillers.push_back(fd);
+  for (int i = 0; i < free; ++i) ::close(fillers[fillers.size() - 1 - static_cast<std::size_t>(i)]);
+  try {
+    ProcessWorkspace::scanRunningApplications();
+  } catch (const LaunchRunningApplicationsError& error) {
+    std::_Exit(error.errnoValue);
+  }
+  std::_Exit(0);
+}
+
+TEST(ProcessWorkspaceScan, RunningOutOfDescriptorsIsAnErrorNotAShorterList) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  for (int free : {0, 1}) {
+    SCOPED_TRACE(free);
+    EXPECT_EXIT(scanWithFreeDescriptors(free), ::testing::ExitedWithCode(EMFILE), "");
+  }
 }
 
 // Forces the kernel to hand the identifier of an exited app to a new process (as root,
@@ -206,13 +239,7 @@ TEST_F(ProcessWorkspaceTest, OpenReportsTheErrnoOfTheStepThatFailed) {
                                                         {notRunnable.writeTo(sandbox.path("Plain.app")), EACCES}};
   for (const auto& [bundle, expected] : rows) {
     SCOPED_TRACE(bundle.string());
-    auto outcome = open(bundle);
-    ASSERT_FALSE(outcome.hasValue());
-    try {
-      std::rethrow_exception(outcome.error());
-    } catch (const LaunchOpenApplicationError& error) {
-      EXPECT_EQ(expected, error.errnoValue);
-    }
+    EXPECT_EQ(LaunchOpenApplicationError{expected}, failure<LaunchOpenApplicationError>(open(bundle)));
   }
 }
 

@@ -7,28 +7,29 @@
 
 namespace quillon {
 
-// Screens set by the test; `changeScreens` also calls the change handler, as the
+// Screens set by the test; `changeScreens` also notifies the subscribers, as the
 // platform does after a reconfiguration.
 class FakeScreens final : public LaunchScreens {
  public:
   void setScreens(std::vector<LaunchScreen> screens) { screens_ = std::move(screens); }
   void changeScreens(std::vector<LaunchScreen> screens) {
     screens_ = std::move(screens);
-    if (handler_) handler_();
+    changes_.notify();
   }
   int readCount() const { return reads_; }
-  bool hasChangeHandler() const { return static_cast<bool>(handler_); }
 
   // LaunchScreens:
   std::vector<LaunchScreen> screens() const override {
     ++reads_;
     return screens_;
   }
-  void setChangeHandler(std::function<void()> handler) override { handler_ = std::move(handler); }
+  LaunchSubscription subscribeToChanges(std::function<void()> handler) override {
+    return changes_.subscribe(std::move(handler));
+  }
 
  private:
   std::vector<LaunchScreen> screens_;
-  std::function<void()> handler_;
+  LaunchObserverList<> changes_;
   mutable int reads_ = 0;
 };
 

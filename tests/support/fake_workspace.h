@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,6 +23,11 @@ class FakeRunningApplication final : public LaunchRunningApplication {
   bool acceptsTermination = true;
   int probeError = 0;
   int terminationRequests = 0;
+  mutable int probes = 0;
+  // Run when the application is asked to quit and accepts, and when its identifier is
+  // read (say, to make time pass while the caller checks who it is).
+  std::function<void()> onTerminationRequest;
+  std::function<void()> onIdentifierRead;
 
   static std::shared_ptr<FakeRunningApplication> make(std::int32_t pid, std::optional<std::string> bundlePath,
                                                       std::optional<std::string> bundleIdentifier = std::nullopt) {
@@ -35,26 +41,42 @@ class FakeRunningApplication final : public LaunchRunningApplication {
   std::int32_t processIdentifier() const override { return pid; }
   std::optional<std::string> bundlePath() const override { return bundle; }
   std::optional<std::string> executablePath() const override { return executable; }
-  std::optional<std::string> bundleIdentifier() const override { return identifier; }
+  std::optional<std::string> bundleIdentifier() const override {
+    if (onIdentifierRead) onIdentifierRead();
+    return identifier;
+  }
   bool isTerminated() const override { return terminated; }
   bool requestTermination() override {
     ++terminationRequests;
+    if (acceptsTermination && onTerminationRequest) onTerminationRequest();
     return acceptsTermination;
   }
-  int probe() const override { return terminated ? ESRCH : probeError; }
+  int probe() const override {
+    ++probes;
+    return terminated ? ESRCH : probeError;
+  }
 };
 
 // A workspace with a settable list of running applications. Open requests wait until
-// the test completes them (`completeOpen`), so a test decides when and how an open ends.
+// the test completes them (`completeOpen`), or go to `answerOpen` when it is set, so a
+// test decides when and how an open ends; `opened` records the bundle paths asked for.
 class FakeWorkspace final : public LaunchWorkspace {
  public:
   std::vector<LaunchApplicationHandle> applications;
   bool reduceMotion = false;
   std::optional<Bitmap> icon;  // every bundle's icon
 
-  std::vector<LaunchApplicationHandle> runningApplications() const override { return applications; }
-  void openApplication(const std::string&, OpenCompletion completion) override {
-    pending_.push_back(std::move(completion));
+  Task<std::vector<LaunchApplicationHandle>> runningApplications() override { co_return applications; }
+  std::vector<std::string> opened;
+  std::function<void(const std::string& bundlePath, OpenCompletion)> answerOpen;
+
+  void openApplication(const std::string& bundlePath, OpenCompletion completion) override {
+    opened.push_back(bundlePath);
+    if (answerOpen) {
+      answerOpen(bundlePath, std::move(completion));
+    } else {
+      pending_.push_back(std::move(completion));
+    }
   }
   std::optional<Bitmap> iconForBundle(const std::string&, int) const override { return icon; }
   bool prefersReducedMotion() const override { return reduceMotion; }

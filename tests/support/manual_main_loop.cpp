@@ -1,16 +1,9 @@
 #include "manual_main_loop.h"
 
-#include <algorithm>
-#include <cmath>
 #include <stdexcept>
+#include <vector>
 
 namespace quillon {
-
-LaunchMainLoop::TimerId ManualMainLoop::startTimer(double delaySeconds, bool repeats, std::function<void()> fire) {
-  const double delay = std::isfinite(delaySeconds) ? std::max(delaySeconds, 0.0) : 0.0;
-  timers_.emplace(++nextTimerId_, Timer{clock_.uptime() + delay, delay, repeats, std::move(fire)});
-  return nextTimerId_;
-}
 
 void ManualMainLoop::runDetached(std::function<void()> work, std::function<void()> completion) {
   work();
@@ -30,13 +23,7 @@ void ManualMainLoop::notifyReadable(int fd) {
   for (auto& callback : ready) callback();
 }
 
-double ManualMainLoop::nextTimerDue() const {
-  double due = -1;
-  for (const auto& [id, timer] : timers_) {
-    if (due < 0 || timer.due < due) due = timer.due;
-  }
-  return due;
-}
+double ManualMainLoop::nextTimerDue() const { return timers_.nextDue().value_or(-1.0); }
 
 bool ManualMainLoop::runOne() {
   if (!posted_.empty()) {
@@ -45,20 +32,7 @@ bool ManualMainLoop::runOne() {
     work();
     return true;
   }
-  // Earliest due timer first; equal due times fire in the order they were started.
-  auto next = timers_.end();
-  for (auto it = timers_.begin(); it != timers_.end(); ++it) {
-    if (it->second.due <= clock_.uptime() && (next == timers_.end() || it->second.due < next->second.due)) next = it;
-  }
-  if (next == timers_.end()) return false;
-  auto fire = next->second.fire;
-  if (next->second.repeats && next->second.interval > 0) {
-    next->second.due += next->second.interval;
-  } else {
-    timers_.erase(next);
-  }
-  fire();
-  return true;
+  return timers_.fireNext(clock_.uptime());
 }
 
 std::size_t ManualMainLoop::runUntilIdle() {

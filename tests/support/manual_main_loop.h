@@ -7,6 +7,7 @@
 
 #include "core/async/launch_main_loop.h"
 #include "core/async/launch_task.h"
+#include "core/async/launch_timer_queue.h"
 #include "manual_clock.h"
 
 namespace quillon {
@@ -32,26 +33,21 @@ class ManualMainLoop final : public LaunchMainLoop {
   // LaunchMainLoop:
   const LaunchClock& clock() const override { return clock_; }
   void post(std::function<void()> work) override { posted_.push_back(std::move(work)); }
-  TimerId startTimer(double delaySeconds, bool repeats, std::function<void()> fire) override;
-  void cancelTimer(TimerId id) override { timers_.erase(id); }
+  TimerId startTimer(double delaySeconds, bool repeats, std::function<void()> fire) override {
+    return timers_.start(clock_.uptime(), delaySeconds, repeats, std::move(fire));
+  }
+  void cancelTimer(TimerId id) override { timers_.cancel(id); }
   void runDetached(std::function<void()> work, std::function<void()> completion) override;
   WatchId watchReadable(int fd, std::function<void()> ready) override;
   void unwatch(WatchId id) override { watches_.erase(id); }
 
  private:
-  struct Timer {
-    double due;
-    double interval;
-    bool repeats;
-    std::function<void()> fire;
-  };
   bool runOne();
 
   ManualClock& clock_;
   std::deque<std::function<void()>> posted_;
-  std::map<TimerId, Timer> timers_;
+  LaunchTimerQueue timers_;
   std::map<WatchId, std::pair<int, std::function<void()>>> watches_;
-  TimerId nextTimerId_ = 0;
   WatchId nextWatchId_ = 0;
 };
 

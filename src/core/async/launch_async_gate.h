@@ -35,9 +35,13 @@ namespace quillon {
 // touches a newer wait; whoever resumes the caller clears `waiter` first, so the caller
 // resumes exactly once.
 //
-// Destroying the gate drops the operation and the deadline without resuming them again
-// (their timers are disarmed), and a caller still waiting is never resumed: the owner
-// of the gate owns whatever the operation would have called back into.
+// A caller whose task is dropped while it waits is released like a cancelled one: the
+// outcome then goes to `onLateResult`, never to a frame that is gone.
+//
+// Destroying the gate lets the operation run to its end on its own (it may hold
+// resources that must be released in order, such as a process being quit); nothing
+// reaches the gate's owner afterwards: a caller still waiting is never resumed and
+// `onLateResult` is not called, since both belong to the owner that went away.
 template <class T>
 class LaunchAsyncGate {
  public:
@@ -48,9 +52,11 @@ class LaunchAsyncGate {
   LaunchAsyncGate(const LaunchAsyncGate&) = delete;
   LaunchAsyncGate& operator=(const LaunchAsyncGate&) = delete;
   ~LaunchAsyncGate() {
+    // A fresh generation makes every pending step of the last run stale.
+    state_->generation = LaunchUuid::random();
     state_->waiter.reset();
-    state_->deadline.reset();
-    state_->worker.reset();
+    state_->worker.detach();
+    state_->deadline.detach();
   }
 
   bool isRunning() const { return state_->isRunning; }
@@ -82,6 +88,9 @@ class LaunchAsyncGate {
   // Resolves the current wait with `error`; does nothing for a stale token or when the
   // wait is already resolved. `isRunning` stays true until the operation ends.
   static void finishWaiting(State& state, const LaunchUuid& token, std::exception_ptr error, bool cancelWork);
+  // Ends the current wait without resuming anybody and hands back the waiter, if the
+  // wait of `token` was still open.
+  static std::optional<LaunchCompletion<T>> release(State& state, const LaunchUuid& token, bool cancelWork);
 
   std::shared_ptr<State> state_;
 };
@@ -113,6 +122,18 @@ Task<T> LaunchAsyncGate<T>::run(double timeout, bool cancelWorkOnTimeout, LateRe
                                }
                              });
                            })};
+
+  // Runs when this frame goes: after a resumed wait it finds nothing to release; when
+  // the caller's task is dropped mid-wait it detaches the operation.
+  struct ReleaseOnDrop {
+    std::weak_ptr<State> weak;
+    LaunchUuid token;
+    bool cancelWork;
+    ~ReleaseOnDrop() {
+      if (auto s = weak.lock()) release(*s, token, cancelWork);
+    }
+  };
+  const ReleaseOnDrop releaseOnDrop{weak, token, cancelWorkOnTimeout};
 
   const double limit = std::isnan(timeout) ? 0.0 : std::max(timeout, 0.0);
   // Named rather than written inside the co_await: GCC 12 destroys a lambda temporary
@@ -165,16 +186,21 @@ Task<void> LaunchAsyncGate<T>::enforceDeadline(std::weak_ptr<State> weak, Launch
 }
 
 template <class T>
-void LaunchAsyncGate<T>::finishWaiting(State& state, const LaunchUuid& token, std::exception_ptr error,
-                                       bool cancelWork) {
-  if (state.generation != token || !state.waiter) return;
-  auto waiter = std::move(*state.waiter);
+std::optional<LaunchCompletion<T>> LaunchAsyncGate<T>::release(State& state, const LaunchUuid& token, bool cancelWork) {
+  if (state.generation != token || !state.waiter) return std::nullopt;
+  std::optional<LaunchCompletion<T>> waiter = std::move(state.waiter);
   state.waiter.reset();
   state.deadline.reset();
   // Cooperative: the operation ends when it notices, and its outcome (usually a
   // cancellation error) still goes to onLateResult.
   if (cancelWork) state.worker.cancel();
-  waiter(LaunchResult<T>(std::move(error)));
+  return waiter;
+}
+
+template <class T>
+void LaunchAsyncGate<T>::finishWaiting(State& state, const LaunchUuid& token, std::exception_ptr error,
+                                       bool cancelWork) {
+  if (auto waiter = release(state, token, cancelWork)) (*waiter)(LaunchResult<T>(std::move(error)));
 }
 
 }  // namespace quillon

@@ -28,6 +28,8 @@ class LaunchMainLoop {
 
   // Runs `fire` after `delaySeconds` (clamped at 0), once or every interval until
   // cancelled. Ids are never reused; cancelling an unknown or fired id does nothing.
+  // A repeating timer that fell behind fires once for the missed ticks, never in a
+  // burst.
   virtual TimerId startTimer(double delaySeconds, bool repeats, std::function<void()> fire) = 0;
   virtual void cancelTimer(TimerId id) = 0;
 

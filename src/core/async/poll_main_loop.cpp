@@ -70,13 +70,10 @@ PollMainLoop::~PollMainLoop() {
 void PollMainLoop::post(std::function<void()> work) { shared_->push(std::move(work)); }
 
 LaunchMainLoop::TimerId PollMainLoop::startTimer(double delaySeconds, bool repeats, std::function<void()> fire) {
-  const double delay = std::isfinite(delaySeconds) ? std::max(delaySeconds, 0.0) : 0.0;
-  const TimerId id = ++nextTimerId_;
-  timers_.emplace(id, Timer{clock_.uptime() + delay, delay, repeats, std::move(fire)});
-  return id;
+  return timers_.start(clock_.uptime(), delaySeconds, repeats, std::move(fire));
 }
 
-void PollMainLoop::cancelTimer(TimerId id) { timers_.erase(id); }
+void PollMainLoop::cancelTimer(TimerId id) { timers_.cancel(id); }
 
 void PollMainLoop::runDetached(std::function<void()> work, std::function<void()> completion) {
   std::thread([shared = shared_, work = std::move(work), completion = std::move(completion)]() mutable {
@@ -114,21 +111,10 @@ bool PollMainLoop::runOnce(double maximumWait) {
   }
 
   const double now = clock_.uptime();
-  auto due = std::min_element(timers_.begin(), timers_.end(),
-                              [](const auto& a, const auto& b) { return a.second.due < b.second.due; });
-  if (due != timers_.end() && due->second.due <= now) {
-    auto fire = due->second.fire;
-    if (due->second.repeats) {
-      due->second.due = std::max(due->second.due + due->second.interval, now);
-    } else {
-      timers_.erase(due);
-    }
-    fire();
-    return true;
-  }
+  if (timers_.fireNext(now)) return true;
 
   double wait = maximumWait;
-  if (due != timers_.end()) wait = std::min(wait, due->second.due - now);
+  if (const auto due = timers_.nextDue()) wait = std::min(wait, *due - now);
   std::vector<pollfd> fds{{shared_->wakeRead.get(), POLLIN, 0}};
   std::vector<WatchId> ids{0};
   for (const auto& [id, watch] : watches_) {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "core/async/launch_main_loop.h"
+#include "core/async/launch_timer_queue.h"
 
 namespace quillon {
 
@@ -34,12 +35,6 @@ class PollMainLoop final : public LaunchMainLoop {
 
  private:
   struct Shared;
-  struct Timer {
-    double due;
-    double interval;
-    bool repeats;
-    std::function<void()> fire;
-  };
   struct Watch {
     int fd;
     std::function<void()> ready;
@@ -49,9 +44,8 @@ class PollMainLoop final : public LaunchMainLoop {
 
   const LaunchClock& clock_;
   std::shared_ptr<Shared> shared_;
-  std::map<TimerId, Timer> timers_;
+  LaunchTimerQueue timers_;
   std::map<WatchId, Watch> watches_;
-  TimerId nextTimerId_ = 0;
   WatchId nextWatchId_ = 0;
   bool quitRequested_ = false;
 };

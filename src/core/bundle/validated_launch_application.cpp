@@ -1,28 +1,17 @@
 #include "core/bundle/validated_launch_application.h"
 
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
-#include <memory>
 #include <string>
 
 #include "core/bundle/launch_bundle.h"
+#include "core/bundle/launch_bundle_location.h"
 #include "core/bundle/launch_lifecycle_error.h"
 
 namespace quillon {
-
-namespace {
-
-std::optional<std::string> resolvedPath(const std::string& path) {
-  std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
-  if (!resolved) return std::nullopt;
-  return std::string(resolved.get());
-}
-
-}  // namespace
 
 bool hasApplicationExtension(const Url& url) {
   std::string extension = url.pathExtension();
@@ -32,12 +21,9 @@ bool hasApplicationExtension(const Url& url) {
 }
 
 std::optional<Url> ValidatedLaunchApplication::canonical(const Url& url) {
-  if (!url.isFileUrl()) return std::nullopt;
-  const auto resolved = resolvedPath(url.standardized().path());
-  if (!resolved) return std::nullopt;
-  struct stat info {};
-  if (::stat(resolved->c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
-  return Url::fileUrl(*resolved, true);
+  auto location = resolvedLocation(url);
+  if (!location || !location->hasDirectoryPath()) return std::nullopt;
+  return location;
 }
 
 std::optional<Url> ValidatedLaunchApplication::canonicalExecutable(const LaunchBundle& bundle,

@@ -4,6 +4,7 @@
 #include <functional>
 #include <vector>
 
+#include "core/async/launch_subscription.h"
 #include "core/support/geometry.h"
 
 namespace quillon {
@@ -26,9 +27,9 @@ class LaunchScreens {
   virtual ~LaunchScreens() = default;
 
   virtual std::vector<LaunchScreen> screens() const = 0;
-  // Called on the main thread after the screen configuration changed. One handler;
-  // setting another replaces it, an empty function removes it.
-  virtual void setChangeHandler(std::function<void()> handler) = 0;
+  // `handler` is called on the main thread after the screen configuration changed,
+  // until the subscription ends.
+  virtual LaunchSubscription subscribeToChanges(std::function<void()> handler) = 0;
 };
 
 }  // namespace quillon

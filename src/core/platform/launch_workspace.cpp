@@ -13,6 +13,10 @@ LocalizedText LaunchOpenApplicationError::localizedDescription() const {
 
 std::string LaunchOpenApplicationError::description() const { return L10n::text(localizedDescription()); }
 
+std::string LaunchRunningApplicationsError::description() const {
+  return std::string("running applications unavailable: ") + std::strerror(errnoValue);
+}
+
 bool isAlive(const LaunchRunningApplication* application) {
   if (application == nullptr || application->processIdentifier() < 1 || application->isTerminated()) return false;
   const int error = application->probe();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/async/launch_task.h"
 #include "core/localization/localized_text.h"
 #include "core/support/bitmap.h"
 #include "core/support/launch_result.h"
@@ -53,6 +54,15 @@ struct LaunchOpenApplicationError {
   friend bool operator==(const LaunchOpenApplicationError&, const LaunchOpenApplicationError&) = default;
 };
 
+// The running applications could not all be read (errno of the failing step: EMFILE or
+// ENFILE once descriptors ran out). A shorter list would make running apps look quit,
+// so none is given. For the log.
+struct LaunchRunningApplicationsError {
+  int errnoValue = 0;
+  std::string description() const;
+  friend bool operator==(const LaunchRunningApplicationsError&, const LaunchRunningApplicationsError&) = default;
+};
+
 // Running applications, launching them, and the few other desktop services the
 // program asks the system for.
 class LaunchWorkspace {
@@ -65,7 +75,10 @@ class LaunchWorkspace {
   virtual ~LaunchWorkspace() = default;
 
   // Every running application of the user, including those started outside Quillon.
-  virtual std::vector<LaunchApplicationHandle> runningApplications() const = 0;
+  // Reading them takes tens of milliseconds, so it happens off the main thread; the
+  // task resumes on it. Throws LaunchRunningApplicationsError instead of giving a
+  // partial list.
+  virtual Task<std::vector<LaunchApplicationHandle>> runningApplications() = 0;
 
   // Launches the application bundle at `bundlePath` as a process of its own, not
   // activated and not hidden, never substituting an instance that already runs, and

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <exception>
+#include <optional>
 #include <utility>
 #include <variant>
 
@@ -45,17 +46,24 @@ class LaunchResult<void> {
   std::exception_ptr error_;
 };
 
-// True when `result` failed with an error of type E (matched by catch).
+// The error of type E that `result` failed with (matched by catch, copied out); none
+// for a value or another error.
 template <class E, class T>
-bool failedWith(const LaunchResult<T>& result) {
-  if (result.hasValue()) return false;
+std::optional<E> failure(const LaunchResult<T>& result) {
+  if (result.hasValue()) return std::nullopt;
   try {
     std::rethrow_exception(result.error());
-  } catch (const E&) {
-    return true;
+  } catch (const E& error) {
+    return error;
   } catch (...) {
-    return false;
+    return std::nullopt;
   }
+}
+
+// True when `result` failed with an error of type E.
+template <class E, class T>
+bool failedWith(const LaunchResult<T>& result) {
+  return failure<E>(result).has_value();
 }
 
 }  // namespace quillon

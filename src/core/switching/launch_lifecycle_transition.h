@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/async/launch_main_loop.h"
+#include "core/bundle/launch_bundle_location.h"
 #include "core/bundle/validated_launch_application.h"
 #include "core/async/launch_clock.h"
 #include "core/async/launch_task.h"
@@ -14,10 +15,6 @@
 #include "core/switching/launch_lifecycle_timings.h"
 
 namespace quillon {
-
-// The form in which the transition compares locations: standardized, links resolved
-// as far as the path exists, and a directory URL when it names an existing directory.
-Url canonicalLocation(const Url& url);
 
 // Replaces one running notch app with another: asks the source to quit normally,
 // waits until it has gone (polling every 100 ms, at most `terminationTimeout` seconds

@@ -2,7 +2,7 @@
 
 #include "core/bundle/launch_bundle.h"
 #include "core/switching/launch_lifecycle_backend.h"
-#include "core/switching/launch_lifecycle_transition.h"
+#include "core/bundle/launch_bundle_location.h"
 
 namespace quillon {
 

@@ -128,11 +128,7 @@ TEST_F(AsyncGateTest, OnlyOneOperationRunsUntilTheDetachedWorkEnds) {
   auto refused = start(15.0, false, sleeping(1.0, 1));
   loop.runUntilIdle();
   ASSERT_TRUE(refused.resolved());
-  try {
-    std::rethrow_exception(refused.outcome().error());
-  } catch (LaunchAsyncWaitError e) {
-    EXPECT_EQ(LaunchAsyncWaitError::alreadyRunning, e);
-  }
+  EXPECT_EQ(LaunchAsyncWaitError::alreadyRunning, failure<LaunchAsyncWaitError>(refused.outcome()));
 
   loop.advance(4.0);
   EXPECT_FALSE(gate.isRunning());
@@ -143,27 +139,40 @@ TEST_F(AsyncGateTest, OnlyOneOperationRunsUntilTheDetachedWorkEnds) {
   EXPECT_EQ(1u, lateResults.size());
 }
 
-TEST_F(AsyncGateTest, CancelledCallerIsReleasedAndTheWorkFollowsTheTimeoutRule) {
-  for (bool cancelWork : {false, true}) {
-    SCOPED_TRACE(cancelWork);
-    lateResults.clear();
-    auto caller = start(15.0, cancelWork, sleeping(5.0, 3));
-    loop.advance(1.0);
-    caller.handle.cancel();
-    loop.runUntilIdle();
-    ASSERT_EQ(1u, caller.outcomes->size());
-    EXPECT_TRUE(failedWith<CancellationError>(caller.outcome()));
-    if (cancelWork) {
-      ASSERT_EQ(1u, lateResults.size());
-      EXPECT_TRUE(failedWith<CancellationError>(lateResults.front()));
-    } else {
-      EXPECT_TRUE(gate.isRunning());
-      loop.advance(4.0);
-      ASSERT_EQ(1u, lateResults.size());
-      EXPECT_EQ(3, lateResults.front().value());
+// A caller is released by cancelling its task or by dropping it; either way the work
+// follows the time-out rule and its outcome reaches the late handler once.
+TEST_F(AsyncGateTest, ReleasedCallerLeavesTheOutcomeToTheLateHandler) {
+  for (bool dropped : {false, true}) {
+    for (bool cancelWork : {false, true}) {
+      SCOPED_TRACE(::testing::Message() << "dropped " << dropped << ", cancelWork " << cancelWork);
+      lateResults.clear();
+      auto caller = start(15.0, cancelWork, sleeping(5.0, 3));
+      loop.advance(1.0);
+      const auto outcomes = caller.outcomes;
+      if (dropped) {
+        caller.handle.reset();
+      } else {
+        caller.handle.cancel();
+      }
+      loop.runUntilIdle();
+      if (dropped) {
+        EXPECT_TRUE(outcomes->empty());
+      } else {
+        ASSERT_EQ(1u, outcomes->size());
+        EXPECT_TRUE(failedWith<CancellationError>(outcomes->front()));
+      }
+      if (cancelWork) {
+        ASSERT_EQ(1u, lateResults.size());
+        EXPECT_TRUE(failedWith<CancellationError>(lateResults.front()));
+      } else {
+        EXPECT_TRUE(gate.isRunning());
+        loop.advance(4.0);
+        ASSERT_EQ(1u, lateResults.size());
+        EXPECT_EQ(3, lateResults.front().value());
+      }
+      EXPECT_FALSE(gate.isRunning());
+      EXPECT_EQ(0u, loop.pendingTimerCount()) << "the deadline must be disarmed";
     }
-    EXPECT_FALSE(gate.isRunning());
-    EXPECT_EQ(0u, loop.pendingTimerCount());
   }
 }
 
@@ -197,26 +206,42 @@ TEST_F(AsyncGateTest, CancellingAFinishedCallerDoesNotDisturbALaterWait) {
   EXPECT_TRUE(lateResults.empty());
 }
 
-TEST_F(AsyncGateTest, DestroyingTheGateDropsTheDetachedOperationWithoutCallingBack) {
-  auto counted = std::make_shared<int>(0);
-  std::weak_ptr<int> alive = counted;
-  {
-    LaunchAsyncGate<int> local(loop);
-    LaunchAsyncGate<int>::Operation operation = [this, counted]() -> Task<int> {
-      co_await sleepFor(loop, 10.0);
-      co_return *counted;
-    };
-    auto body = [&local, &operation]() -> Task<int> { co_return co_await local.run(1.0, false, std::move(operation)); };
+// The operation outlives the gate and ends on its own; neither the waiting caller nor
+// the late handler hears of it, since both belong to the gate's owner.
+TEST_F(AsyncGateTest, DestroyingTheGateLetsTheOperationFinishWithoutCallingBack) {
+  for (double timeout : {15.0, 1.0}) {
+    SCOPED_TRACE(timeout);
+    lateResults.clear();
+    auto counted = std::make_shared<int>(0);
+    const std::weak_ptr<int> alive = counted;
+    bool finished = false;
     std::optional<LaunchResult<int>> outcome;
-    auto handle = spawn<int>(loop, body(), [&](LaunchResult<int> r) { outcome.emplace(std::move(r)); });
-    counted.reset();
-    loop.advance(1.0);
-    ASSERT_TRUE(outcome);
-    EXPECT_FALSE(alive.expired()) << "the detached operation holds its captures";
+    LaunchTaskHandle handle;
+    {
+      LaunchAsyncGate<int> local(loop);
+      LaunchAsyncGate<int>::Operation operation = [this, counted, &finished]() -> Task<int> {
+        co_await sleepFor(loop, 10.0);
+        finished = true;
+        co_return *counted;
+      };
+      // With a long limit the caller even asked for cancellation; the gate's end still does not cancel.
+      auto late = [this](LaunchResult<int> r) { lateResults.push_back(std::move(r)); };
+      auto body = [&local, &operation, &late, timeout]() -> Task<int> {
+        co_return co_await local.run(timeout, timeout > 2.0, late, std::move(operation));
+      };
+      handle = spawn<int>(loop, body(), [&](LaunchResult<int> r) { outcome.emplace(std::move(r)); });
+      counted.reset();
+      loop.advance(2.0);
+      EXPECT_EQ(timeout < 2.0, outcome.has_value());
+    }
+    EXPECT_FALSE(alive.expired()) << "the operation must outlive the gate";
+    loop.advance(20.0);
+    EXPECT_TRUE(finished) << "the operation must not be cancelled";
+    EXPECT_TRUE(alive.expired()) << "the finished operation releases its captures";
+    EXPECT_EQ(timeout < 2.0, outcome.has_value()) << "a waiting caller is never resumed";
+    EXPECT_TRUE(lateResults.empty());
+    EXPECT_EQ(0u, loop.pendingTimerCount());
   }
-  EXPECT_TRUE(alive.expired()) << "the gate's end destroys the operation's frames";
-  loop.advance(20.0);
-  EXPECT_EQ(0u, loop.pendingTimerCount());
 }
 
 }  // namespace

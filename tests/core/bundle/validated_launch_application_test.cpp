@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/bundle/launch_bundle_location.h"
 #include "core/bundle/launch_lifecycle_error.h"
 #include "support/registry_test_support.h"
 
@@ -132,6 +133,9 @@ TEST_F(ValidatedLaunchApplicationTest, CanonicalFormResolvesDotsAndLinksAndNeeds
   EXPECT_EQ(expected, ValidatedLaunchApplication::canonical(*Url::parse("file://" + percentEncodePath((root / "a//B.app/").string()))));
   EXPECT_EQ(std::nullopt, ValidatedLaunchApplication::canonical(Url::fileUrl((root / "missing").string(), true)));
   EXPECT_EQ(std::nullopt, ValidatedLaunchApplication::canonical(Url::fileUrl((root / "file").string(), false)));
+  // Comparisons also cover executables, and locations that are gone compare as written.
+  EXPECT_EQ(Url::fileUrl((root / "file").string(), false), canonicalLocation(Url::fileUrl((root / "alias/../file").string(), false)));
+  EXPECT_EQ(Url::fileUrl((root / "missing").string(), true), canonicalLocation(Url::fileUrl((root / "a/../missing").string(), true)));
 }
 
 }  // namespace

@@ -3,9 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
-#include "core/platform/launch_workspace.h"
-#include "support/fake_lifecycle_backend.h"
+#include "core/switching/workspace_launch_lifecycle_backend.h"
+#include "support/fake_workspace.h"
 #include "support/manual_main_loop.h"
 #include "support/temporary_directory.h"
 #include "support/test_app_bundle.h"
@@ -13,46 +14,71 @@
 namespace quillon {
 namespace {
 
-using Transition = LaunchLifecycleTransition<FakeLifecycleBackend>;
+using Transition = LaunchLifecycleTransition<WorkspaceLaunchLifecycleBackend>;
 using Outcome = Transition::Outcome;
-using Process = std::shared_ptr<FakeProcess>;
-
-std::optional<LaunchLifecycleError> lifecycleError(const LaunchResult<Outcome>& result) {
-  if (result.hasValue()) return std::nullopt;
-  try {
-    std::rethrow_exception(result.error());
-  } catch (LaunchLifecycleError error) {
-    return error;
-  } catch (...) {
-  }
-  return std::nullopt;
-}
+using Process = std::shared_ptr<FakeRunningApplication>;
+constexpr std::int32_t ownPid = 321;
 
 std::filesystem::path writeApp(const std::filesystem::path& path, const std::string& executable,
-                               bool withExecutable = true) {
+                               bool withExecutable = true, const std::string& identifier = "") {
   TestAppBundle bundle;
-  bundle.identifier = "com.example." + executable;
+  bundle.identifier = identifier.empty() ? "com.example." + executable : identifier;
   bundle.executable = executable;
   bundle.writeExecutable = withExecutable;
   return bundle.writeTo(path);
 }
 
-// Real bundles on disk (the transition validates them), a scripted backend and the
-// manual loop. The target is Beta.app; the usual source runs from Alpha.app.
+// Real bundles on disk (the transition validates them), the workspace backend over a
+// fake workspace, and the manual loop. The target is Beta.app; the usual source runs
+// from Alpha.app. An open completes after `openDuration` with `launch(bundlePath)`, by
+// default a process running the bundle's executable, or fails with `openError`.
 struct TransitionTest : ::testing::Test {
   ManualClock clock;
   ManualMainLoop loop{clock};
   TemporaryDirectory directory;
-  FakeLifecycleBackend backend{loop, clock};
-  Transition transition{backend, loop};
+  FakeWorkspace workspace;
+  Transition transition{WorkspaceLaunchLifecycleBackend(workspace, loop, LaunchOwnApplication{}, ownPid), loop};
   std::filesystem::path alphaPath = writeApp(directory / "Alpha.app", "Alpha");
   std::filesystem::path betaPath = writeApp(directory / "Beta.app", "Beta");
   ValidatedLaunchApplication alpha = ValidatedLaunchApplication::validate(directoryUrl(alphaPath));
   ValidatedLaunchApplication beta = ValidatedLaunchApplication::validate(directoryUrl(betaPath));
+  double openDuration = 0.25;
+  std::function<Process(const std::string&)> launch;
+  std::exception_ptr openError;
+  std::vector<LaunchTimer> timers;
   Process source = newSource();
 
-  FakeLifecycleBackend::Script& script() { return backend.script(); }
-  Process newSource(std::int32_t pid = 1001) { return FakeProcess::at(alpha.url, alpha.executableURL, pid); }
+  void SetUp() override {
+    workspace.answerOpen = [this](const std::string& path, LaunchWorkspace::OpenCompletion done) {
+      timers.emplace_back(loop, openDuration, false, [this, path, done] {
+        if (openError) return done(openError);
+        done(LaunchApplicationHandle(launch ? launch(path) : runningFrom(ValidatedLaunchApplication::validate(
+                                                                               Url::fileUrl(path, true)), 5151)));
+      });
+    };
+  }
+  static Process runningFrom(const ValidatedLaunchApplication& app, std::int32_t pid) {
+    auto process = FakeRunningApplication::make(pid, app.url.path());
+    process->executable = app.executableURL.path();
+    return process;
+  }
+  // A source that quits `exitsAfter` seconds after it was asked (none: never).
+  Process newSource(std::int32_t pid = 1001, std::optional<double> exitsAfter = 0.0) {
+    auto process = runningFrom(alpha, pid);
+    quitsAfter(process, exitsAfter);
+    return process;
+  }
+  void quitsAfter(const Process& process, std::optional<double> seconds, std::function<void()> meanwhile = {}) {
+    process->onTerminationRequest = [this, weak = std::weak_ptr<FakeRunningApplication>(process), seconds, meanwhile] {
+      if (meanwhile) meanwhile();
+      if (!seconds) return;
+      auto quit = [weak] {
+        if (auto p = weak.lock()) p->terminated = true;
+      };
+      if (*seconds <= 0) return quit();
+      timers.emplace_back(loop, *seconds, false, quit);
+    };
+  }
 
   struct Running {
     LaunchTaskHandle handle;
@@ -60,14 +86,14 @@ struct TransitionTest : ::testing::Test {
     bool done() const { return outcome->has_value(); }
     const LaunchResult<Outcome>& result() const { return **outcome; }
   };
-  Running start(std::optional<Process> from, const Url& to) {
+  Running start(std::optional<LaunchApplicationHandle> from, const Url& to) {
     Running running;
     running.handle = spawn<Outcome>(loop, transition.perform(std::move(from), to),
                                     [outcome = running.outcome](LaunchResult<Outcome> r) { outcome->emplace(std::move(r)); });
     return running;
   }
   // Runs a transition to its end, letting the manual clock run as far as needed.
-  LaunchResult<Outcome> perform(std::optional<Process> from, std::optional<Url> to = std::nullopt) {
+  LaunchResult<Outcome> perform(std::optional<LaunchApplicationHandle> from, std::optional<Url> to = std::nullopt) {
     auto running = start(std::move(from), to.value_or(directoryUrl(betaPath)));
     for (int step = 0; step < 1000 && !running.done(); ++step) loop.advance(0.05);
     EXPECT_TRUE(running.done());
@@ -78,7 +104,7 @@ struct TransitionTest : ::testing::Test {
 TEST_F(TransitionTest, WithoutASourceTheTargetIsOpenedDirectly) {
   const auto result = perform(std::nullopt);
   ASSERT_TRUE(result.hasValue());
-  EXPECT_EQ(beta.url, result.value().application->bundleURL);
+  EXPECT_EQ(beta.url.path(), result.value().application->bundlePath());
   EXPECT_FALSE(result.value().wasAlreadySelected);
   EXPECT_EQ(0, result.value().timings.terminationWait);
   EXPECT_DOUBLE_EQ(0.25, result.value().timings.total);
@@ -103,28 +129,27 @@ TEST_F(TransitionTest, QuitIsPolledUntilTheLimitFromTheQuitRequest) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    script() = {};
-    script().ownApplicationCheckDuration = row.ownCheck;
-    source = newSource();
-    source->exitsAfter = row.exitsAfter;
+    workspace.opened.clear();
+    source = newSource(1001, row.exitsAfter);
+    source->onIdentifierRead = [this, slow = row.ownCheck]() mutable { clock.advance(std::exchange(slow, 0.0)); };
     auto running = start(source, directoryUrl(betaPath));
     loop.runUntilIdle();
     EXPECT_EQ(1, source->terminationRequests);
     if (row.decidedAt > 0) {
       loop.advance(row.decidedAt - 0.05);
-      EXPECT_TRUE(script().opened.empty());
+      EXPECT_TRUE(workspace.opened.empty());
       EXPECT_FALSE(running.done());
     }
     loop.advance(0.16);  // wide enough for the rounding of the summed polls
     if (row.timesOut) {
       ASSERT_TRUE(running.done());
-      EXPECT_EQ(LaunchLifecycleError::terminationTimedOut, lifecycleError(running.result()));
-      EXPECT_TRUE(script().opened.empty());
+      EXPECT_EQ(LaunchLifecycleError::terminationTimedOut, failure<LaunchLifecycleError>(running.result()));
+      EXPECT_TRUE(workspace.opened.empty());
       EXPECT_FALSE(transition.isSwitching());
       EXPECT_EQ(0u, loop.pendingTimerCount());
       continue;
     }
-    EXPECT_EQ(1u, script().opened.size());
+    EXPECT_EQ(1u, workspace.opened.size());
     loop.advance(0.25);
     ASSERT_TRUE(running.done());
     const auto& timings = running.result().value().timings;
@@ -137,13 +162,14 @@ TEST_F(TransitionTest, QuitIsPolledUntilTheLimitFromTheQuitRequest) {
 TEST_F(TransitionTest, RunningSameBundleIsAlreadySelected) {
   // Through a link: locations are compared in canonical form.
   std::filesystem::create_directory_symlink(betaPath, directory / "Link.app");
-  const auto sameBundle = FakeProcess::at(directoryUrl(directory / "Link.app"), beta.executableURL, 77);
+  const auto sameBundle = runningFrom(beta, 77);
+  sameBundle->bundle = (directory / "Link.app").string();
   const auto result = perform(sameBundle);
   ASSERT_TRUE(result.hasValue());
   EXPECT_TRUE(result.value().wasAlreadySelected);
   EXPECT_EQ(sameBundle, result.value().application);
   EXPECT_EQ(0, sameBundle->terminationRequests);
-  EXPECT_TRUE(script().opened.empty());
+  EXPECT_TRUE(workspace.opened.empty());
 }
 
 // Each refusal and how far the transition got: whether the source was asked to quit
@@ -152,16 +178,17 @@ TEST_F(TransitionTest, RunningSameBundleIsAlreadySelected) {
 TEST_F(TransitionTest, EachRefusalStopsAtItsStep) {
   writeApp(directory / "NoExecutable.app", "Gamma", false);
   writeApp(directory / "Gamma.app", "Gamma");
+  const auto ours = writeApp(directory / "Copy.app", "Copy", true, "com.quillon.app");
   std::filesystem::create_directories(directory / "Plain");
   using Arrange = std::function<void(Process&, Url&)>;
   Process launched;
   const auto onQuit = [&](std::function<void()> change) -> Arrange {
-    return [&, change](Process&, Url&) { script().onTerminationRequest = change; };
+    return [&, change](Process& from, Url&) { quitsAfter(from, 0.0, change); };
   };
-  const auto launchedAs = [&](std::function<void(FakeProcess&)> disguise) -> Arrange {
+  const auto launchedAs = [&](std::function<void(FakeRunningApplication&)> disguise) -> Arrange {
     return [&, disguise](Process&, Url&) {
-      script().launch = [&, disguise](const ValidatedLaunchApplication& target) {
-        launched = FakeProcess::at(target.url, target.executableURL, 9);
+      launch = [&, disguise](const std::string&) {
+        launched = runningFrom(beta, 9);
         disguise(*launched);
         return launched;
       };
@@ -177,16 +204,17 @@ TEST_F(TransitionTest, EachRefusalStopsAtItsStep) {
   } rows[] = {
       {"notAnApp", [&](Process&, Url& to) { to = directoryUrl(directory / "Plain"); }, E::invalidApplicationURL, 0, 0},
       {"noExecutable", [&](Process&, Url& to) { to = directoryUrl(directory / "NoExecutable.app"); }, E::invalidExecutable, 0, 0},
-      {"ownTarget", [&](Process&, Url&) { script().isOwnTarget = [](const auto&) { return true; }; }, E::ownApplication, 0, 0},
-      {"ownSource", [&](Process&, Url&) { script().isOwnApplication = [](const auto&) { return true; }; }, E::ownApplication, 0, 0},
-      {"sourceWithoutBundle", [](Process& from, Url&) { from->bundleURL.reset(); }, E::sourceIdentityUnavailable, 0, 0},
+      {"ownTarget", [&](Process&, Url& to) { to = directoryUrl(ours); }, E::ownApplication, 0, 0},
+      {"ownSource", [](Process& from, Url&) { from->identifier = "com.quillon.app"; }, E::ownApplication, 0, 0},
+      {"ourProcess", [](Process& from, Url&) { from->pid = ownPid; }, E::ownApplication, 0, 0},
+      {"sourceWithoutBundle", [](Process& from, Url&) { from->bundle.reset(); }, E::sourceIdentityUnavailable, 0, 0},
       {"sameBundleOtherExecutable", [&](Process& from, Url&) {
-         from->bundleURL = beta.url;
-         from->executableURL = Url::fileUrl(betaPath.string() + "/Contents/MacOS/Other", false);
+         from->bundle = betaPath.string();
+         from->executable = betaPath.string() + "/Contents/MacOS/Other";
        }, E::sourceIdentityUnavailable, 0, 0},
       {"sameBundleNoExecutable", [&](Process& from, Url&) {
-         from->bundleURL = beta.url;
-         from->executableURL.reset();
+         from->bundle = betaPath.string();
+         from->executable.reset();
        }, E::sourceIdentityUnavailable, 0, 0},
       {"quitRefused", [](Process& from, Url&) { from->acceptsTermination = false; }, E::terminationRefused, 1, 0},
       // The bundle changes while the source quits.
@@ -197,24 +225,25 @@ TEST_F(TransitionTest, EachRefusalStopsAtItsStep) {
        }), E::invalidApplicationURL, 1, 0},
       {"executableRemoved", onQuit([&] { std::filesystem::remove(betaPath / "Contents/MacOS/Beta"); }), E::invalidExecutable, 1, 0},
       // What was launched is not the application at the target.
-      {"launchedOtherBundle", launchedAs([&](FakeProcess& p) { p.bundleURL = alpha.url; }), E::returnedApplicationMismatch, 1, 1},
-      {"launchedOtherExecutable", launchedAs([&](FakeProcess& p) { p.executableURL = alpha.executableURL; }), E::returnedApplicationMismatch, 1, 1},
-      {"launchedWithoutBundle", launchedAs([](FakeProcess& p) { p.bundleURL.reset(); }), E::returnedApplicationMismatch, 1, 1},
-      {"launchedWithoutExecutable", launchedAs([](FakeProcess& p) { p.executableURL.reset(); }), E::returnedApplicationMismatch, 1, 1},
+      {"launchedOtherBundle", launchedAs([&](FakeRunningApplication& p) { p.bundle = alpha.url.path(); }), E::returnedApplicationMismatch, 1, 1},
+      {"launchedOtherExecutable", launchedAs([&](FakeRunningApplication& p) { p.executable = alpha.executableURL.path(); }), E::returnedApplicationMismatch, 1, 1},
+      {"launchedWithoutBundle", launchedAs([](FakeRunningApplication& p) { p.bundle.reset(); }), E::returnedApplicationMismatch, 1, 1},
+      {"launchedWithoutExecutable", launchedAs([](FakeRunningApplication& p) { p.executable.reset(); }), E::returnedApplicationMismatch, 1, 1},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     std::filesystem::remove_all(directory / "Old.app");
     std::filesystem::remove_all(betaPath);
     writeApp(betaPath, "Beta");
-    script() = {};
+    workspace.opened.clear();
+    launch = nullptr;
     launched.reset();
     Process from = newSource();
     Url to = directoryUrl(betaPath);
     row.arrange(from, to);
-    EXPECT_EQ(row.expected, lifecycleError(perform(from, to)));
+    EXPECT_EQ(row.expected, failure<LaunchLifecycleError>(perform(from, to)));
     EXPECT_EQ(row.asked, from->terminationRequests);
-    EXPECT_EQ(row.opened, script().opened.size());
+    EXPECT_EQ(row.opened, workspace.opened.size());
     EXPECT_FALSE(transition.isSwitching());
     if (launched) {
       EXPECT_EQ(0, launched->terminationRequests) << "the wrong app is left alone";
@@ -239,12 +268,11 @@ TEST_F(TransitionTest, OnlyASourceStillRunningIsAskedToQuit) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    script() = {};
-    script().isOwnApplication = [asked = row.asked](const auto&) { return !asked; };
-    Process from = newSource(row.pid);
+    // One that is gone claims to be this program: it must not even be checked.
+    Process from = newSource(row.pid, 0.15);
+    if (!row.asked) from->identifier = "com.quillon.app";
     from->terminated = row.terminated;
     from->probeError = row.probeError;
-    from->exitsAfter = 0.15;
     const auto result = perform(from);
     ASSERT_TRUE(result.hasValue());
     EXPECT_EQ(row.asked ? 1 : 0, from->terminationRequests);
@@ -256,26 +284,21 @@ TEST_F(TransitionTest, OnlyASourceStillRunningIsAskedToQuit) {
 }
 
 TEST_F(TransitionTest, OpenErrorIsRethrownUnchanged) {
-  script().openError = std::make_exception_ptr(LaunchOpenApplicationError{EACCES});
+  openError = std::make_exception_ptr(LaunchOpenApplicationError{EACCES});
   const auto result = perform(source);
-  ASSERT_TRUE(failedWith<LaunchOpenApplicationError>(result));
-  try {
-    std::rethrow_exception(result.error());
-  } catch (const LaunchOpenApplicationError& error) {
-    EXPECT_EQ(EACCES, error.errnoValue);
-  }
+  EXPECT_EQ(LaunchOpenApplicationError{EACCES}, failure<LaunchOpenApplicationError>(result));
   EXPECT_TRUE(source->terminated) << "the source had already quit";
   EXPECT_FALSE(transition.isSwitching());
 }
 
 TEST_F(TransitionTest, SecondTransitionMeanwhileIsRefusedAndDisturbsNothing) {
-  source->exitsAfter = 0.3;
+  quitsAfter(source, 0.3);
   auto first = start(source, directoryUrl(betaPath));
   loop.runUntilIdle();
   auto second = start(std::nullopt, directoryUrl(alphaPath));
   loop.runUntilIdle();
   ASSERT_TRUE(second.done());
-  EXPECT_EQ(LaunchLifecycleError::alreadySwitching, lifecycleError(second.result()));
+  EXPECT_EQ(LaunchLifecycleError::alreadySwitching, failure<LaunchLifecycleError>(second.result()));
   EXPECT_TRUE(transition.isSwitching());
   loop.advance(1.0);
   ASSERT_TRUE(first.done());
@@ -288,8 +311,7 @@ TEST_F(TransitionTest, SecondTransitionMeanwhileIsRefusedAndDisturbsNothing) {
 TEST_F(TransitionTest, CancellingOrDroppingAWaitingTransitionEndsIt) {
   for (const bool drop : {false, true}) {
     SCOPED_TRACE(drop);
-    source = newSource();
-    source->exitsAfter.reset();
+    source = newSource(1001, std::nullopt);
     auto running = start(source, directoryUrl(betaPath));
     loop.advance(0.25);
     EXPECT_TRUE(transition.isSwitching());
@@ -302,7 +324,7 @@ TEST_F(TransitionTest, CancellingOrDroppingAWaitingTransitionEndsIt) {
       EXPECT_TRUE(failedWith<CancellationError>(running.result()));
     }
     EXPECT_FALSE(transition.isSwitching());
-    EXPECT_TRUE(script().opened.empty());
+    EXPECT_TRUE(workspace.opened.empty());
     EXPECT_EQ(0u, loop.pendingTimerCount());
   }
 }

@@ -73,20 +73,6 @@ TEST_F(WorkspaceBackendTest, OwnApplicationByProcessIdentifierOrLocation) {
   }
 }
 
-// The successful open is covered against real processes (tests/linux).
-TEST_F(WorkspaceBackendTest, OpenRethrowsTheWorkspacesErrorUnchanged) {
-  auto subject = backend();
-  std::optional<LaunchResult<LaunchApplicationHandle>> outcome;
-  auto handle = spawn<LaunchApplicationHandle>(loop, subject.open(validated(notchPath)),
-                                               [&](LaunchResult<LaunchApplicationHandle> r) { outcome.emplace(std::move(r)); });
-  loop.runUntilIdle();
-  ASSERT_EQ(1u, workspace.pendingOpenCount());
-  workspace.completeOpen(std::make_exception_ptr(LaunchOpenApplicationError{ENOEXEC}));
-  loop.runUntilIdle();
-  ASSERT_TRUE(outcome);
-  EXPECT_TRUE(failedWith<LaunchOpenApplicationError>(*outcome));
-}
-
 TEST(LaunchLiveness, FollowsTheSharedRule) {
   struct Row {
     const char* name;

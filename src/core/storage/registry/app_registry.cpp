@@ -16,17 +16,8 @@ AppRegistry::AppRegistry(SettingsStore store) : store_(std::move(store)) { apps_
 void AppRegistry::setApps(std::vector<ManagedNotchApp> apps) {
   if (apps == apps_) return;
   apps_ = std::move(apps);
-  // A copy: an observer may add or remove observers while being told.
-  const auto observers = observers_;
-  for (const auto& [id, observer] : observers) observer();
+  observers_.notify();
 }
-
-AppRegistry::ObserverId AppRegistry::addObserver(std::function<void()> observer) {
-  observers_.emplace(++nextObserverId_, std::move(observer));
-  return nextObserverId_;
-}
-
-void AppRegistry::removeObserver(ObserverId id) { observers_.erase(id); }
 
 bool AppRegistry::canPrunePreviews() const { return !store_.loadFailed() && !store_.preservesPreviewsAfterRecovery(); }
 

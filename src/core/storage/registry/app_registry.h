@@ -1,11 +1,10 @@
 #pragma once
 
-#include <cstdint>
 #include <functional>
-#include <map>
 #include <optional>
 #include <vector>
 
+#include "core/async/launch_subscription.h"
 #include "core/storage/registry/managed_notch_app.h"
 #include "core/storage/registry/settings_store.h"
 
@@ -17,8 +16,6 @@ namespace quillon {
 // read) the registry offers nothing to switch to and refuses every change.
 class AppRegistry {
  public:
-  using ObserverId = std::uint64_t;
-
   // Loads the list from `store`.
   explicit AppRegistry(SettingsStore store);
   AppRegistry(const AppRegistry&) = delete;
@@ -31,8 +28,10 @@ class AppRegistry {
   SettingsStore& store() { return store_; }
   const SettingsStore& store() const { return store_; }
 
-  ObserverId addObserver(std::function<void()> observer);
-  void removeObserver(ObserverId id);
+  // `observer` hears of every change of the list until the subscription ends.
+  LaunchSubscription subscribeToChanges(std::function<void()> observer) {
+    return observers_.subscribe(std::move(observer));
+  }
 
   // Previews of apps no longer listed may be deleted: the list is known and is not the
   // empty one a reset left behind.
@@ -50,8 +49,7 @@ class AppRegistry {
  private:
   SettingsStore store_;
   std::vector<ManagedNotchApp> apps_;
-  std::map<ObserverId, std::function<void()>> observers_;
-  ObserverId nextObserverId_ = 0;
+  LaunchObserverList<> observers_;
 };
 
 }  // namespace quillon

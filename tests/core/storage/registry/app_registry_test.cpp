@@ -14,10 +14,11 @@ namespace fs = std::filesystem;
 struct AppRegistryTest : ::testing::Test, RegistryFixture {
   int notifications = 0;
   std::unique_ptr<AppRegistry> registry;
+  LaunchSubscription subscription;
 
   AppRegistry& open() {
     registry = std::make_unique<AppRegistry>(makeStore());
-    registry->addObserver([this] { ++notifications; });
+    subscription = registry->subscribeToChanges([this] { ++notifications; });
     return *registry;
   }
   void disable(std::initializer_list<std::size_t> indexes) {
@@ -52,6 +53,9 @@ TEST_F(AppRegistryTest, AddingRegistersOnceAndRefreshesTheSameIdentifier) {
   EXPECT_EQ(apps.apps(), makeStore().loadApps());
   EXPECT_EQ(3, notifications);
   apps.setApps(apps.apps());
+  EXPECT_EQ(3, notifications);
+  subscription.reset();
+  apps.setApps({});
   EXPECT_EQ(3, notifications);
 }
 

@@ -148,21 +148,6 @@ TEST_F(TaskLifetimeTest, DroppingTheOwnerAtEverySuspensionPointDestroysEveryFram
   }
 }
 
-TEST_F(TaskLifetimeTest, ATimerThatAlreadyFiredDoesNotResumeADroppedTask) {
-  startAt(1);
-  // The sleep's timer fires and posts the resumption; the owner goes before it runs.
-  clock.advance(1.0);
-  auto fired = std::make_shared<bool>(false);
-  loop.post([this, fired] {
-    *fired = true;
-    handle.reset();
-  });
-  loop.runUntilIdle();
-  EXPECT_TRUE(*fired);
-  EXPECT_EQ((std::vector<int>{1}), reached);
-  EXPECT_EQ(0, Counted::alive);
-}
-
 Task<int> throwsAfterSleep(LaunchMainLoop& loop, Counted) {
   Counted local;
   co_await sleepFor(loop, 1.0);
