@@ -30,7 +30,7 @@ class BenchClock final : public LaunchClock {
 
 class BenchWorkspace final : public LaunchWorkspace {
  public:
-  std::vector<LaunchApplicationHandle> runningApplications() const override { return {}; }
+  Task<std::vector<LaunchApplicationHandle>> runningApplications() override { co_return {}; }
   void openApplication(const std::string&, OpenCompletion) override {}
   std::optional<Bitmap> iconForBundle(const std::string&, int pixelSize) const override {
     Bitmap icon = Bitmap::transparent(pixelSize, pixelSize);

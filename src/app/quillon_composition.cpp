@@ -83,7 +83,7 @@ void QuillonComposition::compose() {
   coordinator_ = std::make_unique<LaunchSwitchCoordinator>(
       *registry_, *platform_.workspace, loop, log,
       [this](LaunchApplicationHandle source, Url url) { return lifecycle_->switchApplication(std::move(source), url); });
-  coordinator_->refreshRunningSelection();
+  coordinator_->refreshSoon();
 
   menuBarController_ = std::make_unique<MenuBarController>(*platform_.statusMenu, *registry_, *coordinator_,
                                                            *platform_.alerts, loop);
@@ -133,12 +133,12 @@ void QuillonComposition::compose() {
 
 void QuillonComposition::refreshTick() {
   if (!delegate_->isActive()) return;
-  coordinator_->refreshRunningSelection();
+  coordinator_->refreshSoon();
   permissionMonitor_->refresh();
 }
 
 void QuillonComposition::registeredAppsChanged() {
-  coordinator_->refreshRunningSelection();
+  coordinator_->refreshSoon();
   menuBarController_->rebuildMenu();
 }
 

@@ -118,7 +118,7 @@ LaunchMenuModel MenuBarController::makeMenu() {
     items.push_back(actionItem(LocalizedText("画像表示について…"), [this] { showImageExplanation(); }));
   }
   if (coordinator_.isAwaitingOutcome()) {
-    items.push_back(actionItem(LocalizedText("切替結果を再確認"), [this] { coordinator_.recheckPending(); }));
+    items.push_back(actionItem(LocalizedText("切替結果を再確認"), [this] { coordinator_.recheckSoon(); }));
   }
   items.push_back(actionItem(LocalizedText("Quillonについて…"), [this] { if (onShowAbout) onShowAbout(); }));
   items.push_back(actionItem(LocalizedText("はじめに…"), [this] { if (onShowOnboarding) onShowOnboarding(); }));
@@ -176,7 +176,7 @@ void MenuBarController::addApp() {
   run(addTask_, AppRegistrationService::addFromMenu(
                     registry_, alerts_, [this] { return coordinator_.isSwitching(); }, [this] {
                       if (onRegistryChanged) onRegistryChanged();
-                      coordinator_.refreshRunningSelection();
+                      coordinator_.refreshSoon();
                       rebuildMenu();
                     }));
 }
@@ -185,7 +185,7 @@ void MenuBarController::removeApp(const LaunchUuid& id) {
   if (AppRegistrationService::remove(id, registry_, coordinator_.isSwitching()) && onRegistryChanged) {
     onRegistryChanged();
   }
-  coordinator_.refreshRunningSelection();
+  coordinator_.refreshSoon();
   rebuildMenu();
 }
 

@@ -53,6 +53,7 @@ LaunchSwitchCoordinator::LaunchSwitchCoordinator(AppRegistry& registry, LaunchWo
                                                  PerformSwitch performSwitch, double switchTimeout)
     : registry_(registry),
       workspace_(workspace),
+      loop_(loop),
       log_(log),
       performSwitch_(std::move(performSwitch)),
       switchTimeout_(switchTimeout),
@@ -206,13 +207,36 @@ void LaunchSwitchCoordinator::recordSwitchFailure(std::exception_ptr error) {
   switchFailureMessage_ = status_;
 }
 
-void LaunchSwitchCoordinator::refreshRunningSelection() {
-  if (isSwitching_) return;
+Task<std::optional<std::vector<LaunchApplicationHandle>>> LaunchSwitchCoordinator::runningApplications() {
+  try {
+    co_return co_await workspace_.runningApplications();
+  } catch (const LaunchRunningApplicationsError& error) {
+    // A partial list could adopt the wrong app or none; keep what is known instead.
+    log_.log("[Quillon/launch] running applications unavailable: " + error.description());
+  }
+  co_return std::nullopt;
+}
+
+void LaunchSwitchCoordinator::refreshSoon() {
+  if (refreshTask_.isValid() && !refreshTask_.isFinished()) return;
+  refreshTask_ = spawn(loop_, refreshRunningSelection());
+}
+
+void LaunchSwitchCoordinator::recheckSoon() {
+  if (recheckTask_.isValid() && !recheckTask_.isFinished()) return;
+  recheckTask_ = spawn(loop_, recheckPending());
+}
+
+Task<void> LaunchSwitchCoordinator::refreshRunningSelection() {
+  if (isSwitching_) co_return;
   if (currentID_ && isAlive(currentApplication_.get())) {
     const auto app = launchableApp(*currentID_);
     const auto resolved = app ? registry_.resolvedURL(*app) : std::nullopt;
-    if (resolved && samePath(*resolved, currentApplication_->bundlePath(), true)) return;
+    if (resolved && samePath(*resolved, currentApplication_->bundlePath(), true)) co_return;
   }
+  const auto running = co_await runningApplications();
+  // A switch may have started while the list was read; it owns the current app now.
+  if (!running || isSwitching_) co_return;
   currentID_.reset();
   currentApplication_.reset();
   clearImageStatus();
@@ -222,7 +246,6 @@ void LaunchSwitchCoordinator::refreshRunningSelection() {
     LaunchApplicationHandle application;
   };
   std::vector<Match> matches;
-  const auto running = workspace_.runningApplications();
   for (const auto& app : registry_.launchableApps()) {
     std::optional<LaunchOnboardingApplication> validated;
     try {
@@ -231,7 +254,7 @@ void LaunchSwitchCoordinator::refreshRunningSelection() {
       continue;
     }
     if (validated->bundleIdentifier != app.bundleIdentifier) continue;
-    for (const auto& application : running) {
+    for (const auto& application : *running) {
       if (isAlive(application.get()) && samePath(validated->url, application->bundlePath(), true)) {
         matches.push_back({app, application});
       }
@@ -256,15 +279,18 @@ void LaunchSwitchCoordinator::refreshRunningSelection() {
   changed();
 }
 
-void LaunchSwitchCoordinator::recheckPending() {
+Task<void> LaunchSwitchCoordinator::recheckPending() {
   if (!isAwaitingOutcome_ || !pendingTarget_) {
-    refreshRunningSelection();
-    return;
+    co_await refreshRunningSelection();
+    co_return;
   }
+  const Url url = pendingTarget_->url;
+  const auto running = co_await runningApplications();
+  if (!isAwaitingOutcome_) co_return;  // the outcome arrived meanwhile and was applied
   std::size_t matches = 0;
   try {
-    const auto target = ValidatedLaunchApplication::validate(pendingTarget_->url);
-    for (const auto& application : workspace_.runningApplications()) {
+    const auto target = ValidatedLaunchApplication::validate(url);
+    for (const auto& application : running.value_or(std::vector<LaunchApplicationHandle>{})) {
       if (isAlive(application.get()) && samePath(target.url, application->bundlePath(), true) &&
           samePath(target.executableURL, application->executablePath(), false)) {
         ++matches;

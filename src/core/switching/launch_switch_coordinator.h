@@ -40,10 +40,14 @@ class LaunchSwitchCoordinator {
   // A gesture passes the app it began on (both values), the menu passes neither.
   Task<bool> select(LaunchUuid id, std::optional<LaunchUuid> expectedSourceID = std::nullopt,
                     std::optional<std::int32_t> expectedSourcePID = std::nullopt);
-  // Re-derives the current app from the running applications.
-  void refreshRunningSelection();
+  // Re-derives the current app from the running applications. Reading them happens off
+  // the main thread, so the result is applied when the returned task completes; a
+  // caller that does not need to wait for it may drop the task with `refreshSoon`.
+  Task<void> refreshRunningSelection();
+  void refreshSoon();
   // After a switch outlived its wait: tells whether the launched app can already be seen.
-  void recheckPending();
+  Task<void> recheckPending();
+  void recheckSoon();
   // What the router learnt about the current app's image; `message` is the status the
   // image route asks for (none for a previewable app) and `explanation` the details.
   void reportImageStatus(std::int32_t processID, std::optional<LocalizedText> message, LocalizedText explanation);
@@ -73,11 +77,14 @@ class LaunchSwitchCoordinator {
   void applyLateResult(const LaunchUuid& token, const LaunchUuid& id, const Url& url,
                        LaunchResult<LaunchLifecycleResult> result);
   std::optional<ManagedNotchApp> launchableApp(const LaunchUuid& id) const;
+  // The running applications, or none (logged) when they cannot be read completely.
+  Task<std::optional<std::vector<LaunchApplicationHandle>>> runningApplications();
   bool isCurrent(const LaunchUuid& id) const;
   void changed() const;
 
   AppRegistry& registry_;
   LaunchWorkspace& workspace_;
+  LaunchMainLoop& loop_;
   LaunchLogSink& log_;
   PerformSwitch performSwitch_;
   double switchTimeout_;
@@ -94,6 +101,8 @@ class LaunchSwitchCoordinator {
   std::optional<LocalizedText> status_;
   std::optional<LocalizedText> imageExplanation_;
   bool isAwaitingOutcome_ = false;
+  LaunchTaskHandle refreshTask_;
+  LaunchTaskHandle recheckTask_;
   // The late-result handler outlives a wait and may outlive the coordinator; it holds
   // this weakly and does nothing once the coordinator is gone.
   std::shared_ptr<LaunchSwitchCoordinator*> self_ = std::make_shared<LaunchSwitchCoordinator*>(this);

@@ -33,7 +33,7 @@ Bitmap toBitmap(const QImage& image) {
 // Icons drawn on the spot: the preview has no installed applications to ask.
 class PreviewWorkspace final : public LaunchWorkspace {
  public:
-  std::vector<LaunchApplicationHandle> runningApplications() const override { return {}; }
+  Task<std::vector<LaunchApplicationHandle>> runningApplications() override { co_return {}; }
   void openApplication(const std::string&, OpenCompletion) override {}
   std::optional<Bitmap> iconForBundle(const std::string& path, int pixelSize) const override {
     QImage image(pixelSize, pixelSize, QImage::Format_ARGB32_Premultiplied);

@@ -42,7 +42,7 @@ struct MenuTest : ::testing::Test, RegistryFixture {
           auto start = [this](LaunchCompletion<LaunchLifecycleResult> done) { switches.push_back(std::move(done)); };
           co_return co_await awaitCallback<LaunchLifecycleResult>(loop, start);
         });
-    coordinator->refreshRunningSelection();
+    runTask(loop, coordinator->refreshRunningSelection());
     menu = std::make_unique<MenuBarController>(host, *registry, *coordinator, alerts, loop);
     menu->launchPermissionLines = {"line 1", "line 2", "line 3"};
     menu->rebuildMenu();

@@ -47,6 +47,7 @@ struct CoordinatorTest : ::testing::Test, RegistryFixture {
     return running;
   }
   void SetUp() override { coordinator.onChange = [this] { ++changes; }; }
+  void refresh() { runTask(loop, coordinator.refreshRunningSelection()); }
 
   struct Selection {
     LaunchTaskHandle handle;
@@ -77,7 +78,7 @@ struct CoordinatorTest : ::testing::Test, RegistryFixture {
 
 TEST_F(CoordinatorTest, AMenuSwitchQuitsTheCurrentAppOpensTheSelectedOneAndAdoptsIt) {
   auto running = run(aurora, 101);
-  coordinator.refreshRunningSelection();
+  refresh();
   EXPECT_EQ(coordinator.currentID(), aurora.id);
   EXPECT_EQ(log.lines().back(), "[Quillon/launch] adopted Aurora pid=101 path=" + aurora.bundleURL.path());
 
@@ -107,7 +108,7 @@ TEST_F(CoordinatorTest, AMenuSwitchQuitsTheCurrentAppOpensTheSelectedOneAndAdopt
 // when that app has gone in the meantime.
 TEST_F(CoordinatorTest, AGestureWhoseSourceWentAwayIsRefusedButTheMenuIsNot) {
   auto running = run(aurora, 101);
-  coordinator.refreshRunningSelection();
+  refresh();
   running->terminated = true;
   EXPECT_EQ(*select(tide, aurora.id, 101).result, false);
   EXPECT_EQ(status(), "切り替えを中止：操作を始めたアプリが変わりました");
@@ -122,7 +123,7 @@ TEST_F(CoordinatorTest, AGestureWhoseSourceWentAwayIsRefusedButTheMenuIsNot) {
 
 TEST_F(CoordinatorTest, AFailureSaysWhyAndKeepsOnlyALivingCurrentApp) {
   auto running = run(aurora, 101);
-  coordinator.refreshRunningSelection();
+  refresh();
   auto refused = select(tide);
   fail(LaunchLifecycleError::terminationRefused);
   EXPECT_EQ(*refused.result, false);
@@ -135,14 +136,14 @@ TEST_F(CoordinatorTest, AFailureSaysWhyAndKeepsOnlyALivingCurrentApp) {
   auto timedOut = select(tide);
   fail(LaunchLifecycleError::terminationTimedOut);
   EXPECT_FALSE(coordinator.currentID()) << "the app that was to quit is gone";
-  coordinator.refreshRunningSelection();
+  refresh();
   EXPECT_EQ(status(), failure) << "the failure outlives a refresh that finds no app";
   EXPECT_EQ(coordinator.status()->arguments().front(), "現在のアプリが10秒以内に終了しませんでした");
 }
 
 TEST_F(CoordinatorTest, AnOutcomeAfterTheLimitIsAppliedOnceByTheLateHandler) {
   run(aurora, 101);
-  coordinator.refreshRunningSelection();
+  refresh();
   auto selection = select(tide);
   loop.advance(14.999);
   EXPECT_FALSE(selection.result->has_value());
@@ -155,7 +156,7 @@ TEST_F(CoordinatorTest, AnOutcomeAfterTheLimitIsAppliedOnceByTheLateHandler) {
 
   auto tideProcess = run(tide, 202);
   tideProcess->executable = tide.bundleURL.path() + "/Contents/MacOS/Notch";
-  coordinator.recheckPending();
+  runTask(loop, coordinator.recheckPending());
   EXPECT_EQ(status(), "対象アプリの起動を確認しました。通常操作は利用できます。OSの完了応答まで追加切替は待機します");
   EXPECT_EQ(coordinator.currentID(), aurora.id) << "adopted only when the outcome arrives";
 
@@ -177,19 +178,19 @@ TEST_F(CoordinatorTest, ARegistryChangedDuringTheSwitchLeavesNoCurrentApp) {
 }
 
 TEST_F(CoordinatorTest, RefreshAdoptsOnlyASingleRunningRegisteredApp) {
-  coordinator.refreshRunningSelection();
+  refresh();
   EXPECT_EQ(status(), "メニューからアプリを選んで起動");
   run(aurora, 101);
   auto second = run(ember, 102);
-  coordinator.refreshRunningSelection();
+  refresh();
   EXPECT_FALSE(coordinator.currentID());
   EXPECT_EQ(status(), "複数起動中：メニューから操作対象を選択");
 
   second->terminated = true;
-  coordinator.refreshRunningSelection();
+  refresh();
   EXPECT_EQ(coordinator.currentID(), aurora.id);
   const int before = changes;
-  coordinator.refreshRunningSelection();
+  refresh();
   EXPECT_EQ(changes, before) << "an unchanged current app publishes nothing";
 }
 
