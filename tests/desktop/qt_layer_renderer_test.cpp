@@ -9,12 +9,12 @@
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
-#include <QRadialGradient>
 
 #include "core/overlay/launch_switcher_content_view.h"
 #include "support/fake_workspace.h"
 #include "support/manual_clock.h"
 #include "support/scoped_environment.h"
+#include "support/surface_images.h"
 
 namespace quillon {
 namespace {
@@ -24,46 +24,15 @@ constexpr double viewWidth = 668;
 constexpr double viewHeight = 324;
 constexpr double scale = 2;
 
-std::shared_ptr<const Bitmap> bitmapOf(const QImage& image) {
-  const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
-  Bitmap bitmap = Bitmap::transparent(rgba.width(), rgba.height());
-  for (int y = 0; y < rgba.height(); ++y) {
-    std::copy_n(rgba.constScanLine(y), bitmap.bytesPerRow, bitmap.pixel(0, y));
-  }
-  return std::make_shared<const Bitmap>(std::move(bitmap));
-}
-
-// A stand-in for a captured notch: a dark bar with a coloured badge and a progress line.
-std::shared_ptr<const Bitmap> notchImage(QColor accent, int width, int height) {
-  QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
-  image.fill(QColor(24, 24, 28));
-  QPainter painter(&image);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.setBrush(accent);
-  painter.setPen(Qt::NoPen);
-  painter.drawEllipse(QRectF(height * 0.2, height * 0.2, height * 0.6, height * 0.6));
-  painter.fillRect(QRectF(height * 1.1, height * 0.45, width - height * 1.5, height * 0.1), accent.lighter(130));
-  return bitmapOf(image);
-}
-
-Bitmap appIcon() {
-  QImage image(256, 256, QImage::Format_ARGB32_Premultiplied);
-  image.fill(Qt::transparent);
-  QPainter painter(&image);
-  painter.setRenderHint(QPainter::Antialiasing);
-  QRadialGradient gradient(QPointF(128, 96), 160);
-  gradient.setColorAt(0, QColor(255, 190, 90));
-  gradient.setColorAt(1, QColor(200, 60, 120));
-  painter.setBrush(gradient);
-  painter.setPen(Qt::NoPen);
-  painter.drawRoundedRect(QRectF(16, 16, 224, 224), 50, 50);
-  return *bitmapOf(image);
+// Stand-ins for two captured notches and the app icon, flat colours told apart at a glance.
+std::shared_ptr<const Bitmap> flat(int width, int height, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+  return std::make_shared<const Bitmap>(filledImage(width, height, r, g, b, 255));
 }
 
 class QtLayerRendererTest : public testing::Test {
  protected:
   void SetUp() override {
-    workspace.icon = appIcon();
+    workspace.icon = *flat(256, 256, 200, 60, 120);
     LaunchSwitcherConfiguration configuration;
     for (const char* name : {"オーロラ・ノッチ", "エンバー", "タイドプール音楽プレイヤー（とても長い名前）"}) {
       ManagedNotchApp app;
@@ -74,8 +43,8 @@ class QtLayerRendererTest : public testing::Test {
     }
     ids = {configuration.apps[0].id, configuration.apps[1].id, configuration.apps[2].id};
     configuration.selectedID = ids[0];
-    configuration.previews[ids[0]] = notchImage(QColor(90, 200, 250), 1200, 300);
-    configuration.previews[ids[1]] = notchImage(QColor(250, 120, 80), 900, 300);
+    configuration.previews[ids[0]] = flat(1200, 300, 90, 200, 250);
+    configuration.previews[ids[1]] = flat(900, 300, 250, 120, 80);
     configuration.guidance[ids[0]] = "画面収録が許可されていないため、アイコンと名前で表示しています。";
     configuration.liveSnapshot = true;
     configuration.sourceLocalRect = {234, 292, 200, 32};

@@ -138,8 +138,9 @@ TEST_F(LaunchWindowTargetProbeTest, ACollapsedNotchIsNoTarget) {
 }
 
 TEST_F(LaunchWindowTargetProbeTest, RevalidateAcceptsOnlyAnUnchangedUncoveredRecentSurface) {
-  const auto snapshot = snapshotAt(kNotch, 1000);
   const GlobalRect overlay{400, 0, 200, 80};
+  using Edit = void (*)(LaunchSurfaceSnapshot&, FakeRunningApplication&);
+  const Edit same = [](auto&, auto&) {};
   const struct {
     const char* name;
     double age;
@@ -147,48 +148,41 @@ TEST_F(LaunchWindowTargetProbeTest, RevalidateAcceptsOnlyAnUnchangedUncoveredRec
     std::vector<LaunchWindowRow> inFront;
     bool ignoringOwnOverlay;
     bool valid;
+    Edit edit;
   } rows[] = {
-      {"unchanged", 1.25, kNotch, {}, false, true},
-      {"1.26 s old", 1.26, kNotch, {}, false, false},
-      {"moved by 2 points", 0, kNotch.offsetBy(2, 0), {}, false, true},
-      {"moved by 3 points", 0, kNotch.offsetBy(3, 0), {}, false, false},
-      {"covered by exactly a fifth", 0, kNotch, {FakeWindowServer::row(9, 50, {400, 0, 40, 80}, 30)}, false, true},
-      {"covered by more", 0, kNotch, {FakeWindowServer::row(9, 50, {400, 0, 40.5, 80}, 30)}, false, false},
-      {"translucent window in front", 0, kNotch, {FakeWindowServer::row(9, 50, overlay, 30, 0.5)}, false, true},
-      {"own overlay in front", 0, kNotch, {FakeWindowServer::row(kOwnPid, 60, overlay, 30)}, false, false},
-      {"own overlay ignored", 0, kNotch, {FakeWindowServer::row(kOwnPid, 60, overlay, 30)}, true, true},
+      {"unchanged", 1.25, kNotch, {}, false, true, same},
+      {"1.26 s old", 1.26, kNotch, {}, false, false, same},
+      {"moved by 2 points", 0, kNotch.offsetBy(2, 0), {}, false, true, same},
+      {"moved by 3 points", 0, kNotch.offsetBy(3, 0), {}, false, false, same},
+      {"covered by exactly a fifth", 0, kNotch, {FakeWindowServer::row(9, 50, {400, 0, 40, 80}, 30)}, false, true,
+       same},
+      {"covered by more", 0, kNotch, {FakeWindowServer::row(9, 50, {400, 0, 40.5, 80}, 30)}, false, false, same},
+      {"translucent window in front", 0, kNotch, {FakeWindowServer::row(9, 50, overlay, 30, 0.5)}, false, true, same},
+      {"own overlay in front", 0, kNotch, {FakeWindowServer::row(kOwnPid, 60, overlay, 30)}, false, false, same},
+      {"own overlay ignored", 0, kNotch, {FakeWindowServer::row(kOwnPid, 60, overlay, 30)}, true, true, same},
       {"another app's window ignored only if ours", 0, kNotch, {FakeWindowServer::row(9, 60, overlay, 30)}, true,
-       false},
+       false, same},
+      {"a new piece of the surface", 0.5, kNotch, {FakeWindowServer::row(kPid, 9, {380, 0, 20, 40}, 25)}, false,
+       false, same},
+      {"a piece's layer changed", 0.5, kNotch, {}, false, false,
+       [](LaunchSurfaceSnapshot& s, auto&) { s.sourceWindows[0].windowLayer = 24; }},
+      {"a piece listed twice", 0.5, kNotch, {}, false, false,
+       [](LaunchSurfaceSnapshot& s, auto&) { s.sourceWindows.push_back(s.sourceWindows[0]); }},
+      {"another process", 0.5, kNotch, {}, false, false, [](auto&, FakeRunningApplication& a) { a.pid = kPid + 1; }},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     setNotch(row.current, 1.0, row.inFront);
     clock.setUptime(1000 + row.age);
+    auto snapshot = snapshotAt(kNotch, 1000);
+    app.pid = kPid;
+    row.edit(snapshot, app);
     const auto target = probe.revalidate(snapshot, app, 1.25, row.ignoringOwnOverlay);
     EXPECT_EQ(row.valid, target.has_value());
     if (target) {
       EXPECT_EQ((LaunchWindowTarget{kPid, 7, kNotch, kDisplay, 1000 + row.age, 1, 25}), *target);
     }
   }
-}
-
-TEST_F(LaunchWindowTargetProbeTest, RevalidateRefusesAChangedWindowSet) {
-  clock.setUptime(1000.5);
-  auto snapshot = snapshotAt(kNotch, 1000);
-  auto rows = windows.onScreenWindows(true);
-  rows.push_back(FakeWindowServer::row(kPid, 9, {380, 0, 20, 40}, 25));  // a new piece
-  windows.setWindows(rows);
-  EXPECT_FALSE(probe.revalidate(snapshot, app, 1.25, false));
-
-  setNotch(kNotch);
-  EXPECT_TRUE(probe.revalidate(snapshot, app, 1.25, false));
-  snapshot.sourceWindows[0].windowLayer = 24;
-  EXPECT_FALSE(probe.revalidate(snapshot, app, 1.25, false));
-  snapshot.sourceWindows = {{7, kNotch, 25}, {7, kNotch, 25}};
-  EXPECT_FALSE(probe.revalidate(snapshot, app, 1.25, false));
-  snapshot = snapshotAt(kNotch, 1000);
-  app.pid = kPid + 1;
-  EXPECT_FALSE(probe.revalidate(snapshot, app, 1.25, false));
 }
 
 TEST_F(LaunchWindowTargetProbeTest, CompositePointBelongsToAnySourceWindow) {

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -44,9 +45,11 @@ struct CaptureOnX11 {
     application = ProcessRunningApplication::forProcess(app.pid());
   }
 
-  std::optional<LaunchResult<LaunchSurfaceSnapshot>> runCapture() {
+  // One capture through `through` (the rig's own unless a test wraps the service).
+  std::optional<LaunchResult<LaunchSurfaceSnapshot>> runCapture(LaunchSurfaceCapture* through = nullptr) {
     std::optional<LaunchResult<LaunchSurfaceSnapshot>> outcome;
-    auto handle = spawn<LaunchSurfaceSnapshot>(display.loop(), capture.capture(application, GlobalPoint{756, 10}),
+    auto handle = spawn<LaunchSurfaceSnapshot>(display.loop(),
+                                               (through ? *through : capture).capture(application, GlobalPoint{756, 10}),
                                                [&](auto result) { outcome.emplace(std::move(result)); });
     display.loop().runUntil([&] { return outcome.has_value(); }, 20.0);
     return outcome;
@@ -83,9 +86,21 @@ void saveArtifact(const Bitmap& premultiplied, const std::string& name) {
                                       static_cast<png_int_32>(premultiplied.bytesPerRow), nullptr));
 }
 
+SurfaceCaptureError::Code failureOf(std::optional<LaunchResult<LaunchSurfaceSnapshot>> outcome) {
+  try {
+    if (outcome) std::move(*outcome).get();
+  } catch (const SurfaceCaptureError& error) {
+    return error.code;
+  }
+  ADD_FAILURE() << "the capture did not fail";
+  return SurfaceCaptureError::Code::captureTimedOut;
+}
+
 TEST(LaunchSurfaceCaptureX11, ProbesAndCapturesTheExpandedNotchOfARealApp) {
   CaptureOnX11 rig("Aurora");
   ASSERT_TRUE(rig.application);
+  // Another client's opaque window over part of the body, away from the pointer.
+  rig.display.createWindow({.bounds = {kAuroraNotch.x + 10, 40, 60, 60}, .overrideRedirect = true});
   const LaunchWindowTargetProbe probe(rig.windows, rig.accessibility, rig.screens, rig.display.loop().clock(),
                                       getpid());
   const auto target = probe.expandedTarget(*rig.application);
@@ -100,11 +115,20 @@ TEST(LaunchSurfaceCaptureX11, ProbesAndCapturesTheExpandedNotchOfARealApp) {
   saveArtifact(snapshot.image, "aurora-expanded-notch.png");
   EXPECT_EQ(kAuroraNotch, snapshot.sourceQuartzRect);
   EXPECT_EQ(rig.app.window(), snapshot.windowID);
+  // Rounded corners are clear and outside the mask. The body is inside and keeps its own
+  // colour along the top edge, under the covering window and under the pointer.
+  using Pixel = std::array<std::uint8_t, 4>;
+  constexpr Pixel kAuroraBody{0x2f, 0x7d, 0xe1, 0xff};
   const GlobalRect& s = snapshot.sourceQuartzRect;
-  EXPECT_FALSE(snapshot.alphaMask.hitTest({s.minX() + 0.5, s.maxY() - 0.5}, s)) << "rounded corner";
-  EXPECT_FALSE(snapshot.alphaMask.hitTest({s.maxX() - 0.5, s.maxY() - 0.5}, s)) << "rounded corner";
-  EXPECT_TRUE(snapshot.alphaMask.hitTest({s.minX() + 30, s.minY() + 60}, s)) << "body";
-  EXPECT_TRUE(snapshot.alphaMask.hitTest({s.midX(), s.minY() + 5}, s)) << "body along the top edge";
+  const int w = snapshot.image.width - 1;
+  const int h = snapshot.image.height - 1;
+  for (auto [x, y, body] : {std::tuple{0, 0, false}, {w, 0, false}, {0, h, false}, {w, h, false}, {2, h - 2, false},
+                            {30, 60, true}, {w - 30, 60, true}, {150, 5, true}, {40, 70, true}, {210, 10, true}}) {
+    SCOPED_TRACE(testing::Message() << x << "," << y);
+    EXPECT_EQ(body, snapshot.alphaMask.hitTest({s.minX() + x + 0.5, s.minY() + y + 0.5}, s));
+    const auto* p = snapshot.image.pixel(x, y);
+    EXPECT_EQ((Pixel{p[0], p[1], p[2], p[3]}), body ? kAuroraBody : Pixel{});
+  }
   EXPECT_TRUE(probe.revalidate(snapshot, *rig.application, 1.25, false));
   EXPECT_TRUE(rig.log.lines().empty());
 }
@@ -144,14 +168,7 @@ TEST(LaunchSurfaceCaptureX11, TwoNeighbouringWindowsAreOneSurface) {
 TEST(LaunchSurfaceCaptureX11, AnAppWithNothingAtTheTopCentreHasNoCandidate) {
   // Pinned far to the left: its surface never reaches the middle 40 % of the display.
   CaptureOnX11 rig("Tide", {"--pinned", "--offset-x", "-600"});
-  auto outcome = rig.runCapture();
-  ASSERT_TRUE(outcome);
-  ASSERT_TRUE(failedWith<SurfaceCaptureError>(*outcome));
-  try {
-    std::rethrow_exception(outcome->error());
-  } catch (const SurfaceCaptureError& error) {
-    EXPECT_EQ(SurfaceCaptureError::Code::noCandidateWindow, error.code);
-  }
+  EXPECT_EQ(SurfaceCaptureError::Code::noCandidateWindow, failureOf(rig.runCapture()));
 }
 
 TEST(LaunchSurfaceCaptureX11, ASecondCaptureWhileOneRunsIsRefusedAtOnce) {
@@ -195,17 +212,7 @@ class InterferingCaptureService final : public LaunchScreenCaptureService {
 SurfaceCaptureError::Code failureOf(CaptureOnX11& rig, std::function<void()> afterScreenshot) {
   InterferingCaptureService interfering(rig.service, std::move(afterScreenshot));
   LaunchSurfaceCapture capture(rig.display.loop(), interfering, rig.windows, rig.log);
-  std::optional<LaunchResult<LaunchSurfaceSnapshot>> outcome;
-  auto handle = spawn<LaunchSurfaceSnapshot>(rig.display.loop(), capture.capture(rig.application, std::nullopt),
-                                             [&](auto result) { outcome.emplace(std::move(result)); });
-  rig.display.loop().runUntil([&] { return outcome.has_value(); }, 20.0);
-  try {
-    if (outcome) std::move(*outcome).get();
-  } catch (const SurfaceCaptureError& error) {
-    return error.code;
-  }
-  ADD_FAILURE() << "the capture did not fail";
-  return SurfaceCaptureError::Code::captureTimedOut;
+  return failureOf(rig.runCapture(&capture));
 }
 
 TEST(LaunchSurfaceCaptureX11, AnAppKilledMidCaptureIsUnavailable) {

@@ -64,13 +64,11 @@ std::string SampleAppProcess::nextLine(double deadlineSeconds) {
 
 bool SampleAppProcess::waitFor(const std::string& line, double deadlineSeconds) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(deadlineSeconds);
-  for (;;) {
-    const double left = std::chrono::duration<double>(deadline - std::chrono::steady_clock::now()).count();
-    if (left <= 0) return false;
-    const std::string next = nextLine(left);
-    if (next.empty()) return false;
+  for (std::string next = nextLine(deadlineSeconds); !next.empty();
+       next = nextLine(std::chrono::duration<double>(deadline - std::chrono::steady_clock::now()).count())) {
     if (next == line) return true;
   }
+  return false;
 }
 
 bool SampleAppProcess::waitUntilMapped(double deadlineSeconds) {

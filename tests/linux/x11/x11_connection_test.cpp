@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "linux/x11_accessibility.h"
 #include "linux/x11_screen_capture_service.h"
 #include "linux/x11_screens.h"
 #include "linux/x11_window_server.h"
@@ -67,6 +68,7 @@ TEST(X11Connection, AServerGrabStallsNoAdapterPastItsBound) {
   X11WindowServer windows(display.adapters());
   X11Screens screens(display.adapters());
   X11ScreenCaptureService capture(display.adapters());
+  X11Accessibility accessibility(display.adapters());
   const auto window = display.createWindow({.bounds = {10, 20, 30, 40}, .rgb = 0xff0000});
   auto* c = display.other().get();
   xcb_grab_server(c);
@@ -74,6 +76,7 @@ TEST(X11Connection, AServerGrabStallsNoAdapterPastItsBound) {
 
   EXPECT_TRUE(windows.onScreenWindows(false).empty());
   EXPECT_TRUE(screens.screens().empty());
+  EXPECT_EQ(accessibility.elementAtPoint({20, 30}, 0.05), std::nullopt);
   try {
     capture.windowImage(window, {});
     ADD_FAILURE() << "captured from a grabbed server";
@@ -85,6 +88,7 @@ TEST(X11Connection, AServerGrabStallsNoAdapterPastItsBound) {
   xcb_flush(c);
   EXPECT_NE(rowOf(windows.onScreenWindows(false), window), nullptr);
   EXPECT_EQ(screens.screens().size(), 1U);
+  EXPECT_TRUE(accessibility.elementAtPoint({20, 30}, 5.0).has_value());
   const Bitmap image = capture.windowImage(window, {});
   ASSERT_EQ(image.width, 30);
   ASSERT_EQ(image.height, 40);

@@ -93,15 +93,13 @@ xcb_window_t X11TestDisplay::createWindow(const WindowOptions& options) {
   };
   if (options.state != nullptr) setAtom("_NET_WM_STATE", options.state);
   if (options.type != nullptr) setAtom("_NET_WM_WINDOW_TYPE", options.type);
+  const auto setCardinal = [&](const char* property, std::uint32_t value) {
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, client.atom(property), XCB_ATOM_CARDINAL, 32, 1, &value);
+  };
   if (options.opacity) {
-    const auto value = static_cast<std::uint32_t>(std::lround(*options.opacity * 4294967295.0));
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, client.atom("_NET_WM_WINDOW_OPACITY"), XCB_ATOM_CARDINAL, 32,
-                        1, &value);
+    setCardinal("_NET_WM_WINDOW_OPACITY", static_cast<std::uint32_t>(std::lround(*options.opacity * 4294967295.0)));
   }
-  if (options.netWmPid) {
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, client.atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1,
-                        &*options.netWmPid);
-  }
+  if (options.netWmPid) setCardinal("_NET_WM_PID", *options.netWmPid);
   xcb_map_window(c, window);
   xcb_flush(c);
   // MapNotify on our own window means the server has mapped it.

@@ -6,48 +6,15 @@
 #include <algorithm>
 
 #include "linux/x11_window_list.h"
-#include "sample_app_process.h"
 #include "x11_test_display.h"
 
 namespace quillon {
 namespace {
 
-constexpr double kScreenWidth = 1512;
-
 std::optional<LaunchWindowRow> rowOf(const std::vector<LaunchWindowRow>& rows, std::uint32_t window) {
   auto found = std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return row.windowNumber == window; });
   if (found == rows.end()) return std::nullopt;
   return *found;
-}
-
-TEST(X11WindowServer, FindsSampleSurfaceCollapsedAndExpandedUnderHover) {
-  X11TestDisplay display;
-  X11WindowServer server(display.adapters());
-  // Away from the top centre, so that the surface does not appear under the pointer.
-  display.movePointer(static_cast<int>(kScreenWidth / 2), 600);
-  SampleAppProcess app("Aurora");
-  ASSERT_TRUE(app.waitUntilMapped());
-  const GlobalRect collapsed{(kScreenWidth - 200) / 2, 0, 200, 32};
-  const auto boundsNow = [&]() -> std::optional<GlobalRect> {
-    const auto row = rowOf(server.onScreenWindows(true), app.window());
-    return row ? std::optional(row->bounds) : std::nullopt;
-  };
-
-  const auto row = rowOf(server.onScreenWindows(true), app.window());
-  ASSERT_TRUE(row.has_value());
-  EXPECT_EQ(row->ownerPID, app.pid());
-  EXPECT_EQ(row->layer, kX11OverrideLayer);
-  EXPECT_EQ(row->alpha, 1.0);
-  EXPECT_EQ(row->bounds, collapsed);
-
-  display.movePointer(static_cast<int>(kScreenWidth / 2), 10);
-  ASSERT_TRUE(app.waitFor("expanded"));
-  EXPECT_EQ(boundsNow(), (GlobalRect{(kScreenWidth - 420) / 2, 0, 420, 120}));
-  display.movePointer(static_cast<int>(kScreenWidth / 2), 600);
-  ASSERT_TRUE(app.waitFor("collapsed"));
-  EXPECT_EQ(boundsNow(), collapsed);
-  EXPECT_EQ(app.terminate(), 0);
-  EXPECT_EQ(boundsNow(), std::nullopt);
 }
 
 // Each window is created in front of the ones before it. Any client can write a false

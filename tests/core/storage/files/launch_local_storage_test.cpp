@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/support/launch_uuid.h"
 #include "support/storage_test_files.h"
@@ -155,36 +156,62 @@ TEST_F(LocalStorageTest, ReadStopsAFileThatGrowsPastTheLimitWhileBeingRead) {
   EXPECT_GT(whole->size(), 64u);
 }
 
-TEST_F(LocalStorageTest, SymbolicLinksBelowTheParentAreRefusedAtEveryLevel) {
+// Whatever is planted in the data directory, nothing outside it is read or changed and
+// the planted entry stays as it is.
+TEST_F(LocalStorageTest, PlantedLinksFifosAndForeignOwnersAreRefusedAtEveryLevel) {
   const fs::path elsewhere = temporary / "elsewhere";
-  fs::create_directories(elsewhere / "Previews");
-  writeFile(elsewhere / "file", bytesOf("outside"));
-  writeFile(elsewhere / "Previews" / "file", bytesOf("outside"));
+  const auto link = [](fs::path target, fs::path at) { return [=] { fs::create_symlink(target, at); }; };
+  const auto giveAway = [](fs::path path) { return [=] { ASSERT_EQ(0, ::lchown(path.c_str(), 4242, 4242)); }; };
   const struct {
     const char* name;
-    fs::path target;
-    fs::path link;
+    std::function<void()> plant;
+    fs::path planted;
     LaunchLocalStorage::Components components;
   } cases[] = {
-      {"data directory", elsewhere, root, {}},
-      {"sub-directory", elsewhere / "Previews", root / "Previews", {"Previews"}},
-      {"file", elsewhere / "file", root / "file", {}},
-      {"dangling file link", elsewhere / "nothing", root / "file", {}},
-      {"dangling directory link", elsewhere / "nothing", root, {}},
+      {"linked data directory", link(elsewhere, root), root, {}},
+      {"linked sub-directory", link(elsewhere / "Previews", root / "Previews"), root / "Previews", {"Previews"}},
+      {"linked file", link(elsewhere / "file", root / "file"), root / "file", {}},
+      {"dangling file link", link(elsewhere / "nothing", root / "file"), root / "file", {}},
+      {"dangling directory link", link(elsewhere / "nothing", root), root, {}},
+      {"hard link", [&] { fs::create_hard_link(elsewhere / "file", root / "file"); }, root / "file", {}},
+      {"directory named as the file", [&] { fs::create_directory(root / "file"); }, root / "file", {}},
+      {"fifo", [&] { ASSERT_EQ(0, ::mkfifo((root / "file").c_str(), 0600)); }, root / "file", {}},
+      {"file where a directory belongs", [&] { writeFile(root / "Previews", bytesOf("x")); }, root / "Previews",
+       {"Previews"}},
+      {"foreign file", giveAway(root / "file"), root / "file", {}},
+      {"foreign data directory", giveAway(root), root, {}},
+      {"foreign sub-directory", giveAway(root / "Previews"), root / "Previews", {"Previews"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
+    const bool foreign = std::string_view(c.name).starts_with("foreign");
+    if (foreign && ::geteuid() != 0) continue;  // only root can give files away
     fs::remove_all(root);
-    if (c.link != root) fs::create_directory(root);
-    fs::create_symlink(c.target, c.link);
+    fs::remove_all(elsewhere);
+    fs::create_directories(elsewhere / "Previews");
+    writeFile(elsewhere / "file", bytesOf("outside"));
+    writeFile(elsewhere / "Previews" / "file", bytesOf("outside"));
+    if (foreign) {
+      fs::create_directories(root / "Previews");
+      writeFile(root / "file", bytesOf("theirs"));
+      writeFile(root / "Previews" / "file", bytesOf("theirs"));
+    } else if (c.planted != root) {
+      fs::create_directory(root);
+    }
+    c.plant();
+    const auto before = fs::symlink_status(c.planted).type();
     expectEveryOperationRefused("file", c.components);
-    if (c.link.filename() != "file") {
+    if (c.planted.filename() != "file") {
       EXPECT_EQ(unsafe, errorOf([&] { storage.openDirectory(c.components, true); }));
     }
-    EXPECT_TRUE(fs::is_symlink(c.link)) << "removed or replaced instead of refused";
+    EXPECT_EQ(before, fs::symlink_status(c.planted).type()) << "removed or replaced instead of refused";
     EXPECT_EQ(bytesOf("outside"), readFile(elsewhere / "file"));
     EXPECT_EQ(bytesOf("outside"), readFile(elsewhere / "Previews" / "file"));
     EXPECT_EQ((std::set<std::string>{"Previews", "file"}), entries(elsewhere));
+    if (foreign) {
+      EXPECT_EQ(bytesOf("theirs"), readFile(root / "file"));
+      EXPECT_EQ(bytesOf("theirs"), readFile(root / "Previews" / "file"));
+    }
   }
 }
 
@@ -198,53 +225,6 @@ TEST_F(LocalStorageTest, SymbolicLinksAboveTheDataDirectoryAreFollowed) {
   linked.write(bytesOf("top"), "top", {});
   const Url backup = linked.preserve("top");
   EXPECT_EQ(bytesOf("top"), readFile(temporary / "real" / "com.quillon.app" / backup.lastPathComponent()));
-}
-
-TEST_F(LocalStorageTest, HardLinksWrongTypesAndFifosAreRefused) {
-  fs::create_directory(root);
-  writeFile(temporary / "original", bytesOf("outside"));
-  const struct {
-    const char* name;
-    std::function<void()> plant;
-  } cases[] = {
-      {"hard link", [&] { fs::create_hard_link(temporary / "original", root / "file"); }},
-      {"directory", [&] { fs::create_directory(root / "file"); }},
-      {"fifo", [&] { ASSERT_EQ(0, ::mkfifo((root / "file").c_str(), 0600)); }},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    fs::remove_all(root / "file");
-    c.plant();
-    expectEveryOperationRefused("file", {});
-    EXPECT_TRUE(fs::exists(fs::symlink_status(root / "file")));
-  }
-  EXPECT_EQ(bytesOf("outside"), readFile(temporary / "original"));
-  writeFile(root / "Previews", bytesOf("not a folder"));
-  expectEveryOperationRefused("file", {"Previews"});
-}
-
-TEST_F(LocalStorageTest, ForeignOwnersAreRefused) {
-  if (::geteuid() != 0) GTEST_SKIP() << "needs root to give files away";
-  const struct {
-    const char* name;
-    fs::path owned;
-    LaunchLocalStorage::Components components;
-  } cases[] = {
-      {"file", root / "file", {}},
-      {"data directory", root, {}},
-      {"sub-directory", root / "Previews", {"Previews"}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    fs::remove_all(root);
-    fs::create_directories(root / "Previews");
-    writeFile(root / "file", bytesOf("theirs"));
-    writeFile(root / "Previews" / "file", bytesOf("theirs"));
-    ASSERT_EQ(0, ::lchown(c.owned.c_str(), 4242, 4242));
-    expectEveryOperationRefused("file", c.components);
-    EXPECT_EQ(bytesOf("theirs"), readFile(root / "file"));
-    EXPECT_EQ(bytesOf("theirs"), readFile(root / "Previews" / "file"));
-  }
 }
 
 TEST_F(LocalStorageTest, PreserveCopiesBesideTheOriginal) {

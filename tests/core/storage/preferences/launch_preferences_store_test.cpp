@@ -11,7 +11,6 @@
 namespace quillon {
 namespace {
 
-using testing_files::entries;
 using testing_files::readFile;
 using testing_files::writeFile;
 
@@ -29,14 +28,6 @@ struct LaunchPreferencesStoreTest : ::testing::Test {
     dictionary.setBoolean("savePreviews", savePreviews);
     return dictionary.toBinary();
   }
-  // A valid XML preferences file of exactly `size` bytes (an unknown key pads it).
-  static Bytes xmlFileOfSize(std::size_t size) {
-    const std::string head =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-        "<key>shortcut</key><integer>655360</integer><key>savePreviews</key><false/><key>pad</key><string>";
-    const std::string tail = "</string></dict></plist>\n";
-    return bytesOf(head + std::string(size - head.size() - tail.size(), 'x') + tail);
-  }
 };
 
 TEST_F(LaunchPreferencesStoreTest, NoFileMeansCommandWithPreviewsKeptAndSavesAreBinary) {
@@ -45,15 +36,6 @@ TEST_F(LaunchPreferencesStoreTest, NoFileMeansCommandWithPreviewsKeptAndSavesAre
   store.save(chosen);
   EXPECT_EQ(chosen, store.load());
   EXPECT_EQ(preferencesFile(0xA0000, false), readFile(file));
-}
-
-TEST_F(LaunchPreferencesStoreTest, TheReadLimitIs16383Bytes) {
-  writeFile(file, xmlFileOfSize(16'383));
-  EXPECT_EQ((LaunchPreferences{LaunchModifierShortcut::optionShift(), false}), store.load());
-  EXPECT_FALSE(store.loadFailed());
-  writeFile(file, xmlFileOfSize(16'384));
-  EXPECT_EQ((LaunchPreferences{LaunchModifierShortcut::command(), false}), store.load());
-  EXPECT_EQ(LaunchStorageError::tooLarge().description(), store.storageError());
 }
 
 TEST_F(LaunchPreferencesStoreTest, UnusableContentFallsBackTemporarilyAndIsNeverOverwritten) {
@@ -78,21 +60,6 @@ TEST_F(LaunchPreferencesStoreTest, UnusableContentFallsBackTemporarilyAndIsNever
     EXPECT_THROW(store.save({LaunchModifierShortcut::command(), true}), LaunchStorageError);
     EXPECT_EQ(bytes, readFile(file));
   }
-}
-
-TEST_F(LaunchPreferencesStoreTest, ResetKeepsABackupAndRestoresTheDefaults) {
-  const Bytes original = preferencesFile(0, true);
-  writeFile(file, original);
-  const Url backup = store.resetPreservingBackup();
-  EXPECT_EQ(0u, backup.lastPathComponent().rfind("preferences.plist.preserved-", 0));
-  EXPECT_EQ(original, readFile(backup.path()));
-  EXPECT_EQ((LaunchPreferences{LaunchModifierShortcut::command(), true}), store.load());
-  EXPECT_FALSE(store.loadFailed());
-
-  std::filesystem::remove(file);
-  std::filesystem::remove(backup.path());
-  EXPECT_THROW(store.resetPreservingBackup(), LaunchStorageError);
-  EXPECT_TRUE(entries(dataDirectory).empty());
 }
 
 }  // namespace
