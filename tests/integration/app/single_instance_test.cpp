@@ -20,7 +20,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr double deadline = 30.0;  // generous: CI machines are shared
-const std::string startedLine = "[Quillon/startup] started";
+const std::string startedLine = "[Quillon/launch] product initialized; permission monitor controls Command input availability; "
+    "hosts are unmodified";
 const std::string secondInstanceLine =
     "[Quillon/startup] another instance owns the local data and input; closing this instance";
 
