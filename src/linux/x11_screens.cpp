@@ -17,7 +17,7 @@ X11Screens::X11Screens(X11Connection& connection) : connection_(connection) {
   subscription_ = connection_.subscribe([this, first](const xcb_generic_event_t& event) {
     const int type = event.response_type & 0x7f;
     if (type != first + XCB_RANDR_SCREEN_CHANGE_NOTIFY && type != first + XCB_RANDR_NOTIFY) return;
-    if (handler_) handler_();
+    changes_.notify();
   });
 }
 
@@ -32,6 +32,8 @@ std::vector<LaunchScreen> X11Screens::screens() const {
   return result;
 }
 
-void X11Screens::setChangeHandler(std::function<void()> handler) { handler_ = std::move(handler); }
+LaunchSubscription X11Screens::observeChanges(std::function<void()> handler) {
+  return changes_.subscribe(std::move(handler));
+}
 
 }  // namespace quillon

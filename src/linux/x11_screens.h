@@ -22,11 +22,11 @@ class X11Screens final : public LaunchScreens {
 
   // LaunchScreens:
   std::vector<LaunchScreen> screens() const override;
-  void setChangeHandler(std::function<void()> handler) override;
+  LaunchSubscription observeChanges(std::function<void()> handler) override;
 
  private:
   X11Connection& connection_;
-  std::function<void()> handler_;
+  LaunchObserverList<> changes_;
   // Last, so that it goes first: no event reaches a half-destroyed object.
   LaunchSubscription subscription_;
 };

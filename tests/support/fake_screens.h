@@ -3,32 +3,35 @@
 #include <functional>
 #include <vector>
 
+#include "core/async/launch_subscription.h"
 #include "core/platform/launch_screens.h"
 
 namespace quillon {
 
-// Screens set by the test; `changeScreens` also calls the change handler, as the
-// platform does after a reconfiguration.
+// Screens set by the test; `changeScreens` also notifies the observers, as the platform
+// does after a reconfiguration.
 class FakeScreens final : public LaunchScreens {
  public:
   void setScreens(std::vector<LaunchScreen> screens) { screens_ = std::move(screens); }
   void changeScreens(std::vector<LaunchScreen> screens) {
     screens_ = std::move(screens);
-    if (handler_) handler_();
+    changes_.notify();
   }
   int readCount() const { return reads_; }
-  bool hasChangeHandler() const { return static_cast<bool>(handler_); }
+  bool hasChangeHandler() const { return !changes_.empty(); }
 
   // LaunchScreens:
   std::vector<LaunchScreen> screens() const override {
     ++reads_;
     return screens_;
   }
-  void setChangeHandler(std::function<void()> handler) override { handler_ = std::move(handler); }
+  LaunchSubscription observeChanges(std::function<void()> handler) override {
+    return changes_.subscribe(std::move(handler));
+  }
 
  private:
   std::vector<LaunchScreen> screens_;
-  std::function<void()> handler_;
+  LaunchObserverList<> changes_;
   mutable int reads_ = 0;
 };
 

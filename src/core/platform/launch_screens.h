@@ -4,6 +4,7 @@
 #include <functional>
 #include <vector>
 
+#include "core/async/launch_subscription.h"
 #include "core/support/geometry.h"
 
 namespace quillon {
@@ -26,9 +27,10 @@ class LaunchScreens {
   virtual ~LaunchScreens() = default;
 
   virtual std::vector<LaunchScreen> screens() const = 0;
-  // Called on the main thread after the screen configuration changed. One handler;
-  // setting another replaces it, an empty function removes it.
-  virtual void setChangeHandler(std::function<void()> handler) = 0;
+  // `handler` runs on the main thread after the screen configuration changed, for as
+  // long as the subscription lives. Several parts of the program watch the displays (the
+  // app's own refresh, a switcher shown on one of them), so each holds its own.
+  virtual LaunchSubscription observeChanges(std::function<void()> handler) = 0;
 };
 
 }  // namespace quillon

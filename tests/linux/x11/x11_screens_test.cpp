@@ -48,7 +48,7 @@ TEST(X11Screens, DisablingAMonitorCallsTheChangeHandlerOnTheMainLoop) {
   X11TestDisplay display;
   X11Screens screens(display.adapters());
   int changes = 0;
-  screens.setChangeHandler([&] { ++changes; });
+  auto watching = screens.observeChanges([&] { ++changes; });
   auto* c = display.other().get();
   XcbReply<xcb_randr_get_screen_resources_current_reply_t> resources(xcb_randr_get_screen_resources_current_reply(
       c, xcb_randr_get_screen_resources_current(c, display.other().root()), nullptr));
