@@ -3,6 +3,7 @@
 #include <xcb/xcb.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "linux/x11_connection.h"
@@ -11,7 +12,6 @@ namespace quillon {
 
 namespace {
 
-constexpr double replyTimeout = 1.0;
 
 // The child of the root window that holds `window`: the window itself without a window
 // manager, its frame with a reparenting one.
@@ -20,7 +20,7 @@ xcb_window_t topLevelOf(X11Connection& connection, xcb_window_t window) {
   for (int depth = 0; depth < 16; ++depth) {
     const auto cookie = xcb_query_tree(connection.get(), current);
     XcbReply<xcb_query_tree_reply_t> tree(
-        static_cast<xcb_query_tree_reply_t*>(connection.waitForReply(cookie.sequence, replyTimeout).release()));
+        static_cast<xcb_query_tree_reply_t*>(connection.waitForReply(cookie.sequence, x11DeadlineAfter(kX11QueryBound)).release()));
     if (!tree || tree->parent == connection.root() || tree->parent == XCB_WINDOW_NONE) return current;
     current = tree->parent;
   }
@@ -35,11 +35,11 @@ X11StackingKeeper::X11StackingKeeper(X11Connection& connection, std::uint32_t wi
   // to their mask rather than replace it, and put it back afterwards.
   const auto cookie = xcb_get_window_attributes(connection_.get(), connection_.root());
   XcbReply<xcb_get_window_attributes_reply_t> attributes(static_cast<xcb_get_window_attributes_reply_t*>(
-      connection_.waitForReply(cookie.sequence, replyTimeout).release()));
+      connection_.waitForReply(cookie.sequence, x11DeadlineAfter(kX11QueryBound)).release()));
   previousRootMask_ = attributes ? attributes->your_event_mask : 0;
   const std::uint32_t mask = previousRootMask_ | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
   xcb_change_window_attributes(connection_.get(), connection_.root(), XCB_CW_EVENT_MASK, &mask);
-  handlerId_ = connection_.addEventHandler([this](const xcb_generic_event_t& event) {
+  subscription_ = connection_.subscribe([this](const xcb_generic_event_t& event) {
     xcb_window_t changed = XCB_WINDOW_NONE;
     switch (event.response_type & 0x7f) {
       case XCB_CONFIGURE_NOTIFY:
@@ -61,9 +61,15 @@ X11StackingKeeper::X11StackingKeeper(X11Connection& connection, std::uint32_t wi
 }
 
 X11StackingKeeper::~X11StackingKeeper() {
-  connection_.removeEventHandler(handlerId_);
+  subscription_.reset();
   xcb_change_window_attributes(connection_.get(), connection_.root(), XCB_CW_EVENT_MASK, &previousRootMask_);
   xcb_flush(connection_.get());
+}
+
+LaunchSubscription X11StackingKeeper::hold(X11Connection& connection, std::uint32_t window) {
+  auto keeper = std::make_shared<X11StackingKeeper>(connection, window);
+  // The subscription owns the keeper: resetting it drops the last reference.
+  return LaunchSubscription([keeper]() mutable { keeper.reset(); });
 }
 
 void X11StackingKeeper::raise() {
@@ -85,7 +91,7 @@ bool x11HasCompositingManager(X11Connection& connection) {
   if (selection == XCB_ATOM_NONE) return false;
   const auto cookie = xcb_get_selection_owner(connection.get(), selection);
   XcbReply<xcb_get_selection_owner_reply_t> owner(
-      static_cast<xcb_get_selection_owner_reply_t*>(connection.waitForReply(cookie.sequence, replyTimeout).release()));
+      static_cast<xcb_get_selection_owner_reply_t*>(connection.waitForReply(cookie.sequence, x11DeadlineAfter(kX11QueryBound)).release()));
   return owner && owner->owner != XCB_WINDOW_NONE;
 }
 
