@@ -20,7 +20,7 @@ class QtSwitcherPanelHost final : public LaunchSwitcherPanelHost {
  public:
   using KeepAbove = std::function<std::optional<LaunchSubscription>(std::uint64_t nativeWindow)>;
 
-  // `clock` must outlive the host. `compositing`: a compositing manager runs, so the
+  // `clock` must outlive the host, and the host its panels. `compositing`: a compositing manager runs, so the
   // panel can be translucent instead of shaped.
   QtSwitcherPanelHost(const LaunchClock& clock, bool compositing, KeepAbove keepAbove);
 
