@@ -3,6 +3,7 @@
 #include <xcb/xcb.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "linux/x11_connection.h"
@@ -11,6 +12,7 @@ namespace quillon {
 
 namespace {
 
+
 // The child of the root window that holds `window`: the window itself without a window
 // manager, its frame with a reparenting one.
 xcb_window_t topLevelOf(X11Connection& connection, xcb_window_t window) {
@@ -18,8 +20,7 @@ xcb_window_t topLevelOf(X11Connection& connection, xcb_window_t window) {
   for (int depth = 0; depth < 16; ++depth) {
     const auto cookie = xcb_query_tree(connection.get(), current);
     XcbReply<xcb_query_tree_reply_t> tree(
-        static_cast<xcb_query_tree_reply_t*>(
-            connection.waitForReply(cookie.sequence, x11DeadlineAfter(kX11QueryBound)).release()));
+        static_cast<xcb_query_tree_reply_t*>(connection.waitForReply(cookie.sequence, x11DeadlineAfter(kX11QueryBound)).release()));
     if (!tree || tree->parent == connection.root() || tree->parent == XCB_WINDOW_NONE) return current;
     current = tree->parent;
   }
@@ -65,6 +66,12 @@ X11StackingKeeper::~X11StackingKeeper() {
   xcb_flush(connection_.get());
 }
 
+LaunchSubscription X11StackingKeeper::hold(X11Connection& connection, std::uint32_t window) {
+  auto keeper = std::make_shared<X11StackingKeeper>(connection, window);
+  // The subscription owns the keeper: resetting it drops the last reference.
+  return LaunchSubscription([keeper]() mutable { keeper.reset(); });
+}
+
 void X11StackingKeeper::raise() {
   const std::uint32_t above = XCB_STACK_MODE_ABOVE;
   xcb_configure_window(connection_.get(), topLevel_, XCB_CONFIG_WINDOW_STACK_MODE, &above);
@@ -84,8 +91,7 @@ bool x11HasCompositingManager(X11Connection& connection) {
   if (selection == XCB_ATOM_NONE) return false;
   const auto cookie = xcb_get_selection_owner(connection.get(), selection);
   XcbReply<xcb_get_selection_owner_reply_t> owner(
-      static_cast<xcb_get_selection_owner_reply_t*>(
-          connection.waitForReply(cookie.sequence, x11DeadlineAfter(kX11QueryBound)).release()));
+      static_cast<xcb_get_selection_owner_reply_t*>(connection.waitForReply(cookie.sequence, x11DeadlineAfter(kX11QueryBound)).release()));
   return owner && owner->owner != XCB_WINDOW_NONE;
 }
 

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "core/async/launch_subscription.h"
+
 namespace quillon {
 
 class X11Connection;
@@ -14,9 +16,16 @@ class X11Connection;
 // window over ours; so the keeper watches the root window's stacking changes and puts its
 // window back on top after each one. This is the program's only restacking on X11: the
 // switcher panel has to stay over the notch app it covers and over whatever is raised
-// while it is shown.
+// while it is shown. It is what stands in, on X11, for the window-server space of the
+// panel's own that macOS offers (a space at an absolute level above every other, which
+// also covers full-screen content); X11 has no such space, and restacking after every
+// change is the nearest equivalent.
 class X11StackingKeeper {
  public:
+  // Keeps `window` on top until the subscription is reset: what the switcher's panel
+  // host is given to hold its panels above every window.
+  static LaunchSubscription hold(X11Connection& connection, std::uint32_t window);
+
   // `window` is the panel's X window; its top-level ancestor (the frame, under a
   // reparenting window manager) is what gets restacked.
   X11StackingKeeper(X11Connection& connection, std::uint32_t window);

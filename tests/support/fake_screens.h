@@ -23,6 +23,7 @@ class FakeScreens final : public LaunchScreens {
     ++reads_;
     return screens_;
   }
+  bool hasChangeHandler() const { return !changes_.empty(); }
   LaunchSubscription subscribeToChanges(std::function<void()> handler) override {
     return changes_.subscribe(std::move(handler));
   }

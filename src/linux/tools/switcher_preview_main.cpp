@@ -1,23 +1,42 @@
-// Opens the switcher's carousel at the top centre of the X display and plays it in a loop
-// (entrance, a step to the right every 0.7 s across the wrap, dismissal), so a person can
-// watch the motion. Run it on a desktop or under scripts/with-x:
+// Opens the switcher over a running sample notch app, the way the program does at a
+// gesture: the app's notch is captured, the carousel opens over it with its entrance,
+// steps to the right every 0.7 s across the wrap, and closes; then again. The other
+// apps' images come from an in-memory preview store filled at start, as the cache would
+// hold them. Run it on a desktop to watch, or under scripts/with-x as a smoke test:
 //
-//   quillon_switcher_preview [--cycles N]      (N = 0, the default, loops until killed)
+//   quillon_switcher_preview --sample PATH [--cycles N]
+//
+// PATH is a sample app's executable (build/sample-apps/Aurora.app/Contents/MacOS/Aurora);
+// it is started pinned at the top centre and stopped on exit. N = 0, the default, loops
+// until killed. Without --sample the carousel opens over an imagined notch.
 
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <QScreen>
 #include <QTimer>
+#include <signal.h>
+
 #include <cstring>
+#include <filesystem>
+#include <iostream>
 #include <memory>
 
+#include "core/capture/launch_surface_capture.h"
+#include "core/overlay/launch_overlay_previews.h"
 #include "core/overlay/launch_switcher_content_view.h"
+#include "core/overlay/launch_switcher_overlay.h"
+#include "core/platform/launch_log_sink.h"
 #include "core/platform/launch_workspace.h"
 #include "desktop/qt_main_loop.h"
-#include "desktop/qt_switcher_panel.h"
+#include "desktop/qt_switcher_panel_host.h"
+#include "linux/detached_process.h"
+#include "linux/process_running_application.h"
 #include "linux/x11_connection.h"
+#include "linux/x11_screen_capture_service.h"
+#include "linux/x11_screens.h"
 #include "linux/x11_stacking_keeper.h"
+#include "linux/x11_window_server.h"
 
 namespace {
 
@@ -62,13 +81,41 @@ std::shared_ptr<const Bitmap> notchImage(int hue) {
   return std::make_shared<const Bitmap>(toBitmap(image));
 }
 
+// Previews held in memory for the run, keyed like the cache.
+class MemoryPreviews final : public LaunchOverlayPreviews {
+ public:
+  void put(const LaunchUuid& id, std::shared_ptr<const Bitmap> image, const Url& url) { entries_[id] = {image, url}; }
+  std::shared_ptr<const Bitmap> image(const LaunchUuid& id, const Url& url) override {
+    const auto found = entries_.find(id);
+    return found != entries_.end() && found->second.second == url ? found->second.first : nullptr;
+  }
+  bool remember(const LaunchSurfaceSnapshot& snapshot, const LaunchUuid& id, const Url& url) override {
+    auto cropped = snapshot.croppedImage();
+    if (!cropped) return false;
+    put(id, std::make_shared<const Bitmap>(std::move(*cropped)), url);
+    return true;
+  }
+  void remove(const LaunchUuid& id) override { entries_.erase(id); }
+  void retainApplications(const std::map<LaunchUuid, Url>&) override {}
+
+ private:
+  std::map<LaunchUuid, std::pair<std::shared_ptr<const Bitmap>, Url>> entries_;
+};
+
+class StderrLog final : public LaunchLogSink {
+ public:
+  void log(std::string_view line) override { std::cerr << line << "\n"; }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   int cycles = 0;
+  std::string samplePath;
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "--cycles") == 0) cycles = std::atoi(argv[i + 1]);
+    if (std::strcmp(argv[i], "--sample") == 0) samplePath = argv[i + 1];
   }
   SystemClock clock;
   QtMainLoop loop(clock);
@@ -76,64 +123,90 @@ int main(int argc, char** argv) {
   if (!connection) return 1;
   connection->attach(loop);
   PreviewWorkspace workspace;
+  StderrLog log;
+  X11Screens screens(*connection);
+  X11WindowServer windows(*connection);
+  X11ScreenCaptureService service(*connection);
+  MemoryPreviews previews;
+  QtSwitcherPanelHost panels(clock, x11HasCompositingManager(*connection),
+                             [&](std::uint64_t window) -> std::optional<LaunchSubscription> {
+                               return X11StackingKeeper::hold(*connection, static_cast<std::uint32_t>(window));
+                             });
+  LaunchSwitcherOverlay overlay({clock, workspace, screens, windows, service, panels, previews, log});
 
-  LaunchSwitcherConfiguration configuration;
-  const char* names[] = {"オーロラ", "エンバー", "タイドプール"};
-  for (int i = 0; i < 3; ++i) {
+  std::vector<ManagedNotchApp> apps;
+  const char* names[] = {"オーロラ", "エンバー", "タイドプール", "霧の灯台"};
+  for (int i = 0; i < 4; ++i) {
     ManagedNotchApp app;
     app.id = LaunchUuid::random();
     app.displayName = names[i];
     app.bundleURL = Url::fileUrl(std::string("/Applications/") + names[i] + ".app", true);
-    configuration.apps.push_back(app);
-    if (i != 2) configuration.previews[app.id] = notchImage(i * 140);
+    apps.push_back(app);
+    if (i == 1 || i == 2) previews.put(app.id, notchImage(i * 140), app.bundleURL);
   }
-  configuration.selectedID = configuration.apps[0].id;
-  configuration.liveSnapshot = true;
-  configuration.shellBounds = Rect{24, 24, 620, 260};
-  configuration.sourceLocalRect = {234, 252, 200, 32};
-  configuration.shortcutLabel = "⌘";
-  const QRect screen = QGuiApplication::primaryScreen()->geometry();
-  configuration.backingScale = QGuiApplication::primaryScreen()->devicePixelRatio();
 
-  std::unique_ptr<LaunchSwitcherContentView> content;
-  std::unique_ptr<QtSwitcherPanel> panel;
-  std::unique_ptr<X11StackingKeeper> keeper;
+  std::optional<DetachedProcess> sample;
+  if (!samplePath.empty()) {
+    try {
+      sample = spawnDetachedProcess(std::filesystem::absolute(samplePath).string(), {"--pinned"});
+    } catch (const LaunchOpenApplicationError& error) {
+      std::cerr << "cannot start " << samplePath << ": " << error.description() << "\n";
+      return 1;
+    }
+  }
+  const QRect screen = QGuiApplication::primaryScreen()->geometry();
+  std::optional<LaunchSurfaceSnapshot> snapshot;
+  LaunchSurfaceCapture capture(loop, service, windows, log);
+  LaunchTaskHandle capturing;
+  bool captureRunning = false;
   int step = 0;
   int cycle = 0;
   QTimer timer;
   timer.setInterval(700);
   QObject::connect(&timer, &QTimer::timeout, [&] {
-    if (!panel) {
+    if (sample && !snapshot) {
+      // The app maps its window shortly after it starts; capture until it is there.
+      if (captureRunning) return;
+      captureRunning = true;
+      capturing = spawn<LaunchSurfaceSnapshot>(
+          loop, capture.capture(ProcessRunningApplication::forProcess(sample->pid), std::nullopt),
+          [&](LaunchResult<LaunchSurfaceSnapshot> result) {
+            if (result.hasValue()) snapshot = std::move(result.value());
+            captureRunning = false;
+          });
+      return;
+    }
+    if (!overlay.isPresented()) {
       if (cycles > 0 && cycle++ >= cycles) {
         QApplication::quit();
         return;
       }
-      content = std::make_unique<LaunchSwitcherContentView>(clock, workspace, Rect{0, 0, 668, 284});
-      content->configure(configuration);
-      content->setEntrance(
-          LaunchEntranceMotion{configuration.sourceLocalRect, content->finalOutlineBounds(), content->bounds()});
-      content->applyAppearanceFrame(0);
-      panel = std::make_unique<QtSwitcherPanel>(*content, clock, x11HasCompositingManager(*connection));
-      panel->move(screen.center().x() - 334, screen.top());
-      panel->show();
-      keeper = std::make_unique<X11StackingKeeper>(*connection, static_cast<std::uint32_t>(panel->winId()));
-      content->animateAppearance();
-      panel->setAcceptsMouse(true);
-      panel->contentChanged();
+      LaunchSwitcherRequest request;
+      request.apps = apps;
+      request.selectedID = apps[0].id;
+      request.screenCaptureAllowed = true;
+      if (snapshot) {
+        request.sourceQuartzRect = snapshot->sourceQuartzRect;
+        request.hostLevel = snapshot->windowLayer;
+        request.snapshot = &*snapshot;
+        request.sourcePID = snapshot->processID;
+        request.sourceWindowID = snapshot->windowID;
+      } else {
+        request.sourceQuartzRect = {screen.width() / 2.0 - 100, 0, 200, 32};
+      }
+      overlay.present(request);
       step = 0;
       return;
     }
     if (++step <= 4) {
-      const auto& ids = content->identifiers();
-      content->select(ids[static_cast<std::size_t>(step) % ids.size()], +1);
-      panel->contentChanged();
+      overlay.select(apps[static_cast<std::size_t>(step) % apps.size()].id, +1);
       return;
     }
-    keeper.reset();
-    panel.reset();
-    content->clear();
-    content.reset();
+    overlay.dismiss();
   });
   timer.start();
-  return QApplication::exec();
+  const int status = QApplication::exec();
+  overlay.dismiss();
+  if (sample) ::kill(sample->pid, SIGTERM);
+  return status;
 }

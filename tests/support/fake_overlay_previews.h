@@ -1,0 +1,49 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "core/capture/launch_surface_snapshot.h"
+#include "core/overlay/launch_overlay_previews.h"
+
+namespace quillon {
+
+// Images kept in a map with the bundle URL they were taken from; records what the
+// overlay asked of it.
+class FakeOverlayPreviews final : public LaunchOverlayPreviews {
+ public:
+  struct Entry {
+    std::shared_ptr<const Bitmap> image;
+    Url applicationURL;
+  };
+  std::map<LaunchUuid, Entry> entries;
+  int remembered = 0;
+  std::vector<LaunchUuid> removed;
+  std::map<LaunchUuid, Url> retained;
+
+  // LaunchOverlayPreviews:
+  std::shared_ptr<const Bitmap> image(const LaunchUuid& id, const Url& applicationURL) override {
+    const auto found = entries.find(id);
+    if (found == entries.end()) return nullptr;
+    if (found->second.applicationURL.standardized() != applicationURL.standardized()) {
+      entries.erase(found);
+      return nullptr;
+    }
+    return found->second.image;
+  }
+  bool remember(const LaunchSurfaceSnapshot& snapshot, const LaunchUuid& id, const Url& applicationURL) override {
+    auto cropped = snapshot.croppedImage();
+    if (!cropped) return false;
+    ++remembered;
+    entries[id] = {std::make_shared<const Bitmap>(std::move(*cropped)), applicationURL};
+    return true;
+  }
+  void remove(const LaunchUuid& id) override {
+    removed.push_back(id);
+    entries.erase(id);
+  }
+  void retainApplications(const std::map<LaunchUuid, Url>& apps) override { retained = apps; }
+};
+
+}  // namespace quillon
