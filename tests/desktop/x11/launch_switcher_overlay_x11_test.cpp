@@ -194,6 +194,8 @@ TEST(LaunchSwitcherOverlayOnX11, OpensOverARealNotchStaysOnTopAndGoesAway) {
   shoot(now + LaunchSwitcherContentView::selectionDuration / 2, "wrapping");
   shoot(now + LaunchSwitcherContentView::selectionDuration, "after-wrap");
   EXPECT_EQ(0, overlay.content()->carousel()->selectedIndex());
+  clock.setUptime(start + now + 10);
+  EXPECT_TRUE(spinUntil([&] { return !panel->isAnimating(); })) << "no painting once nothing moves";
 
   overlay.dismiss();
   // The notch app keeps itself above the other windows once the panel is gone.
