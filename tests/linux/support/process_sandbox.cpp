@@ -18,12 +18,7 @@ namespace quillon {
 
 namespace {
 
-std::string executableOf(pid_t pid) {
-  char buffer[4096];
-  const auto link = "/proc/" + std::to_string(pid) + "/exe";
-  const ssize_t length = ::readlink(link.c_str(), buffer, sizeof buffer);
-  return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
-}
+std::string executableOf(pid_t pid) { return linkTarget("/proc/" + std::to_string(pid) + "/exe"); }
 
 // The signal mask line "SigIgn:\t0000000000004000" as a number.
 unsigned long long maskLine(const std::string& status, const std::string& name) {
@@ -33,6 +28,11 @@ unsigned long long maskLine(const std::string& status, const std::string& name) 
 }
 
 }  // namespace
+
+std::string linkTarget(const std::filesystem::path& path) {
+  std::error_code error;
+  return std::filesystem::read_symlink(path, error).string();
+}
 
 std::string processStatus(pid_t pid) {
   std::ifstream file("/proc/" + std::to_string(pid) + "/status");

@@ -46,6 +46,8 @@ class ProcessSandbox {
   TemporaryDirectory root_;
 };
 
+// Where the symbolic link at `path` points; empty when it cannot be read.
+std::string linkTarget(const std::filesystem::path& path);
 // The text of /proc/<pid>/status; empty once the process is reaped.
 std::string processStatus(pid_t pid);
 // Whether a process with this identifier still exists (a zombie counts as gone).

@@ -19,6 +19,7 @@
 #include "linux/x11_accessibility.h"
 #include "linux/x11_screen_capture_service.h"
 #include "linux/x11_screens.h"
+#include "linux/x11_window_list.h"
 #include "linux/x11_window_server.h"
 #include "sample_app_process.h"
 #include "support/fake_log_sink.h"
@@ -27,9 +28,22 @@
 namespace quillon {
 namespace {
 
+using Pixel = std::array<std::uint8_t, 4>;
+
 constexpr int kScreenWidth = 1512;
+constexpr int kExpandedWidth = 420;
+constexpr int kExpandedHeight = 120;
 // Where every sample app's expanded notch lies when it is not shifted.
-constexpr GlobalRect kAuroraNotch{(kScreenWidth - 420) / 2, 0, 420, 120};
+constexpr GlobalRect kAuroraNotch{(kScreenWidth - kExpandedWidth) / 2, 0, kExpandedWidth, kExpandedHeight};
+// Body colours of the sample bundles (opaque, so premultiplied equals straight).
+constexpr Pixel kAuroraBody{0x2f, 0x7d, 0xe1, 0xff};
+constexpr Pixel kEmberBody{0xd9, 0x48, 0x2b, 0xff};
+constexpr Pixel kClear{0, 0, 0, 0};
+
+Pixel pixelAt(const Bitmap& bitmap, int x, int y) {
+  const auto* p = bitmap.pixel(x, y);
+  return {p[0], p[1], p[2], p[3]};
+}
 
 // The real adapters on a fresh X server, with one sample app's notch expanded under
 // the pointer.
@@ -47,12 +61,7 @@ struct CaptureOnX11 {
 
   // One capture through `through` (the rig's own unless a test wraps the service).
   std::optional<LaunchResult<LaunchSurfaceSnapshot>> runCapture(LaunchSurfaceCapture* through = nullptr) {
-    std::optional<LaunchResult<LaunchSurfaceSnapshot>> outcome;
-    auto handle = spawn<LaunchSurfaceSnapshot>(display.loop(),
-                                               (through ? *through : capture).capture(application, GlobalPoint{756, 10}),
-                                               [&](auto result) { outcome.emplace(std::move(result)); });
-    display.loop().runUntil([&] { return outcome.has_value(); }, 20.0);
-    return outcome;
+    return display.finish((through ? *through : capture).capture(application, GlobalPoint{756, 10}));
   }
 
   X11TestDisplay display;
@@ -117,8 +126,6 @@ TEST(LaunchSurfaceCaptureX11, ProbesAndCapturesTheExpandedNotchOfARealApp) {
   EXPECT_EQ(rig.app.window(), snapshot.windowID);
   // Rounded corners are clear and outside the mask. The body is inside and keeps its own
   // colour along the top edge, under the covering window and under the pointer.
-  using Pixel = std::array<std::uint8_t, 4>;
-  constexpr Pixel kAuroraBody{0x2f, 0x7d, 0xe1, 0xff};
   const GlobalRect& s = snapshot.sourceQuartzRect;
   const int w = snapshot.image.width - 1;
   const int h = snapshot.image.height - 1;
@@ -126,8 +133,7 @@ TEST(LaunchSurfaceCaptureX11, ProbesAndCapturesTheExpandedNotchOfARealApp) {
                             {30, 60, true}, {w - 30, 60, true}, {150, 5, true}, {40, 70, true}, {210, 10, true}}) {
     SCOPED_TRACE(testing::Message() << x << "," << y);
     EXPECT_EQ(body, snapshot.alphaMask.hitTest({s.minX() + x + 0.5, s.minY() + y + 0.5}, s));
-    const auto* p = snapshot.image.pixel(x, y);
-    EXPECT_EQ((Pixel{p[0], p[1], p[2], p[3]}), body ? kAuroraBody : Pixel{});
+    EXPECT_EQ(pixelAt(snapshot.image, x, y), body ? kAuroraBody : kClear);
   }
   EXPECT_TRUE(probe.revalidate(snapshot, *rig.application, 1.25, false));
   EXPECT_TRUE(rig.log.lines().empty());
@@ -231,6 +237,76 @@ TEST(LaunchSurfaceCaptureX11, ANotchMovedByOnePointMidCaptureIsStale) {
     free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr));
   };
   EXPECT_EQ(SurfaceCaptureError::Code::staleCapture, failureOf(rig, moveByOnePoint));
+}
+
+template <class T>
+T await(X11TestDisplay& display, Task<T> task) {
+  auto outcome = display.finish(std::move(task));
+  if (!outcome) throw std::runtime_error("task did not finish");
+  return std::move(*outcome).get();
+}
+
+template <class T>
+std::optional<long> errorCodeOf(X11TestDisplay& display, Task<T> task) {
+  try {
+    await(display, std::move(task));
+  } catch (const LaunchCaptureServiceError& error) {
+    EXPECT_EQ(error.domain, "X11Capture");
+    return error.code;
+  }
+  return std::nullopt;
+}
+
+TEST(X11ScreenCaptureService, DisplayRegionHoldsExactlyTheGivenWindowsInTheirStacking) {
+  X11TestDisplay display;
+  X11ScreenCaptureService capture(display.adapters());
+  SampleAppProcess aurora("Aurora", {"--pinned", "--offset-x", "-300"});
+  SampleAppProcess ember("Ember", {"--pinned", "--offset-x", "300"});
+  SampleAppProcess tide("Tide", {"--pinned"});
+  ASSERT_TRUE(aurora.waitUntilMapped());
+  ASSERT_TRUE(ember.waitUntilMapped());
+  ASSERT_TRUE(tide.waitUntilMapped());
+  const int auroraLeft = (kScreenWidth - kExpandedWidth) / 2 - 300;
+  const int emberLeft = (kScreenWidth - kExpandedWidth) / 2 + 300;
+  // An opaque window in front of part of Aurora's body must not appear in the capture.
+  display.createWindow({.bounds = {static_cast<double>(auroraLeft + 10), 40, 60, 60}, .overrideRedirect = true});
+
+  const auto content = await(display, capture.shareableContent());
+  ASSERT_EQ(content.displays.size(), 1U);
+  EXPECT_EQ(content.displays.front().frame, (GlobalRect{0, 0, 1512, 982}));
+  const auto listed = std::find_if(content.windows.begin(), content.windows.end(),
+                                   [&](const auto& w) { return w.windowID == ember.window(); });
+  ASSERT_NE(listed, content.windows.end());
+  EXPECT_EQ(listed->ownerProcessID, ember.pid());
+  EXPECT_EQ(listed->windowLayer, kX11OverrideLayer);
+  EXPECT_EQ(listed->frame, (GlobalRect{static_cast<double>(emberLeft), 0, kExpandedWidth, kExpandedHeight}));
+
+  const auto displayID = content.displays.front().displayID;
+  const Rect region{static_cast<double>(auroraLeft), 0, static_cast<double>(emberLeft + kExpandedWidth - auroraLeft),
+                    kExpandedHeight};
+  const LaunchCaptureConfiguration configuration{static_cast<int>(region.width), static_cast<int>(region.height),
+                                                 region, false, true};
+  const Bitmap image =
+      await(display, capture.captureDisplay(displayID, {aurora.window(), ember.window()}, configuration));
+  ASSERT_EQ(image.width, static_cast<int>(region.width));
+  ASSERT_EQ(image.height, kExpandedHeight);
+  EXPECT_EQ(pixelAt(image, 40, 70), kAuroraBody) << "covered by the white window on screen";
+  EXPECT_EQ(pixelAt(image, emberLeft - auroraLeft + 30, 60), kEmberBody);
+  // Between the two, only Tide is on screen: nothing of it may be in the capture.
+  EXPECT_EQ(pixelAt(image, (emberLeft + kExpandedWidth - auroraLeft) / 2, 60), kClear);
+  EXPECT_EQ(pixelAt(image, 0, 0), kClear) << "Aurora's rounded corner";
+  EXPECT_EQ(errorCodeOf(display, capture.captureDisplay(12345, {}, {})), X11ScreenCaptureService::unknownDisplay);
+  // Plain 24-bit windows have no alpha channel of their own: every pixel is opaque. Given
+  // front first, the stacking on screen, not the order of the list, decides the overlap.
+  const auto back = display.createWindow({.bounds = {100, 300, 100, 100}, .rgb = 0xff0000});
+  const auto front = display.createWindow({.bounds = {150, 300, 100, 100}, .rgb = 0x0000ff});
+  const Bitmap stacked =
+      await(display, capture.captureDisplay(displayID, {front, back}, {150, 100, {100, 300, 150, 100}, false, true}));
+  EXPECT_EQ(pixelAt(stacked, 10, 50), (Pixel{255, 0, 0, 255}));
+  EXPECT_EQ(pixelAt(stacked, 75, 50), (Pixel{0, 0, 255, 255})) << "overlap shows the front window";
+  const auto gone = tide.window();
+  ASSERT_EQ(tide.terminate(), 0);
+  EXPECT_EQ(errorCodeOf(display, capture.captureWindow(gone, {})), X11ScreenCaptureService::windowNotOnScreen);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <xcb/xtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <stdexcept>
@@ -117,6 +118,11 @@ void X11TestDisplay::movePointer(int x, int y) {
   xcb_test_fake_input(c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, other_->root(), static_cast<std::int16_t>(x),
                       static_cast<std::int16_t>(y), 0);
   XcbReply<xcb_get_input_focus_reply_t> sync(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+}
+
+const LaunchWindowRow* rowOf(const std::vector<LaunchWindowRow>& rows, std::uint32_t window) {
+  const auto found = std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return row.windowNumber == window; });
+  return found == rows.end() ? nullptr : &*found;
 }
 
 }  // namespace quillon

@@ -10,6 +10,8 @@
 
 #include "core/support/geometry.h"
 #include "core/async/launch_clock.h"
+#include "core/async/launch_task.h"
+#include "core/platform/launch_window_server.h"
 #include "core/async/poll_main_loop.h"
 #include "support/fake_log_sink.h"
 #include "linux/x11_connection.h"
@@ -54,6 +56,15 @@ class X11TestDisplay {
   // Moves the pointer to root coordinates through XTest, as a user would.
   void movePointer(int x, int y);
 
+  // Runs `task` on the loop until it ends; none when it has not ended within 20 s.
+  template <class T>
+  std::optional<LaunchResult<T>> finish(Task<T> task) {
+    std::optional<LaunchResult<T>> outcome;
+    auto handle = spawn<T>(loop_, std::move(task), [&](LaunchResult<T> result) { outcome.emplace(std::move(result)); });
+    loop_.runUntil([&] { return outcome.has_value(); }, 20.0);
+    return outcome;
+  }
+
  private:
   class Server;
   std::unique_ptr<Server> server_;
@@ -65,5 +76,8 @@ class X11TestDisplay {
   std::unique_ptr<X11Connection> adapters_;
   std::unique_ptr<X11Connection> other_;
 };
+
+// The row listing `window`, or null.
+const LaunchWindowRow* rowOf(const std::vector<LaunchWindowRow>& rows, std::uint32_t window);
 
 }  // namespace quillon

@@ -3,19 +3,15 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <cmath>
 
+#include "linux/x11_accessibility.h"
 #include "linux/x11_window_list.h"
+#include "sample_app_process.h"
 #include "x11_test_display.h"
 
 namespace quillon {
 namespace {
-
-std::optional<LaunchWindowRow> rowOf(const std::vector<LaunchWindowRow>& rows, std::uint32_t window) {
-  auto found = std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return row.windowNumber == window; });
-  if (found == rows.end()) return std::nullopt;
-  return *found;
-}
 
 // Each window is created in front of the ones before it. Any client can write a false
 // _NET_WM_PID; the owner comes from the server's record of the creating connection.
@@ -47,18 +43,17 @@ TEST(X11WindowServer, LayerAlphaOwnerAndOrderFollowTheWindows) {
   std::ptrdiff_t previous = static_cast<std::ptrdiff_t>(rows.size());
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE(cases[i].name);
-    const auto found =
-        std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return row.windowNumber == windows[i]; });
-    ASSERT_NE(found, rows.end());
-    EXPECT_LT(found - rows.begin(), previous) << "rows run front to back";
-    previous = found - rows.begin();
+    const auto* found = rowOf(rows, windows[i]);
+    ASSERT_NE(found, nullptr);
+    EXPECT_LT(found - rows.data(), previous) << "rows run front to back";
+    previous = found - rows.data();
     EXPECT_EQ(found->layer, cases[i].layer);
     EXPECT_NEAR(*found->alpha, cases[i].alpha, 1e-6);
     const Rect root = cases[i].options.bounds;  // the only monitor sits at the root's origin
     EXPECT_EQ(found->bounds, (GlobalRect{root.x, root.y, root.width, root.height}));
     EXPECT_EQ(found->ownerPID, getpid());
   }
-  EXPECT_FALSE(rowOf(server.onScreenWindows(true), windows[0]).has_value()) << "the desktop is left out when asked";
+  EXPECT_EQ(rowOf(server.onScreenWindows(true), windows[0]), nullptr) << "the desktop is left out when asked";
 }
 
 // The server names a local client's process; a client over TCP it cannot name, and
@@ -69,9 +64,35 @@ TEST(X11WindowServer, AClientOverTcpClaimsNoProcess) {
   ASSERT_TRUE(remote);
   const auto window = display.createWindow(
       {.bounds = {10, 20, 30, 40}, .netWmPid = static_cast<std::uint32_t>(getpid()), .client = remote.get()});
-  const auto row = rowOf(X11WindowServer(display.adapters()).onScreenWindows(false), window);
-  ASSERT_TRUE(row.has_value());
+  const auto rows = X11WindowServer(display.adapters()).onScreenWindows(false);
+  const auto* row = rowOf(rows, window);
+  ASSERT_NE(row, nullptr);
   EXPECT_EQ(row->ownerPID, std::nullopt);
+}
+
+constexpr double kScreenWidth = 1512;
+
+TEST(X11Accessibility, WindowUnderPointIsTheFrontmostOne) {
+  X11TestDisplay display;
+  X11Accessibility accessibility(display.adapters());
+  EXPECT_TRUE(accessibility.isTrusted(false));
+  SampleAppProcess app("Aurora", {"--pinned"});
+  ASSERT_TRUE(app.waitUntilMapped());
+  display.createWindow({.bounds = {100, 300, 100, 100}});
+  display.createWindow({.bounds = {150, 300, 100, 100}, .overrideRedirect = true});
+
+  const auto front = accessibility.elementAtPoint({175, 350}, 5.0);
+  ASSERT_TRUE(front.has_value());
+  EXPECT_EQ(front->windowPosition, (GlobalPoint{150, 300}));
+  EXPECT_EQ(front->processID, getpid());
+
+  // The surface itself is found by the capture's probe; here, points just outside it, on
+  // the bare root window, and points no window has.
+  for (const GlobalPoint point : {GlobalPoint{(kScreenWidth + 420) / 2, 65}, GlobalPoint{kScreenWidth / 2, 120},
+                                  GlobalPoint{std::nan(""), 350}, GlobalPoint{1e12, 350}}) {
+    SCOPED_TRACE(testing::Message() << point.x << "," << point.y);
+    EXPECT_EQ(accessibility.elementAtPoint(point, 5.0), std::nullopt);
+  }
 }
 
 }  // namespace
