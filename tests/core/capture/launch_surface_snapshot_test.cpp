@@ -2,25 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "core/capture/snapshot_fixture.h"
 #include "support/surface_images.h"
 
 namespace quillon {
 namespace {
 
 LaunchSurfaceSnapshot snapshotOf(Bitmap image) {
-  SurfaceAlphaMask mask(image, 128);
-  return {.image = std::move(image),
-          .alphaMask = std::move(mask),
-          .sourceQuartzRect = {400, 0, 200, 80},
-          .visibleQuartzRect = {400, 0, 200, 80},
-          .interactionQuartzRect = {400, 0, 200, 80},
-          .sampledAt = 0,
-          .sampledAtUptime = 100,
-          .windowID = 7,
-          .processID = 42,
-          .windowLayer = 25,
-          .sourceWindows = {},
-          .presentationPixelBounds = {10, 0, 180, 70}};
+  return testing_snapshots::snapshotOf(std::move(image), {400, 0, 200, 80}, {.sampledAtUptime = 100}, Rect{10, 0, 180, 70});
 }
 
 TEST(LaunchSurfaceSnapshot, IsFreshOnlyForItsOwnerWithinTheAge) {

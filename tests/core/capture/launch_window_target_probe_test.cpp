@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/capture/snapshot_fixture.h"
 #include "support/fake_accessibility.h"
 #include "support/fake_screens.h"
 #include "support/fake_window_server.h"
@@ -37,21 +38,10 @@ class LaunchWindowTargetProbeTest : public ::testing::Test {
     accessibility.addHit(frame, {kPid, frame.origin(), frame.size()});
   }
 
-  LaunchSurfaceSnapshot snapshotAt(GlobalRect frame, double sampledAtUptime) const {
-    Bitmap image = roundedSurfaceImage(static_cast<int>(frame.width), static_cast<int>(frame.height), 10);
-    SurfaceAlphaMask mask(image, 128);
-    return {.image = std::move(image),
-            .alphaMask = std::move(mask),
-            .sourceQuartzRect = frame,
-            .visibleQuartzRect = frame,
-            .interactionQuartzRect = frame,
-            .sampledAt = 0,
-            .sampledAtUptime = sampledAtUptime,
-            .windowID = 7,
-            .processID = kPid,
-            .windowLayer = 25,
-            .sourceWindows = {{7, frame, 25}},
-            .presentationPixelBounds = {0, 0, frame.width, frame.height}};
+  static LaunchSurfaceSnapshot snapshotAt(GlobalRect frame, double sampledAtUptime) {
+    return testing_snapshots::snapshotOf(
+        roundedSurfaceImage(static_cast<int>(frame.width), static_cast<int>(frame.height), 10), frame,
+        {.processID = kPid, .sampledAtUptime = sampledAtUptime});
   }
 
   FakeWindowServer windows;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/capture/launch_surface_snapshot.h"
+#include "core/capture/snapshot_fixture.h"
 
 namespace quillon {
 namespace {
@@ -17,19 +17,8 @@ TEST(LaunchPresentationRecord, AcceptsOnlyImagesOfThePresentedSourceOnItsDisplay
   record.applications[source] = ManagedNotchApp{};
   Bitmap image = Bitmap::transparent(4, 4);
   image.pixel(1, 1)[3] = 255;
-  SurfaceAlphaMask mask(image, 128);
-  const LaunchSurfaceSnapshot good{.image = image,
-                                   .alphaMask = std::move(mask),
-                                   .sourceQuartzRect = {656, 0, 200, 32},
-                                   .visibleQuartzRect = {656, 0, 200, 32},
-                                   .interactionQuartzRect = {656, 0, 200, 32},
-                                   .sampledAt = 0,
-                                   .sampledAtUptime = 0,
-                                   .windowID = 77,
-                                   .processID = 4242,
-                                   .windowLayer = 0,
-                                   .sourceWindows = {{12, {}, 0}, {77, {}, 0}},
-                                   .presentationPixelBounds = {1, 1, 1, 1}};
+  auto good = testing_snapshots::snapshotOf(image, {656, 0, 200, 32}, {.processID = 4242, .windowID = 77});
+  good.sourceWindows.insert(good.sourceWindows.begin(), {12, {}, 0});
 
   struct Row {
     const char* name;

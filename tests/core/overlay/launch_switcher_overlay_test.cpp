@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "core/capture/launch_surface_snapshot.h"
+#include "core/capture/snapshot_fixture.h"
 #include "core/overlay/launch_switcher_content_view.h"
 #include "support/fake_log_sink.h"
 #include "support/fake_overlay_previews.h"
@@ -32,20 +32,8 @@ ManagedNotchApp app(const char* name) {
 
 // The image the capture would hand over for the notch of process 4242, window 77.
 LaunchSurfaceSnapshot snapshotOf(GlobalRect rect, std::int32_t pid = 4242) {
-  Bitmap image = filledImage(static_cast<int>(rect.width), static_cast<int>(rect.height), 30, 30, 30, 255);
-  SurfaceAlphaMask mask(image, 128);
-  return {.image = image,
-          .alphaMask = std::move(mask),
-          .sourceQuartzRect = rect,
-          .visibleQuartzRect = rect,
-          .interactionQuartzRect = rect,
-          .sampledAt = 0,
-          .sampledAtUptime = 0,
-          .windowID = 77,
-          .processID = pid,
-          .windowLayer = 0,
-          .sourceWindows = {{77, {}, 0}},
-          .presentationPixelBounds = {0, 0, rect.width, rect.height}};
+  return testing_snapshots::snapshotOf(filledImage(static_cast<int>(rect.width), static_cast<int>(rect.height), 30, 30, 30, 255),
+                                       rect, {.processID = pid, .windowID = 77, .windowLayer = 0});
 }
 
 // The overlay on fakes, over a 1512 × 982 built-in display.
