@@ -1,0 +1,34 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "core/storage/preferences/launch_modifier_shortcut.h"
+#include "core/support/geometry.h"
+
+namespace quillon {
+
+// Swallows Escape key-downs for as long as it is started: each one is offered to
+// `onEscape` on the main thread, and dropped when that answers true.
+class LaunchEscapeTap {
+ public:
+  virtual ~LaunchEscapeTap() = default;
+  // True once installed (also when already started); false when the system refuses.
+  virtual bool start() = 0;
+  // Idempotent; after it returns, `onEscape` is never called again.
+  virtual void stop() = 0;
+};
+
+// The session-wide input state the router reads directly rather than from events.
+class LaunchInputSystem {
+ public:
+  virtual ~LaunchInputSystem() = default;
+
+  // The modifier keys down in the whole session right now, in event-flag bits.
+  virtual LaunchEventFlags currentModifierFlags() = 0;
+  // The pointer's position right now, in screen coordinates.
+  virtual ScreenPoint currentCursorLocation() = 0;
+  virtual std::unique_ptr<LaunchEscapeTap> makeEscapeTap(std::function<bool()> onEscape) = 0;
+};
+
+}  // namespace quillon
