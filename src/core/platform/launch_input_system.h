@@ -3,7 +3,7 @@
 #include <functional>
 #include <memory>
 
-#include "core/storage/preferences/launch_modifier_shortcut.h"
+#include "core/support/launch_event_flags.h"
 #include "core/support/geometry.h"
 
 namespace quillon {

@@ -4,12 +4,9 @@
 #include <optional>
 #include <string>
 
-namespace quillon {
+#include "core/support/launch_event_flags.h"
 
-// Modifier flags in the platform's event-flag bit layout. Each platform's input adapter
-// maps its own modifiers onto these bits; other bits (Caps Lock, Fn, device bits) may be
-// set and are ignored by the chord.
-using LaunchEventFlags = std::uint64_t;
+namespace quillon {
 
 // The invocation chord: a non-empty combination of Shift, Control, Option and Command.
 class LaunchModifierShortcut {

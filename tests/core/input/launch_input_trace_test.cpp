@@ -1,0 +1,90 @@
+#include "core/input/launch_input_trace.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "support/manual_clock.h"
+#include "support/temporary_directory.h"
+
+namespace quillon {
+namespace {
+
+std::string contents(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+TEST(LaunchInputTrace, AcceptsOnlyAbsoluteSingleLinePathsWithinTheLimit) {
+  const std::string longest = "/" + std::string(LaunchInputTrace::maximumPathBytes - 1, 'a');
+  EXPECT_EQ(LaunchInputTrace::acceptedPath("/tmp/trace.log"), "/tmp/trace.log");
+  EXPECT_EQ(LaunchInputTrace::acceptedPath(longest.c_str()), longest);
+  for (const std::string& rejected : {std::string(), std::string("trace.log"), longest + "a",
+                                     std::string("/tmp/a\nb"), std::string("/tmp/a\rb")}) {
+    EXPECT_EQ(LaunchInputTrace::acceptedPath(rejected.c_str()), std::nullopt) << rejected;
+  }
+  EXPECT_EQ(LaunchInputTrace::acceptedPath(nullptr), std::nullopt);
+}
+
+TEST(LaunchInputTrace, AppendsOneStampedLinePerRecordToAPrivateFile) {
+  TemporaryDirectory directory;
+  const auto path = directory / "trace.log";
+  ManualClock clock(12.5);
+  {
+    LaunchInputTrace trace(path.string(), clock);
+    trace.record("tap.start requested");
+    clock.advance(0.25);
+    trace.record("router.press\nblocked=phase-active\r");
+    trace.flush();
+    EXPECT_EQ(contents(path), "12.500000 tap.start requested\n12.750000 router.press blocked=phase-active \n");
+  }
+  struct stat status {};
+  ASSERT_EQ(::stat(path.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0600u);
+  LaunchInputTrace again(path.string(), clock);
+  again.record("next run");
+  again.flush();
+  EXPECT_EQ(contents(path).substr(contents(path).size() - 19), "12.750000 next run\n");
+}
+
+TEST(LaunchInputTrace, StopsAtItsLimits) {
+  TemporaryDirectory directory;
+  ManualClock clock(1);
+
+  const auto full = directory / "full.log";
+  std::ofstream(full) << std::string(LaunchInputTrace::maximumBytes, 'x');
+  LaunchInputTrace fullTrace(full.string(), clock);
+  fullTrace.record("dropped");
+  fullTrace.flush();
+  EXPECT_EQ(std::filesystem::file_size(full), LaunchInputTrace::maximumBytes);
+
+  const auto lines = directory / "lines.log";
+  LaunchInputTrace lineTrace(lines.string(), clock);
+  for (std::size_t i = 0; i < LaunchInputTrace::maximumLines + 5; ++i) lineTrace.record("r");
+  lineTrace.flush();
+  const std::string written = contents(lines);
+  EXPECT_EQ(static_cast<std::size_t>(std::count(written.begin(), written.end(), '\n')), LaunchInputTrace::maximumLines);
+
+  const auto bytes = directory / "bytes.log";
+  LaunchInputTrace byteTrace(bytes.string(), clock);
+  const std::string big(999, 'b');  // 1009 bytes per line with its stamp
+  for (int i = 0; i < 300; ++i) byteTrace.record(big);
+  byteTrace.flush();
+  EXPECT_EQ(std::filesystem::file_size(bytes), 259u * 1009u);
+}
+
+TEST(LaunchInputTrace, WithoutAPathTouchesNothing) {
+  ManualClock clock;
+  LaunchInputTrace trace(std::nullopt, clock);
+  EXPECT_FALSE(trace.isEnabled());
+  trace.record("anything");
+  trace.flush();
+}
+
+}  // namespace
+}  // namespace quillon
