@@ -13,6 +13,7 @@
 #include "desktop/qt_image_codec.h"
 #include "desktop/qt_main_loop.h"
 #include "desktop/qt_status_menu_host.h"
+#include "desktop/qt_switcher_panel_host.h"
 #include "desktop/qt_user_defaults.h"
 #include "linux/environment_locale.h"
 #include "linux/process_workspace.h"
@@ -20,6 +21,7 @@
 #include "linux/x11_connection.h"
 #include "linux/x11_screen_capture_service.h"
 #include "linux/x11_screens.h"
+#include "linux/x11_stacking_keeper.h"
 #include "linux/x11_window_server.h"
 
 namespace quillon {
@@ -61,6 +63,12 @@ LinuxPlatformStart makeLinuxPlatform(int& argc, char** argv) {
   platform->userDefaults = QtUserDefaults::forApplication();
   platform->alerts = std::make_unique<QtAlertPresenter>(*platform->loop);
   platform->statusMenu = std::make_unique<QtStatusMenuHost>(*platform->log);
+  auto& connection = *platform->x11;
+  platform->panels = std::make_unique<QtSwitcherPanelHost>(
+      *platform->clock, x11HasCompositingManager(connection),
+      [&connection](std::uint64_t window) -> std::optional<LaunchSubscription> {
+        return X11StackingKeeper::hold(connection, static_cast<std::uint32_t>(window));
+      });
   return {std::move(platform), {}};
 }
 

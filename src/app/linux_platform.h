@@ -14,6 +14,7 @@ class QtAlertPresenter;
 class QtImageCodec;
 class QtMainLoop;
 class QtStatusMenuHost;
+class QtSwitcherPanelHost;
 class QtUserDefaults;
 class SystemClock;
 class X11Accessibility;
@@ -48,6 +49,7 @@ struct LinuxPlatform {
   std::unique_ptr<QtUserDefaults> userDefaults;
   std::unique_ptr<QtAlertPresenter> alerts;
   std::unique_ptr<QtStatusMenuHost> statusMenu;
+  std::unique_ptr<QtSwitcherPanelHost> panels;
 };
 
 struct LinuxPlatformStart {

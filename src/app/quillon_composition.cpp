@@ -14,6 +14,10 @@
 #include "core/app/quillon_about_presenter.h"
 #include "core/async/launch_clock.h"
 #include "core/bundle/launch_own_application.h"
+#include "core/capture/launch_preview_archive.h"
+#include "core/capture/launch_preview_cache.h"
+#include "core/overlay/launch_preview_cache_overlay_previews.h"
+#include "core/overlay/launch_switcher_overlay.h"
 #include "core/platform/launch_log_sink.h"
 #include "core/storage/preferences/launch_modifier_shortcut.h"
 #include "core/storage/preferences/launch_preferences_store.h"
@@ -21,13 +25,17 @@
 #include "core/switching/launch_app_lifecycle.h"
 #include "core/switching/launch_switch_coordinator.h"
 #include "desktop/qt_alert_presenter.h"
+#include "desktop/qt_image_codec.h"
 #include "desktop/qt_main_loop.h"
 #include "desktop/qt_status_menu_host.h"
+#include "desktop/qt_switcher_panel_host.h"
 #include "desktop/qt_user_defaults.h"
 #include "linux/linux_own_application.h"
 #include "linux/process_workspace.h"
 #include "linux/x11_accessibility.h"
 #include "linux/x11_screen_capture_service.h"
+#include "linux/x11_screens.h"
+#include "linux/x11_window_server.h"
 
 namespace quillon {
 
@@ -89,7 +97,22 @@ void QuillonComposition::compose() {
                                                            *platform_.alerts, loop);
   preferencesStore_ = std::make_unique<LaunchPreferencesStore>(
       LaunchPreferencesStore::inDataDirectory(delegate_->dataDirectory()));
-  shortcutLabel_ = preferencesStore_->load().shortcut.displayString();
+  const LaunchPreferences preferences = preferencesStore_->load();
+  shortcutLabel_ = preferences.shortcut.displayString();
+
+  // The overlay keeps the previews; the stored preference then decides whether they live
+  // on disk. An unreadable preferences file is not the user's choice, so it deletes nothing.
+  previewCache_ = std::make_unique<LaunchPreviewCache>(
+      16, 1200, LaunchPreviewArchive::defaultDirectory(delegate_->dataDirectory()), false,
+      LaunchPreviewCache::Services{*platform_.imageCodec, *platform_.clock, loop, log});
+  overlayPreviews_ = std::make_unique<LaunchPreviewCacheOverlayPreviews>(*previewCache_);
+  overlay_ = std::make_unique<LaunchSwitcherOverlay>(LaunchSwitcherOverlay::Services{
+      *platform_.clock, *platform_.workspace, *platform_.screens, *platform_.windowServer, *platform_.screenCapture,
+      *platform_.panels, *overlayPreviews_, log});
+  overlay_->setShortcut(preferences.shortcut);
+  appliedSavePreviews_ = preferences.savePreviews;
+  previewCache_->setPersistenceEnabled(preferences.savePreviews, !preferencesStore_->loadFailed());
+  retainPreviewsOfRegisteredApps();
 
   registryRecovery_ = std::make_unique<AppRegistryRecovery>(
       *registry_, *platform_.alerts,
@@ -137,7 +160,14 @@ void QuillonComposition::refreshTick() {
   permissionMonitor_->refresh();
 }
 
+void QuillonComposition::retainPreviewsOfRegisteredApps() {
+  // Images of apps no longer registered are dropped, unless the registry or the
+  // preferences could not be read: then what is registered or wanted is unknown.
+  if (registry_->canPrunePreviews() && !preferencesStore_->loadFailed()) overlay_->retainPreviews(registry_->apps());
+}
+
 void QuillonComposition::registeredAppsChanged() {
+  retainPreviewsOfRegisteredApps();
   coordinator_->refreshSoon();
   menuBarController_->rebuildMenu();
 }

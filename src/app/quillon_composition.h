@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include "core/app/app_delegate.h"
 #include "core/async/launch_main_loop.h"
@@ -13,7 +14,10 @@ class AppRegistryRecovery;
 class LaunchAppLifecycle;
 class LaunchPermissionMonitor;
 class LaunchPreferencesStore;
+class LaunchPreviewCache;
+class LaunchPreviewCacheOverlayPreviews;
 class LaunchSwitchCoordinator;
+class LaunchSwitcherOverlay;
 class MenuBarController;
 class QuillonAboutPresenter;
 struct LinuxPlatform;
@@ -37,6 +41,7 @@ class QuillonComposition {
   void tearDown();
   void showAbout();
   void registeredAppsChanged();
+  void retainPreviewsOfRegisteredApps();
   void resetRegistrations();
   void refreshTick();
   void quit(int exitStatus);
@@ -49,6 +54,11 @@ class QuillonComposition {
   std::unique_ptr<LaunchSwitchCoordinator> coordinator_;
   std::unique_ptr<MenuBarController> menuBarController_;
   std::unique_ptr<LaunchPreferencesStore> preferencesStore_;
+  std::unique_ptr<LaunchPreviewCache> previewCache_;
+  std::unique_ptr<LaunchPreviewCacheOverlayPreviews> overlayPreviews_;
+  std::unique_ptr<LaunchSwitcherOverlay> overlay_;
+  // The last "keep images" value given to the preview cache; none until the first.
+  std::optional<bool> appliedSavePreviews_;
   std::unique_ptr<AppRegistryRecovery> registryRecovery_;
   std::unique_ptr<QuillonAboutPresenter> aboutPresenter_;
   std::unique_ptr<LaunchPermissionMonitor> permissionMonitor_;
