@@ -17,14 +17,34 @@ class X11Connection;
 // scroll of the session reaches the router on the main thread, with the pointer in
 // screen coordinates.
 //
-// Observing takes nothing from other applications: XInput 2 raw events on the root
-// window (moves and scrolls, delivered whoever holds the pointer) and XKB state events
-// (modifiers). X11 cannot drop an event once it has been delivered, so swallowing works
-// the other way round: while the chord is held, the scroll buttons are passively grabbed
-// on the root window, each grabbed press freezes the pointer until the router has
-// answered, and is then either dropped or replayed, unchanged, to the window under the
-// pointer. A grab that cannot take effect because another client holds the pointer is
-// this platform's interrupted tap and goes through the router's interruption handling.
+// What stands in for each behaviour of the home platform's filtering event tap:
+//
+//   observing moves and scrolls   XInput 2 raw events on the root window, delivered
+//                                 whoever holds the pointer; one pointer query per burst
+//                                 of motion, since raw events carry no position
+//   flags-changed events          XKB state events; the time stamp is the server's
+//                                 millisecond clock
+//   dropping a claimed scroll     while the chord is held, the wheel buttons (4-7) are
+//                                 passively grabbed on the root, synchronously and with
+//                                 Caps/Num Lock variants; each grabbed press freezes the
+//                                 pointer until the router answers, then is dropped
+//                                 (AsyncPointer) or replayed unchanged to the window
+//                                 under the pointer (ReplayPointer)
+//   wheel and trackpad deltas     buttons are one line each; smooth-scroll valuators are
+//                                 continuous, in lines and 10 points per line; no phases
+//                                 (with the chord held the server's emulated wheel
+//                                 presses reach the grab and the valuators are ignored)
+//   tap disabled by timeout       none: a slow answer freezes the pointer instead
+//   tap disabled by user input    another client held the pointer when a chord scroll
+//                                 came, so it escaped our grab: reason "user-input", the
+//                                 router's interruption, grabs renewed, "tap.reenabled"
+//   (no counterpart)              the connection breaks: reason "connection-lost" and the
+//                                 router's interruption; the server dropped our grabs
+//   tap creation refused          no XInput 2.2 or XKB, or the selection refused
+//   combined session flags        the modifier mask of a pointer query
+//
+// Known gap: a client reading XInput 2 smooth scrolling itself still gets the motion
+// that precedes the first emulated wheel press of a claimed scroll.
 //
 // Every grab is released by the destructor; a broken connection loses them with it.
 class X11GlobalEventTap {
