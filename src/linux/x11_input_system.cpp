@@ -3,6 +3,7 @@
 #include <xcb/xcb.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "core/async/launch_subscription.h"
@@ -43,28 +44,34 @@ class X11EscapeTap final : public LaunchEscapeTap {
 
   // LaunchEscapeTap:
   bool start() override {
-    if (!keycodes_.empty()) return true;
+    if (!grabs_.empty()) return true;
     if (connection_.hasError()) return false;
-    const auto keycodes = escapeKeycodes(connection_);
-    if (keycodes.empty()) return false;
-    std::vector<xcb_void_cookie_t> cookies;
-    for (const auto keycode : keycodes) {
-      cookies.push_back(xcb_grab_key_checked(connection_.get(), 0, connection_.root(), XCB_MOD_MASK_ANY, keycode,
-                                             XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC));
-    }
-    keycodes_ = keycodes;
-    const auto deadline = x11DeadlineAfter(kX11QueryBound);
-    for (const auto cookie : cookies) {
-      auto error = connection_.check(cookie, deadline);
-      // Another client holding Escape would get the presses we promise to swallow.
-      if (!error || *error) {
-        stop();
-        return false;
+    keycodes_ = escapeKeycodes(connection_);
+    bool plainEscape = false;
+    for (const auto keycode : keycodes_) {
+      if (grab(keycode, XCB_MOD_MASK_ANY)) {
+        plainEscape = true;
+        continue;
       }
+      // Another client holds Escape with some modifiers (a window manager's binding);
+      // every other combination of the chord's modifiers and the locks is still ours.
+      for (std::uint16_t chord = 0; chord < 16; ++chord) {
+        const auto mask = static_cast<std::uint16_t>(((chord & 1) ? XCB_MOD_MASK_SHIFT : 0) |
+                                                     ((chord & 2) ? XCB_MOD_MASK_CONTROL : 0) |
+                                                     ((chord & 4) ? XCB_MOD_MASK_1 : 0) | ((chord & 8) ? XCB_MOD_MASK_4 : 0));
+        for (const auto variant : x11LockVariants(mask)) {
+          if (grab(keycode, variant) && mask == 0) plainEscape = true;
+        }
+      }
+    }
+    // Without plain Escape a switcher could be shown with no way to dismiss it.
+    if (!plainEscape || connection_.hasError()) {
+      stop();
+      return false;
     }
     events_ = connection_.subscribe([this](const xcb_generic_event_t& event) { handle(event); });
     loss_ = connection_.subscribeToLoss([this] {
-      keycodes_.clear();
+      grabs_.clear();
       events_ = {};
     });
     return true;
@@ -73,15 +80,24 @@ class X11EscapeTap final : public LaunchEscapeTap {
   void stop() override {
     events_ = {};
     loss_ = {};
-    if (keycodes_.empty()) return;
+    if (grabs_.empty()) return;
     if (!connection_.hasError()) {
-      for (const auto keycode : keycodes_) xcb_ungrab_key(connection_.get(), keycode, connection_.root(), XCB_MOD_MASK_ANY);
+      for (const auto& [keycode, modifiers] : grabs_) xcb_ungrab_key(connection_.get(), keycode, connection_.root(), modifiers);
       xcb_flush(connection_.get());
     }
-    keycodes_.clear();
+    grabs_.clear();
   }
 
  private:
+  bool grab(xcb_keycode_t keycode, std::uint16_t modifiers) {
+    auto error = connection_.check(xcb_grab_key_checked(connection_.get(), 0, connection_.root(), modifiers, keycode,
+                                                        XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC),
+                                   x11DeadlineAfter(kX11QueryBound));
+    if (!error || *error) return false;
+    grabs_.emplace_back(keycode, modifiers);
+    return true;
+  }
+
   void handle(const xcb_generic_event_t& event) {
     if ((event.response_type & 0x7f) != XCB_KEY_PRESS) return;
     const auto& press = reinterpret_cast<const xcb_key_press_event_t&>(event);
@@ -98,7 +114,8 @@ class X11EscapeTap final : public LaunchEscapeTap {
 
   X11Connection& connection_;
   std::function<bool()> onEscape_;
-  std::vector<xcb_keycode_t> keycodes_;  // grabbed while started
+  std::vector<xcb_keycode_t> keycodes_;
+  std::vector<std::pair<xcb_keycode_t, std::uint16_t>> grabs_;  // held while started
   LaunchSubscription loss_;
   LaunchSubscription events_;
 };

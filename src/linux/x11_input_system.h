@@ -10,7 +10,8 @@ namespace quillon {
 class X11Connection;
 
 // The session's input state from the X server, and an Escape tap made of a key grab:
-// while it is started, Escape (with any modifiers) is grabbed on the root window, each
+// while it is started, Escape (with any modifiers, or with each combination of the chord
+// modifiers another client leaves free) is grabbed on the root window, each
 // press freezes the keyboard until `onEscape` has answered, and is then dropped or
 // replayed, unchanged, to the focused window. The grab is released by `stop`, by
 // destruction, and with the connection.

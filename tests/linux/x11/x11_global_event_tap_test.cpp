@@ -139,16 +139,22 @@ TEST_F(TapTest, ModifiersAndMovesReachTheRouterInScreenCoordinates) {
   EXPECT_EQ(log.lines(), std::vector<std::string>{"[Quillon] event tap started"});
 }
 
-// Escape goes to the focused window unless the tap's answer claims it; the letter typed
-// after it marks the end of what the window would have had.
+// Escape goes to the focused window unless the tap's answer claims it, also when another
+// client already holds Super+Escape; the letter typed after it marks the end of what the
+// window would have had.
 TEST_F(TapTest, EscapeTapSwallowsOnlyWhatItClaims) {
   const xcb_window_t focus = display.createWindow({.bounds = {10, 300, 100, 100}});
   const std::uint32_t keys = XCB_EVENT_MASK_KEY_PRESS;
   xcb_change_window_attributes(user, focus, XCB_CW_EVENT_MASK, &keys);
   xcb_set_input_focus(user, XCB_INPUT_FOCUS_POINTER_ROOT, focus, XCB_CURRENT_TIME);
   X11InputSystem input(display.adapters());
-  for (const bool claim : {true, false}) {
-    SCOPED_TRACE(claim ? "claimed" : "declined");
+  for (const auto& [claim, superEscapeTaken] : {std::pair{true, false}, {false, false}, {true, true}}) {
+    SCOPED_TRACE(std::string(claim ? "claimed" : "declined") + (superEscapeTaken ? ", Super+Escape taken" : ""));
+    if (superEscapeTaken) {
+      xcb_grab_key(user, 1, display.other().root(), XCB_MOD_MASK_4, keycode(kEscape), XCB_GRAB_MODE_ASYNC,
+                   XCB_GRAB_MODE_ASYNC);
+      sync();
+    }
     int calls = 0;
     auto escape = input.makeEscapeTap([&] {
       ++calls;
