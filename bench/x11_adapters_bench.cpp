@@ -3,9 +3,13 @@
 // capture of two surfaces; and a whole surface capture (selection, screenshot, masks
 // off the main thread, identity re-check) beside the bare image fetch of the same
 // window. The window probe and the capture run these on every input
-// tick, so they are worth watching. Run under an X server: scripts/with-x <this program>.
+// tick, so they are worth watching. Also one wheel press from XTest to the app under the
+// pointer, with the chord held, through the event tap's grab and replay beside the same
+// press without a tap. Run under an X server: scripts/with-x <this program>.
 #include <benchmark/benchmark.h>
+#include <poll.h>
 #include <xcb/xcb.h>
+#include <xcb/xtest.h>
 
 #include <cstdio>
 #include <memory>
@@ -16,11 +20,15 @@
 #include "core/async/launch_clock.h"
 #include "core/async/poll_main_loop.h"
 #include "core/capture/launch_surface_capture.h"
+#include "core/input/input_router.h"
+#include "core/input/launch_input_trace.h"
 #include "core/platform/launch_log_sink.h"
 #include "linux/process_running_application.h"
 
 #include "linux/x11_accessibility.h"
 #include "linux/x11_connection.h"
+#include "linux/x11_global_event_tap.h"
+#include "linux/x11_screens.h"
 #include "linux/x11_screen_capture_service.h"
 #include "linux/x11_window_server.h"
 #include "sample_app_process.h"
@@ -108,6 +116,59 @@ void BM_BareFetchOfTheSameWindow(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(desktop->capture->windowImage(tide.window(), {}));
 }
 BENCHMARK(BM_BareFetchOfTheSameWindow)->Unit(benchmark::kMicrosecond);
+
+// Declines every scroll, so each grabbed press is replayed to the app.
+class DecliningRouter final : public ModifierInputRouter {
+ public:
+  void commandChanged(bool, ScreenPoint) override {}
+  void cursorMoved(ScreenPoint) override {}
+  bool shouldConsumeScroll(const LaunchScrollEvent&, ScreenPoint) override { return false; }
+  void modifiersChanged(LaunchEventFlags, ScreenPoint) override {}
+  void inputObservationInterrupted(LaunchEventFlags) override {}
+};
+
+// Scrolls over a pinned Aurora of its own with Super (the command chord) held; with a
+// tap, its connection is served while the app's report is awaited.
+void scrollDelivery(benchmark::State& state, bool withTap) {
+  SampleAppProcess app("Aurora", {"--pinned"});
+  if (!app.waitUntilMapped()) return state.SkipWithError("Aurora did not map its surface");
+  auto input = X11Connection::open();
+  auto tapConnection = X11Connection::open();
+  SystemClock clock;
+  PollMainLoop loop(clock);
+  NullLogSink log;
+  DecliningRouter router;
+  X11Screens screens(*tapConnection);
+  LaunchInputTrace trace(std::nullopt, clock);
+  X11GlobalEventTap tap(*tapConnection, loop, router, screens, trace, log);
+  if (withTap && !tap.start()) return state.SkipWithError("the tap did not start");
+  auto* c = input->get();
+  const auto fake = [&](std::uint8_t type, std::uint8_t detail, std::int16_t x = 0, std::int16_t y = 0) {
+    xcb_test_fake_input(c, type, detail, XCB_CURRENT_TIME, input->root(), x, y, 0);
+  };
+  fake(XCB_MOTION_NOTIFY, 0, 756, 10);
+  fake(XCB_KEY_PRESS, 133);  // Super_L in the server's default keymap
+  xcb_flush(c);
+  for (auto _ : state) {
+    fake(XCB_BUTTON_PRESS, 6);
+    fake(XCB_BUTTON_RELEASE, 6);
+    xcb_flush(c);
+    for (bool delivered = false; !delivered;) {
+      pollfd fds[2] = {{xcb_get_file_descriptor(tapConnection->get()), POLLIN, 0}, {app.outputFd(), POLLIN, 0}};
+      if (::poll(fds, 2, 5000) <= 0) return state.SkipWithError("the app did not report the scroll");
+      if (fds[0].revents != 0) tapConnection->dispatchPending();
+      if (fds[1].revents != 0) delivered = app.nextLine(5.0).rfind("scroll ", 0) == 0;
+    }
+  }
+  fake(XCB_KEY_RELEASE, 133);
+  xcb_flush(c);
+}
+
+void BM_ScrollToTheAppWithoutTap(benchmark::State& state) { scrollDelivery(state, false); }
+BENCHMARK(BM_ScrollToTheAppWithoutTap)->Unit(benchmark::kMicrosecond);
+
+void BM_ScrollToTheAppReplayedByTheTap(benchmark::State& state) { scrollDelivery(state, true); }
+BENCHMARK(BM_ScrollToTheAppReplayedByTheTap)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace quillon

@@ -5,6 +5,7 @@
 #include <xcb/randr.h>
 #include <xcb/res.h>
 #include <xcb/xcbext.h>
+#include <xcb/xinput.h>
 #include <xcb/xtest.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 
 #include "core/async/launch_main_loop.h"
 #include "core/platform/launch_log_sink.h"
+#include "linux/x11_xkb.h"
 
 namespace quillon {
 
@@ -54,7 +56,7 @@ void X11Connection::queryExtensions(LaunchLogSink* log) {
   // extension is built, and waits without a limit for the answer; and a request to an
   // absent extension closes the connection. So presence is asked for up front, and the
   // reply to a later request proves the answers are in before XCB reads them.
-  for (auto* extension : {&xcb_composite_id, &xcb_randr_id, &xcb_res_id, &xcb_test_id}) {
+  for (auto* extension : {&xcb_composite_id, &xcb_randr_id, &xcb_res_id, &xcb_test_id, &xcb_input_id, &xcb_xkb_id}) {
     xcb_prefetch_extension_data(connection_, extension);
   }
   if (!pending(xcb_get_input_focus(connection_)).take<xcb_get_input_focus_reply_t>(deadline)) {
@@ -66,11 +68,13 @@ void X11Connection::queryExtensions(LaunchLogSink* log) {
     return data != nullptr && data->present != 0;
   };
   // Version queries are required before an extension's other requests may be used.
-  X11PendingReply composite, randr, res, xtest;
+  X11PendingReply composite, randr, res, xtest, xinput, xkb;
   if (present(xcb_composite_id)) composite = pending(xcb_composite_query_version(connection_, 0, 4));
   if (present(xcb_randr_id)) randr = pending(xcb_randr_query_version(connection_, 1, 5));
   if (present(xcb_res_id)) res = pending(xcb_res_query_version(connection_, 1, 2));
   if (present(xcb_test_id)) xtest = pending(xcb_test_get_version(connection_, 2, 2));
+  if (present(xcb_input_id)) xinput = pending(xcb_input_xi_query_version(connection_, 2, 2));
+  if (present(xcb_xkb_id)) xkb = pending(xcb_xkb_use_extension(connection_, 1, 0));
 
   hasComposite_ = composite.take<xcb_composite_query_version_reply_t>(deadline) != nullptr;
   if (!hasComposite_) say("[Quillon/startup] The X server has no Composite extension; windows cannot be captured");
@@ -84,6 +88,18 @@ void X11Connection::queryExtensions(LaunchLogSink* log) {
   if (!hasXRes_) say("[Quillon/startup] The X server has no X-Resource extension; window owners are unknown");
   hasXTest_ = xtest.take<xcb_test_get_version_reply_t>(deadline) != nullptr;
   if (!hasXTest_) say("[Quillon/startup] The X server has no XTEST extension; synthetic input is unavailable");
+  auto xinputReply = xinput.take<xcb_input_xi_query_version_reply_t>(deadline);
+  if (xinputReply && (xinputReply->major_version > 2 || xinputReply->minor_version >= 2)) {
+    xinputOpcode_ = xcb_get_extension_data(connection_, &xcb_input_id)->major_opcode;
+  } else {
+    say("[Quillon/startup] The X server has no XInput 2.2 extension; the switch gesture is unavailable");
+  }
+  auto xkbReply = xkb.take<xcb_xkb_use_extension_reply_t>(deadline);
+  if (xkbReply && xkbReply->supported != 0) {
+    xkbFirstEvent_ = xcb_get_extension_data(connection_, &xcb_xkb_id)->first_event;
+  } else {
+    say("[Quillon/startup] The X server has no XKB extension; the switch gesture is unavailable");
+  }
 }
 
 xcb_atom_t X11Connection::atom(const std::string& name, X11Deadline deadline) {
@@ -158,6 +174,7 @@ void X11Connection::dispatchPending() {
   if (hasError() && loop_ != nullptr && watchId_ != 0) {
     loop_->unwatch(watchId_);
     watchId_ = 0;
+    losses_.notify();
   }
 }
 

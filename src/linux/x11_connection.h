@@ -102,6 +102,11 @@ class X11Connection {
   bool hasXRes() const { return hasXRes_; }
   bool hasXTest() const { return hasXTest_; }
   std::optional<std::uint8_t> randrFirstEvent() const { return randrFirstEvent_; }
+  // XInput 2.2 or later (raw events reach the root whoever grabs the pointer): the
+  // major opcode its generic events carry.
+  std::optional<std::uint8_t> xinputOpcode() const { return xinputOpcode_; }
+  // XKB, enabled for this connection: the code of its one event.
+  std::optional<std::uint8_t> xkbFirstEvent() const { return xkbFirstEvent_; }
 
   // Interned once, then cached; XCB_ATOM_NONE when the server does not answer in time.
   xcb_atom_t atom(const std::string& name, X11Deadline deadline = x11DeadlineAfter(kX11QueryBound));
@@ -121,6 +126,9 @@ class X11Connection {
   // Whether the main loop still watches the connection (it stops once it breaks).
   bool isWatched() const { return watchId_ != 0; }
   LaunchSubscription subscribe(EventHandler handler) { return handlers_.subscribe(std::move(handler)); }
+  // Told once, on the main loop, when the connection is found broken (the server went
+  // away or closed it); the server has then dropped every grab the connection held.
+  LaunchSubscription subscribeToLoss(std::function<void()> handler) { return losses_.subscribe(std::move(handler)); }
   // Hands every event already read to the handlers.
   void dispatchPending();
   // Called by code that made round trips; drains the event queue on the main loop soon.
@@ -136,8 +144,11 @@ class X11Connection {
   bool hasXRes_ = false;
   bool hasXTest_ = false;
   std::optional<std::uint8_t> randrFirstEvent_;
+  std::optional<std::uint8_t> xinputOpcode_;
+  std::optional<std::uint8_t> xkbFirstEvent_;
   std::map<std::string, xcb_atom_t> atoms_;
   LaunchObserverList<const xcb_generic_event_t&> handlers_;
+  LaunchObserverList<> losses_;
   LaunchMainLoop* loop_ = nullptr;
   std::uint64_t watchId_ = 0;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

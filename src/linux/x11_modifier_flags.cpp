@@ -33,4 +33,22 @@ static_assert(LaunchModifierShortcut::command().matches(fromX11(XCB_MOD_MASK_4 |
 
 LaunchEventFlags launchEventFlagsFromX11Modifiers(std::uint32_t state) { return fromX11(state); }
 
+std::uint16_t x11ModifiersFromLaunchEventFlags(LaunchEventFlags flags) {
+  std::uint16_t mask = 0;
+  if (flags & LaunchModifierShortcut::shiftFlag) mask |= XCB_MOD_MASK_SHIFT;
+  if (flags & LaunchModifierShortcut::controlFlag) mask |= XCB_MOD_MASK_CONTROL;
+  if (flags & LaunchModifierShortcut::optionFlag) mask |= XCB_MOD_MASK_1;
+  if (flags & LaunchModifierShortcut::commandFlag) mask |= XCB_MOD_MASK_4;
+  return mask;
+}
+
+std::array<std::uint16_t, 4> x11LockVariants(std::uint16_t mask) {
+  return {mask, static_cast<std::uint16_t>(mask | XCB_MOD_MASK_LOCK), static_cast<std::uint16_t>(mask | XCB_MOD_MASK_2),
+          static_cast<std::uint16_t>(mask | XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2)};
+}
+
+std::uint16_t x11WithoutLocks(std::uint32_t state) {
+  return static_cast<std::uint16_t>(state & 0xff & ~static_cast<std::uint32_t>(XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2));
+}
+
 }  // namespace quillon

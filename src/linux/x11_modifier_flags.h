@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "core/storage/preferences/launch_modifier_shortcut.h"
@@ -11,5 +12,15 @@ namespace quillon {
 // Shift → Shift, Control → Control, Alt (Mod1) → Option, Super (Mod4) → Command, and
 // Caps Lock to the platform's Caps Lock bit, which every chord ignores.
 LaunchEventFlags launchEventFlagsFromX11Modifiers(std::uint32_t state);
+
+// The X11 modifier mask of a chord (the inverse of the mapping above, chord keys only).
+std::uint16_t x11ModifiersFromLaunchEventFlags(LaunchEventFlags flags);
+
+// A passive grab matches only the exact modifier state, so a grab meant for `mask` is
+// made once for each combination of Caps Lock and Num Lock (Mod2) on top of it: with
+// either lock on, the chord would otherwise reach applications unseen.
+std::array<std::uint16_t, 4> x11LockVariants(std::uint16_t mask);
+// The state with the two locks taken out, for comparing with a chord mask.
+std::uint16_t x11WithoutLocks(std::uint32_t state);
 
 }  // namespace quillon

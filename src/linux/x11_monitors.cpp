@@ -59,4 +59,8 @@ ScreenRect X11RootSpace::screenFromRoot(const Rect& root) const {
   return LaunchScreenCoordinates(primaryHeight_).cocoaFromQuartz(globalFromRoot(root));
 }
 
+ScreenPoint X11RootSpace::screenFromRoot(Point root) const {
+  return LaunchScreenCoordinates(primaryHeight_).cocoaFromQuartz(globalFromRoot(root));
+}
+
 }  // namespace quillon

@@ -41,6 +41,7 @@ class X11RootSpace {
   }
   // Screen space flips about the primary monitor's bottom edge.
   ScreenRect screenFromRoot(const Rect& root) const;
+  ScreenPoint screenFromRoot(Point root) const;
 
  private:
   Point origin_;

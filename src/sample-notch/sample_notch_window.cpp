@@ -52,6 +52,7 @@ struct SampleNotchWindow::Impl {
   int monitorY = 0;
   int monitorWidth = 0;
   bool expanded = false;
+  int scrolls = 0;
 
   xcb_connection_t* c() const { return connection.get(); }
 
@@ -126,7 +127,7 @@ struct SampleNotchWindow::Impl {
         0,  // border pixel
         overrideRedirect ? 1U : 0U,
         XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_ENTER_WINDOW | XCB_EVENT_MASK_LEAVE_WINDOW |
-            XCB_EVENT_MASK_STRUCTURE_NOTIFY,
+            XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_BUTTON_PRESS,
         colormap,
     };
     xcb_create_window(
@@ -265,9 +266,13 @@ struct SampleNotchWindow::Impl {
         }
         break;
       }
+      // Crossings with a grab mode are made by a grab starting or ending (another
+      // program taking the wheel for a moment), not by the pointer moving: they are
+      // not a leave. Only an end of a grab with the pointer over the surface says
+      // where it is.
       case XCB_ENTER_NOTIFY: {
         auto* e = reinterpret_cast<xcb_enter_notify_event_t*>(event);
-        if (e->event == window && e->mode == XCB_NOTIFY_MODE_NORMAL) {
+        if (e->event == window && e->mode != XCB_NOTIFY_MODE_GRAB) {
           setExpanded(true);
         }
         break;
@@ -276,6 +281,14 @@ struct SampleNotchWindow::Impl {
         auto* e = reinterpret_cast<xcb_leave_notify_event_t*>(event);
         if (e->event == window && e->mode == XCB_NOTIFY_MODE_NORMAL && !options.pinnedExpanded) {
           setExpanded(false);
+        }
+        break;
+      }
+      case XCB_BUTTON_PRESS: {
+        auto* e = reinterpret_cast<xcb_button_press_event_t*>(event);
+        if (e->event == window && e->detail >= 4 && e->detail <= 7) {
+          ++scrolls;
+          announce("scroll count=" + std::to_string(scrolls) + " button=" + std::to_string(e->detail));
         }
         break;
       }

@@ -9,7 +9,8 @@ namespace quillon {
 
 struct SampleNotchOptions {
   // Print "mapped", "expanded" and "collapsed" lines on stdout once the server has
-  // processed the change, so tests wait for the event rather than for time.
+  // processed the change, and "scroll count=N button=B" for every wheel press the
+  // surface receives, so tests wait for the event rather than for time.
   bool announce = false;
   // Stay expanded whatever the pointer does (for the demo's screenshot).
   bool pinnedExpanded = false;

@@ -21,6 +21,8 @@ class SampleAppProcess {
 
   pid_t pid() const { return pid_; }
   std::uint32_t window() const { return window_; }
+  // Readable when more announcement text has arrived (for waiting beside other work).
+  int outputFd() const { return out_; }
 
   // The next announcement line, or empty when none arrives within the deadline.
   std::string nextLine(double deadlineSeconds = 20.0);

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "core/platform/launch_input_system.h"
+
+namespace quillon {
+
+class X11Connection;
+
+// The session's input state from the X server, and an Escape tap made of a key grab:
+// while it is started, Escape (with any modifiers, or with each combination of the chord
+// modifiers another client leaves free) is grabbed on the root window, each
+// press freezes the keyboard until `onEscape` has answered, and is then dropped or
+// replayed, unchanged, to the focused window. The grab is released by `stop`, by
+// destruction, and with the connection.
+class X11InputSystem final : public LaunchInputSystem {
+ public:
+  // `connection` must outlive this object and every tap it makes, and be attached to
+  // the main loop for the taps to hear keys.
+  explicit X11InputSystem(X11Connection& connection) : connection_(connection) {}
+
+  // LaunchInputSystem:
+  LaunchEventFlags currentModifierFlags() override;
+  ScreenPoint currentCursorLocation() override;
+  std::unique_ptr<LaunchEscapeTap> makeEscapeTap(std::function<bool()> onEscape) override;
+
+ private:
+  X11Connection& connection_;
+};
+
+}  // namespace quillon

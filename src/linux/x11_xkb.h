@@ -1,0 +1,7 @@
+#pragma once
+
+// WORKAROUND(xcb-xkb 1.15): the generated header names a field `explicit`, which C++
+// reads as the keyword and rejects. Include XKB only through this header.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <vector>
+
+#include "core/input/input_router.h"
+
+namespace quillon {
+
+// Records what the event tap delivers and answers every scroll with `claimScrolls`.
+class FakeInputRouter final : public ModifierInputRouter {
+ public:
+  struct Scroll {
+    LaunchScrollEvent event;
+    ScreenPoint cursor;
+  };
+
+  bool claimScrolls = false;
+  std::vector<LaunchEventFlags> modifiers;
+  std::vector<bool> commandChanges;
+  std::vector<ScreenPoint> moves;
+  std::vector<Scroll> scrolls;
+  std::vector<LaunchEventFlags> interruptions;
+
+  // ModifierInputRouter:
+  void commandChanged(bool isDown, ScreenPoint) override { commandChanges.push_back(isDown); }
+  void cursorMoved(ScreenPoint to) override { moves.push_back(to); }
+  bool shouldConsumeScroll(const LaunchScrollEvent& event, ScreenPoint cursor) override {
+    scrolls.push_back({event, cursor});
+    return claimScrolls;
+  }
+  void modifiersChanged(LaunchEventFlags flags, ScreenPoint) override { modifiers.push_back(flags); }
+  void inputObservationInterrupted(LaunchEventFlags currentFlags) override { interruptions.push_back(currentFlags); }
+};
+
+}  // namespace quillon
