@@ -1,12 +1,16 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
-#include "core/storage/preferences/launch_modifier_shortcut.h"
 #include "core/support/geometry.h"
 
 namespace quillon {
+
+// The event-flag bits of the modifier keys; the same alias the invocation chord uses,
+// repeated here because ports sit below the preferences layer.
+using LaunchEventFlags = std::uint64_t;
 
 // Swallows Escape key-downs for as long as it is started: each one is offered to
 // `onEscape` on the main thread, and dropped when that answers true.
