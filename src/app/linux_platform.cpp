@@ -21,6 +21,7 @@
 #include "linux/x11_screen_capture_service.h"
 #include "linux/x11_screens.h"
 #include "linux/x11_window_server.h"
+#include "linux/xdg_autostart_login_item.h"
 
 namespace quillon {
 
@@ -61,6 +62,7 @@ LinuxPlatformStart makeLinuxPlatform(int& argc, char** argv) {
   platform->userDefaults = QtUserDefaults::forApplication();
   platform->alerts = std::make_unique<QtAlertPresenter>(*platform->loop);
   platform->statusMenu = std::make_unique<QtStatusMenuHost>(*platform->log);
+  platform->loginItem = XdgAutostartLoginItem::forCurrentUser();
   return {std::move(platform), {}};
 }
 

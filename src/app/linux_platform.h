@@ -8,6 +8,7 @@ class QApplication;
 namespace quillon {
 
 class EnvironmentLocale;
+class LaunchLoginItem;
 class LaunchLogSink;
 class ProcessWorkspace;
 class QtAlertPresenter;
@@ -48,6 +49,8 @@ struct LinuxPlatform {
   std::unique_ptr<QtUserDefaults> userDefaults;
   std::unique_ptr<QtAlertPresenter> alerts;
   std::unique_ptr<QtStatusMenuHost> statusMenu;
+  // None where neither XDG_CONFIG_HOME nor HOME names a configuration directory.
+  std::unique_ptr<LaunchLoginItem> loginItem;
 };
 
 struct LinuxPlatformStart {
