@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "support/scoped_environment.h"
@@ -44,6 +45,27 @@ TEST(XdgAutostartLoginItem, OffByDefaultThenWritesAndRemovesTheEntryUnderXdgConf
   ASSERT_TRUE(item->setEnabled(false));
   EXPECT_FALSE(fs::exists(entry));
   EXPECT_TRUE(item->setEnabled(false)) << "turning off what is off succeeds";
+}
+
+TEST(XdgAutostartLoginItem, FindsTheConfigurationDirectoryByTheBaseDirectoryRules) {
+  struct Case {
+    std::optional<std::string> xdgConfigHome, home;
+    std::optional<std::string> entry;  // none: no entry can be placed
+  };
+  const Case cases[] = {
+      {"/x/config", "/home/u", "/x/config/autostart/quillon.desktop"},
+      {"relative/config", "/home/u", "/home/u/.config/autostart/quillon.desktop"},
+      {"", "/home/u", "/home/u/.config/autostart/quillon.desktop"},
+      {std::nullopt, "relative", std::nullopt},
+      {std::nullopt, std::nullopt, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.xdgConfigHome.value_or("(unset)") + " " + c.home.value_or("(unset)"));
+    const ScopedEnvironment config("XDG_CONFIG_HOME", c.xdgConfigHome);
+    const ScopedEnvironment home("HOME", c.home);
+    const auto item = XdgAutostartLoginItem::forCurrentUser();
+    EXPECT_EQ(c.entry, item ? std::optional(item->entryPath()) : std::nullopt);
+  }
 }
 
 TEST(XdgAutostartLoginItem, ReadsEntriesItDidNotWriteSafely) {

@@ -9,10 +9,15 @@ source_dir=$1 build=$2
 out="$build/test-artifacts/demo"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-log=$(env -u DISPLAY QUILLON_BUILD_DIR="$build" QUILLON_DEMO_SKIP_BUILD=1 QUILLON_DEMO_OUT="$out" \
-    "$source_dir/scripts/demo" 2>&1)
+# A home of its own stands for the user's: the demo must leave it alone.
+home=$(mktemp -d "${TMPDIR:-/tmp}/quillon-demo-home.XXXXXX")
+trap 'rm -rf "$home"' EXIT
+log=$(env -u DISPLAY -u XDG_DATA_HOME -u XDG_CONFIG_HOME HOME="$home" QUILLON_BUILD_DIR="$build" \
+    QUILLON_DEMO_SKIP_BUILD=1 QUILLON_DEMO_OUT="$out" "$source_dir/scripts/demo" 2>&1)
 status=$?
 echo "$log"
+touched=$(find "$home" -name com.quillon.app -o -name autostart)
+[ -z "$touched" ] || fail "the demo wrote into the user's home: $touched"
 [ $status -eq 0 ] || fail "the demo ended with status $status"
 [[ $log == *"Demo data folder: $out/data"* ]] || fail "the demo did not use a data folder of its own"
 [ -d "$out/data/share/com.quillon.app" ] || fail "quillon's data directory is not in the demo's folder"
