@@ -30,6 +30,7 @@
 #include <thread>
 #include <vector>
 
+#include "linux/tools/desktop_screenshot.h"
 #include "linux/x11_connection.h"
 #include "linux/x11_window_server.h"
 
@@ -60,7 +61,7 @@ struct Stage {
 class Tour {
  public:
   Tour(X11Connection& x11, std::int32_t quillonPid, std::string out)
-      : x11_(x11), windows_(x11), quillonPid_(quillonPid), out_(std::move(out)) {}
+      : x11_(x11), windows_(x11), screenshot_(x11), quillonPid_(quillonPid), out_(std::move(out)) {}
 
   int run();
 
@@ -124,7 +125,6 @@ class Tour {
   static QRect pixels(const GlobalRect& area);
   bool pictureChanges(const GlobalRect& area, double seconds);
   void settle(const std::optional<LaunchWindowRow>& window);
-  void paintBackdrop();
   void record(const std::string& name, const std::string& title, bool seen, const std::string& missing);
   void writeContactSheet() const;
   void closeWindow(std::uint32_t window);
@@ -137,6 +137,7 @@ class Tour {
 
   X11Connection& x11_;
   X11WindowServer windows_;
+  DesktopScreenshot screenshot_;
   std::int32_t quillonPid_;
   std::string out_;
   std::vector<Stage> stages_;
@@ -159,8 +160,10 @@ std::uint8_t Tour::keycode(xcb_keysym_t keysym) {
   return found;
 }
 
-// The whole screen as the user sees it: without a compositing manager the root window's
-// contents are the screen (windows redirected automatically are painted into it too).
+// The whole screen as the server shows it, to tell when something changed: without a
+// compositing manager the root window's contents are the screen (windows redirected
+// automatically are painted into it too). The screenshots kept compose the windows with
+// their alpha instead, as a compositing desktop would show them.
 QImage Tour::screen() const {
   const auto& s = x11_.screen();
   auto* reply = xcb_get_image_reply(
@@ -198,19 +201,12 @@ void Tour::settle(const std::optional<LaunchWindowRow>& window) {
   });
 }
 
-// A bare X root is black; a dark slate one tells the windows apart in the screenshots.
-void Tour::paintBackdrop() {
-  const std::uint32_t slate = 0x2a3040;
-  xcb_change_window_attributes(x11_.get(), x11_.root(), XCB_CW_BACK_PIXEL, &slate);
-  xcb_clear_area(x11_.get(), 0, x11_.root(), 0, 0, 0, 0);
-  xcb_flush(x11_.get());
-}
-
 void Tour::record(const std::string& name, const std::string& title, bool seen, const std::string& missing) {
   char file[64];
   std::snprintf(file, sizeof file, "%02zu-%s.png", stages_.size() + 1, name.c_str());
-  screen().save(QString::fromStdString(out_ + "/" + file), "PNG");
-  stages_.push_back({file, title, seen ? "ok" : "not seen: " + missing});
+  std::string outcome = seen ? "ok" : "not seen: " + missing;
+  if (const auto failure = screenshot_.save(out_ + "/" + file); !failure.empty()) outcome += " (screenshot: " + failure + ")";
+  stages_.push_back({file, title, outcome});
   std::printf("tour: %s — %s\n", file, stages_.back().outcome.c_str());
   std::fflush(stdout);
 }
@@ -303,7 +299,6 @@ int Tour::run() {
 }
 
 int Tour::stages() {
-  paintBackdrop();
   const double width = x11_.screen().width_in_pixels;
   std::set<std::uint32_t> known;
   for (const auto& row : rows()) {
