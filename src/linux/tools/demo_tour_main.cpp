@@ -274,6 +274,7 @@ std::optional<LaunchWindowRow> Tour::openMenu() {
 bool Tour::chooseFromMenu(xcb_keysym_t direction, int steps) {
   const auto menu = openMenu();
   if (!menu) return false;
+  settle(menu);  // drawn means shown, and shown means it holds the keyboard
   movePointer(menu->bounds->x - 40, menu->bounds->midY());  // off the items, so that only keys choose
   tap(direction, steps);
   tap(keyReturn);
