@@ -88,6 +88,11 @@ class BenchHome {
       if (!app) throw std::runtime_error("could not register " + bundle.string());
       archive.save({app->bundleURL, previewImage()}, app->id);
     }
+    // What is measured must be what the figures say.
+    if (AppRegistry(SettingsStore(*defaults, dataDirectory)).apps().size() != bundles.size() ||
+        archive.load().size() != bundles.size()) {
+      throw std::runtime_error("the registry or the preview archive did not keep all " + std::to_string(bundles.size()));
+    }
     aurora_ = bundles.front() / "Contents/MacOS/Aurora";
   }
 
