@@ -23,6 +23,7 @@
 #include "linux/x11_screens.h"
 #include "linux/x11_stacking_keeper.h"
 #include "linux/x11_window_server.h"
+#include "linux/xdg_autostart_login_item.h"
 
 namespace quillon {
 
@@ -69,6 +70,7 @@ LinuxPlatformStart makeLinuxPlatform(int& argc, char** argv) {
       [&connection](std::uint64_t window) -> std::optional<LaunchSubscription> {
         return X11StackingKeeper::hold(connection, static_cast<std::uint32_t>(window));
       });
+  platform->loginItem = XdgAutostartLoginItem::forCurrentUser();
   return {std::move(platform), {}};
 }
 

@@ -8,6 +8,7 @@ class QApplication;
 namespace quillon {
 
 class EnvironmentLocale;
+class LaunchLoginItem;
 class LaunchLogSink;
 class ProcessWorkspace;
 class QtAlertPresenter;
@@ -50,6 +51,8 @@ struct LinuxPlatform {
   std::unique_ptr<QtAlertPresenter> alerts;
   std::unique_ptr<QtStatusMenuHost> statusMenu;
   std::unique_ptr<QtSwitcherPanelHost> panels;
+  // None where neither XDG_CONFIG_HOME nor HOME names a configuration directory.
+  std::unique_ptr<LaunchLoginItem> loginItem;
 };
 
 struct LinuxPlatformStart {

@@ -9,12 +9,15 @@
 #include <string>
 
 #include "app/linux_platform.h"
+#include "app/quillon_command_line.h"
 #include "app/quillon_composition.h"
 #include "core/app/app_delegate.h"
 #include "core/app/launch_data_directory.h"
 #include "core/platform/launch_alert_presenter.h"
 #include "core/platform/launch_log_sink.h"
+#include "core/localization/l10n.h"
 #include "core/support/unique_fd.h"
+#include "linux/environment_locale.h"
 
 namespace {
 
@@ -36,8 +39,20 @@ std::optional<std::string> applicationSupportPath() {
 
 // Builds the platform, takes the instance lock and runs until the menu's quit, SIGTERM
 // or SIGINT (status 0); a second instance exits 0 at once; a start failure exits 1.
+// --help and --version answer without a display and touch nothing.
 int main(int argc, char** argv) {
   using namespace quillon;
+  switch (QuillonCommandLine::parse(argc, argv).action) {
+    case QuillonCommandLine::Action::printHelp:
+      L10n::usePreferredLanguage(EnvironmentLocale().preferredLanguage());
+      std::fputs(QuillonCommandLine::helpText().c_str(), stdout);
+      return 0;
+    case QuillonCommandLine::Action::printVersion:
+      std::fputs(QuillonCommandLine::versionText().c_str(), stdout);
+      return 0;
+    case QuillonCommandLine::Action::run:
+      break;
+  }
   sigset_t signals;
   sigemptyset(&signals);
   sigaddset(&signals, SIGTERM);

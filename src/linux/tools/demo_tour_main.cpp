@@ -1,0 +1,438 @@
+// Plays the demo's scripted tour on an X display of its own, with synthetic input
+// (XTest), and leaves a numbered screenshot of every stage and a contact sheet of them.
+// Only for a desktop nobody sits at: it moves the pointer and presses keys.
+//
+//   quillon_demo_tour --quillon-pid PID --out DIR
+//
+// Every stage waits for what it expects to see (a window, a process, a change of the
+// picture) under a deadline of its own. A stage that does not see it says so, keeps
+// its screenshot and the tour goes on, so one missing feature never hides the others.
+// Exits 0 when the tour ran to the end (whatever the stages saw), 1 when it could not
+// start, 3 when quillon is gone.
+
+#include <signal.h>
+#include <xcb/xcb.h>
+#include <xcb/xtest.h>
+
+#include <QGuiApplication>
+#include <QImage>
+
+#include <algorithm>
+#include <chrono>
+#include <iterator>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "linux/tools/desktop_screenshot.h"
+#include "linux/x11_connection.h"
+#include "linux/x11_window_server.h"
+
+namespace {
+
+using namespace quillon;
+using Clock = std::chrono::steady_clock;
+
+constexpr int trayHeight = 24;  // scripts/lib/xharness.sh starts the tray host so
+constexpr const char* sampleApps[] = {"Aurora", "Ember", "Tide"};
+
+constexpr xcb_keysym_t keyUp = 0xff52, keyDown = 0xff54, keyReturn = 0xff0d, keySuper = 0xffeb;
+constexpr std::uint8_t scrollRight = 7;
+
+std::string processName(std::int32_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/comm");
+  std::string name;
+  std::getline(in, name);
+  return name;
+}
+
+struct Stage {
+  std::string file;
+  std::string title;
+  std::string outcome;  // "ok", or what was not seen
+};
+
+class Tour {
+ public:
+  Tour(X11Connection& x11, std::int32_t quillonPid, std::string out)
+      : x11_(x11), windows_(x11), screenshot_(x11), quillonPid_(quillonPid), out_(std::move(out)) {}
+
+  int run();
+
+ private:
+  // Polls `seen` until it holds or `seconds` pass; between two questions only.
+  bool waitFor(double seconds, const std::function<bool()>& seen) {
+    const auto end = Clock::now() + std::chrono::duration<double>(seconds);
+    while (Clock::now() < end) {
+      if (seen()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    return seen();
+  }
+  bool quillonAlive() const { return ::kill(quillonPid_, 0) == 0; }
+
+  std::vector<LaunchWindowRow> rows() const { return windows_.onScreenWindows(false); }
+  std::optional<LaunchWindowRow> find(const std::function<bool(const LaunchWindowRow&)>& pick) const {
+    for (const auto& row : rows()) {
+      if (row.bounds && row.ownerPID && pick(row)) return row;
+    }
+    return std::nullopt;
+  }
+  bool ownedByQuillon(const LaunchWindowRow& row) const { return row.ownerPID == quillonPid_; }
+  // The surface of the sample app on screen now (the demo runs one at a time).
+  std::optional<LaunchWindowRow> notchWindow() const {
+    return find([](const LaunchWindowRow& row) {
+      const std::string name = processName(*row.ownerPID);
+      return std::any_of(std::begin(sampleApps), std::end(sampleApps), [&](const char* app) { return name == app; });
+    });
+  }
+  std::optional<std::string> runningNotchApp() const {
+    const auto window = notchWindow();
+    return window ? std::optional(processName(*window->ownerPID)) : std::nullopt;
+  }
+
+  void fakeInput(std::uint8_t type, std::uint8_t detail, double x = 0, double y = 0) {
+    xcb_test_fake_input(x11_.get(), type, detail, XCB_CURRENT_TIME, type == XCB_MOTION_NOTIFY ? x11_.root() : XCB_NONE,
+                        static_cast<std::int16_t>(x), static_cast<std::int16_t>(y), 0);
+    xcb_flush(x11_.get());
+  }
+  void movePointer(double x, double y) { fakeInput(XCB_MOTION_NOTIFY, 0, x, y); }
+  void click(double x, double y) {
+    movePointer(x, y);
+    fakeInput(XCB_BUTTON_PRESS, 1);
+    fakeInput(XCB_BUTTON_RELEASE, 1);
+  }
+  void scroll(std::uint8_t button) {
+    fakeInput(XCB_BUTTON_PRESS, button);
+    fakeInput(XCB_BUTTON_RELEASE, button);
+  }
+  std::uint8_t keycode(xcb_keysym_t keysym);
+  void key(xcb_keysym_t keysym, bool down) { fakeInput(down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, keycode(keysym)); }
+  void tap(xcb_keysym_t keysym, int times = 1) {
+    for (int i = 0; i < times; ++i) {
+      key(keysym, true);
+      key(keysym, false);
+    }
+  }
+
+  QImage screen() const;
+  static QRect pixels(const GlobalRect& area);
+  bool pictureChanges(const GlobalRect& area, double seconds);
+  void settle(const std::optional<LaunchWindowRow>& window);
+  void record(const std::string& name, const std::string& title, bool seen, const std::string& missing);
+  void writeContactSheet() const;
+  void closeWindow(std::uint32_t window);
+
+  int stages();
+  std::optional<LaunchWindowRow> waitForTray();
+  std::optional<LaunchWindowRow> openMenu();
+  bool chooseFromMenu(xcb_keysym_t direction, int steps);
+  std::optional<LaunchWindowRow> waitForNewWindow(double seconds, const std::set<std::uint32_t>& before);
+
+  X11Connection& x11_;
+  X11WindowServer windows_;
+  DesktopScreenshot screenshot_;
+  std::int32_t quillonPid_;
+  std::string out_;
+  std::vector<Stage> stages_;
+};
+
+std::uint8_t Tour::keycode(xcb_keysym_t keysym) {
+  xcb_connection_t* c = x11_.get();
+  const xcb_setup_t* setup = xcb_get_setup(c);
+  const auto count = static_cast<std::uint8_t>(setup->max_keycode - setup->min_keycode + 1);
+  auto* mapping = xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, setup->min_keycode, count), nullptr);
+  std::uint8_t found = 0;
+  if (mapping != nullptr) {
+    const xcb_keysym_t* symbols = xcb_get_keyboard_mapping_keysyms(mapping);
+    const int perCode = mapping->keysyms_per_keycode;
+    for (int i = 0; i < count * perCode && found == 0; ++i) {
+      if (symbols[i] == keysym) found = static_cast<std::uint8_t>(setup->min_keycode + i / perCode);
+    }
+    std::free(mapping);
+  }
+  return found;
+}
+
+// The whole screen as the server shows it, to tell when something changed: without a
+// compositing manager the root window's contents are the screen (windows redirected
+// automatically are painted into it too). The screenshots kept compose the windows with
+// their alpha instead, as a compositing desktop would show them.
+QImage Tour::screen() const {
+  const auto& s = x11_.screen();
+  auto* reply = xcb_get_image_reply(
+      x11_.get(),
+      xcb_get_image(x11_.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, s.root, 0, 0, s.width_in_pixels, s.height_in_pixels, ~0u),
+      nullptr);
+  if (reply == nullptr) return {};
+  QImage image = QImage(xcb_get_image_data(reply), s.width_in_pixels, s.height_in_pixels, QImage::Format_RGB32).copy();
+  std::free(reply);
+  return image;
+}
+
+QRect Tour::pixels(const GlobalRect& area) {
+  return {static_cast<int>(area.x), static_cast<int>(area.y), static_cast<int>(area.width),
+          static_cast<int>(area.height)};
+}
+
+bool Tour::pictureChanges(const GlobalRect& area, double seconds) {
+  const QImage before = screen().copy(pixels(area));
+  return waitFor(seconds, [&] { return screen().copy(pixels(area)) != before; });
+}
+
+// A window is mapped before it is painted: waits until its pixels show something (more
+// than one colour) and stay the same between two looks, so the screenshot shows it drawn.
+void Tour::settle(const std::optional<LaunchWindowRow>& window) {
+  if (!window) return;
+  QImage last;
+  waitFor(3, [&] {
+    const QImage now = screen().copy(pixels(*window->bounds));
+    const bool drawn = !now.isNull() && now.pixel(0, 0) != now.pixel(now.width() / 2, now.height() / 2);
+    const bool same = drawn && now == last;
+    last = now;
+    if (!same) std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    return same;
+  });
+}
+
+void Tour::record(const std::string& name, const std::string& title, bool seen, const std::string& missing) {
+  char file[64];
+  std::snprintf(file, sizeof file, "%02zu-%s.png", stages_.size() + 1, name.c_str());
+  std::string outcome = seen ? "ok" : "not seen: " + missing;
+  if (const auto failure = screenshot_.save(out_ + "/" + file); !failure.empty()) outcome += " (screenshot: " + failure + ")";
+  stages_.push_back({file, title, outcome});
+  std::printf("tour: %s — %s\n", file, stages_.back().outcome.c_str());
+  std::fflush(stdout);
+}
+
+void Tour::writeContactSheet() const {
+  std::ofstream html(out_ + "/index.html");
+  html << "<!DOCTYPE html>\n<html lang=\"ja\"><head><meta charset=\"utf-8\"><title>Quillon demo tour</title>\n"
+       << "<style>body{font-family:sans-serif;background:#20242c;color:#eee;margin:16px}"
+       << "main{display:grid;grid-template-columns:repeat(auto-fill,minmax(360px,1fr));gap:12px}"
+       << "figure{margin:0;background:#2c313c;padding:8px;border-radius:6px}img{width:100%}"
+       << "figcaption{font-size:13px;margin-top:4px}.missing{color:#f6a}</style></head><body>\n"
+       << "<h1>Quillon demo tour</h1><main>\n";
+  for (const auto& stage : stages_) {
+    const bool ok = stage.outcome == "ok";
+    html << "<figure><a href=\"" << stage.file << "\"><img src=\"" << stage.file << "\" alt=\"" << stage.title
+         << "\"></a><figcaption>" << stage.file.substr(0, 2) << ". " << stage.title << " — <span"
+         << (ok ? "" : " class=\"missing\"") << ">" << stage.outcome << "</span></figcaption></figure>\n";
+  }
+  html << "</main></body></html>\n";
+}
+
+// What a window manager's close button does: asks the window to close itself.
+void Tour::closeWindow(std::uint32_t window) {
+  xcb_client_message_event_t event{};
+  event.response_type = XCB_CLIENT_MESSAGE;
+  event.format = 32;
+  event.window = window;
+  event.type = x11_.atom("WM_PROTOCOLS");
+  event.data.data32[0] = x11_.atom("WM_DELETE_WINDOW");
+  event.data.data32[1] = XCB_CURRENT_TIME;
+  xcb_send_event(x11_.get(), 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+  xcb_flush(x11_.get());
+}
+
+// The tray host sizes its panel to its icons, so a panel of at least one square holds
+// the status item, the only icon there.
+std::optional<LaunchWindowRow> Tour::waitForTray() {
+  const double width = x11_.screen().width_in_pixels;
+  std::optional<LaunchWindowRow> tray;
+  waitFor(20, [&] {
+    tray = find([&](const LaunchWindowRow& row) {
+      return !ownedByQuillon(row) && row.bounds->y == 0 && row.bounds->height == trayHeight &&
+             row.bounds->maxX() == width && row.bounds->width >= trayHeight;
+    });
+    return tray.has_value();
+  });
+  return tray;
+}
+
+// Clicks the status item and returns its menu.
+std::optional<LaunchWindowRow> Tour::openMenu() {
+  const auto tray = waitForTray();
+  if (!tray) return std::nullopt;
+  click(tray->bounds->midX(), tray->bounds->midY());
+  std::optional<LaunchWindowRow> menu;
+  waitFor(10, [&] {
+    menu = find([&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.layer > 0; });
+    return menu.has_value();
+  });
+  return menu;
+}
+
+// The menu's keyboard skips labels and separators: Down from the top reaches the
+// registered apps first, Up from the bottom the fixed items in their order.
+bool Tour::chooseFromMenu(xcb_keysym_t direction, int steps) {
+  const auto menu = openMenu();
+  if (!menu) return false;
+  settle(menu);  // drawn means shown, and shown means it holds the keyboard
+  movePointer(menu->bounds->x - 40, menu->bounds->midY());  // off the items, so that only keys choose
+  tap(direction, steps);
+  tap(keyReturn);
+  return true;
+}
+
+std::optional<LaunchWindowRow> Tour::waitForNewWindow(double seconds, const std::set<std::uint32_t>& before) {
+  std::optional<LaunchWindowRow> found;
+  waitFor(seconds, [&] {
+    found = find([&](const LaunchWindowRow& row) {
+      return ownedByQuillon(row) && row.layer == 0 && row.windowNumber && !before.contains(*row.windowNumber) &&
+             row.bounds->width >= 200 && row.bounds->height >= 200;
+    });
+    return found.has_value();
+  });
+  return found;
+}
+
+int Tour::run() {
+  const int status = stages();
+  writeContactSheet();
+  return status;
+}
+
+int Tour::stages() {
+  const double width = x11_.screen().width_in_pixels;
+  std::set<std::uint32_t> known;
+  for (const auto& row : rows()) {
+    if (row.windowNumber) known.insert(*row.windowNumber);
+  }
+
+  // 1. Quillon in the tray beside the running notch app.
+  const bool started = waitFor(20, [&] { return runningNotchApp().has_value(); });
+  const auto tray = waitForTray();
+  const bool inTray = tray.has_value();
+  settle(tray);
+  record("desktop", "デスクトップ：トレイのQuillonとノッチアプリ", started && inTray,
+         started ? "the tray icon" : "a notch app");
+  if (!quillonAlive()) return 3;
+
+  // 2. Its menu, opened by a click.
+  const auto firstMenu = openMenu();
+  settle(firstMenu);
+  record("menu", "トレイのメニュー", firstMenu.has_value(), "the tray menu");
+  // 3. The second registered app, chosen from the menu.
+  const auto before = runningNotchApp();
+  if (firstMenu) movePointer(firstMenu->bounds->x - 40, firstMenu->bounds->midY());
+  tap(keyDown, 2);
+  tap(keyReturn);
+  const bool menuSwitched = waitFor(25, [&] { const auto now = runningNotchApp(); return now && now != before; });
+  settle(notchWindow());
+  record("menu-switch", "メニューから切り替え：" + runningNotchApp().value_or("?"), menuSwitched,
+         "another notch app after choosing it");
+  if (!quillonAlive()) return 3;
+
+  // 4-6. The gesture: the pointer over the notch until it expands, the chord held (the
+  // switcher opens on the press itself), then scroll steps, then the release.
+  const auto source = runningNotchApp();
+  const auto notchHeight = [&] {
+    const auto row = find([&](const LaunchWindowRow& r) { return processName(*r.ownerPID) == source; });
+    return row ? row->bounds->height : 0.0;
+  };
+  const double collapsed = notchHeight();
+  movePointer(width / 2, 8);
+  waitFor(3, [&] { return notchHeight() > collapsed; });
+  std::optional<LaunchWindowRow> panel;
+  const auto panelShown = [&] {
+    panel = find([&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.bounds->y < 200; });
+    return panel.has_value();
+  };
+  key(keySuper, true);
+  // The switcher opens on the chord alone; should it wait for the first scroll, one is
+  // given after a while.
+  bool carousel = waitFor(4, panelShown);
+  if (!carousel) {
+    scroll(scrollRight);
+    carousel = waitFor(6, panelShown);
+  }
+  settle(panel);
+  record("carousel", "呼び出しキーを押したまま：カルーセル", carousel, "the switcher panel");
+  bool stepped = false;
+  // One wheel click may be less than one step of the gesture; a few at most.
+  for (int click = 0; carousel && !stepped && click < 4; ++click) {
+    scroll(scrollRight);
+    stepped = pictureChanges(*panel->bounds, 1.5);
+  }
+  record("carousel-step", "横スクロール：次のアプリへ", stepped, carousel ? "the carousel moving" : "no carousel");
+  key(keySuper, false);
+  const bool gestureSwitched =
+      stepped && waitFor(25, [&] { const auto now = runningNotchApp(); return now && now != source; });
+  settle(notchWindow());
+  record("gesture-switch", "キーを離して切り替え：" + runningNotchApp().value_or("?"), gestureSwitched,
+         stepped ? "another notch app after releasing the chord" : "no step in the carousel");
+  if (!quillonAlive()) return 3;
+
+  // 7. The settings window, from the menu.
+  movePointer(width / 2, 400);
+  std::optional<LaunchWindowRow> settings;
+  if (chooseFromMenu(keyUp, 5)) settings = waitForNewWindow(10, known);
+  settle(settings);
+  record("settings", "設定ウインドウ", settings.has_value(), "the settings window");
+  if (settings) {
+    closeWindow(*settings->windowNumber);
+    waitFor(5, [&] { return !find([&](const LaunchWindowRow& row) { return row.windowNumber == settings->windowNumber; }); });
+  }
+
+  // 8. The first-run guide, from the menu, walked page by page with its default button.
+  // A new user may have it open since the start, so any normal window of quillon's but
+  // the settings window counts.
+  std::set<std::uint32_t> notGuide;
+  if (settings) notGuide.insert(*settings->windowNumber);
+  std::optional<LaunchWindowRow> guide;
+  if (chooseFromMenu(keyUp, 6)) guide = waitForNewWindow(10, notGuide);
+  settle(guide);
+  record("guide", "はじめに：案内の最初のページ", guide.has_value(), "the first-run guide");
+  for (int page = 2; guide && page <= 6; ++page) {
+    movePointer(guide->bounds->midX(), guide->bounds->midY());  // keys go to the window under the pointer
+    tap(keyReturn);
+    bool moved = pictureChanges(*guide->bounds, 1.5);
+    if (!moved) {
+      // Return moves on only where a button is the default; otherwise the button a
+      // guide keeps at its bottom right corner.
+      click(guide->bounds->maxX() - 50, guide->bounds->maxY() - 24);
+      moved = pictureChanges(*guide->bounds, 3);
+    }
+    const bool gone = !find([&](const LaunchWindowRow& row) { return row.windowNumber == guide->windowNumber; });
+    if (!gone) settle(guide);
+    record("guide-" + std::to_string(page), "はじめに：" + std::to_string(page) + "ページ目", moved || gone,
+           "the guide moving on");
+    if (!moved || gone) break;
+  }
+  return quillonAlive() ? 0 : 3;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::int32_t quillonPid = 0;
+  std::string out;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string option = argv[i];
+    if (option == "--quillon-pid") quillonPid = std::atoi(argv[i + 1]);
+    if (option == "--out") out = argv[i + 1];
+  }
+  if (quillonPid <= 0 || out.empty()) {
+    std::fprintf(stderr, "usage: quillon_demo_tour --quillon-pid PID --out DIR\n");
+    return 1;
+  }
+  auto x11 = quillon::X11Connection::open();
+  if (!x11 || !x11->hasXTest()) {
+    std::fprintf(stderr, "quillon_demo_tour: no X display with XTest\n");
+    return 1;
+  }
+  // QImage's PNG writer needs a Gui application, but no window of its own.
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication application(argc, argv);
+  Tour tour(*x11, quillonPid, out);
+  const int status = tour.run();
+  if (status == 3) std::fprintf(stderr, "quillon_demo_tour: quillon is gone\n");
+  return status;
+}
