@@ -19,6 +19,7 @@
 #include "linux/process_workspace.h"
 #include "linux/x11_accessibility.h"
 #include "linux/x11_connection.h"
+#include "linux/x11_input_system.h"
 #include "linux/x11_screen_capture_service.h"
 #include "linux/x11_screens.h"
 #include "linux/x11_stacking_keeper.h"
@@ -59,6 +60,7 @@ LinuxPlatformStart makeLinuxPlatform(int& argc, char** argv) {
   platform->screens = std::make_unique<X11Screens>(*platform->x11);
   platform->accessibility = std::make_unique<X11Accessibility>(*platform->x11);
   platform->screenCapture = std::make_unique<X11ScreenCaptureService>(*platform->x11);
+  platform->input = std::make_unique<X11InputSystem>(*platform->x11);
   platform->workspace = std::make_unique<ProcessWorkspace>(*platform->loop);
   platform->imageCodec = std::make_unique<QtImageCodec>();
   platform->userDefaults = QtUserDefaults::forApplication();

@@ -20,6 +20,7 @@ class QtUserDefaults;
 class SystemClock;
 class X11Accessibility;
 class X11Connection;
+class X11InputSystem;
 class X11ScreenCaptureService;
 class X11Screens;
 class X11WindowServer;
@@ -45,6 +46,7 @@ struct LinuxPlatform {
   std::unique_ptr<X11Screens> screens;
   std::unique_ptr<X11Accessibility> accessibility;
   std::unique_ptr<X11ScreenCaptureService> screenCapture;
+  std::unique_ptr<X11InputSystem> input;
   std::unique_ptr<ProcessWorkspace> workspace;
   std::unique_ptr<QtImageCodec> imageCodec;
   std::unique_ptr<QtUserDefaults> userDefaults;
