@@ -156,7 +156,8 @@ void QuillonComposition::compose() {
 
 void QuillonComposition::refreshTick() {
   if (!delegate_->isActive()) return;
-  coordinator_->refreshSoon();
+  // A reload runs the registry-changed actions, which refresh the selection themselves.
+  if (!registryRecovery_->reloadIfStoredValueChanged()) coordinator_->refreshSoon();
   permissionMonitor_->refresh();
 }
 

@@ -1,7 +1,14 @@
 #include "desktop/qt_user_defaults.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include <QByteArray>
 #include <QDateTime>
+#include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QString>
@@ -139,6 +146,27 @@ void QtUserDefaults::setData(std::span<const std::uint8_t> data, const std::stri
   } else {
     settings_->remove(keyOf(key));
   }
+}
+
+int QtUserDefaults::readError() const {
+  // A file that went away and came back is read by a fresh object.
+  if (settings_->status() != QSettings::NoError) settings_ = makeSettings_();
+  // Asked of the file itself: QSettings does not re-read a file whose size and time are
+  // unchanged, so it would miss a change of permissions.
+  const int fd = ::open(QFile::encodeName(settings_->fileName()).constData(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? 0 : errno;
+  struct stat info {};
+  const bool isDirectory = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+  ::close(fd);
+  return isDirectory ? EISDIR : 0;
+}
+
+LaunchDefaultsStamp QtUserDefaults::stamp() const {
+  struct stat info {};
+  if (::stat(QFile::encodeName(settings_->fileName()).constData(), &info) != 0) return {.error = errno};
+  auto nanoseconds = [](const timespec& time) { return std::int64_t{time.tv_sec} * 1'000'000'000 + time.tv_nsec; };
+  return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino), info.st_size,
+          nanoseconds(info.st_mtim), nanoseconds(info.st_ctim), 0};
 }
 
 }  // namespace quillon

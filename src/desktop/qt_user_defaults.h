@@ -30,10 +30,14 @@ class QtUserDefaults final : public LaunchUserDefaults {
   std::optional<PropertyListValue> object(const std::string& key) const override;
   std::optional<Bytes> data(const std::string& key) const override;
   void setData(std::span<const std::uint8_t> data, const std::string& key) override;
+  int readError() const override;
+  // Of the settings file.
+  LaunchDefaultsStamp stamp() const override;
 
  private:
   std::function<std::unique_ptr<QSettings>()> makeSettings_;
-  std::unique_ptr<QSettings> settings_;
+  // Replaced when it met an error: a QSettings object keeps its first error for good.
+  mutable std::unique_ptr<QSettings> settings_;
 };
 
 }  // namespace quillon

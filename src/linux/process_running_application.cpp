@@ -4,7 +4,9 @@
 #include <signal.h>
 
 #include <cerrno>
+#include <utility>
 
+#include "core/async/launch_main_loop.h"
 #include "core/bundle/launch_bundle_location.h"
 #include "core/bundle/launch_process_identity.h"
 #include "linux/linux_pidfd.h"
@@ -71,6 +73,20 @@ bool ProcessRunningApplication::isTerminated() const { return hasExited(pidfd_.g
 bool ProcessRunningApplication::requestTermination() {
   if (pidfdSendSignal(pidfd_.get(), SIGTERM) == 0) return true;
   return errno == ESRCH;
+}
+
+// The pidfd turns readable when the process exits and stays readable, so the watch
+// ends at its first call; left in place, the loop would call it on every turn.
+LaunchSubscription ProcessRunningApplication::observeTermination(LaunchMainLoop& loop, std::function<void()> exited) {
+  auto watch = std::make_shared<std::optional<LaunchMainLoop::WatchId>>();
+  auto stop = [&loop, watch] {
+    if (*watch) loop.unwatch(*std::exchange(*watch, std::nullopt));
+  };
+  *watch = loop.watchReadable(pidfd_.get(), [stop, exited = std::move(exited)] {
+    stop();
+    exited();
+  });
+  return LaunchSubscription(stop);
 }
 
 int ProcessRunningApplication::probe() const {

@@ -35,6 +35,7 @@ class ProcessRunningApplication final : public LaunchRunningApplication {
   bool isTerminated() const override;
   bool requestTermination() override;
   int probe() const override;
+  LaunchSubscription observeTermination(LaunchMainLoop& loop, std::function<void()> exited) override;
 
   int pidfd() const { return pidfd_.get(); }
 

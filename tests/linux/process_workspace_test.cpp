@@ -241,6 +241,29 @@ TEST_F(ProcessWorkspaceTest, OpenReportsTheErrnoOfTheStepThatFailed) {
   }
 }
 
+// The pidfd reports the exit: once, also when it came before the observation, and
+// never after the subscription ended (the other app's exit keeps the loop turning long
+// enough for a repeated call to show).
+TEST_F(ProcessWorkspaceTest, ExitIsReportedOnceWhileObserved) {
+  const auto quitting = openRunning(sandbox.makeApp("Quitting", "exitOnTerm"));
+  const auto unobserved = openRunning(sandbox.makeApp("Unobserved", "exitOnTerm"));
+  const auto gone = open(sandbox.makeApp("Gone", "exitAtOnce")).value();
+  ASSERT_TRUE(waitForExit(gone));
+  int quittingCalls = 0, unobservedCalls = 0, goneCalls = 0;
+  const auto quittingObserver = quitting->observeTermination(sandbox.loop, [&] { ++quittingCalls; });
+  const auto goneObserver = gone->observeTermination(sandbox.loop, [&] { ++goneCalls; });
+  auto unobservedObserver = unobserved->observeTermination(sandbox.loop, [&] { ++unobservedCalls; });
+  unobservedObserver.reset();
+
+  ASSERT_TRUE(quitting->requestTermination());
+  EXPECT_TRUE(sandbox.waitFor([&] { return quittingCalls > 0 && goneCalls > 0; }));
+  ASSERT_TRUE(unobserved->requestTermination());
+  ASSERT_TRUE(waitForExit(unobserved));
+  EXPECT_EQ(1, quittingCalls);
+  EXPECT_EQ(1, goneCalls);
+  EXPECT_EQ(0, unobservedCalls);
+}
+
 // Forwards to a real handle and runs `hook` right after the quit request, while the
 // old process is quitting.
 class QuitHookApplication final : public LaunchRunningApplication {
@@ -258,6 +281,9 @@ class QuitHookApplication final : public LaunchRunningApplication {
     return accepted;
   }
   int probe() const override { return inner_->probe(); }
+  LaunchSubscription observeTermination(LaunchMainLoop& loop, std::function<void()> exited) override {
+    return inner_->observeTermination(loop, std::move(exited));
+  }
 
  private:
   LaunchApplicationHandle inner_;

@@ -11,13 +11,22 @@ namespace quillon {
 // come back altered, and count the writes that happened.
 class FakeUserDefaults final : public LaunchUserDefaults {
  public:
-  void set(const std::string& key, PropertyListValue value) { values_.insert_or_assign(key, std::move(value)); }
-  void erase(const std::string& key) { values_.erase(key); }
+  void set(const std::string& key, PropertyListValue value) {
+    values_.insert_or_assign(key, std::move(value));
+    touch();
+  }
+  void erase(const std::string& key) {
+    values_.erase(key);
+    touch();
+  }
   // Writes are accepted but not kept, as when the domain cannot be written.
   void dropWrites(bool drop) { dropWrites_ = drop; }
   // Writes keep all but the last byte, as a read-back check must notice.
   void truncateWrites(bool truncate) { truncateWrites_ = truncate; }
   int writeCount() const { return writeCount_; }
+  // As if another program wrote the domain: the stamp moves.
+  void touch() { ++revision_; }
+  int unreadable = 0;  // the errno readError() reports
 
   // LaunchUserDefaults:
   std::optional<PropertyListValue> object(const std::string& key) const override {
@@ -36,13 +45,17 @@ class FakeUserDefaults final : public LaunchUserDefaults {
     Bytes stored(data.begin(), data.end());
     if (truncateWrites_ && !stored.empty()) stored.pop_back();
     values_.insert_or_assign(key, PropertyListValue{std::move(stored)});
+    touch();
   }
+  int readError() const override { return unreadable; }
+  LaunchDefaultsStamp stamp() const override { return {.size = revision_, .error = unreadable}; }
 
  private:
   std::map<std::string, PropertyListValue> values_;
   bool dropWrites_ = false;
   bool truncateWrites_ = false;
   int writeCount_ = 0;
+  std::int64_t revision_ = 0;
 };
 
 }  // namespace quillon

@@ -55,6 +55,19 @@ class FakeRunningApplication final : public LaunchRunningApplication {
     ++probes;
     return terminated ? ESRCH : probeError;
   }
+  // Only when `notifiesExit` is set; `exit()` then tells the observers.
+  bool notifiesExit = false;
+  LaunchSubscription observeTermination(LaunchMainLoop&, std::function<void()> exited) override {
+    if (!notifiesExit) return {};
+    return exitObservers_.subscribe(std::move(exited));
+  }
+  void exit() {
+    terminated = true;
+    exitObservers_.notify();
+  }
+
+ private:
+  LaunchObserverList<> exitObservers_;
 };
 
 // A workspace with a settable list of running applications. Open requests wait until

@@ -21,6 +21,13 @@ std::optional<LocalizedText> AppRegistryRecovery::reload() {
   return LocalizedText("登録データを再確認しました。");
 }
 
+bool AppRegistryRecovery::reloadIfStoredValueChanged() {
+  // Left for a later tick while a switch runs: the change stays visible until it is read.
+  if (actions_.isSwitching() || !registry_.store().storedValueChanged()) return false;
+  reload();
+  return true;
+}
+
 Task<std::optional<LocalizedText>> AppRegistryRecovery::reset() {
   if (actions_.isSwitching()) co_return std::nullopt;
   LaunchRecoveryPresenter presenter(alerts_);

@@ -29,6 +29,10 @@ class AppRegistryRecovery {
   // Re-reads the stored value. On success the list is replaced and the text for the
   // onboarding window is returned; a failed reload keeps the list in memory.
   std::optional<LocalizedText> reload();
+  // What the one-second refresh does about stored data written outside this program
+  // (another copy of it, a restore, the user's editor): a reload when the stored value
+  // changed since it was last read or written here. True when it reloaded.
+  bool reloadIfStoredValueChanged();
   // Asks first, backs the stored value up, then empties the registry. The result text
   // is shown in an alert and returned for the onboarding window; none when the user
   // cancelled, a switch started meanwhile, or the reset failed (which has its alert).

@@ -279,11 +279,33 @@ LaunchTaskHandle spawn(LaunchMainLoop& loop, Task<T> task, std::function<void(La
   return LaunchTaskHandle(context);
 }
 
-// Suspends for `seconds` on the loop's clock; throws `CancellationError` when the task
-// is cancelled before or during the sleep.
+// Lets an event end a `sleepFor` early: the sleep it is given returns as soon as
+// `signal()` is called, or at once when that happened before the sleep began. Copies
+// share one state. Main thread only.
+class LaunchWakeup {
+ public:
+  void signal() const {
+    state_->signalled = true;
+    if (auto sleeper = state_->sleeper.lock()) detail::wake(sleeper);
+  }
+  bool isSignalled() const { return state_->signalled; }
+
+ private:
+  friend class SleepAwaiter;
+  struct State {
+    bool signalled = false;
+    std::weak_ptr<detail::WakeState> sleeper;
+  };
+  std::shared_ptr<State> state_ = std::make_shared<State>();
+};
+
+// Suspends for `seconds` on the loop's clock, or until `wakeup` is signalled; throws
+// `CancellationError` when the task is cancelled before or during the sleep.
 class SleepAwaiter {
  public:
   SleepAwaiter(LaunchMainLoop& loop, double seconds) : loop_(loop), seconds_(seconds) {}
+  SleepAwaiter(LaunchMainLoop& loop, double seconds, const LaunchWakeup& wakeup)
+      : loop_(loop), seconds_(seconds), wakeup_(wakeup.state_) {}
   SleepAwaiter(const SleepAwaiter&) = delete;
   SleepAwaiter& operator=(const SleepAwaiter&) = delete;
   ~SleepAwaiter() { disarm(); }
@@ -296,11 +318,13 @@ class SleepAwaiter {
       cancelledEarly_ = true;
       return false;
     }
+    if (wakeup_ && wakeup_->signalled) return false;
     state_ = std::make_shared<detail::WakeState>();
     state_->handle = self;
     state_->context = context_;
     state_->loop = &loop_;
     timer_ = loop_.startTimer(seconds_, false, [state = state_] { detail::wake(state); });
+    if (wakeup_) wakeup_->sleeper = state_;
     handler_ = context_->cancellation.addHandler([state = state_] {
       if (state->woken) return;
       state->cancelled = true;
@@ -317,12 +341,14 @@ class SleepAwaiter {
  private:
   void disarm() {
     if (state_) state_->alive = false;
+    if (wakeup_) wakeup_->sleeper.reset();
     if (timer_ != 0) loop_.cancelTimer(std::exchange(timer_, 0));
     if (handler_ != 0) context_->cancellation.removeHandler(std::exchange(handler_, 0));
   }
 
   LaunchMainLoop& loop_;
   double seconds_;
+  std::shared_ptr<LaunchWakeup::State> wakeup_;
   bool cancelledEarly_ = false;
   std::shared_ptr<detail::TaskContext> context_;
   std::shared_ptr<detail::WakeState> state_;
@@ -331,6 +357,9 @@ class SleepAwaiter {
 };
 
 inline SleepAwaiter sleepFor(LaunchMainLoop& loop, double seconds) { return SleepAwaiter(loop, seconds); }
+inline SleepAwaiter sleepFor(LaunchMainLoop& loop, double seconds, const LaunchWakeup& wakeup) {
+  return SleepAwaiter(loop, seconds, wakeup);
+}
 
 // Delivers one result to a task suspended in `awaitCallback`. Copyable; the first call
 // wins, later calls and calls after the task moved on or was destroyed do nothing.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/async/launch_subscription.h"
 #include "core/async/launch_task.h"
 #include "core/localization/localized_text.h"
 #include "core/support/bitmap.h"
@@ -42,6 +43,10 @@ class LaunchRunningApplication {
   // Sends signal 0 to the process: 0 when it could be signalled, otherwise the errno
   // (ESRCH once the process is gone, EPERM when it belongs to someone else).
   virtual int probe() const = 0;
+  // Calls `exited` once on `loop` when the process has exited (soon after, when it
+  // already has), while the subscription lives. An empty subscription when the platform
+  // cannot tell for this process; the caller then polls `isTerminated`.
+  virtual LaunchSubscription observeTermination(LaunchMainLoop& loop, std::function<void()> exited) = 0;
 };
 
 using LaunchApplicationHandle = std::shared_ptr<LaunchRunningApplication>;

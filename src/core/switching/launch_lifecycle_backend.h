@@ -2,9 +2,11 @@
 
 #include <concepts>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "core/bundle/validated_launch_application.h"
+#include "core/async/launch_subscription.h"
 #include "core/async/launch_task.h"
 #include "core/support/url.h"
 
@@ -20,6 +22,9 @@ namespace quillon {
 //   isTerminated(app), processIdentifier(app), bundleURL(app), executableURL(app)
 //   requestTermination(app)    a normal quit request; false when refused
 //   probe(app)                 signal 0: 0, or the errno it failed with
+//   observeTermination(app, exited)
+//                              `exited` on the main loop once the app has gone; an
+//                              empty subscription when the platform cannot tell
 template <class B>
 concept LaunchLifecycleBackend = std::copy_constructible<typename B::Application> &&
     requires(B& backend, const typename B::Application& application, const ValidatedLaunchApplication& target) {
@@ -32,6 +37,7 @@ concept LaunchLifecycleBackend = std::copy_constructible<typename B::Application
   { backend.executableURL(application) } -> std::same_as<std::optional<Url>>;
   { backend.requestTermination(application) } -> std::same_as<bool>;
   { backend.probe(application) } -> std::same_as<int>;
+  { backend.observeTermination(application, std::function<void()>()) } -> std::same_as<LaunchSubscription>;
 };
 
 }  // namespace quillon

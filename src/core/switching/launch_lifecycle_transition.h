@@ -18,7 +18,7 @@ namespace quillon {
 
 // Replaces one running notch app with another: asks the source to quit normally,
 // waits until it has gone (polling every 100 ms, at most `terminationTimeout` seconds
-// from the quit request), validates the target bundle again, opens it and checks that
+// from the quit request; an exit the platform reports ends the wait at once), validates the target bundle again, opens it and checks that
 // the launched process is the one at that location. One transition at a time per
 // object; every step runs on the main loop and time comes from the loop's clock.
 template <LaunchLifecycleBackend Backend>
@@ -92,6 +92,11 @@ Task<typename LaunchLifecycleTransition<Backend>::Outcome> LaunchLifecycleTransi
     }
 
     co_await checkCancellation();
+    // The first poll comes right after the request, before any app could have quit, so
+    // without this every switch would wait a whole poll interval. The poll stays for
+    // processes the platform cannot watch, and for the limit.
+    const LaunchWakeup exited;
+    const auto exitObserver = backend_.observeTermination(*source, [exited] { exited.signal(); });
     const double quitTime = uptime();
     if (!backend_.requestTermination(*source)) throw LaunchLifecycleError::terminationRefused;
     // Exit is tested before the limit, so an app that is gone by the first poll after
@@ -103,7 +108,7 @@ Task<typename LaunchLifecycleTransition<Backend>::Outcome> LaunchLifecycleTransi
       }
       co_await checkCancellation();
       if (uptime() - quitTime >= terminationTimeout_) throw LaunchLifecycleError::terminationTimedOut;
-      co_await sleepFor(loop_, pollInterval);
+      co_await sleepFor(loop_, pollInterval, exited);
     }
   }
 

@@ -34,6 +34,9 @@ class WorkspaceLaunchLifecycleBackend {
   std::optional<Url> executableURL(const Application& application) const;
   bool requestTermination(const Application& application) const { return application->requestTermination(); }
   int probe(const Application& application) const { return application->probe(); }
+  LaunchSubscription observeTermination(const Application& application, std::function<void()> exited) const {
+    return application->observeTermination(*loop_, std::move(exited));
+  }
 
  private:
   LaunchWorkspace* workspace_;

@@ -159,6 +159,24 @@ TEST_F(TransitionTest, QuitIsPolledUntilTheLimitFromTheQuitRequest) {
   }
 }
 
+// A reported exit ends the wait at once; an app the platform cannot watch is still
+// found by the next poll.
+TEST_F(TransitionTest, AReportedExitEndsTheWaitBeforeThePoll) {
+  for (const bool notifies : {true, false}) {
+    SCOPED_TRACE(notifies ? "notified" : "polled");
+    source = newSource(1001, std::nullopt);
+    source->notifiesExit = notifies;
+    timers.emplace_back(loop, 0.03, false, [process = source] { process->exit(); });
+    auto running = start(source, directoryUrl(betaPath));
+    loop.advance(0.03);
+    EXPECT_EQ(notifies ? 1u : 0u, workspace.opened.size());
+    loop.advance(0.1 + 0.25);
+    ASSERT_TRUE(running.done());
+    EXPECT_NEAR(notifies ? 0.03 : 0.1, running.result().value().timings.terminationWait, 1e-6);
+    workspace.opened.clear();
+  }
+}
+
 TEST_F(TransitionTest, RunningSameBundleIsAlreadySelected) {
   // Through a link: locations are compared in canonical form.
   std::filesystem::create_directory_symlink(betaPath, directory / "Link.app");

@@ -13,15 +13,22 @@
 namespace quillon {
 
 SettingsStore::SettingsStore(std::string appsKey, ReadOriginal readOriginal, WriteRecord writeRecord,
-                             Url backupDirectory)
+                             Url backupDirectory, ReadStamp readStamp)
     : appsKey_(std::move(appsKey)),
       readOriginal_(std::move(readOriginal)),
       writeRecord_(std::move(writeRecord)),
-      backupDirectory_(std::move(backupDirectory)) {}
+      backupDirectory_(std::move(backupDirectory)),
+      readStamp_(std::move(readStamp)) {}
 
 SettingsStore::SettingsStore(LaunchUserDefaults& defaults, Url backupDirectory)
     : SettingsStore(
-          defaultAppsKey, [&defaults] { return defaults.object(defaultAppsKey); },
+          defaultAppsKey,
+          [&defaults] {
+            // An unreadable domain reads as an empty one, which must not pass for an
+            // empty registry: the next save would overwrite the user's list.
+            if (const int error = defaults.readError()) throw LaunchStorageError::unavailable(error);
+            return defaults.object(defaultAppsKey);
+          },
           [&defaults](std::span<const std::uint8_t> blob) {
             defaults.setData(blob, defaultAppsKey);
             // A defaults write can be dropped without an error; only reading it back
@@ -29,7 +36,7 @@ SettingsStore::SettingsStore(LaunchUserDefaults& defaults, Url backupDirectory)
             const auto readBack = defaults.data(defaultAppsKey);
             return readBack && std::equal(readBack->begin(), readBack->end(), blob.begin(), blob.end());
           },
-          std::move(backupDirectory)) {}
+          std::move(backupDirectory), [&defaults] { return defaults.stamp(); }) {}
 
 LocalizedText SettingsStore::unreadableMessage() {
   return LocalizedText(
@@ -53,14 +60,16 @@ SettingsStore::Decoded SettingsStore::decodeStoredBlob(std::span<const std::uint
 }
 
 std::vector<ManagedNotchApp> SettingsStore::loadApps() {
-  const auto original = readOriginal_();
-  if (!original) {
-    loadFailed_ = false;
-    storageError_.reset();
-    preservesPreviewsAfterRecovery_ = false;
-    return {};
-  }
+  // Taken before the read: a write in between then shows as a change at the next look.
+  if (readStamp_) lastStamp_ = readStamp_();
   try {
+    const auto original = readOriginal_();
+    if (!original) {
+      loadFailed_ = false;
+      storageError_.reset();
+      preservesPreviewsAfterRecovery_ = false;
+      return {};
+    }
     const auto* blob = original->data();
     if (blob == nullptr) throw LaunchStorageError::invalidRecord();
     auto decoded = decodeStoredBlob(*blob);
@@ -82,6 +91,7 @@ bool SettingsStore::saveApps(const std::vector<ManagedNotchApp>& apps) {
   try {
     const auto normalizedApps = ManagedNotchApp::normalized(apps);
     if (!writeRecord_(RegistryJsonCoding::encodeApps(normalizedApps))) throw LaunchStorageError::unavailable(0);
+    if (readStamp_) lastStamp_ = readStamp_();
     preservesPreviewsAfterRecovery_ = false;
     storageError_.reset();
     return true;

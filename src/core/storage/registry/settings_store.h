@@ -8,14 +8,13 @@
 #include <vector>
 
 #include "core/localization/localized_text.h"
+#include "core/platform/launch_user_defaults.h"
 #include "core/storage/registry/managed_notch_app.h"
 #include "core/storage/plist/property_list_value.h"
 #include "core/support/bytes.h"
 #include "core/support/url.h"
 
 namespace quillon {
-
-class LaunchUserDefaults;
 
 // Keeps the registry in the user defaults and is the only code that touches that value.
 // Stored data it cannot read puts it in a protected state: the value is never
@@ -30,6 +29,8 @@ class SettingsStore {
   using ReadOriginal = std::function<std::optional<PropertyListValue>()>;
   // Stores the blob, reads it back and is true only when the bytes are identical.
   using WriteRecord = std::function<bool(std::span<const std::uint8_t>)>;
+  // The stamp of the stored value's storage.
+  using ReadStamp = std::function<LaunchDefaultsStamp()>;
 
   // The registry decoded from a stored blob the way loadApps reads it.
   struct Decoded {
@@ -37,7 +38,10 @@ class SettingsStore {
     bool preservePreviews = false;
   };
 
-  SettingsStore(std::string appsKey, ReadOriginal readOriginal, WriteRecord writeRecord, Url backupDirectory);
+  // `readOriginal` throws LaunchStorageError when the value exists but cannot be read.
+  // Without `readStamp`, storedValueChanged() is always false.
+  SettingsStore(std::string appsKey, ReadOriginal readOriginal, WriteRecord writeRecord, Url backupDirectory,
+                ReadStamp readStamp = {});
   // Reads and writes `appsKey` of `defaults`, which must outlive the store.
   SettingsStore(LaunchUserDefaults& defaults, Url backupDirectory);
 
@@ -46,6 +50,9 @@ class SettingsStore {
   bool loadFailed() const { return loadFailed_; }
   const std::optional<std::string>& storageError() const { return storageError_; }
   bool preservesPreviewsAfterRecovery() const { return preservesPreviewsAfterRecovery_; }
+
+  // Something else wrote the stored value since this store last read or wrote it.
+  bool storedValueChanged() const { return readStamp_ && readStamp_() != lastStamp_; }
 
   // Never throws; an unreadable value gives an empty list and the protected state.
   std::vector<ManagedNotchApp> loadApps();
@@ -67,6 +74,8 @@ class SettingsStore {
   ReadOriginal readOriginal_;
   WriteRecord writeRecord_;
   Url backupDirectory_;
+  ReadStamp readStamp_;
+  LaunchDefaultsStamp lastStamp_;
   bool loadFailed_ = false;
   std::optional<std::string> storageError_;
   bool preservesPreviewsAfterRecovery_ = false;
