@@ -1,12 +1,16 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
-#include "core/storage/preferences/launch_modifier_shortcut.h"
 #include "core/support/geometry.h"
 
 namespace quillon {
+
+// The same bits as the chord's (storage/preferences); repeated here because ports sit
+// below the stores.
+using LaunchEventFlags = std::uint64_t;
 
 // Swallows Escape key-downs for as long as it is started: each one is offered to
 // `onEscape` on the main thread, and dropped when that answers true.
