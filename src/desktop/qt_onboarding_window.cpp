@@ -44,12 +44,6 @@ std::vector<Url> localFileUrls(const QMimeData* data) {
   return urls;
 }
 
-QPushButton* button(const QString& text, QWidget* parent) {
-  auto* result = new QPushButton(text, parent);
-  result->setMinimumHeight(30);
-  return result;
-}
-
 }  // namespace
 
 QtOnboardingDemonstrationView::QtOnboardingDemonstrationView(QWidget* parent) : QWidget(parent) {
@@ -161,8 +155,8 @@ QtOnboardingWindow::QtOnboardingWindow(LaunchOnboardingViewModel& model) : model
   registrationError_ = style::body({}, false, registrationBox_);
   registrationBox_->layout()->addWidget(registrationError_);
   auto* registrationButtons = new QHBoxLayout();
-  auto* refresh = button(style::text(LocalizedText("登録データを再確認")), registrationBox_);
-  auto* resetRegistrations = button(style::text(LocalizedText("登録データの復旧について…")), registrationBox_);
+  auto* refresh = style::button(style::text(LocalizedText("登録データを再確認")), registrationBox_);
+  auto* resetRegistrations = style::button(style::text(LocalizedText("登録データの復旧について…")), registrationBox_);
   connect(refresh, &QPushButton::clicked, this, [this] { send(LaunchOnboardingViewEvent::refreshRegistrations()); });
   connect(resetRegistrations, &QPushButton::clicked, this,
           [this] { send(LaunchOnboardingViewEvent::resetRegistrations()); });
@@ -176,8 +170,8 @@ QtOnboardingWindow::QtOnboardingWindow(LaunchOnboardingViewModel& model) : model
   progressError_ = style::body({}, false, progressBox_);
   progressBox_->layout()->addWidget(progressError_);
   auto* progressButtons = new QHBoxLayout();
-  auto* retry = button(style::text(LocalizedText("案内の保存先を再確認")), progressBox_);
-  auto* resetProgress = button(style::text(LocalizedText("案内データの復旧について…")), progressBox_);
+  auto* retry = style::button(style::text(LocalizedText("案内の保存先を再確認")), progressBox_);
+  auto* resetProgress = style::button(style::text(LocalizedText("案内データの復旧について…")), progressBox_);
   connect(retry, &QPushButton::clicked, this, [this] { send(LaunchOnboardingViewEvent::retryProgress()); });
   connect(resetProgress, &QPushButton::clicked, this, [this] { send(LaunchOnboardingViewEvent::resetProgress()); });
   progressButtons->addWidget(retry);
@@ -192,10 +186,10 @@ QtOnboardingWindow::QtOnboardingWindow(LaunchOnboardingViewModel& model) : model
   column->addWidget(message_);
 
   auto* bar = new QHBoxLayout();
-  later_ = button(style::text(LocalizedText("あとで")), main);
-  back_ = button(style::text(LocalizedText("戻る")), main);
-  next_ = button(style::text(LocalizedText("次へ")), main);
-  finish_ = button(style::text(LocalizedText("はじめる")), main);
+  later_ = style::button(style::text(LocalizedText("あとで")), main);
+  back_ = style::button(style::text(LocalizedText("戻る")), main);
+  next_ = style::button(style::text(LocalizedText("次へ")), main);
+  finish_ = style::button(style::text(LocalizedText("はじめる")), main);
   next_->setDefault(true);
   finish_->setDefault(true);
   for (auto* b : {back_, next_, finish_}) b->setMinimumWidth(96);
@@ -231,7 +225,8 @@ QWidget* QtOnboardingWindow::overviewPage() {
   auto* demoColumn = new QVBoxLayout();
   demonstration_ = new QtOnboardingDemonstrationView(page);
   demoColumn->addWidget(demonstration_);
-  playback_ = button({}, page);
+  playback_ = style::button({}, page);
+  playback_->setMinimumWidth(110);
   connect(playback_, &QPushButton::clicked, this, [this] { send(LaunchOnboardingViewEvent::togglePlayback()); });
   auto* playbackRow = new QHBoxLayout();
   playbackRow->addWidget(playback_);
@@ -247,7 +242,7 @@ QWidget* QtOnboardingWindow::overviewPage() {
   dropLayout->addWidget(style::heading(style::text(LocalizedText("ノッチアプリを登録")), 1, dropZone_));
   dropLayout->addWidget(
       style::body(style::text(LocalizedText(".appをここにドロップするか、ボタンから選んでください。")), true, dropZone_));
-  choose_ = button(style::text(LocalizedText("アプリを選ぶ…")), dropZone_);
+  choose_ = style::button(style::text(LocalizedText("アプリを選ぶ…")), dropZone_);
   connect(choose_, &QPushButton::clicked, this, [this] { send(LaunchOnboardingViewEvent::chooseApplications()); });
   dropLayout->addWidget(choose_);
   registrations_ = new QListWidget(dropZone_);
@@ -278,9 +273,9 @@ QWidget* QtOnboardingWindow::permissionPage(bool accessibility) {
   permissionStatus_[index] = style::heading({}, 1, box);
   boxLayout->addWidget(permissionStatus_[index]);
   auto* buttons = new QHBoxLayout();
-  requestButtons_[index] = button(style::text(LocalizedText("許可を求める…")), box);
-  auto* open = button(style::text(LocalizedText("システム設定を開く")), box);
-  auto* refresh = button(style::text(LocalizedText("状態を更新")), box);
+  requestButtons_[index] = style::button(style::text(LocalizedText("許可を求める…")), box);
+  auto* open = style::button(style::text(LocalizedText("システム設定を開く")), box);
+  auto* refresh = style::button(style::text(LocalizedText("状態を更新")), box);
   connect(requestButtons_[index], &QPushButton::clicked, this, [this, accessibility] {
     send(accessibility ? LaunchOnboardingViewEvent::requestAccessibility()
                        : LaunchOnboardingViewEvent::requestScreenCapture());
@@ -311,7 +306,7 @@ QWidget* QtOnboardingWindow::readyPage() {
   summary_ = style::body({}, false, box);
   box->layout()->addWidget(summary_);
   layout->addWidget(box);
-  auto* settings = button(style::text(LocalizedText("設定を開く…")), page);
+  auto* settings = style::button(style::text(LocalizedText("設定を開く…")), page);
   connect(settings, &QPushButton::clicked, this, [this] { send(LaunchOnboardingViewEvent::openSettings()); });
   auto* row = new QHBoxLayout();
   row->addWidget(settings);

@@ -60,7 +60,7 @@ QtSettingsWindow::QtSettingsWindow(LaunchSettingsViewModel& model, LaunchLoginIt
   auto* content = new QWidget(scroll);
   scroll->setWidget(content);
   auto* column = new QVBoxLayout(content);
-  column->setContentsMargins(24, 20, 24, 20);
+  column->setContentsMargins(20, 20, 20, 20);
   column->setSpacing(14);
 
   column->addWidget(style::heading(style::text(LocalizedText("呼び出し方とプレビュー画像")), 4));
@@ -83,8 +83,8 @@ QtSettingsWindow::QtSettingsWindow(LaunchSettingsViewModel& model, LaunchLoginIt
     modifierButtons_[i] = button;
     keyRow->addWidget(button);
   }
-  keyRow->addSpacing(10);
-  optionShift_ = new QPushButton(style::text(LocalizedText("⌥⇧ を使う")), keys);
+  keyRow->addSpacing(6);
+  optionShift_ = style::button(style::text(LocalizedText("⌥⇧ を使う")), keys);
   connect(optionShift_, &QPushButton::clicked, this,
           [this] { model_.send(LaunchSettingsViewEvent::useShortcut(LaunchModifierShortcut::optionShift())); });
   keyRow->addWidget(optionShift_);
@@ -110,7 +110,7 @@ QtSettingsWindow::QtSettingsWindow(LaunchSettingsViewModel& model, LaunchLoginIt
   imagesLayout->addWidget(style::body(
       style::text(LocalizedText("OFFにすると保存画像を削除します。利用中の一時画像は残ります。撮影拒否が確認されたアプリや、画面収録の許可を外した場合の画像は表示しません。")),
       true));
-  clearPreviews_ = new QPushButton(style::text(LocalizedText("保存画像を削除")), images);
+  clearPreviews_ = style::button(style::text(LocalizedText("保存画像を削除")), images);
   connect(clearPreviews_, &QPushButton::clicked, this, [this] { model_.send(LaunchSettingsViewEvent::clearPreviews()); });
   auto* clearRow = new QHBoxLayout();
   clearRow->addWidget(clearPreviews_);
@@ -146,8 +146,8 @@ QtSettingsWindow::QtSettingsWindow(LaunchSettingsViewModel& model, LaunchLoginIt
   storageError_ = style::body({}, false, storageBox_);
   storageBox_->layout()->addWidget(storageError_);
   auto* storageButtons = new QHBoxLayout();
-  retryStorage_ = new QPushButton(style::text(LocalizedText("保存先を再確認")), storageBox_);
-  resetStorage_ = new QPushButton(style::text(LocalizedText("設定データの復旧について…")), storageBox_);
+  retryStorage_ = style::button(style::text(LocalizedText("保存先を再確認")), storageBox_);
+  resetStorage_ = style::button(style::text(LocalizedText("設定データの復旧について…")), storageBox_);
   connect(retryStorage_, &QPushButton::clicked, this, [this] { model_.send(LaunchSettingsViewEvent::retryStorage()); });
   connect(resetStorage_, &QPushButton::clicked, this, [this] { model_.send(LaunchSettingsViewEvent::resetStorage()); });
   storageButtons->addWidget(retryStorage_);

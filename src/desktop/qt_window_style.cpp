@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -37,6 +38,13 @@ QLabel* body(const QString& text, bool secondary, QWidget* parent) {
     label->setPalette(palette);
   }
   return label;
+}
+
+QPushButton* button(const QString& text, QWidget* parent) {
+  auto* result = new QPushButton(text, parent);
+  result->setMinimumHeight(30);
+  result->setMinimumWidth(result->sizeHint().width() + 20);
+  return result;
 }
 
 QFrame* section(QWidget* parent) {

@@ -7,6 +7,7 @@
 class QFrame;
 class QLabel;
 class QLayout;
+class QPushButton;
 class QWidget;
 
 namespace quillon {
@@ -23,6 +24,8 @@ QString text(const std::string& text);
 QLabel* heading(const QString& text, int pointSizeDelta, QWidget* parent = nullptr);
 // A wrapped body text; `secondary` uses the palette's placeholder colour.
 QLabel* body(const QString& text, bool secondary, QWidget* parent = nullptr);
+// A push button with room around its text.
+QPushButton* button(const QString& text, QWidget* parent = nullptr);
 // A rounded section that groups related controls.
 QFrame* section(QWidget* parent = nullptr);
 // A tinted warning box with a heading; its layout takes further rows.

@@ -79,6 +79,8 @@ void LaunchOnboardingDemonstration::update(const std::vector<std::string>& names
   const double panelWidth = kCardWidth * 2 + kCardGap * 3;
   const Rect panel{(w - panelWidth) / 2, h - 22 - 96, panelWidth, 108};
   auto& notch = root.addSublayer(box("notch", panel, LaunchColor::black(), 18));
+  // Cards that slid out of the panel are out of the carousel too.
+  notch.setMask(box("notch-mask", {0, 0, panel.width, panel.height}, LaunchColor::black(), 0));
   auto& strip = notch.addSublayer("strip");
   strip.size = {panel.width, panel.height};
   const Point rest{panel.width / 2, panel.height / 2};
