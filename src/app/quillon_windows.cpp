@@ -1,6 +1,8 @@
 #include "app/quillon_windows.h"
 
 #include <filesystem>
+
+#include <QGuiApplication>
 #include <system_error>
 
 #include "app/linux_platform.h"
@@ -36,9 +38,15 @@ QuillonWindows::QuillonWindows(Services services, Hooks hooks)
     : services_(services),
       hooks_(std::move(hooks)),
       recovery_(*services.platform.alerts),
-      onboardingStore_(LaunchOnboardingStore::inDataDirectory(services.delegate.dataDirectory())) {}
+      onboardingStore_(LaunchOnboardingStore::inDataDirectory(services.delegate.dataDirectory())) {
+  // Coming back to the application is when a permission granted elsewhere, or an app
+  // installed meanwhile, should show.
+  activation_ = QObject::connect(qApp, &QGuiApplication::applicationStateChanged, [this](Qt::ApplicationState state) {
+    if (state == Qt::ApplicationActive && services_.delegate.isActive()) applicationBecameActive();
+  });
+}
 
-QuillonWindows::~QuillonWindows() = default;
+QuillonWindows::~QuillonWindows() { QObject::disconnect(activation_); }
 
 LaunchSettingsViewModel& QuillonWindows::settingsModel() {
   if (settingsModel_) return *settingsModel_;
@@ -174,6 +182,7 @@ void QuillonWindows::registeredAppsChanged() {
 }
 
 void QuillonWindows::applicationBecameActive() {
+  services_.permissionMonitor.refresh();
   if (onboardingModel_) onboardingModel_->refreshApps();
 }
 

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include <QMetaObject>
+
 #include "core/app/launch_recovery_presenter.h"
 #include "core/async/launch_task.h"
 #include "core/storage/onboarding/launch_onboarding_store.h"
@@ -86,6 +88,7 @@ class QuillonWindows {
   std::unique_ptr<LaunchOnboardingViewModel> onboardingModel_;
   std::unique_ptr<QtOnboardingWindow> onboardingWindow_;
   LaunchTaskHandle picker_;
+  QMetaObject::Connection activation_;
 };
 
 }  // namespace quillon
