@@ -4,10 +4,12 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QStringList>
 
 #include <cstdio>
 
 #include "app/linux_platform.h"
+#include "app/quillon_windows.h"
 #include "core/app/app_registry_recovery.h"
 #include "core/app/launch_permission_monitor.h"
 #include "core/app/menu_bar_controller.h"
@@ -120,6 +122,8 @@ void QuillonComposition::compose() {
   aboutPresenter_ = std::make_unique<QuillonAboutPresenter>(
       *platform_.alerts, QuillonAboutContent::fromInfoDictionary(LaunchOwnApplication::builtInInfoDictionary()));
   menuBarController_->onShowAbout = [this] { showAbout(); };
+  menuBarController_->onShowLaunchSettings = [this] { windows_->showSettings(); };
+  menuBarController_->onShowOnboarding = [this] { windows_->showOnboarding(); };
   menuBarController_->onRegistryChanged = [this] { registeredAppsChanged(); };
   menuBarController_->onReloadRegistrations = [this] {
     if (delegate_->isActive()) registryRecovery_->reload();
@@ -145,12 +149,22 @@ void QuillonComposition::compose() {
       menuBarController_->launchPermissionLines = std::move(lines);
       menuBarController_->rebuildMenu();
     }
+    windows_->permissionsChanged(state);
   };
   permissionMonitor_ = std::make_unique<LaunchPermissionMonitor>(std::move(hooks), log);
   menuBarController_->onRequestLaunchPermissions = [this] { permissionMonitor_->requestPermissions(); };
+  windows_ = std::make_unique<QuillonWindows>(
+      QuillonWindows::Services{platform_, *delegate_, *registry_, *coordinator_, *preferencesStore_, *registryRecovery_,
+                               *permissionMonitor_},
+      QuillonWindows::Hooks{
+          [this](const LaunchPreferences& changed, bool reapply) { return applyLaunchPreferences(changed, reapply); },
+          // Nothing keeps preview images yet: there is nothing to delete and no error.
+          [] { return std::optional<std::string>(); }, [] { return std::optional<std::string>(); },
+          [this] { registeredAppsChanged(); }, [this] { resetRegistrations(); }});
   permissionMonitor_->refresh();
 
   refreshTimer_ = LaunchTimer(loop, 1.0, true, [this] { refreshTick(); });
+  windows_->showOnboardingAtStart(QCoreApplication::arguments().contains(QStringLiteral("--onboarding")));
   log.log("[Quillon/launch] product initialized; permission monitor controls Command input availability; hosts are unmodified");
 }
 
@@ -159,6 +173,7 @@ void QuillonComposition::refreshTick() {
   // A reload runs the registry-changed actions, which refresh the selection themselves.
   if (!registryRecovery_->reloadIfStoredValueChanged()) coordinator_->refreshSoon();
   permissionMonitor_->refresh();
+  windows_->refreshTick(coordinator_->isSwitching());
 }
 
 void QuillonComposition::retainPreviewsOfRegisteredApps() {
@@ -171,6 +186,15 @@ void QuillonComposition::registeredAppsChanged() {
   retainPreviewsOfRegisteredApps();
   coordinator_->refreshSoon();
   menuBarController_->rebuildMenu();
+  if (windows_) windows_->registeredAppsChanged();
+}
+
+std::optional<std::string> QuillonComposition::applyLaunchPreferences(const LaunchPreferences& preferences,
+                                                                      bool reapplyStoredIntent) {
+  shortcutLabel_ = preferences.shortcut.displayString();
+  windows_->shortcutChanged(shortcutLabel_);
+  preferencesChanged_.notify(preferences, reapplyStoredIntent);
+  return std::nullopt;
 }
 
 void QuillonComposition::resetRegistrations() {
@@ -185,13 +209,15 @@ void QuillonComposition::tearDown() {
   if (menuBarController_) menuBarController_->onRequestLaunchPermissions = nullptr;
   aboutTask_.reset();
   resetTask_.reset();
+  if (windows_) windows_->tearDown();
 }
 
 void QuillonComposition::showAbout() {
   if (!delegate_->isActive()) return;
   // One chain at a time: a second request while it is open is dropped.
   if (aboutTask_.isValid() && !aboutTask_.isFinished()) return;
-  aboutTask_ = spawn(*platform_.loop, aboutPresenter_->present(shortcutLabel_, {}, {}));
+  aboutTask_ = spawn(*platform_.loop, aboutPresenter_->present(
+      shortcutLabel_, [this] { windows_->showOnboarding(); }, [this] { windows_->showSettings(); }));
 }
 
 }  // namespace quillon

@@ -5,7 +5,9 @@
 
 #include "core/app/app_delegate.h"
 #include "core/async/launch_main_loop.h"
+#include "core/async/launch_subscription.h"
 #include "core/async/launch_task.h"
+#include "core/storage/preferences/launch_preferences.h"
 
 namespace quillon {
 
@@ -20,6 +22,7 @@ class LaunchSwitchCoordinator;
 class LaunchSwitcherOverlay;
 class MenuBarController;
 class QuillonAboutPresenter;
+class QuillonWindows;
 struct LinuxPlatform;
 
 // The product's services over the platform: the application delegate decides whether
@@ -36,7 +39,15 @@ class QuillonComposition {
   // becoming readable (a signalfd for SIGTERM and SIGINT); returns the exit status.
   int run(int stopFd);
 
+  // Preferences that the settings window saved, or re-read after a retry or a reset
+  // (`reapplyStoredIntent`), once the file holds them: the input side and the preview
+  // cache take the new chord and keep-images flag from here.
+  LaunchSubscription observePreferences(std::function<void(const LaunchPreferences&, bool reapplyStoredIntent)> handler) {
+    return preferencesChanged_.subscribe(std::move(handler));
+  }
+
  private:
+  std::optional<std::string> applyLaunchPreferences(const LaunchPreferences& preferences, bool reapplyStoredIntent);
   void compose();
   void tearDown();
   void showAbout();
@@ -62,6 +73,8 @@ class QuillonComposition {
   std::unique_ptr<AppRegistryRecovery> registryRecovery_;
   std::unique_ptr<QuillonAboutPresenter> aboutPresenter_;
   std::unique_ptr<LaunchPermissionMonitor> permissionMonitor_;
+  std::unique_ptr<QuillonWindows> windows_;
+  LaunchObserverList<const LaunchPreferences&, bool> preferencesChanged_;
   LaunchTimer refreshTimer_;
   LaunchTaskHandle aboutTask_;
   LaunchTaskHandle resetTask_;

@@ -82,7 +82,7 @@ std::unique_ptr<QFileDialog> QtAlertPresenter::makeOpenPanel(const LaunchOpenPan
   // The Qt dialog rather than a desktop portal: it behaves the same under Xvfb, in
   // tests and on every desktop.
   dialog->setOption(QFileDialog::DontUseNativeDialog, true);
-  dialog->setWindowTitle(QStringLiteral("Quillon"));
+  dialog->setWindowTitle(request.message.empty() ? QStringLiteral("Quillon") : QString::fromStdString(request.message));
   dialog->setDirectory(QString::fromStdString(request.directoryPath));
   if (request.applicationsOnly || request.canChooseDirectories) {
     dialog->setFileMode(QFileDialog::Directory);

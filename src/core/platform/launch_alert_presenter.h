@@ -26,6 +26,7 @@ struct LaunchOpenPanelRequest {
   bool allowsMultipleSelection = false;
   bool canChooseDirectories = false;
   bool applicationsOnly = true;  // only application bundles may be chosen
+  std::string message;           // what the panel asks for; empty for none
   friend bool operator==(const LaunchOpenPanelRequest&, const LaunchOpenPanelRequest&) = default;
 };
 

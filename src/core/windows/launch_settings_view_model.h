@@ -1,0 +1,118 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <variant>
+
+#include "core/async/launch_subscription.h"
+#include "core/async/launch_task.h"
+#include "core/storage/preferences/launch_preferences.h"
+#include "core/support/url.h"
+
+namespace quillon {
+
+class LaunchMainLoop;
+class LaunchPreferencesStore;
+
+// What the settings window shows. Texts are already in the user's language.
+struct LaunchSettingsViewState {
+  // The chord and keep-images flag shown, which are also the ones in force.
+  LaunchPreferences preferences;
+  // One feedback line under the controls.
+  std::optional<std::string> message;
+  bool isError = false;
+  // The preferences file's error, shown in the storage box.
+  std::optional<std::string> storageError;
+  // The preview cache's save or maintenance error, shown in the image box.
+  std::optional<std::string> imageStorageError;
+
+  friend bool operator==(const LaunchSettingsViewState&, const LaunchSettingsViewState&) = default;
+};
+
+// One user action in the settings window.
+struct LaunchSettingsViewEvent {
+  struct ToggleModifier {
+    LaunchEventFlags flag;
+  };
+  struct UseShortcut {
+    LaunchModifierShortcut shortcut;
+  };
+  struct SavePreviews {
+    bool value;
+  };
+  struct ClearPreviews {};
+  struct RetryStorage {};
+  struct ResetStorage {};
+  using Value = std::variant<ToggleModifier, UseShortcut, SavePreviews, ClearPreviews, RetryStorage, ResetStorage>;
+
+  static LaunchSettingsViewEvent toggleModifier(LaunchEventFlags flag) { return {ToggleModifier{flag}}; }
+  static LaunchSettingsViewEvent useShortcut(LaunchModifierShortcut shortcut) { return {UseShortcut{shortcut}}; }
+  static LaunchSettingsViewEvent savePreviews(bool value) { return {SavePreviews{value}}; }
+  static LaunchSettingsViewEvent clearPreviews() { return {ClearPreviews{}}; }
+  static LaunchSettingsViewEvent retryStorage() { return {RetryStorage{}}; }
+  static LaunchSettingsViewEvent resetStorage() { return {ResetStorage{}}; }
+
+  Value value;
+};
+
+// The settings window's model: turns the window's events into saves of the preferences
+// file and hands everything beyond that file to the composition. A preference takes
+// effect only after its file write succeeded, and a reset applies nothing unless both
+// the backup and the re-read succeeded, so no failure leaves a half-applied change.
+// Main thread only.
+class LaunchSettingsViewModel {
+ public:
+  struct Callbacks {
+    // Applies saved preferences to the running system; a returned text is shown as an error.
+    std::function<std::optional<std::string>(const LaunchPreferences&)> onChange;
+    // Deletes kept and temporary previews; returns an error text, or none.
+    std::function<std::optional<std::string>()> onClearPreviews;
+    // The preview cache's current error text.
+    std::function<std::optional<std::string>()> readImageStorageError;
+    // Applies preferences re-read from disk (after a retry or a reset).
+    std::function<std::optional<std::string>(const LaunchPreferences&)> onApplyReloaded;
+    // The recovery confirmation; true when the user chose to preserve and reset.
+    std::function<Task<bool>()> confirmReset;
+    // Backs the file up and writes the defaults; returns the backup, throws
+    // LaunchStorageError when nothing could be changed.
+    std::function<Url()> resetStore;
+  };
+
+  // The initial state comes from the first load of `store`; while the file cannot be
+  // read it carries the temporary-fallback notice. `store` and `loop` outlive the model.
+  LaunchSettingsViewModel(LaunchPreferencesStore& store, LaunchMainLoop& loop, Callbacks callbacks);
+  LaunchSettingsViewModel(const LaunchSettingsViewModel&) = delete;
+  LaunchSettingsViewModel& operator=(const LaunchSettingsViewModel&) = delete;
+
+  const LaunchSettingsViewState& viewState() const { return viewState_; }
+  // Called with every new state.
+  LaunchSubscription observe(std::function<void(const LaunchSettingsViewState&)> handler) {
+    return observers_.subscribe(std::move(handler));
+  }
+
+  void send(const LaunchSettingsViewEvent& event);
+  // Before the window is shown: both error boxes show the current errors.
+  void refreshErrors();
+
+  // True while the reset confirmation is open.
+  bool isResetPending() const { return reset_.isValid() && !reset_.isFinished(); }
+
+ private:
+  void toggleModifier(LaunchEventFlags flag);
+  void save(LaunchPreferences preferences);
+  void clearPreviews();
+  void retryStorage();
+  Task<void> resetStorage();
+  void setMessage(std::optional<std::string> message, bool isError);
+  void publish();
+
+  LaunchPreferencesStore& store_;
+  LaunchMainLoop& loop_;
+  Callbacks callbacks_;
+  LaunchSettingsViewState viewState_;
+  LaunchObserverList<const LaunchSettingsViewState&> observers_;
+  LaunchTaskHandle reset_;
+};
+
+}  // namespace quillon

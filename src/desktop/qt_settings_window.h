@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+
+#include "core/async/launch_subscription.h"
+#include "core/windows/launch_settings_view_model.h"
+
+class QAbstractButton;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QPushButton;
+
+namespace quillon {
+
+class LaunchLoginItem;
+
+// The settings window: renders the settings model's state and sends the user's actions
+// to it. Created on first request and kept; closing it only hides it.
+class QtSettingsWindow final : public QWidget {
+ public:
+  // `loginItem` may be null (no start-at-login switch on this platform). Both outlive
+  // the window.
+  explicit QtSettingsWindow(LaunchSettingsViewModel& model, LaunchLoginItem* loginItem = nullptr);
+  ~QtSettingsWindow() override;
+
+  // Refreshes the error boxes, shows the window and brings it to the front.
+  void present();
+
+  // The parts a test drives, in the order they appear.
+  QAbstractButton* modifierButton(LaunchEventFlags flag) const;
+  QPushButton* optionShiftButton() const { return optionShift_; }
+  QCheckBox* savePreviewsToggle() const { return savePreviews_; }
+  QPushButton* clearPreviewsButton() const { return clearPreviews_; }
+  QCheckBox* loginItemToggle() const { return loginItemToggle_; }
+  QFrame* storageBox() const { return storageBox_; }
+  QPushButton* retryStorageButton() const { return retryStorage_; }
+  QPushButton* resetStorageButton() const { return resetStorage_; }
+  QFrame* imageBox() const { return imageBox_; }
+  QLabel* messageLabel() const { return message_; }
+
+ private:
+  void render(const LaunchSettingsViewState& state);
+
+  LaunchSettingsViewModel& model_;
+  LaunchLoginItem* loginItem_;
+  std::array<QAbstractButton*, 4> modifierButtons_{};
+  QPushButton* optionShift_ = nullptr;
+  QCheckBox* savePreviews_ = nullptr;
+  QPushButton* clearPreviews_ = nullptr;
+  QCheckBox* loginItemToggle_ = nullptr;
+  QLabel* loginItemError_ = nullptr;
+  QFrame* storageBox_ = nullptr;
+  QLabel* storageError_ = nullptr;
+  QPushButton* retryStorage_ = nullptr;
+  QPushButton* resetStorage_ = nullptr;
+  QFrame* imageBox_ = nullptr;
+  QLabel* imageError_ = nullptr;
+  QWidget* messageRow_ = nullptr;
+  QLabel* messageIcon_ = nullptr;
+  QLabel* message_ = nullptr;
+  LaunchSubscription subscription_;
+};
+
+}  // namespace quillon
