@@ -157,7 +157,10 @@ class Model {
         if (e.b % 4 == 0) slot.reset(); else slot = RouterRig::target(pid);
         break;
       }
-      case Kind::permissions: router.permissionsChanged(); break;
+      case Kind::permissions:
+        r_.input.refuseTaps = e.a % 8 == 0;  // input permission lost: no Escape tap can start
+        router.permissionsChanged();
+        break;
       case Kind::shortcut:
         router.updateShortcut(e.a % 2 ? LaunchModifierShortcut::command() : LaunchModifierShortcut::optionShift());
         break;
@@ -201,6 +204,9 @@ class Model {
       if (r_.switches.back().url != *r_.registry.resolvedURL(*app)) return std::string("switched to another app");
     }
     if (r_.input.installedTapCount() > 1) return std::string("two Escape taps");
+    if (router.overlayVisible() && after == Phase::active && r_.input.installedTapCount() != 1) {
+      return std::string("switcher up without a way to dismiss it");
+    }
     if (after == Phase::idle || after == Phase::preparing) {
       if (r_.overlay.isPresented()) return std::string("switcher up without an active gesture");
     }

@@ -115,7 +115,6 @@ struct RouterRig : registry_testing::RegistryFixture {
     for (std::string line; std::getline(file, line);) lines.push_back(line.substr(line.find(' ') + 1));
     return lines;
   }
-  bool overlayUp() const { return router->overlayVisible(); }
 
   ManualClock clock;
   ManualMainLoop loop{clock};
