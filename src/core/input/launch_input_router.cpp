@@ -1,0 +1,762 @@
+#include "core/input/launch_input_router.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+#include "core/async/launch_async_wait_error.h"
+#include "core/async/launch_clock.h"
+#include "core/capture/launch_capture_guide_catalog.h"
+#include "core/capture/launch_fallback_policy.h"
+#include "core/capture/launch_image_guidance.h"
+#include "core/capture/launch_image_status.h"
+#include "core/capture/surface_capture_error.h"
+#include "core/display/launch_screen_coordinates.h"
+#include "core/display/surface_geometry_policy.h"
+#include "core/input/launch_input_trace.h"
+#include "core/overlay/launch_switcher_overlay.h"
+#include "core/overlay/launch_switcher_panel_host.h"
+#include "core/platform/launch_input_system.h"
+#include "core/platform/launch_log_sink.h"
+#include "core/platform/launch_screen_capture_service.h"
+#include "core/platform/launch_screens.h"
+#include "core/storage/registry/app_registry.h"
+#include "core/switching/launch_switch_coordinator.h"
+
+namespace quillon {
+
+namespace {
+
+using Phase = LaunchSwitchSession::Phase;
+
+const char* word(Phase phase) {
+  switch (phase) {
+    case Phase::idle: return "idle";
+    case Phase::preparing: return "preparing";
+    case Phase::active: return "active";
+    case Phase::committing: return "committing";
+  }
+  return "idle";
+}
+
+const char* word(LaunchShortcutState::Action action) {
+  switch (action) {
+    case LaunchShortcutState::Action::none: return "none";
+    case LaunchShortcutState::Action::press: return "press";
+    case LaunchShortcutState::Action::release: return "release";
+    case LaunchShortcutState::Action::cancel: return "cancel";
+  }
+  return "none";
+}
+
+const char* word(std::optional<LaunchCaptureIssue> issue) {
+  if (!issue) return "none";
+  switch (*issue) {
+    case LaunchCaptureIssue::applicationExcluded: return "applicationExcluded";
+    case LaunchCaptureIssue::screenPermissionMissing: return "screenPermissionMissing";
+    case LaunchCaptureIssue::unavailable: return "unavailable";
+  }
+  return "none";
+}
+
+const char* boolean(bool value) { return value ? "true" : "false"; }
+const char* yesNo(bool value) { return value ? "yes" : "no"; }
+
+// The rectangle as the platform writes one in its logs.
+std::string rectText(const GlobalRect& rect) {
+  return fmt::format("{{{{{:g}, {:g}}}, {{{:g}, {:g}}}}}", rect.x, rect.y, rect.width, rect.height);
+}
+
+std::string describe(const std::exception_ptr& error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const SurfaceCaptureError& captureError) {
+    return captureError.description();
+  } catch (LaunchAsyncWaitError waitError) {
+    return genericDescription(waitError);
+  } catch (const std::exception& other) {
+    return other.what();
+  } catch (...) {
+    return "unknown error";
+  }
+}
+
+bool isGateBusy(const std::exception_ptr& error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (LaunchAsyncWaitError waitError) {
+    return waitError == LaunchAsyncWaitError::alreadyRunning;
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace
+
+LaunchInputRouter::LaunchInputRouter(Services services, std::unique_ptr<LaunchNotchSurfaces> surfaces,
+                                     LaunchModifierShortcut shortcut)
+    : services_(services),
+      surfaces_(std::move(surfaces)),
+      tuning_(services.defaults),
+      shortcutState_(shortcut, 0) {
+  const LaunchEventFlags flags = services_.input.currentModifierFlags();
+  shortcutState_ = LaunchShortcutState(shortcut, flags);
+  commandHeld_ = shortcutState_.isHeld();
+  if (services_.trace.isEnabled()) {
+    record(fmt::format("router.init shortcut=0x{:x} initialFlags=0x{:x} held={}", shortcut.rawValue(), flags,
+                       boolean(commandHeld_)));
+  }
+  services_.overlay.setShortcut(shortcut);
+  timer_ = LaunchTimer(services_.loop, tickInterval, true, [weak = std::weak_ptr<LaunchInputRouter*>(self_)] {
+    if (auto self = weak.lock()) (*self)->tick();
+  });
+}
+
+LaunchInputRouter::~LaunchInputRouter() {
+  if (escapeTap_) escapeTap_->stop();
+}
+
+// MARK: Events of the tap
+
+void LaunchInputRouter::modifiersChanged(LaunchEventFlags flags, ScreenPoint cursor) {
+  cursor_ = cursor;
+  const auto action = shortcutState_.update(flags);
+  if (services_.trace.isEnabled()) {
+    record(fmt::format("router.modifier flags=0x{:x} shortcut=0x{:x} action={} nearCandidate={} phase={}", flags,
+                       shortcutState_.shortcut().rawValue(), word(action), boolean(nearCandidate(cursor)),
+                       word(session_.phase())));
+  }
+  switch (action) {
+    case LaunchShortcutState::Action::none: break;
+    case LaunchShortcutState::Action::press: commandChanged(true, cursor); break;
+    case LaunchShortcutState::Action::release: commandChanged(false, cursor); break;
+    case LaunchShortcutState::Action::cancel:
+      commandHeld_ = false;
+      cancel("other modifier chord");
+      break;
+  }
+}
+
+void LaunchInputRouter::inputObservationInterrupted(LaunchEventFlags currentFlags) {
+  record("router.interrupted");
+  cancel("input observation interrupted");
+  resetChordState(shortcutState_.shortcut(), currentFlags);
+}
+
+void LaunchInputRouter::commandChanged(bool isDown, ScreenPoint cursor) {
+  if (isDown) {
+    press(cursor);
+  } else {
+    release(cursor);
+  }
+}
+
+void LaunchInputRouter::cursorMoved(ScreenPoint to) {
+  cursor_ = to;
+  if (!commandHeld_) prefetch();
+}
+
+bool LaunchInputRouter::shouldConsumeScroll(const LaunchScrollEvent& event, ScreenPoint cursor) {
+  cursor_ = cursor;
+  // While preparing, the notch app keeps scrolling normally: nothing is shown yet.
+  if (!commandHeld_ || session_.phase() != Phase::active) return false;
+  if (!shortcutState_.shortcut().matches(event.flags)) {
+    cancel("other modifier chord");
+    return false;
+  }
+  if (!sourceMatchesCurrent() || !overlayVisible()) {
+    cancel("scroll target lost");
+    return false;
+  }
+  // From here on the gesture owns the scroll, momentum and phase ends included, so the
+  // app below never sees half of a gesture.
+  if (event.momentumPhase != 0) return true;
+  if (event.scrollPhase == LaunchScrollEvent::phaseEnded) {
+    accumulator_.reset();
+    return true;
+  }
+  if (event.scrollPhase == LaunchScrollEvent::phaseCancelled) {
+    cancel("scroll gesture cancelled");
+    return true;
+  }
+  const double dx = event.isContinuous ? event.pointDeltaAxis2 : event.lineDeltaAxis2;
+  const double dy = event.isContinuous ? event.pointDeltaAxis1 : event.lineDeltaAxis1;
+  const auto step = accumulator_.accumulate(dx, dy, services_.loop.clock().now(), tuning_, services_.log);
+  if (!step) return true;
+  if (const auto selected = session_.advance(*step)) {
+    services_.overlay.select(*selected, *step);
+    log("[Quillon/launch-input] page " + selected->toString());
+  }
+  return true;
+}
+
+// MARK: Press and edge step
+
+void LaunchInputRouter::press(ScreenPoint cursor) {
+  const bool wasHeld = std::exchange(commandHeld_, true);
+  cursor_ = cursor;
+  auto& coordinator = services_.coordinator;
+  if (wasHeld) return record("router.press ignored=no-rising-edge");
+  if (coordinator.isSwitching()) return record("router.press blocked=coordinator-busy");
+  if (session_.phase() != Phase::idle) return record(std::string("router.press blocked=phase-") + word(session_.phase()));
+  // Reading the running applications takes the main thread off input for tens of
+  // milliseconds, so the press is judged on the coordinator's current view (kept fresh
+  // by the shell's refresh) and a refresh is only started: a host that died counts as
+  // none, and one that appeared is adopted for the next press.
+  coordinator.refreshSoon();
+  const LaunchApplicationHandle application = coordinator.currentApplication();
+  const std::optional<LaunchUuid> currentID = coordinator.currentID();
+  if (!application || !currentID || !isAlive(application.get())) return record("router.press blocked=no-current-host");
+  const auto apps = services_.registry.launchableApps();
+  std::vector<LaunchUuid> appIDs;
+  appIDs.reserve(apps.size());
+  for (const auto& app : apps) appIDs.push_back(app.id);
+  const auto token = session_.begin(*currentID, std::move(appIDs));
+  if (!token) return record("router.press blocked=session-begin");
+
+  edgeAtUptime_ = services_.loop.clock().uptime();
+  sourceApplication_ = application;
+  sourceID_ = currentID;
+  fallbackEdgeTarget_.reset();
+  cancelReadiness();
+  if (services_.trace.isEnabled()) {
+    record(fmt::format("router.press admitted pid={} appCount={}", application->processIdentifier(), apps.size()));
+  }
+  log(fmt::format("[Quillon/launch-input] prepare pid={} edge=({:.1f},{:.1f})", application->processIdentifier(),
+                  cursor.x, cursor.y));
+  services_.loop.post([weak = std::weak_ptr<LaunchInputRouter*>(self_), token = *token, application] {
+    if (auto self = weak.lock()) (*self)->edgeStep(token, application);
+  });
+}
+
+void LaunchInputRouter::edgeStep(LaunchUuid token, LaunchApplicationHandle application) {
+  if (!commandHeld_) return record("edge blocked=modifier-released");
+  if (session_.token() != token) return record("edge blocked=stale-token");
+  installEscapeHandling();
+  if (session_.phase() != Phase::preparing) return;
+  if (snapshot_) {
+    if (const auto target =
+            surfaces_->revalidate(*snapshot_, *application, revalidationMaximumAge, false)) {
+      const LaunchSurfaceSnapshot snapshot = *snapshot_;
+      activateInitial(token, application, *target, &snapshot);
+      prefetch();
+      return;
+    }
+  }
+  if (const auto target = surfaces_->expandedTarget(*application)) {
+    activateInitial(token, application, *target, nullptr);
+  } else {
+    record("edge expansion=unknown; awaiting bounded confirmation");
+  }
+  prefetch();
+}
+
+bool LaunchInputRouter::activateInitial(const LaunchUuid& token, const LaunchApplicationHandle& application,
+                                        const LaunchWindowTarget& target, const LaunchSurfaceSnapshot* snapshot) {
+  if (!commandHeld_ || session_.token() != token || session_.phase() != Phase::preparing || !sourceMatchesCurrent() ||
+      target.processID != application->processIdentifier()) {
+    return false;
+  }
+  if (!session_.activate(token)) return false;
+  const auto selected = session_.selectedID();
+  if (!selected) return false;
+
+  const auto coordinates = LaunchScreenCoordinates::forScreens(services_.screens.screens());
+  originFrame_ = coordinates.cocoaFromQuartz(target.frame);
+  fallbackEdgeTarget_ = target;
+  accumulator_.reset();
+  const double now = services_.loop.clock().uptime();
+  activeSince_ = now;
+
+  LaunchSwitcherRequest request;
+  request.apps = services_.registry.launchableApps();
+  request.selectedID = *selected;
+  request.screenCaptureAllowed = screenCaptureAllowed();
+  request.removeMissingSelectedPreview = false;
+  if (snapshot) {
+    request.sourceQuartzRect = snapshot->visibleQuartzRect;
+    request.hostLevel = snapshot->windowLayer;
+    request.snapshot = snapshot;
+    request.sourcePID = snapshot->processID;
+    request.sourceWindowID = snapshot->windowID;
+  } else {
+    request.sourceQuartzRect = target.frame.intersection(target.displayFrame);
+    request.hostLevel = target.windowLayer;
+    request.sourcePID = target.processID;
+    request.sourceWindowID = target.windowID;
+    request.displayFrame = target.displayFrame;
+  }
+  services_.overlay.present(request);
+  const bool visible = overlayVisible();
+  if (services_.trace.isEnabled()) {
+    record(fmt::format("initial presentation pid={} image={} edgeLatency={:.3f} visible={}",
+                       application->processIdentifier(), boolean(snapshot != nullptr), now - edgeAtUptime_,
+                       boolean(visible)));
+  }
+  if (!visible) {
+    cancel("initial overlay unavailable");
+    return false;
+  }
+  if (!escapeTap_) installEscapeHandling();
+  return session_.phase() == Phase::active;
+}
+
+// MARK: Tick
+
+void LaunchInputRouter::tick() {
+  switch (session_.phase()) {
+    case Phase::preparing:
+      if (sourceMatchesCurrent() && services_.loop.clock().uptime() - edgeAtUptime_ <= preparationDeadline) {
+        if (sourceApplication_) {
+          const LaunchApplicationHandle application = sourceApplication_;
+          if (const auto target = surfaces_->expandedTarget(*application)) {
+            const LaunchUuid token = session_.token();
+            activateInitial(token, application, *target, nullptr);
+          }
+        }
+        prefetch();
+      } else {
+        if (sourceApplication_) {
+          reportImageStatus(*sourceApplication_, LaunchImageRoute::menuOnly, LaunchCaptureIssue::unavailable);
+        }
+        cancel("preparation deadline or source identity changed");
+      }
+      break;
+    case Phase::active:
+      if (!commandHeld_) {
+        cancel("Command no longer held");
+      } else if (!sourceMatchesCurrent()) {
+        cancel("source process identity changed");
+      } else if (!overlayVisible()) {
+        cancel("switcher presentation lost");
+      }
+      break;
+    case Phase::idle:
+    case Phase::committing: prefetch(); break;
+  }
+}
+
+// MARK: Prefetch
+
+void LaunchInputRouter::prefetch() {
+  const Phase phase = session_.phase();
+  auto& coordinator = services_.coordinator;
+  if (phase == Phase::preparing && services_.trace.isEnabled()) {
+    record(fmt::format("prefetch check captureBusy={} readinessBusy={} switching={} hasHost={} nearCandidate={}",
+                       boolean(captureTask_.isValid()), boolean(readinessTask_.isValid()),
+                       boolean(coordinator.isSwitching()), boolean(coordinator.currentApplication() != nullptr),
+                       boolean(nearCandidate(cursor_))));
+  }
+  if (captureTask_.isValid() || readinessTask_.isValid() || coordinator.isSwitching() || phase == Phase::committing ||
+      !coordinator.currentApplication()) {
+    return;
+  }
+  if (phase == Phase::active && !sourceMatchesCurrent()) return;
+  captureGeneration_ = LaunchUuid::random();
+  captureTask_ =
+      spawn(services_.loop, runCapture(captureGeneration_, coordinator.currentApplication(), session_.token()));
+}
+
+Task<void> LaunchInputRouter::runCapture(LaunchUuid generation, LaunchApplicationHandle application, LaunchUuid token) {
+  const auto cancellation = co_await currentCancellation();
+  const double startedAt = services_.loop.clock().uptime();
+  const std::int32_t pid = application->processIdentifier();
+  if (session_.phase() == Phase::preparing) {
+    if (services_.trace.isEnabled()) {
+      record(fmt::format("capture begin pid={} tokenMatch={}", pid, boolean(session_.token() == token)));
+    }
+    log(fmt::format("[Quillon/launch-input] capture begin pid={}", pid));
+  }
+
+  std::optional<LaunchSurfaceSnapshot> captured;
+  std::exception_ptr failure;
+  try {
+    auto capturing = surfaces_->capture(application, std::nullopt);
+    captured.emplace(co_await std::move(capturing));
+  } catch (...) {
+    failure = std::current_exception();
+  }
+
+  const double now = services_.loop.clock().uptime();
+  const Phase phase = session_.phase();
+  const bool tokenMatch = session_.token() == token;
+  if (captured) {
+    const LaunchSurfaceSnapshot& snapshot = *captured;
+    if (phase == Phase::preparing && services_.trace.isEnabled()) {
+      const double age = now - snapshot.sampledAtUptime;
+      const bool fresh = age >= 0 && age <= snapshotFreshness && snapshot.processID == pid;
+      const bool stable = previousSnapshot_ && LaunchFallbackPolicy::sameBounds(previousSnapshot_->visibleQuartzRect,
+                                                                                 snapshot.visibleQuartzRect);
+      record(fmt::format("capture complete pid={} cancelled={} tokenMatch={} freshness={} stability={} edgeCurrent={}",
+                         pid, boolean(cancellation->isCancelled()), boolean(tokenMatch), boolean(fresh),
+                         boolean(stable), boolean(edgeAtUptime_ <= snapshot.sampledAtUptime)));
+    }
+    const auto& current = services_.coordinator.currentApplication();
+    if (cancellation->isCancelled() || !current || current->processIdentifier() != pid ||
+        phase == Phase::committing) {
+      record("capture discarded=identity-display-or-expansion");
+    } else {
+      const bool ignoringOwnOverlay = phase == Phase::active && overlayVisible();
+      const auto target = surfaces_->revalidate(snapshot, *application, revalidationMaximumAge, ignoringOwnOverlay);
+      if (!target) {
+        snapshot_.reset();
+        previousSnapshot_.reset();
+        record("capture invalidated=identity-display-or-expansion");
+      } else {
+        previousSnapshot_ = std::move(snapshot_);
+        snapshot_ = std::move(captured);
+        const LaunchSurfaceSnapshot accepted = *snapshot_;
+        if (phase == Phase::preparing && sourceMatchesCurrent()) {
+          log(fmt::format("[Quillon/launch-input] captured {:.3f}s age={:.3f} visible={} tokenMatch={}",
+                          now - startedAt, now - accepted.sampledAtUptime, rectText(accepted.visibleQuartzRect),
+                          yesNo(tokenMatch)));
+          const LaunchUuid sessionToken = session_.token();
+          activateInitial(sessionToken, application, *target, &accepted);
+        } else if (phase == Phase::active && sourceMatchesCurrent() && sourceID_) {
+          const LaunchUuid source = *sourceID_;
+          const bool applied = services_.overlay.updatePreview(accepted, source);
+          if (services_.trace.isEnabled()) {
+            record(fmt::format("image upgrade source={} applied={}", source.toString(), boolean(applied)));
+          }
+        }
+      }
+    }
+  } else if (isGateBusy(failure)) {
+    record(std::string("capture deferred=inner-gate-busy phase=") + word(phase));
+  } else {
+    const auto issue = captureIssue(failure);
+    if (phase == Phase::preparing && services_.trace.isEnabled()) {
+      record(fmt::format("capture failed issue={} tokenMatch={}", word(issue), boolean(tokenMatch)));
+    }
+    // An error that says nothing about images (the window moved, the app quit) means
+    // the kept capture may no longer describe the screen.
+    if (phase == Phase::idle && !issue) {
+      snapshot_.reset();
+      previousSnapshot_.reset();
+    }
+  }
+  // A newer request owns the field now.
+  if (captureGeneration_ == generation) captureTask_.reset();
+}
+
+// MARK: Release and commit
+
+void LaunchInputRouter::release(ScreenPoint cursor) {
+  commandHeld_ = false;
+  cursor_ = cursor;
+  const Phase phase = session_.phase();
+  record(std::string("router.release received phase=") + word(phase));
+  const bool sourceMatches = sourceMatchesCurrent();
+  const bool visible = overlayVisible();
+  const bool inside = sourceMatches && visible;
+  if (phase == Phase::preparing || phase == Phase::active) {
+    const bool heldInSystem = shortcutState_.shortcut().isHeld(services_.input.currentModifierFlags());
+    const double activeAge = phase == Phase::active ? services_.loop.clock().uptime() - activeSince_ : 0;
+    log(fmt::format("[Quillon/launch-input] hotkey release phase={} inside=not-required sourceMatches={} "
+                    "overlayVisible={} heldInSystem={} activeAge={:.3f}",
+                    word(phase), yesNo(sourceMatches), yesNo(visible), yesNo(heldInSystem), activeAge));
+  }
+  const auto target = session_.release(inside);
+  if (!target) {
+    if (phase != Phase::committing) cancel("release without changed selection");
+    return;
+  }
+  if (!sourceID_ || !sourceApplication_) {
+    session_.finishCommit();
+    removeEscapeHandling();
+    services_.overlay.dismiss();
+    return;
+  }
+  commit(*target);
+}
+
+void LaunchInputRouter::commit(const LaunchUuid& target) {
+  removeEscapeHandling();
+  services_.overlay.showStatus(LocalizedText("切り替え中…"));
+  // The readiness check needs the display the gesture was on; a source that sat on no
+  // display, or on two overlapping ones, names none and the check is skipped.
+  const auto coordinates = LaunchScreenCoordinates::forScreens(services_.screens.screens());
+  const GlobalPoint centre = coordinates.quartzFromCocoa(ScreenPoint{originFrame_.midX(), originFrame_.midY()});
+  std::optional<LaunchDisplayTarget> display;
+  int containing = 0;
+  for (const auto& candidate : displayTargets()) {
+    if (!candidate.frame.contains(centre)) continue;
+    ++containing;
+    display = candidate;
+  }
+  if (containing != 1) display.reset();
+
+  watchdogTask_ = spawn(services_.loop, runWatchdog(session_.token()));
+  commitTask_ = spawn(services_.loop, runCommit(target, *sourceID_, sourceApplication_->processIdentifier(), display));
+}
+
+Task<void> LaunchInputRouter::runWatchdog(LaunchUuid token) {
+  co_await sleepFor(services_.loop, uncoverWatchdog);
+  if (session_.phase() != Phase::committing || session_.token() != token) co_return;
+  services_.overlay.dismiss();
+  log("[Quillon/launch-input] uncovered after bounded launch wait");
+}
+
+Task<void> LaunchInputRouter::runCommit(LaunchUuid target, LaunchUuid sourceID, std::int32_t sourcePID,
+                                        std::optional<LaunchDisplayTarget> display) {
+  bool ok = false;
+  try {
+    auto selecting = services_.coordinator.select(target, sourceID, sourcePID);
+    ok = co_await std::move(selecting);
+  } catch (...) {
+    ok = false;
+  }
+  if (ok) {
+    services_.overlay.dismiss();
+    clearCommitState();
+    const LaunchApplicationHandle current = services_.coordinator.currentApplication();
+    if (current && display) startReadinessCheck(current, target, *display);
+    co_return;
+  }
+  const auto& status = services_.coordinator.status();
+  services_.overlay.showStatus(status ? *status : LocalizedText("切り替えできませんでした"));
+  try {
+    co_await sleepFor(services_.loop, failureMessageHold);
+  } catch (const CancellationError&) {
+  }
+  services_.overlay.dismiss();
+  clearCommitState();
+}
+
+void LaunchInputRouter::clearCommitState() {
+  session_.finishCommit();
+  snapshot_.reset();
+  previousSnapshot_.reset();
+  accumulator_.reset();
+  sourceApplication_.reset();
+  sourceID_.reset();
+  fallbackEdgeTarget_.reset();
+  watchdogTask_.reset();
+  // Called from inside the commit task: the handle defers destroying it until it ends.
+  commitTask_.reset();
+}
+
+// MARK: Destination readiness
+
+void LaunchInputRouter::startReadinessCheck(LaunchApplicationHandle application, LaunchUuid selectedID,
+                                            LaunchDisplayTarget display) {
+  cancelReadiness();
+  readinessGeneration_ = LaunchUuid::random();
+  readinessTask_ =
+      spawn(services_.loop, runReadiness(std::move(application), selectedID, display, readinessGeneration_));
+}
+
+Task<void> LaunchInputRouter::runReadiness(LaunchApplicationHandle application, LaunchUuid selectedID,
+                                           LaunchDisplayTarget display, LaunchUuid generation) {
+  const auto cancellation = co_await currentCancellation();
+  auto waiting = waitForSurface(application, display);
+  const SurfaceReadiness result = co_await std::move(waiting);
+  const auto& current = services_.coordinator.currentApplication();
+  const bool sameApp = services_.coordinator.currentID() == selectedID && current &&
+                       current->processIdentifier() == application->processIdentifier();
+  if (!cancellation->isCancelled() && sameApp && display.refreshedTopCenterPoint(displayTargets()) && !result.ready) {
+    reportImageStatus(*application, LaunchImageRoute::menuOnly, result.issue);
+  }
+  if (readinessGeneration_ == generation) readinessTask_.reset();
+}
+
+Task<LaunchInputRouter::SurfaceReadiness> LaunchInputRouter::waitForSurface(LaunchApplicationHandle application,
+                                                                            LaunchDisplayTarget display) {
+  const auto cancellation = co_await currentCancellation();
+  const auto& clock = services_.loop.clock();
+  const std::int32_t pid = application->processIdentifier();
+  const double began = clock.uptime();
+  auto sameProcess = [this, pid] {
+    const auto& current = services_.coordinator.currentApplication();
+    return current && current->processIdentifier() == pid;
+  };
+  while (clock.uptime() - began < readinessBudget) {
+    const auto point = display.refreshedTopCenterPoint(displayTargets());
+    if (cancellation->isCancelled() || application->isTerminated() || !sameProcess() || !point) co_return {};
+
+    std::optional<LaunchSurfaceSnapshot> captured;
+    std::exception_ptr failure;
+    try {
+      auto capturing = surfaces_->capture(application, point);
+      captured.emplace(co_await std::move(capturing));
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    if (captured) {
+      const double age = clock.uptime() - captured->sampledAtUptime;
+      const bool accepted = !cancellation->isCancelled() && sameProcess() &&
+                            display.refreshedTopCenterPoint(displayTargets()) == point && age >= 0 &&
+                            age <= snapshotFreshness && captured->processID == pid;
+      if (!accepted) co_return {};
+      previousSnapshot_ = std::move(snapshot_);
+      snapshot_ = std::move(captured);
+      log(fmt::format("[Quillon/launch-input] destination surface captured pid={} visible={}", pid,
+                      rectText(snapshot_->visibleQuartzRect)));
+      co_return {true, std::nullopt};
+    }
+    if (const auto issue = captureIssue(failure)) {
+      log(fmt::format("[Quillon/launch-input] destination image unavailable pid={} issue={}", pid, word(issue)));
+      co_return {false, issue};
+    }
+    log(fmt::format("[Quillon/launch-input] destination capture retry pid={} reason={}", pid, describe(failure)));
+    try {
+      co_await sleepFor(services_.loop, readinessRetryDelay);
+    } catch (const CancellationError&) {
+      co_return {};
+    }
+  }
+  log(fmt::format("[Quillon/launch-input] destination surface readiness timed out pid={}", pid));
+  co_return {};
+}
+
+// MARK: Cancel and environment
+
+void LaunchInputRouter::cancel(std::string_view reason) {
+  const Phase phase = session_.phase();
+  if (phase == Phase::committing) return;
+  if (services_.trace.isEnabled()) record(fmt::format("cancel reason={} phase={}", reason, word(phase)));
+  if (phase != Phase::idle) log(fmt::format("[Quillon/launch-input] cancelled: {}", reason));
+  session_.cancel();
+  cancelCapture();
+  sourceApplication_.reset();
+  sourceID_.reset();
+  fallbackEdgeTarget_.reset();
+  accumulator_.reset();
+  services_.overlay.dismiss();
+  removeEscapeHandling();
+}
+
+void LaunchInputRouter::permissionsChanged() {
+  cancel("environment changed");
+  snapshot_.reset();
+  previousSnapshot_.reset();
+  services_.coordinator.clearImageStatus();
+  if (!screenCaptureAllowed()) services_.overlay.retainPreviews({});
+  resetChordState(shortcutState_.shortcut(), services_.input.currentModifierFlags());
+  cursor_ = services_.input.currentCursorLocation();
+}
+
+void LaunchInputRouter::screensChanged() {
+  cancel("environment changed");
+  snapshot_.reset();
+  previousSnapshot_.reset();
+}
+
+void LaunchInputRouter::updateShortcut(LaunchModifierShortcut shortcut) {
+  if (shortcut == shortcutState_.shortcut()) return;
+  if (services_.trace.isEnabled()) record(fmt::format("router.shortcut-update value=0x{:x}", shortcut.rawValue()));
+  cancel("hotkey settings changed");
+  resetChordState(shortcut, services_.input.currentModifierFlags());
+  services_.overlay.setShortcut(shortcut);
+}
+
+void LaunchInputRouter::stop() {
+  timer_.reset();
+  cancelCapture();
+  cancelReadiness();
+  cancel("shutdown");
+  // A switch still being committed is left to the coordinator, which applies its
+  // outcome on its own; nothing of the router may run after this.
+  if (commitTask_.isValid()) clearCommitState();
+  removeEscapeHandling();
+  services_.overlay.dismiss();
+}
+
+void LaunchInputRouter::resetChordState(LaunchModifierShortcut shortcut, LaunchEventFlags flags) {
+  shortcutState_.reset(shortcut, flags);
+  commandHeld_ = false;
+}
+
+// MARK: Escape
+
+void LaunchInputRouter::installEscapeHandling() {
+  removeEscapeHandling();
+  escapeTap_ = services_.input.makeEscapeTap([weak = std::weak_ptr<LaunchInputRouter*>(self_)] {
+    auto self = weak.lock();
+    if (!self) return false;
+    LaunchInputRouter& router = **self;
+    const Phase phase = router.session_.phase();
+    router.cancel("Escape key tap");
+    return phase == Phase::preparing || phase == Phase::active;
+  });
+  // A switcher is never shown without a way to dismiss it.
+  if (!escapeTap_ || !escapeTap_->start()) cancel("Escape input unavailable");
+}
+
+void LaunchInputRouter::removeEscapeHandling() {
+  if (!escapeTap_) return;
+  escapeTap_->stop();
+  // The tap may be calling us right now (Escape cancels the gesture); it is destroyed
+  // only after that call has returned.
+  std::shared_ptr<LaunchEscapeTap> retired = std::move(escapeTap_);
+  services_.loop.post([retired] {});
+}
+
+// MARK: Helpers
+
+void LaunchInputRouter::cancelCapture() {
+  captureGeneration_ = LaunchUuid::random();
+  captureTask_.cancel();
+  captureTask_.reset();
+}
+
+void LaunchInputRouter::cancelReadiness() {
+  readinessGeneration_ = LaunchUuid::random();
+  readinessTask_.cancel();
+  readinessTask_.reset();
+}
+
+void LaunchInputRouter::reportImageStatus(const LaunchRunningApplication& application, LaunchImageRoute route,
+                                          std::optional<LaunchCaptureIssue> issue) {
+  const std::int32_t pid = application.processIdentifier();
+  const std::optional<int> sharingState =
+      fallbackEdgeTarget_ && fallbackEdgeTarget_->processID == pid ? fallbackEdgeTarget_->sharingState : std::nullopt;
+  const auto status = LaunchImageStatus::make(route, screenCaptureAllowed(), sharingState, issue);
+  const auto& currentID = services_.coordinator.currentID();
+  if (!currentID) return;
+  const auto apps = services_.registry.launchableApps();
+  const auto app = std::find_if(apps.begin(), apps.end(), [&](const ManagedNotchApp& a) { return a.id == *currentID; });
+  if (app == apps.end()) return;
+  const LaunchImageGuidance guidance(status, LaunchCaptureGuideCatalog::knowledge(app->bundleIdentifier));
+  std::optional<LocalizedText> message;
+  switch (route) {
+    case LaunchImageRoute::preview: break;
+    case LaunchImageRoute::iconOnly: message = LocalizedText("画像なしで切替できます。詳しくは「画像表示について…」"); break;
+    case LaunchImageRoute::menuOnly: message = LocalizedText("ノッチ操作は未確認です。メニューからアプリを選択できます"); break;
+  }
+  services_.coordinator.reportImageStatus(pid, std::move(message), LocalizedText::format("{}", guidance.details));
+}
+
+bool LaunchInputRouter::overlayVisible() const {
+  auto* panel = services_.overlay.panel();
+  return panel && panel->isVisible() && services_.overlay.isPresented();
+}
+
+bool LaunchInputRouter::sourceMatchesCurrent() const {
+  if (!sourceApplication_ || !sourceID_) return false;
+  const auto& coordinator = services_.coordinator;
+  if (coordinator.currentID() != sourceID_) return false;
+  const auto& current = coordinator.currentApplication();
+  if (!current || current->processIdentifier() != sourceApplication_->processIdentifier()) return false;
+  return isAlive(current.get()) && !sourceApplication_->isTerminated();
+}
+
+bool LaunchInputRouter::nearCandidate(ScreenPoint point) const {
+  return SurfaceGeometryPolicy::isTopCenterCandidate(point, services_.screens.screens());
+}
+
+bool LaunchInputRouter::screenCaptureAllowed() const { return services_.screenCapture.preflightPermission(); }
+
+std::vector<LaunchDisplayTarget> LaunchInputRouter::displayTargets() const {
+  return currentDisplayTargets(services_.screens);
+}
+
+void LaunchInputRouter::record(std::string_view message) {
+  if (services_.trace.isEnabled()) services_.trace.record(message);
+}
+
+void LaunchInputRouter::log(std::string_view line) { services_.log.log(line); }
+
+}  // namespace quillon

@@ -1,0 +1,180 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/async/launch_main_loop.h"
+#include "core/async/launch_task.h"
+#include "core/capture/launch_capture_issue.h"
+#include "core/capture/launch_image_route.h"
+#include "core/capture/launch_surface_snapshot.h"
+#include "core/capture/launch_window_target.h"
+#include "core/display/launch_display_target.h"
+#include "core/input/input_router.h"
+#include "core/input/launch_notch_surfaces.h"
+#include "core/input/scroll_accumulator.h"
+#include "core/platform/launch_workspace.h"
+#include "core/storage/preferences/launch_shortcut_state.h"
+#include "core/support/geometry.h"
+#include "core/support/launch_uuid.h"
+#include "core/switching/launch_switch_session.h"
+
+namespace quillon {
+
+class AppRegistry;
+class LaunchEscapeTap;
+class LaunchInputSystem;
+class LaunchInputTrace;
+class LaunchLogSink;
+class LaunchScreenCaptureService;
+class LaunchScreens;
+class LaunchSwitchCoordinator;
+class LaunchSwitcherOverlay;
+class LaunchUserDefaults;
+
+// The switch gesture's state machine: chord pressed over the running notch app, switcher
+// shown once that app's expanded surface is confirmed, horizontal scrolls page through
+// the carousel, release commits. It decides which scrolls and Escape presses are
+// swallowed, traces why each press was admitted or refused, and cancels on every
+// disturbance (another modifier, a lost source app, Escape, a lost panel, a changed
+// screen or permission). Between gestures it keeps a fresh capture of the current notch
+// app ready, and after a switch it waits, bounded, for the new app's surface.
+//
+// Main thread only. Every asynchronous step belongs to the router (dropped with it) and
+// carries the session token or a generation, re-checked after each suspension, so a
+// step begun for one gesture never acts on a later one.
+class LaunchInputRouter final : public ModifierInputRouter {
+ public:
+  static constexpr double tickInterval = 0.6;
+  static constexpr double preparationDeadline = 4.0;
+  static constexpr double revalidationMaximumAge = 1.25;
+  static constexpr double uncoverWatchdog = 15.0;
+  static constexpr double failureMessageHold = 1.5;
+  static constexpr double readinessBudget = 4.0;
+  static constexpr double readinessRetryDelay = 0.15;
+  static constexpr double snapshotFreshness = 2.0;
+
+  struct Services {
+    LaunchSwitchCoordinator& coordinator;
+    const AppRegistry& registry;
+    LaunchSwitcherOverlay& overlay;
+    LaunchInputSystem& input;
+    const LaunchScreens& screens;
+    LaunchScreenCaptureService& screenCapture;  // asked only whether capture is allowed
+    const LaunchUserDefaults& defaults;         // the scroll tuning
+    LaunchMainLoop& loop;
+    LaunchLogSink& log;
+    LaunchInputTrace& trace;
+  };
+
+  // Reads the modifiers down now, so a chord already held at start must be released
+  // before it can press, and starts the 0.6 s tick.
+  LaunchInputRouter(Services services, std::unique_ptr<LaunchNotchSurfaces> surfaces,
+                    LaunchModifierShortcut shortcut);
+  ~LaunchInputRouter() override;
+  LaunchInputRouter(const LaunchInputRouter&) = delete;
+  LaunchInputRouter& operator=(const LaunchInputRouter&) = delete;
+
+  // ModifierInputRouter:
+  void modifiersChanged(LaunchEventFlags flags, ScreenPoint cursor) override;
+  void inputObservationInterrupted(LaunchEventFlags currentFlags) override;
+  void commandChanged(bool isDown, ScreenPoint cursor) override;
+  void cursorMoved(ScreenPoint to) override;
+  bool shouldConsumeScroll(const LaunchScrollEvent& event, ScreenPoint cursor) override;
+
+  // Ends the gesture unless a switch is being committed.
+  void cancel(std::string_view reason);
+  // The permissions changed: the gesture ends and every image judgement starts over.
+  void permissionsChanged();
+  // The screen configuration changed: the gesture ends and kept captures no longer
+  // describe the screen.
+  void screensChanged();
+  void updateShortcut(LaunchModifierShortcut shortcut);
+  // Stops the tick and every task, ends the gesture and takes the switcher down.
+  void stop();
+
+  const LaunchSwitchSession& session() const { return session_; }
+  bool isCommandHeld() const { return commandHeld_; }
+  const LaunchShortcutState& shortcutState() const { return shortcutState_; }
+  const std::optional<LaunchSurfaceSnapshot>& snapshot() const { return snapshot_; }
+  const std::optional<LaunchSurfaceSnapshot>& previousSnapshot() const { return previousSnapshot_; }
+  bool isCapturing() const { return captureTask_.isValid(); }
+  bool isCheckingReadiness() const { return readinessTask_.isValid(); }
+  bool hasEscapeTap() const { return escapeTap_ != nullptr; }
+  bool isCommitting() const { return commitTask_.isValid(); }
+  bool isTicking() const { return timer_.isActive(); }
+  const ScreenRect& originFrame() const { return originFrame_; }
+
+  // The switcher is up: a panel that is shown and kept above every window.
+  bool overlayVisible() const;
+  bool sourceMatchesCurrent() const;
+
+ private:
+  void press(ScreenPoint cursor);
+  void release(ScreenPoint cursor);
+  void edgeStep(LaunchUuid token, LaunchApplicationHandle application);
+  bool activateInitial(const LaunchUuid& token, const LaunchApplicationHandle& application,
+                       const LaunchWindowTarget& target, const LaunchSurfaceSnapshot* snapshot);
+  void tick();
+  void prefetch();
+  Task<void> runCapture(LaunchUuid generation, LaunchApplicationHandle application, LaunchUuid token);
+  void commit(const LaunchUuid& target);
+  Task<void> runCommit(LaunchUuid target, LaunchUuid sourceID, std::int32_t sourcePID,
+                       std::optional<LaunchDisplayTarget> display);
+  Task<void> runWatchdog(LaunchUuid token);
+  void clearCommitState();
+  void startReadinessCheck(LaunchApplicationHandle application, LaunchUuid selectedID, LaunchDisplayTarget display);
+  Task<void> runReadiness(LaunchApplicationHandle application, LaunchUuid selectedID, LaunchDisplayTarget display,
+                          LaunchUuid generation);
+  struct SurfaceReadiness {
+    bool ready = false;
+    std::optional<LaunchCaptureIssue> issue;
+  };
+  Task<SurfaceReadiness> waitForSurface(LaunchApplicationHandle application, LaunchDisplayTarget display);
+  void reportImageStatus(const LaunchRunningApplication& application, LaunchImageRoute route,
+                         std::optional<LaunchCaptureIssue> issue);
+  void installEscapeHandling();
+  void removeEscapeHandling();
+  void cancelCapture();
+  void cancelReadiness();
+  void resetChordState(LaunchModifierShortcut shortcut, LaunchEventFlags flags);
+  bool nearCandidate(ScreenPoint point) const;
+  bool screenCaptureAllowed() const;
+  std::vector<LaunchDisplayTarget> displayTargets() const;
+  void record(std::string_view message);
+  void log(std::string_view line);
+
+  Services services_;
+  std::unique_ptr<LaunchNotchSurfaces> surfaces_;
+  InputTuning tuning_;
+  LaunchSwitchSession session_;
+  ScrollAccumulator accumulator_;
+  LaunchShortcutState shortcutState_;
+  bool commandHeld_ = false;
+  ScreenPoint cursor_;
+  std::optional<LaunchSurfaceSnapshot> snapshot_;
+  std::optional<LaunchSurfaceSnapshot> previousSnapshot_;
+  ScreenRect originFrame_;
+  LaunchTaskHandle captureTask_;
+  LaunchUuid captureGeneration_ = LaunchUuid::random();
+  LaunchTaskHandle readinessTask_;
+  LaunchUuid readinessGeneration_ = LaunchUuid::random();
+  LaunchTaskHandle commitTask_;
+  LaunchTaskHandle watchdogTask_;
+  LaunchTimer timer_;
+  std::unique_ptr<LaunchEscapeTap> escapeTap_;
+  double activeSince_ = 0;
+  double edgeAtUptime_ = 0;
+  LaunchApplicationHandle sourceApplication_;
+  std::optional<LaunchUuid> sourceID_;
+  std::optional<LaunchWindowTarget> fallbackEdgeTarget_;
+  // Posted steps (the edge step, a retired Escape tap) hold this weakly and do nothing
+  // once the router is gone.
+  std::shared_ptr<LaunchInputRouter*> self_ = std::make_shared<LaunchInputRouter*>(this);
+};
+
+}  // namespace quillon

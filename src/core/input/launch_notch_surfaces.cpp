@@ -1,0 +1,27 @@
+#include "core/input/launch_notch_surfaces.h"
+
+#include "core/capture/launch_window_target_probe.h"
+
+namespace quillon {
+
+ProbedNotchSurfaces::ProbedNotchSurfaces(const LaunchWindowTargetProbe& probe, LaunchMainLoop& loop,
+                                         LaunchScreenCaptureService& service, const LaunchWindowServer& windowServer,
+                                         LaunchLogSink& log)
+    : probe_(probe), capture_(loop, service, windowServer, log, 128, 2.0) {}
+
+std::optional<LaunchWindowTarget> ProbedNotchSurfaces::expandedTarget(const LaunchRunningApplication& application) {
+  return probe_.expandedTarget(application);
+}
+
+std::optional<LaunchWindowTarget> ProbedNotchSurfaces::revalidate(const LaunchSurfaceSnapshot& snapshot,
+                                                                  const LaunchRunningApplication& application,
+                                                                  double maximumAge, bool ignoringOwnOverlay) {
+  return probe_.revalidate(snapshot, application, maximumAge, ignoringOwnOverlay);
+}
+
+Task<LaunchSurfaceSnapshot> ProbedNotchSurfaces::capture(std::shared_ptr<const LaunchRunningApplication> application,
+                                                         std::optional<GlobalPoint> targetQuartzPoint) {
+  return capture_.capture(std::move(application), targetQuartzPoint);
+}
+
+}  // namespace quillon

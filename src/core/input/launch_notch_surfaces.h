@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "core/async/launch_task.h"
+#include "core/capture/launch_surface_capture.h"
+#include "core/capture/launch_surface_snapshot.h"
+#include "core/capture/launch_window_target.h"
+#include "core/support/geometry.h"
+
+namespace quillon {
+
+class LaunchLogSink;
+class LaunchMainLoop;
+class LaunchRunningApplication;
+class LaunchScreenCaptureService;
+class LaunchWindowServer;
+class LaunchWindowTargetProbe;
+
+// How the input router finds and captures a notch app's expanded surface. The router
+// decides when to look and what a result means; this decides only what is on screen,
+// so a gesture can be driven through every timing of its captures without a screen.
+class LaunchNotchSurfaces {
+ public:
+  LaunchNotchSurfaces() = default;
+  LaunchNotchSurfaces(const LaunchNotchSurfaces&) = delete;
+  LaunchNotchSurfaces& operator=(const LaunchNotchSurfaces&) = delete;
+  virtual ~LaunchNotchSurfaces() = default;
+
+  virtual std::optional<LaunchWindowTarget> expandedTarget(const LaunchRunningApplication& application) = 0;
+  virtual std::optional<LaunchWindowTarget> revalidate(const LaunchSurfaceSnapshot& snapshot,
+                                                       const LaunchRunningApplication& application,
+                                                       double maximumAge, bool ignoringOwnOverlay) = 0;
+  // Throws what the capture throws (SurfaceCaptureError, LaunchAsyncWaitError::alreadyRunning,
+  // CancellationError).
+  virtual Task<LaunchSurfaceSnapshot> capture(std::shared_ptr<const LaunchRunningApplication> application,
+                                              std::optional<GlobalPoint> targetQuartzPoint) = 0;
+};
+
+// The real surfaces: the window probe, and the one capture instance of the process,
+// which judges interaction at alpha 128 and accepts window lists up to 2.0 s old.
+class ProbedNotchSurfaces final : public LaunchNotchSurfaces {
+ public:
+  ProbedNotchSurfaces(const LaunchWindowTargetProbe& probe, LaunchMainLoop& loop, LaunchScreenCaptureService& service,
+                      const LaunchWindowServer& windowServer, LaunchLogSink& log);
+
+  // LaunchNotchSurfaces:
+  std::optional<LaunchWindowTarget> expandedTarget(const LaunchRunningApplication& application) override;
+  std::optional<LaunchWindowTarget> revalidate(const LaunchSurfaceSnapshot& snapshot,
+                                               const LaunchRunningApplication& application, double maximumAge,
+                                               bool ignoringOwnOverlay) override;
+  Task<LaunchSurfaceSnapshot> capture(std::shared_ptr<const LaunchRunningApplication> application,
+                                      std::optional<GlobalPoint> targetQuartzPoint) override;
+
+ private:
+  const LaunchWindowTargetProbe& probe_;
+  LaunchSurfaceCapture capture_;
+};
+
+}  // namespace quillon

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <optional>
+
+#include "core/async/launch_main_loop.h"
+#include "core/input/launch_notch_surfaces.h"
+#include "core/platform/launch_workspace.h"
+
+namespace quillon {
+
+// Notch surfaces whose probe answers the test sets, and whose captures wait until the
+// test completes them, in any order, with a snapshot or an error.
+class FakeNotchSurfaces final : public LaunchNotchSurfaces {
+ public:
+  struct Capture {
+    std::shared_ptr<const LaunchRunningApplication> application;
+    std::optional<GlobalPoint> point;
+    LaunchCompletion<LaunchSurfaceSnapshot> complete;
+  };
+
+  explicit FakeNotchSurfaces(LaunchMainLoop& loop) : loop_(loop) {}
+
+  std::optional<LaunchWindowTarget> expanded;     // what `expandedTarget` finds
+  std::optional<LaunchWindowTarget> revalidated;  // what `revalidate` finds
+  int expandedProbes = 0;
+  int revalidations = 0;
+  std::deque<Capture> captures;  // started and not yet completed by the test
+  int captureCount = 0;
+
+  // LaunchNotchSurfaces:
+  std::optional<LaunchWindowTarget> expandedTarget(const LaunchRunningApplication&) override {
+    ++expandedProbes;
+    return expanded;
+  }
+  std::optional<LaunchWindowTarget> revalidate(const LaunchSurfaceSnapshot&, const LaunchRunningApplication&, double,
+                                               bool) override {
+    ++revalidations;
+    return revalidated;
+  }
+  Task<LaunchSurfaceSnapshot> capture(std::shared_ptr<const LaunchRunningApplication> application,
+                                      std::optional<GlobalPoint> point) override {
+    ++captureCount;
+    std::function<void(LaunchCompletion<LaunchSurfaceSnapshot>)> start =
+        [this, application, point](LaunchCompletion<LaunchSurfaceSnapshot> done) {
+          captures.push_back({application, point, std::move(done)});
+        };
+    co_return co_await awaitCallback<LaunchSurfaceSnapshot>(loop_, std::move(start));
+  }
+
+  // Completes the capture at `index` (0 = oldest); false when there is none.
+  bool complete(std::size_t index, LaunchResult<LaunchSurfaceSnapshot> result) {
+    if (index >= captures.size()) return false;
+    auto capture = std::move(captures[index]);
+    captures.erase(captures.begin() + static_cast<std::ptrdiff_t>(index));
+    capture.complete(std::move(result));
+    return true;
+  }
+
+ private:
+  LaunchMainLoop& loop_;
+};
+
+}  // namespace quillon
