@@ -116,6 +116,18 @@ std::optional<SampleNotchIdentity> readSampleNotchIdentity(const std::string& pl
       return std::nullopt;
     }
   }
+  if (auto behavior = stringValue(raw, "QuillonSampleBehavior")) {
+    if (*behavior == "exitOnTerm") {
+      identity.behavior = SampleNotchBehavior::exitOnTerm;
+    } else if (*behavior == "ignoreTerm") {
+      identity.behavior = SampleNotchBehavior::ignoreTerm;
+    } else if (*behavior == "exitAtOnce") {
+      identity.behavior = SampleNotchBehavior::exitAtOnce;
+    } else {
+      error = "unknown QuillonSampleBehavior: " + *behavior;
+      return std::nullopt;
+    }
+  }
   return identity;
 }
 
