@@ -133,6 +133,10 @@ void QuillonComposition::compose() {
 
 void QuillonComposition::refreshTick() {
   if (!delegate_->isActive()) return;
+  // Another process may have rewritten the stored registry, or damaged it: the menu
+  // follows as after a reload the user asked for (a failed one keeps the list and
+  // offers the recovery items). While a switch runs, the next tick catches up.
+  if (registry_->store().storedValueChanged()) registryRecovery_->reload();
   coordinator_->refreshSoon();
   permissionMonitor_->refresh();
 }

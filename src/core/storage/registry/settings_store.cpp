@@ -54,6 +54,7 @@ SettingsStore::Decoded SettingsStore::decodeStoredBlob(std::span<const std::uint
 
 std::vector<ManagedNotchApp> SettingsStore::loadApps() {
   const auto original = readOriginal_();
+  lastSeen_ = original;
   if (!original) {
     loadFailed_ = false;
     storageError_.reset();
@@ -81,7 +82,9 @@ bool SettingsStore::saveApps(const std::vector<ManagedNotchApp>& apps) {
   if (loadFailed_) return false;
   try {
     const auto normalizedApps = ManagedNotchApp::normalized(apps);
-    if (!writeRecord_(RegistryJsonCoding::encodeApps(normalizedApps))) throw LaunchStorageError::unavailable(0);
+    Bytes blob = RegistryJsonCoding::encodeApps(normalizedApps);
+    if (!writeRecord_(blob)) throw LaunchStorageError::unavailable(0);
+    lastSeen_ = PropertyListValue{std::move(blob)};
     preservesPreviewsAfterRecovery_ = false;
     storageError_.reset();
     return true;
@@ -90,6 +93,8 @@ bool SettingsStore::saveApps(const std::vector<ManagedNotchApp>& apps) {
     return false;
   }
 }
+
+bool SettingsStore::storedValueChanged() const { return readOriginal_() != lastSeen_; }
 
 Url SettingsStore::resetPreservingBackup() {
   const auto original = readOriginal_();

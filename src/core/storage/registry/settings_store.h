@@ -52,6 +52,9 @@ class SettingsStore {
   // False, with storageError set, when the stored value is unreadable, the list breaks
   // the registry's rules, or the write did not read back identically.
   bool saveApps(const std::vector<ManagedNotchApp>& apps);
+  // Whether the stored value differs from the one last loaded or saved here: another
+  // process (a defaults tool, the user's editor, a damaged disk) changed it since.
+  bool storedValueChanged() const;
   // Writes a backup of the stored value to backupDirectory, then stores an empty
   // registry that keeps previews. A failed backup throws before anything changes.
   Url resetPreservingBackup();
@@ -70,6 +73,7 @@ class SettingsStore {
   bool loadFailed_ = false;
   std::optional<std::string> storageError_;
   bool preservesPreviewsAfterRecovery_ = false;
+  std::optional<PropertyListValue> lastSeen_;
 };
 
 }  // namespace quillon

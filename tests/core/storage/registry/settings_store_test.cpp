@@ -118,6 +118,18 @@ TEST_F(SettingsStoreTest, ReadableValuesLoadSortedAndRenumbered) {
   EXPECT_FALSE(store.preservesPreviewsAfterRecovery());
 }
 
+TEST_F(SettingsStoreTest, NoticesOnlyValuesWrittenByOthers) {
+  auto store = makeStore();
+  store.loadApps();
+  EXPECT_FALSE(store.storedValueChanged());
+  ASSERT_TRUE(store.saveApps({appAt("com.example.a")}));
+  EXPECT_FALSE(store.storedValueChanged()) << "its own save";
+  this->store(bytesOf("{ broken"));
+  EXPECT_TRUE(store.storedValueChanged());
+  store.loadApps();
+  EXPECT_FALSE(store.storedValueChanged()) << "an unreadable value, once seen";
+}
+
 TEST_F(SettingsStoreTest, AWriteThatDoesNotReadBackIdenticallyFails) {
   defaults.truncateWrites(true);
   auto store = makeStore();
