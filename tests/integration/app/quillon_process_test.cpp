@@ -360,6 +360,7 @@ struct FailedSwitch {
   std::vector<std::string> menus;  // set after Tide was chosen, in this order
   bool auroraKeepsRunning;
 };
+void PrintTo(const FailedSwitch& row, std::ostream* out) { *out << row.name; }
 
 struct FailedSwitchTest : SwitchMenuTest, ::testing::WithParamInterface<FailedSwitch> {
   void SetUp() override {
