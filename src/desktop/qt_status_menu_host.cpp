@@ -141,7 +141,11 @@ void QtStatusMenuHost::setMenu(LaunchMenuModel model) {
   for (QMenu* submenu : menu_->findChildren<QMenu*>(Qt::FindDirectChildrenOnly)) submenu->deleteLater();
   menu_->clear();
   fill(*menu_, model.items);
-  if (logMenus_) log_.log("[Quillon/menu] " + summary(model.items));
+  if (!logMenus_) return;
+  std::string line = "[Quillon/menu] " + summary(model.items);
+  if (line == loggedMenu_) return;
+  log_.log(line);
+  loggedMenu_ = std::move(line);
 }
 
 void QtStatusMenuHost::setToolTip(const std::string& toolTip) {

@@ -18,8 +18,9 @@ class LaunchLogSink;
 // tray (no tray host on the desktop) the menu is still kept, so it can be inspected,
 // and one line says why nothing is shown.
 //
-// With `logMenus` every menu set is also logged as one line, so a bug report (or a test
-// driving the real tray) can tell what the user was shown without reading pixels:
+// With `logMenus` every menu set that differs from the one before (the refresh may
+// rebuild it every second) is also logged as one line, so a bug report, or a test
+// driving the real tray, can tell what the user was shown without reading pixels:
 // "[Quillon/menu] " and the items joined by " | ", a disabled item marked "~", a checked
 // one "✓", a separator "—", a submenu's entries in "{ … ; … }" after its title.
 class QtStatusMenuHost final : public LaunchStatusMenuHost {
@@ -47,6 +48,7 @@ class QtStatusMenuHost final : public LaunchStatusMenuHost {
   std::function<void()> closeHandler_;
   LaunchLogSink& log_;
   bool logMenus_ = false;
+  std::string loggedMenu_;
   bool available_ = false;
 };
 
