@@ -4,6 +4,7 @@
 #include <QIcon>
 
 #include <cstdlib>
+#include <string_view>
 
 #include "app/log_sink_selection.h"
 #include "core/async/launch_clock.h"
@@ -65,7 +66,9 @@ LinuxPlatformStart makeLinuxPlatform(int& argc, char** argv) {
   platform->imageCodec = std::make_unique<QtImageCodec>();
   platform->userDefaults = QtUserDefaults::forApplication();
   platform->alerts = std::make_unique<QtAlertPresenter>(*platform->loop);
-  platform->statusMenu = std::make_unique<QtStatusMenuHost>(*platform->log);
+  const char* logMenus = std::getenv("QUILLON_MENU_LOG");
+  platform->statusMenu =
+      std::make_unique<QtStatusMenuHost>(*platform->log, logMenus != nullptr && std::string_view(logMenus) == "1");
   auto& connection = *platform->x11;
   platform->panels = std::make_unique<QtSwitcherPanelHost>(
       *platform->clock, x11HasCompositingManager(connection),

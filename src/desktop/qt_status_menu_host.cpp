@@ -65,9 +65,31 @@ void fill(QMenu& menu, const std::vector<LaunchMenuItem>& items) {
   }
 }
 
+std::string summary(const std::vector<LaunchMenuItem>& items) {
+  std::string text;
+  for (const auto& item : items) {
+    if (!text.empty()) text += " | ";
+    if (item.kind == LaunchMenuItem::Kind::separator) {
+      text += "—";
+      continue;
+    }
+    if (!item.enabled || item.kind == LaunchMenuItem::Kind::label) text += "~";
+    if (item.checked) text += "✓";
+    text += item.title;
+    if (item.kind == LaunchMenuItem::Kind::submenu) {
+      std::string entries = summary(item.submenu);
+      for (auto at = entries.find(" | "); at != std::string::npos; at = entries.find(" | ", at)) {
+        entries.replace(at, 3, " ; ");
+      }
+      text += " { " + entries + " }";
+    }
+  }
+  return text;
+}
+
 }  // namespace
 
-QtStatusMenuHost::QtStatusMenuHost(LaunchLogSink& log) {
+QtStatusMenuHost::QtStatusMenuHost(LaunchLogSink& log, bool logMenus) : log_(log), logMenus_(logMenus) {
   available_ = QSystemTrayIcon::isSystemTrayAvailable();
   menu_ = std::make_unique<QMenu>();
   menu_->setToolTipsVisible(true);
@@ -90,10 +112,14 @@ QtStatusMenuHost::QtStatusMenuHost(LaunchLogSink& log) {
   tray_ = std::make_unique<QSystemTrayIcon>(statusIcon());
   tray_->setToolTip(QStringLiteral("Quillon"));
   tray_->setContextMenu(menu_.get());
-  // A left click opens the same menu, as the status item does.
+  // A left click opens the same menu, as the status item does. So does a second click
+  // soon after one that chose an item: Qt reports that as a double click, which would
+  // otherwise be dropped.
   QObject::connect(tray_.get(), &QSystemTrayIcon::activated, tray_.get(),
                    [this](QSystemTrayIcon::ActivationReason reason) {
-                     if (reason == QSystemTrayIcon::Trigger) menu_->popup(QCursor::pos());
+                     if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
+                       menu_->popup(QCursor::pos());
+                     }
                    });
   tray_->show();
 }
@@ -115,6 +141,11 @@ void QtStatusMenuHost::setMenu(LaunchMenuModel model) {
   for (QMenu* submenu : menu_->findChildren<QMenu*>(Qt::FindDirectChildrenOnly)) submenu->deleteLater();
   menu_->clear();
   fill(*menu_, model.items);
+  if (!logMenus_) return;
+  std::string line = "[Quillon/menu] " + summary(model.items);
+  if (line == loggedMenu_) return;
+  log_.log(line);
+  loggedMenu_ = std::move(line);
 }
 
 void QtStatusMenuHost::setToolTip(const std::string& toolTip) {

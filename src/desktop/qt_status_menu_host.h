@@ -17,9 +17,15 @@ class LaunchLogSink;
 // The status item as a tray icon whose context menu shows the menu model. Without a
 // tray (no tray host on the desktop) the menu is still kept, so it can be inspected,
 // and one line says why nothing is shown.
+//
+// With `logMenus` every menu set that differs from the one before (the refresh may
+// rebuild it every second) is also logged as one line, so a bug report, or a test
+// driving the real tray, can tell what the user was shown without reading pixels:
+// "[Quillon/menu] " and the items joined by " | ", a disabled item marked "~", a checked
+// one "✓", a separator "—", a submenu's entries in "{ … ; … }" after its title.
 class QtStatusMenuHost final : public LaunchStatusMenuHost {
  public:
-  explicit QtStatusMenuHost(LaunchLogSink& log);
+  explicit QtStatusMenuHost(LaunchLogSink& log, bool logMenus = false);
   ~QtStatusMenuHost() override;
 
   // The menu as last set (for tests and screenshots).
@@ -40,6 +46,9 @@ class QtStatusMenuHost final : public LaunchStatusMenuHost {
   std::unique_ptr<QSystemTrayIcon> tray_;
   std::function<void()> openHandler_;
   std::function<void()> closeHandler_;
+  LaunchLogSink& log_;
+  bool logMenus_ = false;
+  std::string loggedMenu_;
   bool available_ = false;
 };
 

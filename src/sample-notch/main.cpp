@@ -1,6 +1,7 @@
 // A sample notch app for the Linux desktop: one ARGB surface at the top centre of the
 // screen that expands while the pointer hovers over it. The same executable serves every
-// sample bundle; its look comes from the Info.plist of the bundle it runs from.
+// sample bundle; its look, and how it answers a quit, come from the Info.plist of the
+// bundle it runs from.
 //
 //   <bundle>/Contents/MacOS/<exe> [--announce] [--pinned] [--offset-x N] [--opaque-backing] [--second-piece]
 //       [--info-plist PATH]
@@ -60,12 +61,19 @@ int main(int argc, char** argv) {
   } else {
     std::fprintf(stderr, "sample-notch: %s; using the default look\n", error.c_str());
   }
+  if (identity.behavior == quillon::SampleNotchBehavior::exitAtOnce) {
+    return 0;
+  }
 
   // Stop signals arrive through a descriptor, so the event loop handles them at a safe
   // point and can destroy its surface before the process ends.
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGTERM);
+  if (identity.behavior == quillon::SampleNotchBehavior::ignoreTerm) {
+    std::signal(SIGTERM, SIG_IGN);
+  } else {
+    sigaddset(&stopSignals, SIGTERM);
+  }
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGHUP);
   if (sigprocmask(SIG_BLOCK, &stopSignals, nullptr) != 0) {

@@ -5,7 +5,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
+#include <string_view>
+#include <utility>
 #include <memory>
 
 namespace quillon {
@@ -54,6 +57,25 @@ std::optional<std::uint32_t> parseColor(const std::string& text) {
   return value;
 }
 
+// Sets `value` from the string at `key` when there is one; false, with a reason in
+// `error`, when that string names none of the choices.
+template <class Choice>
+bool readChoice(plist_t dict, const char* key, std::initializer_list<std::pair<std::string_view, Choice>> choices,
+                Choice& value, std::string& error) {
+  const auto text = stringValue(dict, key);
+  if (!text) {
+    return true;
+  }
+  for (const auto& [name, choice] : choices) {
+    if (*text == name) {
+      value = choice;
+      return true;
+    }
+  }
+  error = std::string("unknown ") + key + ": " + *text;
+  return false;
+}
+
 }  // namespace
 
 std::optional<SampleNotchIdentity> readSampleNotchIdentity(const std::string& plistPath, std::string& error) {
@@ -92,29 +114,21 @@ std::optional<SampleNotchIdentity> readSampleNotchIdentity(const std::string& pl
     }
     identity.color = *parsed;
   }
-  if (auto style = stringValue(raw, "QuillonSampleStyle")) {
-    if (*style == "rings") {
-      identity.style = SampleNotchStyle::rings;
-    } else if (*style == "bars") {
-      identity.style = SampleNotchStyle::bars;
-    } else if (*style == "dots") {
-      identity.style = SampleNotchStyle::dots;
-    } else {
-      error = "unknown QuillonSampleStyle: " + *style;
-      return std::nullopt;
-    }
-  }
-  if (auto kind = stringValue(raw, "QuillonSampleWindowKind")) {
-    if (*kind == "override-redirect") {
-      identity.windowKind = SampleNotchWindowKind::overrideRedirect;
-    } else if (*kind == "dock") {
-      identity.windowKind = SampleNotchWindowKind::dock;
-    } else if (*kind == "above") {
-      identity.windowKind = SampleNotchWindowKind::above;
-    } else {
-      error = "unknown QuillonSampleWindowKind: " + *kind;
-      return std::nullopt;
-    }
+  using namespace std::string_view_literals;
+  if (!readChoice(raw, "QuillonSampleStyle",
+                  {{"rings"sv, SampleNotchStyle::rings}, {"bars"sv, SampleNotchStyle::bars}, {"dots"sv, SampleNotchStyle::dots}},
+                  identity.style, error) ||
+      !readChoice(raw, "QuillonSampleWindowKind",
+                  {{"override-redirect"sv, SampleNotchWindowKind::overrideRedirect},
+                   {"dock"sv, SampleNotchWindowKind::dock},
+                   {"above"sv, SampleNotchWindowKind::above}},
+                  identity.windowKind, error) ||
+      !readChoice(raw, "QuillonSampleBehavior",
+                  {{"exitOnTerm"sv, SampleNotchBehavior::exitOnTerm},
+                   {"ignoreTerm"sv, SampleNotchBehavior::ignoreTerm},
+                   {"exitAtOnce"sv, SampleNotchBehavior::exitAtOnce}},
+                  identity.behavior, error)) {
+    return std::nullopt;
   }
   return identity;
 }

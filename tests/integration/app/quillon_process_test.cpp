@@ -2,8 +2,9 @@
 // tray host. One process per user owns the data directory; a second exits silently; an
 // unusable location or a missing display stops the start with the alert's text on the
 // terminal and status 1. A click on the tray opens the status item's menu, whose items
-// open the About alert and quit; windows are found through the window-list adapter, by
-// their verified owner. The screenshots in test-artifacts/ are for a person to look at
+// open the About alert and quit, and choosing a registered sample app switches to it (or
+// says what failed and what was kept); windows are found through the window-list
+// adapter, by their verified owner. The screenshots in test-artifacts/ are for a person to look at
 // (Japanese text, nothing clipped); nothing compares their pixels.
 
 #include <signal.h>
@@ -16,14 +17,21 @@
 #include <QImage>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <map>
 #include <thread>
 
+#include "core/storage/registry/app_registry.h"
+#include "desktop/qt_user_defaults.h"
 #include "linux/x11_connection.h"
 #include "linux/x11_window_server.h"
 #include "support/child_process.h"
 #include "support/temporary_directory.h"
+#include "support/test_app_bundle.h"
 
 namespace quillon {
 namespace {
@@ -119,22 +127,26 @@ struct TrayMenuTest : QuillonProcessTest {
   std::unique_ptr<X11Connection> x11 = X11Connection::open();
   std::unique_ptr<ChildProcess> quillon;
 
+  std::vector<std::string> quillonEnvironment = {"LANG=ja_JP.UTF-8", "LC_ALL=", "LC_MESSAGES=", "LANGUAGE="};
+
   void SetUp() override {
     ASSERT_TRUE(x11) << "no X display; run under scripts/with-x --tray";
     fs::create_directories(QUILLON_ARTIFACTS_DIR);
-    quillon = startQuillon({"LANG=ja_JP.UTF-8", "LC_ALL=", "LC_MESSAGES=", "LANGUAGE="});
-    ASSERT_TRUE(quillon->waitForErrorLine(startedLine, deadline)) << quillon->errorText();
+    quillon = startQuillon(quillonEnvironment);
+    ASSERT_TRUE(quillon->waitForErrorLine(startedLine, deadline)) << quillon->errorText() ;
   }
 
-  // Asks the window list again until `pick` accepts a row; the deadline only keeps a
-  // broken test from hanging.
-  std::optional<GlobalRect> waitForWindow(const std::function<bool(const LaunchWindowRow&)>& pick) {
+  // Asks the window list again until `pick` accepts a row (or, with `gone`, until it
+  // accepts none); the deadline only keeps a broken test from hanging.
+  std::optional<GlobalRect> waitForWindow(const std::function<bool(const LaunchWindowRow&)>& pick, bool gone = false) {
     const X11WindowServer windows(*x11);
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(deadline);
     while (std::chrono::steady_clock::now() < end) {
+      std::optional<GlobalRect> found;
       for (const auto& row : windows.onScreenWindows(false)) {
-        if (row.bounds && pick(row)) return row.bounds;
+        if (row.bounds && pick(row)) found = row.bounds;
       }
+      if (found.has_value() != gone) return gone ? GlobalRect{} : found;
       std::this_thread::sleep_for(std::chrono::milliseconds(20));  // between two questions only
     }
     return std::nullopt;
@@ -181,33 +193,52 @@ struct TrayMenuTest : QuillonProcessTest {
       return !ownedByQuillon(row) && row.bounds->y == 0 && row.bounds->height == trayHeight &&
              row.bounds->maxX() == screenWidth && row.bounds->width >= trayHeight;
     });
-    if (!tray) return std::nullopt;
-    click(tray->midX(), tray->midY());
-    return waitForWindow([&](const LaunchWindowRow& row) {
+    const auto isMenu = [&](const LaunchWindowRow& row) {
       return ownedByQuillon(row) && row.layer > 0 && row.bounds->height > 2 * itemInset;
-    });
+    };
+    // A menu that is still closing would take the click as one outside itself.
+    if (!tray || !waitForWindow(isMenu, true)) return std::nullopt;
+    click(tray->midX(), tray->midY());
+    return waitForWindow(isMenu);
+  }
+
+  QImage grabScreen() {
+    const auto& screen = x11->screen();
+    std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> reply(
+        xcb_get_image_reply(x11->get(),
+                            xcb_get_image(x11->get(), XCB_IMAGE_FORMAT_Z_PIXMAP, screen.root, 0, 0,
+                                          screen.width_in_pixels, screen.height_in_pixels, ~0u),
+                            nullptr),
+        &std::free);
+    if (!reply) return {};
+    return QImage(xcb_get_image_data(reply.get()), screen.width_in_pixels, screen.height_in_pixels,
+                  QImage::Format_RGB32)
+        .copy();
   }
 
   // The whole screen as a PNG: without a compositing manager the root window's contents
-  // are what the screen shows.
-  void saveScreenshot(const std::string& name) {
-    const auto& screen = x11->screen();
-    auto* reply = xcb_get_image_reply(x11->get(),
-                                      xcb_get_image(x11->get(), XCB_IMAGE_FORMAT_Z_PIXMAP, screen.root, 0, 0,
-                                                    screen.width_in_pixels, screen.height_in_pixels, ~0u),
-                                      nullptr);
-    ASSERT_NE(reply, nullptr);
-    const QImage image(xcb_get_image_data(reply), screen.width_in_pixels, screen.height_in_pixels,
-                       QImage::Format_RGB32);
-    EXPECT_TRUE(image.copy().save(QString::fromStdString(QUILLON_ARTIFACTS_DIR "/" + name), "PNG"));
-    std::free(reply);
+  // are what the screen shows. A window is mapped before its client paints it (until
+  // then it shows what was under it), so with `painted` the picture is taken once that
+  // window's bottom-left corner no longer shows the empty desktop.
+  void saveScreenshot(const std::string& name, std::optional<GlobalRect> painted = std::nullopt) {
+    const auto isPainted = [&](const QImage& image) {
+      return image.pixel(static_cast<int>(painted->x) + 3, static_cast<int>(painted->maxY()) - 3) !=
+             image.pixel(0, image.height() - 1);
+    };
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(deadline);
+    QImage image = grabScreen();
+    while (painted && !isPainted(image) && std::chrono::steady_clock::now() < end) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));  // between two looks only
+      image = grabScreen();
+    }
+    EXPECT_TRUE(image.save(QString::fromStdString(QUILLON_ARTIFACTS_DIR "/" + name), "PNG"));
   }
 };
 
 TEST_F(TrayMenuTest, TheStatusItemsMenuOpensByAClickAndItsLastItemQuits) {
   const auto menu = openMenu();
   ASSERT_TRUE(menu) << "no menu opened from the tray\n" << quillon->errorText();
-  saveScreenshot("tray-menu.png");
+  saveScreenshot("tray-menu.png", menu);
   click(menu->midX(), menu->maxY() - itemInset);
   EXPECT_EQ(0, exitStatus(quillon->waitForExit(deadline))) << "choosing the last item did not quit cleanly";
 }
@@ -223,7 +254,7 @@ TEST_F(TrayMenuTest, TheFirstItemShowsTheAboutAlertAndSigtermStillEndsCleanly) {
   const auto alert = waitForWindow(
       [&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.layer == 0 && row.bounds->width < 800; });
   ASSERT_TRUE(alert) << "the About alert did not appear";
-  saveScreenshot("about-alert.png");
+  saveScreenshot("about-alert.png", alert);
   EXPECT_EQ(0, exitStatus(quillon->killAndWait(SIGTERM)));
 }
 
@@ -231,27 +262,209 @@ TEST_F(TrayMenuTest, AFreshAccountGetsTheFirstRunGuideAgainUntilItIsDealtWith) {
   auto guide = [&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.layer == 0 && row.bounds->width >= 860; };
   const auto shown = waitForWindow(guide);
   ASSERT_TRUE(shown) << "the first-run guide did not open\n" << quillon->errorText();
-  // Mapped comes before painted: the screenshot waits until its sidebar is drawn.
-  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(deadline);
-  while (std::chrono::steady_clock::now() < end) {
-    auto* pixel = xcb_get_image_reply(x11->get(),
-                                      xcb_get_image(x11->get(), XCB_IMAGE_FORMAT_Z_PIXMAP, x11->root(),
-                                                    static_cast<std::int16_t>(shown->x + 20),
-                                                    static_cast<std::int16_t>(shown->y + 20), 1, 1, ~0u),
-                                      nullptr);
-    const bool drawn = pixel != nullptr && (*reinterpret_cast<const std::uint32_t*>(xcb_get_image_data(pixel)) &
-                                            0xFFFFFFu) != 0;
-    std::free(pixel);
-    if (drawn) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // between two questions only
-  }
-  saveScreenshot("onboarding-at-start.png");
+  saveScreenshot("onboarding-at-start.png", shown);
   // Quitting in the middle records no dismissal, so the guide opens again at the next start.
   EXPECT_EQ(0, exitStatus(quillon->killAndWait(SIGTERM)));
   quillon = startQuillon({"LANG=ja_JP.UTF-8", "LC_ALL=", "LC_MESSAGES=", "LANGUAGE="});
   ASSERT_TRUE(quillon->waitForErrorLine(startedLine, deadline)) << quillon->errorText();
   EXPECT_TRUE(waitForWindow(guide)) << "the unfinished guide did not open again";
   EXPECT_EQ(0, exitStatus(quillon->killAndWait(SIGTERM)));
+}
+
+// Keysyms of the keys that walk the menu and answer an alert.
+constexpr xcb_keysym_t downKey = 0xff54, returnKey = 0xff0d, escapeKey = 0xff1b, tabKey = 0xff09, spaceKey = 0x20;
+
+std::string readText(const fs::path& path) {
+  std::ifstream in(path);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Whether some process runs `executable`.
+bool anyProcessRuns(const fs::path& executable) {
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    std::error_code ignored;
+    if (fs::read_symlink(entry.path() / "exe", ignored) == executable) return true;
+  }
+  return false;
+}
+
+// The three sample apps, registered from copies in the temporary folder (so that a test
+// may break one), Aurora started before quillon. quillon logs every menu it sets, which
+// is how these tests read the menu's items, marks and enabled states.
+struct SwitchMenuTest : TrayMenuTest {
+  fs::path applications = temporary / "Applications";
+  std::string defaultsFile = (temporary / "config" / "com.quillon.app" / "defaults.ini").string();
+  std::map<std::string, std::string> behaviors;  // "QuillonSampleBehavior" by app; none quits on SIGTERM
+  std::unique_ptr<ChildProcess> aurora;  // apps quillon launches end with the test's X server
+
+  fs::path bundle(const std::string& name) const { return applications / (name + ".app"); }
+  fs::path executable(const std::string& name) const { return bundle(name) / "Contents" / "MacOS" / name; }
+
+  void SetUp() override {
+    for (const std::string name : {"Aurora", "Ember", "Tide"}) {
+      fs::create_directories(applications);
+      fs::copy(fs::path(QUILLON_SAMPLE_APPS_DIR) / (name + ".app"), bundle(name), fs::copy_options::recursive);
+      if (const auto behavior = behaviors.find(name); behavior != behaviors.end()) {
+        const fs::path plist = bundle(name) / "Contents" / "Info.plist";
+        std::string info = readText(plist);
+        info.insert(info.rfind("</dict>"), "<key>QuillonSampleBehavior</key><string>" + behavior->second + "</string>");
+        std::ofstream(plist) << info;
+      }
+    }
+    {
+      auto defaults = QtUserDefaults::atPath(defaultsFile);
+      AppRegistry registry(SettingsStore(*defaults, directoryUrl(dataDirectory)));
+      for (const char* name : {"Aurora", "Ember", "Tide"}) ASSERT_TRUE(registry.add(directoryUrl(bundle(name))));
+    }
+    aurora = std::make_unique<ChildProcess>(std::vector<std::string>{executable("Aurora")});
+    quillonEnvironment.push_back("QUILLON_MENU_LOG=1");
+    TrayMenuTest::SetUp();
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(quillon->waitForErrorLineStartingWith(
+        "[Quillon/launch] adopted オーロラ pid=" + std::to_string(aurora->pid()) + " path=", deadline))
+        << quillon->errorText();
+    ASSERT_TRUE(waitForMenu("✓オーロラ | エンバー | タイド | Quillonについて…"));
+  }
+
+  // Waits for quillon to set a menu whose items begin with `items`, after `from` in its
+  // output.
+  bool waitForMenu(const std::string& items, std::size_t from = 0) {
+    return quillon->waitForErrorLineStartingWith("[Quillon/menu] " + items, deadline, from).has_value();
+  }
+  std::size_t outputMark() const { return quillon->errorText().size(); }
+
+  // Opens the menu and chooses its `index`-th enabled item by keyboard, as a user can;
+  // `whileOpen` runs between.
+  void choose(int index, const std::string& screenshot = {}, const std::function<void()>& whileOpen = {}) {
+    const auto menu = openMenu();
+    ASSERT_TRUE(menu) << "no menu opened from the tray\n" << quillon->errorText();
+    if (!screenshot.empty()) saveScreenshot(screenshot, menu);
+    if (whileOpen) whileOpen();
+    for (int i = 0; i < index; ++i) pressKey(downKey);
+    pressKey(returnKey);
+  }
+};
+
+TEST_F(SwitchMenuTest, ChoosingAnAppQuitsTheRunningOneAndLaunchesItsRegisteredBundle) {
+  const auto mark = outputMark();
+  choose(3, "switch-menu-before.png");
+  EXPECT_EQ(0, exitStatus(aurora->waitForExit(deadline))) << "Aurora did not quit on SIGTERM";
+  const std::string committed = "[Quillon/launch] committed タイド pid=";
+  const auto line = quillon->waitForErrorLineStartingWith(committed, deadline, mark);
+  ASSERT_TRUE(line) << quillon->errorText();
+  const std::string tide = std::to_string(std::stoi(line->substr(committed.size())));
+  EXPECT_EQ(fs::canonical(executable("Tide")), fs::read_symlink("/proc/" + tide + "/exe"));
+  ASSERT_TRUE(waitForMenu("オーロラ | エンバー | ✓タイド | Quillonについて…", mark)) << quillon->errorText();
+  const auto menu = openMenu();
+  ASSERT_TRUE(menu);
+  saveScreenshot("switch-menu-after.png", menu);
+  pressKey(escapeKey);
+
+  // Polled every second since the start, the X server's permissions were logged once.
+  const std::string permissions = "[Quillon/permissions] AX=true screenCapture=true inputTapStarted=false; "
+      "アクセシビリティ: 許可済み / 画面収録: 許可済み / ホットキー切替: 受付再試行中（再起動も確認）\n";
+  const std::string& text = quillon->errorText();
+  EXPECT_NE(std::string::npos, text.find(permissions)) << text;
+  EXPECT_EQ(text.find("[Quillon/permissions]"), text.rfind("[Quillon/permissions]")) << text;
+}
+
+struct FailedSwitch {
+  const char* name;
+  std::map<std::string, std::string> behaviors;
+  bool deleteTideWhileTheMenuIsOpen;
+  std::vector<std::string> menus;  // set after Tide was chosen, in this order
+  bool auroraKeepsRunning;
+};
+void PrintTo(const FailedSwitch& row, std::ostream* out) { *out << row.name; }
+
+struct FailedSwitchTest : SwitchMenuTest, ::testing::WithParamInterface<FailedSwitch> {
+  void SetUp() override {
+    behaviors = GetParam().behaviors;
+    SwitchMenuTest::SetUp();
+  }
+};
+
+TEST_P(FailedSwitchTest, TheMenuShowsWhatFailedAndWhatWasKept) {
+  const auto& row = GetParam();
+  const auto mark = outputMark();
+  choose(3, {}, [&] {
+    if (row.deleteTideWhileTheMenuIsOpen) fs::remove_all(bundle("Tide"));
+  });
+  for (const auto& menu : row.menus) {
+    ASSERT_TRUE(waitForMenu(menu, mark)) << menu << "\n" << quillon->errorText();
+  }
+  EXPECT_EQ(row.auroraKeepsRunning, aurora->isRunning());
+  if (row.auroraKeepsRunning) {
+    EXPECT_FALSE(anyProcessRuns(fs::weakly_canonical(executable("Tide")))) << "nothing was launched";
+  }
+  const auto menu = openMenu();
+  ASSERT_TRUE(menu);
+  saveScreenshot(std::string("switch-failed-") + row.name + ".png", menu);
+  pressKey(escapeKey);
+}
+
+const std::string switchingToTide = "~✓オーロラ | ~エンバー | ~タイド | ~タイド に切り替え中… | Quillonについて…";
+const std::string choiceFailed = "。メニューで元のアプリまたは別のアプリを選び直せます | Quillonについて…";
+
+INSTANTIATE_TEST_SUITE_P(
+    RealProcesses, FailedSwitchTest,
+    ::testing::Values(
+        // The switch runs for the whole quit limit: meanwhile no app can be chosen.
+        FailedSwitch{"RunningAppIgnoresTheQuit",
+                     {{"Aurora", "ignoreTerm"}},
+                     false,
+                     {switchingToTide,
+                      "✓オーロラ | エンバー | タイド | ~切り替え失敗：現在のアプリが10秒以内に終了しませんでした" + choiceFailed},
+                     true},
+        // Launched and verified, then found gone by the next refresh.
+        FailedSwitch{"ChosenAppExitsAtOnce",
+                     {{"Tide", "exitAtOnce"}},
+                     false,
+                     {"オーロラ | エンバー | ✓タイド | Quillonについて…",
+                      "オーロラ | エンバー | タイド | ~メニューからアプリを選んで起動 | Quillonについて…"},
+                     false},
+        // The open menu is not rebuilt under the user, so the gone bundle is still offered.
+        FailedSwitch{"ChosenBundleWasDeleted",
+                     {},
+                     true,
+                     {"✓オーロラ | エンバー | ~タイド (アプリを確認できません) | "
+                      "~選択先を確認できません。「アプリを追加…」でアプリを登録し直せます | Quillonについて…"},
+                     true}),
+    [](const ::testing::TestParamInfo<FailedSwitch>& test) { return std::string(test.param.name); });
+
+TEST_F(SwitchMenuTest, AnUnreadableRegistryOffersRecoveryAndTheResetKeepsABackupFirst) {
+  auto mark = outputMark();
+  const std::string broken = "{ not a registry";
+  QtUserDefaults::atPath(defaultsFile)->setData(bytesOf(broken), SettingsStore::defaultAppsKey);
+  ASSERT_TRUE(waitForMenu("~オーロラ (アプリを確認できません) | ~エンバー (アプリを確認できません) | ~タイド (アプリを確認できません) | "
+                          "~登録データを確認してください | 登録データを再確認 | 登録データの復旧について… | "
+                          "~メニューからアプリを選んで起動 | Quillonについて…",
+                          mark))
+      << quillon->errorText();
+
+  mark = outputMark();
+  choose(2, "registry-recovery-menu.png");
+  const auto question =
+      waitForWindow([&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.layer == 0; });
+  ASSERT_TRUE(question);
+  saveScreenshot("registry-reset-question.png", question);
+  pressKey(tabKey);  // from the default "キャンセル" to "元のデータを保全して初期化"
+  pressKey(spaceKey);
+  ASSERT_TRUE(waitForMenu("~アプリが登録されていません | ", mark)) << quillon->errorText();
+
+  // The backup holds the unreadable bytes: it was written before the list was emptied.
+  std::vector<fs::path> backups;
+  for (const auto& entry : fs::directory_iterator(dataDirectory)) {
+    if (entry.path().filename().string().starts_with(SettingsStore::backupPrefix)) backups.push_back(entry.path());
+  }
+  ASSERT_EQ(1u, backups.size());
+  EXPECT_EQ(broken, readText(backups[0]));
+  auto defaults = QtUserDefaults::atPath(defaultsFile);
+  SettingsStore store(*defaults, directoryUrl(dataDirectory));
+  EXPECT_TRUE(store.loadApps().empty());
+  EXPECT_FALSE(store.loadFailed());
+  EXPECT_TRUE(store.preservesPreviewsAfterRecovery());
+  EXPECT_TRUE(aurora->isRunning());
 }
 
 }  // namespace

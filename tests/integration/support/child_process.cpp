@@ -90,15 +90,29 @@ bool ChildProcess::readOutput(std::size_t count, double timeoutSeconds) {
 }
 
 bool ChildProcess::waitForErrorLine(const std::string& line, double timeoutSeconds) {
+  return waitForErrorLineWhere([&](std::string_view candidate) { return candidate == line; }, timeoutSeconds, 0)
+      .has_value();
+}
+
+std::optional<std::string> ChildProcess::waitForErrorLineStartingWith(const std::string& prefix, double timeoutSeconds,
+                                                                      std::size_t from) {
+  return waitForErrorLineWhere([&](std::string_view candidate) { return candidate.starts_with(prefix); },
+                               timeoutSeconds, from);
+}
+
+std::optional<std::string> ChildProcess::waitForErrorLineWhere(const std::function<bool(std::string_view)>& accept,
+                                                               double timeoutSeconds, std::size_t from) {
   const double deadline = monotonicSeconds() + timeoutSeconds;
-  std::size_t searched = 0;
+  std::size_t searched = from == 0 ? 0 : errorText_.rfind('\n', from - 1) + 1;  // npos + 1 is the start
   while (true) {
     // Complete lines only: a line that is still being written is not yet there.
     for (auto end = errorText_.find('\n', searched); end != std::string::npos; end = errorText_.find('\n', searched)) {
-      if (errorText_.compare(searched, end - searched, line) == 0 && end - searched == line.size()) return true;
+      if (accept(std::string_view(errorText_).substr(searched, end - searched))) {
+        return errorText_.substr(searched, end - searched);
+      }
       searched = end + 1;
     }
-    if (readSome(error_.get(), deadline, errorText_) != Read::data) return false;
+    if (readSome(error_.get(), deadline, errorText_) != Read::data) return std::nullopt;
   }
 }
 

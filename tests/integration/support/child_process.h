@@ -2,8 +2,10 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/support/unique_fd.h"
@@ -27,6 +29,10 @@ class ChildProcess {
   // Reads standard error until a line equal to `line` arrives; false on end of file or
   // time-out. Everything read is kept in errorText().
   bool waitForErrorLine(const std::string& line, double timeoutSeconds);
+  // The first complete line of standard error, starting at offset `from` or later, that
+  // begins with `prefix`; none on end of file or time-out.
+  std::optional<std::string> waitForErrorLineStartingWith(const std::string& prefix, double timeoutSeconds,
+                                                          std::size_t from = 0);
   const std::string& errorText() const { return errorText_; }
   pid_t pid() const { return pid_; }
   // Whether the process is still running (not yet exited).
@@ -38,6 +44,8 @@ class ChildProcess {
 
  private:
   void reap();
+  std::optional<std::string> waitForErrorLineWhere(const std::function<bool(std::string_view)>& accept,
+                                                   double timeoutSeconds, std::size_t from);
 
   pid_t pid_ = -1;
   bool reaped_ = false;

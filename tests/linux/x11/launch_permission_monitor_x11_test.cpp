@@ -1,0 +1,63 @@
+// The permission monitor over the X11 adapters on real servers: input may be observed
+// when the server answers, screen capture is allowed when it composites. The menu lines
+// and the log come out exactly, once per change; input starts are bounded by the clock.
+#include "core/app/launch_permission_monitor.h"
+
+#include <gtest/gtest.h>
+
+#include "linux/x11_accessibility.h"
+#include "linux/x11_screen_capture_service.h"
+#include "support/fake_log_sink.h"
+#include "support/manual_clock.h"
+#include "x11_test_display.h"
+
+namespace quillon {
+namespace {
+
+TEST(LaunchPermissionMonitorX11, ReportsWhatTheServerOffers) {
+  const std::string head = "[Quillon/permissions] AX=true ";
+  const std::string retrying = " / ホットキー切替: 受付再試行中（再起動も確認）";
+  const struct {
+    const char* name;
+    std::vector<std::string> serverArguments;
+    std::vector<std::string> lines;  // at start, then after the user asked for the permissions
+    int startsAfterRequest;          // asking again only for what is missing
+  } cases[] = {
+      {"with Composite", {}, {head + "screenCapture=true inputTapStarted=false; アクセシビリティ: 許可済み / 画面収録: 許可済み" + retrying}, 2},
+      {"without Composite",
+       {"-extension", "Composite"},
+       {head + "screenCapture=false inputTapStarted=false; アクセシビリティ: 許可済み / 画面収録（画像用・任意）: 未許可" + retrying,
+        head + "screenCapture=false inputTapStarted=false; アクセシビリティ: 許可済み / 画面収録（画像用・任意）: 未許可または未反映" +
+            retrying},
+       3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    X11TestDisplay display(c.serverArguments);
+    X11Accessibility accessibility(display.adapters());
+    X11ScreenCaptureService capture(display.adapters());
+    ManualClock clock;
+    FakeLogSink log;
+    int starts = 0;
+    LaunchPermissionMonitor monitor(
+        {[&] { return LaunchPermissionMonitor::Permissions{accessibility.isTrusted(false), capture.preflightPermission()}; },
+         [&] { return clock.uptime(); }, [&] { accessibility.isTrusted(true); }, [&] { capture.requestPermission(); },
+         [&] { return ++starts, false; }, [](const LaunchPermissionState&) {}},
+        log);
+
+    monitor.refresh();
+    clock.advance(4.999);
+    monitor.refresh();
+    EXPECT_EQ(1, starts) << "a failed start waits five seconds";
+    clock.advance(0.001);
+    monitor.refresh();
+    EXPECT_EQ(2, starts);
+    // Asking resets the wait; there is no prompt to show, so only what changed is logged.
+    monitor.requestPermissions();
+    EXPECT_EQ(c.startsAfterRequest, starts);
+    EXPECT_EQ(c.lines, log.lines());
+  }
+}
+
+}  // namespace
+}  // namespace quillon
