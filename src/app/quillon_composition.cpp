@@ -17,6 +17,10 @@
 #include "core/async/launch_clock.h"
 #include "core/bundle/launch_own_application.h"
 #include "core/capture/launch_preview_archive.h"
+#include "core/capture/launch_window_target_probe.h"
+#include "core/input/launch_input_router.h"
+#include "core/input/launch_input_trace.h"
+#include "core/input/launch_notch_surfaces.h"
 #include "core/capture/launch_preview_cache.h"
 #include "core/overlay/launch_preview_cache_overlay_previews.h"
 #include "core/overlay/launch_switcher_overlay.h"
@@ -35,6 +39,8 @@
 #include "linux/linux_own_application.h"
 #include "linux/process_workspace.h"
 #include "linux/x11_accessibility.h"
+#include "linux/x11_global_event_tap.h"
+#include "linux/x11_input_system.h"
 #include "linux/x11_screen_capture_service.h"
 #include "linux/x11_screens.h"
 #include "linux/x11_window_server.h"
@@ -116,6 +122,16 @@ void QuillonComposition::compose() {
   previewCache_->setPersistenceEnabled(preferences.savePreviews, !preferencesStore_->loadFailed());
   retainPreviewsOfRegisteredApps();
 
+  shortcut_ = preferences.shortcut;
+  probe_ = std::make_unique<LaunchWindowTargetProbe>(*platform_.windowServer, *platform_.accessibility, *platform_.screens,
+                                                     *platform_.clock, static_cast<std::int32_t>(::getpid()));
+  router_ = std::make_unique<LaunchInputRouter>(
+      LaunchInputRouter::Services{*coordinator_, *registry_, *overlay_, *platform_.input, *platform_.screens,
+                                  *platform_.screenCapture, *platform_.userDefaults, loop, log,
+                                  LaunchInputTrace::shared()},
+      std::make_unique<ProbedNotchSurfaces>(*probe_, loop, *platform_.screenCapture, *platform_.windowServer, log),
+      shortcut_);
+
   registryRecovery_ = std::make_unique<AppRegistryRecovery>(
       *registry_, *platform_.alerts,
       AppRegistryRecovery::Actions{[this] { return coordinator_->isSwitching(); }, [this] { registeredAppsChanged(); }});
@@ -139,11 +155,10 @@ void QuillonComposition::compose() {
   hooks.now = [this] { return platform_.clock->uptime(); };
   hooks.requestAccessibility = [this] { platform_.accessibility->isTrusted(true); };
   hooks.requestScreenCapture = [this] { platform_.screenCapture->requestPermission(); };
-  // The gesture's input side is not part of this build yet; until it is, input is never
-  // reported as running and the menu says the gesture waits.
-  hooks.startInput = [] { return false; };
+  hooks.startInput = [this] { return startInput(); };
   hooks.onChange = [this](const LaunchPermissionState& state) {
     if (!delegate_->isActive()) return;
+    router_->permissionsChanged();
     auto lines = state.menuLines();
     if (lines != menuBarController_->launchPermissionLines) {
       menuBarController_->launchPermissionLines = std::move(lines);
@@ -158,12 +173,19 @@ void QuillonComposition::compose() {
                                *permissionMonitor_},
       QuillonWindows::Hooks{
           [this](const LaunchPreferences& changed, bool reapply) { return applyLaunchPreferences(changed, reapply); },
-          // Nothing keeps preview images yet: there is nothing to delete and no error.
-          [] { return std::optional<std::string>(); }, [] { return std::optional<std::string>(); },
+          [this] {
+            previewCache_->clear();
+            return imageStorageError();
+          },
+          [this] { return imageStorageError(); },
           [this] { registeredAppsChanged(); }, [this] { resetRegistrations(); }});
   permissionMonitor_->refresh();
 
   refreshTimer_ = LaunchTimer(loop, 1.0, true, [this] { refreshTick(); });
+  // A gesture placed against the old layout is abandoned; the next one captures anew.
+  screensObserver_ = platform_.screens->subscribeToChanges([this] {
+    if (delegate_->isActive()) router_->screensChanged();
+  });
   windows_->showOnboardingAtStart(QCoreApplication::arguments().contains(QStringLiteral("--onboarding")));
   log.log("[Quillon/launch] product initialized; permission monitor controls Command input availability; hosts are unmodified");
 }
@@ -191,10 +213,32 @@ void QuillonComposition::registeredAppsChanged() {
 
 std::optional<std::string> QuillonComposition::applyLaunchPreferences(const LaunchPreferences& preferences,
                                                                       bool reapplyStoredIntent) {
+  shortcut_ = preferences.shortcut;
+  router_->updateShortcut(shortcut_);
+  if (tap_) tap_->updateShortcut(shortcut_);
   shortcutLabel_ = preferences.shortcut.displayString();
   windows_->shortcutChanged(shortcutLabel_);
-  preferencesChanged_.notify(preferences, reapplyStoredIntent);
-  return std::nullopt;
+  // Only a change the user made may delete stored images; the first application after
+  // the start counts as one, since nothing was applied before.
+  const bool isUserInitiated = reapplyStoredIntent || !appliedSavePreviews_ || *appliedSavePreviews_ != preferences.savePreviews;
+  appliedSavePreviews_ = preferences.savePreviews;
+  previewCache_->setPersistenceEnabled(preferences.savePreviews, isUserInitiated);
+  return imageStorageError();
+}
+
+std::optional<std::string> QuillonComposition::imageStorageError() const {
+  return previewCache_->persistenceError();
+}
+
+bool QuillonComposition::startInput() {
+  if (!delegate_->isActive() || !router_) return false;
+  if (tap_) return true;
+  auto tap = std::make_unique<X11GlobalEventTap>(*platform_.x11, *platform_.loop, *router_, *platform_.screens,
+                                                 LaunchInputTrace::shared(), *platform_.log);
+  tap->updateShortcut(shortcut_);
+  if (!tap->start()) return false;
+  tap_ = std::move(tap);
+  return true;
 }
 
 void QuillonComposition::resetRegistrations() {
@@ -207,6 +251,9 @@ void QuillonComposition::tearDown() {
   refreshTimer_ = LaunchTimer();
   if (permissionMonitor_) permissionMonitor_->stop();
   if (menuBarController_) menuBarController_->onRequestLaunchPermissions = nullptr;
+  screensObserver_ = LaunchSubscription();
+  tap_.reset();
+  if (router_) router_->stop();
   aboutTask_.reset();
   resetTask_.reset();
   if (windows_) windows_->tearDown();

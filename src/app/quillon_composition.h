@@ -7,6 +7,7 @@
 #include "core/async/launch_main_loop.h"
 #include "core/async/launch_subscription.h"
 #include "core/async/launch_task.h"
+#include "core/storage/preferences/launch_modifier_shortcut.h"
 #include "core/storage/preferences/launch_preferences.h"
 
 namespace quillon {
@@ -14,15 +15,18 @@ namespace quillon {
 class AppRegistry;
 class AppRegistryRecovery;
 class LaunchAppLifecycle;
+class LaunchInputRouter;
 class LaunchPermissionMonitor;
 class LaunchPreferencesStore;
 class LaunchPreviewCache;
 class LaunchPreviewCacheOverlayPreviews;
 class LaunchSwitchCoordinator;
 class LaunchSwitcherOverlay;
+class LaunchWindowTargetProbe;
 class MenuBarController;
 class QuillonAboutPresenter;
 class QuillonWindows;
+class X11GlobalEventTap;
 struct LinuxPlatform;
 
 // The product's services over the platform: the application delegate decides whether
@@ -39,19 +43,14 @@ class QuillonComposition {
   // becoming readable (a signalfd for SIGTERM and SIGINT); returns the exit status.
   int run(int stopFd);
 
-  // Preferences that the settings window saved, or re-read after a retry or a reset
-  // (`reapplyStoredIntent`), once the file holds them: the input side and the preview
-  // cache take the new chord and keep-images flag from here.
-  LaunchSubscription observePreferences(std::function<void(const LaunchPreferences&, bool reapplyStoredIntent)> handler) {
-    return preferencesChanged_.subscribe(std::move(handler));
-  }
-
  private:
   std::optional<std::string> applyLaunchPreferences(const LaunchPreferences& preferences, bool reapplyStoredIntent);
   void compose();
   void tearDown();
   void showAbout();
   void registeredAppsChanged();
+  bool startInput();
+  std::optional<std::string> imageStorageError() const;
   void retainPreviewsOfRegisteredApps();
   void resetRegistrations();
   void refreshTick();
@@ -70,11 +69,16 @@ class QuillonComposition {
   std::unique_ptr<LaunchSwitcherOverlay> overlay_;
   // The last "keep images" value given to the preview cache; none until the first.
   std::optional<bool> appliedSavePreviews_;
+  LaunchModifierShortcut shortcut_ = LaunchModifierShortcut::command();
+  std::unique_ptr<LaunchWindowTargetProbe> probe_;
+  std::unique_ptr<LaunchInputRouter> router_;
+  // Created once input may be observed; gone before the router it feeds.
+  std::unique_ptr<X11GlobalEventTap> tap_;
+  LaunchSubscription screensObserver_;
   std::unique_ptr<AppRegistryRecovery> registryRecovery_;
   std::unique_ptr<QuillonAboutPresenter> aboutPresenter_;
   std::unique_ptr<LaunchPermissionMonitor> permissionMonitor_;
   std::unique_ptr<QuillonWindows> windows_;
-  LaunchObserverList<const LaunchPreferences&, bool> preferencesChanged_;
   LaunchTimer refreshTimer_;
   LaunchTaskHandle aboutTask_;
   LaunchTaskHandle resetTask_;
