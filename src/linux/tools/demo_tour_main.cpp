@@ -44,6 +44,7 @@ constexpr const char* sampleApps[] = {"Aurora", "Ember", "Tide"};
 
 constexpr xcb_keysym_t keyUp = 0xff52, keyDown = 0xff54, keyReturn = 0xff0d, keySuper = 0xffeb;
 constexpr std::uint8_t scrollRight = 7;
+constexpr int linesPerPage = 8;
 
 std::string processName(std::int32_t pid) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/comm");
@@ -123,7 +124,8 @@ class Tour {
 
   QImage screen() const;
   static QRect pixels(const GlobalRect& area);
-  bool pictureChanges(const GlobalRect& area, double seconds);
+  // Whether the picture of `area` changes within `seconds` of `action` (taken before it).
+  bool pictureChanges(const GlobalRect& area, double seconds, const std::function<void()>& action = {});
   void settle(const std::optional<LaunchWindowRow>& window);
   void record(const std::string& name, const std::string& title, bool seen, const std::string& missing);
   void writeContactSheet() const;
@@ -181,8 +183,9 @@ QRect Tour::pixels(const GlobalRect& area) {
           static_cast<int>(area.height)};
 }
 
-bool Tour::pictureChanges(const GlobalRect& area, double seconds) {
+bool Tour::pictureChanges(const GlobalRect& area, double seconds, const std::function<void()>& action) {
   const QImage before = screen().copy(pixels(area));
+  if (action) action();
   return waitFor(seconds, [&] { return screen().copy(pixels(area)) != before; });
 }
 
@@ -355,13 +358,17 @@ int Tour::stages() {
   }
   settle(panel);
   record("carousel", "呼び出しキーを押したまま：カルーセル", carousel, "the switcher panel");
-  bool stepped = false;
-  // One wheel click may be less than one step of the gesture; a few at most.
-  for (int click = 0; carousel && !stepped && click < 4; ++click) {
-    scroll(scrollRight);
-    stepped = pictureChanges(*panel->bounds, 1.5);
+  // A page takes eight wheel lines within one burst (a pause of 0.4 s ends a burst), so
+  // each step is one quick run of clicks; two steps go two apps on.
+  bool stepped = carousel;
+  for (int page = 0; stepped && page < 2; ++page) {
+    stepped = pictureChanges(*panel->bounds, 3, [&] {
+      for (int click = 0; click < linesPerPage; ++click) scroll(scrollRight);
+    });
+    // The slide ends before the next page, which must come a moment after this one.
+    settle(panel);
   }
-  record("carousel-step", "横スクロール：次のアプリへ", stepped, carousel ? "the carousel moving" : "no carousel");
+  record("carousel-step", "横スクロール：2つ先のアプリへ", stepped, carousel ? "the carousel moving" : "no carousel");
   key(keySuper, false);
   const bool gestureSwitched =
       stepped && waitFor(25, [&] { const auto now = runningNotchApp(); return now && now != source; });
