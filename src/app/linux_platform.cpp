@@ -59,8 +59,8 @@ LinuxPlatformStart makeLinuxPlatform(int& argc, char** argv) {
   platform->x11->attach(*platform->loop);
   platform->windowServer = std::make_unique<X11WindowServer>(*platform->x11);
   platform->screens = std::make_unique<X11Screens>(*platform->x11);
-  platform->accessibility = std::make_unique<X11Accessibility>(*platform->x11);
-  platform->screenCapture = std::make_unique<X11ScreenCaptureService>(*platform->x11);
+  platform->accessibility = std::make_unique<X11Accessibility>(*platform->x11, platform->log.get());
+  platform->screenCapture = std::make_unique<X11ScreenCaptureService>(*platform->x11, platform->log.get());
   platform->input = std::make_unique<X11InputSystem>(*platform->x11);
   platform->workspace = std::make_unique<ProcessWorkspace>(*platform->loop);
   platform->imageCodec = std::make_unique<QtImageCodec>();

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -12,6 +13,7 @@
 #include "core/bundle/launch_bundle.h"
 #include "linux/desktop_motion_setting.h"
 #include "linux/detached_process.h"
+#include "linux/linux_process_executable.h"
 #include "linux/process_running_application.h"
 
 namespace quillon {
@@ -28,17 +30,8 @@ std::optional<pid_t> processIdentifierOf(const char* name) {
   return pid;
 }
 
-}  // namespace
-
-ProcessWorkspace::ProcessWorkspace(LaunchMainLoop& loop) : loop_(loop) {}
-
-Task<std::vector<LaunchApplicationHandle>> ProcessWorkspace::runningApplications() {
-  auto scanning = runOffMainThread<std::vector<LaunchApplicationHandle>>(loop_, &scanRunningApplications);
-  co_return co_await std::move(scanning);
-}
-
-std::vector<LaunchApplicationHandle> ProcessWorkspace::scanRunningApplications() {
-  std::vector<LaunchApplicationHandle> applications;
+// Calls `visit` with each process of this user listed in /proc.
+void forEachProcessOfUser(const std::function<void(pid_t)>& visit) {
   struct CloseDir {
     void operator()(DIR* d) const { ::closedir(d); }
   };
@@ -56,8 +49,53 @@ std::vector<LaunchApplicationHandle> ProcessWorkspace::scanRunningApplications()
     if (!pid) continue;
     struct stat info {};
     if (::fstatat(::dirfd(directory.get()), entry->d_name, &info, 0) != 0 || info.st_uid != user) continue;
-    if (auto application = ProcessRunningApplication::forProcess(*pid)) applications.push_back(std::move(application));
+    visit(*pid);
   }
+}
+
+}  // namespace
+
+ProcessWorkspace::ProcessWorkspace(LaunchMainLoop& loop) : loop_(loop) {}
+
+Task<std::vector<LaunchApplicationHandle>> ProcessWorkspace::runningApplications() {
+  auto scan = [memory = memory_] { return scanRemembering(*memory); };
+  auto scanning = runOffMainThread<std::vector<LaunchApplicationHandle>>(loop_, scan);
+  co_return co_await std::move(scanning);
+}
+
+std::vector<LaunchApplicationHandle> ProcessWorkspace::scanRunningApplications() {
+  std::vector<LaunchApplicationHandle> applications;
+  forEachProcessOfUser([&](pid_t pid) {
+    if (auto application = ProcessRunningApplication::forProcess(pid)) applications.push_back(std::move(application));
+  });
+  return applications;
+}
+
+std::vector<LaunchApplicationHandle> ProcessWorkspace::scanRememberingApplications() { return scanRemembering(*memory_); }
+
+std::vector<LaunchApplicationHandle> ProcessWorkspace::scanRemembering(Memory& memory) {
+  const std::lock_guard lock(memory.mutex);
+  std::vector<LaunchApplicationHandle> applications;
+  std::unordered_map<pid_t, KnownProcess> stillKnown;
+  forEachProcessOfUser([&](pid_t pid) {
+    if (const auto known = memory.known.find(pid); known != memory.known.end()) {
+      // The pidfd is bound to the process first met under this identifier, so a live
+      // one rules out a newcomer that inherited it.
+      if (!known->second.application->isTerminated() && processExecutablePath(pid) == known->second.executable) {
+        applications.push_back(known->second.application);
+        stillKnown.emplace(pid, std::move(known->second));
+        return;
+      }
+    }
+    auto application = ProcessRunningApplication::forProcess(pid);
+    if (!application) return;
+    if (application->bundlePath()) {
+      stillKnown.emplace(pid, KnownProcess{application->executablePath().value_or(""), application});
+    }
+    applications.push_back(std::move(application));
+  });
+  // Vanished processes are forgotten with the scan; a failed scan keeps what was known.
+  memory.known = std::move(stillKnown);
   return applications;
 }
 

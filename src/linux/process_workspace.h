@@ -1,6 +1,11 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <memory>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/platform/launch_workspace.h"
@@ -8,6 +13,7 @@
 namespace quillon {
 
 class LaunchMainLoop;
+class ProcessRunningApplication;
 
 // The workspace on Linux: running applications from the process table, launching
 // bundles as detached processes, quitting them with SIGTERM, all through pidfds.
@@ -30,9 +36,29 @@ class ProcessWorkspace final : public LaunchWorkspace {
   static LaunchApplicationHandle launch(const std::string& bundlePath);
   // The blocking part of `runningApplications`: throws LaunchRunningApplicationsError.
   static std::vector<LaunchApplicationHandle> scanRunningApplications();
+  // The same list, reusing what earlier calls on this workspace learnt: a process met
+  // before keeps its handle while its pidfd shows it alive and its executable link reads
+  // the same (an exec keeps the identifier and changes the link), so an unchanged table
+  // costs a readlink and a poll per app instead of a pidfd and its Info dictionary.
+  std::vector<LaunchApplicationHandle> scanRememberingApplications();
 
  private:
+  struct KnownProcess {
+    std::string executable;
+    std::shared_ptr<ProcessRunningApplication> application;
+  };
+  // Only processes inside a bundle: others are cheap to identify again, and holding a
+  // pidfd for each process of the user would spend descriptors the program may need.
+  // Shared with the scanning thread, which may outlive the workspace; a refresh may
+  // overlap a recheck.
+  struct Memory {
+    std::mutex mutex;
+    std::unordered_map<pid_t, KnownProcess> known;
+  };
+  static std::vector<LaunchApplicationHandle> scanRemembering(Memory& memory);
+
   LaunchMainLoop& loop_;
+  std::shared_ptr<Memory> memory_ = std::make_shared<Memory>();
 };
 
 }  // namespace quillon

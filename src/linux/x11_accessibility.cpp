@@ -4,15 +4,23 @@
 #include <chrono>
 #include <cmath>
 
+#include "core/platform/launch_log_sink.h"
 #include "linux/x11_connection.h"
 #include "linux/x11_monitors.h"
 #include "linux/x11_window_list.h"
 
 namespace quillon {
 
-X11Accessibility::X11Accessibility(X11Connection& connection) : connection_(connection) {}
+void logX11HasNoPermissionPrompt(LaunchLogSink* log) {
+  if (log) log->log("[Quillon/permissions] X11 has no permission prompt; rechecking");
+}
 
-bool X11Accessibility::isTrusted(bool /*prompt*/) { return !connection_.hasError(); }
+X11Accessibility::X11Accessibility(X11Connection& connection, LaunchLogSink* log) : connection_(connection), log_(log) {}
+
+bool X11Accessibility::isTrusted(bool prompt) {
+  if (prompt) logX11HasNoPermissionPrompt(log_);
+  return !connection_.hasError() && connection_.xinputOpcode() && connection_.xkbFirstEvent();
+}
 
 std::optional<LaunchAccessibilityHit> X11Accessibility::elementAtPoint(GlobalPoint quartzPoint,
                                                                        double messagingTimeoutSeconds) {

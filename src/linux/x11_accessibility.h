@@ -6,13 +6,16 @@
 
 namespace quillon {
 
+class LaunchLogSink;
 class X11Connection;
 
 // The window under a point, from the X server. X11 has no per-process permission to
-// observe other clients, so trust means a working connection.
+// observe other clients, so trust means a server that answers and offers what the
+// gesture reads: XInput 2.2 raw events and XKB modifier state. There is no prompt to
+// show; a request only says so in `log`, when one is given.
 class X11Accessibility final : public LaunchAccessibility {
  public:
-  explicit X11Accessibility(X11Connection& connection);
+  explicit X11Accessibility(X11Connection& connection, LaunchLogSink* log = nullptr);
 
   // LaunchAccessibility:
   bool isTrusted(bool prompt) override;
@@ -20,6 +23,10 @@ class X11Accessibility final : public LaunchAccessibility {
 
  private:
   X11Connection& connection_;
+  LaunchLogSink* log_;
 };
+
+// The line a request for a permission logs on X11, where none has a prompt.
+void logX11HasNoPermissionPrompt(LaunchLogSink* log);
 
 }  // namespace quillon

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "linux/x11_accessibility.h"
 #include "linux/x11_connection.h"
 #include "linux/x11_monitors.h"
 #include "linux/x11_window_list.h"
@@ -138,7 +139,8 @@ Bitmap windowPixels(X11Connection& x, std::uint32_t window, X11Deadline deadline
 
 }  // namespace
 
-X11ScreenCaptureService::X11ScreenCaptureService(X11Connection& connection) : connection_(connection) {
+X11ScreenCaptureService::X11ScreenCaptureService(X11Connection& connection, LaunchLogSink* log)
+    : connection_(connection), log_(log) {
   if (!connection_.hasComposite()) return;
   auto* c = connection_.get();
   const auto outcome =
@@ -151,7 +153,10 @@ X11ScreenCaptureService::X11ScreenCaptureService(X11Connection& connection) : co
 
 bool X11ScreenCaptureService::preflightPermission() { return redirected_ && !connection_.hasError(); }
 
-bool X11ScreenCaptureService::requestPermission() { return preflightPermission(); }
+bool X11ScreenCaptureService::requestPermission() {
+  logX11HasNoPermissionPrompt(log_);
+  return preflightPermission();
+}
 
 LaunchShareableContent X11ScreenCaptureService::currentContent() {
   const auto deadline = x11DeadlineAfter(kX11CaptureBound);

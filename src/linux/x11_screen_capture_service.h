@@ -7,6 +7,7 @@
 
 namespace quillon {
 
+class LaunchLogSink;
 class X11Connection;
 
 // Captures through the Composite extension: every top-level window keeps its own
@@ -28,8 +29,9 @@ class X11ScreenCaptureService final : public LaunchScreenCaptureService {
 
   // Redirects the root's children to off-screen storage for as long as `connection`
   // lives (automatic mode, so the server still draws the screen and other clients may
-  // do the same). Windows redraw once after that; create the service early.
-  explicit X11ScreenCaptureService(X11Connection& connection);
+  // do the same). Windows redraw once after that; create the service early. A request
+  // for the permission has no prompt to show and only says so in `log`, when given.
+  explicit X11ScreenCaptureService(X11Connection& connection, LaunchLogSink* log = nullptr);
 
   // LaunchScreenCaptureService:
   bool preflightPermission() override;
@@ -50,6 +52,7 @@ class X11ScreenCaptureService final : public LaunchScreenCaptureService {
 
  private:
   X11Connection& connection_;
+  LaunchLogSink* log_;
   bool redirected_ = false;
 };
 

@@ -192,33 +192,41 @@ TEST(ProcessWorkspaceScan, RunningOutOfDescriptorsIsAnErrorNotAShorterList) {
   }
 }
 
-// Forces the kernel to hand the identifier of an exited app to a new process (as root,
-// through ns_last_pid), then shows that the old handle cannot reach the newcomer.
+// Forks a child that runs `child` under identifier `pid`, forcing the kernel's choice
+// through ns_last_pid (as root); -1 when it cannot be had here.
+pid_t forkWithIdentifier(pid_t pid, const std::function<void()>& child) {
+  for (int attempt = 0; attempt < 500; ++attempt) {
+    std::ofstream lastPid("/proc/sys/kernel/ns_last_pid");
+    if (!lastPid) return -1;
+    lastPid << (pid - 1);
+    lastPid.close();
+    const pid_t newcomer = ::fork();
+    if (newcomer == 0) {
+      child();
+      ::_exit(0);
+    }
+    if (newcomer == pid) return newcomer;
+    ::kill(newcomer, SIGKILL);
+    ::waitpid(newcomer, nullptr, 0);
+  }
+  return -1;
+}
+
+// Quits the app and reaps it (the subreaper's zombie), freeing its identifier.
+void quitAndReap(ProcessWorkspaceTest& test, const LaunchApplicationHandle& application) {
+  ASSERT_TRUE(application->requestTermination());
+  ASSERT_TRUE(test.waitForExit(application));
+  siginfo_t info{};
+  ASSERT_EQ(0, ::waitid(P_PID, static_cast<id_t>(application->processIdentifier()), &info, WEXITED));
+}
+
+// The old handle cannot reach a process that inherited its identifier.
 TEST_F(ProcessWorkspaceTest, HandleNeverSignalsAProcessThatInheritedItsIdentifier) {
   const auto application = openRunning(sandbox.makeApp("Old", "exitOnTerm"));
   const pid_t pid = application->processIdentifier();
-  ASSERT_TRUE(application->requestTermination());
-  ASSERT_TRUE(waitForExit(application));
-  siginfo_t info{};
-  ASSERT_EQ(0, ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED));  // the subreaper's zombie
-
-  pid_t newcomer = -1;
-  for (int attempt = 0; attempt < 500 && newcomer != pid; ++attempt) {
-    std::ofstream lastPid("/proc/sys/kernel/ns_last_pid");
-    if (!lastPid) GTEST_SKIP() << "cannot choose process identifiers here";
-    lastPid << (pid - 1);
-    lastPid.close();
-    newcomer = ::fork();
-    if (newcomer == 0) {
-      ::pause();
-      ::_exit(0);
-    }
-    if (newcomer != pid) {
-      ::kill(newcomer, SIGKILL);
-      ::waitpid(newcomer, nullptr, 0);
-    }
-  }
-  if (newcomer != pid) GTEST_SKIP() << "another process took the identifier first";
+  ASSERT_NO_FATAL_FAILURE(quitAndReap(*this, application));
+  const pid_t newcomer = forkWithIdentifier(pid, [] { ::pause(); });
+  if (newcomer != pid) GTEST_SKIP() << "cannot have the identifier again here";
 
   EXPECT_TRUE(application->isTerminated());
   EXPECT_EQ(ESRCH, application->probe());
@@ -226,6 +234,36 @@ TEST_F(ProcessWorkspaceTest, HandleNeverSignalsAProcessThatInheritedItsIdentifie
   EXPECT_TRUE(processRuns(newcomer)) << "the newcomer was not signalled";
   ::kill(newcomer, SIGKILL);
   ::waitpid(newcomer, nullptr, 0);
+}
+
+// Repeated scans remember apps; a newcomer running the same app under a reused
+// identifier must come back with a handle of its own, not the remembered one.
+TEST_F(ProcessWorkspaceTest, RememberedAppIsNotConfusedWithANewcomerUnderItsIdentifier) {
+  const auto bundle = sandbox.makeApp("Again", "exitOnTerm");
+  const auto application = openRunning(bundle);
+  const pid_t pid = application->processIdentifier();
+  auto scanFor = [&] {
+    for (auto& found : workspace.scanRememberingApplications()) {
+      if (found->processIdentifier() == pid) return found;
+    }
+    return LaunchApplicationHandle{};
+  };
+  const auto remembered = scanFor();
+  ASSERT_TRUE(remembered && remembered->bundlePath());
+  EXPECT_EQ(remembered, scanFor()) << "an unchanged process keeps its handle";
+  ASSERT_NO_FATAL_FAILURE(quitAndReap(*this, application));
+  const auto executable = application->executablePath().value();
+  const pid_t newcomer = forkWithIdentifier(pid, [&] { ::execl(executable.c_str(), executable.c_str(), nullptr); });
+  if (newcomer != pid) GTEST_SKIP() << "cannot have the identifier again here";
+  ASSERT_TRUE(sandbox.waitUntilReady(newcomer));
+
+  const auto found = scanFor();
+  ASSERT_TRUE(found);
+  EXPECT_NE(remembered, found);
+  EXPECT_FALSE(found->isTerminated());
+  EXPECT_EQ(remembered->bundlePath(), found->bundlePath());
+  EXPECT_TRUE(found->requestTermination());
+  EXPECT_EQ(newcomer, ::waitpid(newcomer, nullptr, 0));
 }
 
 TEST_F(ProcessWorkspaceTest, OpenReportsTheErrnoOfTheStepThatFailed) {

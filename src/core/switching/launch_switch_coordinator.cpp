@@ -78,10 +78,7 @@ std::string LaunchSwitchCoordinator::failureDescription(std::exception_ptr error
 }
 
 std::optional<ManagedNotchApp> LaunchSwitchCoordinator::launchableApp(const LaunchUuid& id) const {
-  for (auto& app : registry_.launchableApps()) {
-    if (app.id == id) return app;
-  }
-  return std::nullopt;
+  return registry_.launchableApp(id);
 }
 
 bool LaunchSwitchCoordinator::isCurrent(const LaunchUuid& id) const {

@@ -1,5 +1,6 @@
 // The permission monitor over the X11 adapters on real servers: input may be observed
-// when the server answers, screen capture is allowed when it composites. The menu lines
+// when the server answers with XInput 2.2 and XKB, screen capture is allowed when it
+// composites, and a request only logs that X11 has no prompt. The menu lines
 // and the log come out exactly, once per change; input starts are bounded by the clock.
 #include "core/app/launch_permission_monitor.h"
 
@@ -17,6 +18,7 @@ namespace {
 TEST(LaunchPermissionMonitorX11, ReportsWhatTheServerOffers) {
   const std::string head = "[Quillon/permissions] AX=true ";
   const std::string retrying = " / ホットキー切替: 受付再試行中（再起動も確認）";
+  const std::string noPrompt = "[Quillon/permissions] X11 has no permission prompt; rechecking";
   const struct {
     const char* name;
     std::vector<std::string> serverArguments;
@@ -27,17 +29,17 @@ TEST(LaunchPermissionMonitorX11, ReportsWhatTheServerOffers) {
       {"without Composite",
        {"-extension", "Composite"},
        {head + "screenCapture=false inputTapStarted=false; アクセシビリティ: 許可済み / 画面収録（画像用・任意）: 未許可" + retrying,
-        head + "screenCapture=false inputTapStarted=false; アクセシビリティ: 許可済み / 画面収録（画像用・任意）: 未許可または未反映" +
+        noPrompt, head + "screenCapture=false inputTapStarted=false; アクセシビリティ: 許可済み / 画面収録（画像用・任意）: 未許可または未反映" +
             retrying},
        3},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     X11TestDisplay display(c.serverArguments);
-    X11Accessibility accessibility(display.adapters());
-    X11ScreenCaptureService capture(display.adapters());
-    ManualClock clock;
     FakeLogSink log;
+    X11Accessibility accessibility(display.adapters(), &log);
+    X11ScreenCaptureService capture(display.adapters(), &log);
+    ManualClock clock;
     int starts = 0;
     LaunchPermissionMonitor monitor(
         {[&] { return LaunchPermissionMonitor::Permissions{accessibility.isTrusted(false), capture.preflightPermission()}; },

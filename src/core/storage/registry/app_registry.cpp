@@ -32,21 +32,34 @@ std::optional<Url> AppRegistry::resolvedURL(const ManagedNotchApp& app) const {
   }
 }
 
+bool AppRegistry::isLaunchable(const ManagedNotchApp& app) const {
+  if (!app.enabled) return false;
+  const auto url = resolvedURL(app);
+  if (!url || !hasApplicationExtension(*url)) return false;
+  const auto bundle = LaunchBundle::open(*url);
+  if (!bundle || bundle->bundleIdentifier() != app.bundleIdentifier) return false;
+  const auto executable = bundle->executableURL();
+  return executable && ::access(executable->path().c_str(), X_OK) == 0;
+}
+
 std::vector<ManagedNotchApp> AppRegistry::launchableApps() const {
   if (store_.loadFailed()) return {};
   std::vector<ManagedNotchApp> launchable;
   for (const auto& app : apps_) {
-    if (!app.enabled) continue;
-    const auto url = resolvedURL(app);
-    if (!url || !hasApplicationExtension(*url)) continue;
-    const auto bundle = LaunchBundle::open(*url);
-    if (!bundle || bundle->bundleIdentifier() != app.bundleIdentifier) continue;
-    const auto executable = bundle->executableURL();
-    if (!executable || ::access(executable->path().c_str(), X_OK) != 0) continue;
-    launchable.push_back(app);
+    if (isLaunchable(app)) launchable.push_back(app);
   }
   std::stable_sort(launchable.begin(), launchable.end(), [](const auto& a, const auto& b) { return a.order < b.order; });
   return launchable;
+}
+
+std::optional<ManagedNotchApp> AppRegistry::launchableApp(const LaunchUuid& id) const {
+  if (store_.loadFailed()) return std::nullopt;
+  // The first entry with the identifier, as a search of the ordered list would find.
+  const ManagedNotchApp* found = nullptr;
+  for (const auto& app : apps_) {
+    if (app.id == id && isLaunchable(app) && (!found || app.order < found->order)) found = &app;
+  }
+  return found ? std::optional(*found) : std::nullopt;
 }
 
 std::optional<ManagedNotchApp> AppRegistry::add(const Url& bundleURL) {

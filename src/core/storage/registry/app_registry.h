@@ -38,6 +38,9 @@ class AppRegistry {
   bool canPrunePreviews() const;
   // The enabled apps that can be switched to now, stably ordered by `order`.
   std::vector<ManagedNotchApp> launchableApps() const;
+  // The registered app `id` when it is among `launchableApps`; checks that app alone,
+  // which matters to callers asking every second.
+  std::optional<ManagedNotchApp> launchableApp(const LaunchUuid& id) const;
   // The app's validated bundle location, when it is still the registered app.
   std::optional<Url> resolvedURL(const ManagedNotchApp& app) const;
 
@@ -47,6 +50,8 @@ class AppRegistry {
   bool remove(const LaunchUuid& id);
 
  private:
+  bool isLaunchable(const ManagedNotchApp& app) const;
+
   SettingsStore store_;
   std::vector<ManagedNotchApp> apps_;
   LaunchObserverList<> observers_;
