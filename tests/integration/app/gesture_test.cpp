@@ -93,7 +93,8 @@ struct GestureTest : SwitchMenuTest {
   void holdAndPage(int pages, const std::string& screenshot) {
     sendKey(superKey, true);
     const auto switcher = waitForSwitcher();
-    ASSERT_TRUE(switcher) << "the switcher did not appear\n" << quillon->errorText();
+    ASSERT_TRUE(switcher) << "the switcher did not appear\n" << quillon->errorText() << readText(trace)
+                          << aurora->errorText();
     for (int page = 0; page < pages; ++page) {
       const QImage before = pictureOf(*switcher);
       const auto mark = outputMark();
