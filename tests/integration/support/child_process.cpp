@@ -44,7 +44,8 @@ Read readSome(int fd, double deadline, std::string& text, std::size_t most = 512
 }
 }  // namespace
 
-ChildProcess::ChildProcess(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {
+ChildProcess::ChildProcess(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+                           bool outputIntoError) {
   int output[2];
   int error[2];
   if (::pipe2(output, O_CLOEXEC) != 0 || ::pipe2(error, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
@@ -69,7 +70,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& arguments, const std:
 
   posix_spawn_file_actions_t actions;
   ::posix_spawn_file_actions_init(&actions);
-  ::posix_spawn_file_actions_adddup2(&actions, outputWrite.get(), STDOUT_FILENO);
+  ::posix_spawn_file_actions_adddup2(&actions, outputIntoError ? errorWrite.get() : outputWrite.get(), STDOUT_FILENO);
   ::posix_spawn_file_actions_adddup2(&actions, errorWrite.get(), STDERR_FILENO);
   const int failed = ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
   ::posix_spawn_file_actions_destroy(&actions);

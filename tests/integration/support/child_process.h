@@ -18,7 +18,10 @@ namespace quillon {
 class ChildProcess {
  public:
   // Starts `arguments[0]` with `environment` added to (and overriding) the test's own.
-  ChildProcess(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {});
+  // With `outputIntoError`, standard output shares the error pipe, so that lines a child
+  // prints on either can be waited for in the order it wrote them.
+  ChildProcess(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {},
+               bool outputIntoError = false);
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;

@@ -1,0 +1,158 @@
+// The switching gesture as a user makes it, on the real quillon executable with XTest
+// input only: the pointer over the running notch app's expanded notch, the chord (Super)
+// held, sideways wheel lines paging the carousel, the release switching to the app shown
+// and Escape cancelling. The sample app announces every wheel press it receives, which
+// tells whether the gesture kept the claimed scrolls from it; the input trace tells which
+// way each press went.
+
+#include "app/quillon_app_fixture.h"
+
+namespace quillon {
+namespace {
+
+constexpr xcb_keysym_t superKey = 0xffeb;
+constexpr std::uint8_t scrollRight = 7;
+constexpr int linesPerPage = 8;  // a page takes this many wheel lines within one burst
+
+struct GestureTest : SwitchMenuTest {
+  fs::path trace = temporary / "input-trace.log";
+  int scrollsOutside = 0;
+
+  void SetUp() override {
+    auroraOptions = {"--announce"};
+    quillonEnvironment.push_back("NOTCH_INPUT_TRACE_PATH=" + trace.string());
+    SwitchMenuTest::SetUp();
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(waitForTrace("tap.start success")) << readText(trace) << quillon->errorText();
+    // Only the expanded notch offers the switcher; it expands under the pointer.
+    fakeInput(XCB_MOTION_NOTIFY, 0, x11->root(), x11->screen().width_in_pixels / 2.0, 8);
+    xcb_flush(x11->get());
+    waitUntilExpanded();
+  }
+
+  // The switcher above the notch may take the hover from it for a while.
+  void waitUntilExpanded() {
+    const std::string& text = aurora->errorText();
+    const auto collapsed = text.rfind("collapsed\n");
+    const std::size_t from = collapsed == std::string::npos ? 0 : collapsed + 1;
+    ASSERT_TRUE(aurora->waitForErrorLineStartingWith("expanded", deadline, from)) << aurora->errorText();
+  }
+
+  // The trace is written behind the input handling, so a record is looked for until the
+  // deadline.
+  bool waitForTrace(const std::string& record) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(deadline);
+    while (readText(trace).find(record) == std::string::npos) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));  // between two looks only
+    }
+    return true;
+  }
+
+  void scroll(int lines) {
+    for (int i = 0; i < lines; ++i) {
+      fakeInput(XCB_BUTTON_PRESS, scrollRight);
+      fakeInput(XCB_BUTTON_RELEASE, scrollRight);
+    }
+    xcb_flush(x11->get());
+  }
+
+  // Scrolls with the chord up reach the app: each press is announced with its count.
+  void scrollOutsideTheGesture(int lines) {
+    scroll(lines);
+    scrollsOutside += lines;
+    ASSERT_TRUE(aurora->waitForErrorLine("scroll count=" + std::to_string(scrollsOutside) + " button=7", deadline))
+        << aurora->errorText();
+  }
+
+  std::optional<GlobalRect> waitForSwitcher(bool gone = false) {
+    return waitForWindow([&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.bounds->y < 200; }, gone);
+  }
+  QImage pictureOf(const GlobalRect& area) {
+    return grabScreen().copy(static_cast<int>(area.x), static_cast<int>(area.y), static_cast<int>(area.width),
+                             static_cast<int>(area.height));
+  }
+  // Waits until `area` differs from `before` and then shows the same between two looks:
+  // the carousel's slide has ended.
+  bool waitForSlide(const GlobalRect& area, const QImage& before) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(deadline);
+    QImage last = before;
+    bool moved = false;
+    while (std::chrono::steady_clock::now() < end) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));  // between two looks only
+      QImage now = pictureOf(area);
+      if (moved && now == last) return true;
+      moved = moved || now != before;
+      last = std::move(now);
+    }
+    return false;
+  }
+
+  // Holds the chord, pages the carousel `pages` times to the right (quillon logs each
+  // page) and leaves the chord held with the switcher on screen.
+  void holdAndPage(int pages, const std::string& screenshot) {
+    sendKey(superKey, true);
+    const auto switcher = waitForSwitcher();
+    ASSERT_TRUE(switcher) << "the switcher did not appear\n" << quillon->errorText() << readText(trace)
+                          << aurora->errorText();
+    for (int page = 0; page < pages; ++page) {
+      const QImage before = pictureOf(*switcher);
+      const auto mark = outputMark();
+      scroll(linesPerPage);
+      ASSERT_TRUE(quillon->waitForErrorLineStartingWith("[Quillon/launch-input] page ", deadline, mark))
+          << quillon->errorText();
+      // A burst right after a page is dropped; the next one comes once the slide ended.
+      ASSERT_TRUE(waitForSlide(*switcher, before)) << "the carousel did not move";
+    }
+    // The slide has ended, so the switcher is drawn (its rounded corner shows the desktop).
+    saveScreenshot(screenshot);
+  }
+};
+
+TEST_F(GestureTest, TheChordAndSidewaysScrollsSwitchTwoAppsOnAndEscapeCancels) {
+  scrollOutsideTheGesture(3);
+
+  // Escape before the release: the switcher goes, nothing switches.
+  auto mark = outputMark();
+  holdAndPage(1, "gesture-carousel-before-escape.png");
+  pressKey(escapeKey);
+  EXPECT_TRUE(waitForSwitcher(true)) << "Escape left the switcher on screen";
+  sendKey(superKey, false);
+  ASSERT_TRUE(waitForTrace("cancel reason=Escape key tap phase=active")) << readText(trace);
+  EXPECT_TRUE(aurora->isRunning());
+  EXPECT_FALSE(anyProcessRuns(fs::weakly_canonical(executable("Ember"))));
+  EXPECT_EQ(std::string::npos, quillon->errorText().find("[Quillon/launch] committed", mark));
+  scrollOutsideTheGesture(2);  // the app has the wheel back
+  waitUntilExpanded();
+
+  // Two pages on and the release: Aurora quits, Tide runs.
+  mark = outputMark();
+  holdAndPage(2, "gesture-carousel.png");
+  sendKey(superKey, false);
+  EXPECT_EQ(0, exitStatus(aurora->waitForExit(deadline))) << "Aurora did not quit on SIGTERM";
+  const std::string committed = "[Quillon/launch] committed タイド pid=";
+  const auto line = quillon->waitForErrorLineStartingWith(committed, deadline, mark);
+  ASSERT_TRUE(line) << quillon->errorText();
+  const std::string tide = std::to_string(std::stoi(line->substr(committed.size())));
+  EXPECT_EQ(fs::canonical(executable("Tide")), fs::read_symlink("/proc/" + tide + "/exe"));
+  EXPECT_TRUE(waitForSwitcher(true)) << "the switcher stayed after the switch";
+  // Every wheel press the app saw came outside the gestures.
+  const std::string& seen = aurora->errorText();
+  EXPECT_NE(std::string::npos, seen.find("scroll count=" + std::to_string(scrollsOutside) + " button=7\n")) << seen;
+  EXPECT_EQ(std::string::npos, seen.find("scroll count=" + std::to_string(scrollsOutside + 1) + " ")) << seen;
+
+  ASSERT_TRUE(waitForTrace("router.release received phase=active")) << readText(trace);
+  const std::string records = readText(trace);
+  std::size_t at = 0;
+  for (const std::string& record : std::vector<std::string>{
+           "tap.start success", "router.press admitted pid=" + std::to_string(aurora->pid()), "initial presentation pid=",
+           "cancel reason=Escape key tap phase=active", "router.press admitted pid=",
+           "router.release received phase=active"}) {
+    SCOPED_TRACE(record);
+    at = records.find(record, at);
+    ASSERT_NE(std::string::npos, at) << records;
+  }
+}
+
+}  // namespace
+}  // namespace quillon
