@@ -91,7 +91,7 @@ class X11EscapeTap final : public LaunchEscapeTap {
  private:
   bool grab(xcb_keycode_t keycode, std::uint16_t modifiers) {
     auto error = connection_.check(xcb_grab_key_checked(connection_.get(), 0, connection_.root(), modifiers, keycode,
-                                                        XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC),
+                                                        XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
                                    x11DeadlineAfter(kX11QueryBound));
     if (!error || *error) return false;
     grabs_.emplace_back(keycode, modifiers);
@@ -103,13 +103,12 @@ class X11EscapeTap final : public LaunchEscapeTap {
     const auto& press = reinterpret_cast<const xcb_key_press_event_t&>(event);
     if (press.event != connection_.root()) return;
     if (std::find(keycodes_.begin(), keycodes_.end(), press.detail) == keycodes_.end()) return;
-    // `onEscape` may stop and destroy this tap; the keyboard stays frozen until the
-    // answer below, so nothing after the call may touch `this`.
-    X11Connection& connection = connection_;
-    const xcb_timestamp_t time = press.time;
-    const bool swallow = onEscape_();
-    xcb_allow_events(connection.get(), swallow ? XCB_ALLOW_ASYNC_KEYBOARD : XCB_ALLOW_REPLAY_KEYBOARD, time);
-    xcb_flush(connection.get());
+    // The grab never freezes the keyboard: a synchronous one whose press was still on its
+    // way when the tap stopped (the gesture ended meanwhile) would leave the keyboard
+    // frozen for good, since nobody would answer it. The press is therefore always taken;
+    // the tap only exists while a gesture is being prepared or shown, when the answer is
+    // to take it anyway. `onEscape` may stop this tap; nothing after it touches `this`.
+    onEscape_();
   }
 
   X11Connection& connection_;

@@ -11,9 +11,10 @@ class X11Connection;
 
 // The session's input state from the X server, and an Escape tap made of a key grab:
 // while it is started, Escape (with any modifiers, or with each combination of the chord
-// modifiers another client leaves free) is grabbed on the root window, each
-// press freezes the keyboard until `onEscape` has answered, and is then dropped or
-// replayed, unchanged, to the focused window. The grab is released by `stop`, by
+// modifiers another client leaves free) is grabbed on the root window, and each press
+// goes to `onEscape` and to no other client. Unlike a filtering tap it cannot hand a press
+// back: it would have to freeze the keyboard until the answer, and a press caught just
+// as the tap stops would then never be answered. The grab is released by `stop`, by
 // destruction, and with the connection.
 class X11InputSystem final : public LaunchInputSystem {
  public:
