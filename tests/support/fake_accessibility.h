@@ -20,27 +20,15 @@ class FakeAccessibility final : public LaunchAccessibility {
   };
 
   void setTrusted(bool trusted) { trusted_ = trusted; }
-  // A prompt grants trust when this is set, as a user clicking "allow" would.
-  void setGrantsOnPrompt(bool grants) { grantsOnPrompt_ = grants; }
   void addHit(GlobalRect area, LaunchAccessibilityHit hit) { hits_.emplace_back(area, std::move(hit)); }
   void clearHits() { hits_.clear(); }
-  // A hung application: every query finds nothing, as a timed-out one does.
-  void setUnresponsive(bool unresponsive) { unresponsive_ = unresponsive; }
 
-  int promptCount() const { return prompts_; }
   const std::vector<Query>& queries() const { return queries_; }
 
   // LaunchAccessibility:
-  bool isTrusted(bool prompt) override {
-    if (prompt && !trusted_) {
-      ++prompts_;
-      if (grantsOnPrompt_) trusted_ = true;
-    }
-    return trusted_;
-  }
+  bool isTrusted(bool /*prompt*/) override { return trusted_; }
   std::optional<LaunchAccessibilityHit> elementAtPoint(GlobalPoint quartzPoint, double messagingTimeoutSeconds) override {
     queries_.push_back({quartzPoint, messagingTimeoutSeconds});
-    if (unresponsive_) return std::nullopt;
     for (const auto& [area, hit] : hits_) {
       if (area.contains(quartzPoint)) return hit;
     }
@@ -49,9 +37,6 @@ class FakeAccessibility final : public LaunchAccessibility {
 
  private:
   bool trusted_ = true;
-  bool grantsOnPrompt_ = false;
-  bool unresponsive_ = false;
-  int prompts_ = 0;
   std::vector<std::pair<GlobalRect, LaunchAccessibilityHit>> hits_;
   std::vector<Query> queries_;
 };

@@ -14,13 +14,9 @@ namespace quillon {
 class FakeImageCodec final : public LaunchImageCodec {
  public:
   void setEncodeFails(bool fails) { encodeFails_ = fails; }
-  int encodeCount() const { return encodes_; }
-  int decodeCount() const { return decodes_; }
-  int downscaleCount() const { return downscales_; }
 
   // LaunchImageCodec:
   std::optional<Bytes> encodePng(const Bitmap& bitmap) const override {
-    ++encodes_;
     if (encodeFails_ || bitmap.isEmpty()) return std::nullopt;
     Bytes out = bytesOf(kMagic);
     appendInt(out, bitmap.width);
@@ -32,7 +28,6 @@ class FakeImageCodec final : public LaunchImageCodec {
     return out;
   }
   std::optional<Bitmap> decodePng(std::span<const std::uint8_t> data, int maximumSide) const override {
-    ++decodes_;
     const std::size_t header = kMagic.size() + 8;
     if (data.size() < header || std::string(data.begin(), data.begin() + static_cast<long>(kMagic.size())) != kMagic) {
       return std::nullopt;
@@ -48,7 +43,6 @@ class FakeImageCodec final : public LaunchImageCodec {
     return bitmap;
   }
   std::optional<Bitmap> downscale(const Bitmap& bitmap, int width, int height) const override {
-    ++downscales_;
     if (bitmap.isEmpty() || width < 1 || height < 1) return std::nullopt;
     Bitmap out = Bitmap::transparent(width, height);
     for (int y = 0; y < height; ++y) {
@@ -81,9 +75,6 @@ class FakeImageCodec final : public LaunchImageCodec {
   }
 
   bool encodeFails_ = false;
-  mutable int encodes_ = 0;
-  mutable int decodes_ = 0;
-  mutable int downscales_ = 0;
 };
 
 }  // namespace quillon

@@ -24,10 +24,7 @@ class FakeScreenCaptureService final : public LaunchScreenCaptureService {
   };
 
   void setPermission(bool granted) { permission_ = granted; }
-  void setGrantsOnRequest(bool grants) { grantsOnRequest_ = grants; }
   void setContent(LaunchShareableContent content) { content_ = std::move(content); }
-  // Each read of the content takes the next scripted one (the last one stays).
-  void queueContent(LaunchShareableContent content) { contentScript_.push_back(std::move(content)); }
   void failNextContent(LaunchCaptureServiceError error) { contentFailures_.push_back(std::move(error)); }
   // The next content read waits until `releaseContent`, as a system that is slow to
   // answer; its waits are resumed through `loop`.
@@ -49,18 +46,11 @@ class FakeScreenCaptureService final : public LaunchScreenCaptureService {
   void setDuringCapture(std::function<void()> hook) { duringCapture_ = std::move(hook); }
 
   const std::vector<CaptureRequest>& captures() const { return captures_; }
-  int contentReadCount() const { return contentReads_; }
-  int permissionRequestCount() const { return permissionRequests_; }
 
   // LaunchScreenCaptureService:
   bool preflightPermission() override { return permission_; }
-  bool requestPermission() override {
-    ++permissionRequests_;
-    if (grantsOnRequest_) permission_ = true;
-    return permission_;
-  }
+  bool requestPermission() override { return permission_; }
   Task<LaunchShareableContent> shareableContent() override {
-    ++contentReads_;
     if (auto* loop = std::exchange(holdLoop_, nullptr)) {
       std::function<void(LaunchCompletion<void>)> start = [this](LaunchCompletion<void> done) {
         held_.emplace(std::move(done));
@@ -72,10 +62,6 @@ class FakeScreenCaptureService final : public LaunchScreenCaptureService {
       auto error = std::move(contentFailures_.front());
       contentFailures_.pop_front();
       throw error;
-    }
-    if (!contentScript_.empty()) {
-      content_ = std::move(contentScript_.front());
-      contentScript_.pop_front();
     }
     co_return content_;
   }
@@ -107,10 +93,8 @@ class FakeScreenCaptureService final : public LaunchScreenCaptureService {
   }
 
   bool permission_ = true;
-  bool grantsOnRequest_ = false;
   double scale_ = 1.0;
   LaunchShareableContent content_;
-  std::deque<LaunchShareableContent> contentScript_;
   std::deque<LaunchCaptureServiceError> contentFailures_;
   std::deque<LaunchCaptureServiceError> captureFailures_;
   std::map<std::uint32_t, Bitmap> windowImages_;
@@ -119,8 +103,6 @@ class FakeScreenCaptureService final : public LaunchScreenCaptureService {
   std::function<void()> duringCapture_;
   LaunchMainLoop* holdLoop_ = nullptr;
   std::optional<LaunchCompletion<void>> held_;
-  int contentReads_ = 0;
-  int permissionRequests_ = 0;
 };
 
 }  // namespace quillon

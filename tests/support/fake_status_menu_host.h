@@ -13,9 +13,7 @@ namespace quillon {
 // closing the menu; `choose` runs an item's action by its path of titles.
 class FakeStatusMenuHost final : public LaunchStatusMenuHost {
  public:
-  void setAvailable(bool available) { available_ = available; }
   const std::vector<LaunchMenuModel>& models() const { return models_; }
-  const LaunchMenuModel& currentModel() const { return models_.back(); }
   const std::string& toolTip() const { return toolTip_; }
 
   void open() {
@@ -52,14 +50,13 @@ class FakeStatusMenuHost final : public LaunchStatusMenuHost {
   }
 
   // LaunchStatusMenuHost:
-  bool isAvailable() const override { return available_; }
+  bool isAvailable() const override { return true; }
   void setMenu(LaunchMenuModel model) override { models_.push_back(std::move(model)); }
   void setToolTip(const std::string& toolTip) override { toolTip_ = toolTip; }
   void setOpenHandler(std::function<void()> handler) override { openHandler_ = std::move(handler); }
   void setCloseHandler(std::function<void()> handler) override { closeHandler_ = std::move(handler); }
 
  private:
-  bool available_ = true;
   std::vector<LaunchMenuModel> models_;
   std::string toolTip_;
   std::function<void()> openHandler_;

@@ -1,21 +1,15 @@
 #pragma once
 
-#include <deque>
 #include <vector>
 
 #include "core/platform/launch_window_server.h"
 
 namespace quillon {
 
-// The window list set by the test, or a script of successive lists (each read takes
-// the next one; the last stays), for code that reads the list several times.
+// The window list set by the test; every read is counted with its options.
 class FakeWindowServer final : public LaunchWindowServer {
  public:
-  void setWindows(std::vector<LaunchWindowRow> rows) {
-    script_.clear();
-    rows_ = std::move(rows);
-  }
-  void queueWindows(std::vector<LaunchWindowRow> rows) { script_.push_back(std::move(rows)); }
+  void setWindows(std::vector<LaunchWindowRow> rows) { rows_ = std::move(rows); }
   void setScreenLocked(bool locked) { locked_ = locked; }
 
   int readCount() const { return reads_; }
@@ -37,17 +31,12 @@ class FakeWindowServer final : public LaunchWindowServer {
   std::vector<LaunchWindowRow> onScreenWindows(bool excludeDesktopElements) const override {
     ++reads_;
     options_.push_back(excludeDesktopElements);
-    if (!script_.empty()) {
-      rows_ = std::move(script_.front());
-      script_.pop_front();
-    }
     return rows_;
   }
   bool isScreenLocked() const override { return locked_; }
 
  private:
-  mutable std::vector<LaunchWindowRow> rows_;
-  mutable std::deque<std::vector<LaunchWindowRow>> script_;
+  std::vector<LaunchWindowRow> rows_;
   mutable std::vector<bool> options_;
   mutable int reads_ = 0;
   bool locked_ = false;

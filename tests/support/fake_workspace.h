@@ -70,9 +70,9 @@ class FakeRunningApplication final : public LaunchRunningApplication {
   LaunchObserverList<> exitObservers_;
 };
 
-// A workspace with a settable list of running applications. Open requests wait until
-// the test completes them (`completeOpen`), or go to `answerOpen` when it is set, so a
-// test decides when and how an open ends; `opened` records the bundle paths asked for.
+// A workspace with a settable list of running applications. Open requests go to
+// `answerOpen` when it is set, so a test decides when and how an open ends, and wait
+// for ever otherwise; `opened` records the bundle paths asked for.
 class FakeWorkspace final : public LaunchWorkspace {
  public:
   std::vector<LaunchApplicationHandle> applications;
@@ -94,14 +94,6 @@ class FakeWorkspace final : public LaunchWorkspace {
   std::optional<Bitmap> iconForBundle(const std::string&, int) const override { return icon; }
   bool prefersReducedMotion() const override { return reduceMotion; }
   bool openUrl(const Url&) override { return true; }
-
-  std::size_t pendingOpenCount() const { return pending_.size(); }
-  // Completes the oldest open request.
-  void completeOpen(LaunchResult<LaunchApplicationHandle> result) {
-    auto completion = std::move(pending_.front());
-    pending_.pop_front();
-    completion(std::move(result));
-  }
 
  private:
   std::deque<OpenCompletion> pending_;

@@ -1,26 +1,27 @@
 #include "manual_main_loop.h"
 
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace quillon {
 
 void ManualMainLoop::runDetached(std::function<void()> work, std::function<void()> completion) {
   work();
-  post(std::move(completion));
+  if (holdCompletions_) {
+    heldCompletions_.push_back(std::move(completion));
+  } else {
+    post(std::move(completion));
+  }
+}
+
+void ManualMainLoop::releaseDetachedCompletions() {
+  for (auto& completion : std::exchange(heldCompletions_, {})) post(std::move(completion));
 }
 
 LaunchMainLoop::WatchId ManualMainLoop::watchReadable(int fd, std::function<void()> ready) {
   watches_.emplace(++nextWatchId_, std::make_pair(fd, std::move(ready)));
   return nextWatchId_;
-}
-
-void ManualMainLoop::notifyReadable(int fd) {
-  std::vector<std::function<void()>> ready;
-  for (const auto& [id, watch] : watches_) {
-    if (watch.first == fd) ready.push_back(watch.second);
-  }
-  for (auto& callback : ready) callback();
 }
 
 double ManualMainLoop::nextTimerDue() const { return timers_.nextDue().value_or(-1.0); }

@@ -4,6 +4,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <vector>
 
 #include "core/async/launch_main_loop.h"
 #include "core/async/launch_task.h"
@@ -22,13 +23,14 @@ class ManualMainLoop final : public LaunchMainLoop {
   std::size_t runUntilIdle();
   // Moves the clock forward, firing every timer on its due time in order.
   void advance(double seconds);
-  // Fires the readable callbacks registered for `fd`.
-  void notifyReadable(int fd);
 
   std::size_t pendingTimerCount() const { return timers_.size(); }
-  std::size_t pendingWorkCount() const { return posted_.size(); }
   // Due time of the earliest timer, or a negative number when there is none.
   double nextTimerDue() const;
+  // While held, detached work still runs inline but its completion waits for
+  // `releaseDetachedCompletions`, so a test can act between a worker and its apply.
+  void holdDetachedCompletions(bool hold) { holdCompletions_ = hold; }
+  void releaseDetachedCompletions();
 
   // LaunchMainLoop:
   const LaunchClock& clock() const override { return clock_; }
@@ -49,6 +51,8 @@ class ManualMainLoop final : public LaunchMainLoop {
   LaunchTimerQueue timers_;
   std::map<WatchId, std::pair<int, std::function<void()>>> watches_;
   WatchId nextWatchId_ = 0;
+  bool holdCompletions_ = false;
+  std::vector<std::function<void()>> heldCompletions_;
 };
 
 // Spawns `task`, runs the loop until idle and returns the outcome; fails the test when

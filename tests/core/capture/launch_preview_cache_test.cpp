@@ -36,33 +36,6 @@ LaunchSurfaceSnapshot snapshot(int width, int height, std::uint8_t seed, double 
                                        Rect{2, 1, static_cast<double>(width), static_cast<double>(height)});
 }
 
-// Runs detached work at once but holds its completion until released, so a test can act
-// on the main thread between the worker's read and the main loop's apply.
-class HeldCompletionLoop final : public LaunchMainLoop {
- public:
-  explicit HeldCompletionLoop(ManualMainLoop& loop) : loop_(loop) {}
-  void release() {
-    for (auto& completion : held_) loop_.post(std::move(completion));
-    held_.clear();
-  }
-  const LaunchClock& clock() const override { return loop_.clock(); }
-  void post(std::function<void()> work) override { loop_.post(std::move(work)); }
-  TimerId startTimer(double delay, bool repeats, std::function<void()> fire) override {
-    return loop_.startTimer(delay, repeats, std::move(fire));
-  }
-  void cancelTimer(TimerId id) override { loop_.cancelTimer(id); }
-  void runDetached(std::function<void()> work, std::function<void()> completion) override {
-    work();
-    held_.push_back(std::move(completion));
-  }
-  WatchId watchReadable(int fd, std::function<void()> ready) override { return loop_.watchReadable(fd, std::move(ready)); }
-  void unwatch(WatchId id) override { loop_.unwatch(id); }
-
- private:
-  ManualMainLoop& loop_;
-  std::vector<std::function<void()>> held_;
-};
-
 struct PreviewCacheTest : ::testing::Test {
   ScopedEnvironment language{"LC_ALL", "ja_JP.UTF-8"};
   TemporaryDirectory temporary;
@@ -72,13 +45,11 @@ struct PreviewCacheTest : ::testing::Test {
   ManualMainLoop loop{clock};
   FakeLogSink log;
 
-  HeldCompletionLoop heldLoop{loop};
-
-  std::unique_ptr<LaunchPreviewCache> makeCache(LaunchMainLoop* mainLoop = nullptr) {
+  std::unique_ptr<LaunchPreviewCache> makeCache() {
     const auto directory =
         LaunchPreviewArchive::defaultDirectory(Url::fileUrl((temporary / "com.quillon.app").string(), true));
     return std::make_unique<LaunchPreviewCache>(
-        16, 1200, directory, false, LaunchPreviewCache::Services{codec, clock, mainLoop ? *mainLoop : loop, log});
+        16, 1200, directory, false, LaunchPreviewCache::Services{codec, clock, loop, log});
   }
   Url app(int index) {
     const auto path = temporary / ("Notch" + std::to_string(index) + ".app");
@@ -224,7 +195,8 @@ TEST_F(PreviewCacheTest, ARestoreDoesNotUndoWhatHappenedWhileItRead) {
     loop.runUntilIdle();
     for (int i = 0; i < 4; ++i) writer->remember(snapshot(8, 4, static_cast<std::uint8_t>(i)), ids[i], app(i));
   }
-  auto cache = makeCache(&heldLoop);
+  loop.holdDetachedCompletions(true);
+  auto cache = makeCache();
   cache->setPersistenceEnabled(true, false);
   loop.runUntilIdle();  // the worker has read all four records
   ASSERT_TRUE(cache->isRestoring());
@@ -232,7 +204,7 @@ TEST_F(PreviewCacheTest, ARestoreDoesNotUndoWhatHappenedWhileItRead) {
   const auto fresh = *cache->image(ids[0], app(0));
   cache->remove(ids[1]);
   cache->retainApplications({{ids[0], app(0)}, {ids[1], app(1)}, {ids[2], app(2)}});
-  heldLoop.release();
+  loop.releaseDetachedCompletions();
   loop.runUntilIdle();
   EXPECT_FALSE(cache->isRestoring());
 
@@ -243,11 +215,11 @@ TEST_F(PreviewCacheTest, ARestoreDoesNotUndoWhatHappenedWhileItRead) {
   EXPECT_EQ((std::vector<LaunchUuid>{ids[2], ids[0]}), cache->order());
 
   // Clearing while a restore reads drops what it would bring back.
-  auto cleared = makeCache(&heldLoop);
+  auto cleared = makeCache();
   cleared->setPersistenceEnabled(true, false);
   loop.runUntilIdle();
   cleared->clear();
-  heldLoop.release();
+  loop.releaseDetachedCompletions();
   loop.runUntilIdle();
   EXPECT_TRUE(cleared->order().empty());
 }

@@ -56,7 +56,9 @@ struct OnboardingStoreTest : ::testing::Test {
   }
 };
 
-TEST_F(OnboardingStoreTest, MissingFileGivesTheDefaultRecordAndClearsAFormerFailure) {
+TEST_F(OnboardingStoreTest, MissingFileGivesTheDefaultRecordClearsAFormerFailureAndCannotBeReset) {
+  EXPECT_EQ(LaunchStorageError::invalidRecord(), errorOf([&] { store.resetPreservingBackup(); }));
+  EXPECT_EQ(std::set<std::string>{}, entries(dataDirectory));
   writeFile(file, bytesOf("garbage"));
   store.load();
   ASSERT_TRUE(store.loadFailed());
@@ -166,11 +168,6 @@ TEST_F(OnboardingStoreTest, FailedWriteSetsTheErrorAndASuccessfulOneClearsIt) {
   store.save(after);
   EXPECT_FALSE(store.storageError());
   EXPECT_EQ(after, store.load());
-}
-
-TEST_F(OnboardingStoreTest, ResetOfAMissingFileChangesNothing) {
-  EXPECT_EQ(LaunchStorageError::invalidRecord(), errorOf([&] { store.resetPreservingBackup(); }));
-  EXPECT_EQ(std::set<std::string>{}, entries(dataDirectory));
 }
 
 }  // namespace
