@@ -57,6 +57,11 @@ struct RouterRig : registry_testing::RegistryFixture {
         std::move(ownedSurfaces), LaunchModifierShortcut::command());
   }
 
+  // A switch a test left hanging is answered, so that its suspended frames finish.
+  ~RouterRig() {
+    while (!switches.empty()) finishSwitch(std::nullopt);
+  }
+
   std::shared_ptr<FakeRunningApplication> run(const ManagedNotchApp& app, std::int32_t pid) {
     auto process = FakeRunningApplication::make(pid, app.bundleURL.path(), app.bundleIdentifier);
     workspace.applications.push_back(process);
