@@ -106,7 +106,7 @@ void QuillonComposition::compose() {
   preferencesStore_ = std::make_unique<LaunchPreferencesStore>(
       LaunchPreferencesStore::inDataDirectory(delegate_->dataDirectory()));
   const LaunchPreferences preferences = preferencesStore_->load();
-  shortcutLabel_ = preferences.shortcut.displayString();
+  shortcut_ = preferences.shortcut;
 
   // The overlay keeps the previews; the stored preference then decides whether they live
   // on disk. An unreadable preferences file is not the user's choice, so it deletes nothing.
@@ -122,7 +122,6 @@ void QuillonComposition::compose() {
   previewCache_->setPersistenceEnabled(preferences.savePreviews, !preferencesStore_->loadFailed());
   retainPreviewsOfRegisteredApps();
 
-  shortcut_ = preferences.shortcut;
   probe_ = std::make_unique<LaunchWindowTargetProbe>(*platform_.windowServer, *platform_.accessibility, *platform_.screens,
                                                      *platform_.clock, static_cast<std::int32_t>(::getpid()));
   router_ = std::make_unique<LaunchInputRouter>(
@@ -216,8 +215,7 @@ std::optional<std::string> QuillonComposition::applyLaunchPreferences(const Laun
   shortcut_ = preferences.shortcut;
   router_->updateShortcut(shortcut_);
   if (tap_) tap_->updateShortcut(shortcut_);
-  shortcutLabel_ = preferences.shortcut.displayString();
-  windows_->shortcutChanged(shortcutLabel_);
+  windows_->shortcutChanged(shortcut_.displayString());
   // Only a change the user made may delete stored images; the first application after
   // the start counts as one, since nothing was applied before.
   const bool isUserInitiated = reapplyStoredIntent || !appliedSavePreviews_ || *appliedSavePreviews_ != preferences.savePreviews;
@@ -264,7 +262,7 @@ void QuillonComposition::showAbout() {
   // One chain at a time: a second request while it is open is dropped.
   if (aboutTask_.isValid() && !aboutTask_.isFinished()) return;
   aboutTask_ = spawn(*platform_.loop, aboutPresenter_->present(
-      shortcutLabel_, [this] { windows_->showOnboarding(); }, [this] { windows_->showSettings(); }));
+      shortcut_.displayString(), [this] { windows_->showOnboarding(); }, [this] { windows_->showSettings(); }));
 }
 
 }  // namespace quillon

@@ -82,7 +82,6 @@ class QuillonComposition {
   LaunchTimer refreshTimer_;
   LaunchTaskHandle aboutTask_;
   LaunchTaskHandle resetTask_;
-  std::string shortcutLabel_;
   int exitStatus_ = 0;
 };
 
