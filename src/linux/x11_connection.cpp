@@ -111,9 +111,13 @@ xcb_atom_t X11Connection::atom(const std::string& name, X11Deadline deadline) {
   return reply->atom;
 }
 
-XcbReply<void> X11Connection::waitForReply(unsigned int sequence, X11Deadline deadline) {
+void X11Connection::flush() {
   xcb_flush(connection_);
   scheduleDispatch();
+}
+
+XcbReply<void> X11Connection::waitForReply(unsigned int sequence, X11Deadline deadline) {
+  flush();
   for (;;) {
     void* reply = nullptr;
     xcb_generic_error_t* error = nullptr;

@@ -129,6 +129,11 @@ class X11Connection {
   // Told once, on the main loop, when the connection is found broken (the server went
   // away or closed it); the server has then dropped every grab the connection held.
   LaunchSubscription subscribeToLoss(std::function<void()> handler) { return losses_.subscribe(std::move(handler)); }
+  // Sends the buffered requests. XCB reads whatever the server has sent while it writes,
+  // and an event read that way no longer wakes the main loop; a drain is scheduled so it
+  // does not wait in XCB's queue for the next unrelated wake-up. A frozen pointer waits
+  // on such an event, so every flush goes through here.
+  void flush();
   // Hands every event already read to the handlers.
   void dispatchPending();
   // Called by code that made round trips; drains the event queue on the main loop soon.

@@ -73,7 +73,7 @@ struct X11GlobalEventTap::Impl {
     if (connection.hasError()) return;
     ungrab();
     if (marker != XCB_WINDOW_NONE) xcb_destroy_window(connection.get(), marker);
-    xcb_flush(connection.get());
+    connection.flush();
   }
 
   xcb_connection_t* c() const { return connection.get(); }
@@ -154,7 +154,7 @@ struct X11GlobalEventTap::Impl {
       }
     }
     grabbedMask.reset();
-    xcb_flush(c());
+    connection.flush();
   }
 
   // Whether a scroll press with the current modifiers activates our grab.
@@ -236,13 +236,13 @@ struct X11GlobalEventTap::Impl {
     // The pointer stays frozen until this answer; replaying hands the press, unchanged, to
     // the window that would have had it without our grab.
     xcb_allow_events(c(), swallow ? XCB_ALLOW_ASYNC_POINTER : XCB_ALLOW_REPLAY_POINTER, press.time);
-    xcb_flush(c());
+    connection.flush();
   }
 
   void sendMarker(xcb_timestamp_t time) {
     markers.push_back(time);
     xcb_change_property(c(), XCB_PROP_MODE_REPLACE, marker, XCB_ATOM_CUT_BUFFER0, XCB_ATOM_INTEGER, 32, 1, &time);
-    xcb_flush(c());
+    connection.flush();
   }
 
   void handleMarker() {

@@ -83,7 +83,7 @@ class X11EscapeTap final : public LaunchEscapeTap {
     if (grabs_.empty()) return;
     if (!connection_.hasError()) {
       for (const auto& [keycode, modifiers] : grabs_) xcb_ungrab_key(connection_.get(), keycode, connection_.root(), modifiers);
-      xcb_flush(connection_.get());
+      connection_.flush();
     }
     grabs_.clear();
   }

@@ -12,7 +12,7 @@ X11Screens::X11Screens(X11Connection& connection) : connection_(connection) {
   xcb_randr_select_input(
       connection_.get(), connection_.root(),
       XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE | XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);
-  xcb_flush(connection_.get());
+  connection_.flush();
   const std::uint8_t first = *connection_.randrFirstEvent();
   subscription_ = connection_.subscribe([this, first](const xcb_generic_event_t& event) {
     const int type = event.response_type & 0x7f;

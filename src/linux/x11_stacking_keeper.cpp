@@ -63,7 +63,7 @@ X11StackingKeeper::X11StackingKeeper(X11Connection& connection, std::uint32_t wi
 X11StackingKeeper::~X11StackingKeeper() {
   subscription_.reset();
   xcb_change_window_attributes(connection_.get(), connection_.root(), XCB_CW_EVENT_MASK, &previousRootMask_);
-  xcb_flush(connection_.get());
+  connection_.flush();
 }
 
 LaunchSubscription X11StackingKeeper::hold(X11Connection& connection, std::uint32_t window) {
@@ -75,7 +75,7 @@ LaunchSubscription X11StackingKeeper::hold(X11Connection& connection, std::uint3
 void X11StackingKeeper::raise() {
   const std::uint32_t above = XCB_STACK_MODE_ABOVE;
   xcb_configure_window(connection_.get(), topLevel_, XCB_CONFIG_WINDOW_STACK_MODE, &above);
-  xcb_flush(connection_.get());
+  connection_.flush();
   ++restackCount_;
 }
 

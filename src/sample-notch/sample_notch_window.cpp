@@ -346,10 +346,15 @@ bool SampleNotchWindow::open(std::string& error) {
 int SampleNotchWindow::run(int stopFd) {
   const int xfd = xcb_get_file_descriptor(impl_->c());
   for (;;) {
+    // Writing may read events into XCB's queue, where poll() no longer sees them: flush
+    // first, and look at the queue again after every batch the handlers answered.
+    xcb_flush(impl_->c());
+    bool handled = false;
     while (XcbReply<xcb_generic_event_t> event{xcb_poll_for_event(impl_->c())}) {
       impl_->handle(event.get());
+      handled = true;
     }
-    xcb_flush(impl_->c());
+    if (handled) continue;
     if (xcb_connection_has_error(impl_->c()) != 0) {
       // The server went away (the session or the test harness ended): nothing is
       // left to draw on, which is a normal end for this program.

@@ -101,7 +101,7 @@ class Tour {
   void fakeInput(std::uint8_t type, std::uint8_t detail, double x = 0, double y = 0) {
     xcb_test_fake_input(x11_.get(), type, detail, XCB_CURRENT_TIME, type == XCB_MOTION_NOTIFY ? x11_.root() : XCB_NONE,
                         static_cast<std::int16_t>(x), static_cast<std::int16_t>(y), 0);
-    xcb_flush(x11_.get());
+    x11_.flush();
   }
   void movePointer(double x, double y) { fakeInput(XCB_MOTION_NOTIFY, 0, x, y); }
   void click(double x, double y) {
@@ -241,7 +241,7 @@ void Tour::closeWindow(std::uint32_t window) {
   event.data.data32[0] = x11_.atom("WM_DELETE_WINDOW");
   event.data.data32[1] = XCB_CURRENT_TIME;
   xcb_send_event(x11_.get(), 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
-  xcb_flush(x11_.get());
+  x11_.flush();
 }
 
 // The tray host sizes its panel to its icons, so a panel of at least one square holds

@@ -100,7 +100,7 @@ struct GestureTest : SwitchMenuTest {
       const auto mark = outputMark();
       scroll(linesPerPage);
       ASSERT_TRUE(quillon->waitForErrorLineStartingWith("[Quillon/launch-input] page ", deadline, mark))
-          << quillon->errorText();
+          << quillon->errorText() << readText(trace);
       // A burst right after a page is dropped; the next one comes once the slide ended.
       ASSERT_TRUE(waitForSlide(*switcher, before)) << "the carousel did not move";
     }

@@ -1,6 +1,7 @@
 #include "linux/x11_connection.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/uio.h>
 #include <unistd.h>
 #include <xcb/randr.h>
@@ -31,6 +32,34 @@ TEST(X11Connection, BrokenConnectionStopsBeingWatched) {
   XcbReply<xcb_get_input_focus_reply_t> sync(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
   EXPECT_TRUE(display.loop().runUntil([&] { return !display.adapters().isWatched(); }, 20.0));
   EXPECT_TRUE(display.adapters().hasError());
+}
+
+// XCB reads what the server sent while it writes, and an event read that way no longer
+// makes the descriptor readable; it must reach its handler all the same.
+TEST(X11Connection, AnEventReadWhileFlushingStillReachesItsHandler) {
+  X11TestDisplay display;
+  auto& x = display.adapters();
+  const xcb_window_t window = xcb_generate_id(x.get());
+  const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+  xcb_create_window(x.get(), XCB_COPY_FROM_PARENT, window, x.root(), 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                    XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
+  x.atom("QUILLON_TEST_SYNC");  // the window exists once this returns
+  bool drained = false;
+  display.loop().post([&] { drained = true; });
+  ASSERT_TRUE(display.loop().runUntil([&] { return drained; }, 20.0));  // no dispatch is pending
+  int changes = 0;
+  auto subscription = x.subscribe([&](const xcb_generic_event_t& event) {
+    if ((event.response_type & 0x7f) == XCB_PROPERTY_NOTIFY) ++changes;
+  });
+
+  auto* c = display.other().get();
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_CUT_BUFFER1, XCB_ATOM_STRING, 8, 1, "q");
+  XcbReply<xcb_get_input_focus_reply_t> sync(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+  pollfd ready{xcb_get_file_descriptor(x.get()), POLLIN, 0};
+  ASSERT_EQ(1, ::poll(&ready, 1, 20'000));  // the event waits in the socket
+  xcb_no_operation(x.get());
+  x.flush();  // reads it while writing
+  EXPECT_TRUE(display.loop().runUntil([&] { return changes == 1; }, 20.0));
 }
 
 // A request to an extension the server lacks would close the whole connection.
