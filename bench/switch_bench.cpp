@@ -3,10 +3,11 @@
 // reaping the same executable without Quillon. Prints median and p95 of each phase and
 // Quillon's cost as a multiple of the bare spawn.
 //
-// With an X display (scripts/with-x), also the switch a user makes from the menu
-// between the sample notch apps Aurora and Tide: from the item's action to the verified
-// launch, once with the quit wait woken by the exit report and once polling only, and
-// Quillon's own share of it (what is left after the quit wait and the open).
+// With an X display (scripts/with-x), also the switch a user makes between the sample
+// notch apps Aurora and Tide, from the menu (the item's action to the verified launch)
+// and with the gesture (the chord's release to the verified launch), each once with the
+// quit wait woken by the exit report and once polling only, with Quillon's own share of
+// it (what is left after the quit wait and the open), beside a bare quit of the notch app.
 #include <signal.h>
 #include <spawn.h>
 #include <sys/prctl.h>
@@ -21,9 +22,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "core/app/menu_bar_controller.h"
+#include "core/capture/snapshot_fixture.h"
+#include "core/input/launch_input_router.h"
+#include "core/input/launch_input_trace.h"
+#include "core/overlay/launch_switcher_overlay.h"
 #include "core/async/launch_clock.h"
 #include "core/async/poll_main_loop.h"
 #include "core/storage/registry/app_registry.h"
@@ -32,8 +39,16 @@
 #include "linux/detached_process.h"
 #include "linux/process_workspace.h"
 #include "support/fake_alert_presenter.h"
+#include "support/fake_input_system.h"
 #include "support/fake_log_sink.h"
+#include "support/fake_notch_surfaces.h"
+#include "support/fake_overlay_previews.h"
+#include "support/fake_screen_capture_service.h"
+#include "support/fake_screens.h"
 #include "support/fake_status_menu_host.h"
+#include "support/surface_images.h"
+#include "support/fake_switcher_panel_host.h"
+#include "support/fake_window_server.h"
 #include "support/fake_user_defaults.h"
 
 extern char** environ;
@@ -45,9 +60,9 @@ struct MenuSamples {
   std::vector<double> total, terminationWait, openCompletion, own, outsideLifecycle;
 };
 struct Samples {
-  std::vector<double> terminationWait, openCompletion, total, bare, detached, scan;
+  std::vector<double> terminationWait, openCompletion, total, bare, detached, bareQuit, scan;
   std::size_t scanned = 0;
-  MenuSamples menu[2];  // polling only, exit reported
+  MenuSamples menu[2], gesture[2];  // polling only, exit reported
 };
 Samples samples;
 std::filesystem::path root;
@@ -135,6 +150,40 @@ void BM_SwitchBetweenTwoApps(benchmark::State& state) {
   reapExited();
 }
 
+// Whether `pid` has taken SIGTERM into its own hands (blocked, for its signalfd): a
+// signal from then on is a quit it answers, not the default death of a starting process.
+bool answersTerm(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("SigBlk:", 0) == 0) return ((std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1)) & 1) != 0;
+  }
+  return false;
+}
+
+// Quitting the sample notch app without Quillon: from SIGTERM to its exit, seen through
+// its pidfd. The counterpart of the switches' terminationWait.
+void BM_BareQuit(benchmark::State& state) {
+  if (std::getenv("DISPLAY") == nullptr) return state.SkipWithError("the sample notch app needs an X display");
+  const std::string executable = std::string(QUILLON_BINARY_DIR) + "/sample-apps/Aurora.app/Contents/MacOS/Aurora";
+  for (auto _ : state) {
+    auto process = spawnDetachedProcess(executable, {executable});
+    const auto started = std::chrono::steady_clock::now();
+    while (!answersTerm(process.pid)) {
+      if (std::chrono::steady_clock::now() - started > std::chrono::seconds(10)) {
+        return state.SkipWithError("the sample notch app did not start");
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    const auto begin = std::chrono::steady_clock::now();
+    ::kill(process.pid, SIGTERM);
+    siginfo_t info{};
+    ::waitid(P_PIDFD, static_cast<id_t>(process.pidfd.get()), &info, WEXITED);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    state.SetIterationTime(seconds);
+    samples.bareQuit.push_back(seconds);
+  }
+}
+
 // A running application the platform cannot watch: the quit wait polls, as it did
 // before exits were reported.
 class PollOnlyApplication final : public LaunchRunningApplication {
@@ -184,74 +233,162 @@ Task<LaunchLifecycleResult> timedSwitch(LaunchAppLifecycle& lifecycle, LaunchApp
   co_return result;
 }
 
-// The menu, the coordinator and the lifecycle as the product composes them, over the
-// real workspace and the sample notch apps' bundles; the clicks are the items' actions.
-void BM_MenuSwitch(benchmark::State& state) {
-  const bool exitReported = state.range(0) != 0;
-  if (std::getenv("DISPLAY") == nullptr) {
-    state.SkipWithError("the sample notch apps need an X display: run under scripts/with-x");
-    return;
+// The coordinator and the lifecycle as the product composes them, over the real
+// workspace and the sample notch apps Aurora and Tide, with Aurora running and adopted.
+struct LiveSwitching {
+  explicit LiveSwitching(benchmark::State& state)
+      : exitReported(state.range(0) != 0), pollOnly(processes),
+        workspace(exitReported ? static_cast<LaunchWorkspace&>(processes) : pollOnly) {
+    const std::string sampleApps = std::string(QUILLON_BINARY_DIR) + "/sample-apps/";
+    const std::string bundles[] = {sampleApps + "Aurora.app", sampleApps + "Tide.app"};
+    for (int i = 0; i < 2; ++i) {
+      const auto app = registry.add(Url::fileUrl(bundles[i], true));
+      if (!app) {
+        state.SkipWithError("the sample apps are not built");
+        return;
+      }
+      ids[i] = app->id;
+      titles[i] = app->displayName;
+    }
+    first = ProcessWorkspace::launch(bundles[0]);
+    coordinator.refreshSoon();
+    ready = loop.runUntil([&] { return coordinator.currentID() == ids[0]; }, 10.0);
+    if (!ready) state.SkipWithError("the running sample app was not adopted");
   }
-  SystemClock clock;
-  PollMainLoop loop(clock);
-  ProcessWorkspace processes(loop);
-  PollOnlyWorkspace pollOnly(processes);
-  LaunchWorkspace& workspace = exitReported ? static_cast<LaunchWorkspace&>(processes) : pollOnly;
-  FakeUserDefaults defaults;
-  FakeLogSink log;
-  FakeStatusMenuHost menu;
-  FakeAlertPresenter alerts(loop);
-  AppRegistry registry(SettingsStore(defaults, Url::fileUrl(root.string(), true)));
-  const std::string sampleApps = std::string(QUILLON_BINARY_DIR) + "/sample-apps/";
-  const std::string bundles[] = {sampleApps + "Aurora.app", sampleApps + "Tide.app"};
-  LaunchUuid ids[2];
-  std::string titles[2];
-  for (int i = 0; i < 2; ++i) {
-    const auto app = registry.add(Url::fileUrl(bundles[i], true));
-    if (!app) return state.SkipWithError("the sample apps are not built");
-    ids[i] = app->id;
-    titles[i] = app->displayName;
-  }
-  LaunchAppLifecycle lifecycle(workspace, loop, LaunchOwnApplication{}, ::getpid());
-  LaunchLifecycleTimings timings;
-  LaunchSwitchCoordinator coordinator(registry, workspace, loop, log, [&](LaunchApplicationHandle source, Url url) {
-    return timedSwitch(lifecycle, std::move(source), std::move(url), timings);
-  });
-  MenuBarController controller(menu, registry, coordinator, alerts, loop);
-  const auto first = ProcessWorkspace::launch(bundles[0]);
-  coordinator.refreshSoon();
-  if (!loop.runUntil([&] { return coordinator.currentID() == ids[0]; }, 10.0)) {
-    return state.SkipWithError("the running sample app was not adopted");
+  ~LiveSwitching() {
+    if (const auto current = coordinator.currentApplication()) {
+      current->requestTermination();
+      loop.runUntil([&] { return current->isTerminated(); }, 5.0);
+    }
+    if (first) first->requestTermination();
+    reapExited();
   }
 
-  auto& samplesOf = samples.menu[exitReported ? 1 : 0];
+  bool switched(int next) {
+    return loop.runUntil([&] { return !coordinator.isSwitching() && coordinator.currentID() == ids[next]; }, 30.0);
+  }
+  // One switch, from `begin` (the user's action) until the new app was verified.
+  void record(std::chrono::steady_clock::time_point begin, MenuSamples& into) {
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    into.total.push_back(seconds);
+    into.terminationWait.push_back(timings.terminationWait);
+    into.openCompletion.push_back(timings.openCompletion);
+    into.own.push_back(seconds - timings.terminationWait - timings.openCompletion);
+    into.outsideLifecycle.push_back(seconds - timings.total);
+    reapExited();
+  }
+
+  const bool exitReported;
+  SystemClock clock;
+  PollMainLoop loop{clock};
+  ProcessWorkspace processes{loop};
+  PollOnlyWorkspace pollOnly;
+  LaunchWorkspace& workspace;
+  FakeUserDefaults defaults;
+  FakeLogSink log;
+  FakeAlertPresenter alerts{loop};
+  AppRegistry registry{SettingsStore(defaults, Url::fileUrl(root.string(), true))};
+  LaunchAppLifecycle lifecycle{workspace, loop, LaunchOwnApplication{}, ::getpid()};
+  LaunchLifecycleTimings timings;
+  LaunchSwitchCoordinator coordinator{registry, workspace, loop, log, [this](LaunchApplicationHandle source, Url url) {
+                                        return timedSwitch(lifecycle, std::move(source), std::move(url), timings);
+                                      }};
+  LaunchUuid ids[2];
+  std::string titles[2];
+  LaunchApplicationHandle first;
+  bool ready = false;
+};
+
+bool needsDisplay(benchmark::State& state) {
+  if (std::getenv("DISPLAY") != nullptr) return false;
+  state.SkipWithError("the sample notch apps need an X display: run under scripts/with-x");
+  return true;
+}
+
+// The switch a user makes from the menu; the clicks are the items' actions.
+void BM_MenuSwitch(benchmark::State& state) {
+  if (needsDisplay(state)) return;
+  LiveSwitching live(state);
+  if (!live.ready) return;
+  FakeStatusMenuHost menu;
+  MenuBarController controller(menu, live.registry, live.coordinator, live.alerts, live.loop);
   int next = 1;
   for (auto _ : state) {
     const auto begin = std::chrono::steady_clock::now();
-    if (!menu.choose({titles[next]})) {
+    if (!menu.choose({live.titles[next]})) {
       state.SkipWithError("no menu item for the app");
       break;
     }
-    if (!loop.runUntil([&] { return !coordinator.isSwitching() && coordinator.currentID() == ids[next]; }, 30.0)) {
+    if (!live.switched(next)) {
       state.SkipWithError("switch failed");
       break;
     }
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-    state.SetIterationTime(seconds);
-    samplesOf.total.push_back(seconds);
-    samplesOf.terminationWait.push_back(timings.terminationWait);
-    samplesOf.openCompletion.push_back(timings.openCompletion);
-    samplesOf.own.push_back(seconds - timings.terminationWait - timings.openCompletion);
-    samplesOf.outsideLifecycle.push_back(seconds - timings.total);
+    live.record(begin, samples.menu[live.exitReported ? 1 : 0]);
+    state.SetIterationTime(samples.menu[live.exitReported ? 1 : 0].total.back());
     next = 1 - next;
-    reapExited();
   }
-  if (const auto current = coordinator.currentApplication()) {
-    current->requestTermination();
-    loop.runUntil([&] { return current->isTerminated(); }, 5.0);
+}
+
+// The same switch made with the gesture: the input router over that coordinator, the
+// chord held over the running app's notch, one page on, and the release. The switcher's
+// panels and the notch probe are the test fakes; timed from the release.
+void BM_GestureSwitch(benchmark::State& state) {
+  if (needsDisplay(state)) return;
+  LiveSwitching live(state);
+  if (!live.ready) return;
+  constexpr GlobalRect notch{556, 0, 400, 100};
+  constexpr ScreenPoint overNotch{756, 950};
+  constexpr LaunchEventFlags chord = LaunchModifierShortcut::commandFlag;
+  FakeScreens screens;
+  screens.setScreens({{1, {0, 0, 1512, 982}}});
+  FakeWindowServer windowServer;
+  FakeScreenCaptureService screenCapture;
+  FakeSwitcherPanelHost panels;
+  FakeOverlayPreviews previews;
+  FakeInputSystem input;
+  LaunchSwitcherOverlay overlay{{live.clock, live.workspace, screens, windowServer, screenCapture, panels, previews, live.log}};
+  auto ownedSurfaces = std::make_unique<FakeNotchSurfaces>(live.loop);
+  FakeNotchSurfaces& surfaces = *ownedSurfaces;
+  LaunchInputTrace trace(std::nullopt, live.clock);
+  LaunchInputRouter router({live.coordinator, live.registry, overlay, input, screens, screenCapture, live.defaults,
+                            live.loop, live.log, trace},
+                           std::move(ownedSurfaces), LaunchModifierShortcut::command());
+  auto& into = samples.gesture[live.exitReported ? 1 : 0];
+  int next = 1;
+  for (auto _ : state) {
+    state.PauseTiming();
+    const auto source = live.coordinator.currentApplication();
+    LaunchWindowTarget target;
+    target.processID = source->processIdentifier();
+    target.windowID = 77;
+    target.frame = notch;
+    target.displayFrame = {0, 0, 1512, 982};
+    surfaces.expanded = target;
+    input.flags = chord;
+    router.modifiersChanged(chord, overNotch);
+    live.loop.runUntil([&] { return router.session().phase() == LaunchSwitchSession::Phase::active; }, 5.0);
+    router.shouldConsumeScroll({.flags = chord, .lineDeltaAxis2 = -10}, overNotch);
+    state.ResumeTiming();
+    const auto begin = std::chrono::steady_clock::now();
+    input.flags = 0;
+    router.modifiersChanged(0, overNotch);
+    if (!live.switched(next)) {
+      state.SkipWithError("switch failed");
+      break;
+    }
+    live.record(begin, into);
+    state.SetIterationTime(into.total.back());
+    // The new app's readiness check captures it; answered at once, as a fresh probe would.
+    while (!surfaces.captures.empty()) {
+      surfaces.complete(0, testing_snapshots::snapshotOf(filledImage(40, 10, 30, 30, 30, 255), notch,
+                                                         {.processID = live.coordinator.currentApplication()->processIdentifier(),
+                                                          .windowID = 77, .windowLayer = 0,
+                                                          .sampledAtUptime = live.clock.uptime()}));
+    }
+    live.loop.runUntil([&] { return !router.isCheckingReadiness(); }, 5.0);
+    next = 1 - next;
   }
-  first->requestTermination();
-  reapExited();
+  router.stop();
 }
 
 // The process-table scan behind runningApplications(), which the one-second refresh
@@ -271,8 +408,11 @@ void BM_RunningApplications(benchmark::State& state) {
 BENCHMARK(BM_RunningApplications)->UseManualTime()->Iterations(50)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareSpawnAndReap)->UseManualTime()->Iterations(100)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DetachedSpawnAndReap)->UseManualTime()->Iterations(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareQuit)->UseManualTime()->Iterations(40)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SwitchBetweenTwoApps)->UseManualTime()->Iterations(40)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MenuSwitch)->ArgName("exitReported")->Arg(1)->Arg(0)->UseManualTime()->Iterations(40)->Unit(
+    benchmark::kMillisecond);
+BENCHMARK(BM_GestureSwitch)->ArgName("exitReported")->Arg(1)->Arg(0)->UseManualTime()->Iterations(40)->Unit(
     benchmark::kMillisecond);
 
 double percentile(std::vector<double> values, double fraction) {
@@ -285,30 +425,34 @@ double percentile(std::vector<double> values, double fraction) {
 
 void printSummary() {
   const double bare = percentile(samples.bare, 0.5);
-  std::printf("\n%-28s %12s %12s %16s\n", "phase (n)", "median ms", "p95 ms", "median / bare");
+  std::printf("\n%-32s %12s %12s %16s\n", "phase (n)", "median ms", "p95 ms", "median / bare");
   auto row = [&](const char* name, const std::vector<double>& values) {
     if (values.empty()) return;  // filtered out
     char label[64];
     std::snprintf(label, sizeof label, "%s (%zu)", name, values.size());
     const double median = percentile(values, 0.5);
-    std::printf("%-28s %12.3f %12.3f %15.1fx\n", label, median * 1000, percentile(values, 0.95) * 1000,
+    std::printf("%-32s %12.3f %12.3f %15.1fx\n", label, median * 1000, percentile(values, 0.95) * 1000,
                 bare > 0 ? median / bare : 0.0);
   };
   row("bare spawn+reap", samples.bare);
   row("detached spawn+reap", samples.detached);
+  row("bare quit of a notch app", samples.bareQuit);
   row("terminationWait", samples.terminationWait);
   row("openCompletion", samples.openCompletion);
   row("total", samples.total);
-  const char* variants[] = {"menu, polling only", "menu, exit reported"};
-  for (int i = 1; i >= 0; --i) {
-    const auto& menu = samples.menu[i];
-    if (menu.total.empty()) continue;
-    std::printf("%s\n", variants[i]);
-    row("  action to verified", menu.total);
-    row("  terminationWait", menu.terminationWait);
-    row("  openCompletion", menu.openCompletion);
-    row("  Quillon's share", menu.own);
-    row("    menu and coordinator", menu.outsideLifecycle);
+  const char* variants[] = {"polling only", "exit reported"};
+  for (const auto* kind : {"menu", "gesture"}) {
+    const bool gesture = kind[0] == 'g';
+    for (int i = 1; i >= 0; --i) {
+      const auto& switches = gesture ? samples.gesture[i] : samples.menu[i];
+      if (switches.total.empty()) continue;
+      std::printf("%s, %s\n", kind, variants[i]);
+      row(gesture ? "  release to verified" : "  action to verified", switches.total);
+      row("  terminationWait", switches.terminationWait);
+      row("  openCompletion", switches.openCompletion);
+      row("  Quillon's share", switches.own);
+      row(gesture ? "    router and coordinator" : "    menu and coordinator", switches.outsideLifecycle);
+    }
   }
   if (samples.scan.empty()) return;
   std::printf("\nrunningApplications(): median %.3f ms, p95 %.3f ms for %zu processes\n",
