@@ -16,6 +16,7 @@
 #include "desktop/qt_status_menu_host.h"
 #include "desktop/qt_switcher_panel_host.h"
 #include "desktop/qt_user_defaults.h"
+#include "desktop/qt_window_style.h"
 #include "linux/environment_locale.h"
 #include "linux/process_workspace.h"
 #include "linux/x11_accessibility.h"
@@ -66,9 +67,11 @@ LinuxPlatformStart makeLinuxPlatform(int& argc, char** argv) {
   platform->imageCodec = std::make_unique<QtImageCodec>();
   platform->userDefaults = QtUserDefaults::forApplication();
   platform->alerts = std::make_unique<QtAlertPresenter>(*platform->loop);
+  // Logs every menu set and where the windows' controls are: what the tests read.
   const char* logMenus = std::getenv("QUILLON_MENU_LOG");
-  platform->statusMenu =
-      std::make_unique<QtStatusMenuHost>(*platform->log, logMenus != nullptr && std::string_view(logMenus) == "1");
+  const bool logInterface = logMenus != nullptr && std::string_view(logMenus) == "1";
+  platform->statusMenu = std::make_unique<QtStatusMenuHost>(*platform->log, logInterface);
+  if (logInterface) QtWindowStyle::setControlLog(platform->log.get());
   auto& connection = *platform->x11;
   platform->panels = std::make_unique<QtSwitcherPanelHost>(
       *platform->clock, x11HasCompositingManager(connection),

@@ -1,6 +1,9 @@
 #include "desktop/qt_window_style.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QEvent>
+#include <QTimer>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -8,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "core/localization/l10n.h"
+#include "core/platform/launch_log_sink.h"
 
 namespace quillon::QtWindowStyle {
 
@@ -72,7 +76,68 @@ QFrame* warningBox(const QString& title, QWidget* parent) {
   return frame;
 }
 
+namespace {
+
+LaunchLogSink* controlLog = nullptr;
+
+// Logs its window's controls once the events of a change have settled, and only when
+// the line differs from the last one.
+class ControlReporter final : public QObject {
+ public:
+  explicit ControlReporter(QWidget& window) : QObject(&window), window_(window) {
+    timer_.setSingleShot(true);
+    timer_.setInterval(0);
+    connect(&timer_, &QTimer::timeout, this, [this] { report(); });
+    window.installEventFilter(this);
+    for (auto* child : window.findChildren<QWidget*>()) child->installEventFilter(this);
+  }
+
+  bool eventFilter(QObject*, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::Show:
+      case QEvent::Hide:
+      case QEvent::Move:
+      case QEvent::Resize:
+      case QEvent::EnabledChange:
+        timer_.start();
+        break;
+      default:
+        break;
+    }
+    return false;
+  }
+
+ private:
+  void report() {
+    if (controlLog == nullptr || !window_.isVisible()) return;
+    QString line = QStringLiteral("[Quillon/window] ") + window_.windowTitle();
+    for (const auto* button : window_.findChildren<QAbstractButton*>()) {
+      if (!button->isVisibleTo(&window_)) continue;
+      const QPoint centre = button->mapToGlobal(button->rect().center());
+      QString name = button->accessibleName().isEmpty() ? button->text() : button->accessibleName();
+      name.replace(QLatin1Char('\n'), QLatin1Char(' ')).remove(QLatin1Char('&'));
+      line += QStringLiteral(" | ") + (button->isEnabled() ? QString() : QStringLiteral("~")) + name +
+              (button->isChecked() ? QStringLiteral(" [on]") : QString()) +
+              QStringLiteral("@%1,%2").arg(centre.x()).arg(centre.y());
+    }
+    if (line == last_) return;
+    last_ = line;
+    controlLog->log(line.toStdString());
+  }
+
+  QWidget& window_;
+  QTimer timer_;
+  QString last_;
+};
+
+}  // namespace
+
+void setControlLog(LaunchLogSink* log) { controlLog = log; }
+
 void bringToFront(QWidget& window) {
+  if (controlLog != nullptr && window.findChild<ControlReporter*>(QString(), Qt::FindDirectChildrenOnly) == nullptr) {
+    new ControlReporter(window);
+  }
   if (!window.isVisible()) {
     if (!window.property("placed").toBool()) {
       if (const QScreen* screen = QApplication::primaryScreen()) {

@@ -11,6 +11,10 @@ class QPushButton;
 class QWidget;
 
 namespace quillon {
+class LaunchLogSink;
+}
+
+namespace quillon {
 
 // The look shared by the settings window and the first-run guide: grouped sections on a
 // plain background, secondary texts in a lighter colour, warnings in a tinted box.
@@ -30,6 +34,12 @@ QPushButton* button(const QString& text, QWidget* parent = nullptr);
 QFrame* section(QWidget* parent = nullptr);
 // A tinted warning box with a heading; its layout takes further rows.
 QFrame* warningBox(const QString& title, QWidget* parent = nullptr);
+
+// With a sink, every window brought to the front logs where its controls are whenever
+// they move or change: "[Quillon/window] <title> | <control>@<x>,<y> | …", the centres
+// in screen pixels, "~" before a disabled control and " [on]" after a checked one. Tests
+// click what a user would by these lines; off unless the platform asks for it.
+void setControlLog(LaunchLogSink* log);
 
 // Shows `window` (centred on the primary screen the first time, where the user left it
 // afterwards), restores it when minimized and makes it the active window.
