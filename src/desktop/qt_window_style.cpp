@@ -2,12 +2,15 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QEvent>
 #include <QTimer>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleOption>
 #include <QVBoxLayout>
 
 #include "core/localization/l10n.h"
@@ -80,6 +83,16 @@ namespace {
 
 LaunchLogSink* controlLog = nullptr;
 
+// A check box spans its row, but only its box and label take a click.
+QRect clickablePart(const QAbstractButton& button) {
+  if (const auto* box = qobject_cast<const QCheckBox*>(&button)) {
+    QStyleOptionButton option;
+    option.initFrom(box);
+    return box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+  }
+  return button.rect();
+}
+
 // Logs its window's controls once the events of a change have settled, and only when
 // the line differs from the last one.
 class ControlReporter final : public QObject {
@@ -90,6 +103,10 @@ class ControlReporter final : public QObject {
     connect(&timer_, &QTimer::timeout, this, [this] { report(); });
     window.installEventFilter(this);
     for (auto* child : window.findChildren<QWidget*>()) child->installEventFilter(this);
+    // A check changes no geometry.
+    for (auto* button : window.findChildren<QAbstractButton*>()) {
+      connect(button, &QAbstractButton::toggled, &timer_, qOverload<>(&QTimer::start));
+    }
   }
 
   bool eventFilter(QObject*, QEvent* event) override {
@@ -113,7 +130,7 @@ class ControlReporter final : public QObject {
     QString line = QStringLiteral("[Quillon/window] ") + window_.windowTitle();
     for (const auto* button : window_.findChildren<QAbstractButton*>()) {
       if (!button->isVisibleTo(&window_)) continue;
-      const QPoint centre = button->mapToGlobal(button->rect().center());
+      const QPoint centre = button->mapToGlobal(clickablePart(*button).center());
       QString name = button->accessibleName().isEmpty() ? button->text() : button->accessibleName();
       name.replace(QLatin1Char('\n'), QLatin1Char(' ')).remove(QLatin1Char('&'));
       line += QStringLiteral(" | ") + (button->isEnabled() ? QString() : QStringLiteral("~")) + name +
@@ -135,7 +152,8 @@ class ControlReporter final : public QObject {
 void setControlLog(LaunchLogSink* log) { controlLog = log; }
 
 void bringToFront(QWidget& window) {
-  if (controlLog != nullptr && window.findChild<ControlReporter*>(QString(), Qt::FindDirectChildrenOnly) == nullptr) {
+  if (controlLog != nullptr && !window.property("reportsControls").toBool()) {
+    window.setProperty("reportsControls", true);
     new ControlReporter(window);
   }
   if (!window.isVisible()) {

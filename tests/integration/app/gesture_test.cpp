@@ -10,7 +10,7 @@
 namespace quillon {
 namespace {
 
-constexpr xcb_keysym_t superKey = 0xffeb;
+constexpr xcb_keysym_t superKey = 0xffeb, altKey = 0xffe9, shiftKey = 0xffe1;
 constexpr std::uint8_t scrollRight = 7;
 constexpr int linesPerPage = 8;  // a page takes this many wheel lines within one burst
 
@@ -40,9 +40,15 @@ struct GestureTest : SwitchMenuTest {
 
   // The trace is written behind the input handling, so a record is looked for until the
   // deadline.
-  bool waitForTrace(const std::string& record) {
+  bool waitForTrace(const std::string& record, int count = 1) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(deadline);
-    while (readText(trace).find(record) == std::string::npos) {
+    const auto seen = [&] {
+      const std::string text = readText(trace);
+      int found = 0;
+      for (auto at = text.find(record); at != std::string::npos; at = text.find(record, at + 1)) ++found;
+      return found >= count;
+    };
+    while (!seen()) {
       if (std::chrono::steady_clock::now() > end) return false;
       std::this_thread::sleep_for(std::chrono::milliseconds(20));  // between two looks only
     }
@@ -66,7 +72,7 @@ struct GestureTest : SwitchMenuTest {
   }
 
   std::optional<GlobalRect> waitForSwitcher(bool gone = false) {
-    return waitForWindow([&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.bounds->y < 200; }, gone);
+    return waitForWindow([&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.layer > 0 && row.bounds->y < 200; }, gone);
   }
   QImage pictureOf(const GlobalRect& area) {
     return grabScreen().copy(static_cast<int>(area.x), static_cast<int>(area.y), static_cast<int>(area.width),
@@ -90,8 +96,8 @@ struct GestureTest : SwitchMenuTest {
 
   // Holds the chord, pages the carousel `pages` times to the right (quillon logs each
   // page) and leaves the chord held with the switcher on screen.
-  void holdAndPage(int pages, const std::string& screenshot) {
-    sendKey(superKey, true);
+  void holdAndPage(int pages, const std::string& screenshot, const std::vector<xcb_keysym_t>& chord = {superKey}) {
+    for (const auto key : chord) sendKey(key, true);
     const auto switcher = waitForSwitcher();
     ASSERT_TRUE(switcher) << "the switcher did not appear\n" << quillon->errorText() << readText(trace)
                           << aurora->errorText();
@@ -105,8 +111,38 @@ struct GestureTest : SwitchMenuTest {
       ASSERT_TRUE(waitForSlide(*switcher, before)) << "the carousel did not move";
     }
     // The slide has ended, so the switcher is drawn (its rounded corner shows the desktop).
-    saveScreenshot(screenshot);
+    if (!screenshot.empty()) saveScreenshot(screenshot);
   }
+
+  // Opens the settings window from the menu; the line that logged its controls.
+  std::string openSettings() {
+    const auto mark = outputMark();
+    choose(6);
+    const auto line = waitForControls(settings, {"⌥⇧ を使う"}, mark);
+    EXPECT_TRUE(line) << "the settings window did not open\n" << quillon->errorText();
+    return line.value_or("");
+  }
+  // Puts the pointer back over the notch, which expands under it.
+  void backToTheNotch() {
+    fakeInput(XCB_MOTION_NOTIFY, 0, x11->root(), x11->screen().width_in_pixels / 2.0, 8);
+    xcb_flush(x11->get());
+    waitUntilExpanded();
+  }
+  std::size_t keptImages() const {
+    std::error_code ignored;
+    const auto folder = dataDirectory / "Previews";
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder, ignored), fs::directory_iterator()));
+  }
+  bool waitForKeptImages(std::size_t count) const {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(deadline);
+    while (keptImages() != count) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));  // between two looks only
+    }
+    return true;
+  }
+
+  const std::string settings = "Quillon 設定";
 };
 
 TEST_F(GestureTest, TheChordAndSidewaysScrollsSwitchTwoAppsOnAndEscapeCancels) {
@@ -152,6 +188,79 @@ TEST_F(GestureTest, TheChordAndSidewaysScrollsSwitchTwoAppsOnAndEscapeCancels) {
     at = records.find(record, at);
     ASSERT_NE(std::string::npos, at) << records;
   }
+}
+
+TEST_F(GestureTest, TheChordChosenInTheSettingsWindowIsTheOnlyOneTheNextGestureTakes) {
+  const std::string controls = openSettings();
+  auto mark = outputMark();
+  clickControl(controls, "⌥⇧ を使う");
+  const auto chosen = waitForControls(settings, {"Option [on]", "Shift [on]", "Command"}, mark);
+  ASSERT_TRUE(chosen) << quillon->errorText();
+  backToTheNotch();
+
+  // The old chord no longer claims the wheel.
+  sendKey(superKey, true);
+  scrollOutsideTheGesture(2);
+  sendKey(superKey, false);
+
+  // The new one pages the carousel, and its release switches.
+  mark = outputMark();
+  holdAndPage(1, "gesture-option-shift.png", {altKey, shiftKey});
+  sendKey(shiftKey, false);
+  sendKey(altKey, false);
+  EXPECT_EQ(0, exitStatus(aurora->waitForExit(deadline))) << "Aurora did not quit on SIGTERM";
+  EXPECT_TRUE(quillon->waitForErrorLineStartingWith("[Quillon/launch] committed エンバー pid=", deadline, mark))
+      << quillon->errorText();
+}
+
+// A gesture keeps the running app's image in "Previews"; turning the setting off deletes
+// what is kept, turning it on keeps the next one over a restart, and the button deletes
+// them all.
+TEST_F(GestureTest, KeptImagesFollowTheSettingOverARestart) {
+  // The app's image is kept when the switcher opens with it: with a capture the idle
+  // tick made of the expanded notch. Until then the chord is tried again.
+  int presentations = 0;
+  const auto kept = [&] {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(deadline);
+    for (bool withImage = false; !withImage;) {
+      ASSERT_LT(std::chrono::steady_clock::now(), end) << "the switcher never opened with the app's image";
+      waitUntilExpanded();
+      holdAndPage(0, {});
+      const std::string record = "initial presentation pid=";
+      ASSERT_TRUE(waitForTrace(record, ++presentations)) << readText(trace);
+      const std::string records = readText(trace);
+      const auto last = records.rfind(record);
+      withImage = records.substr(last, records.find('\n', last) - last).find(" image=true ") != std::string::npos;
+      pressKey(escapeKey);
+      sendKey(superKey, false);
+      ASSERT_TRUE(waitForSwitcher(true));
+    }
+    EXPECT_TRUE(waitForKeptImages(1)) << "no image was kept\n" << quillon->errorText() << readText(trace);
+  };
+  kept();
+  std::string controls = openSettings();
+  auto mark = outputMark();
+  clickControl(controls, "前回の画像を再起動後も記憶する [on]");
+  const auto off = waitForControls(settings, {"前回の画像を再起動後も記憶する"}, mark);
+  ASSERT_TRUE(off) << quillon->errorText();
+  EXPECT_TRUE(waitForKeptImages(0)) << "turning the setting off kept the images";
+
+  mark = outputMark();
+  clickControl(*off, "前回の画像を再起動後も記憶する");
+  ASSERT_TRUE(waitForControls(settings, {"前回の画像を再起動後も記憶する [on]"}, mark)) << quillon->errorText();
+  backToTheNotch();
+  kept();
+
+  // The image kept before the restart is the one restored after it.
+  ASSERT_EQ(0, exitStatus(quillon->killAndWait(SIGTERM)));
+  quillon = startQuillon(quillonEnvironment);
+  ASSERT_TRUE(quillon->waitForErrorLine("[Quillon/preview-cache] kept images restored: 1", deadline))
+      << quillon->errorText();
+  EXPECT_EQ(1u, keptImages());
+
+  controls = openSettings();
+  clickControl(controls, "保存画像を削除");
+  EXPECT_TRUE(waitForKeptImages(0)) << "the button kept the images";
 }
 
 }  // namespace

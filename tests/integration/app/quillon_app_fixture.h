@@ -12,7 +12,9 @@
 
 #include <QImage>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -243,6 +245,28 @@ struct SwitchMenuTest : TrayMenuTest {
     return quillon->waitForErrorLineStartingWith("[Quillon/menu] " + items, deadline, from).has_value();
   }
   std::size_t outputMark() const { return quillon->errorText().size(); }
+
+  // The first line the window titled `title` logs after `from` that shows every one of
+  // `controls` (written as logged: "~" before a disabled one, " [on]" after a checked one).
+  std::optional<std::string> waitForControls(const std::string& title, const std::vector<std::string>& controls,
+                                             std::size_t from) {
+    const std::string prefix = "[Quillon/window] " + title + " | ";
+    return quillon->waitForErrorLineWhere(
+        [&](std::string_view line) {
+          return line.starts_with(prefix) && std::all_of(controls.begin(), controls.end(), [&](const std::string& c) {
+                   return line.find(" | " + c + "@") != std::string_view::npos;
+                 });
+        },
+        deadline, from);
+  }
+  // Clicks the centre of `control` as `line` placed it.
+  void clickControl(const std::string& line, const std::string& control) {
+    const auto at = line.find(" | " + control + "@");
+    ASSERT_NE(at, std::string::npos) << control << " is not in " << line;
+    int x = 0, y = 0;
+    ASSERT_EQ(2, std::sscanf(line.c_str() + at + control.size() + 4, "%d,%d", &x, &y)) << line;
+    click(x, y);
+  }
 
   // Opens the menu and chooses its `index`-th enabled item by keyboard, as a user can;
   // `whileOpen` runs between.

@@ -36,6 +36,9 @@ class ChildProcess {
   // begins with `prefix`; none on end of file or time-out.
   std::optional<std::string> waitForErrorLineStartingWith(const std::string& prefix, double timeoutSeconds,
                                                           std::size_t from = 0);
+  // The same for the first line `accept` takes.
+  std::optional<std::string> waitForErrorLineWhere(const std::function<bool(std::string_view)>& accept,
+                                                   double timeoutSeconds, std::size_t from);
   const std::string& errorText() const { return errorText_; }
   pid_t pid() const { return pid_; }
   // Whether the process is still running (not yet exited).
@@ -47,8 +50,6 @@ class ChildProcess {
 
  private:
   void reap();
-  std::optional<std::string> waitForErrorLineWhere(const std::function<bool(std::string_view)>& accept,
-                                                   double timeoutSeconds, std::size_t from);
 
   pid_t pid_ = -1;
   bool reaped_ = false;
