@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include "app/quillon_app_fixture.h"
+#include "core/storage/preferences/launch_preferences_store.h"
 
 namespace quillon {
 namespace {
@@ -226,6 +227,49 @@ TEST_F(SwitchMenuTest, AnUnreadableRegistryOffersRecoveryAndTheResetKeepsABackup
   EXPECT_FALSE(store.loadFailed());
   EXPECT_TRUE(store.preservesPreviewsAfterRecovery());
   EXPECT_TRUE(aurora->isRunning());
+}
+
+// A preferences file that cannot be read shows the recovery box in the settings window,
+// and its reset keeps the unreadable bytes in a backup before it writes the defaults.
+struct UnreadablePreferencesTest : SwitchMenuTest {
+  const std::string broken = "not a property list";
+  void SetUp() override {
+    fs::create_directories(dataDirectory);
+    std::ofstream(dataDirectory / "preferences.plist") << broken;
+    SwitchMenuTest::SetUp();
+  }
+};
+
+TEST_F(UnreadablePreferencesTest, TheSettingsWindowOffersTheResetAndItKeepsABackupFirst) {
+  const std::string settings = "Quillon 設定", recovery = "設定データの復旧について…";
+  auto mark = outputMark();
+  choose(6);
+  const auto controls = waitForControls(settings, {"保存先を再確認", recovery}, mark);
+  ASSERT_TRUE(controls) << "no recovery box\n" << quillon->errorText();
+  const auto window = waitForWindow([&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.layer == 0; });
+  ASSERT_TRUE(window);
+  saveScreenshot("settings-recovery.png", window);
+
+  mark = outputMark();
+  clickControl(*controls, recovery);
+  const auto question = waitForWindow(
+      [&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.layer == 0 && *row.bounds != *window; });
+  ASSERT_TRUE(question) << "the reset was not asked about";
+  saveScreenshot("settings-reset-question.png", question);
+  pressKey(tabKey);  // from the default "キャンセル" to the reset
+  pressKey(spaceKey);
+  const auto after = waitForControls(settings, {"前回の画像を再起動後も記憶する [on]"}, mark);
+  ASSERT_TRUE(after) << quillon->errorText();
+  EXPECT_EQ(std::string::npos, after->find(recovery)) << *after;
+
+  std::vector<fs::path> backups;
+  for (const auto& entry : fs::directory_iterator(dataDirectory)) {
+    if (entry.path().filename().string().starts_with("preferences.plist.preserved-")) backups.push_back(entry.path());
+  }
+  ASSERT_EQ(1u, backups.size());
+  EXPECT_EQ(broken, readText(backups[0]));
+  auto store = LaunchPreferencesStore::inDataDirectory(directoryUrl(dataDirectory));
+  EXPECT_EQ(store.load(), LaunchPreferencesCoding::defaultRecord());
 }
 
 }  // namespace
