@@ -11,6 +11,7 @@
 #include "core/app/app_registry_recovery.h"
 #include "core/app/launch_permission_monitor.h"
 #include "core/localization/l10n.h"
+#include "core/platform/launch_log_sink.h"
 #include "core/storage/onboarding/launch_onboarding_store.h"
 #include "core/storage/preferences/launch_preferences_store.h"
 #include "core/storage/registry/app_registry.h"
@@ -81,10 +82,13 @@ LaunchOnboardingViewModel& QuillonWindows::onboardingModel() {
   auto& registry = services_.registry;
   LaunchOnboardingViewModel::Callbacks callbacks;
   callbacks.readApps = [&registry] { return registry.apps(); };
-  callbacks.registerApplications = [&registry](const std::vector<Url>& urls) {
+  callbacks.registerApplications = [&registry, &log = *services_.platform.log](const std::vector<Url>& urls) {
     const auto report = AppRegistrationService::registerApplications(urls, registry);
     LaunchOnboardingRegistrationReport result;
-    for (const auto& line : report.lines) result.lines.push_back(L10n::text(line));
+    for (const auto& line : report.lines) {
+      result.lines.push_back(L10n::text(line));
+      log.log("[Quillon/registration] " + result.lines.back());
+    }
     result.registeredCountText = L10n::text(report.registeredCountText());
     result.failedCountText = L10n::text(report.failedCountText());
     result.registeredCount = report.registeredCount;

@@ -13,6 +13,7 @@
 #include <QImage>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -95,6 +96,94 @@ struct TrayMenuTest : QuillonProcessTest {
     return std::nullopt;
   }
   bool ownedByQuillon(const LaunchWindowRow& row) const { return row.ownerPID == quillon->pid(); }
+
+  std::size_t outputMark() const { return quillon->errorText().size(); }
+
+  // The first line the window titled `title` logs after `from` that shows every one of
+  // `controls` (written as logged: "~" before a disabled one, " [on]" after a checked one).
+  std::optional<std::string> waitForControls(const std::string& title, const std::vector<std::string>& controls,
+                                             std::size_t from) {
+    const std::string prefix = "[Quillon/window] " + title + " | ";
+    return quillon->waitForErrorLineWhere(
+        [&](std::string_view line) {
+          return line.starts_with(prefix) && std::all_of(controls.begin(), controls.end(), [&](const std::string& c) {
+                   return line.find(" | " + c + "@") != std::string_view::npos;
+                 });
+        },
+        deadline, from);
+  }
+  // Clicks the centre of `control` as `line` placed it.
+  void clickControl(const std::string& line, const std::string& control) {
+    const auto at = line.find(" | " + control + "@");
+    ASSERT_NE(at, std::string::npos) << control << " is not in " << line;
+    int x = 0, y = 0;
+    ASSERT_EQ(2, std::sscanf(line.c_str() + at + control.size() + 4, "%d,%d", &x, &y)) << line;
+    click(x, y);
+  }
+
+  // Drops `path` at (x, y) as a file manager does: the drag-and-drop protocol (XDND)
+  // from a window of the test's own, which serves the file list the target asks for.
+  bool dropFile(const fs::path& path, double x, double y) {
+    xcb_connection_t* c = x11->get();
+    const xcb_window_t source = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, source, x11->root(), -10, -10, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_set_selection_owner(c, source, x11->atom("XdndSelection"), XCB_CURRENT_TIME);
+    XcbReply<xcb_translate_coordinates_reply_t> under(xcb_translate_coordinates_reply(
+        c, xcb_translate_coordinates(c, x11->root(), x11->root(), static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)),
+        nullptr));
+    if (!under || under->child == XCB_WINDOW_NONE) return false;
+    const xcb_window_t target = under->child;
+    const auto send = [&](const char* type, std::array<std::uint32_t, 5> data) {
+      xcb_client_message_event_t event{};
+      event.response_type = XCB_CLIENT_MESSAGE;
+      event.format = 32;
+      event.window = target;
+      event.type = x11->atom(type);
+      std::copy(data.begin(), data.end(), event.data.data32);
+      xcb_send_event(c, 0, target, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+      xcb_flush(c);
+    };
+    const xcb_atom_t uriList = x11->atom("text/uri-list");
+    const std::string uris = "file://" + path.string() + "\r\n";
+    send("XdndEnter", {source, 5u << 24, uriList, 0, 0});
+    send("XdndPosition", {source, 0, (static_cast<std::uint32_t>(x) << 16) | static_cast<std::uint32_t>(y),
+                          XCB_CURRENT_TIME, x11->atom("XdndActionCopy")});
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(deadline);
+    bool finished = false;
+    while (!finished && std::chrono::steady_clock::now() < end) {
+      XcbReply<xcb_generic_event_t> event(xcb_poll_for_event(c));
+      if (!event) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));  // between two looks only
+        continue;
+      }
+      const int type = event->response_type & 0x7f;
+      if (type == XCB_CLIENT_MESSAGE) {
+        const auto& message = reinterpret_cast<const xcb_client_message_event_t&>(*event);
+        if (message.type == x11->atom("XdndStatus")) {
+          if ((message.data.data32[1] & 1) == 0) return false;  // refused
+          send("XdndDrop", {source, 0, XCB_CURRENT_TIME, 0, 0});
+        }
+        finished = message.type == x11->atom("XdndFinished");
+      } else if (type == XCB_SELECTION_REQUEST) {
+        const auto& request = reinterpret_cast<const xcb_selection_request_event_t&>(*event);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, request.requestor, request.property, uriList, 8,
+                            static_cast<std::uint32_t>(uris.size()), uris.data());
+        xcb_selection_notify_event_t notify{};
+        notify.response_type = XCB_SELECTION_NOTIFY;
+        notify.time = request.time;
+        notify.requestor = request.requestor;
+        notify.selection = request.selection;
+        notify.target = request.target;
+        notify.property = request.property;
+        xcb_send_event(c, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&notify));
+        xcb_flush(c);
+      }
+    }
+    xcb_destroy_window(c, source);
+    xcb_flush(c);
+    return finished;
+  }
 
   void fakeInput(std::uint8_t type, std::uint8_t detail, xcb_window_t root = XCB_NONE, double x = 0, double y = 0) {
     xcb_test_fake_input(x11->get(), type, detail, XCB_CURRENT_TIME, root, static_cast<std::int16_t>(x),
@@ -243,29 +332,6 @@ struct SwitchMenuTest : TrayMenuTest {
   // output.
   bool waitForMenu(const std::string& items, std::size_t from = 0) {
     return quillon->waitForErrorLineStartingWith("[Quillon/menu] " + items, deadline, from).has_value();
-  }
-  std::size_t outputMark() const { return quillon->errorText().size(); }
-
-  // The first line the window titled `title` logs after `from` that shows every one of
-  // `controls` (written as logged: "~" before a disabled one, " [on]" after a checked one).
-  std::optional<std::string> waitForControls(const std::string& title, const std::vector<std::string>& controls,
-                                             std::size_t from) {
-    const std::string prefix = "[Quillon/window] " + title + " | ";
-    return quillon->waitForErrorLineWhere(
-        [&](std::string_view line) {
-          return line.starts_with(prefix) && std::all_of(controls.begin(), controls.end(), [&](const std::string& c) {
-                   return line.find(" | " + c + "@") != std::string_view::npos;
-                 });
-        },
-        deadline, from);
-  }
-  // Clicks the centre of `control` as `line` placed it.
-  void clickControl(const std::string& line, const std::string& control) {
-    const auto at = line.find(" | " + control + "@");
-    ASSERT_NE(at, std::string::npos) << control << " is not in " << line;
-    int x = 0, y = 0;
-    ASSERT_EQ(2, std::sscanf(line.c_str() + at + control.size() + 4, "%d,%d", &x, &y)) << line;
-    click(x, y);
   }
 
   // Opens the menu and chooses its `index`-th enabled item by keyboard, as a user can;

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include "app/quillon_app_fixture.h"
+#include "core/storage/onboarding/launch_onboarding_store.h"
 #include "core/storage/preferences/launch_preferences_store.h"
 
 namespace quillon {
@@ -93,17 +94,67 @@ TEST_F(TrayMenuTest, TheFirstItemShowsTheAboutAlertAndSigtermStillEndsCleanly) {
   EXPECT_EQ(0, exitStatus(quillon->killAndWait(SIGTERM)));
 }
 
-TEST_F(TrayMenuTest, AFreshAccountGetsTheFirstRunGuideAgainUntilItIsDealtWith) {
-  auto guide = [&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.layer == 0 && row.bounds->width >= 860; };
-  const auto shown = waitForWindow(guide);
-  ASSERT_TRUE(shown) << "the first-run guide did not open\n" << quillon->errorText();
-  saveScreenshot("onboarding-at-start.png", shown);
-  // Quitting in the middle records no dismissal, so the guide opens again at the next start.
-  EXPECT_EQ(0, exitStatus(quillon->killAndWait(SIGTERM)));
-  quillon = startQuillon({"LANG=ja_JP.UTF-8", "LC_ALL=", "LC_MESSAGES=", "LANGUAGE="});
-  ASSERT_TRUE(quillon->waitForErrorLine(startedLine, deadline)) << quillon->errorText();
-  EXPECT_TRUE(waitForWindow(guide)) << "the unfinished guide did not open again";
-  EXPECT_EQ(0, exitStatus(quillon->killAndWait(SIGTERM)));
+// A fresh account gets the first-run guide at start. It takes a dropped app, resumes at
+// the step where it was left, and once finished no longer opens by itself.
+struct GuideTest : TrayMenuTest {
+  void SetUp() override {
+    quillonEnvironment.push_back("QUILLON_MENU_LOG=1");
+    TrayMenuTest::SetUp();
+  }
+  void restart() {
+    ASSERT_EQ(0, exitStatus(quillon->killAndWait(SIGTERM)));
+    quillon = startQuillon(quillonEnvironment);
+    ASSERT_TRUE(quillon->waitForErrorLine(startedLine, deadline)) << quillon->errorText();
+  }
+  bool waitForRecord(const std::function<bool(const LaunchOnboardingRecord&)>& accept) {
+    auto store = LaunchOnboardingStore::inDataDirectory(directoryUrl(dataDirectory));
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(deadline);
+    while (!accept(store.load())) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));  // between two looks only
+    }
+    return true;
+  }
+  const std::string guide = "Quillon — はじめに";
+};
+
+TEST_F(GuideTest, ResumesWhereItWasLeftTakesADroppedAppAndRecordsItsEnd) {
+  const auto first = waitForControls(guide, {"次へ"}, 0);
+  ASSERT_TRUE(first) << "the first-run guide did not open\n" << quillon->errorText();
+  const auto window = waitForWindow([&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.layer == 0; });
+  ASSERT_TRUE(window);
+  saveScreenshot("onboarding-at-start.png", window);
+
+  // One step on, quit in the middle: the next start resumes there.
+  auto mark = outputMark();
+  clickControl(*first, "次へ");
+  ASSERT_TRUE(waitForControls(guide, {"戻る", "次へ"}, mark)) << quillon->errorText();
+  restart();
+  auto step = waitForControls(guide, {"戻る", "次へ"}, 0);
+  ASSERT_TRUE(step) << "the guide did not resume at its second step\n" << quillon->errorText();
+
+  fs::copy(fs::path(QUILLON_SAMPLE_APPS_DIR) / "Aurora.app", temporary / "Aurora.app", fs::copy_options::recursive);
+  fs::create_directories(temporary / "Notes.app");  // a folder named like an app
+  mark = outputMark();
+  ASSERT_TRUE(dropFile(temporary / "Aurora.app", window->midX(), window->midY()));
+  EXPECT_TRUE(quillon->waitForErrorLine("[Quillon/registration] オーロラを追加しました", deadline)) << quillon->errorText();
+  EXPECT_TRUE(quillon->waitForErrorLineStartingWith("[Quillon/menu] オーロラ | ", deadline, mark)) << "not registered";
+  ASSERT_TRUE(dropFile(temporary / "Notes.app", window->midX(), window->midY()));
+  EXPECT_TRUE(quillon->waitForErrorLineStartingWith("[Quillon/registration] ", deadline, outputMark()).value_or("").ends_with(
+      "有効なアプリではありません。.appという名前だけのフォルダは登録できません。"))
+      << quillon->errorText();
+  saveScreenshot("onboarding-drop.png", window);
+
+  // The next step shows the same controls; the record tells it was reached.
+  clickControl(*step, "次へ");
+  ASSERT_TRUE(waitForRecord([](const LaunchOnboardingRecord& r) { return r.lastStep == LaunchOnboardingStep::preview; }));
+  mark = outputMark();
+  clickControl(*step, "次へ");
+  step = waitForControls(guide, {"はじめる"}, mark);
+  ASSERT_TRUE(step) << quillon->errorText();
+  clickControl(*step, "はじめる");
+  ASSERT_TRUE(waitForWindow([&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.layer == 0; }, true));
+  EXPECT_TRUE(waitForRecord([](const LaunchOnboardingRecord& r) { return r.completedAt.has_value(); }));
 }
 
 TEST_F(SwitchMenuTest, ChoosingAnAppQuitsTheRunningOneAndLaunchesItsRegisteredBundle) {
