@@ -334,6 +334,11 @@ void LaunchInputRouter::tick() {
       }
       break;
     case Phase::idle:
+      // Away from the top-centre zones a capture would be stale before the pointer got
+      // to a notch, and its moves on the way start a fresh one; idling elsewhere costs
+      // no capture every tick.
+      if (nearCandidate(cursor_)) prefetch();
+      break;
     case Phase::committing: prefetch(); break;
   }
 }

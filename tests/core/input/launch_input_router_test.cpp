@@ -204,6 +204,22 @@ TEST(LaunchInputRouter, KeepsACaptureReadyAndPresentsItWhenTheWindowIsNotFoundYe
   r.loop.runUntilIdle();
   EXPECT_TRUE(r.router->snapshot());
 
+  // The idle tick renews it while the pointer stays in a notch's zone, and not elsewhere.
+  r.loop.advance(LaunchInputRouter::tickInterval);
+  ASSERT_EQ(r.surfaces->captures.size(), 1u);
+  r.surfaces->complete(0, r.snapshot(101));
+  r.loop.runUntilIdle();
+  r.router->cursorMoved({100, 100});
+  r.loop.runUntilIdle();
+  ASSERT_TRUE(r.surfaces->complete(0, r.snapshot(101))) << "a move starts a capture wherever it ends";
+  r.loop.runUntilIdle();
+  r.loop.advance(3 * LaunchInputRouter::tickInterval);
+  EXPECT_TRUE(r.surfaces->captures.empty());
+  r.router->cursorMoved(kOverNotch);
+  r.loop.runUntilIdle();
+  r.surfaces->complete(0, r.snapshot(101));
+  r.loop.runUntilIdle();
+
   // Without the expanded window, a fresh capture completes the preparation.
   r.surfaces->expanded.reset();
   r.surfaces->revalidated.reset();
