@@ -16,9 +16,10 @@
 namespace quillon {
 namespace {
 
-// Both present and the same location once standardised and their links resolved.
+// Both present and the same location once standardised and their links resolved. Equal
+// URLs need no look at the file system, which the refresh asks about every second.
 bool sameURL(const Url& expected, const std::optional<Url>& other) {
-  return other && canonicalLocation(expected) == canonicalLocation(*other);
+  return other && (*other == expected || canonicalLocation(expected) == canonicalLocation(*other));
 }
 
 bool samePath(const Url& expected, const std::optional<std::string>& path, bool isDirectory) {
@@ -226,10 +227,10 @@ void LaunchSwitchCoordinator::recheckSoon() {
 
 Task<void> LaunchSwitchCoordinator::refreshRunningSelection() {
   if (isSwitching_) co_return;
+  // Asked every second: the registered bundle is validated once.
   if (currentID_ && isAlive(currentApplication_.get())) {
-    const auto app = launchableApp(*currentID_);
-    const auto resolved = app ? registry_.resolvedURL(*app) : std::nullopt;
-    if (resolved && samePath(*resolved, currentApplication_->bundlePath(), true)) co_return;
+    const auto current = registry_.launchableAppAndURL(*currentID_);
+    if (current && samePath(current->second, currentApplication_->bundlePath(), true)) co_return;
   }
   const auto running = co_await runningApplications();
   // A switch may have started while the list was read; it owns the current app now.

@@ -32,34 +32,41 @@ std::optional<Url> AppRegistry::resolvedURL(const ManagedNotchApp& app) const {
   }
 }
 
-bool AppRegistry::isLaunchable(const ManagedNotchApp& app) const {
-  if (!app.enabled) return false;
-  const auto url = resolvedURL(app);
-  if (!url || !hasApplicationExtension(*url)) return false;
+std::optional<Url> AppRegistry::launchableURL(const ManagedNotchApp& app) const {
+  if (!app.enabled) return std::nullopt;
+  auto url = resolvedURL(app);
+  if (!url || !hasApplicationExtension(*url)) return std::nullopt;
   const auto bundle = LaunchBundle::open(*url);
-  if (!bundle || bundle->bundleIdentifier() != app.bundleIdentifier) return false;
+  if (!bundle || bundle->bundleIdentifier() != app.bundleIdentifier) return std::nullopt;
   const auto executable = bundle->executableURL();
-  return executable && ::access(executable->path().c_str(), X_OK) == 0;
+  if (!executable || ::access(executable->path().c_str(), X_OK) != 0) return std::nullopt;
+  return url;
 }
 
 std::vector<ManagedNotchApp> AppRegistry::launchableApps() const {
   if (store_.loadFailed()) return {};
   std::vector<ManagedNotchApp> launchable;
   for (const auto& app : apps_) {
-    if (isLaunchable(app)) launchable.push_back(app);
+    if (launchableURL(app)) launchable.push_back(app);
   }
   std::stable_sort(launchable.begin(), launchable.end(), [](const auto& a, const auto& b) { return a.order < b.order; });
   return launchable;
 }
 
 std::optional<ManagedNotchApp> AppRegistry::launchableApp(const LaunchUuid& id) const {
+  auto found = launchableAppAndURL(id);
+  return found ? std::optional(std::move(found->first)) : std::nullopt;
+}
+
+std::optional<std::pair<ManagedNotchApp, Url>> AppRegistry::launchableAppAndURL(const LaunchUuid& id) const {
   if (store_.loadFailed()) return std::nullopt;
   // The first entry with the identifier, as a search of the ordered list would find.
-  const ManagedNotchApp* found = nullptr;
+  std::optional<std::pair<ManagedNotchApp, Url>> found;
   for (const auto& app : apps_) {
-    if (app.id == id && isLaunchable(app) && (!found || app.order < found->order)) found = &app;
+    if (app.id != id || (found && app.order >= found->first.order)) continue;
+    if (auto url = launchableURL(app)) found.emplace(app, std::move(*url));
   }
-  return found ? std::optional(*found) : std::nullopt;
+  return found;
 }
 
 std::optional<ManagedNotchApp> AppRegistry::add(const Url& bundleURL) {

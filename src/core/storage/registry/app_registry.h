@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "core/async/launch_subscription.h"
@@ -41,6 +42,8 @@ class AppRegistry {
   // The registered app `id` when it is among `launchableApps`; checks that app alone,
   // which matters to callers asking every second.
   std::optional<ManagedNotchApp> launchableApp(const LaunchUuid& id) const;
+  // The same app with its validated bundle location, for one validation instead of two.
+  std::optional<std::pair<ManagedNotchApp, Url>> launchableAppAndURL(const LaunchUuid& id) const;
   // The app's validated bundle location, when it is still the registered app.
   std::optional<Url> resolvedURL(const ManagedNotchApp& app) const;
 
@@ -50,7 +53,8 @@ class AppRegistry {
   bool remove(const LaunchUuid& id);
 
  private:
-  bool isLaunchable(const ManagedNotchApp& app) const;
+  // The validated bundle location when the app is launchable.
+  std::optional<Url> launchableURL(const ManagedNotchApp& app) const;
 
   SettingsStore store_;
   std::vector<ManagedNotchApp> apps_;
