@@ -644,6 +644,7 @@ void LaunchInputRouter::permissionsChanged() {
 }
 
 void LaunchInputRouter::screensChanged() {
+  knownScreens_.reset();
   cancel("environment changed");
   snapshot_.reset();
   previousSnapshot_.reset();
@@ -749,7 +750,13 @@ bool LaunchInputRouter::sourceMatchesCurrent() const {
 }
 
 bool LaunchInputRouter::nearCandidate(ScreenPoint point) const {
-  return SurfaceGeometryPolicy::isTopCenterCandidate(point, services_.screens.screens());
+  return SurfaceGeometryPolicy::isTopCenterCandidate(point, knownScreens());
+}
+
+const std::vector<LaunchScreen>& LaunchInputRouter::knownScreens() const {
+  // An empty answer (a server not answering in time) is asked again next time.
+  if (!knownScreens_ || knownScreens_->empty()) knownScreens_ = services_.screens.screens();
+  return *knownScreens_;
 }
 
 bool LaunchInputRouter::screenCaptureAllowed() const { return services_.screenCapture.preflightPermission(); }

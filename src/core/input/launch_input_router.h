@@ -143,6 +143,9 @@ class LaunchInputRouter final : public ModifierInputRouter {
   void cancelReadiness();
   void resetChordState(LaunchModifierShortcut shortcut, LaunchEventFlags flags);
   bool nearCandidate(ScreenPoint point) const;
+  // The displays as last asked, kept until they change: the idle tick asks where the
+  // pointer is on every tick, and each question would be a round trip to the server.
+  const std::vector<LaunchScreen>& knownScreens() const;
   bool screenCaptureAllowed() const;
   std::vector<LaunchDisplayTarget> displayTargets() const;
   void record(std::string_view message);
@@ -156,6 +159,7 @@ class LaunchInputRouter final : public ModifierInputRouter {
   LaunchShortcutState shortcutState_;
   bool commandHeld_ = false;
   ScreenPoint cursor_;
+  mutable std::optional<std::vector<LaunchScreen>> knownScreens_;
   std::optional<LaunchSurfaceSnapshot> snapshot_;
   std::optional<LaunchSurfaceSnapshot> previousSnapshot_;
   ScreenRect originFrame_;
