@@ -2,7 +2,6 @@
 
 #include <stdexcept>
 #include <utility>
-#include <vector>
 
 namespace quillon {
 
