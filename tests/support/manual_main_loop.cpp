@@ -18,11 +18,6 @@ void ManualMainLoop::releaseDetachedCompletions() {
   for (auto& completion : std::exchange(heldCompletions_, {})) post(std::move(completion));
 }
 
-LaunchMainLoop::WatchId ManualMainLoop::watchReadable(int fd, std::function<void()> ready) {
-  watches_.emplace(++nextWatchId_, std::make_pair(fd, std::move(ready)));
-  return nextWatchId_;
-}
-
 double ManualMainLoop::nextTimerDue() const { return timers_.nextDue().value_or(-1.0); }
 
 bool ManualMainLoop::runOne() {
