@@ -73,13 +73,5 @@ TEST(LaunchInputTrace, StopsAtItsLimits) {
   EXPECT_EQ(std::filesystem::file_size(bytes), 259u * 1009u);
 }
 
-TEST(LaunchInputTrace, WithoutAPathTouchesNothing) {
-  ManualClock clock;
-  LaunchInputTrace trace(std::nullopt, clock);
-  EXPECT_FALSE(trace.isEnabled());
-  trace.record("anything");
-  trace.flush();
-}
-
 }  // namespace
 }  // namespace quillon
