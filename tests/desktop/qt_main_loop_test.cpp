@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QThread>
 #include <atomic>
 #include <thread>
@@ -16,10 +15,12 @@
 namespace quillon {
 namespace {
 
-
-TEST(QtMainLoop, PostedWorkRunsInOrderOnTheMainThreadFromAnyThread) {
+struct QtMainLoopTest : ::testing::Test {
   SystemClock clock;
-  QtMainLoop loop(clock);
+  QtMainLoop loop{clock};
+};
+
+TEST_F(QtMainLoopTest, PostedWorkRunsInOrderOnTheMainThreadFromAnyThread) {
   std::vector<int> order;
   std::atomic<bool> onMain{true};
   const auto mainThread = QThread::currentThread();
@@ -37,9 +38,7 @@ TEST(QtMainLoop, PostedWorkRunsInOrderOnTheMainThreadFromAnyThread) {
   EXPECT_TRUE(onMain);
 }
 
-TEST(QtMainLoop, TimersFireOnceRepeatOrNotAtAllWhenCancelled) {
-  SystemClock clock;
-  QtMainLoop loop(clock);
+TEST_F(QtMainLoopTest, TimersFireOnceRepeatOrNotAtAllWhenCancelled) {
   int once = 0;
   int repeated = 0;
   int cancelled = 0;
@@ -62,9 +61,7 @@ TEST(QtMainLoop, TimersFireOnceRepeatOrNotAtAllWhenCancelled) {
   loop.cancelTimer(9999);
 }
 
-TEST(QtMainLoop, DetachedWorkRunsOffTheMainThreadAndCompletesOnIt) {
-  SystemClock clock;
-  QtMainLoop loop(clock);
+TEST_F(QtMainLoopTest, DetachedWorkRunsOffTheMainThreadAndCompletesOnIt) {
   const auto mainThread = QThread::currentThread();
   std::atomic<bool> workOffMain{false};
   bool completionOnMain = false;
@@ -79,9 +76,7 @@ TEST(QtMainLoop, DetachedWorkRunsOffTheMainThreadAndCompletesOnIt) {
   EXPECT_TRUE(completionOnMain);
 }
 
-TEST(QtMainLoop, ReadableDescriptorIsReportedUntilUnwatched) {
-  SystemClock clock;
-  QtMainLoop loop(clock);
+TEST_F(QtMainLoopTest, ReadableDescriptorIsReportedUntilUnwatched) {
   int fds[2];
   ASSERT_EQ(::pipe(fds), 0);
   int calls = 0;

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "support/storage_test_files.h"
-#include "support/scoped_environment.h"
 #include "support/temporary_directory.h"
 #include "support/test_app_bundle.h"
 
@@ -80,13 +79,6 @@ TEST_F(QtUserDefaultsTest, AFailedWriteReadsBackThePreviousValue) {
     EXPECT_EQ(bytesOf("[\"kept\"]"), defaults->data("com.quillon.registeredApps"));
   }
   EXPECT_EQ(bytesOf("[\"kept\"]"), QtUserDefaults::atPath(path)->data("com.quillon.registeredApps"));
-}
-
-TEST_F(QtUserDefaultsTest, TheApplicationFileLivesInTheConfigurationDirectory) {
-  ScopedEnvironment config("XDG_CONFIG_HOME", temporary.path().string());
-  EXPECT_EQ((temporary / "com.quillon.app" / "defaults.ini").string(), QtUserDefaults::applicationSettingsPath());
-  QtUserDefaults::forApplication()->setData(bytesOf("x"), "k");
-  EXPECT_TRUE(fs::exists(temporary / "com.quillon.app" / "defaults.ini"));
 }
 
 }  // namespace

@@ -24,20 +24,6 @@ struct SettingsStoreOnQtTest : ::testing::Test {
   Url dataDirectory = directoryUrl(root / "com.quillon.app");
 };
 
-TEST_F(SettingsStoreOnQtTest, ARegisteredAppIsWhatTheNextStartReads) {
-  const auto app = TestAppBundle{}.writeTo(root / "Notch.app");
-  {
-    auto defaults = QtUserDefaults::atPath(iniPath);
-    AppRegistry registry(SettingsStore(*defaults, dataDirectory));
-    ASSERT_TRUE(registry.add(directoryUrl(app)));
-  }
-  auto defaults = QtUserDefaults::atPath(iniPath);
-  AppRegistry restarted(SettingsStore(*defaults, dataDirectory));
-  ASSERT_EQ(1u, restarted.apps().size());
-  EXPECT_EQ("com.example.notch", restarted.apps()[0].bundleIdentifier);
-  EXPECT_EQ(1u, restarted.launchableApps().size());
-}
-
 TEST_F(SettingsStoreOnQtTest, ASaveThatCannotReachTheDiskFails) {
   writeTestFile(root / "config", "a file where the configuration folder should be");
   auto defaults = QtUserDefaults::atPath(iniPath);

@@ -5,24 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "core/support/launch_uuid.h"
 #include "storage_writer_contents.h"
 #include "support/child_process.h"
+#include "support/storage_test_files.h"
 #include "support/temporary_directory.h"
 
 namespace quillon {
 namespace {
 
 namespace fs = std::filesystem;
-
-Bytes contentOf(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 bool isTemporaryName(const std::string& name) {
   const std::string prefix = ".write-";
@@ -60,7 +54,7 @@ TEST(StorageFaultInjection, KilledWritersLeaveOldOrNewContentAndOnlyTemporaries)
       ++killedBeforeFirstWrite;
       EXPECT_EQ(0, run % 3) << "a completed write is missing";
     } else {
-      const Bytes content = contentOf(target);
+      const Bytes content = testing_files::readFile(target);
       const bool first = content == storageWriterFirstContent();
       const bool second = content == storageWriterSecondContent();
       EXPECT_TRUE(first || second) << "torn target of " << content.size() << " bytes";

@@ -5,22 +5,16 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 
 #include "support/scoped_environment.h"
+#include "support/storage_test_files.h"
 #include "support/temporary_directory.h"
 
 namespace quillon {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string fileText(const fs::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using testing_files::readText;
 
 TEST(XdgAutostartLoginItem, OffByDefaultThenWritesAndRemovesTheEntryUnderXdgConfigHome) {
   TemporaryDirectory temporary;
@@ -34,7 +28,7 @@ TEST(XdgAutostartLoginItem, OffByDefaultThenWritesAndRemovesTheEntryUnderXdgConf
 
   ASSERT_TRUE(item->setEnabled(true));
   EXPECT_TRUE(item->isEnabled());
-  const std::string text = fileText(entry);
+  const std::string text = readText(entry);
   EXPECT_EQ(0u, text.find("[Desktop Entry]\nType=Application\n")) << text;
   // This very executable, so that a session starts what the user turned the switch on in.
   EXPECT_NE(std::string::npos, text.find("\nExec=" + fs::read_symlink("/proc/self/exe").string() + "\n")) << text;
@@ -73,7 +67,7 @@ TEST(XdgAutostartLoginItem, ReadsEntriesItDidNotWriteSafely) {
   XdgAutostartLoginItem item((temporary / "config").string(), "/opt/My Apps/quillon");
   const fs::path entry = item.entryPath();
   ASSERT_TRUE(item.setEnabled(true));
-  EXPECT_NE(std::string::npos, fileText(entry).find("\nExec=\"/opt/My Apps/quillon\"\n")) << "a path with a space is quoted";
+  EXPECT_NE(std::string::npos, readText(entry).find("\nExec=\"/opt/My Apps/quillon\"\n")) << "a path with a space is quoted";
 
   struct Case {
     const char* name;

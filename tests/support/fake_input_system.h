@@ -8,7 +8,7 @@
 
 namespace quillon {
 
-// The session's modifiers and pointer as the test sets them, and Escape taps that record
+// The session's modifiers as the test sets them, and Escape taps that record
 // whether they are installed; `pressEscape` offers a key-down to the started taps as the
 // system would, and tells whether it was swallowed.
 class FakeInputSystem final : public LaunchInputSystem {
@@ -22,10 +22,8 @@ class FakeInputSystem final : public LaunchInputSystem {
   };
 
   LaunchEventFlags flags = 0;
-  ScreenPoint cursor;
   bool refuseTaps = false;  // starting a tap fails, as without the permission
 
-  const std::vector<std::shared_ptr<TapRecord>>& taps() const { return taps_; }
   int installedTapCount() const {
     int count = 0;
     for (const auto& tap : taps_) count += tap->installed() ? 1 : 0;
@@ -42,7 +40,7 @@ class FakeInputSystem final : public LaunchInputSystem {
 
   // LaunchInputSystem:
   LaunchEventFlags currentModifierFlags() override { return flags; }
-  ScreenPoint currentCursorLocation() override { return cursor; }
+  ScreenPoint currentCursorLocation() override { return {}; }
   std::unique_ptr<LaunchEscapeTap> makeEscapeTap(std::function<bool()> onEscape) override {
     // Long runs make many taps; the ones gone for good say nothing more.
     if (taps_.size() > 256) std::erase_if(taps_, [](const auto& tap) { return tap->destroyed && !tap->installed(); });

@@ -24,24 +24,16 @@ class FakeNotchSurfaces final : public LaunchNotchSurfaces {
 
   std::optional<LaunchWindowTarget> expanded;     // what `expandedTarget` finds
   std::optional<LaunchWindowTarget> revalidated;  // what `revalidate` finds
-  int expandedProbes = 0;
-  int revalidations = 0;
   std::deque<Capture> captures;  // started and not yet completed by the test
-  int captureCount = 0;
 
   // LaunchNotchSurfaces:
-  std::optional<LaunchWindowTarget> expandedTarget(const LaunchRunningApplication&) override {
-    ++expandedProbes;
-    return expanded;
-  }
+  std::optional<LaunchWindowTarget> expandedTarget(const LaunchRunningApplication&) override { return expanded; }
   std::optional<LaunchWindowTarget> revalidate(const LaunchSurfaceSnapshot&, const LaunchRunningApplication&, double,
                                                bool) override {
-    ++revalidations;
     return revalidated;
   }
   Task<LaunchSurfaceSnapshot> capture(std::shared_ptr<const LaunchRunningApplication> application,
                                       std::optional<GlobalPoint> point) override {
-    ++captureCount;
     std::function<void(LaunchCompletion<LaunchSurfaceSnapshot>)> start =
         [this, application, point](LaunchCompletion<LaunchSurfaceSnapshot> done) {
           captures.push_back({application, point, std::move(done)});

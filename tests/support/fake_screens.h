@@ -16,13 +16,9 @@ class FakeScreens final : public LaunchScreens {
     screens_ = std::move(screens);
     changes_.notify();
   }
-  int readCount() const { return reads_; }
 
   // LaunchScreens:
-  std::vector<LaunchScreen> screens() const override {
-    ++reads_;
-    return screens_;
-  }
+  std::vector<LaunchScreen> screens() const override { return screens_; }
   bool hasChangeHandler() const { return !changes_.empty(); }
   LaunchSubscription subscribeToChanges(std::function<void()> handler) override {
     return changes_.subscribe(std::move(handler));
@@ -31,7 +27,6 @@ class FakeScreens final : public LaunchScreens {
  private:
   std::vector<LaunchScreen> screens_;
   LaunchObserverList<> changes_;
-  mutable int reads_ = 0;
 };
 
 }  // namespace quillon

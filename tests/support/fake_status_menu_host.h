@@ -1,7 +1,6 @@
 #pragma once
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,7 +13,6 @@ namespace quillon {
 class FakeStatusMenuHost final : public LaunchStatusMenuHost {
  public:
   const std::vector<LaunchMenuModel>& models() const { return models_; }
-  const std::string& toolTip() const { return toolTip_; }
 
   void open() {
     if (openHandler_) openHandler_();
@@ -52,13 +50,12 @@ class FakeStatusMenuHost final : public LaunchStatusMenuHost {
   // LaunchStatusMenuHost:
   bool isAvailable() const override { return true; }
   void setMenu(LaunchMenuModel model) override { models_.push_back(std::move(model)); }
-  void setToolTip(const std::string& toolTip) override { toolTip_ = toolTip; }
+  void setToolTip(const std::string&) override {}
   void setOpenHandler(std::function<void()> handler) override { openHandler_ = std::move(handler); }
   void setCloseHandler(std::function<void()> handler) override { closeHandler_ = std::move(handler); }
 
  private:
   std::vector<LaunchMenuModel> models_;
-  std::string toolTip_;
   std::function<void()> openHandler_;
   std::function<void()> closeHandler_;
 };

@@ -27,7 +27,6 @@ struct FakePanelRecord {
 class FakeSwitcherPanelHost final : public LaunchSwitcherPanelHost {
  public:
   std::optional<std::string> keepAboveFailure;
-  double scale = 2;
 
   const std::vector<std::shared_ptr<FakePanelRecord>>& panels() const { return panels_; }
   void lockScreen() { locks_.notify(); }
@@ -42,7 +41,7 @@ class FakeSwitcherPanelHost final : public LaunchSwitcherPanelHost {
     panels_.push_back(record);
     return std::make_unique<Panel>(record, keepAboveFailure);
   }
-  double backingScale(const ScreenRect&) const override { return scale; }
+  double backingScale(const ScreenRect&) const override { return 2; }
   int mainMenuLevel() const override { return 24; }
   int maximumLevel() const override { return 2147483631; }
   LaunchSubscription observeScreenLock(std::function<void()> handler) override {

@@ -26,7 +26,6 @@ class FakeUserDefaults final : public LaunchUserDefaults {
   int writeCount() const { return writeCount_; }
   // As if another program wrote the domain: the stamp moves.
   void touch() { ++revision_; }
-  int unreadable = 0;  // the errno readError() reports
 
   // LaunchUserDefaults:
   std::optional<PropertyListValue> object(const std::string& key) const override {
@@ -47,8 +46,8 @@ class FakeUserDefaults final : public LaunchUserDefaults {
     values_.insert_or_assign(key, PropertyListValue{std::move(stored)});
     touch();
   }
-  int readError() const override { return unreadable; }
-  LaunchDefaultsStamp stamp() const override { return {.size = revision_, .error = unreadable}; }
+  int readError() const override { return 0; }
+  LaunchDefaultsStamp stamp() const override { return {.size = revision_, .error = 0}; }
 
  private:
   std::map<std::string, PropertyListValue> values_;

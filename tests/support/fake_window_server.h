@@ -6,13 +6,12 @@
 
 namespace quillon {
 
-// The window list set by the test; every read is counted with its options.
+// The window list set by the test; every read is recorded with its options.
 class FakeWindowServer final : public LaunchWindowServer {
  public:
   void setWindows(std::vector<LaunchWindowRow> rows) { rows_ = std::move(rows); }
   void setScreenLocked(bool locked) { locked_ = locked; }
 
-  int readCount() const { return reads_; }
   // The `excludeDesktopElements` argument of every read, in order.
   const std::vector<bool>& readOptions() const { return options_; }
 
@@ -29,7 +28,6 @@ class FakeWindowServer final : public LaunchWindowServer {
 
   // LaunchWindowServer:
   std::vector<LaunchWindowRow> onScreenWindows(bool excludeDesktopElements) const override {
-    ++reads_;
     options_.push_back(excludeDesktopElements);
     return rows_;
   }
@@ -38,7 +36,6 @@ class FakeWindowServer final : public LaunchWindowServer {
  private:
   std::vector<LaunchWindowRow> rows_;
   mutable std::vector<bool> options_;
-  mutable int reads_ = 0;
   bool locked_ = false;
 };
 

@@ -2,7 +2,6 @@
 
 #include <stdexcept>
 #include <utility>
-#include <vector>
 
 namespace quillon {
 
@@ -17,11 +16,6 @@ void ManualMainLoop::runDetached(std::function<void()> work, std::function<void(
 
 void ManualMainLoop::releaseDetachedCompletions() {
   for (auto& completion : std::exchange(heldCompletions_, {})) post(std::move(completion));
-}
-
-LaunchMainLoop::WatchId ManualMainLoop::watchReadable(int fd, std::function<void()> ready) {
-  watches_.emplace(++nextWatchId_, std::make_pair(fd, std::move(ready)));
-  return nextWatchId_;
 }
 
 double ManualMainLoop::nextTimerDue() const { return timers_.nextDue().value_or(-1.0); }

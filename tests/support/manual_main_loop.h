@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
-#include <map>
 #include <vector>
 
 #include "core/async/launch_main_loop.h"
@@ -40,8 +39,9 @@ class ManualMainLoop final : public LaunchMainLoop {
   }
   void cancelTimer(TimerId id) override { timers_.cancel(id); }
   void runDetached(std::function<void()> work, std::function<void()> completion) override;
-  WatchId watchReadable(int fd, std::function<void()> ready) override;
-  void unwatch(WatchId id) override { watches_.erase(id); }
+  // No descriptor is ever ready here; a watch only gets its identifier.
+  WatchId watchReadable(int, std::function<void()>) override { return ++nextWatchId_; }
+  void unwatch(WatchId) override {}
 
  private:
   bool runOne();
@@ -49,7 +49,6 @@ class ManualMainLoop final : public LaunchMainLoop {
   ManualClock& clock_;
   std::deque<std::function<void()>> posted_;
   LaunchTimerQueue timers_;
-  std::map<WatchId, std::pair<int, std::function<void()>>> watches_;
   WatchId nextWatchId_ = 0;
   bool holdCompletions_ = false;
   std::vector<std::function<void()>> heldCompletions_;

@@ -48,6 +48,7 @@ inline Bytes readFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+inline std::string readText(const std::filesystem::path& path) { return stringOf(readFile(path)); }
 
 // The names in `directory` (not recursive).
 inline std::set<std::string> entries(const std::filesystem::path& directory) {

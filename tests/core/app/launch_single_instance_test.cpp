@@ -33,7 +33,7 @@ struct SingleInstanceTest : ::testing::Test {
 };
 
 // Holding, releasing and never removing the lock run against real processes in
-// tests/integration/single_instance_test.cpp.
+// tests/integration/app/quillon_process_test.cpp.
 TEST_F(SingleInstanceTest, AnExistingLockFileIsTightenedTo0600) {
   fs::create_directory(dataDirectory);
   std::ofstream(lockFile) << "left by someone";

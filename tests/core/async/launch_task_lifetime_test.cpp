@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <future>
-#include <memory>
 #include <stdexcept>
 #include <thread>
 #include <vector>

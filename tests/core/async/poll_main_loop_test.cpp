@@ -12,7 +12,6 @@
 #include <future>
 #include <memory>
 #include <thread>
-#include <vector>
 
 #include "core/async/launch_clock.h"
 #include "core/support/unique_fd.h"

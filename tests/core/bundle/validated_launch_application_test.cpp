@@ -15,10 +15,7 @@ using namespace registry_testing;
 namespace fs = std::filesystem;
 using E = LaunchLifecycleError;
 
-struct ValidatedLaunchApplicationTest : ::testing::Test {
-  TemporaryDirectory temporary;
-  fs::path root = fs::canonical(temporary.path());
-};
+struct ValidatedLaunchApplicationTest : ::testing::Test, RegistryFixture {};
 
 TEST_F(ValidatedLaunchApplicationTest, AcceptsARealBundleInEitherInfoFormatUnderAnyName) {
   for (bool binary : {false, true}) {

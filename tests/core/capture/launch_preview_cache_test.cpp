@@ -51,6 +51,14 @@ struct PreviewCacheTest : ::testing::Test {
     return std::make_unique<LaunchPreviewCache>(
         16, 1200, directory, false, LaunchPreviewCache::Services{codec, clock, loop, log});
   }
+  // A cache with saving turned on (by the user, or as read at start-up) once the loop
+  // has applied it.
+  std::unique_ptr<LaunchPreviewCache> savingCache(bool isUserInitiated = true) {
+    auto cache = makeCache();
+    cache->setPersistenceEnabled(true, isUserInitiated);
+    loop.runUntilIdle();
+    return cache;
+  }
   Url app(int index) {
     const auto path = temporary / ("Notch" + std::to_string(index) + ".app");
     fs::create_directories(path);
@@ -60,9 +68,7 @@ struct PreviewCacheTest : ::testing::Test {
 };
 
 TEST_F(PreviewCacheTest, SavedPreviewsComeBackInANewCacheWithTheSamePixels) {
-  auto first = makeCache();
-  first->setPersistenceEnabled(true, true);
-  loop.runUntilIdle();
+  auto first = savingCache();
   const auto id = LaunchUuid::random();
   ASSERT_TRUE(first->remember(snapshot(2400, 600, 7), id, app(1)));
   const Bitmap* kept = first->image(id, app(1));
@@ -108,9 +114,7 @@ TEST_F(PreviewCacheTest, SizeRules) {
 }
 
 TEST_F(PreviewCacheTest, TheSeventeenthAppEvictsTheLeastRecentlyRememberedInMemoryAndOnDisk) {
-  auto cache = makeCache();
-  cache->setPersistenceEnabled(true, true);
-  loop.runUntilIdle();
+  auto cache = savingCache();
   std::vector<LaunchUuid> ids;
   for (int i = 0; i < 16; ++i) {
     ids.push_back(LaunchUuid::random());
@@ -130,9 +134,7 @@ TEST_F(PreviewCacheTest, TheSeventeenthAppEvictsTheLeastRecentlyRememberedInMemo
 }
 
 TEST_F(PreviewCacheTest, PreferenceOffDeletesEveryRecordOnceButAnUnreadablePreferenceDeletesNothing) {
-  auto cache = makeCache();
-  cache->setPersistenceEnabled(true, true);
-  loop.runUntilIdle();
+  auto cache = savingCache();
   const auto a = LaunchUuid::random();
   const auto b = LaunchUuid::random();
   cache->remember(snapshot(8, 4, 1), a, app(1));
@@ -157,9 +159,7 @@ TEST_F(PreviewCacheTest, PreferenceOffDeletesEveryRecordOnceButAnUnreadablePrefe
 }
 
 TEST_F(PreviewCacheTest, DiskFailuresBecomeOneTextAndOneLogLine) {
-  auto cache = makeCache();
-  cache->setPersistenceEnabled(true, true);
-  loop.runUntilIdle();
+  auto cache = savingCache();
   const auto id = LaunchUuid::random();
   codec.setEncodeFails(true);
   EXPECT_TRUE(cache->remember(snapshot(8, 4, 1), id, app(1)));
@@ -180,9 +180,7 @@ TEST_F(PreviewCacheTest, DiskFailuresBecomeOneTextAndOneLogLine) {
   cache->clear();
   EXPECT_TRUE(cache->persistenceError().has_value());
   EXPECT_EQ(1u, entries(temporary / "moved").size());
-  auto restarted = makeCache();
-  restarted->setPersistenceEnabled(true, false);
-  loop.runUntilIdle();
+  auto restarted = savingCache(false);
   EXPECT_TRUE(restarted->persistenceError().has_value());
   EXPECT_EQ(3u, log.lines().size());
 }
@@ -190,15 +188,11 @@ TEST_F(PreviewCacheTest, DiskFailuresBecomeOneTextAndOneLogLine) {
 TEST_F(PreviewCacheTest, ARestoreDoesNotUndoWhatHappenedWhileItRead) {
   const LaunchUuid ids[] = {LaunchUuid::random(), LaunchUuid::random(), LaunchUuid::random(), LaunchUuid::random()};
   {
-    auto writer = makeCache();
-    writer->setPersistenceEnabled(true, true);
-    loop.runUntilIdle();
+    auto writer = savingCache();
     for (int i = 0; i < 4; ++i) writer->remember(snapshot(8, 4, static_cast<std::uint8_t>(i)), ids[i], app(i));
   }
   loop.holdDetachedCompletions(true);
-  auto cache = makeCache();
-  cache->setPersistenceEnabled(true, false);
-  loop.runUntilIdle();  // the worker has read all four records
+  auto cache = savingCache(false);  // the worker has read all four records
   ASSERT_TRUE(cache->isRestoring());
   ASSERT_TRUE(cache->remember(snapshot(8, 4, 90), ids[0], app(0)));
   const auto fresh = *cache->image(ids[0], app(0));
@@ -215,9 +209,7 @@ TEST_F(PreviewCacheTest, ARestoreDoesNotUndoWhatHappenedWhileItRead) {
   EXPECT_EQ((std::vector<LaunchUuid>{ids[2], ids[0]}), cache->order());
 
   // Clearing while a restore reads drops what it would bring back.
-  auto cleared = makeCache();
-  cleared->setPersistenceEnabled(true, false);
-  loop.runUntilIdle();
+  auto cleared = savingCache(false);
   cleared->clear();
   loop.releaseDetachedCompletions();
   loop.runUntilIdle();

@@ -5,20 +5,15 @@
 
 #include <algorithm>
 #include <fstream>
-#include <sstream>
 
 #include "support/manual_clock.h"
+#include "support/storage_test_files.h"
 #include "support/temporary_directory.h"
 
 namespace quillon {
 namespace {
 
-std::string contents(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
+using testing_files::readText;
 
 TEST(LaunchInputTrace, AcceptsOnlyAbsoluteSingleLinePathsWithinTheLimit) {
   const std::string longest = "/" + std::string(LaunchInputTrace::maximumPathBytes - 1, 'a');
@@ -41,7 +36,7 @@ TEST(LaunchInputTrace, AppendsOneStampedLinePerRecordToAPrivateFile) {
     clock.advance(0.25);
     trace.record("router.press\nblocked=phase-active\r");
     trace.flush();
-    EXPECT_EQ(contents(path), "12.500000 tap.start requested\n12.750000 router.press blocked=phase-active \n");
+    EXPECT_EQ(readText(path), "12.500000 tap.start requested\n12.750000 router.press blocked=phase-active \n");
   }
   struct stat status {};
   ASSERT_EQ(::stat(path.c_str(), &status), 0);
@@ -49,7 +44,7 @@ TEST(LaunchInputTrace, AppendsOneStampedLinePerRecordToAPrivateFile) {
   LaunchInputTrace again(path.string(), clock);
   again.record("next run");
   again.flush();
-  EXPECT_EQ(contents(path).substr(contents(path).size() - 19), "12.750000 next run\n");
+  EXPECT_EQ(readText(path).substr(readText(path).size() - 19), "12.750000 next run\n");
 }
 
 TEST(LaunchInputTrace, StopsAtItsLimits) {
@@ -67,7 +62,7 @@ TEST(LaunchInputTrace, StopsAtItsLimits) {
   LaunchInputTrace lineTrace(lines.string(), clock);
   for (std::size_t i = 0; i < LaunchInputTrace::maximumLines + 5; ++i) lineTrace.record("r");
   lineTrace.flush();
-  const std::string written = contents(lines);
+  const std::string written = readText(lines);
   EXPECT_EQ(static_cast<std::size_t>(std::count(written.begin(), written.end(), '\n')), LaunchInputTrace::maximumLines);
 
   const auto bytes = directory / "bytes.log";
@@ -76,14 +71,6 @@ TEST(LaunchInputTrace, StopsAtItsLimits) {
   for (int i = 0; i < 300; ++i) byteTrace.record(big);
   byteTrace.flush();
   EXPECT_EQ(std::filesystem::file_size(bytes), 259u * 1009u);
-}
-
-TEST(LaunchInputTrace, WithoutAPathTouchesNothing) {
-  ManualClock clock;
-  LaunchInputTrace trace(std::nullopt, clock);
-  EXPECT_FALSE(trace.isEnabled());
-  trace.record("anything");
-  trace.flush();
 }
 
 }  // namespace

@@ -49,8 +49,7 @@ struct RouterRig : registry_testing::RegistryFixture {
     running = run(aurora, 101);
     runTask(loop, coordinator.refreshRunningSelection());
     surfaces->expanded = target(101);
-    if (traced) trace.emplace(root / "trace.log", clock);
-    else trace.emplace(std::nullopt, clock);
+    trace.emplace(traced ? std::optional((root / "trace.log").string()) : std::nullopt, clock);
     router = std::make_unique<LaunchInputRouter>(
         LaunchInputRouter::Services{coordinator, registry, overlay, input, screens, screenCapture, defaults, loop, log,
                                     *trace},

@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <optional>
 #include <regex>
@@ -18,16 +16,13 @@
 
 #include "core/localization/l10n.h"
 #include "core/localization/localized_text.h"
+#include "support/storage_test_files.h"
 
 namespace quillon {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string fileText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testing_files::readText;
 
 // One string literal; the scanner joins a run of adjacent ones, as the compiler does.
 constexpr const char* kLiteral = R"re((?:u8)?"(?:[^"\\\n]|\\.)*")re";
@@ -154,7 +149,7 @@ struct Table {
 
 std::optional<Table> loadTable(const std::string& language) {
   const fs::path path = fs::path(QUILLON_SOURCE_DIR) / "resources" / (language + ".lproj") / "Localizable.strings";
-  const std::string text = fileText(path);
+  const std::string text = readText(path);
   auto parsed = StringTable::parse(text);
   if (!parsed) {
     ADD_FAILURE() << path << " is not a well-formed string table";
@@ -190,7 +185,7 @@ TEST(StringTableCheck, BothTablesHoldEveryUsedTextAndAgreeWithEachOther) {
   for (const auto& entry : fs::recursive_directory_iterator(sources)) {
     const auto extension = entry.path().extension();
     if (extension != ".cpp" && extension != ".h" && extension != ".mm") continue;
-    auto found = localizedKeysIn(fileText(entry.path()), fs::relative(entry.path(), QUILLON_SOURCE_DIR).string());
+    auto found = localizedKeysIn(readText(entry.path()), fs::relative(entry.path(), QUILLON_SOURCE_DIR).string());
     used.insert(used.end(), found.begin(), found.end());
   }
   EXPECT_GT(used.size(), 5u) << "the scanner found almost nothing; is it still looking in the right place?";

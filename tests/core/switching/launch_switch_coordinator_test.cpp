@@ -61,18 +61,17 @@ struct CoordinatorTest : ::testing::Test, RegistryFixture {
     loop.runUntilIdle();
     return selection;
   }
+  // Completes the oldest switch call with `outcome`.
+  void complete(LaunchResult<LaunchLifecycleResult> outcome) {
+    auto call = std::move(calls.front());
+    calls.pop_front();
+    call.complete(std::move(outcome));
+    loop.runUntilIdle();
+  }
   void finish(std::shared_ptr<FakeRunningApplication> launched) {
-    auto call = std::move(calls.front());
-    calls.pop_front();
-    call.complete(LaunchResult<LaunchLifecycleResult>(LaunchLifecycleResult{launched, {0.1, 0.02, 0.125}}));
-    loop.runUntilIdle();
+    complete(LaunchLifecycleResult{std::move(launched), {0.1, 0.02, 0.125}});
   }
-  void fail(LaunchLifecycleError error) {
-    auto call = std::move(calls.front());
-    calls.pop_front();
-    call.complete(LaunchResult<LaunchLifecycleResult>(std::make_exception_ptr(error)));
-    loop.runUntilIdle();
-  }
+  void fail(LaunchLifecycleError error) { complete(std::make_exception_ptr(error)); }
   std::string status() const { return coordinator.status() ? coordinator.status()->key() : ""; }
 };
 

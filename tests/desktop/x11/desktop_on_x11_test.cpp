@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QRect>
-#include <QSystemTrayIcon>
 #include <QThread>
 
 #include "core/async/launch_clock.h"
@@ -15,7 +13,6 @@
 
 namespace quillon {
 namespace {
-
 
 TEST(DesktopOnX11, XEventsArriveOnTheMainThreadThroughTheQtLoop) {
   SystemClock clock;

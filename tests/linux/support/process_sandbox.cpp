@@ -8,10 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <fstream>
-#include <sstream>
-
+#include "support/storage_test_files.h"
 #include "support/test_app_bundle.h"
 
 namespace quillon {
@@ -34,12 +31,7 @@ std::string linkTarget(const std::filesystem::path& path) {
   return std::filesystem::read_symlink(path, error).string();
 }
 
-std::string processStatus(pid_t pid) {
-  std::ifstream file("/proc/" + std::to_string(pid) + "/status");
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
+std::string processStatus(pid_t pid) { return testing_files::readText("/proc/" + std::to_string(pid) + "/status"); }
 
 bool processRuns(pid_t pid) {
   const std::string status = processStatus(pid);

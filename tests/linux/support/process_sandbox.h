@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "core/platform/launch_workspace.h"
 #include "core/async/launch_clock.h"
