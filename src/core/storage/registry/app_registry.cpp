@@ -1,5 +1,6 @@
 #include "core/storage/registry/app_registry.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,12 +11,33 @@
 #include "core/bundle/validated_launch_application.h"
 
 namespace quillon {
+namespace {
+
+// Device, inode, mode, size and the modification and change times of each file, in one
+// list; empty when one of them cannot be looked at.
+std::vector<std::int64_t> identityOf(std::initializer_list<std::string> paths) {
+  std::vector<std::int64_t> identity;
+  for (const auto& path : paths) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return {};
+    identity.insert(identity.end(), {static_cast<std::int64_t>(info.st_dev), static_cast<std::int64_t>(info.st_ino),
+                                     static_cast<std::int64_t>(info.st_mode), static_cast<std::int64_t>(info.st_size),
+                                     info.st_mtim.tv_sec, info.st_mtim.tv_nsec, info.st_ctim.tv_sec,
+                                     info.st_ctim.tv_nsec});
+  }
+  return identity;
+}
+
+std::string infoPlistOf(const Url& bundle) { return bundle.path() + "/Contents/Info.plist"; }
+
+}  // namespace
 
 AppRegistry::AppRegistry(SettingsStore store) : store_(std::move(store)) { apps_ = store_.loadApps(); }
 
 void AppRegistry::setApps(std::vector<ManagedNotchApp> apps) {
   if (apps == apps_) return;
   apps_ = std::move(apps);
+  passedChecks_.clear();
   observers_.notify();
 }
 
@@ -34,12 +56,22 @@ std::optional<Url> AppRegistry::resolvedURL(const ManagedNotchApp& app) const {
 
 std::optional<Url> AppRegistry::launchableURL(const ManagedNotchApp& app) const {
   if (!app.enabled) return std::nullopt;
+  const auto passed = std::find_if(passedChecks_.begin(), passedChecks_.end(),
+                                   [&](const PassedCheck& check) { return check.app == app; });
+  if (passed != passedChecks_.end()) {
+    const auto identity = identityOf({app.bundleURL.path(), infoPlistOf(passed->url), passed->executable});
+    if (!identity.empty() && identity == passed->identity) return passed->url;
+    passedChecks_.erase(passed);
+  }
+
   auto url = resolvedURL(app);
   if (!url || !hasApplicationExtension(*url)) return std::nullopt;
   const auto bundle = LaunchBundle::open(*url);
   if (!bundle || bundle->bundleIdentifier() != app.bundleIdentifier) return std::nullopt;
   const auto executable = bundle->executableURL();
   if (!executable || ::access(executable->path().c_str(), X_OK) != 0) return std::nullopt;
+  auto identity = identityOf({app.bundleURL.path(), infoPlistOf(*url), executable->path()});
+  if (!identity.empty()) passedChecks_.push_back({app, *url, executable->path(), std::move(identity)});
   return url;
 }
 

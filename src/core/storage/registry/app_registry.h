@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -55,6 +57,19 @@ class AppRegistry {
  private:
   // The validated bundle location when the app is launchable.
   std::optional<Url> launchableURL(const ManagedNotchApp& app) const;
+
+  // The last passed check of each app, with the identity of the files it read (bundle
+  // folder, Info.plist, executable) taken right after it. While they are the same files,
+  // unchanged, its answer stands: the every-second question about the current app then
+  // costs three looks at files instead of resolving every path component and reading
+  // the Info.plist again.
+  struct PassedCheck {
+    ManagedNotchApp app;
+    Url url;
+    std::string executable;
+    std::vector<std::int64_t> identity;
+  };
+  mutable std::vector<PassedCheck> passedChecks_;
 
   SettingsStore store_;
   std::vector<ManagedNotchApp> apps_;

@@ -108,6 +108,7 @@ TEST_F(AppRegistryTest, OnlyEnabledAppsThatStillOpenAsTheRegisteredAppAreLauncha
     ASSERT_TRUE(apps.add(directoryUrl(app(name, std::string("com.example.") + name)))) << name;
   }
   disable({1});
+  ASSERT_EQ(5u, apps.launchableApps().size()) << "each is checked once before it changes";
   fs::remove_all(root / "Gone.app");
   bundleAt(root / "Replaced.app", [](TestAppBundle& b) { b.identifier = "com.example.someone-else"; });
   fs::permissions(root / "NotRunnable.app/Contents/MacOS/Notch", fs::perms::owner_read | fs::perms::owner_write);
