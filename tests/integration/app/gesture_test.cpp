@@ -41,18 +41,12 @@ struct GestureTest : SwitchMenuTest {
   // The trace is written behind the input handling, so a record is looked for until the
   // deadline.
   bool waitForTrace(const std::string& record, int count = 1) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(deadline);
-    const auto seen = [&] {
+    return waitUntil([&] {
       const std::string text = readText(trace);
       int found = 0;
       for (auto at = text.find(record); at != std::string::npos; at = text.find(record, at + 1)) ++found;
       return found >= count;
-    };
-    while (!seen()) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));  // between two looks only
-    }
-    return true;
+    });
   }
 
   void scroll(int lines) {
@@ -134,12 +128,7 @@ struct GestureTest : SwitchMenuTest {
     return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder, ignored), fs::directory_iterator()));
   }
   bool waitForKeptImages(std::size_t count) const {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(deadline);
-    while (keptImages() != count) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));  // between two looks only
-    }
-    return true;
+    return waitUntil([&] { return keptImages() == count; });
   }
 
   const std::string settings = "Quillon 設定";
@@ -165,12 +154,8 @@ TEST_F(GestureTest, TheChordAndSidewaysScrollsSwitchTwoAppsOnAndEscapeCancels) {
   mark = outputMark();
   holdAndPage(2, "gesture-carousel.png");
   sendKey(superKey, false);
-  EXPECT_EQ(0, exitStatus(aurora->waitForExit(deadline))) << "Aurora did not quit on SIGTERM";
-  const std::string committed = "[Quillon/launch] committed タイド pid=";
-  const auto line = quillon->waitForErrorLineStartingWith(committed, deadline, mark);
-  ASSERT_TRUE(line) << quillon->errorText();
-  const std::string tide = std::to_string(std::stoi(line->substr(committed.size())));
-  EXPECT_EQ(fs::canonical(executable("Tide")), fs::read_symlink("/proc/" + tide + "/exe"));
+  expectSwitchFromAurora("タイド", "Tide", mark);
+  if (HasFatalFailure()) return;
   EXPECT_TRUE(waitForSwitcher(true)) << "the switcher stayed after the switch";
   // Every wheel press the app saw came outside the gestures.
   const std::string& seen = aurora->errorText();
@@ -208,9 +193,7 @@ TEST_F(GestureTest, TheChordChosenInTheSettingsWindowIsTheOnlyOneTheNextGestureT
   holdAndPage(1, "gesture-option-shift.png", {altKey, shiftKey});
   sendKey(shiftKey, false);
   sendKey(altKey, false);
-  EXPECT_EQ(0, exitStatus(aurora->waitForExit(deadline))) << "Aurora did not quit on SIGTERM";
-  EXPECT_TRUE(quillon->waitForErrorLineStartingWith("[Quillon/launch] committed エンバー pid=", deadline, mark))
-      << quillon->errorText();
+  expectSwitchFromAurora("エンバー", "Ember", mark);
 }
 
 // A gesture keeps the running app's image in "Previews"; turning the setting off deletes

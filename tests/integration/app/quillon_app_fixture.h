@@ -41,6 +41,16 @@ constexpr double deadline = 30.0;  // generous: CI machines are shared
 inline const std::string startedLine = "[Quillon/launch] product initialized; permission monitor controls Command input availability; "
     "hosts are unmodified";
 
+// Looks again until `done` holds; the deadline only keeps a broken test from hanging.
+inline bool waitUntil(const std::function<bool()>& done) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(deadline);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // between two looks only
+  }
+  return true;
+}
+
 // `exitStatus` of a normal exit; -1 for a time-out or a signal.
 inline int exitStatus(std::optional<int> status) { return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1; }
 
@@ -332,6 +342,17 @@ struct SwitchMenuTest : TrayMenuTest {
   // output.
   bool waitForMenu(const std::string& items, std::size_t from = 0) {
     return quillon->waitForErrorLineStartingWith("[Quillon/menu] " + items, deadline, from).has_value();
+  }
+
+  // Aurora quits on SIGTERM and the app logged as `title` runs from the registered copy
+  // of `name`, as /proc tells.
+  void expectSwitchFromAurora(const std::string& title, const std::string& name, std::size_t mark) {
+    EXPECT_EQ(0, exitStatus(aurora->waitForExit(deadline))) << "Aurora did not quit on SIGTERM";
+    const std::string committed = "[Quillon/launch] committed " + title + " pid=";
+    const auto line = quillon->waitForErrorLineStartingWith(committed, deadline, mark);
+    ASSERT_TRUE(line) << quillon->errorText();
+    const std::string pid = std::to_string(std::stoi(line->substr(committed.size())));
+    EXPECT_EQ(fs::canonical(executable(name)), fs::read_symlink("/proc/" + pid + "/exe"));
   }
 
   // Opens the menu and chooses its `index`-th enabled item by keyboard, as a user can;

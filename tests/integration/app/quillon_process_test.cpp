@@ -108,12 +108,7 @@ struct GuideTest : TrayMenuTest {
   }
   bool waitForRecord(const std::function<bool(const LaunchOnboardingRecord&)>& accept) {
     auto store = LaunchOnboardingStore::inDataDirectory(directoryUrl(dataDirectory));
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(deadline);
-    while (!accept(store.load())) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));  // between two looks only
-    }
-    return true;
+    return waitUntil([&] { return accept(store.load()); });
   }
   const std::string guide = "Quillon — はじめに";
 };
@@ -160,12 +155,8 @@ TEST_F(GuideTest, ResumesWhereItWasLeftTakesADroppedAppAndRecordsItsEnd) {
 TEST_F(SwitchMenuTest, ChoosingAnAppQuitsTheRunningOneAndLaunchesItsRegisteredBundle) {
   const auto mark = outputMark();
   choose(3, "switch-menu-before.png");
-  EXPECT_EQ(0, exitStatus(aurora->waitForExit(deadline))) << "Aurora did not quit on SIGTERM";
-  const std::string committed = "[Quillon/launch] committed タイド pid=";
-  const auto line = quillon->waitForErrorLineStartingWith(committed, deadline, mark);
-  ASSERT_TRUE(line) << quillon->errorText();
-  const std::string tide = std::to_string(std::stoi(line->substr(committed.size())));
-  EXPECT_EQ(fs::canonical(executable("Tide")), fs::read_symlink("/proc/" + tide + "/exe"));
+  expectSwitchFromAurora("タイド", "Tide", mark);
+  if (HasFatalFailure()) return;
   ASSERT_TRUE(waitForMenu("オーロラ | エンバー | ✓タイド | Quillonについて…", mark)) << quillon->errorText();
   const auto menu = openMenu();
   ASSERT_TRUE(menu);
