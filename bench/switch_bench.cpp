@@ -346,7 +346,8 @@ void BM_GestureSwitch(benchmark::State& state) {
   FakeSwitcherPanelHost panels;
   FakeOverlayPreviews previews;
   FakeInputSystem input;
-  LaunchSwitcherOverlay overlay{{live.clock, live.workspace, screens, windowServer, screenCapture, panels, previews, live.log}};
+  LaunchSwitcherOverlay overlay{
+      {live.clock, live.workspace, screens, windowServer, screenCapture, panels, previews, live.log}};
   auto ownedSurfaces = std::make_unique<FakeNotchSurfaces>(live.loop);
   FakeNotchSurfaces& surfaces = *ownedSurfaces;
   LaunchInputTrace trace(std::nullopt, live.clock);
@@ -379,11 +380,12 @@ void BM_GestureSwitch(benchmark::State& state) {
     live.record(begin, into);
     state.SetIterationTime(into.total.back());
     // The new app's readiness check captures it; answered at once, as a fresh probe would.
+    const std::int32_t launched = live.coordinator.currentApplication()->processIdentifier();
     while (!surfaces.captures.empty()) {
-      surfaces.complete(0, testing_snapshots::snapshotOf(filledImage(40, 10, 30, 30, 30, 255), notch,
-                                                         {.processID = live.coordinator.currentApplication()->processIdentifier(),
-                                                          .windowID = 77, .windowLayer = 0,
-                                                          .sampledAtUptime = live.clock.uptime()}));
+      surfaces.complete(0, testing_snapshots::snapshotOf(
+                               filledImage(40, 10, 30, 30, 30, 255), notch,
+                               {.processID = launched, .windowID = 77, .windowLayer = 0,
+                                .sampledAtUptime = live.clock.uptime()}));
     }
     live.loop.runUntil([&] { return !router.isCheckingReadiness(); }, 5.0);
     next = 1 - next;

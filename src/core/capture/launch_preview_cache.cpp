@@ -236,7 +236,9 @@ void LaunchPreviewCache::applyRestored(Loaded loaded) {
   // Stored images are older than any taken since the start, so they queue up first
   // for eviction. Evicting them here only frees memory: the archive is already bounded.
   order_.insert(order_.begin(), restored.begin(), restored.end());
-  if (!restored.empty()) services_.log.log("[Quillon/preview-cache] kept images restored: " + std::to_string(restored.size()));
+  if (!restored.empty()) {
+    services_.log.log("[Quillon/preview-cache] kept images restored: " + std::to_string(restored.size()));
+  }
   while (order_.size() > static_cast<std::size_t>(maximumEntries_)) {
     const LaunchUuid oldest = order_.front();
     dropFromMemory(oldest);

@@ -66,7 +66,8 @@ struct GestureTest : SwitchMenuTest {
   }
 
   std::optional<GlobalRect> waitForSwitcher(bool gone = false) {
-    return waitForWindow([&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.layer > 0 && row.bounds->y < 200; }, gone);
+    return waitForWindow(
+        [&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.layer > 0 && row.bounds->y < 200; }, gone);
   }
   QImage pictureOf(const GlobalRect& area) {
     return grabScreen().copy(static_cast<int>(area.x), static_cast<int>(area.y), static_cast<int>(area.width),

@@ -139,9 +139,9 @@ struct TrayMenuTest : QuillonProcessTest {
     xcb_create_window(c, XCB_COPY_FROM_PARENT, source, x11->root(), -10, -10, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
                       XCB_COPY_FROM_PARENT, 0, nullptr);
     xcb_set_selection_owner(c, source, x11->atom("XdndSelection"), XCB_CURRENT_TIME);
+    const auto rootX = static_cast<std::int16_t>(x), rootY = static_cast<std::int16_t>(y);
     XcbReply<xcb_translate_coordinates_reply_t> under(xcb_translate_coordinates_reply(
-        c, xcb_translate_coordinates(c, x11->root(), x11->root(), static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)),
-        nullptr));
+        c, xcb_translate_coordinates(c, x11->root(), x11->root(), rootX, rootY), nullptr));
     if (!under || under->child == XCB_WINDOW_NONE) return false;
     const xcb_window_t target = under->child;
     const auto send = [&](const char* type, std::array<std::uint32_t, 5> data) {
