@@ -8,6 +8,7 @@
 
 #include "app/log_sink_selection.h"
 #include "core/async/launch_clock.h"
+#include "core/input/global_event_tap.h"
 #include "core/localization/l10n.h"
 #include "desktop/qt_alert_presenter.h"
 #include "desktop/qt_application_icon.h"
@@ -16,11 +17,13 @@
 #include "desktop/qt_status_menu_host.h"
 #include "desktop/qt_switcher_panel_host.h"
 #include "desktop/qt_user_defaults.h"
+#include "desktop/qt_window_host.h"
 #include "desktop/qt_window_style.h"
 #include "linux/environment_locale.h"
 #include "linux/process_workspace.h"
 #include "linux/x11_accessibility.h"
 #include "linux/x11_connection.h"
+#include "linux/x11_global_event_tap.h"
 #include "linux/x11_input_system.h"
 #include "linux/x11_screen_capture_service.h"
 #include "linux/x11_screens.h"
@@ -30,9 +33,33 @@
 
 namespace quillon {
 
+namespace {
+
+class X11EventTapFactory final : public GlobalEventTapFactory {
+ public:
+  explicit X11EventTapFactory(LinuxPlatform& platform) : platform_(platform) {}
+
+  // GlobalEventTapFactory:
+  std::unique_ptr<GlobalEventTap> makeEventTap(ModifierInputRouter& router, LaunchInputTrace& trace) override {
+    return std::make_unique<X11GlobalEventTap>(*platform_.x11, *platform_.loop, router, *platform_.screens, trace,
+                                               *platform_.log);
+  }
+
+ private:
+  LinuxPlatform& platform_;
+};
+
+}  // namespace
+
 LinuxPlatform::LinuxPlatform() = default;
 
 LinuxPlatform::~LinuxPlatform() = default;
+
+QuillonPlatform LinuxPlatform::ports() {
+  return {*clock,     *loop,       *log,          *windowServer, *screens,     *accessibility,
+          *screenCapture, *input,   *workspace,    *imageCodec,   *userDefaults, *alerts,
+          *statusMenu, *panels,     *eventTaps,    *windowHost};
+}
 
 LinuxPlatformStart makeLinuxPlatform(int& argc, char** argv) {
   auto platform = std::make_unique<LinuxPlatform>();
@@ -79,6 +106,8 @@ LinuxPlatformStart makeLinuxPlatform(int& argc, char** argv) {
         return X11StackingKeeper::hold(connection, static_cast<std::uint32_t>(window));
       });
   platform->loginItem = XdgAutostartLoginItem::forCurrentUser();
+  platform->windowHost = std::make_unique<QtWindowHost>(platform->loginItem.get());
+  platform->eventTaps = std::make_unique<X11EventTapFactory>(*platform);
   return {std::move(platform), {}};
 }
 

@@ -3,11 +3,14 @@
 #include <memory>
 #include <string>
 
+#include "core/app/quillon_platform.h"
+
 class QApplication;
 
 namespace quillon {
 
 class EnvironmentLocale;
+class GlobalEventTapFactory;
 class LaunchLoginItem;
 class LaunchLogSink;
 class ProcessWorkspace;
@@ -17,6 +20,7 @@ class QtMainLoop;
 class QtStatusMenuHost;
 class QtSwitcherPanelHost;
 class QtUserDefaults;
+class QtWindowHost;
 class SystemClock;
 class X11Accessibility;
 class X11Connection;
@@ -55,6 +59,12 @@ struct LinuxPlatform {
   std::unique_ptr<QtSwitcherPanelHost> panels;
   // None where neither XDG_CONFIG_HOME nor HOME names a configuration directory.
   std::unique_ptr<LaunchLoginItem> loginItem;
+  std::unique_ptr<QtWindowHost> windowHost;
+  // Makes the X11 event tap over the connection, once input may be observed.
+  std::unique_ptr<GlobalEventTapFactory> eventTaps;
+
+  // The ports the product is composed over.
+  QuillonPlatform ports();
 };
 
 struct LinuxPlatformStart {

@@ -3,6 +3,8 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <QApplication>
+
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -10,14 +12,16 @@
 
 #include "app/linux_platform.h"
 #include "app/quillon_command_line.h"
-#include "app/quillon_composition.h"
 #include "core/app/app_delegate.h"
 #include "core/app/launch_data_directory.h"
+#include "core/app/quillon_composition.h"
 #include "core/platform/launch_alert_presenter.h"
 #include "core/platform/launch_log_sink.h"
 #include "core/localization/l10n.h"
 #include "core/support/unique_fd.h"
+#include "desktop/qt_main_loop.h"
 #include "linux/environment_locale.h"
+#include "linux/linux_own_application.h"
 
 namespace {
 
@@ -35,6 +39,15 @@ std::optional<std::string> applicationSupportPath() {
   return quillon::LaunchDataDirectory::xdgApplicationSupportPath(std::getenv("XDG_DATA_HOME"), home);
 }
 
+// Also on the terminal: the user may not look at the screen of the display.
+void printStartFailure(const quillon::LaunchAlert& alert) {
+  std::string text = alert.messageText + "\n" + alert.informativeText + "\n";
+  for (const auto& button : alert.buttons) text += "[" + button + "] ";
+  if (!alert.buttons.empty()) text.back() = '\n';
+  std::fputs(text.c_str(), stderr);
+  std::fflush(stderr);
+}
+
 }  // namespace
 
 // Builds the platform, takes the instance lock and runs until the menu's quit, SIGTERM
@@ -42,7 +55,8 @@ std::optional<std::string> applicationSupportPath() {
 // --help and --version answer without a display and touch nothing.
 int main(int argc, char** argv) {
   using namespace quillon;
-  switch (QuillonCommandLine::parse(argc, argv).action) {
+  const auto commandLine = QuillonCommandLine::parse(argc, argv);
+  switch (commandLine.action) {
     case QuillonCommandLine::Action::printHelp:
       L10n::usePreferredLanguage(EnvironmentLocale().preferredLanguage());
       std::fputs(QuillonCommandLine::helpText().c_str(), stdout);
@@ -53,17 +67,17 @@ int main(int argc, char** argv) {
     case QuillonCommandLine::Action::run:
       break;
   }
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGTERM);
-  sigaddset(&signals, SIGINT);
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGINT);
   // Blocked before any thread starts (Qt starts some), so every thread inherits the
   // mask and the signals arrive only through the descriptor, on the main loop. The
   // mask also survives exec: whatever this process launches must clear it
   // (POSIX_SPAWN_SETSIGMASK with an empty set), or the launched app would start with
   // SIGTERM blocked and ignore a normal quit.
-  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-  UniqueFd signalFd(signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK));
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  UniqueFd signalFd(signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK));
 
   auto start = makeLinuxPlatform(argc, argv);
   if (!start.platform) {
@@ -82,6 +96,21 @@ int main(int argc, char** argv) {
   // A fresh account may not have ~/.local/share yet; the lock reports what still fails.
   LaunchDataDirectory::createMissingPrivately(*applicationSupport);
 
-  QuillonComposition composition(platform, LaunchDataDirectory::url(Url::fileUrl(*applicationSupport, true)));
-  return composition.run(signalFd.get());
+  QuillonComposition composition(
+      platform.ports(), LaunchDataDirectory::url(Url::fileUrl(*applicationSupport, true)),
+      {linuxOwnApplication(), static_cast<std::int32_t>(::getpid()), commandLine.showOnboarding,
+       [](int exitStatus) { QApplication::exit(exitStatus); }, printStartFailure});
+  const int stopFd = signalFd.get();
+  const auto stopWatch = platform.loop->watchReadable(stopFd, [&composition, stopFd] {
+    signalfd_siginfo info{};
+    while (::read(stopFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+    }
+    composition.quit(0);
+  });
+  // From inside the loop, so that a terminate during the launch finds it running.
+  platform.loop->post([&composition] { composition.applicationDidFinishLaunching(); });
+  QApplication::exec();
+  platform.loop->unwatch(stopWatch);
+  composition.applicationWillTerminate();
+  return composition.exitStatus();
 }

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "core/input/global_event_tap.h"
 #include "core/storage/preferences/launch_modifier_shortcut.h"
 
 namespace quillon {
@@ -47,20 +48,20 @@ class X11Connection;
 // that precedes the first emulated wheel press of a claimed scroll.
 //
 // Every grab is released by the destructor; a broken connection loses them with it.
-class X11GlobalEventTap {
+class X11GlobalEventTap final : public GlobalEventTap {
  public:
   // Everything given must outlive the tap; `connection` must be attached to `loop`.
   X11GlobalEventTap(X11Connection& connection, LaunchMainLoop& loop, ModifierInputRouter& router,
                     LaunchScreens& screens, LaunchInputTrace& trace, LaunchLogSink& log);
-  ~X11GlobalEventTap();
+  ~X11GlobalEventTap() override;
   X11GlobalEventTap(const X11GlobalEventTap&) = delete;
   X11GlobalEventTap& operator=(const X11GlobalEventTap&) = delete;
 
   // True once events flow (also when already started); false when the server lacks
   // XInput 2.2 or XKB, refuses the selection, or the connection is gone.
-  bool start();
+  bool start() override;
   // The chord whose scrolls may be swallowed; the command chord until told otherwise.
-  void updateShortcut(LaunchModifierShortcut shortcut);
+  void updateShortcut(LaunchModifierShortcut shortcut) override;
 
  private:
   struct Impl;

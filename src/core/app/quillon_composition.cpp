@@ -1,108 +1,72 @@
-#include "app/quillon_composition.h"
+#include "core/app/quillon_composition.h"
 
-#include <sys/signalfd.h>
-#include <unistd.h>
+#include <cstdint>
 
-#include <QApplication>
-#include <QStringList>
-
-#include <cstdio>
-
-#include "app/linux_platform.h"
-#include "app/quillon_windows.h"
 #include "core/app/app_registry_recovery.h"
 #include "core/app/launch_permission_monitor.h"
 #include "core/app/menu_bar_controller.h"
 #include "core/app/quillon_about_presenter.h"
+#include "core/app/quillon_windows.h"
 #include "core/async/launch_clock.h"
-#include "core/bundle/launch_own_application.h"
 #include "core/capture/launch_preview_archive.h"
+#include "core/capture/launch_preview_cache.h"
 #include "core/capture/launch_window_target_probe.h"
+#include "core/input/global_event_tap.h"
 #include "core/input/launch_input_router.h"
 #include "core/input/launch_input_trace.h"
 #include "core/input/launch_notch_surfaces.h"
-#include "core/capture/launch_preview_cache.h"
 #include "core/overlay/launch_preview_cache_overlay_previews.h"
 #include "core/overlay/launch_switcher_overlay.h"
+#include "core/platform/launch_accessibility.h"
+#include "core/platform/launch_alert_presenter.h"
 #include "core/platform/launch_log_sink.h"
+#include "core/platform/launch_screen_capture_service.h"
+#include "core/platform/launch_screens.h"
 #include "core/storage/preferences/launch_modifier_shortcut.h"
 #include "core/storage/preferences/launch_preferences_store.h"
 #include "core/storage/registry/app_registry.h"
 #include "core/switching/launch_app_lifecycle.h"
 #include "core/switching/launch_switch_coordinator.h"
-#include "desktop/qt_alert_presenter.h"
-#include "desktop/qt_image_codec.h"
-#include "desktop/qt_main_loop.h"
-#include "desktop/qt_status_menu_host.h"
-#include "desktop/qt_switcher_panel_host.h"
-#include "desktop/qt_user_defaults.h"
-#include "linux/linux_own_application.h"
-#include "linux/process_workspace.h"
-#include "linux/x11_accessibility.h"
-#include "linux/x11_global_event_tap.h"
-#include "linux/x11_input_system.h"
-#include "linux/x11_screen_capture_service.h"
-#include "linux/x11_screens.h"
-#include "linux/x11_window_server.h"
 
 namespace quillon {
 
-QuillonComposition::QuillonComposition(LinuxPlatform& platform, Url dataDirectory) : platform_(platform) {
+QuillonComposition::QuillonComposition(const QuillonPlatform& platform, Url dataDirectory, Executable executable)
+    : platform_(platform), executable_(std::move(executable)) {
   AppDelegate::Hooks hooks;
-  // Nothing to do on this desktop: a process with only a tray icon has no taskbar entry.
+  // Nothing to do where a process with only a tray icon has no taskbar entry anyway.
   hooks.becomeAccessory = [] {};
   hooks.terminate = [this](int exitStatus) { quit(exitStatus); };
   hooks.reportStartFailure = [this](const LaunchAlert& alert) {
     exitStatus_ = AppDelegate::startFailureStatus;
-    // Also on the terminal: the user may not look at the screen of the display.
-    std::string text = alert.messageText + "\n" + alert.informativeText + "\n";
-    for (const auto& button : alert.buttons) text += "[" + button + "] ";
-    if (!alert.buttons.empty()) text.back() = '\n';
-    std::fputs(text.c_str(), stderr);
-    std::fflush(stderr);
+    if (executable_.reportStartFailure) executable_.reportStartFailure(alert);
   };
   hooks.compose = [this] { compose(); };
   hooks.tearDown = [this] { tearDown(); };
-  delegate_ = std::make_unique<AppDelegate>(std::move(dataDirectory), *platform_.loop, *platform_.log,
-                                            *platform_.alerts, std::move(hooks));
+  delegate_ = std::make_unique<AppDelegate>(std::move(dataDirectory), platform_.loop, platform_.log, platform_.alerts,
+                                            std::move(hooks));
 }
 
 QuillonComposition::~QuillonComposition() = default;
 
-int QuillonComposition::run(int stopFd) {
-  const auto stopWatch = platform_.loop->watchReadable(stopFd, [this, stopFd] {
-    signalfd_siginfo info{};
-    while (::read(stopFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
-    }
-    quit(exitStatus_);
-  });
-  // From inside the loop, so that a terminate during the launch finds it running.
-  platform_.loop->post([this] { delegate_->applicationDidFinishLaunching(); });
-  QApplication::exec();
-  platform_.loop->unwatch(stopWatch);
-  delegate_->applicationWillTerminate();
-  return exitStatus_;
-}
-
 void QuillonComposition::quit(int exitStatus) {
   // A start failure stays a failure, also when a signal ends the process meanwhile.
   if (exitStatus_ == 0) exitStatus_ = exitStatus;
-  QApplication::exit(exitStatus_);
+  if (executable_.exit) executable_.exit(exitStatus_);
 }
 
 void QuillonComposition::compose() {
-  auto& loop = *platform_.loop;
-  auto& log = *platform_.log;
-  registry_ = std::make_unique<AppRegistry>(SettingsStore(*platform_.userDefaults, delegate_->dataDirectory()));
-  lifecycle_ = std::make_unique<LaunchAppLifecycle>(*platform_.workspace, loop, linuxOwnApplication(),
-                                                    static_cast<std::int32_t>(::getpid()));
+  auto& loop = platform_.loop;
+  auto& log = platform_.log;
+  registry_ = std::make_unique<AppRegistry>(SettingsStore(platform_.userDefaults, delegate_->dataDirectory()));
+  lifecycle_ = std::make_unique<LaunchAppLifecycle>(platform_.workspace, loop, executable_.own,
+                                                    executable_.processIdentifier);
   coordinator_ = std::make_unique<LaunchSwitchCoordinator>(
-      *registry_, *platform_.workspace, loop, log,
+      *registry_, platform_.workspace, loop, log,
       [this](LaunchApplicationHandle source, Url url) { return lifecycle_->switchApplication(std::move(source), url); });
   coordinator_->refreshSoon();
 
-  menuBarController_ = std::make_unique<MenuBarController>(*platform_.statusMenu, *registry_, *coordinator_,
-                                                           *platform_.alerts, loop);
+  menuBarController_ = std::make_unique<MenuBarController>(platform_.statusMenu, *registry_, *coordinator_,
+                                                           platform_.alerts, loop);
   preferencesStore_ = std::make_unique<LaunchPreferencesStore>(
       LaunchPreferencesStore::inDataDirectory(delegate_->dataDirectory()));
   const LaunchPreferences preferences = preferencesStore_->load();
@@ -112,30 +76,30 @@ void QuillonComposition::compose() {
   // on disk. An unreadable preferences file is not the user's choice, so it deletes nothing.
   previewCache_ = std::make_unique<LaunchPreviewCache>(
       16, 1200, LaunchPreviewArchive::defaultDirectory(delegate_->dataDirectory()), false,
-      LaunchPreviewCache::Services{*platform_.imageCodec, *platform_.clock, loop, log});
+      LaunchPreviewCache::Services{platform_.imageCodec, platform_.clock, loop, log});
   overlayPreviews_ = std::make_unique<LaunchPreviewCacheOverlayPreviews>(*previewCache_);
   overlay_ = std::make_unique<LaunchSwitcherOverlay>(LaunchSwitcherOverlay::Services{
-      *platform_.clock, *platform_.workspace, *platform_.screens, *platform_.windowServer, *platform_.screenCapture,
-      *platform_.panels, *overlayPreviews_, log});
+      platform_.clock, platform_.workspace, platform_.screens, platform_.windowServer, platform_.screenCapture,
+      platform_.panels, *overlayPreviews_, log});
   overlay_->setShortcut(preferences.shortcut);
   appliedSavePreviews_ = preferences.savePreviews;
   previewCache_->setPersistenceEnabled(preferences.savePreviews, !preferencesStore_->loadFailed());
   retainPreviewsOfRegisteredApps();
 
-  probe_ = std::make_unique<LaunchWindowTargetProbe>(*platform_.windowServer, *platform_.accessibility, *platform_.screens,
-                                                     *platform_.clock, static_cast<std::int32_t>(::getpid()));
+  probe_ = std::make_unique<LaunchWindowTargetProbe>(platform_.windowServer, platform_.accessibility, platform_.screens,
+                                                     platform_.clock, executable_.processIdentifier);
   router_ = std::make_unique<LaunchInputRouter>(
-      LaunchInputRouter::Services{*coordinator_, *registry_, *overlay_, *platform_.input, *platform_.screens,
-                                  *platform_.screenCapture, *platform_.userDefaults, loop, log,
+      LaunchInputRouter::Services{*coordinator_, *registry_, *overlay_, platform_.input, platform_.screens,
+                                  platform_.screenCapture, platform_.userDefaults, loop, log,
                                   LaunchInputTrace::shared()},
-      std::make_unique<ProbedNotchSurfaces>(*probe_, loop, *platform_.screenCapture, *platform_.windowServer, log),
+      std::make_unique<ProbedNotchSurfaces>(*probe_, loop, platform_.screenCapture, platform_.windowServer, log),
       shortcut_);
 
   registryRecovery_ = std::make_unique<AppRegistryRecovery>(
-      *registry_, *platform_.alerts,
+      *registry_, platform_.alerts,
       AppRegistryRecovery::Actions{[this] { return coordinator_->isSwitching(); }, [this] { registeredAppsChanged(); }});
   aboutPresenter_ = std::make_unique<QuillonAboutPresenter>(
-      *platform_.alerts, QuillonAboutContent::fromInfoDictionary(LaunchOwnApplication::builtInInfoDictionary()));
+      platform_.alerts, QuillonAboutContent::fromInfoDictionary(LaunchOwnApplication::builtInInfoDictionary()));
   menuBarController_->onShowAbout = [this] { showAbout(); };
   menuBarController_->onShowLaunchSettings = [this] { windows_->showSettings(); };
   menuBarController_->onShowOnboarding = [this] { windows_->showOnboarding(); };
@@ -148,12 +112,12 @@ void QuillonComposition::compose() {
 
   LaunchPermissionMonitor::Hooks hooks;
   hooks.readPermissions = [this] {
-    return LaunchPermissionMonitor::Permissions{platform_.accessibility->isTrusted(false),
-                                                platform_.screenCapture->preflightPermission()};
+    return LaunchPermissionMonitor::Permissions{platform_.accessibility.isTrusted(false),
+                                                platform_.screenCapture.preflightPermission()};
   };
-  hooks.now = [this] { return platform_.clock->uptime(); };
-  hooks.requestAccessibility = [this] { platform_.accessibility->isTrusted(true); };
-  hooks.requestScreenCapture = [this] { platform_.screenCapture->requestPermission(); };
+  hooks.now = [this] { return platform_.clock.uptime(); };
+  hooks.requestAccessibility = [this] { platform_.accessibility.isTrusted(true); };
+  hooks.requestScreenCapture = [this] { platform_.screenCapture.requestPermission(); };
   hooks.startInput = [this] { return startInput(); };
   hooks.onChange = [this](const LaunchPermissionState& state) {
     if (!delegate_->isActive()) return;
@@ -182,10 +146,10 @@ void QuillonComposition::compose() {
 
   refreshTimer_ = LaunchTimer(loop, 1.0, true, [this] { refreshTick(); });
   // A gesture placed against the old layout is abandoned; the next one captures anew.
-  screensObserver_ = platform_.screens->subscribeToChanges([this] {
+  screensObserver_ = platform_.screens.subscribeToChanges([this] {
     if (delegate_->isActive()) router_->screensChanged();
   });
-  windows_->showOnboardingAtStart(QCoreApplication::arguments().contains(QStringLiteral("--onboarding")));
+  windows_->showOnboardingAtStart(executable_.showOnboarding);
   log.log("[Quillon/launch] product initialized; permission monitor controls Command input availability; hosts are unmodified");
 }
 
@@ -231,8 +195,8 @@ std::optional<std::string> QuillonComposition::imageStorageError() const {
 bool QuillonComposition::startInput() {
   if (!delegate_->isActive() || !router_) return false;
   if (tap_) return true;
-  auto tap = std::make_unique<X11GlobalEventTap>(*platform_.x11, *platform_.loop, *router_, *platform_.screens,
-                                                 LaunchInputTrace::shared(), *platform_.log);
+  auto tap = platform_.eventTaps.makeEventTap(*router_, LaunchInputTrace::shared());
+  if (!tap) return false;
   tap->updateShortcut(shortcut_);
   if (!tap->start()) return false;
   tap_ = std::move(tap);
@@ -242,7 +206,7 @@ bool QuillonComposition::startInput() {
 void QuillonComposition::resetRegistrations() {
   if (!delegate_->isActive() || (resetTask_.isValid() && !resetTask_.isFinished())) return;
   auto reset = [](AppRegistryRecovery& recovery) -> Task<void> { co_await recovery.reset(); };
-  resetTask_ = spawn(*platform_.loop, reset(*registryRecovery_));
+  resetTask_ = spawn(platform_.loop, reset(*registryRecovery_));
 }
 
 void QuillonComposition::tearDown() {
@@ -261,7 +225,7 @@ void QuillonComposition::showAbout() {
   if (!delegate_->isActive()) return;
   // One chain at a time: a second request while it is open is dropped.
   if (aboutTask_.isValid() && !aboutTask_.isFinished()) return;
-  aboutTask_ = spawn(*platform_.loop, aboutPresenter_->present(
+  aboutTask_ = spawn(platform_.loop, aboutPresenter_->present(
       shortcut_.displayString(), [this] { windows_->showOnboarding(); }, [this] { windows_->showSettings(); }));
 }
 

@@ -1,12 +1,16 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
 #include "core/app/app_delegate.h"
+#include "core/app/quillon_platform.h"
 #include "core/async/launch_main_loop.h"
 #include "core/async/launch_subscription.h"
 #include "core/async/launch_task.h"
+#include "core/bundle/launch_own_application.h"
 #include "core/storage/preferences/launch_modifier_shortcut.h"
 #include "core/storage/preferences/launch_preferences.h"
 
@@ -14,6 +18,7 @@ namespace quillon {
 
 class AppRegistry;
 class AppRegistryRecovery;
+class GlobalEventTap;
 class LaunchAppLifecycle;
 class LaunchInputRouter;
 class LaunchPermissionMonitor;
@@ -26,22 +31,37 @@ class LaunchWindowTargetProbe;
 class MenuBarController;
 class QuillonAboutPresenter;
 class QuillonWindows;
-class X11GlobalEventTap;
-struct LinuxPlatform;
 
-// The product's services over the platform: the application delegate decides whether
-// this process may run, then compose() builds the services in their fixed order and
-// tearDown() stops them. New services are created, connected and stopped here.
+// The product's services over the platform's ports: the application delegate decides
+// whether this process may run, then compose() builds the services in their fixed order
+// and tearDown() stops them. New services are created, connected and stopped here.
 class QuillonComposition {
  public:
-  QuillonComposition(LinuxPlatform& platform, Url dataDirectory);
+  // What the executable tells the composition and does for it.
+  struct Executable {
+    // This program, which a switch must never quit or open.
+    LaunchOwnApplication own;
+    std::int32_t processIdentifier = 0;
+    // Asked for on the command line: open the first-run guide at start.
+    bool showOnboarding = false;
+    // Ends the main loop; the executable then calls applicationWillTerminate.
+    std::function<void(int exitStatus)> exit;
+    // The start-failure alert, for the terminal or service manager that started us.
+    std::function<void(const LaunchAlert&)> reportStartFailure;
+  };
+
+  QuillonComposition(const QuillonPlatform& platform, Url dataDirectory, Executable executable);
   ~QuillonComposition();
   QuillonComposition(const QuillonComposition&) = delete;
   QuillonComposition& operator=(const QuillonComposition&) = delete;
 
-  // Runs the application until it quits, by the menu, a start failure, or `stopFd`
-  // becoming readable (a signalfd for SIGTERM and SIGINT); returns the exit status.
-  int run(int stopFd);
+  // Call from inside the running main loop, so that a terminate during the launch finds
+  // it running.
+  void applicationDidFinishLaunching() { delegate_->applicationDidFinishLaunching(); }
+  void applicationWillTerminate() { delegate_->applicationWillTerminate(); }
+  // Ends the application by the menu or a signal. A start failure stays a failure.
+  void quit(int exitStatus);
+  int exitStatus() const { return exitStatus_; }
 
  private:
   std::optional<std::string> applyLaunchPreferences(const LaunchPreferences& preferences, bool reapplyStoredIntent);
@@ -54,9 +74,9 @@ class QuillonComposition {
   void retainPreviewsOfRegisteredApps();
   void resetRegistrations();
   void refreshTick();
-  void quit(int exitStatus);
 
-  LinuxPlatform& platform_;
+  QuillonPlatform platform_;
+  Executable executable_;
   std::unique_ptr<AppDelegate> delegate_;
   // Declared in the order they are composed, so they are destroyed in reverse.
   std::unique_ptr<AppRegistry> registry_;
@@ -73,7 +93,7 @@ class QuillonComposition {
   std::unique_ptr<LaunchWindowTargetProbe> probe_;
   std::unique_ptr<LaunchInputRouter> router_;
   // Created once input may be observed; gone before the router it feeds.
-  std::unique_ptr<X11GlobalEventTap> tap_;
+  std::unique_ptr<GlobalEventTap> tap_;
   LaunchSubscription screensObserver_;
   std::unique_ptr<AppRegistryRecovery> registryRecovery_;
   std::unique_ptr<QuillonAboutPresenter> aboutPresenter_;

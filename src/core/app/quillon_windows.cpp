@@ -1,29 +1,25 @@
-#include "app/quillon_windows.h"
+#include "core/app/quillon_windows.h"
 
+#include <cstdlib>
 #include <filesystem>
-
-#include <QGuiApplication>
 #include <system_error>
 
-#include "app/linux_platform.h"
 #include "core/app/app_delegate.h"
 #include "core/app/app_registration_service.h"
 #include "core/app/app_registry_recovery.h"
 #include "core/app/launch_permission_monitor.h"
 #include "core/localization/l10n.h"
+#include "core/platform/launch_accessibility.h"
+#include "core/platform/launch_alert_presenter.h"
 #include "core/platform/launch_log_sink.h"
+#include "core/platform/launch_screen_capture_service.h"
 #include "core/storage/onboarding/launch_onboarding_store.h"
 #include "core/storage/preferences/launch_preferences_store.h"
 #include "core/storage/registry/app_registry.h"
 #include "core/switching/launch_switch_coordinator.h"
 #include "core/windows/launch_onboarding_view_model.h"
 #include "core/windows/launch_settings_view_model.h"
-#include "desktop/qt_alert_presenter.h"
-#include "desktop/qt_main_loop.h"
-#include "desktop/qt_onboarding_window.h"
-#include "desktop/qt_settings_window.h"
-#include "linux/x11_accessibility.h"
-#include "linux/x11_screen_capture_service.h"
+#include "core/windows/launch_window_host.h"
 
 namespace quillon {
 
@@ -38,16 +34,16 @@ LaunchOnboardingPermissions guidePermissions(const LaunchPermissionState& state)
 QuillonWindows::QuillonWindows(Services services, Hooks hooks)
     : services_(services),
       hooks_(std::move(hooks)),
-      recovery_(*services.platform.alerts),
+      recovery_(services.platform.alerts),
       onboardingStore_(LaunchOnboardingStore::inDataDirectory(services.delegate.dataDirectory())) {
   // Coming back to the application is when a permission granted elsewhere, or an app
   // installed meanwhile, should show.
-  activation_ = QObject::connect(qApp, &QGuiApplication::applicationStateChanged, [this](Qt::ApplicationState state) {
-    if (state == Qt::ApplicationActive && services_.delegate.isActive()) applicationBecameActive();
+  activation_ = services_.platform.windows.subscribeToActivation([this] {
+    if (services_.delegate.isActive()) applicationBecameActive();
   });
 }
 
-QuillonWindows::~QuillonWindows() { QObject::disconnect(activation_); }
+QuillonWindows::~QuillonWindows() = default;
 
 LaunchSettingsViewModel& QuillonWindows::settingsModel() {
   if (settingsModel_) return *settingsModel_;
@@ -66,14 +62,14 @@ LaunchSettingsViewModel& QuillonWindows::settingsModel() {
     return recovery_.confirm(LaunchPreferencesStore::resetTitle(), LaunchPreferencesStore::resetDetail());
   };
   callbacks.resetStore = [this] { return services_.preferencesStore.resetPreservingBackup(); };
-  settingsModel_ = std::make_unique<LaunchSettingsViewModel>(services_.preferencesStore, *services_.platform.loop,
+  settingsModel_ = std::make_unique<LaunchSettingsViewModel>(services_.preferencesStore, services_.platform.loop,
                                                              std::move(callbacks));
   return *settingsModel_;
 }
 
 void QuillonWindows::showSettings() {
   if (!services_.delegate.isActive()) return;
-  if (!settingsWindow_) settingsWindow_ = std::make_unique<QtSettingsWindow>(settingsModel(), services_.loginItem);
+  if (!settingsWindow_) settingsWindow_ = services_.platform.windows.makeSettingsWindow(settingsModel());
   settingsWindow_->present();
 }
 
@@ -82,7 +78,7 @@ LaunchOnboardingViewModel& QuillonWindows::onboardingModel() {
   auto& registry = services_.registry;
   LaunchOnboardingViewModel::Callbacks callbacks;
   callbacks.readApps = [&registry] { return registry.apps(); };
-  callbacks.registerApplications = [&registry, &log = *services_.platform.log](const std::vector<Url>& urls) {
+  callbacks.registerApplications = [&registry, &log = services_.platform.log](const std::vector<Url>& urls) {
     const auto report = AppRegistrationService::registerApplications(urls, registry);
     LaunchOnboardingRegistrationReport result;
     for (const auto& line : report.lines) {
@@ -96,8 +92,8 @@ LaunchOnboardingViewModel& QuillonWindows::onboardingModel() {
     return result;
   };
   callbacks.readLaunchableCount = [&registry] { return static_cast<int>(registry.launchableApps().size()); };
-  callbacks.requestAccessibility = [this] { services_.platform.accessibility->isTrusted(true); };
-  callbacks.requestScreenCapture = [this] { services_.platform.screenCapture->requestPermission(); };
+  callbacks.requestAccessibility = [this] { services_.platform.accessibility.isTrusted(true); };
+  callbacks.requestScreenCapture = [this] { services_.platform.screenCapture.requestPermission(); };
   // This desktop has no privacy pane to open; the guide then says where to look.
   callbacks.openAccessibilitySettings = [] { return false; };
   callbacks.openScreenCaptureSettings = [] { return false; };
@@ -110,7 +106,7 @@ LaunchOnboardingViewModel& QuillonWindows::onboardingModel() {
   };
   callbacks.onPickApplications = [this] {
     if (picker_.isValid() && !picker_.isFinished()) return;
-    picker_ = spawn(*services_.platform.loop, pickApplications());
+    picker_ = spawn(services_.platform.loop, pickApplications());
   };
   callbacks.onRegistryChanged = [this] {
     if (hooks_.registryChanged) hooks_.registryChanged();
@@ -130,7 +126,7 @@ LaunchOnboardingViewModel& QuillonWindows::onboardingModel() {
         LocalizedText("元の案内ファイルをバックアップとして保全して、はじめにを最初からやり直します。アプリの登録・呼び出しキー・保存画像・macOSの権限は変更しません。"));
   };
   const std::string label = settingsModel().viewState().preferences.shortcut.displayString();
-  onboardingModel_ = std::make_unique<LaunchOnboardingViewModel>(onboardingStore_, *services_.platform.loop, label,
+  onboardingModel_ = std::make_unique<LaunchOnboardingViewModel>(onboardingStore_, services_.platform.loop, label,
                                                                  std::move(callbacks));
   onboardingModel_->setRegistrationBusy(services_.coordinator.isSwitching());
   return *onboardingModel_;
@@ -147,7 +143,7 @@ Task<void> QuillonWindows::pickApplications() {
     // No /Applications on this desktop: start where the user's own bundles are likely.
     if (const char* home = std::getenv("HOME")) request.directoryPath = home;
   }
-  const auto paths = co_await services_.platform.alerts->showOpenPanel(std::move(request));
+  const auto paths = co_await services_.platform.alerts.showOpenPanel(std::move(request));
   if (paths.empty() || !onboardingModel_ || !services_.delegate.isActive()) co_return;
   std::vector<Url> urls;
   for (const auto& path : paths) urls.push_back(Url::fileUrl(path, true));
@@ -157,7 +153,7 @@ Task<void> QuillonWindows::pickApplications() {
 void QuillonWindows::showOnboarding() {
   if (!services_.delegate.isActive()) return;
   auto& model = onboardingModel();
-  if (!onboardingWindow_) onboardingWindow_ = std::make_unique<QtOnboardingWindow>(model);
+  if (!onboardingWindow_) onboardingWindow_ = services_.platform.windows.makeOnboardingWindow(model);
   onboardingWindow_->present();
 }
 

@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include <QMetaObject>
-
 #include "core/app/launch_recovery_presenter.h"
+#include "core/app/quillon_platform.h"
+#include "core/async/launch_subscription.h"
 #include "core/async/launch_task.h"
 #include "core/storage/onboarding/launch_onboarding_store.h"
 #include "core/storage/preferences/launch_preferences.h"
@@ -17,31 +17,27 @@ namespace quillon {
 class AppDelegate;
 class AppRegistry;
 class AppRegistryRecovery;
-class LaunchLoginItem;
 class LaunchOnboardingViewModel;
 class LaunchPermissionMonitor;
 class LaunchPreferencesStore;
 class LaunchSettingsViewModel;
+class LaunchWindow;
 class LaunchSwitchCoordinator;
-class QtOnboardingWindow;
-class QtSettingsWindow;
 struct LaunchPermissionState;
-struct LinuxPlatform;
 
 // The settings window and the first-run guide with their models, as the composition
-// connects them: created on first request and kept for the life of the process.
+// connects them: created on first request and kept for the life of the process. The
+// platform's window host draws them.
 class QuillonWindows {
  public:
   struct Services {
-    LinuxPlatform& platform;
+    const QuillonPlatform& platform;
     const AppDelegate& delegate;
     AppRegistry& registry;
     LaunchSwitchCoordinator& coordinator;
     LaunchPreferencesStore& preferencesStore;
     AppRegistryRecovery& registryRecovery;
     LaunchPermissionMonitor& permissionMonitor;
-    // None where the platform has no start-at-login switch.
-    LaunchLoginItem* loginItem = nullptr;
   };
   struct Hooks {
     // Applies preferences saved or re-read by the settings window; returns a text to
@@ -84,11 +80,11 @@ class QuillonWindows {
   LaunchRecoveryPresenter recovery_;
   LaunchOnboardingStore onboardingStore_;
   std::unique_ptr<LaunchSettingsViewModel> settingsModel_;
-  std::unique_ptr<QtSettingsWindow> settingsWindow_;
+  std::unique_ptr<LaunchWindow> settingsWindow_;
   std::unique_ptr<LaunchOnboardingViewModel> onboardingModel_;
-  std::unique_ptr<QtOnboardingWindow> onboardingWindow_;
+  std::unique_ptr<LaunchWindow> onboardingWindow_;
   LaunchTaskHandle picker_;
-  QMetaObject::Connection activation_;
+  LaunchSubscription activation_;
 };
 
 }  // namespace quillon
