@@ -1,6 +1,9 @@
-# Fails when a file of the core includes a layer above its own, or a header that only
-# Linux (or only a desktop toolkit) has. Run as `cmake -DCORE_DIR=... -P check_core_layers.cmake`;
-# the core library depends on it, so a back-edge breaks the build rather than rotting.
+# Fails when a file of the core includes a layer above its own, anything outside the
+# core, or a header that only Linux (or only a desktop toolkit) has; and when a file of
+# the desktop toolkit layer, which Linux and macOS share, includes a platform's own
+# adapters, the executable, or a header of one window system. Run as
+# `cmake -DCORE_DIR=... [-DDESKTOP_DIR=...] -P check_core_layers.cmake`; the libraries
+# depend on it, so a back-edge breaks the build rather than rotting.
 #
 # Layers, lowest first. A file may include its own layer and any lower one.
 set(QUILLON_CORE_LAYERS
@@ -16,7 +19,6 @@ set(QUILLON_CORE_LAYERS
   "input windows"
   "app")
 
-get_filename_component(CORE_DIR "${CORE_DIR}" ABSOLUTE)
 set(rank 0)
 foreach(group IN LISTS QUILLON_CORE_LAYERS)
   string(REPLACE " " ";" members "${group}")
@@ -39,29 +41,57 @@ function(layer_of path out)
   set(${out} "" PARENT_SCOPE)
 endfunction()
 
-# Headers that exist only on Linux, or belong to a toolkit or a window system.
-set(forbidden_system_headers
+# Headers that exist only on Linux, or belong to one window system; the core also keeps
+# out every toolkit header.
+set(platform_only_headers
   "^linux/" "^sys/(epoll|signalfd|timerfd|eventfd|inotify|prctl|syscall|random|sysmacros|pidfd)\\.h$"
-  "^(Q[A-Za-z]+|qt[a-z]*/)" "^(X11|xcb)/" "^(Cocoa|AppKit|CoreGraphics|ApplicationServices)/")
+  "^(X11|xcb)/" "^(Cocoa|AppKit|CoreGraphics|ApplicationServices)/")
+set(toolkit_headers "^(Q[A-Za-z]+|qt[a-z]*/)")
 
-file(GLOB_RECURSE sources RELATIVE "${CORE_DIR}" "${CORE_DIR}/*.h" "${CORE_DIR}/*.cpp")
-set(problems "")
-foreach(source IN LISTS sources)
-  layer_of("${source}" source_layer)
-  if(source_layer STREQUAL "")
-    string(APPEND problems "\n  ${source}: not in any known layer")
-    continue()
-  endif()
-  file(STRINGS "${CORE_DIR}/${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
-  foreach(line IN LISTS includes)
-    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*[<\"]([^>\"]+)[>\"].*" "\\1" header "${line}")
-    foreach(pattern IN LISTS forbidden_system_headers)
-      if(header MATCHES "${pattern}")
-        string(APPEND problems "\n  ${source}: includes <${header}>, which the portable core cannot use")
-      endif()
+# The includes of every file under `dir`, as "<file>|<"header"|<header>>" entries.
+function(includes_of dir out)
+  file(GLOB_RECURSE sources RELATIVE "${dir}" "${dir}/*.h" "${dir}/*.cpp" "${dir}/*.mm")
+  set(result "")
+  foreach(source IN LISTS sources)
+    file(STRINGS "${dir}/${source}" lines REGEX "^[ \t]*#[ \t]*(include|import)[ \t]*[<\"]")
+    foreach(line IN LISTS lines)
+      string(REGEX REPLACE "^[ \t]*#[ \t]*(include|import)[ \t]*([<\"][^>\"]+[>\"]).*" "\\2" header "${line}")
+      list(APPEND result "${source}|${header}")
     endforeach()
-    if(header MATCHES "^core/(.*)$")
-      layer_of("${CMAKE_MATCH_1}" target_layer)
+  endforeach()
+  set(${out} "${result}" PARENT_SCOPE)
+endfunction()
+
+set(problems "")
+
+if(DEFINED CORE_DIR)
+  get_filename_component(CORE_DIR "${CORE_DIR}" ABSOLUTE)
+  file(GLOB_RECURSE sources RELATIVE "${CORE_DIR}" "${CORE_DIR}/*.h" "${CORE_DIR}/*.cpp")
+  foreach(source IN LISTS sources)
+    layer_of("${source}" source_layer)
+    if(source_layer STREQUAL "")
+      string(APPEND problems "\n  ${source}: not in any known layer")
+    endif()
+  endforeach()
+  includes_of("${CORE_DIR}" entries)
+  foreach(entry IN LISTS entries)
+    string(REGEX REPLACE "\\|.*" "" source "${entry}")
+    string(REGEX REPLACE "^[^|]*\\|" "" spelled "${entry}")
+    string(REGEX REPLACE "^[<\"](.*)[>\"]$" "\\1" header "${spelled}")
+    layer_of("${source}" source_layer)
+    if(spelled MATCHES "^<")
+      foreach(pattern IN LISTS platform_only_headers toolkit_headers)
+        if(header MATCHES "${pattern}")
+          string(APPEND problems "\n  ${source}: includes <${header}>, which the portable core cannot use")
+        endif()
+      endforeach()
+    elseif(NOT header MATCHES "^core/" OR header MATCHES "(^|/)\\.\\.?/")
+      # Spelled from the source root, so that a path relative to the file cannot walk
+      # out of the core (or into a higher layer) unseen.
+      string(APPEND problems "\n  ${source}: includes \"${header}\", which is not a core header spelled from src/")
+    elseif(NOT source_layer STREQUAL "")
+      string(REGEX REPLACE "^core/" "" inside "${header}")
+      layer_of("${inside}" target_layer)
       if(target_layer STREQUAL "")
         string(APPEND problems "\n  ${source}: includes ${header}, outside every layer")
       elseif(NOT target_layer STREQUAL source_layer AND NOT rank_${target_layer} LESS rank_${source_layer})
@@ -69,7 +99,27 @@ foreach(source IN LISTS sources)
       endif()
     endif()
   endforeach()
-endforeach()
+endif()
+
+if(DEFINED DESKTOP_DIR)
+  get_filename_component(DESKTOP_DIR "${DESKTOP_DIR}" ABSOLUTE)
+  includes_of("${DESKTOP_DIR}" entries)
+  foreach(entry IN LISTS entries)
+    string(REGEX REPLACE "\\|.*" "" source "${entry}")
+    string(REGEX REPLACE "^[^|]*\\|" "" spelled "${entry}")
+    string(REGEX REPLACE "^[<\"](.*)[>\"]$" "\\1" header "${spelled}")
+    if(spelled MATCHES "^<")
+      foreach(pattern IN LISTS platform_only_headers)
+        if(header MATCHES "${pattern}")
+          string(APPEND problems "\n  desktop/${source}: includes <${header}>, which one platform lacks")
+        endif()
+      endforeach()
+    elseif(NOT header MATCHES "^(core|desktop)/" OR header MATCHES "(^|/)\\.\\.?/")
+      string(APPEND problems "\n  desktop/${source}: includes \"${header}\"; the toolkit layer sees only the core and itself")
+    endif()
+  endforeach()
+endif()
+
 if(problems)
-  message(FATAL_ERROR "The core's layering is broken:${problems}")
+  message(FATAL_ERROR "The layering is broken:${problems}")
 endif()
