@@ -6,12 +6,12 @@
 
 #include "core/async/launch_async_wait_error.h"
 #include "core/async/launch_cancellation.h"
+#include "core/bundle/launch_bundle_location.h"
 #include "core/bundle/launch_lifecycle_error.h"
 #include "core/bundle/validated_launch_application.h"
 #include "core/localization/l10n.h"
 #include "core/platform/launch_log_sink.h"
 #include "core/storage/registry/launch_onboarding_application_validator.h"
-#include "core/switching/launch_lifecycle_transition.h"
 
 namespace quillon {
 namespace {

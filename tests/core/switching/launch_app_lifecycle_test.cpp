@@ -1,11 +1,10 @@
-#include "core/switching/launch_lifecycle_transition.h"
+#include "core/switching/launch_app_lifecycle.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
 
-#include "core/switching/workspace_launch_lifecycle_backend.h"
 #include "support/fake_workspace.h"
 #include "support/manual_main_loop.h"
 #include "support/temporary_directory.h"
@@ -14,8 +13,7 @@
 namespace quillon {
 namespace {
 
-using Transition = LaunchLifecycleTransition<WorkspaceLaunchLifecycleBackend>;
-using Outcome = Transition::Outcome;
+using Outcome = LaunchLifecycleResult;
 using Process = std::shared_ptr<FakeRunningApplication>;
 constexpr std::int32_t ownPid = 321;
 
@@ -28,16 +26,16 @@ std::filesystem::path writeApp(const std::filesystem::path& path, const std::str
   return bundle.writeTo(path);
 }
 
-// Real bundles on disk (the transition validates them), the workspace backend over a
-// fake workspace, and the manual loop. The target is Beta.app; the usual source runs
+// Real bundles on disk (the lifecycle validates them), a fake workspace, and the manual
+// loop. The target is Beta.app; the usual source runs
 // from Alpha.app. An open completes after `openDuration` with `launch(bundlePath)`, by
 // default a process running the bundle's executable, or fails with `openError`.
-struct TransitionTest : ::testing::Test {
+struct LaunchAppLifecycleTest : ::testing::Test {
   ManualClock clock;
   ManualMainLoop loop{clock};
   TemporaryDirectory directory;
   FakeWorkspace workspace;
-  Transition transition{WorkspaceLaunchLifecycleBackend(workspace, loop, LaunchOwnApplication{}, ownPid), loop};
+  LaunchAppLifecycle lifecycle{workspace, loop, LaunchOwnApplication{}, ownPid};
   std::filesystem::path alphaPath = writeApp(directory / "Alpha.app", "Alpha");
   std::filesystem::path betaPath = writeApp(directory / "Beta.app", "Beta");
   ValidatedLaunchApplication alpha = ValidatedLaunchApplication::validate(directoryUrl(alphaPath));
@@ -86,14 +84,14 @@ struct TransitionTest : ::testing::Test {
     bool done() const { return outcome->has_value(); }
     const LaunchResult<Outcome>& result() const { return **outcome; }
   };
-  Running start(std::optional<LaunchApplicationHandle> from, const Url& to) {
+  Running start(LaunchApplicationHandle from, const Url& to) {
     Running running;
-    running.handle = spawn<Outcome>(loop, transition.perform(std::move(from), to),
+    running.handle = spawn<Outcome>(loop, lifecycle.switchApplication(std::move(from), to),
                                     [outcome = running.outcome](LaunchResult<Outcome> r) { outcome->emplace(std::move(r)); });
     return running;
   }
   // Runs a transition to its end, letting the manual clock run as far as needed.
-  LaunchResult<Outcome> perform(std::optional<LaunchApplicationHandle> from, std::optional<Url> to = std::nullopt) {
+  LaunchResult<Outcome> perform(LaunchApplicationHandle from, std::optional<Url> to = std::nullopt) {
     auto running = start(std::move(from), to.value_or(directoryUrl(betaPath)));
     for (int step = 0; step < 1000 && !running.done(); ++step) loop.advance(0.05);
     EXPECT_TRUE(running.done());
@@ -101,20 +99,20 @@ struct TransitionTest : ::testing::Test {
   }
 };
 
-TEST_F(TransitionTest, WithoutASourceTheTargetIsOpenedDirectly) {
-  const auto result = perform(std::nullopt);
+TEST_F(LaunchAppLifecycleTest, WithoutASourceTheTargetIsOpenedDirectly) {
+  const auto result = perform(nullptr);
   ASSERT_TRUE(result.hasValue());
   EXPECT_EQ(beta.url.path(), result.value().application->bundlePath());
   EXPECT_FALSE(result.value().wasAlreadySelected);
   EXPECT_EQ(0, result.value().timings.terminationWait);
   EXPECT_DOUBLE_EQ(0.25, result.value().timings.total);
-  EXPECT_FALSE(transition.isSwitching());
+  EXPECT_FALSE(lifecycle.isSwitching());
 }
 
 // The source is polled every 100 ms from the quit request, the first time without a
 // sleep; an exit seen at the poll that reaches the 10 s limit still counts. The limit
 // runs from the quit request: here the own-application check takes 3 s first.
-TEST_F(TransitionTest, QuitIsPolledUntilTheLimitFromTheQuitRequest) {
+TEST_F(LaunchAppLifecycleTest, QuitIsPolledUntilTheLimitFromTheQuitRequest) {
   struct Row {
     const char* name;
     double ownCheck;
@@ -145,7 +143,7 @@ TEST_F(TransitionTest, QuitIsPolledUntilTheLimitFromTheQuitRequest) {
       ASSERT_TRUE(running.done());
       EXPECT_EQ(LaunchLifecycleError::terminationTimedOut, failure<LaunchLifecycleError>(running.result()));
       EXPECT_TRUE(workspace.opened.empty());
-      EXPECT_FALSE(transition.isSwitching());
+      EXPECT_FALSE(lifecycle.isSwitching());
       EXPECT_EQ(0u, loop.pendingTimerCount());
       continue;
     }
@@ -161,7 +159,7 @@ TEST_F(TransitionTest, QuitIsPolledUntilTheLimitFromTheQuitRequest) {
 
 // A reported exit ends the wait at once; an app the platform cannot watch is still
 // found by the next poll.
-TEST_F(TransitionTest, AReportedExitEndsTheWaitBeforeThePoll) {
+TEST_F(LaunchAppLifecycleTest, AReportedExitEndsTheWaitBeforeThePoll) {
   for (const bool notifies : {true, false}) {
     SCOPED_TRACE(notifies ? "notified" : "polled");
     source = newSource(1001, std::nullopt);
@@ -177,7 +175,7 @@ TEST_F(TransitionTest, AReportedExitEndsTheWaitBeforeThePoll) {
   }
 }
 
-TEST_F(TransitionTest, RunningSameBundleIsAlreadySelected) {
+TEST_F(LaunchAppLifecycleTest, RunningSameBundleIsAlreadySelected) {
   // Through a link: locations are compared in canonical form.
   std::filesystem::create_directory_symlink(betaPath, directory / "Link.app");
   const auto sameBundle = runningFrom(beta, 77);
@@ -193,7 +191,7 @@ TEST_F(TransitionTest, RunningSameBundleIsAlreadySelected) {
 // Each refusal and how far the transition got: whether the source was asked to quit
 // and whether the target was opened. (Bundle validation itself is tested with
 // ValidatedLaunchApplication.)
-TEST_F(TransitionTest, EachRefusalStopsAtItsStep) {
+TEST_F(LaunchAppLifecycleTest, EachRefusalStopsAtItsStep) {
   writeApp(directory / "NoExecutable.app", "Gamma", false);
   writeApp(directory / "Gamma.app", "Gamma");
   const auto ours = writeApp(directory / "Copy.app", "Copy", true, "com.quillon.app");
@@ -262,7 +260,7 @@ TEST_F(TransitionTest, EachRefusalStopsAtItsStep) {
     EXPECT_EQ(row.expected, failure<LaunchLifecycleError>(perform(from, to)));
     EXPECT_EQ(row.asked, from->terminationRequests);
     EXPECT_EQ(row.opened, workspace.opened.size());
-    EXPECT_FALSE(transition.isSwitching());
+    EXPECT_FALSE(lifecycle.isSwitching());
     if (launched) {
       EXPECT_EQ(0, launched->terminationRequests) << "the wrong app is left alone";
     }
@@ -272,7 +270,7 @@ TEST_F(TransitionTest, EachRefusalStopsAtItsStep) {
 // A source that is gone is neither asked nor checked, even one that would count as
 // this program. Identifiers below 1 are never probed, and a probe refused for lack of
 // permission means the process is there.
-TEST_F(TransitionTest, OnlyASourceStillRunningIsAskedToQuit) {
+TEST_F(LaunchAppLifecycleTest, OnlyASourceStillRunningIsAskedToQuit) {
   struct Row {
     const char* name;
     std::int32_t pid;
@@ -301,38 +299,38 @@ TEST_F(TransitionTest, OnlyASourceStillRunningIsAskedToQuit) {
   }
 }
 
-TEST_F(TransitionTest, OpenErrorIsRethrownUnchanged) {
+TEST_F(LaunchAppLifecycleTest, OpenErrorIsRethrownUnchanged) {
   openError = std::make_exception_ptr(LaunchOpenApplicationError{EACCES});
   const auto result = perform(source);
   EXPECT_EQ(LaunchOpenApplicationError{EACCES}, failure<LaunchOpenApplicationError>(result));
   EXPECT_TRUE(source->terminated) << "the source had already quit";
-  EXPECT_FALSE(transition.isSwitching());
+  EXPECT_FALSE(lifecycle.isSwitching());
 }
 
-TEST_F(TransitionTest, SecondTransitionMeanwhileIsRefusedAndDisturbsNothing) {
+TEST_F(LaunchAppLifecycleTest, SecondTransitionMeanwhileIsRefusedAndDisturbsNothing) {
   quitsAfter(source, 0.3);
   auto first = start(source, directoryUrl(betaPath));
   loop.runUntilIdle();
-  auto second = start(std::nullopt, directoryUrl(alphaPath));
+  auto second = start(nullptr, directoryUrl(alphaPath));
   loop.runUntilIdle();
   ASSERT_TRUE(second.done());
   EXPECT_EQ(LaunchLifecycleError::alreadySwitching, failure<LaunchLifecycleError>(second.result()));
-  EXPECT_TRUE(transition.isSwitching());
+  EXPECT_TRUE(lifecycle.isSwitching());
   loop.advance(1.0);
   ASSERT_TRUE(first.done());
   EXPECT_TRUE(first.result().hasValue());
-  EXPECT_FALSE(transition.isSwitching());
-  EXPECT_TRUE(perform(std::nullopt, directoryUrl(alphaPath)).hasValue());
+  EXPECT_FALSE(lifecycle.isSwitching());
+  EXPECT_TRUE(perform(nullptr, directoryUrl(alphaPath)).hasValue());
 }
 
 // Cancelled or dropped while polling: the poll stops and the flag clears.
-TEST_F(TransitionTest, CancellingOrDroppingAWaitingTransitionEndsIt) {
+TEST_F(LaunchAppLifecycleTest, CancellingOrDroppingAWaitingTransitionEndsIt) {
   for (const bool drop : {false, true}) {
     SCOPED_TRACE(drop);
     source = newSource(1001, std::nullopt);
     auto running = start(source, directoryUrl(betaPath));
     loop.advance(0.25);
-    EXPECT_TRUE(transition.isSwitching());
+    EXPECT_TRUE(lifecycle.isSwitching());
     if (drop) {
       running.handle.reset();
     } else {
@@ -341,10 +339,92 @@ TEST_F(TransitionTest, CancellingOrDroppingAWaitingTransitionEndsIt) {
       ASSERT_TRUE(running.done());
       EXPECT_TRUE(failedWith<CancellationError>(running.result()));
     }
-    EXPECT_FALSE(transition.isSwitching());
+    EXPECT_FALSE(lifecycle.isSwitching());
     EXPECT_TRUE(workspace.opened.empty());
     EXPECT_EQ(0u, loop.pendingTimerCount());
   }
+}
+
+struct LaunchAppLifecycleOwnTest : ::testing::Test {
+  ManualClock clock;
+  ManualMainLoop loop{clock};
+  TemporaryDirectory directory;
+  FakeWorkspace workspace;
+  std::filesystem::path quillonPath = writeApp("Quillon.app", "com.quillon.app");
+  std::filesystem::path notchPath = writeApp("Notch.app", "com.example.notch");
+
+  std::filesystem::path writeApp(const std::string& name, const std::string& identifier) {
+    TestAppBundle bundle;
+    bundle.identifier = identifier;
+    return bundle.writeTo(directory / name);
+  }
+  // This program as installed in Quillon.app, or run from a build tree (no bundle).
+  LaunchOwnApplication own(bool fromBundle = true) {
+    LaunchOwnApplication identity;
+    if (fromBundle) identity.bundleURL = canonicalDirectoryUrl(quillonPath);
+    return identity;
+  }
+  LaunchAppLifecycle backend(bool fromBundle = true) { return LaunchAppLifecycle(workspace, loop, own(fromBundle), ownPid); }
+  ValidatedLaunchApplication validated(const std::filesystem::path& path) {
+    return ValidatedLaunchApplication::validate(directoryUrl(path));
+  }
+};
+
+TEST_F(LaunchAppLifecycleOwnTest, OwnTargetByLocationOrByIdentifier) {
+  // A copy elsewhere that claims our identifier is still us.
+  const auto copy = writeApp("Copy.app", "com.quillon.app");
+  std::filesystem::create_directory_symlink(quillonPath, directory / "Link.app");
+  EXPECT_TRUE(backend().isOwnTarget(validated(quillonPath)));
+  EXPECT_TRUE(backend().isOwnTarget(validated(directory / "Link.app")));
+  EXPECT_TRUE(backend().isOwnTarget(validated(copy)));
+  EXPECT_TRUE(backend(false).isOwnTarget(validated(copy)));
+  EXPECT_FALSE(backend().isOwnTarget(validated(notchPath)));
+}
+
+TEST_F(LaunchAppLifecycleOwnTest, OwnApplicationByProcessIdentifierOrLocation) {
+  const std::string quillon = quillonPath.string();
+  const std::string notch = notchPath.string();
+  std::filesystem::create_directory_symlink(quillonPath, directory / "Link.app");
+  struct Row {
+    const char* name;
+    std::shared_ptr<FakeRunningApplication> application;
+    bool expected;
+  } rows[] = {
+      {"ourProcess", FakeRunningApplication::make(ownPid, notch), true},
+      {"ourIdentifier", FakeRunningApplication::make(9, notch, "com.quillon.app"), true},
+      {"ourBundle", FakeRunningApplication::make(9, quillon), true},
+      {"ourBundleThroughALink", FakeRunningApplication::make(9, (directory / "Link.app").string()), true},
+      {"anotherApp", FakeRunningApplication::make(9, notch, "com.example.notch"), false},
+      {"noBundle", FakeRunningApplication::make(9, std::nullopt), false},
+  };
+  const auto subject = backend();
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(row.expected, subject.isOwnApplication(*row.application));
+  }
+}
+
+TEST(LaunchLiveness, FollowsTheSharedRule) {
+  struct Row {
+    const char* name;
+    std::int32_t pid;
+    bool terminated;
+    int probeError;
+    bool expected;
+  } rows[] = {
+      {"running", 10, false, 0, true},      {"someoneElses", 10, false, EPERM, true},
+      {"gone", 10, false, ESRCH, false},    {"terminated", 10, true, 0, false},
+      {"noIdentifier", 0, false, 0, false}, {"negativeIdentifier", -5, false, 0, false},
+      {"otherProbeFailure", 10, false, EINVAL, false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    auto application = FakeRunningApplication::make(row.pid, std::nullopt);
+    application->terminated = row.terminated;
+    application->probeError = row.probeError;
+    EXPECT_EQ(row.expected, isAlive(application.get()));
+  }
+  EXPECT_FALSE(isAlive(nullptr));
 }
 
 }  // namespace
