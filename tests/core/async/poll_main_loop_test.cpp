@@ -38,10 +38,26 @@ TEST_F(PollMainLoopTest, AQuitBeforeRunEndsTheRunAtOnce) {
   EXPECT_TRUE(ran);
 }
 
+// The thread starts from inside the run, so its post reaches a loop that is running and
+// has nothing else to do. A lost wake-up leaves the loop asleep until the safety net.
 TEST_F(PollMainLoopTest, WorkPostedFromAnotherThreadWakesABlockedLoop) {
-  std::thread poster([this] { loop.post([this] { loop.quit(); }); });
+  std::thread poster;
+  std::thread::id ranOn;
+  bool wokenByPost = false;
+  const LaunchTimer safetyNet(loop, deadline, false, [this] { loop.quit(); });
+  loop.post([&] {
+    poster = std::thread([&] {
+      loop.post([&] {
+        ranOn = std::this_thread::get_id();
+        wokenByPost = true;
+        loop.quit();
+      });
+    });
+  });
   loop.run();
   poster.join();
+  EXPECT_TRUE(wokenByPost) << "the loop slept through work posted from another thread";
+  EXPECT_EQ(std::this_thread::get_id(), ranOn);
 }
 
 // The order of timers is the queue's; this is about the loop sleeping until one is due.

@@ -45,13 +45,15 @@ TEST(LaunchInputRouter, AdmitsOrRefusesEachPressWithItsTracedReason) {
   struct Row {
     const char* name;
     std::function<void(RouterRig&)> before;
-    std::string record;  // the last press record
+    std::string record;  // what the press under test records
     Phase phase;
+    // The press under test; the chord going down unless the row says otherwise.
+    std::function<void(RouterRig&)> press = [](RouterRig& r) { r.modifiers(kCommand); };
   };
   const Row rows[] = {
       {"admitted", {}, "router.press admitted pid=101 appCount=3", Phase::active},
       {"held already", [](RouterRig& r) { r.modifiers(kCommand); }, "router.press ignored=no-rising-edge",
-       Phase::active},
+       Phase::active, [](RouterRig& r) { r.router->commandChanged(true, kOverNotch); }},
       {"no host", [](RouterRig& r) { r.running->terminated = true; }, "router.press blocked=no-current-host",
        Phase::idle},
       {"not switchable", [](RouterRig& r) { r.registry.remove(r.aurora.id); }, "router.press blocked=session-begin",
@@ -74,16 +76,18 @@ TEST(LaunchInputRouter, AdmitsOrRefusesEachPressWithItsTracedReason) {
     SCOPED_TRACE(row.name);
     RouterRig r(true);
     if (row.before) row.before(r);
-    if (std::string(row.name) == "held already") {
-      r.router->commandChanged(true, kOverNotch);
-    } else {
-      r.modifiers(kCommand);
-    }
-    std::string last;
-    for (const auto& line : r.traceLines()) {
-      if (line.starts_with("router.press")) last = line;
-    }
-    EXPECT_EQ(last, row.record);
+    auto presses = [&r] {
+      std::vector<std::string> records;
+      for (const auto& line : r.traceLines()) {
+        if (line.starts_with("router.press")) records.push_back(line);
+      }
+      return records;
+    };
+    const auto earlier = presses().size();
+    row.press(r);
+    const auto records = presses();
+    ASSERT_EQ(earlier + 1, records.size()) << "one press, one record";
+    EXPECT_EQ(records.back(), row.record);
     EXPECT_EQ(r.router->session().phase(), row.phase);
   }
 }
