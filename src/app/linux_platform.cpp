@@ -56,9 +56,8 @@ LinuxPlatform::LinuxPlatform() = default;
 LinuxPlatform::~LinuxPlatform() = default;
 
 QuillonPlatform LinuxPlatform::ports() {
-  return {*clock,     *loop,       *log,          *windowServer, *screens,     *accessibility,
-          *screenCapture, *input,   *workspace,    *imageCodec,   *userDefaults, *alerts,
-          *statusMenu, *panels,     *eventTaps,    *windowHost};
+  return {*clock,     *loop,      *log,          *windowServer, *screens,    *accessibility, *screenCapture, *input,
+          *workspace, *imageCodec, *userDefaults, *alerts,       *statusMenu, *panels,        *eventTaps,     *windowHost};
 }
 
 LinuxPlatformStart makeLinuxPlatform(int& argc, char** argv) {
