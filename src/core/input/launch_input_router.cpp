@@ -155,7 +155,9 @@ void LaunchInputRouter::commandChanged(bool isDown, ScreenPoint cursor) {
 
 void LaunchInputRouter::cursorMoved(ScreenPoint to) {
   cursor_ = to;
-  if (!commandHeld_) prefetch();
+  if (commandHeld_) return;
+  retryAfterMove_ = true;
+  prefetch();
 }
 
 bool LaunchInputRouter::shouldConsumeScroll(const LaunchScrollEvent& event, ScreenPoint cursor) {
@@ -377,6 +379,7 @@ Task<void> LaunchInputRouter::runCapture(LaunchUuid generation, LaunchApplicatio
 
   std::optional<LaunchSurfaceSnapshot> captured;
   std::exception_ptr failure;
+  bool retry = false;
   try {
     auto capturing = surfaces_->capture(application, std::nullopt);
     captured.emplace(co_await std::move(capturing));
@@ -409,6 +412,7 @@ Task<void> LaunchInputRouter::runCapture(LaunchUuid generation, LaunchApplicatio
         snapshot_.reset();
         previousSnapshot_.reset();
         record("capture invalidated=identity-display-or-expansion");
+        retry = std::exchange(retryAfterMove_, false) && phase == Phase::idle && nearCandidate(cursor_);
       } else {
         previousSnapshot_ = std::move(snapshot_);
         snapshot_ = std::move(captured);
@@ -443,7 +447,13 @@ Task<void> LaunchInputRouter::runCapture(LaunchUuid generation, LaunchApplicatio
     }
   }
   // A newer request owns the field now.
-  if (captureGeneration_ == generation) captureTask_.reset();
+  if (captureGeneration_ != generation) co_return;
+  captureTask_.reset();
+  if (retry) {
+    services_.loop.post([weak = std::weak_ptr<LaunchInputRouter*>(self_)] {
+      if (auto self = weak.lock(); self && (*self)->session_.phase() == Phase::idle) (*self)->prefetch();
+    });
+  }
 }
 
 // MARK: Release and commit

@@ -165,6 +165,10 @@ class LaunchInputRouter final : public ModifierInputRouter {
   ScreenRect originFrame_;
   LaunchTaskHandle captureTask_;
   LaunchUuid captureGeneration_ = LaunchUuid::random();
+  // A pointer that has just come to rest on a notch starts a capture before the app has
+  // expanded its surface; that capture is refused, and the tick would try again only
+  // 0.6 s later, too late for a quick press. Such a refusal is retried once per move.
+  bool retryAfterMove_ = false;
   LaunchTaskHandle readinessTask_;
   LaunchUuid readinessGeneration_ = LaunchUuid::random();
   LaunchTaskHandle commitTask_;

@@ -233,6 +233,33 @@ TEST(LaunchInputRouter, KeepsACaptureReadyAndPresentsItWhenTheWindowIsNotFoundYe
   EXPECT_TRUE(r.overlay.presentation());
 }
 
+// The first capture after the pointer reaches a notch sees it before it expands.
+TEST(LaunchInputRouter, RetriesARefusedCaptureOnceAfterEachMoveOntoTheNotch) {
+  RouterRig r;
+  r.router->cursorMoved(kOverNotch);
+  r.loop.runUntilIdle();
+  ASSERT_TRUE(r.surfaces->complete(0, r.snapshot(101)));  // not yet expanded: refused
+  r.loop.runUntilIdle();
+  r.surfaces->revalidated = RouterRig::target(101);
+  ASSERT_TRUE(r.surfaces->complete(0, r.snapshot(101))) << "retried without waiting for the tick";
+  r.loop.runUntilIdle();
+  EXPECT_TRUE(r.router->snapshot());
+
+  r.surfaces->revalidated.reset();
+  r.router->cursorMoved(kOverNotch);
+  r.loop.runUntilIdle();
+  ASSERT_TRUE(r.surfaces->complete(0, r.snapshot(101)));
+  r.loop.runUntilIdle();
+  ASSERT_TRUE(r.surfaces->complete(0, r.snapshot(101)));
+  r.loop.runUntilIdle();
+  EXPECT_TRUE(r.surfaces->captures.empty()) << "once per move, not in a loop";
+  r.router->cursorMoved({100, 100});
+  r.loop.runUntilIdle();
+  ASSERT_TRUE(r.surfaces->complete(0, r.snapshot(101)));
+  r.loop.runUntilIdle();
+  EXPECT_TRUE(r.surfaces->captures.empty()) << "away from the notch there is nothing to wait for";
+}
+
 TEST(LaunchInputRouter, ChecksTheNewAppsSurfaceForFourSecondsAfterASwitch) {
   struct Row {
     const char* name;
