@@ -17,6 +17,7 @@
 #include "desktop/qt_switcher_panel_host.h"
 #include "desktop/qt_user_defaults.h"
 #include "desktop/qt_window_style.h"
+#include "desktop/qt_workspace_icons.h"
 #include "linux/environment_locale.h"
 #include "linux/process_workspace.h"
 #include "linux/x11_accessibility.h"
@@ -63,7 +64,8 @@ LinuxPlatformStart makeLinuxPlatform(int& argc, char** argv) {
   platform->accessibility = std::make_unique<X11Accessibility>(*platform->x11, platform->log.get());
   platform->screenCapture = std::make_unique<X11ScreenCaptureService>(*platform->x11, platform->log.get());
   platform->input = std::make_unique<X11InputSystem>(*platform->x11);
-  platform->workspace = std::make_unique<ProcessWorkspace>(*platform->loop);
+  platform->workspace = std::make_unique<ProcessWorkspace>(
+      *platform->loop, ProcessWorkspace::IconReader{qtImageFileIcon, qtGenericApplicationIcon});
   platform->imageCodec = std::make_unique<QtImageCodec>();
   platform->userDefaults = QtUserDefaults::forApplication();
   platform->alerts = std::make_unique<QtAlertPresenter>(*platform->loop);
