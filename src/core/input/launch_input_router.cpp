@@ -156,7 +156,7 @@ void LaunchInputRouter::commandChanged(bool isDown, ScreenPoint cursor) {
 void LaunchInputRouter::cursorMoved(ScreenPoint to) {
   cursor_ = to;
   if (commandHeld_) return;
-  retryAfterMove_ = true;
+  lastMoveAt_ = services_.loop.clock().uptime();
   prefetch();
 }
 
@@ -412,7 +412,8 @@ Task<void> LaunchInputRouter::runCapture(LaunchUuid generation, LaunchApplicatio
         snapshot_.reset();
         previousSnapshot_.reset();
         record("capture invalidated=identity-display-or-expansion");
-        retry = std::exchange(retryAfterMove_, false) && phase == Phase::idle && nearCandidate(cursor_);
+        retry = phase == Phase::idle && lastMoveAt_ >= 0 && now - lastMoveAt_ <= arrivalRetryWindow &&
+                nearCandidate(cursor_);
       } else {
         previousSnapshot_ = std::move(snapshot_);
         snapshot_ = std::move(captured);
@@ -450,8 +451,10 @@ Task<void> LaunchInputRouter::runCapture(LaunchUuid generation, LaunchApplicatio
   if (captureGeneration_ != generation) co_return;
   captureTask_.reset();
   if (retry) {
-    services_.loop.post([weak = std::weak_ptr<LaunchInputRouter*>(self_)] {
-      if (auto self = weak.lock(); self && (*self)->session_.phase() == Phase::idle) (*self)->prefetch();
+    arrivalRetryPending_ = true;
+    arrivalRetry_ = LaunchTimer(services_.loop, arrivalRetryInterval, false, [this] {
+      arrivalRetryPending_ = false;
+      if (session_.phase() == Phase::idle) prefetch();
     });
   }
 }
@@ -670,6 +673,8 @@ void LaunchInputRouter::updateShortcut(LaunchModifierShortcut shortcut) {
 
 void LaunchInputRouter::stop() {
   timer_.reset();
+  arrivalRetry_.reset();
+  arrivalRetryPending_ = false;
   cancelCapture();
   cancelReadiness();
   cancel("shutdown");
