@@ -84,7 +84,7 @@ std::optional<LaunchAppPreview> LaunchPreviewArchive::read(const LaunchStoredFil
       image->height > maximumPixelSide) {
     return std::nullopt;
   }
-  return LaunchAppPreview{LaunchAppPreview::normalizedURL(record.applicationURL), std::move(*image)};
+  return LaunchAppPreview{LaunchAppPreview::normalizedURL(record.applicationURL), std::move(*image), record.savedAt};
 }
 
 std::vector<std::pair<LaunchUuid, LaunchAppPreview>> LaunchPreviewArchive::load() const {
@@ -104,7 +104,7 @@ void LaunchPreviewArchive::save(const LaunchAppPreview& preview, const LaunchUui
   if (!png) throw LaunchStorageError::unavailable(0);
   LaunchPreviewRecord record;
   record.applicationURL = preview.applicationURL;
-  record.savedAt = clock_->now();
+  record.savedAt = preview.savedAt > 0 ? preview.savedAt : clock_->now();
   record.png = std::move(*png);
   const Bytes data = record.encode();
   if (data.size() > maximumRecordBytes) throw LaunchStorageError::tooLarge();
