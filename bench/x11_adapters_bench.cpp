@@ -11,7 +11,10 @@
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -109,6 +112,41 @@ void BM_SurfaceCaptureEndToEnd(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_SurfaceCaptureEndToEnd)->Unit(benchmark::kMicrosecond);
+
+// The same capture as the product makes it, its requests and pixels on a worker thread
+// over a connection of its own, with the main loop's longest stretch of work between two
+// turns (a beat re-posted at every turn) while the captures ran.
+void BM_SurfaceCaptureOffTheMainThread(benchmark::State& state) {
+  SampleAppProcess tide("Tide", {"--pinned"});
+  if (!tide.waitUntilMapped()) return state.SkipWithError("Tide did not map its surface");
+  SystemClock clock;
+  PollMainLoop loop(clock);
+  NullLogSink log;
+  X11ScreenCaptureService service(*desktop->connection);
+  service.captureOffMainThread(loop, X11Connection::open());
+  LaunchSurfaceCapture capture(loop, service, *desktop->windows, log);
+  const std::shared_ptr<const LaunchRunningApplication> application = ProcessRunningApplication::forProcess(tide.pid());
+  double longestBlock = 0;
+  for (auto _ : state) {
+    std::optional<LaunchResult<LaunchSurfaceSnapshot>> outcome;
+    auto handle = spawn<LaunchSurfaceSnapshot>(loop, capture.capture(application, std::nullopt),
+                                               [&](LaunchResult<LaunchSurfaceSnapshot> result) {
+                                                 outcome.emplace(std::move(result));
+                                               });
+    auto last = std::chrono::steady_clock::now();
+    std::function<void()> beat = [&] {
+      const auto now = std::chrono::steady_clock::now();
+      longestBlock = std::max(longestBlock, std::chrono::duration<double, std::micro>(now - last).count());
+      last = now;
+      if (!outcome) loop.post(beat);
+    };
+    loop.post(beat);
+    loop.runUntil([&] { return outcome.has_value(); }, 5.0);
+    if (!outcome || !outcome->hasValue()) return state.SkipWithError("the capture failed");
+  }
+  state.counters["longest_main_block_us"] = longestBlock;
+}
+BENCHMARK(BM_SurfaceCaptureOffTheMainThread)->Unit(benchmark::kMicrosecond);
 
 void BM_BareFetchOfTheSameWindow(benchmark::State& state) {
   SampleAppProcess tide("Tide", {"--pinned"});

@@ -63,6 +63,7 @@ LinuxPlatformStart makeLinuxPlatform(int& argc, char** argv) {
   platform->screens = std::make_unique<X11Screens>(*platform->x11);
   platform->accessibility = std::make_unique<X11Accessibility>(*platform->x11, platform->log.get());
   platform->screenCapture = std::make_unique<X11ScreenCaptureService>(*platform->x11, platform->log.get());
+  platform->screenCapture->captureOffMainThread(*platform->loop, X11Connection::open());
   platform->input = std::make_unique<X11InputSystem>(*platform->x11);
   platform->workspace = std::make_unique<ProcessWorkspace>(
       *platform->loop, ProcessWorkspace::IconReader{qtImageFileIcon, qtGenericApplicationIcon});
