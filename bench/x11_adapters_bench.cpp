@@ -11,7 +11,10 @@
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -109,6 +112,70 @@ void BM_SurfaceCaptureEndToEnd(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_SurfaceCaptureEndToEnd)->Unit(benchmark::kMicrosecond);
+
+// A main loop that times every piece of work it runs on the main thread: the longest is
+// how long the main thread was held at once.
+class TimedLoop final : public LaunchMainLoop {
+ public:
+  explicit TimedLoop(PollMainLoop& loop) : loop_(loop) {}
+  double longest = 0;  // microseconds
+
+  // Times `work` as one piece of main-thread work.
+  void timed(const std::function<void()>& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    longest = std::max(longest, std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+  }
+  std::function<void()> wrap(std::function<void()> work) {
+    return [this, work = std::move(work)] { timed(work); };
+  }
+
+  const LaunchClock& clock() const override { return loop_.clock(); }
+  void post(std::function<void()> work) override { loop_.post(wrap(std::move(work))); }
+  TimerId startTimer(double delay, bool repeats, std::function<void()> fire) override {
+    return loop_.startTimer(delay, repeats, wrap(std::move(fire)));
+  }
+  void cancelTimer(TimerId id) override { loop_.cancelTimer(id); }
+  void runDetached(std::function<void()> work, std::function<void()> completion) override {
+    loop_.runDetached(std::move(work), wrap(std::move(completion)));
+  }
+  WatchId watchReadable(int fd, std::function<void()> ready) override {
+    return loop_.watchReadable(fd, wrap(std::move(ready)));
+  }
+  void unwatch(WatchId id) override { loop_.unwatch(id); }
+
+ private:
+  PollMainLoop& loop_;
+};
+
+// The same capture as the product makes it, its requests and pixels on a worker thread
+// over a connection of its own, with the longest piece of main-thread work it took.
+void BM_SurfaceCaptureOffTheMainThread(benchmark::State& state) {
+  SampleAppProcess tide("Tide", {"--pinned"});
+  if (!tide.waitUntilMapped()) return state.SkipWithError("Tide did not map its surface");
+  SystemClock clock;
+  PollMainLoop poll(clock);
+  TimedLoop loop(poll);
+  NullLogSink log;
+  X11ScreenCaptureService service(*desktop->connection);
+  service.captureOffMainThread(loop, X11Connection::open());
+  LaunchSurfaceCapture capture(loop, service, *desktop->windows, log);
+  const std::shared_ptr<const LaunchRunningApplication> application = ProcessRunningApplication::forProcess(tide.pid());
+  for (auto _ : state) {
+    std::optional<LaunchResult<LaunchSurfaceSnapshot>> outcome;
+    LaunchTaskHandle handle;
+    loop.timed([&] {
+      handle = spawn<LaunchSurfaceSnapshot>(loop, capture.capture(application, std::nullopt),
+                                            [&](LaunchResult<LaunchSurfaceSnapshot> result) {
+                                              outcome.emplace(std::move(result));
+                                            });
+    });
+    poll.runUntil([&] { return outcome.has_value(); }, 5.0);
+    if (!outcome || !outcome->hasValue()) return state.SkipWithError("the capture failed");
+  }
+  state.counters["longest_main_block_us"] = loop.longest;
+}
+BENCHMARK(BM_SurfaceCaptureOffTheMainThread)->Unit(benchmark::kMicrosecond);
 
 void BM_BareFetchOfTheSameWindow(benchmark::State& state) {
   SampleAppProcess tide("Tide", {"--pinned"});

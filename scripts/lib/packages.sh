@@ -3,7 +3,7 @@ QUILLON_PACKAGES=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   nlohmann-json3-dev libplist-dev libfmt-dev libpng-dev
-  qt6-base-dev qt6-qpa-plugins
+  qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins
   libxcb1-dev libxcb-randr0-dev libxcb-composite0-dev libxcb-xfixes0-dev libxcb-xtest0-dev
   libxcb-res0-dev libxcb-shape0-dev libxcb-render0-dev libxcb-xinput-dev libxcb-xkb-dev
   xvfb xauth x11-utils trayer fonts-noto-cjk

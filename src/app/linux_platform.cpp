@@ -19,6 +19,7 @@
 #include "desktop/qt_user_defaults.h"
 #include "desktop/qt_window_host.h"
 #include "desktop/qt_window_style.h"
+#include "desktop/qt_workspace_icons.h"
 #include "linux/environment_locale.h"
 #include "linux/process_workspace.h"
 #include "linux/x11_accessibility.h"
@@ -88,8 +89,10 @@ LinuxPlatformStart makeLinuxPlatform(int& argc, char** argv) {
   platform->screens = std::make_unique<X11Screens>(*platform->x11);
   platform->accessibility = std::make_unique<X11Accessibility>(*platform->x11, platform->log.get());
   platform->screenCapture = std::make_unique<X11ScreenCaptureService>(*platform->x11, platform->log.get());
+  platform->screenCapture->captureOffMainThread(*platform->loop, X11Connection::open());
   platform->input = std::make_unique<X11InputSystem>(*platform->x11);
-  platform->workspace = std::make_unique<ProcessWorkspace>(*platform->loop);
+  platform->workspace = std::make_unique<ProcessWorkspace>(
+      *platform->loop, ProcessWorkspace::IconReader{qtImageFileIcon, qtGenericApplicationIcon});
   platform->imageCodec = std::make_unique<QtImageCodec>();
   platform->userDefaults = QtUserDefaults::forApplication();
   platform->alerts = std::make_unique<QtAlertPresenter>(*platform->loop);

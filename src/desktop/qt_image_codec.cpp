@@ -30,15 +30,18 @@ QImage wrap(const Bitmap& bitmap) {
                 QImage::Format_RGBA8888_Premultiplied);
 }
 
-Bitmap copyOf(const QImage& image) {
+}  // namespace
+
+Bitmap qtBitmapOf(const QImage& image) {
+  if (image.format() != QImage::Format_RGBA8888_Premultiplied) {
+    return qtBitmapOf(image.convertToFormat(QImage::Format_RGBA8888_Premultiplied));
+  }
   Bitmap bitmap = Bitmap::transparent(image.width(), image.height());
   for (int y = 0; y < image.height(); ++y) {
     std::memcpy(bitmap.pixel(0, y), image.constScanLine(y), bitmap.bytesPerRow);
   }
   return bitmap;
 }
-
-}  // namespace
 
 std::optional<Bytes> QtImageCodec::encodePng(const Bitmap& bitmap) const {
   if (!describable(bitmap)) return std::nullopt;
@@ -67,7 +70,7 @@ std::optional<Bitmap> QtImageCodec::decodePng(std::span<const std::uint8_t> data
   QImage image;
   if (!reader.read(&image) || image.isNull() || image.size() != size) return std::nullopt;
   image.convertTo(QImage::Format_RGBA8888_Premultiplied);
-  return copyOf(image);
+  return qtBitmapOf(image);
 }
 
 std::optional<Bitmap> QtImageCodec::downscale(const Bitmap& bitmap, int width, int height) const {
@@ -76,8 +79,7 @@ std::optional<Bitmap> QtImageCodec::downscale(const Bitmap& bitmap, int width, i
   // area filter when reducing), so transparent corners do not bleed dark fringes.
   const QImage scaled = wrap(bitmap).scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
   if (scaled.isNull() || scaled.width() != width || scaled.height() != height) return std::nullopt;
-  if (scaled.format() == QImage::Format_RGBA8888_Premultiplied) return copyOf(scaled);
-  return copyOf(scaled.convertToFormat(QImage::Format_RGBA8888_Premultiplied));
+  return qtBitmapOf(scaled);
 }
 
 }  // namespace quillon

@@ -2,7 +2,12 @@
 
 #include "core/platform/launch_image_codec.h"
 
+class QImage;
+
 namespace quillon {
+
+// A copy of `image`'s pixels as a premultiplied RGBA bitmap, whatever its format.
+Bitmap qtBitmapOf(const QImage& image);
 
 // PNG and resampling through QImage. Decoding reads the header first and refuses
 // images larger than the caller's side limit or the capture limits (32768 pixels a

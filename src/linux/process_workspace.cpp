@@ -55,7 +55,7 @@ void forEachProcessOfUser(const std::function<void(pid_t)>& visit) {
 
 }  // namespace
 
-ProcessWorkspace::ProcessWorkspace(LaunchMainLoop& loop) : loop_(loop) {}
+ProcessWorkspace::ProcessWorkspace(LaunchMainLoop& loop, IconReader icons) : loop_(loop), icons_(std::move(icons)) {}
 
 Task<std::vector<LaunchApplicationHandle>> ProcessWorkspace::runningApplications() {
   auto scan = [memory = memory_] { return scanRemembering(*memory); };
@@ -126,7 +126,28 @@ void ProcessWorkspace::openApplication(const std::string& bundlePath, OpenComple
       });
 }
 
-std::optional<Bitmap> ProcessWorkspace::iconForBundle(const std::string&, int) const { return std::nullopt; }
+std::optional<Bitmap> ProcessWorkspace::iconForBundle(const std::string& bundlePath, int pixelSize) const {
+  std::string file;
+  long long modified = 0;
+  if (const auto bundle = LaunchBundle::open(Url::fileUrl(bundlePath, true))) {
+    struct stat info {};
+    if (const auto icon = bundle->iconFileURL(); icon && ::stat(icon->path().c_str(), &info) == 0) {
+      file = icon->path();
+      modified = static_cast<long long>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+    }
+  }
+  // Bundles without an icon file share the generic icon's entry.
+  const auto key = std::make_tuple(file, modified, pixelSize);
+  if (const auto kept = iconCache_.find(key); kept != iconCache_.end()) return kept->second;
+  std::optional<Bitmap> icon;
+  if (!file.empty() && icons_.imageFile) icon = icons_.imageFile(file, pixelSize);
+  // An icon that does not decode is no icon: the generic one stands in, as for none.
+  if (!icon && icons_.genericApplication) icon = icons_.genericApplication(pixelSize);
+  // A bundle whose icon changes leaves its old entry behind; a few per app at most.
+  if (iconCache_.size() > 64) iconCache_.clear();
+  iconCache_[key] = icon;
+  return icon;
+}
 
 bool ProcessWorkspace::prefersReducedMotion() const {
   const auto configHome = userConfigHome();

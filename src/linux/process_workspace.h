@@ -2,9 +2,13 @@
 
 #include <sys/types.h>
 
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -19,7 +23,15 @@ class ProcessRunningApplication;
 // bundles as detached processes, quitting them with SIGTERM, all through pidfds.
 class ProcessWorkspace final : public LaunchWorkspace {
  public:
-  explicit ProcessWorkspace(LaunchMainLoop& loop);
+  // Where icons come from: the pixels of an image file (a bundle's ".icns" or ".png"),
+  // and the desktop's generic application icon, both at about a pixel size. Decoding
+  // needs an image library, which this layer leaves to the toolkit.
+  struct IconReader {
+    std::function<std::optional<Bitmap>(const std::string& imagePath, int pixelSize)> imageFile;
+    std::function<std::optional<Bitmap>(int pixelSize)> genericApplication;
+  };
+
+  explicit ProcessWorkspace(LaunchMainLoop& loop, IconReader icons = {});
 
   // LaunchWorkspace:
   // Processes of this user that run an executable (kernel threads and zombies are
@@ -27,8 +39,11 @@ class ProcessWorkspace final : public LaunchWorkspace {
   Task<std::vector<LaunchApplicationHandle>> runningApplications() override;
   // Starts the bundle's executable off the main thread; the completion comes back on it.
   void openApplication(const std::string& bundlePath, OpenCompletion completion) override;
-  // Bundle icons, the reduce-motion setting and URL opening have no Linux source yet.
+  // The bundle's own icon ("CFBundleIconFile" in Contents/Resources), else the generic
+  // application icon, as the home platform always gives one. Kept per file and size
+  // while the file is unchanged: the carousel asks for every app at each presentation.
   std::optional<Bitmap> iconForBundle(const std::string& bundlePath, int pixelSize) const override;
+  // URL opening has no Linux source yet.
   bool prefersReducedMotion() const override;
   bool openUrl(const Url& url) override;
 
@@ -58,6 +73,10 @@ class ProcessWorkspace final : public LaunchWorkspace {
   static std::vector<LaunchApplicationHandle> scanRemembering(Memory& memory);
 
   LaunchMainLoop& loop_;
+  IconReader icons_;
+  // (icon file, its modification time, pixel size) -> pixels; the empty path is the
+  // generic icon.
+  mutable std::map<std::tuple<std::string, long long, int>, std::optional<Bitmap>> iconCache_;
   std::shared_ptr<Memory> memory_ = std::make_shared<Memory>();
 };
 

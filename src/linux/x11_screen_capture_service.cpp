@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/async/launch_main_loop.h"
 #include "linux/x11_accessibility.h"
 #include "linux/x11_connection.h"
 #include "linux/x11_monitors.h"
@@ -137,6 +138,65 @@ Bitmap windowPixels(X11Connection& x, std::uint32_t window, X11Deadline deadline
   return readDrawable(x, pixmap, size.width, size.height, size.depth, deadline);
 }
 
+LaunchShareableContent contentOf(X11Connection& connection) {
+  const auto deadline = x11DeadlineAfter(kX11CaptureBound);
+  const auto monitors = queryX11Monitors(connection, deadline);
+  if (!monitors) fail(X11ScreenCaptureService::serverNotAnswering);
+  const auto windows = listX11Windows(connection, deadline);
+  if (!windows) fail(X11ScreenCaptureService::serverNotAnswering);
+  const X11RootSpace space(*monitors);
+  LaunchShareableContent content;
+  for (const auto& window : *windows) {
+    content.windows.push_back(
+        {window.window, window.pid.value_or(0), space.globalFromRoot(window.rootBounds), window.layer, true});
+  }
+  for (const auto& monitor : *monitors) {
+    content.displays.push_back({monitor.displayID, space.globalFromRoot(monitor.rootFrame)});
+  }
+  return content;
+}
+
+Bitmap windowImageOf(X11Connection& connection, std::uint32_t windowID, const LaunchCaptureConfiguration& configuration) {
+  Bitmap image = windowPixels(connection, windowID, x11DeadlineAfter(kX11CaptureBound));
+  return resized(std::move(image), configuration.width, configuration.height);
+}
+
+Bitmap displayImageOf(X11Connection& connection, std::uint32_t displayID, const std::vector<std::uint32_t>& windowIDs,
+                      const LaunchCaptureConfiguration& configuration) {
+  const auto deadline = x11DeadlineAfter(kX11CaptureBound);
+  const auto monitors = queryX11Monitors(connection, deadline);
+  if (!monitors) fail(X11ScreenCaptureService::serverNotAnswering);
+  const auto monitor =
+      std::find_if(monitors->begin(), monitors->end(), [&](const X11Monitor& m) { return m.displayID == displayID; });
+  if (monitor == monitors->end()) fail(X11ScreenCaptureService::unknownDisplay);
+  // The source rectangle is in display-local points; empty means the whole display.
+  Rect region = monitor->rootFrame;
+  if (!configuration.sourceRect.isEmpty()) {
+    const Rect s = configuration.sourceRect;
+    region = {monitor->rootFrame.x + s.x, monitor->rootFrame.y + s.y, s.width, s.height};
+  }
+  if (!region.isValid() || region.width > 32768 || region.height > 32768) fail(X11ScreenCaptureService::invalidGeometry);
+  const int left = static_cast<int>(std::floor(region.x));
+  const int top = static_cast<int>(std::floor(region.y));
+  Bitmap canvas =
+      Bitmap::transparent(static_cast<int>(std::ceil(region.width)), static_cast<int>(std::ceil(region.height)));
+
+  // Paint back to front in the current stacking order, so overlapping windows of the
+  // set appear as they do on screen.
+  auto windows = listX11Windows(connection, deadline);
+  if (!windows) fail(X11ScreenCaptureService::serverNotAnswering);
+  std::reverse(windows->begin(), windows->end());
+  std::size_t painted = 0;
+  for (const auto& window : *windows) {
+    if (std::find(windowIDs.begin(), windowIDs.end(), window.window) == windowIDs.end()) continue;
+    const Bitmap image = windowPixels(connection, window.window, deadline);
+    drawOver(canvas, image, static_cast<int>(window.rootBounds.x) - left, static_cast<int>(window.rootBounds.y) - top);
+    ++painted;
+  }
+  if (painted != windowIDs.size()) fail(X11ScreenCaptureService::windowNotOnScreen);
+  return resized(std::move(canvas), configuration.width, configuration.height);
+}
+
 }  // namespace
 
 X11ScreenCaptureService::X11ScreenCaptureService(X11Connection& connection, LaunchLogSink* log)
@@ -151,6 +211,29 @@ X11ScreenCaptureService::X11ScreenCaptureService(X11Connection& connection, Laun
   redirected_ = outcome && (!*outcome || (*outcome)->error_code == XCB_ACCESS);
 }
 
+void X11ScreenCaptureService::captureOffMainThread(LaunchMainLoop& loop, std::unique_ptr<X11Connection> own) {
+  if (!own) return;
+  loop_ = &loop;
+  worker_ = std::make_shared<Worker>();
+  worker_->connection = std::move(own);
+}
+
+template <class T>
+Task<T> X11ScreenCaptureService::run(std::function<T(X11Connection&)> work) {
+  if (!worker_) {
+    if (connection_.hasError()) fail(imageUnavailable);
+    T result = work(connection_);
+    connection_.scheduleDispatch();
+    co_return result;
+  }
+  std::function<T()> job = [worker = worker_, work = std::move(work)] {
+    const std::lock_guard lock(worker->mutex);
+    if (worker->connection->hasError()) fail(imageUnavailable);
+    return work(*worker->connection);
+  };
+  co_return co_await runOffMainThread<T>(*loop_, std::move(job));
+}
+
 bool X11ScreenCaptureService::preflightPermission() { return redirected_ && !connection_.hasError(); }
 
 bool X11ScreenCaptureService::requestPermission() {
@@ -158,27 +241,10 @@ bool X11ScreenCaptureService::requestPermission() {
   return preflightPermission();
 }
 
-LaunchShareableContent X11ScreenCaptureService::currentContent() {
-  const auto deadline = x11DeadlineAfter(kX11CaptureBound);
-  const auto monitors = queryX11Monitors(connection_, deadline);
-  if (!monitors) fail(serverNotAnswering);
-  const auto windows = listX11Windows(connection_, deadline);
-  if (!windows) fail(serverNotAnswering);
-  const X11RootSpace space(*monitors);
-  LaunchShareableContent content;
-  for (const auto& window : *windows) {
-    content.windows.push_back(
-        {window.window, window.pid.value_or(0), space.globalFromRoot(window.rootBounds), window.layer, true});
-  }
-  for (const auto& monitor : *monitors) {
-    content.displays.push_back({monitor.displayID, space.globalFromRoot(monitor.rootFrame)});
-  }
-  return content;
-}
+LaunchShareableContent X11ScreenCaptureService::currentContent() { return contentOf(connection_); }
 
 Task<LaunchShareableContent> X11ScreenCaptureService::shareableContent() {
-  if (connection_.hasError()) fail(imageUnavailable);
-  co_return currentContent();
+  return run<LaunchShareableContent>(contentOf);
 }
 
 double X11ScreenCaptureService::pointPixelScaleForWindow(std::uint32_t /*windowID*/) { return 1.0; }
@@ -186,55 +252,29 @@ double X11ScreenCaptureService::pointPixelScaleForWindow(std::uint32_t /*windowI
 double X11ScreenCaptureService::pointPixelScaleForDisplay(std::uint32_t /*displayID*/) { return 1.0; }
 
 Bitmap X11ScreenCaptureService::windowImage(std::uint32_t windowID, const LaunchCaptureConfiguration& configuration) {
-  Bitmap image = windowPixels(connection_, windowID, x11DeadlineAfter(kX11CaptureBound));
+  Bitmap image = windowImageOf(connection_, windowID, configuration);
   connection_.scheduleDispatch();
-  return resized(std::move(image), configuration.width, configuration.height);
+  return image;
 }
 
 Bitmap X11ScreenCaptureService::displayImage(std::uint32_t displayID, const std::vector<std::uint32_t>& windowIDs,
                                              const LaunchCaptureConfiguration& configuration) {
-  const auto deadline = x11DeadlineAfter(kX11CaptureBound);
-  const auto monitors = queryX11Monitors(connection_, deadline);
-  if (!monitors) fail(serverNotAnswering);
-  const auto monitor =
-      std::find_if(monitors->begin(), monitors->end(), [&](const X11Monitor& m) { return m.displayID == displayID; });
-  if (monitor == monitors->end()) fail(unknownDisplay);
-  // The source rectangle is in display-local points; empty means the whole display.
-  Rect region = monitor->rootFrame;
-  if (!configuration.sourceRect.isEmpty()) {
-    const Rect s = configuration.sourceRect;
-    region = {monitor->rootFrame.x + s.x, monitor->rootFrame.y + s.y, s.width, s.height};
-  }
-  if (!region.isValid() || region.width > 32768 || region.height > 32768) fail(invalidGeometry);
-  const int left = static_cast<int>(std::floor(region.x));
-  const int top = static_cast<int>(std::floor(region.y));
-  Bitmap canvas =
-      Bitmap::transparent(static_cast<int>(std::ceil(region.width)), static_cast<int>(std::ceil(region.height)));
-
-  // Paint back to front in the current stacking order, so overlapping windows of the
-  // set appear as they do on screen.
-  auto windows = listX11Windows(connection_, deadline);
-  if (!windows) fail(serverNotAnswering);
-  std::reverse(windows->begin(), windows->end());
-  std::size_t painted = 0;
-  for (const auto& window : *windows) {
-    if (std::find(windowIDs.begin(), windowIDs.end(), window.window) == windowIDs.end()) continue;
-    const Bitmap image = windowPixels(connection_, window.window, deadline);
-    drawOver(canvas, image, static_cast<int>(window.rootBounds.x) - left, static_cast<int>(window.rootBounds.y) - top);
-    ++painted;
-  }
+  Bitmap image = displayImageOf(connection_, displayID, windowIDs, configuration);
   connection_.scheduleDispatch();
-  if (painted != windowIDs.size()) fail(windowNotOnScreen);
-  return resized(std::move(canvas), configuration.width, configuration.height);
+  return image;
 }
 
 Task<Bitmap> X11ScreenCaptureService::captureWindow(std::uint32_t windowID, LaunchCaptureConfiguration configuration) {
-  co_return windowImage(windowID, configuration);
+  return run<Bitmap>([windowID, configuration](X11Connection& connection) {
+    return windowImageOf(connection, windowID, configuration);
+  });
 }
 
 Task<Bitmap> X11ScreenCaptureService::captureDisplay(std::uint32_t displayID, std::vector<std::uint32_t> windowIDs,
                                                      LaunchCaptureConfiguration configuration) {
-  co_return displayImage(displayID, windowIDs, configuration);
+  return run<Bitmap>([displayID, windowIDs = std::move(windowIDs), configuration](X11Connection& connection) {
+    return displayImageOf(connection, displayID, windowIDs, configuration);
+  });
 }
 
 }  // namespace quillon

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "core/platform/launch_screen_capture_service.h"
@@ -8,6 +11,7 @@
 namespace quillon {
 
 class LaunchLogSink;
+class LaunchMainLoop;
 class X11Connection;
 
 // Captures through the Composite extension: every top-level window keeps its own
@@ -33,6 +37,14 @@ class X11ScreenCaptureService final : public LaunchScreenCaptureService {
   // for the permission has no prompt to show and only says so in `log`, when given.
   explicit X11ScreenCaptureService(X11Connection& connection, LaunchLogSink* log = nullptr);
 
+  // From now on the tasks below make their requests on a worker thread over `own`, a
+  // connection of the capture's alone, and convert the pixels there too; each result
+  // comes back on `loop`. A server that stalls (another client grabbed it) then holds
+  // that thread, never the main loop, and a capture's round trips do not queue behind
+  // the main connection's. Requests of two captures never interleave: a capture that
+  // overran its time runs out its own bound before the next one starts.
+  void captureOffMainThread(LaunchMainLoop& loop, std::unique_ptr<X11Connection> own);
+
   // LaunchScreenCaptureService:
   bool preflightPermission() override;
   bool requestPermission() override;
@@ -43,17 +55,28 @@ class X11ScreenCaptureService final : public LaunchScreenCaptureService {
   Task<Bitmap> captureDisplay(std::uint32_t displayID, std::vector<std::uint32_t> windowIDs,
                               LaunchCaptureConfiguration configuration) override;
 
-  // The synchronous work behind the tasks above, for callers off the main loop (the
-  // demo's screenshot). Throw LaunchCaptureServiceError.
+  // The synchronous work behind the tasks above on the shared connection, for callers
+  // off the main loop (the demo's screenshot). Throw LaunchCaptureServiceError.
   Bitmap windowImage(std::uint32_t windowID, const LaunchCaptureConfiguration& configuration);
   Bitmap displayImage(std::uint32_t displayID, const std::vector<std::uint32_t>& windowIDs,
                       const LaunchCaptureConfiguration& configuration);
   LaunchShareableContent currentContent();
 
  private:
+  // The capture's own connection; shared with the work in flight, which may outlive
+  // the service.
+  struct Worker {
+    std::mutex mutex;
+    std::unique_ptr<X11Connection> connection;
+  };
+  template <class T>
+  Task<T> run(std::function<T(X11Connection&)> work);
+
   X11Connection& connection_;
   LaunchLogSink* log_;
   bool redirected_ = false;
+  LaunchMainLoop* loop_ = nullptr;
+  std::shared_ptr<Worker> worker_;
 };
 
 }  // namespace quillon

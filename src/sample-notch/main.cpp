@@ -5,6 +5,7 @@
 //
 //   <bundle>/Contents/MacOS/<exe> [--announce] [--pinned] [--offset-x N] [--opaque-backing] [--second-piece]
 //       [--info-plist PATH]
+//   <bundle>/Contents/MacOS/<exe> --write-icon PATH      writes the bundle's icon as a PNG (the build does)
 
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include <string_view>
 
 #include "sample_notch_identity.h"
+#include "sample_notch_painter.h"
 #include "sample_notch_window.h"
 
 namespace {
@@ -32,6 +34,7 @@ int usage() {
 int main(int argc, char** argv) {
   quillon::SampleNotchOptions options;
   std::string plistPath;
+  std::string iconPath;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--announce") {
@@ -46,6 +49,8 @@ int main(int argc, char** argv) {
       options.offsetX = std::atoi(argv[++i]);
     } else if (arg == "--info-plist" && i + 1 < argc) {
       plistPath = argv[++i];
+    } else if (arg == "--write-icon" && i + 1 < argc) {
+      iconPath = argv[++i];
     } else {
       return usage();
     }
@@ -60,6 +65,12 @@ int main(int argc, char** argv) {
     identity = *read;
   } else {
     std::fprintf(stderr, "sample-notch: %s; using the default look\n", error.c_str());
+  }
+  if (!iconPath.empty()) {
+    constexpr int kIconSize = 256;
+    const bool written = quillon::writeSamplePng(iconPath, quillon::paintSampleIcon(identity, kIconSize), kIconSize, kIconSize);
+    if (!written) std::fprintf(stderr, "sample-notch: cannot write %s\n", iconPath.c_str());
+    return written ? 0 : 1;
   }
   if (identity.behavior == quillon::SampleNotchBehavior::exitAtOnce) {
     return 0;

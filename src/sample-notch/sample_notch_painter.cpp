@@ -1,7 +1,10 @@
 #include "sample_notch_painter.h"
 
+#include <png.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 
 namespace quillon {
@@ -164,6 +167,57 @@ std::vector<std::uint32_t> paintSampleNotch(const SampleNotchIdentity& identity,
     paintDrawing(canvas, identity.style, accent, w * 0.35, h * 0.25, w * 0.3, h * 0.5);
   }
   return canvas.take();
+}
+
+std::vector<std::uint32_t> paintSampleIcon(const SampleNotchIdentity& identity, int size) {
+  Canvas canvas(size, size);
+  const Rgb body = toRgb(identity.color);
+  const double s = size;
+  canvas.fill(roundedRect(s * 0.06, s * 0.06, s * 0.88, s * 0.88, s * 0.2, s * 0.2), body);
+  paintDrawing(canvas, identity.style, mix(body, {255, 255, 255}, 0.7), s * 0.24, s * 0.3, s * 0.52, s * 0.4);
+  return canvas.take();
+}
+
+namespace {
+
+// libpng reports errors by a long jump back here; nothing needing cleanup lives across it
+// but the row, which is then leaked once.
+bool encodePng(png_structp png, png_infop info, std::FILE* file, const std::vector<std::uint32_t>& pixels, int width,
+               int height) {
+  if (setjmp(png_jmpbuf(png)) != 0) return false;
+  png_init_io(png, file);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGBA,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  std::vector<png_byte> row(static_cast<std::size_t>(width) * 4);
+  for (std::size_t y = 0; y < static_cast<std::size_t>(height); ++y) {
+    for (std::size_t x = 0; x < static_cast<std::size_t>(width); ++x) {
+      const std::uint32_t p = pixels[y * static_cast<std::size_t>(width) + x];
+      const unsigned a = p >> 24;
+      const auto straight = [a](unsigned c) {
+        return static_cast<png_byte>(a == 0 ? 0 : std::min(255U, (c * 255 + a / 2) / a));
+      };
+      row[x * 4] = straight((p >> 16) & 0xff);
+      row[x * 4 + 1] = straight((p >> 8) & 0xff);
+      row[x * 4 + 2] = straight(p & 0xff);
+      row[x * 4 + 3] = static_cast<png_byte>(a);
+    }
+    png_write_row(png, row.data());
+  }
+  png_write_end(png, nullptr);
+  return true;
+}
+
+}  // namespace
+
+bool writeSamplePng(const std::string& path, const std::vector<std::uint32_t>& pixels, int width, int height) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+  const bool encoded = info != nullptr && encodePng(png, info, file, pixels, width, height);
+  png_destroy_write_struct(&png, &info);
+  return std::fclose(file) == 0 && encoded;
 }
 
 }  // namespace quillon

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "sample_notch_identity.h"
@@ -19,5 +20,10 @@ inline constexpr int kSampleExpandedHeight = 120;
 // are fully transparent and whose inside is fully opaque, with the identity's drawing in
 // a lighter shade. Edges are anti-aliased, so alpha between 0 and 255 occurs only there.
 std::vector<std::uint32_t> paintSampleNotch(const SampleNotchIdentity& identity, int width, int height, bool expanded);
+// The app's icon, size × size pixels in the same format: its drawing on a rounded tile
+// of its colour, so that each sample app is told apart in the carousel.
+std::vector<std::uint32_t> paintSampleIcon(const SampleNotchIdentity& identity, int size);
+// Writes such pixels as a PNG file (straight alpha, as PNG stores it); false on failure.
+bool writeSamplePng(const std::string& path, const std::vector<std::uint32_t>& pixels, int width, int height);
 
 }  // namespace quillon

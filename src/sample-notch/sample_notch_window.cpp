@@ -160,10 +160,7 @@ struct SampleNotchWindow::Impl {
         internAtom(c(), identity.windowKind == SampleNotchWindowKind::above ? "_NET_WM_WINDOW_TYPE_NORMAL"
                                                                             : "_NET_WM_WINDOW_TYPE_DOCK");
     setProperty("_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, 32, 1, &type);
-    if (identity.windowKind == SampleNotchWindowKind::above) {
-      const xcb_atom_t above = internAtom(c(), "_NET_WM_STATE_ABOVE");
-      setProperty("_NET_WM_STATE", XCB_ATOM_ATOM, 32, 1, &above);
-    }
+    if (!overrideRedirect) setManagedHints();
 
     // Without a window manager nothing keeps the surface above windows mapped later;
     // watching the root's children lets it raise itself over them.
@@ -180,6 +177,28 @@ struct SampleNotchWindow::Impl {
     raise();
     xcb_flush(c());
     return true;
+  }
+
+  // What a notch app tells a window manager so that it stays where it put itself, at the
+  // top centre, under any manager: the position is the program's and the user's own
+  // (without it openbox places a dock window by its own policy, mid-screen), the window
+  // is on every desktop above the others, and no taskbar or pager lists it.
+  void setManagedHints() {
+    constexpr std::uint32_t usPosition = 1, pPosition = 4, pWinGravity = 512;
+    constexpr std::uint32_t northWestGravity = 1;
+    std::uint32_t sizeHints[18] = {};
+    sizeHints[0] = usPosition | pPosition | pWinGravity;
+    sizeHints[1] = static_cast<std::uint32_t>(x());
+    sizeHints[2] = static_cast<std::uint32_t>(monitorY);
+    sizeHints[3] = static_cast<std::uint32_t>(width());
+    sizeHints[4] = static_cast<std::uint32_t>(height());
+    sizeHints[17] = northWestGravity;
+    setProperty("WM_NORMAL_HINTS", internAtom(c(), "WM_SIZE_HINTS"), 32, 18, sizeHints);
+    const xcb_atom_t states[] = {internAtom(c(), "_NET_WM_STATE_ABOVE"), internAtom(c(), "_NET_WM_STATE_STICKY"),
+                                 internAtom(c(), "_NET_WM_STATE_SKIP_TASKBAR"), internAtom(c(), "_NET_WM_STATE_SKIP_PAGER")};
+    setProperty("_NET_WM_STATE", XCB_ATOM_ATOM, 32, 4, states);
+    const std::uint32_t allDesktops = 0xffffffff;
+    setProperty("_NET_WM_DESKTOP", XCB_ATOM_CARDINAL, 32, 1, &allDesktops);
   }
 
   // A plain opaque window of the root's depth, owned by this process like the surface.

@@ -44,6 +44,52 @@ struct ProcessWorkspaceTest : ::testing::Test {
   }
 };
 
+// The bundle's own icon file when it decodes, else the generic icon; each decoded once
+// per file, change and size.
+TEST_F(ProcessWorkspaceTest, IconsComeFromTheBundleElseTheGenericIconAndAreDecodedOnce) {
+  std::vector<std::string> decoded;
+  int genericCalls = 0;
+  const auto pixelsOf = [](std::uint8_t value, int size) {
+    Bitmap bitmap = Bitmap::transparent(size, size);
+    std::fill(bitmap.pixels.begin(), bitmap.pixels.end(), value);
+    return bitmap;
+  };
+  ProcessWorkspace icons(sandbox.loop, {[&](const std::string& path, int size) -> std::optional<Bitmap> {
+                                          decoded.push_back(path);
+                                          if (path.ends_with("Broken.png")) return std::nullopt;
+                                          return pixelsOf(1, size);
+                                        },
+                                        [&](int size) -> std::optional<Bitmap> {
+                                          ++genericCalls;
+                                          return pixelsOf(2, size);
+                                        }});
+  TestAppBundle withIcon;
+  withIcon.extraInfo["CFBundleIconFile"] = PropertyListValue(std::string("Tile"));
+  const auto tiled = withIcon.writeTo(sandbox.path("Tiled.app"));
+  writeTestFile(tiled / "Contents/Resources/Tile.png", "png");
+  TestAppBundle broken;
+  broken.extraInfo["CFBundleIconFile"] = PropertyListValue(std::string("Broken.png"));
+  writeTestFile(broken.writeTo(sandbox.path("Broken.app")) / "Contents/Resources/Broken.png", "not a png");
+  const auto plain = TestAppBundle{}.writeTo(sandbox.path("Plain.app"));
+
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    EXPECT_EQ(1, icons.iconForBundle(tiled.string(), 16)->pixels[0]);
+    EXPECT_EQ(2, icons.iconForBundle(sandbox.path("Broken.app").string(), 16)->pixels[0]);
+    EXPECT_EQ(2, icons.iconForBundle(plain.string(), 16)->pixels[0]);
+    EXPECT_EQ(2, icons.iconForBundle(sandbox.path("Missing.app").string(), 16)->pixels[0]);
+  }
+  EXPECT_EQ(2u, decoded.size()) << "the second round came from memory";
+  EXPECT_EQ(2, genericCalls) << "once for the undecodable icon, once shared by the bundles without one";
+  EXPECT_EQ(32, icons.iconForBundle(tiled.string(), 32)->width);
+  // A changed file is read again.
+  writeTestFile(tiled / "Contents/Resources/Tile.png", "png, redrawn");
+  const timespec later[2] = {{0, UTIME_OMIT}, {2'000'000'000, 0}};
+  ::utimensat(AT_FDCWD, (tiled / "Contents/Resources/Tile.png").c_str(), later, 0);
+  icons.iconForBundle(tiled.string(), 32);
+  EXPECT_EQ(4u, decoded.size());
+}
+
 // Quillon blocks SIGTERM to read it from a descriptor, and leaves descriptors open
 // without close-on-exec (the instance lock); neither may reach a launched app, which
 // runs in a session of its own on /dev/null from the root directory.

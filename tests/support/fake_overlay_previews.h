@@ -2,6 +2,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/capture/launch_surface_snapshot.h"
@@ -18,6 +19,7 @@ class FakeOverlayPreviews final : public LaunchOverlayPreviews {
     Url applicationURL;
   };
   std::map<LaunchUuid, Entry> entries;
+  std::map<LaunchUuid, double> savedAtTimes;  // when each entry's image was taken
   int remembered = 0;
   std::vector<LaunchUuid> removed;
   std::map<LaunchUuid, Url> retained;
@@ -31,6 +33,10 @@ class FakeOverlayPreviews final : public LaunchOverlayPreviews {
       return nullptr;
     }
     return found->second.image;
+  }
+  std::optional<double> savedAt(const LaunchUuid& id, const Url&) const override {
+    const auto found = savedAtTimes.find(id);
+    return found == savedAtTimes.end() || !entries.contains(id) ? std::nullopt : std::optional(found->second);
   }
   bool remember(const LaunchSurfaceSnapshot& snapshot, const LaunchUuid& id, const Url& applicationURL) override {
     auto cropped = snapshot.croppedImage();

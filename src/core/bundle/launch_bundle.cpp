@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string_view>
+#include <vector>
 
 #include "core/storage/plist/property_list_codec.h"
 #include "core/support/unique_fd.h"
@@ -77,6 +79,23 @@ std::optional<Url> LaunchBundle::executableURL() const {
   struct stat info {};
   if (::lstat(path.c_str(), &info) != 0) return std::nullopt;
   return Url::fileUrl(path, false);
+}
+
+std::optional<Url> LaunchBundle::iconFileURL() const {
+  const std::string name = infoString("CFBundleIconFile").value_or("");
+  if (name.empty() || name.find_first_of(std::string_view("/\0", 2)) != std::string::npos) {
+    return std::nullopt;
+  }
+  const std::string resources = bundleURL_.path() + "/Contents/Resources/";
+  std::vector<std::string> candidates{name};
+  if (name.find('.') == std::string::npos) candidates = {name + ".icns", name + ".png"};
+  for (const auto& candidate : candidates) {
+    struct stat info {};
+    if (::stat((resources + candidate).c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+      return Url::fileUrl(resources + candidate, false);
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace quillon

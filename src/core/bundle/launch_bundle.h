@@ -41,6 +41,11 @@ class LaunchBundle {
   // without its extension), when anything exists there; the path is not resolved, so
   // callers decide whether a link leading elsewhere is acceptable.
   std::optional<Url> executableURL() const;
+  // The bundle's icon file: Contents/Resources/ + "CFBundleIconFile", with ".icns"
+  // added when the name has no extension, as the home platform does; a ".png" of the
+  // same name stands in for a missing ".icns". None unless a regular file is there
+  // (links followed) and the name stays inside Resources.
+  std::optional<Url> iconFileURL() const;
 
  private:
   LaunchBundle(Url bundleURL, PropertyListValue::Dictionary info)

@@ -10,6 +10,7 @@ namespace quillon {
 struct LaunchAppPreview {
   Url applicationURL;  // normalised, see normalizedURL
   Bitmap image;
+  double savedAt = 0;  // when it was taken, in the clock's wall time: the carousel shows its age
 
   // The form in which bundle locations are compared: standardised, symbolic links
   // resolved where the path exists, as a directory URL. A non-file URL is returned as

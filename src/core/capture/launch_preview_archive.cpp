@@ -84,7 +84,7 @@ std::optional<LaunchAppPreview> LaunchPreviewArchive::read(const LaunchStoredFil
       image->height > maximumPixelSide) {
     return std::nullopt;
   }
-  return LaunchAppPreview{LaunchAppPreview::normalizedURL(record.applicationURL), std::move(*image)};
+  return LaunchAppPreview{LaunchAppPreview::normalizedURL(record.applicationURL), std::move(*image), record.savedAt};
 }
 
 std::vector<std::pair<LaunchUuid, LaunchAppPreview>> LaunchPreviewArchive::load() const {
@@ -104,7 +104,7 @@ void LaunchPreviewArchive::save(const LaunchAppPreview& preview, const LaunchUui
   if (!png) throw LaunchStorageError::unavailable(0);
   LaunchPreviewRecord record;
   record.applicationURL = preview.applicationURL;
-  record.savedAt = clock_->now();
+  record.savedAt = preview.savedAt > 0 ? preview.savedAt : clock_->now();
   record.png = std::move(*png);
   const Bytes data = record.encode();
   if (data.size() > maximumRecordBytes) throw LaunchStorageError::tooLarge();
@@ -128,6 +128,10 @@ void LaunchPreviewArchive::prune() const {
 }
 
 void LaunchPreviewArchive::retain(const std::map<LaunchUuid, Url>& apps) const {
+  // A record that could not be read this time (out of descriptors, an I/O error) may
+  // be perfectly good: it stays, and the first such failure is reported once the
+  // others were dealt with. Only what was read and found wanting is deleted.
+  std::optional<LaunchStorageError> failure;
   for (const auto& file : list()) {
     const auto app = apps.find(*recordID(file.name));
     bool keep = false;
@@ -136,12 +140,18 @@ void LaunchPreviewArchive::retain(const std::map<LaunchUuid, Url>& apps) const {
         const auto record = readRecord(file);
         keep = record.version == LaunchPreviewRecord::currentVersion && record.applicationURL.isFileUrl() &&
                LaunchAppPreview::normalizedURL(record.applicationURL) == LaunchAppPreview::normalizedURL(app->second);
-      } catch (const LaunchStorageError&) {
-        keep = false;  // unreadable records go the way of stale ones
+      } catch (const LaunchStorageError& error) {
+        const bool invalid =
+            error.code == LaunchStorageError::Code::invalidRecord || error.code == LaunchStorageError::Code::tooLarge;
+        if (!invalid) {
+          if (!failure) failure = error;
+          continue;
+        }
       }
     }
     if (!keep) deleteFile(file);
   }
+  if (failure) throw *failure;
 }
 
 void LaunchPreviewArchive::remove(const LaunchUuid& id) const { storage_.remove(fileName(id), children_); }

@@ -57,7 +57,9 @@ class LaunchPreviewArchive {
   // Writes the app's record atomically, then prunes.
   void save(const LaunchAppPreview& preview, const LaunchUuid& id) const;
   // Deletes every record that is not of an app in `apps` with that app's
-  // (normalised) URL; an empty map deletes every record.
+  // (normalised) URL, or whose content is invalid or too large; an empty map deletes
+  // every record. A record that cannot be read for a passing reason (EMFILE, EIO)
+  // stays, and the first such error is thrown after the rest were handled.
   void retain(const std::map<LaunchUuid, Url>& apps) const;
   // Deletes the app's record; a missing one is no error.
   void remove(const LaunchUuid& id) const;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "core/async/launch_clock.h"
 #include "core/async/launch_main_loop.h"
 #include "core/capture/launch_surface_snapshot.h"
 #include "core/localization/l10n.h"
@@ -72,7 +73,8 @@ bool LaunchPreviewCache::remember(const LaunchSurfaceSnapshot& snapshot, const L
   }
   if (!image || image->width != width || image->height != height) return false;
 
-  previews_[id] = LaunchAppPreview{LaunchAppPreview::normalizedURL(applicationURL), std::move(*image)};
+  previews_[id] =
+      LaunchAppPreview{LaunchAppPreview::normalizedURL(applicationURL), std::move(*image), services_.clock.now()};
   if (isRestoring()) changedDuringRestore_.insert(id);
   std::erase(order_, id);
   order_.push_back(id);
@@ -96,12 +98,17 @@ bool LaunchPreviewCache::remember(const LaunchSurfaceSnapshot& snapshot, const L
   return true;
 }
 
-const Bitmap* LaunchPreviewCache::image(const LaunchUuid& id, const Url& applicationURL) const {
+const LaunchAppPreview* LaunchPreviewCache::preview(const LaunchUuid& id, const Url& applicationURL) const {
   const auto found = previews_.find(id);
   if (found == previews_.end() || found->second.applicationURL != LaunchAppPreview::normalizedURL(applicationURL)) {
     return nullptr;
   }
-  return &found->second.image;
+  return &found->second;
+}
+
+const Bitmap* LaunchPreviewCache::image(const LaunchUuid& id, const Url& applicationURL) const {
+  const LaunchAppPreview* kept = preview(id, applicationURL);
+  return kept != nullptr ? &kept->image : nullptr;
 }
 
 void LaunchPreviewCache::dropFromMemory(const LaunchUuid& id) {

@@ -59,6 +59,8 @@ class LaunchPreviewCache {
   // The image of `id`, when it was taken from the bundle at `applicationURL`; null
   // otherwise. Valid until the cache next changes.
   const Bitmap* image(const LaunchUuid& id, const Url& applicationURL) const;
+  // The same, with when it was taken.
+  const LaunchAppPreview* preview(const LaunchUuid& id, const Url& applicationURL) const;
   void remove(const LaunchUuid& id);
   // Keeps only the images of these apps taken from these bundles.
   void retainApplications(const std::map<LaunchUuid, Url>& apps);

@@ -125,6 +125,7 @@ Task<LaunchShareableContent> LaunchSurfaceCapture::loadContent() {
 }
 
 LaunchSurfaceCapture::Selection LaunchSurfaceCapture::select(const LaunchShareableContent& content,
+                                                             const std::vector<LaunchWindowRow>& rows,
                                                              std::int32_t processID,
                                                              std::optional<GlobalPoint> point) const {
   std::vector<LaunchShareableWindow> own;
@@ -136,7 +137,7 @@ LaunchSurfaceCapture::Selection LaunchSurfaceCapture::select(const LaunchShareab
   };
   // The content has no stacking order; the window server's list gives it.
   std::vector<LaunchWindowCandidate> candidates;
-  for (const auto& row : windowServer_.onScreenWindows(false)) {
+  for (const auto& row : rows) {
     if (row.ownerPID != processID || !row.windowNumber) continue;
     const auto window = findOwn(*row.windowNumber);
     if (window != own.end()) candidates.push_back({window->windowID, window->frame, window->windowLayer});
@@ -174,13 +175,16 @@ Task<LaunchSurfaceSnapshot> LaunchSurfaceCapture::performCapture(
 
   const LaunchShareableContent content = co_await loadContent();
   requireAlive(*application);
-  const Selection selection = select(content, pid, point);
+  // One window list serves the selection and the sharing check: each is a round trip
+  // to the window server on the main thread.
+  const std::vector<LaunchWindowRow> rows = windowServer_.onScreenWindows(false);
+  const Selection selection = select(content, rows, pid, point);
   const LaunchCaptureGroup& group = selection.group;
   const LaunchShareableWindow& primary = selection.windows.front();
 
   std::set<std::uint32_t> groupIDs;
   for (const auto& window : group.windows) groupIDs.insert(window.windowID);
-  for (const auto& row : windowServer_.onScreenWindows(false)) {
+  for (const auto& row : rows) {
     if (row.windowNumber && groupIDs.contains(*row.windowNumber) && row.sharingState == 0) {
       fail(Code::captureExcluded);
     }
@@ -250,7 +254,7 @@ Task<LaunchSurfaceSnapshot> LaunchSurfaceCapture::performCapture(
   const LaunchShareableContent fresh = co_await loadContent();
   std::optional<Selection> again;
   try {
-    again = select(fresh, pid, point);
+    again = select(fresh, windowServer_.onScreenWindows(false), pid, point);
   } catch (const SurfaceCaptureError&) {
     fail(Code::staleCapture);
   }

@@ -20,6 +20,7 @@ class LaunchRunningApplication;
 class LaunchScreenCaptureService;
 class LaunchWindowServer;
 struct LaunchShareableContent;
+struct LaunchWindowRow;
 
 // Takes a still image of a notch app's expanded notch surface and turns it into a
 // snapshot: the image, its solid mask, the screen rectangles it covers, and the identity
@@ -56,8 +57,8 @@ class LaunchSurfaceCapture {
   Task<LaunchSurfaceSnapshot> performCapture(std::shared_ptr<const LaunchRunningApplication> application,
                                              std::optional<GlobalPoint> point);
   Task<LaunchShareableContent> loadContent();
-  Selection select(const LaunchShareableContent& content, std::int32_t processID,
-                   std::optional<GlobalPoint> point) const;
+  Selection select(const LaunchShareableContent& content, const std::vector<LaunchWindowRow>& rows,
+                   std::int32_t processID, std::optional<GlobalPoint> point) const;
   Task<std::shared_ptr<const Bitmap>> frontOnlyImage(const LaunchCaptureGroup& group, int width, int height,
                                                      std::int32_t processID, std::shared_ptr<std::atomic<bool>> stop);
 

@@ -155,7 +155,9 @@ void LaunchInputRouter::commandChanged(bool isDown, ScreenPoint cursor) {
 
 void LaunchInputRouter::cursorMoved(ScreenPoint to) {
   cursor_ = to;
-  if (!commandHeld_) prefetch();
+  if (commandHeld_) return;
+  lastMoveAt_ = services_.loop.clock().uptime();
+  prefetch();
 }
 
 bool LaunchInputRouter::shouldConsumeScroll(const LaunchScrollEvent& event, ScreenPoint cursor) {
@@ -377,6 +379,7 @@ Task<void> LaunchInputRouter::runCapture(LaunchUuid generation, LaunchApplicatio
 
   std::optional<LaunchSurfaceSnapshot> captured;
   std::exception_ptr failure;
+  bool retry = false;
   try {
     auto capturing = surfaces_->capture(application, std::nullopt);
     captured.emplace(co_await std::move(capturing));
@@ -409,6 +412,8 @@ Task<void> LaunchInputRouter::runCapture(LaunchUuid generation, LaunchApplicatio
         snapshot_.reset();
         previousSnapshot_.reset();
         record("capture invalidated=identity-display-or-expansion");
+        retry = phase == Phase::idle && lastMoveAt_ >= 0 && now - lastMoveAt_ <= arrivalRetryWindow &&
+                nearCandidate(cursor_);
       } else {
         previousSnapshot_ = std::move(snapshot_);
         snapshot_ = std::move(captured);
@@ -443,7 +448,15 @@ Task<void> LaunchInputRouter::runCapture(LaunchUuid generation, LaunchApplicatio
     }
   }
   // A newer request owns the field now.
-  if (captureGeneration_ == generation) captureTask_.reset();
+  if (captureGeneration_ != generation) co_return;
+  captureTask_.reset();
+  if (retry) {
+    arrivalRetryPending_ = true;
+    arrivalRetry_ = LaunchTimer(services_.loop, arrivalRetryInterval, false, [this] {
+      arrivalRetryPending_ = false;
+      if (session_.phase() == Phase::idle) prefetch();
+    });
+  }
 }
 
 // MARK: Release and commit
@@ -660,6 +673,8 @@ void LaunchInputRouter::updateShortcut(LaunchModifierShortcut shortcut) {
 
 void LaunchInputRouter::stop() {
   timer_.reset();
+  arrivalRetry_.reset();
+  arrivalRetryPending_ = false;
   cancelCapture();
   cancelReadiness();
   cancel("shutdown");

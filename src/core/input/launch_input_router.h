@@ -57,6 +57,10 @@ class LaunchInputRouter final : public ModifierInputRouter {
   static constexpr double readinessBudget = 4.0;
   static constexpr double readinessRetryDelay = 0.15;
   static constexpr double snapshotFreshness = 2.0;
+  // After the pointer comes onto a notch, a refused capture is tried again this often,
+  // for this long: the app expands its surface a moment after the pointer arrives.
+  static constexpr double arrivalRetryInterval = 0.015;
+  static constexpr double arrivalRetryWindow = 0.3;
 
   struct Services {
     LaunchSwitchCoordinator& coordinator;
@@ -107,6 +111,8 @@ class LaunchInputRouter final : public ModifierInputRouter {
   bool hasEscapeTap() const { return escapeTap_ != nullptr; }
   bool isCommitting() const { return commitTask_.isValid(); }
   bool isTicking() const { return timer_.isActive(); }
+  // A capture refused just after the pointer came onto a notch is waiting to be retried.
+  bool isRetryingArrival() const { return arrivalRetryPending_; }
   const ScreenRect& originFrame() const { return originFrame_; }
 
   // The switcher is up: a panel that is shown and kept above every window.
@@ -165,6 +171,12 @@ class LaunchInputRouter final : public ModifierInputRouter {
   ScreenRect originFrame_;
   LaunchTaskHandle captureTask_;
   LaunchUuid captureGeneration_ = LaunchUuid::random();
+  // A pointer that has just come onto a notch starts a capture before the app has
+  // expanded its surface; that capture is refused, and the tick would try again only
+  // 0.6 s later, too late for a quick press. Refusals soon after a move are retried.
+  double lastMoveAt_ = -1;
+  LaunchTimer arrivalRetry_;
+  bool arrivalRetryPending_ = false;
   LaunchTaskHandle readinessTask_;
   LaunchUuid readinessGeneration_ = LaunchUuid::random();
   LaunchTaskHandle commitTask_;

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "core/support/bitmap.h"
 #include "core/support/launch_uuid.h"
@@ -24,6 +25,8 @@ class LaunchOverlayPreviews {
   // in canonical form). An image of `id` taken from another bundle is dropped: the app
   // was registered again from elsewhere and the old picture would mislead.
   virtual std::shared_ptr<const Bitmap> image(const LaunchUuid& id, const Url& applicationURL) = 0;
+  // When that image was taken (the clock's wall time); none without one.
+  virtual std::optional<double> savedAt(const LaunchUuid& id, const Url& applicationURL) const = 0;
   // Keeps the snapshot's shown part as the image of `id`; false when it is unusable.
   virtual bool remember(const LaunchSurfaceSnapshot& snapshot, const LaunchUuid& id, const Url& applicationURL) = 0;
   virtual void remove(const LaunchUuid& id) = 0;

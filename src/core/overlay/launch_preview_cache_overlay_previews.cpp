@@ -16,6 +16,11 @@ std::shared_ptr<const Bitmap> LaunchPreviewCacheOverlayPreviews::image(const Lau
   return nullptr;
 }
 
+std::optional<double> LaunchPreviewCacheOverlayPreviews::savedAt(const LaunchUuid& id, const Url& applicationURL) const {
+  const LaunchAppPreview* kept = cache_.preview(id, applicationURL);
+  return kept != nullptr ? std::optional(kept->savedAt) : std::nullopt;
+}
+
 bool LaunchPreviewCacheOverlayPreviews::remember(const LaunchSurfaceSnapshot& snapshot, const LaunchUuid& id,
                                                  const Url& applicationURL) {
   return cache_.remember(snapshot, id, applicationURL);

@@ -15,6 +15,7 @@ class LaunchPreviewCacheOverlayPreviews final : public LaunchOverlayPreviews {
 
   // LaunchOverlayPreviews:
   std::shared_ptr<const Bitmap> image(const LaunchUuid& id, const Url& applicationURL) override;
+  std::optional<double> savedAt(const LaunchUuid& id, const Url& applicationURL) const override;
   bool remember(const LaunchSurfaceSnapshot& snapshot, const LaunchUuid& id, const Url& applicationURL) override;
   void remove(const LaunchUuid& id) override;
   void retainApplications(const std::map<LaunchUuid, Url>& apps) override;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/async/launch_clock.h"
 #include "core/localization/l10n.h"
 #include "core/overlay/launch_card_layout.h"
 #include "core/overlay/launch_notch_outline.h"
@@ -34,7 +35,7 @@ std::unique_ptr<LaunchLayer> textLayer(std::string name, double fontSize, Launch
 
 LaunchSwitcherContentView::LaunchSwitcherContentView(const LaunchClock& clock, const LaunchWorkspace& workspace,
                                                      const Rect& bounds)
-    : workspace_(workspace), scene_(clock), bounds_{0, 0, bounds.width, bounds.height} {
+    : clock_(clock), workspace_(workspace), scene_(clock), bounds_{0, 0, bounds.width, bounds.height} {
   LaunchLayer& root = scene_.root();
   root.setFrame(bounds_);
   silhouetteMask_ = &root.setMask(std::make_unique<LaunchLayer>("silhouette"));
@@ -59,6 +60,7 @@ void LaunchSwitcherContentView::configure(const LaunchSwitcherConfiguration& con
   finalOutlineBounds_ = configuration.shellBounds.value_or(bounds_);
   revealingLayers_.clear();
   previewLayers_.clear();
+  ageLayers_.clear();
   identityLayers_.clear();
   entrance_.reset();
   previewStart_.reset();
@@ -136,13 +138,25 @@ void LaunchSwitcherContentView::configure(const LaunchSwitcherConfiguration& con
       preview.setFrame(layout.previewFrame->offsetBy(offset, 0));
       preview.opacity = 1;
     }
+    // A kept image says how old it is, in a small line just below it.
+    auto& age = strip_->addSublayer(textLayer("age", 11, LaunchColor::white(0.6)));
+    age.textStyle.alignment = LaunchTextAlignment::center;
+    const auto savedAt = configuration.previewSavedAt.find(app.id);
+    const bool live = configuration.liveSnapshot && app.id == configuration.selectedID;
+    if (preview.opacity > 0 && savedAt != configuration.previewSavedAt.end() && !live) {
+      if (const auto text = ageText(clock_.now() - savedAt->second)) {
+        age.text = L10n::text(*text);
+        age.setFrame({preview.frame().x, preview.frame().minY() - 16, preview.frame().width, 14});
+      }
+    }
     if (isSnapshotPage && configuration.liveSnapshot) {
       // The image starts exactly over the real notch, in the strip's coordinates.
       previewStart_ = sourceLocalRect_.offsetBy(-stripFrame.x, -stripFrame.y);
       if (layout.previewFrame) previewEnd_ = layout.previewFrame->offsetBy(offset, 0);
     }
 
-    revealingLayers_.insert(revealingLayers_.end(), {&title, &icon, &preview});
+    revealingLayers_.insert(revealingLayers_.end(), {&title, &icon, &preview, &age});
+    ageLayers_[app.id].push_back(&age);
     identityLayers_[app.id].push_back({&title, &icon, offset});
     previewLayers_[app.id].push_back(&preview);
   }
@@ -188,6 +202,8 @@ bool LaunchSwitcherContentView::updatePreview(std::shared_ptr<const Bitmap> imag
     identity.icon->setFrame(layout.iconFrame.offsetBy(identity.pageOffset, 0));
   }
   const auto& identities = identityLayers_[id];
+  // A new image was just taken: no age to tell.
+  for (LaunchLayer* age : ageLayers_[id]) age->text.clear();
   for (std::size_t copy = 0; copy < previews->second.size(); ++copy) {
     LaunchLayer& preview = *previews->second[copy];
     preview.contents = image;
@@ -195,6 +211,16 @@ bool LaunchSwitcherContentView::updatePreview(std::shared_ptr<const Bitmap> imag
     preview.opacity = layout.previewFrame ? 1 : 0;
   }
   return true;
+}
+
+std::optional<LocalizedText> LaunchSwitcherContentView::ageText(double seconds) {
+  constexpr double minute = 60, hour = 3600, day = 86400;
+  if (!std::isfinite(seconds) || seconds < ageShownAfter) return std::nullopt;
+  const auto whole = [seconds](double unit) { return static_cast<long long>(seconds / unit); };
+  if (seconds < hour) return LocalizedText::format("{}分前", whole(minute));
+  if (seconds < day) return LocalizedText::format("{}時間前", whole(hour));
+  if (seconds < 2 * day) return LocalizedText("昨日");
+  return LocalizedText::format("{}日前", whole(day));
 }
 
 void LaunchSwitcherContentView::showStatus(const LocalizedText& text) {
@@ -269,6 +295,12 @@ std::vector<const LaunchLayer*> LaunchSwitcherContentView::previewLayers(const L
   return {found->second.begin(), found->second.end()};
 }
 
+std::vector<const LaunchLayer*> LaunchSwitcherContentView::ageLayers(const LaunchUuid& id) const {
+  const auto found = ageLayers_.find(id);
+  if (found == ageLayers_.end()) return {};
+  return {found->second.begin(), found->second.end()};
+}
+
 void LaunchSwitcherContentView::clear() {
   LaunchTransaction transaction(scene_, false);
   scene_.root().removeAllAnimations();
@@ -282,6 +314,7 @@ void LaunchSwitcherContentView::clear() {
   identifiers_.clear();
   guidance_.clear();
   previewLayers_.clear();
+  ageLayers_.clear();
   identityLayers_.clear();
   bodyBounds_ = {};
   guidanceLayer_->text.clear();

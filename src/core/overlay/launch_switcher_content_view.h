@@ -25,6 +25,8 @@ struct LaunchSwitcherConfiguration {
   bool liveSnapshot = false;
   std::vector<ManagedNotchApp> apps;  // menu order
   std::map<LaunchUuid, std::shared_ptr<const Bitmap>> previews;
+  // When each kept image was taken (wall time); the live image has none.
+  std::map<LaunchUuid, double> previewSavedAt;
   std::map<LaunchUuid, std::string> guidance;  // already localised
   LaunchUuid selectedID;
   Rect sourceLocalRect;  // the notch surface, in view coordinates
@@ -41,6 +43,13 @@ struct LaunchSwitcherConfiguration {
 class LaunchSwitcherContentView {
  public:
   static constexpr double selectionDuration = 0.16;
+  // A kept image older than this says how old it is.
+  static constexpr double ageShownAfter = 60;
+
+  // "5分前", "2時間前", "昨日", "3日前": how old a kept image is, from its age in
+  // seconds; none for one taken within the last minute (or in the future, the clock
+  // having been set back).
+  static std::optional<LocalizedText> ageText(double seconds);
 
   LaunchSwitcherContentView(const LaunchClock& clock, const LaunchWorkspace& workspace, const Rect& bounds);
   LaunchSwitcherContentView(const LaunchSwitcherContentView&) = delete;
@@ -85,6 +94,8 @@ class LaunchSwitcherContentView {
   const std::vector<LaunchLayer*>& revealingLayers() const { return revealingLayers_; }
   // The app's preview layers, one per copy of its page; empty for an unknown app.
   std::vector<const LaunchLayer*> previewLayers(const LaunchUuid& id) const;
+  // The line under each copy of the app's image that tells its age; empty text for none.
+  std::vector<const LaunchLayer*> ageLayers(const LaunchUuid& id) const;
 
  private:
   struct IdentityLayers {
@@ -96,6 +107,7 @@ class LaunchSwitcherContentView {
   void setAppearance(double time);
   double stripPositionX(int slot) const { return bounds_.midX() - pageWidth_ * slot; }
 
+  const LaunchClock& clock_;
   const LaunchWorkspace& workspace_;
   LaunchLayerScene scene_;
   Rect bounds_;
@@ -120,6 +132,7 @@ class LaunchSwitcherContentView {
   std::vector<LaunchLayer*> revealingLayers_;
   Rect bodyBounds_;
   std::map<LaunchUuid, std::vector<LaunchLayer*>> previewLayers_;
+  std::map<LaunchUuid, std::vector<LaunchLayer*>> ageLayers_;
   std::map<LaunchUuid, std::vector<IdentityLayers>> identityLayers_;
 };
 

@@ -77,9 +77,15 @@ void LaunchSwitcherOverlay::present(const LaunchSwitcherRequest& request) {
   configuration.apps = request.apps;
   if (request.screenCaptureAllowed) {
     for (const ManagedNotchApp& app : request.apps) {
-      if (auto image = services_.previews.image(app.id, app.bundleURL)) configuration.previews[app.id] = image;
+      if (auto image = services_.previews.image(app.id, app.bundleURL)) {
+        configuration.previews[app.id] = image;
+        if (const auto savedAt = services_.previews.savedAt(app.id, app.bundleURL)) {
+          configuration.previewSavedAt[app.id] = *savedAt;
+        }
+      }
     }
     if (liveSnapshot) {
+      configuration.previewSavedAt.erase(selected->id);
       if (auto image = croppedImageOf(*request.snapshot)) {
         configuration.previews[selected->id] = image;
       } else {

@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <chrono>
 #include <iterator>
+#include <map>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -42,9 +43,10 @@ using Clock = std::chrono::steady_clock;
 constexpr int trayHeight = 24;  // scripts/lib/xharness.sh starts the tray host so
 constexpr const char* sampleApps[] = {"Aurora", "Ember", "Tide"};
 
-constexpr xcb_keysym_t keyUp = 0xff52, keyDown = 0xff54, keyReturn = 0xff0d, keySuper = 0xffeb;
+constexpr xcb_keysym_t keyUp = 0xff52, keyDown = 0xff54, keyReturn = 0xff0d, keySuper = 0xffeb, keyEscape = 0xff1b;
 constexpr std::uint8_t scrollRight = 7;
 constexpr int linesPerPage = 8;
+constexpr double collapsedHeight = 32;  // the sample apps' notch until the pointer is on it
 
 std::string processName(std::int32_t pid) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/comm");
@@ -136,6 +138,9 @@ class Tour {
   std::optional<LaunchWindowRow> openMenu();
   bool chooseFromMenu(xcb_keysym_t direction, int steps);
   std::optional<LaunchWindowRow> waitForNewWindow(double seconds, const std::set<std::uint32_t>& before);
+  std::optional<LaunchWindowRow> openCarousel();
+  bool stepCarousel(const LaunchWindowRow& panel);
+  bool showsImage(const LaunchWindowRow& panel) const;
 
   X11Connection& x11_;
   X11WindowServer windows_;
@@ -296,6 +301,63 @@ std::optional<LaunchWindowRow> Tour::waitForNewWindow(double seconds, const std:
   return found;
 }
 
+// Brings the pointer onto the running app's notch until it expands, then holds the
+// chord; the switcher opens on the press itself (should it wait for the first scroll,
+// one is given after a while). Returns the drawn panel with the chord still held.
+std::optional<LaunchWindowRow> Tour::openCarousel() {
+  const auto source = runningNotchApp();
+  const auto notchHeight = [&] {
+    const auto row = find([&](const LaunchWindowRow& r) { return processName(*r.ownerPID) == source; });
+    return row ? row->bounds->height : 0.0;
+  };
+  const double width = x11_.screen().width_in_pixels;
+  // The pointer comes from below, as a person's would, onto a collapsed notch.
+  movePointer(width / 2, 400);
+  waitFor(3, [&] { return notchHeight() <= collapsedHeight; });
+  movePointer(width / 2, 8);
+  waitFor(3, [&] { return notchHeight() > collapsedHeight; });
+  std::optional<LaunchWindowRow> panel;
+  const auto panelShown = [&] {
+    panel = find([&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.bounds->y < 200; });
+    return panel.has_value();
+  };
+  key(keySuper, true);
+  if (!waitFor(4, panelShown)) {
+    scroll(scrollRight);
+    waitFor(6, panelShown);
+  }
+  settle(panel);
+  return panel;
+}
+
+// A page takes eight wheel lines within one burst (a pause of 0.4 s ends a burst), so a
+// step is one quick run of clicks; the slide ends before the next step may come.
+bool Tour::stepCarousel(const LaunchWindowRow& panel) {
+  const bool moved = pictureChanges(*panel.bounds, 3, [&] {
+    for (int click = 0; click < linesPerPage; ++click) scroll(scrollRight);
+  });
+  settle(panel);
+  return moved;
+}
+
+// Whether the selected card shows an image: the card keeps its icon and name on the
+// left and the image on the right, so without one the right part of the body is the
+// plain black of the panel. An image covers more than a sliver of it with colours
+// other than its most common one.
+bool Tour::showsImage(const LaunchWindowRow& panel) const {
+  const GlobalRect& b = *panel.bounds;
+  const QImage area = screen().copy(pixels({b.x + b.width * 0.62, b.y + b.height * 0.1, b.width * 0.28, b.height * 0.5}));
+  if (area.isNull()) return false;
+  std::map<QRgb, int> counts;
+  for (int y = 0; y < area.height(); ++y) {
+    for (int x = 0; x < area.width(); ++x) ++counts[area.pixel(x, y) & 0xffffffu];
+  }
+  const auto common = std::max_element(counts.begin(), counts.end(),
+                                       [](const auto& a, const auto& c) { return a.second < c.second; });
+  const double others = 1.0 - static_cast<double>(common->second) / (area.width() * area.height());
+  return others > 0.02;
+}
+
 int Tour::run() {
   const int status = stages();
   writeContactSheet();
@@ -336,38 +398,14 @@ int Tour::stages() {
   // 4-6. The gesture: the pointer over the notch until it expands, the chord held (the
   // switcher opens on the press itself), then scroll steps, then the release.
   const auto source = runningNotchApp();
-  const auto notchHeight = [&] {
-    const auto row = find([&](const LaunchWindowRow& r) { return processName(*r.ownerPID) == source; });
-    return row ? row->bounds->height : 0.0;
-  };
-  const double collapsed = notchHeight();
-  movePointer(width / 2, 8);
-  waitFor(3, [&] { return notchHeight() > collapsed; });
-  std::optional<LaunchWindowRow> panel;
-  const auto panelShown = [&] {
-    panel = find([&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.bounds->y < 200; });
-    return panel.has_value();
-  };
-  key(keySuper, true);
-  // The switcher opens on the chord alone; should it wait for the first scroll, one is
-  // given after a while.
-  bool carousel = waitFor(4, panelShown);
-  if (!carousel) {
-    scroll(scrollRight);
-    carousel = waitFor(6, panelShown);
-  }
-  settle(panel);
-  record("carousel", "呼び出しキーを押したまま：カルーセル", carousel, "the switcher panel");
-  // A page takes eight wheel lines within one burst (a pause of 0.4 s ends a burst), so
-  // each step is one quick run of clicks; two steps go two apps on.
+  std::optional<LaunchWindowRow> panel = openCarousel();
+  const bool carousel = panel.has_value();
+  const bool live = carousel && showsImage(*panel);
+  record("carousel", "呼び出しキーを押したまま：カルーセル", live,
+         carousel ? "the live image of the current app on its card" : "the switcher panel");
+  // Two steps go two apps on.
   bool stepped = carousel;
-  for (int page = 0; stepped && page < 2; ++page) {
-    stepped = pictureChanges(*panel->bounds, 3, [&] {
-      for (int click = 0; click < linesPerPage; ++click) scroll(scrollRight);
-    });
-    // The slide ends before the next page, which must come a moment after this one.
-    settle(panel);
-  }
+  for (int page = 0; stepped && page < 2; ++page) stepped = stepCarousel(*panel);
   record("carousel-step", "横スクロール：2つ先のアプリへ", stepped, carousel ? "the carousel moving" : "no carousel");
   key(keySuper, false);
   const bool gestureSwitched =
@@ -375,6 +413,19 @@ int Tour::stages() {
   settle(notchWindow());
   record("gesture-switch", "キーを離して切り替え：" + runningNotchApp().value_or("?"), gestureSwitched,
          stepped ? "another notch app after releasing the chord" : "no step in the carousel");
+  if (!quillonAlive()) return 3;
+
+  // 7. The gesture again: one step on is the app the first gesture started from, whose
+  // card now shows the image kept from then. Escape closes the carousel without switching.
+  const auto again = gestureSwitched ? openCarousel() : std::nullopt;
+  bool kept = false;
+  // Without the step the card would be the current app's, live.
+  if (again) kept = stepCarousel(*again) && showsImage(*again);
+  record("carousel-kept", "もう一度：前に表示したアプリの保存画像", kept,
+         again ? "the kept image on the card of the app shown before" : "the switcher panel");
+  tap(keyEscape);
+  key(keySuper, false);
+  if (again) waitFor(5, [&] { return !find([&](const LaunchWindowRow& row) { return row.windowNumber == again->windowNumber; }); });
   if (!quillonAlive()) return 3;
 
   // 7. The settings window, from the menu.

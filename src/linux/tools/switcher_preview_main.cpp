@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "core/capture/launch_surface_capture.h"
 #include "core/overlay/launch_overlay_previews.h"
@@ -95,6 +96,8 @@ class MemoryPreviews final : public LaunchOverlayPreviews {
     put(id, std::make_shared<const Bitmap>(std::move(*cropped)), url);
     return true;
   }
+  // The images here are made for the preview and have no age to tell.
+  std::optional<double> savedAt(const LaunchUuid&, const Url&) const override { return std::nullopt; }
   void remove(const LaunchUuid& id) override { entries_.erase(id); }
   void retainApplications(const std::map<LaunchUuid, Url>&) override {}
 

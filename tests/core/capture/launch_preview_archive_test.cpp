@@ -1,6 +1,7 @@
 #include "core/capture/launch_preview_archive.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -159,6 +160,34 @@ TEST_F(PreviewArchiveTest, RetainKeepsOnlyListedAppsAtTheirURL) {
   archive.retain({{kept, Url::fileUrl((temporary / "." / "Notch.app").string(), false)},
                   {moved, Url::fileUrl((temporary / "Moved.app").string(), true)}});
   EXPECT_EQ(std::set<std::string>{LaunchPreviewArchive::fileName(kept)}, entries(previews));
+}
+
+// A lease held elsewhere makes the record's non-blocking open fail with EAGAIN: a read
+// that failed for a passing reason, unlike the garbage and the oversized record.
+TEST_F(PreviewArchiveTest, RetainKeepsRecordsItCouldNotReadAndDeletesInvalidOnes) {
+  const auto busy = LaunchUuid::random();
+  const auto garbage = LaunchUuid::random();
+  const auto oversized = LaunchUuid::random();
+  archive.save({appURL, pattern(2, 2, 1)}, busy);
+  plant(LaunchPreviewArchive::fileName(garbage), Bytes{'n', 'o', 't'});
+  plant(LaunchPreviewArchive::fileName(oversized), Bytes(LaunchPreviewArchive::maximumRecordBytes + 1, 0));
+  const auto previousHandler = ::signal(SIGIO, SIG_IGN);  // the lease's break notice
+  const int leased = ::open((previews / LaunchPreviewArchive::fileName(busy)).c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(leased, 0);
+  ASSERT_EQ(0, ::fcntl(leased, F_SETLEASE, F_WRLCK));
+
+  const std::map<LaunchUuid, Url> all{{busy, appURL}, {garbage, appURL}, {oversized, appURL}};
+  try {
+    archive.retain(all);
+    ADD_FAILURE() << "the unread record's error is reported";
+  } catch (const LaunchStorageError& error) {
+    EXPECT_EQ(LaunchStorageError::unavailable(EAGAIN), error);
+  }
+  EXPECT_EQ(std::set<std::string>{LaunchPreviewArchive::fileName(busy)}, entries(previews));
+  ::close(leased);
+  ::signal(SIGIO, previousHandler);
+  archive.retain(all);
+  EXPECT_EQ(std::set<std::string>{LaunchPreviewArchive::fileName(busy)}, entries(previews));
 }
 
 }  // namespace

@@ -215,7 +215,8 @@ class Model {
     }
     if (after == Phase::idle) {
       if (router.isCommitting()) return std::string("commit work left after the gesture");
-      if (!router.isCheckingReadiness() && !r_.coordinator.isSwitching() && r_.loop.pendingTimerCount() != 1) {
+      const std::size_t timers = router.isRetryingArrival() ? 2 : 1;  // the tick, and a capture retry
+      if (!router.isCheckingReadiness() && !r_.coordinator.isSwitching() && r_.loop.pendingTimerCount() != timers) {
         return "timers left after the gesture: " + std::to_string(r_.loop.pendingTimerCount());
       }
     }

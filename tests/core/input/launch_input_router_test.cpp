@@ -237,6 +237,40 @@ TEST(LaunchInputRouter, KeepsACaptureReadyAndPresentsItWhenTheWindowIsNotFoundYe
   EXPECT_TRUE(r.overlay.presentation());
 }
 
+// The first captures after the pointer reaches a notch see it before it expands.
+TEST(LaunchInputRouter, RetriesRefusedCapturesForAMomentAfterAMoveOntoTheNotch) {
+  RouterRig r;
+  const auto refuseAndWait = [&] {
+    if (!r.surfaces->complete(0, r.snapshot(101))) return false;
+    r.loop.runUntilIdle();
+    r.loop.advance(LaunchInputRouter::arrivalRetryInterval);
+    return true;
+  };
+  r.router->cursorMoved(kOverNotch);
+  r.loop.runUntilIdle();
+  ASSERT_TRUE(refuseAndWait());
+  ASSERT_TRUE(refuseAndWait()) << "retried without waiting for the tick";
+  r.surfaces->revalidated = RouterRig::target(101);
+  ASSERT_TRUE(r.surfaces->complete(0, r.snapshot(101)));
+  r.loop.runUntilIdle();
+  EXPECT_TRUE(r.router->snapshot());
+  r.loop.advance(LaunchInputRouter::arrivalRetryInterval);
+  EXPECT_TRUE(r.surfaces->captures.empty()) << "an accepted capture ends the retries";
+
+  r.surfaces->revalidated.reset();
+  r.router->cursorMoved(kOverNotch);
+  r.loop.runUntilIdle();
+  int attempts = 0;
+  while (attempts < 100 && refuseAndWait()) ++attempts;
+  const double perWindow = LaunchInputRouter::arrivalRetryWindow / LaunchInputRouter::arrivalRetryInterval;
+  EXPECT_GE(attempts, perWindow);
+  EXPECT_LE(attempts, perWindow + 2) << "no retries past the moment of arrival";
+  r.router->cursorMoved({100, 100});
+  r.loop.runUntilIdle();
+  ASSERT_TRUE(refuseAndWait());
+  EXPECT_TRUE(r.surfaces->captures.empty()) << "away from the notch there is nothing to wait for";
+}
+
 TEST(LaunchInputRouter, ChecksTheNewAppsSurfaceForFourSecondsAfterASwitch) {
   struct Row {
     const char* name;

@@ -136,16 +136,17 @@ TEST_F(LaunchSwitcherContentViewTest, LayoutsForOneTwoFiveAndSixteenApps) {
     SCOPED_TRACE(count);
     const int selected = count - 1;
     view.configure(configuration(count, selected));
-    ASSERT_EQ(view.strip().sublayers().size(), static_cast<std::size_t>(9 * count));
+    // Each page: title, icon, image and the image's age.
+    ASSERT_EQ(view.strip().sublayers().size(), static_cast<std::size_t>(12 * count));
     EXPECT_DOUBLE_EQ(stripSlot(clock.uptime()), count + selected);
     // Page i shows app i mod n, one page width further along the strip.
     for (int page : {0, count, 3 * count - 1}) {
-      const LaunchLayer& title = *view.strip().sublayers()[static_cast<std::size_t>(3 * page)];
+      const LaunchLayer& title = *view.strip().sublayers()[static_cast<std::size_t>(4 * page)];
       EXPECT_EQ(title.text, "アプリ" + std::to_string(page % count));
       EXPECT_DOUBLE_EQ(title.frame().x - page * 668.0, page % count == selected ? 80 : 238);
     }
     EXPECT_EQ(view.previewLayers(view.identifiers()[0]).size(), 3u);
-    EXPECT_EQ(view.revealingLayers().size(), static_cast<std::size_t>(9 * count + 2));
+    EXPECT_EQ(view.revealingLayers().size(), static_cast<std::size_t>(12 * count + 2));
     EXPECT_EQ(view.status().text, L10n::text(LocalizedText::format("横スクロールで選択 · {} を離して切替", "⌘")));
     EXPECT_EQ(view.status().frame(), (Rect{72, 34, 524, 18}));
   }
@@ -175,6 +176,32 @@ TEST_F(LaunchSwitcherContentViewTest, PreviewUpdateMovesEveryCopyAndClearDropsTh
   EXPECT_FALSE(view.carousel());
   EXPECT_EQ(view.snapshotLayer(), nullptr);
   EXPECT_FALSE(view.updatePreview(image, other));
+}
+
+// Kept images tell their age under every copy; the live one and a fresh one do not.
+TEST_F(LaunchSwitcherContentViewTest, KeptImagesOlderThanAMinuteShowTheirAge) {
+  struct Row {
+    double age;
+    const char* text;  // Japanese table
+  };
+  const Row rows[] = {{59, ""},         {60, "1分前"},        {5 * 60 + 59, "5分前"}, {2 * 3600, "2時間前"},
+                      {86399, "23時間前"}, {86400, "昨日"}, {3 * 86400, "3日前"}, {-30, ""}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.age);
+    auto config = configuration(3, 0);
+    for (std::size_t i = 0; i < 3; ++i) {
+      config.previews[config.apps[i].id] = image;
+      config.previewSavedAt[config.apps[i].id] = clock.now() - row.age;
+    }
+    view.configure(config);
+    const auto textOf = [&](std::size_t app) { return view.ageLayers(config.apps[app].id).front()->text; };
+    EXPECT_EQ(row.text, textOf(1));
+    EXPECT_EQ(3u, view.ageLayers(config.apps[1].id).size());
+    EXPECT_EQ(row.text, view.ageLayers(config.apps[1].id).back()->text);
+    EXPECT_EQ("", textOf(0)) << "the selected app's live image is new";
+    view.updatePreview(image, config.apps[2].id);
+    EXPECT_EQ("", textOf(2)) << "an image just taken";
+  }
 }
 
 }  // namespace

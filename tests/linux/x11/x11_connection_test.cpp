@@ -121,6 +121,35 @@ TEST(X11Connection, AServerGrabStallsNoAdapterPastItsBound) {
   EXPECT_FALSE(display.adapters().hasError());
 }
 
+// Off the main thread, a capture waits for a grabbed server on its own connection while
+// the main loop goes on, and completes there once the grab ends.
+TEST(X11ScreenCaptureService, AGrabbedServerHoldsTheCaptureThreadNotTheMainLoop) {
+  X11TestDisplay display;
+  X11ScreenCaptureService capture(display.adapters());
+  capture.captureOffMainThread(display.loop(), X11Connection::open(display.name().c_str()));
+  const auto window = display.createWindow({.bounds = {10, 20, 30, 40}, .rgb = 0xff0000});
+  auto* c = display.other().get();
+  xcb_grab_server(c);
+  XcbReply<xcb_get_input_focus_reply_t> sync(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+
+  std::optional<LaunchResult<Bitmap>> outcome;
+  auto handle = spawn<Bitmap>(display.loop(), capture.captureWindow(window, {}),
+                              [&](LaunchResult<Bitmap> result) { outcome.emplace(std::move(result)); });
+  bool served = false;
+  display.loop().post([&] { served = true; });
+  display.loop().runUntil([&] { return served; }, 5.0);
+  EXPECT_TRUE(served);
+  EXPECT_FALSE(outcome) << "the capture waits on its own thread";
+
+  xcb_ungrab_server(c);
+  xcb_flush(c);
+  display.loop().runUntil([&] { return outcome.has_value(); }, 20.0);
+  ASSERT_TRUE(outcome && outcome->hasValue());
+  const Bitmap image = std::move(*outcome).get();
+  ASSERT_EQ(image.width, 30);
+  EXPECT_EQ(image.pixel(15, 20)[0], 0xff);
+}
+
 TEST(X11Screens, IdsAreStableAndAnAddedMonitorFollowsTheOneAtTheOriginInCocoaCoordinates) {
   X11TestDisplay display;
   X11Screens screens(display.adapters());
