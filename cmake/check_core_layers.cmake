@@ -39,10 +39,13 @@ function(layer_of path out)
   set(${out} "" PARENT_SCOPE)
 endfunction()
 
-# Headers that exist only on Linux, or belong to a toolkit or a window system.
+# Headers that exist only on Linux or only on Apple platforms, or belong to a toolkit or
+# a window system.
 set(forbidden_system_headers
   "^linux/" "^sys/(epoll|signalfd|timerfd|eventfd|inotify|prctl|syscall|random|sysmacros|pidfd)\\.h$"
-  "^(Q[A-Za-z]+|qt[a-z]*/)" "^(X11|xcb)/" "^(Cocoa|AppKit|CoreGraphics|ApplicationServices)/")
+  "^(Q[A-Za-z]+|qt[a-z]*/)" "^(X11|xcb)/"
+  "^(Cocoa|AppKit|Foundation|CoreFoundation|CoreGraphics|CoreServices|CoreVideo|ApplicationServices|ScreenCaptureKit|ServiceManagement|QuartzCore|ImageIO|IOKit|Carbon)/"
+  "^(objc|os|dispatch|mach|libproc|Availability)[/.]" "^TargetConditionals\\.h$")
 
 file(GLOB_RECURSE sources RELATIVE "${CORE_DIR}" "${CORE_DIR}/*.h" "${CORE_DIR}/*.cpp")
 set(problems "")
