@@ -115,22 +115,19 @@ void MacWorkspace::openApplication(const std::string& bundlePath, OpenCompletion
   configuration.activates = NO;
   configuration.hides = NO;
   configuration.allowsRunningApplicationSubstitution = NO;
-  LaunchMainLoop& loop = loop_;
+  LaunchMainLoop* loop = &loop_;
   auto done = std::make_shared<OpenCompletion>(std::move(completion));
   [[NSWorkspace sharedWorkspace]
       openApplicationAtURL:url
              configuration:configuration
          completionHandler:^(NSRunningApplication* application, NSError* error) {
-           // Called on a queue of the workspace's choosing; the handle is made here, and
-           // the completion runs on the main thread.
-           std::shared_ptr<MacRunningApplication> handle;
-           if (application != nil) handle = std::make_shared<MacRunningApplication>(application);
-           const int code = application != nil ? 0 : posixCodeOf(error);
-           loop.post([done, handle, code] {
-             if (handle) {
-               (*done)(LaunchApplicationHandle(handle));
+           // Called on a concurrent queue; the handle is made and handed over on the main
+           // thread, where the running application's properties are kept up to date.
+           loop->post([done, application, error] {
+             if (application != nil) {
+               (*done)(LaunchApplicationHandle(std::make_shared<MacRunningApplication>(application)));
              } else {
-               (*done)(std::make_exception_ptr(LaunchOpenApplicationError{code}));
+               (*done)(std::make_exception_ptr(LaunchOpenApplicationError{posixCodeOf(error)}));
              }
            });
          }];

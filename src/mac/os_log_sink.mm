@@ -9,8 +9,8 @@ namespace quillon {
 namespace {
 
 os_log_t quillonLog() {
-  static os_log_t log = os_log_create("com.quillon.app", "diagnostics");
-  return log;
+  static os_log_t handle = os_log_create("com.quillon.app", "diagnostics");
+  return handle;
 }
 
 }  // namespace
