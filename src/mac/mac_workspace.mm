@@ -49,7 +49,13 @@ class MacRunningApplication final : public LaunchRunningApplication {
   std::optional<std::string> executablePath() const override { return executablePath_; }
   std::optional<std::string> bundleIdentifier() const override { return bundleIdentifier_; }
   bool isTerminated() const override { return application_.terminated; }
-  bool requestTermination() override { return application_.terminated || [application_ terminate]; }
+  // The request is also refused for an application that has just exited, before the
+  // terminated property catches up with the next turn of the run loop; that one has
+  // gone, which counts as accepted.
+  bool requestTermination() override {
+    if (application_.terminated || [application_ terminate]) return true;
+    return probe() == ESRCH;
+  }
   int probe() const override {
     if (application_.terminated || pid_ < 1) return ESRCH;
     return ::kill(pid_, 0) == 0 ? 0 : errno;
