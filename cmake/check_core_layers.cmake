@@ -41,11 +41,13 @@ function(layer_of path out)
   set(${out} "" PARENT_SCOPE)
 endfunction()
 
-# Headers that exist only on Linux, or belong to one window system; the core also keeps
-# out every toolkit header.
+# Headers that exist only on Linux or only on Apple platforms, or belong to one window
+# system; the core also keeps out every toolkit header.
 set(platform_only_headers
   "^linux/" "^sys/(epoll|signalfd|timerfd|eventfd|inotify|prctl|syscall|random|sysmacros|pidfd)\\.h$"
-  "^(X11|xcb)/" "^(Cocoa|AppKit|CoreGraphics|ApplicationServices)/")
+  "^(X11|xcb)/"
+  "^(Cocoa|AppKit|Foundation|CoreFoundation|CoreGraphics|CoreServices|CoreVideo|ApplicationServices|ScreenCaptureKit|ServiceManagement|QuartzCore|ImageIO|IOKit|Carbon)/"
+  "^(objc|os|dispatch|mach|libproc|Availability)[/.]" "^TargetConditionals\\.h$")
 set(toolkit_headers "^(Q[A-Za-z]+|qt[a-z]*/)")
 
 # The includes of every file under `dir`, as "<file>|<"header"|<header>>" entries.

@@ -22,6 +22,7 @@
 #include "desktop/qt_workspace_icons.h"
 #include "linux/environment_locale.h"
 #include "linux/process_workspace.h"
+#include "linux/syslog_log_sink.h"
 #include "linux/x11_accessibility.h"
 #include "linux/x11_connection.h"
 #include "linux/x11_global_event_tap.h"
@@ -65,7 +66,7 @@ LinuxPlatformStart makeLinuxPlatform(int& argc, char** argv) {
   auto platform = std::make_unique<LinuxPlatform>();
   platform->locale = std::make_unique<EnvironmentLocale>();
   L10n::usePreferredLanguage(platform->locale->preferredLanguage());
-  platform->log = makeLogSink(std::getenv("QUILLON_LOG"));
+  platform->log = makeLogSink(std::getenv("QUILLON_LOG"), [] { return std::make_unique<SyslogLogSink>(); });
 
   // Connecting first: QApplication would abort the process without a display, before
   // the user could be told why.

@@ -4,14 +4,14 @@
 #include <string_view>
 
 #include "app/stderr_log_sink.h"
-#include "linux/syslog_log_sink.h"
 
 namespace quillon {
 
-std::unique_ptr<LaunchLogSink> makeLogSink(const char* override) {
+std::unique_ptr<LaunchLogSink> makeLogSink(const char* override,
+                                           const std::function<std::unique_ptr<LaunchLogSink>()>& systemLog) {
   const std::string_view choice = override != nullptr ? override : "";
   if (choice == "stderr") return std::make_unique<StderrLogSink>();
-  auto sink = std::make_unique<SyslogLogSink>();
+  auto sink = systemLog();
   if (!choice.empty() && choice != "syslog") {
     sink->log("[Quillon/startup] unknown QUILLON_LOG value \"" + std::string(choice) + "\"; using the system log");
   }

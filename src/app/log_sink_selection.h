@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "core/platform/launch_log_sink.h"
@@ -7,8 +8,10 @@
 namespace quillon {
 
 // The one place that chooses where diagnostics go: QUILLON_LOG=stderr sends them to
-// standard error (tests, bug reports); unset or "syslog" is the system log. Any other
-// value falls back to the system log and says so there.
-std::unique_ptr<LaunchLogSink> makeLogSink(const char* override);
+// standard error (tests, bug reports); unset or "syslog" is the system log, which
+// `systemLog` makes (syslog on Linux, the unified log on macOS). Any other value falls
+// back to the system log and says so there.
+std::unique_ptr<LaunchLogSink> makeLogSink(const char* override,
+                                           const std::function<std::unique_ptr<LaunchLogSink>()>& systemLog);
 
 }  // namespace quillon

@@ -16,6 +16,8 @@
 #include <QTimeZone>
 #include <QVariant>
 
+#include "core/support/file_times.h"
+
 namespace quillon {
 
 namespace {
@@ -166,7 +168,7 @@ LaunchDefaultsStamp QtUserDefaults::stamp() const {
   if (::stat(QFile::encodeName(settings_->fileName()).constData(), &info) != 0) return {.error = errno};
   auto nanoseconds = [](const timespec& time) { return std::int64_t{time.tv_sec} * 1'000'000'000 + time.tv_nsec; };
   return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino), info.st_size,
-          nanoseconds(info.st_mtim), nanoseconds(info.st_ctim), 0};
+          nanoseconds(modificationTimeOf(info)), nanoseconds(changeTimeOf(info)), 0};
 }
 
 }  // namespace quillon

@@ -51,8 +51,8 @@ LaunchCaptureGroup LaunchCaptureGroup::select(const std::vector<LaunchWindowCand
   const auto ambiguous = [&] { return SurfaceCaptureError::ambiguousWindows(ids); };
 
   std::vector<GlobalRect> hosts;
-  std::copy_if(considered.begin(), considered.end(), std::back_inserter(hosts), [&](const GlobalRect& display) {
-    const GlobalRect zone = Policy::topCenterZone(display);
+  std::copy_if(considered.begin(), considered.end(), std::back_inserter(hosts), [&](const GlobalRect& frame) {
+    const GlobalRect zone = Policy::topCenterZone(frame);
     return std::all_of(matches.begin(), matches.end(), [&](const auto& m) { return m.frame.intersects(zone); });
   });
   if (hosts.size() != 1) throw ambiguous();

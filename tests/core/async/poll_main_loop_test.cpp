@@ -72,7 +72,8 @@ TEST_F(PollMainLoopTest, DueTimersWakeABlockedLoop) {
 
 TEST_F(PollMainLoopTest, ReadableDescriptorsAreReportedUntilUnwatched) {
   int fds[2];
-  ASSERT_EQ(0, ::pipe2(fds, O_CLOEXEC | O_NONBLOCK));
+  ASSERT_EQ(0, ::pipe(fds));
+  for (int fd : fds) ASSERT_EQ(0, ::fcntl(fd, F_SETFL, O_NONBLOCK));
   UniqueFd readEnd(fds[0]);
   UniqueFd writeEnd(fds[1]);
   int reports = 0;

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <memory>
 
+#include "core/support/file_times.h"
 #include "core/support/launch_uuid.h"
 
 namespace quillon {
@@ -134,8 +135,9 @@ std::optional<LaunchLocalStorage::FileInfo> LaunchLocalStorage::fileInfo(const s
   if (!directory) return std::nullopt;
   const auto info = statFile(directory->get(), name);
   if (!info) return std::nullopt;
+  const timespec modified = modificationTimeOf(*info);
   return FileInfo{static_cast<std::uint64_t>(info->st_size),
-                  static_cast<double>(info->st_mtim.tv_sec) + static_cast<double>(info->st_mtim.tv_nsec) / 1e9};
+                  static_cast<double>(modified.tv_sec) + static_cast<double>(modified.tv_nsec) / 1e9};
 }
 
 std::optional<Bytes> LaunchLocalStorage::read(const std::string& name, const Components& components,

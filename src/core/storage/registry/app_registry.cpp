@@ -9,6 +9,7 @@
 #include "core/storage/registry/launch_onboarding_application_validator.h"
 #include "core/storage/files/launch_storage_error.h"
 #include "core/bundle/validated_launch_application.h"
+#include "core/support/file_times.h"
 
 namespace quillon {
 namespace {
@@ -20,10 +21,11 @@ std::vector<std::int64_t> identityOf(std::initializer_list<std::string> paths) {
   for (const auto& path : paths) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) return {};
+    const timespec modified = modificationTimeOf(info);
+    const timespec changed = changeTimeOf(info);
     identity.insert(identity.end(), {static_cast<std::int64_t>(info.st_dev), static_cast<std::int64_t>(info.st_ino),
                                      static_cast<std::int64_t>(info.st_mode), static_cast<std::int64_t>(info.st_size),
-                                     info.st_mtim.tv_sec, info.st_mtim.tv_nsec, info.st_ctim.tv_sec,
-                                     info.st_ctim.tv_nsec});
+                                     modified.tv_sec, modified.tv_nsec, changed.tv_sec, changed.tv_nsec});
   }
   return identity;
 }

@@ -147,6 +147,7 @@ TEST_F(LocalStorageTest, ReadBoundsTheSizeAtExactlyTheLimit) {
 // yields far more: exactly a file that grew after fstat.
 TEST_F(LocalStorageTest, ReadStopsAFileThatGrowsPastTheLimitWhileBeingRead) {
   const std::string proc = "/proc/" + std::to_string(::getpid());
+  if (!fs::exists(proc + "/maps")) GTEST_SKIP() << "needs /proc, whose files grow after fstat";
   LaunchLocalStorage procStorage(Url::fileUrl(proc, true));
   ASSERT_EQ(0u, fs::file_size(proc + "/maps"));
   EXPECT_EQ(LaunchStorageError::tooLarge(), errorOf([&] { procStorage.read("maps", {}, 64); }));
@@ -256,7 +257,7 @@ TEST_F(LocalStorageTest, NoPathLeavesADescriptorOpen) {
   fs::create_directory_symlink(root / "sub", root / "linked");
   writeFile(temporary / "shared", bytesOf("x"));
   fs::create_hard_link(temporary / "shared", root / "hard");
-  auto openDescriptors = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()); };
+  auto openDescriptors = [] { return std::distance(fs::directory_iterator("/dev/fd"), fs::directory_iterator()); };
   const auto before = openDescriptors();
   for (int round = 0; round < 3; ++round) {
     storage.write(bytesOf("ok"), "file", {"sub", "deeper"});

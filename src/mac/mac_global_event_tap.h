@@ -1,0 +1,43 @@
+#pragma once
+
+#include <memory>
+
+#include "core/input/global_event_tap.h"
+#include "core/storage/preferences/launch_modifier_shortcut.h"
+
+namespace quillon {
+
+class LaunchInputTrace;
+class LaunchLogSink;
+class LaunchScreens;
+class ModifierInputRouter;
+
+// The session-wide event tap: a filtering Quartz event tap at the head of the session's
+// taps for pointer moves, modifier changes and scroll-wheel events, served by the main
+// run loop, so every router call happens on the main thread. A scroll the router claims
+// is dropped here and reaches no application. When the system disables the tap (a slow
+// callback, or secure input), the router hears of the interruption with the session's
+// modifier state and the tap is enabled again at once.
+//
+// Needs the Accessibility permission; without it the tap cannot be created and `start`
+// fails (the caller retries).
+class MacGlobalEventTap final : public GlobalEventTap {
+ public:
+  // Everything given must outlive the tap.
+  MacGlobalEventTap(ModifierInputRouter& router, LaunchScreens& screens, LaunchInputTrace& trace, LaunchLogSink& log);
+  ~MacGlobalEventTap();
+  MacGlobalEventTap(const MacGlobalEventTap&) = delete;
+  MacGlobalEventTap& operator=(const MacGlobalEventTap&) = delete;
+
+  // True once the tap is installed and enabled (also when already started).
+  bool start() override;
+  // A filtering tap sees every scroll whatever the chord, so there is nothing to renew;
+  // kept so that both platforms' taps answer the same calls.
+  void updateShortcut(LaunchModifierShortcut) override {}
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace quillon

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+#include "core/platform/launch_locale.h"
+
+namespace quillon {
+
+// The first of the user's preferred languages ("ja-JP", "en-US"), as set in System
+// Settings; empty when none is set.
+class MacLocale final : public LaunchLocale {
+ public:
+  // LaunchLocale:
+  std::string preferredLanguage() const override;
+};
+
+}  // namespace quillon

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "core/platform/launch_log_sink.h"
+
+namespace quillon {
+
+// The unified system log, subsystem "com.quillon.app". Lines are logged public: they
+// carry tags, states and identifiers the user reads in Console when reporting a problem.
+class OsLogSink final : public LaunchLogSink {
+ public:
+  // LaunchLogSink:
+  void log(std::string_view line) override;
+};
+
+}  // namespace quillon
