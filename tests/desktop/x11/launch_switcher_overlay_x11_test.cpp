@@ -111,9 +111,10 @@ TEST(LaunchSwitcherOverlayOnX11, OpensOverARealNotchStaysOnTopAndGoesAway) {
   previews.entries[apps[1].id] = {cachedNotch(230, 120, 40), apps[1].bundleURL};
   previews.entries[apps[2].id] = {cachedNotch(60, 200, 150), apps[2].bundleURL};
   const bool compositing = x11HasCompositingManager(*adapters);
-  QtSwitcherPanelHost panels(clock, compositing, [&](std::uint64_t window) -> std::optional<LaunchSubscription> {
-    return X11StackingKeeper::hold(*adapters, static_cast<std::uint32_t>(window));
-  });
+  QtSwitcherPanelHost panels(clock, {compositing, [&](std::uint64_t window, std::function<void()> covered) {
+                                       return X11StackingKeeper::hold(*adapters, static_cast<std::uint32_t>(window),
+                                                                      std::move(covered));
+                                     }, {}, {}});
   LaunchSwitcherOverlay overlay({clock, workspace, screens, windows, service, panels, previews, log});
 
   LaunchSwitcherRequest request;
