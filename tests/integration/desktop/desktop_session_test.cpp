@@ -100,10 +100,7 @@ TEST_F(HighDensityTest, ThePanelSitsOverTheNotchAtItsOwnSizeAndTheSettingsRead) 
   const auto panel = waitForSwitcher();
   const auto notch = waitForWindow([&](const LaunchWindowRow& row) { return row.ownerPID == aurora->pid(); });
   ASSERT_TRUE(panel && notch);
-  // Opened: the body's bottom edge, below the hint line, is black.
-  EXPECT_TRUE(waitUntil([&] {
-    return qGray(pictureOf({panel->midX(), panel->maxY() - 24 - 4, 1, 1}).pixel(0, 0)) < 8;
-  }));
+  EXPECT_TRUE(waitForSlide(*panel, {})) << "the entrance did not end";
   saveScreenshot("hidpi-gesture.png");
   EXPECT_NEAR(notch->midX(), panel->midX(), 1.0);
   EXPECT_EQ(0, panel->y);
