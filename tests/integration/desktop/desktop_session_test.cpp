@@ -72,6 +72,25 @@ TEST_P(DesktopSessionTest, TheTrayDocksTheGesturePanelCoversTheNotchAndBothWaysS
   std::erase_if(order, [&](xcb_window_t window) { return !isViewable(window); });
   ASSERT_FALSE(order.empty());
   EXPECT_EQ(panel->windowNumber, order.back());
+  // Beside the shoulders the desktop shows: without a compositor through the window's
+  // shape, with one through the window's own alpha (the screen itself cannot tell under
+  // Xvfb, where the compositor's output is not what a display would show).
+  if (GetParam()) {
+    XcbReply<xcb_get_image_reply_t> own(xcb_get_image_reply(
+        x11->get(),
+        xcb_get_image(x11->get(), XCB_IMAGE_FORMAT_Z_PIXMAP, panel->windowNumber.value_or(0), 0, 0,
+                      static_cast<std::uint16_t>(panel->bounds->width), static_cast<std::uint16_t>(panel->bounds->height),
+                      ~0U),
+        nullptr));
+    ASSERT_TRUE(own);
+    ASSERT_EQ(32, own->depth) << "the panel is not an ARGB window under a compositor";
+    const QImage pixels(xcb_get_image_data(own.get()), static_cast<int>(panel->bounds->width),
+                        static_cast<int>(panel->bounds->height), QImage::Format_ARGB32_Premultiplied);
+    EXPECT_EQ(0, qAlpha(pixels.pixel(2, 2)));
+    EXPECT_EQ(255, qAlpha(pixels.pixel(static_cast<int>(panel->bounds->width / 2), 60)));
+  } else {
+    EXPECT_EQ(qRgb(0x2f, 0x6f, 0xb0), pictureOf({panel->bounds->x + 2, 2, 1, 1}).pixel(0, 0));
+  }
   const auto clients = managedClients();
   EXPECT_FALSE(clients.empty()) << "openbox lists no clients";
   EXPECT_EQ(clients.end(), std::find(clients.begin(), clients.end(), panel->windowNumber));
