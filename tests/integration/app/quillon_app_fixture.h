@@ -24,6 +24,7 @@
 #include <map>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "core/storage/registry/app_registry.h"
 #include "desktop/qt_user_defaults.h"
@@ -257,6 +258,9 @@ struct TrayMenuTest : QuillonProcessTest {
           for (const xcb_window_t child : children(window)) inside.push_back(child);
           continue;
         }
+        XcbReply<xcb_get_window_attributes_reply_t> state(
+            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr));
+        if (!state || state->map_state != XCB_MAP_STATE_VIEWABLE) continue;
         XcbReply<xcb_get_geometry_reply_t> size(xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr));
         XcbReply<xcb_translate_coordinates_reply_t> at(
             xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, window, x11->root(), 0, 0), nullptr));
@@ -273,7 +277,13 @@ struct TrayMenuTest : QuillonProcessTest {
       return ownedByQuillon(row) && row.layer > 0 && row.bounds->height > 2 * itemInset;
     };
     // A menu that is still closing would take the click as one outside itself.
-    if (!waitUntil([&] { return (tray = trayIcon()).has_value(); }) || !waitForWindow(isMenu, true)) {
+    // The host places an icon after embedding it (trayer grows towards the left): the
+    // click goes where two looks in a row found it.
+    const auto settled = [&] {
+      const auto previous = std::exchange(tray, trayIcon());
+      return tray && previous && tray->x == previous->x && tray->y == previous->y;
+    };
+    if (!waitUntil(settled) || !waitForWindow(isMenu, true)) {
       return std::nullopt;
     }
     click(tray->midX(), tray->midY());
