@@ -5,8 +5,8 @@ QUILLON_PACKAGES=(
   nlohmann-json3-dev libplist-dev libfmt-dev libpng-dev
   qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins
   libxcb1-dev libxcb-randr0-dev libxcb-composite0-dev libxcb-xfixes0-dev libxcb-xtest0-dev
-  libxcb-res0-dev libxcb-shape0-dev libxcb-render0-dev libxcb-xinput-dev libxcb-xkb-dev
-  xvfb xauth x11-utils trayer fonts-noto-cjk
+  libxcb-res0-dev libxcb-shape0-dev libxcb-render0-dev libxcb-xinput-dev libxcb-xkb-dev libxcb-screensaver0-dev
+  xvfb xauth x11-utils x11-xserver-utils trayer openbox tint2 picom imagemagick fonts-noto-cjk
 )
 
 # Installs whatever is missing; runs apt-get update at most once per call.

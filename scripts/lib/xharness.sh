@@ -4,8 +4,11 @@
 # and is stopped by xh_stop, which an EXIT trap calls so that an interrupted run leaves no
 # Xvfb, tray or sample app behind.
 #
-#   xh_start [--tray] [--server-arg=ARG]...
-#                          start Xvfb (and trayer), export DISPLAY and XH_SERVER_PID;
+#   xh_start [--tray | --desktop] [--xft-dpi=N] [--server-arg=ARG]...
+#                          start Xvfb (and trayer, or a desktop: openbox with a tint2
+#                          panel whose tray takes the icons, over a plain blue root),
+#                          export DISPLAY and XH_SERVER_PID; --xft-dpi sets Xft.dpi in
+#                          the resource database as a HiDPI desktop does (192 for 200 %);
 #                          each ARG is added to Xvfb's arguments, after the defaults, so
 #                          it can take back one (-extension XTEST, -listen tcp)
 #   xh_spawn CMD ARGS...   start CMD in its own process group; stopped with the harness
@@ -37,11 +40,13 @@ xh_spawn() {
 }
 
 xh_start() {
-    local tray=0
+    local tray=0 desktop=0 dpi=""
     local server_args=()
     for arg in "$@"; do
         case "$arg" in
         --tray) tray=1 ;;
+        --desktop) desktop=1 ;;
+        --xft-dpi=*) dpi="${arg#--xft-dpi=}" ;;
         --server-arg=*) server_args+=("${arg#--server-arg=}") ;;
         *) xh__log "unknown option $arg"; return 2 ;;
         esac
@@ -84,6 +89,16 @@ xh_start() {
         return 1
     fi
 
+    if [[ -n "$dpi" ]]; then
+        echo "Xft.dpi: $dpi" | xrdb -merge - || xh__log "xrdb could not set Xft.dpi"
+    fi
+    if ((desktop)); then
+        xsetroot -solid '#2f6fb0'
+        XH_SPAWN_LOG="$logdir/openbox.log" xh_spawn openbox
+        xh__wait_for 20 xh__wm_running || xh__log "openbox did not start (log: $logdir/openbox.log)"
+        XH_SPAWN_LOG="$logdir/tint2.log" xh_spawn tint2
+        xh__wait_for 20 xh__tint2_running || xh__log "tint2 did not take the tray (log: $logdir/tint2.log)"
+    fi
     if ((tray)); then
         if ! command -v trayer >/dev/null; then
             xh__log "trayer is not installed; no tray host on $DISPLAY"
@@ -106,6 +121,21 @@ xh__tray_owned() {
     # trayer creates its panel window, class "trayer", when it takes the system-tray
     # selection of the screen.
     xwininfo -root -children 2>/dev/null | grep -q '("panel" "trayer")'
+}
+
+# A window manager announces itself on the root window.
+xh__wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+# tint2 maps its panel once it has set up, its tray included.
+xh__tint2_running() { xwininfo -root -tree 2>/dev/null | grep -q '("tint2" "Tint2")'; }
+
+xh__wait_for() {
+    local deadline=$((SECONDS + $1))
+    shift
+    while ((SECONDS < deadline)); do
+        if "$@"; then return 0; fi
+        sleep 0.1
+    done
+    return 1
 }
 
 xh__wait_for_tray() {

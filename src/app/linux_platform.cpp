@@ -13,6 +13,7 @@
 #include "desktop/qt_alert_presenter.h"
 #include "desktop/qt_application_icon.h"
 #include "desktop/qt_image_codec.h"
+#include "desktop/qt_logind_session.h"
 #include "desktop/qt_main_loop.h"
 #include "desktop/qt_status_menu_host.h"
 #include "desktop/qt_switcher_panel_host.h"
@@ -27,7 +28,9 @@
 #include "linux/x11_connection.h"
 #include "linux/x11_global_event_tap.h"
 #include "linux/x11_input_system.h"
+#include "linux/x11_monitors.h"
 #include "linux/x11_screen_capture_service.h"
+#include "linux/x11_screen_lock.h"
 #include "linux/x11_screens.h"
 #include "linux/x11_stacking_keeper.h"
 #include "linux/x11_window_server.h"
@@ -62,6 +65,23 @@ QuillonPlatform LinuxPlatform::ports() {
           *workspace, *imageCodec, *userDefaults, *alerts,       *statusMenu, *panels,        *eventTaps,     *windowHost};
 }
 
+QtSwitcherPanelHost::Windowing x11PanelWindowing(X11Connection& connection, X11ScreenLock* lock) {
+  QtSwitcherPanelHost::Windowing windowing;
+  windowing.compositing = x11HasCompositingManager(connection);
+  windowing.keepAbove = [&connection](std::uint64_t window, std::function<void()> covered) {
+    return X11StackingKeeper::hold(connection, static_cast<std::uint32_t>(window), std::move(covered));
+  };
+  windowing.deviceFrame = [&connection](const ScreenRect& frame) -> std::optional<Rect> {
+    const auto monitors = queryX11Monitors(connection, x11DeadlineAfter(kX11QueryBound));
+    if (!monitors) return std::nullopt;
+    return X11RootSpace(*monitors).rootFromScreen(frame);
+  };
+  if (lock != nullptr) {
+    windowing.observeLock = [lock](std::function<void()> handler) { return lock->subscribe(std::move(handler)); };
+  }
+  return windowing;
+}
+
 LinuxPlatformStart makeLinuxPlatform(int& argc, char** argv) {
   auto platform = std::make_unique<LinuxPlatform>();
   platform->locale = std::make_unique<EnvironmentLocale>();
@@ -86,7 +106,11 @@ LinuxPlatformStart makeLinuxPlatform(int& argc, char** argv) {
   platform->clock = std::make_unique<SystemClock>();
   platform->loop = std::make_unique<QtMainLoop>(*platform->clock);
   platform->x11->attach(*platform->loop);
-  platform->windowServer = std::make_unique<X11WindowServer>(*platform->x11);
+  platform->screenLock = std::make_unique<X11ScreenLock>(*platform->x11);
+  auto& lock = *platform->screenLock;
+  platform->session = std::make_unique<QtLogindSession>(QtLogindSession::Handlers{
+      [&lock] { lock.lockRequested(); }, [&lock](bool locked) { lock.setSessionLocked(locked); }});
+  platform->windowServer = std::make_unique<X11WindowServer>(*platform->x11, platform->screenLock.get());
   platform->screens = std::make_unique<X11Screens>(*platform->x11);
   platform->accessibility = std::make_unique<X11Accessibility>(*platform->x11, platform->log.get());
   platform->screenCapture = std::make_unique<X11ScreenCaptureService>(*platform->x11, platform->log.get());
@@ -103,11 +127,7 @@ LinuxPlatformStart makeLinuxPlatform(int& argc, char** argv) {
   platform->statusMenu = std::make_unique<QtStatusMenuHost>(*platform->log, logInterface);
   if (logInterface) QtWindowStyle::setControlLog(platform->log.get());
   auto& connection = *platform->x11;
-  platform->panels = std::make_unique<QtSwitcherPanelHost>(
-      *platform->clock, x11HasCompositingManager(connection),
-      [&connection](std::uint64_t window) -> std::optional<LaunchSubscription> {
-        return X11StackingKeeper::hold(connection, static_cast<std::uint32_t>(window));
-      });
+  platform->panels = std::make_unique<QtSwitcherPanelHost>(*platform->clock, x11PanelWindowing(connection, &lock));
   platform->loginItem = XdgAutostartLoginItem::forCurrentUser();
   platform->windowHost = std::make_unique<QtWindowHost>(platform->loginItem.get());
   platform->eventTaps = std::make_unique<X11EventTapFactory>(*platform);

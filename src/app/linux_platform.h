@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/app/quillon_platform.h"
+#include "desktop/qt_switcher_panel_host.h"
 
 class QApplication;
 
@@ -16,6 +17,7 @@ class LaunchLogSink;
 class ProcessWorkspace;
 class QtAlertPresenter;
 class QtImageCodec;
+class QtLogindSession;
 class QtMainLoop;
 class QtStatusMenuHost;
 class QtSwitcherPanelHost;
@@ -25,6 +27,7 @@ class SystemClock;
 class X11Accessibility;
 class X11Connection;
 class X11InputSystem;
+class X11ScreenLock;
 class X11ScreenCaptureService;
 class X11Screens;
 class X11WindowServer;
@@ -46,6 +49,8 @@ struct LinuxPlatform {
   std::unique_ptr<QtMainLoop> loop;
   // Opened before the QApplication, but destroyed before the loop that watches it.
   std::unique_ptr<X11Connection> x11;
+  std::unique_ptr<X11ScreenLock> screenLock;
+  std::unique_ptr<QtLogindSession> session;
   std::unique_ptr<X11WindowServer> windowServer;
   std::unique_ptr<X11Screens> screens;
   std::unique_ptr<X11Accessibility> accessibility;
@@ -78,5 +83,10 @@ struct LinuxPlatformStart {
 // reports: QUILLON_LOG (where diagnostics go) and QT_QPA_PLATFORM (which otherwise is
 // "xcb", since every adapter talks to the X server, also under XWayland).
 LinuxPlatformStart makeLinuxPlatform(int& argc, char** argv);
+
+// What the switcher's panels need of X11: the stacking keeper, root-window pixels for
+// screen frames (the X server's first monitor is the primary screen, whichever Qt calls
+// primary) and the screen lock. `connection` and `lock` must outlive the panels.
+QtSwitcherPanelHost::Windowing x11PanelWindowing(X11Connection& connection, X11ScreenLock* lock);
 
 }  // namespace quillon

@@ -12,8 +12,10 @@
 namespace quillon {
 
 QtSwitcherPanel::QtSwitcherPanel(LaunchSwitcherContentView& content, const LaunchClock& clock, bool compositing)
-    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus |
-                           Qt::WindowTransparentForInput | Qt::NoDropShadowWindowHint),
+    // Override-redirect: no window manager frames, stacks, focuses or lists it (no
+    // taskbar or pager entry), and the stacking keeper alone decides where it sits.
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint |
+                           Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput | Qt::NoDropShadowWindowHint),
       content_(content),
       clock_(clock),
       compositing_(compositing) {
@@ -23,7 +25,8 @@ QtSwitcherPanel::QtSwitcherPanel(LaunchSwitcherContentView& content, const Launc
   // With a compositor the window is ARGB and everything outside the silhouette is clear.
   if (compositing_) setAttribute(Qt::WA_TranslucentBackground);
   setAttribute(Qt::WA_OpaquePaintEvent, !compositing_);
-  setFixedSize(static_cast<int>(content.bounds().width), static_cast<int>(content.bounds().height));
+  // The host sizes it: the content's bounds are device pixels, not Qt's scaled units.
+  resize(static_cast<int>(content.bounds().width), static_cast<int>(content.bounds().height));
   frameTimer_.setTimerType(Qt::PreciseTimer);
   connect(&frameTimer_, &QTimer::timeout, this, &QtSwitcherPanel::tick);
 }
@@ -65,6 +68,7 @@ void QtSwitcherPanel::updateShape(double time) {
     return;
   }
   QPainterPath shape;
+  // The content is in device pixels; Qt's mask in its scaled units.
   const double height = content_.bounds().height;
   for (const LaunchPath::Element& element : path.elements()) {
     const Point* p = element.points;
@@ -83,17 +87,33 @@ void QtSwitcherPanel::updateShape(double time) {
         break;
     }
   }
-  setMask(QRegion(shape.toFillPolygon().toPolygon()));
+  const double ratio = devicePixelRatioF();
+  setMask(QRegion(shape.toFillPolygon(QTransform::fromScale(1 / ratio, 1 / ratio)).toPolygon()));
 }
 
 void QtSwitcherPanel::paintEvent(QPaintEvent*) {
   const double now = clock_.uptime();
   updateShape(now);
+  const QSizeF size(content_.bounds().width, content_.bounds().height);
+  const double ratio = devicePixelRatioF();
   QPainter painter(this);
   painter.setCompositionMode(QPainter::CompositionMode_Source);
   painter.fillRect(rect(), Qt::transparent);
   painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-  renderer_.paint(painter, content_.scene(), now, QSizeF(width(), height()));
+  if (ratio == 1) {
+    renderer_.paint(painter, content_.scene(), now, size);
+  } else {
+    // Qt scales this window's units by `ratio`; the scene is drawn one pixel per point
+    // into a buffer of the window's device size, which then covers the window exactly.
+    const QSize pixels = size.toSize();
+    if (deviceBuffer_.size() != pixels) deviceBuffer_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    deviceBuffer_.fill(Qt::transparent);
+    {
+      QPainter buffer(&deviceBuffer_);
+      renderer_.paint(buffer, content_.scene(), now, size);
+    }
+    painter.drawImage(QRectF(0, 0, size.width() / ratio, size.height() / ratio), deviceBuffer_);
+  }
   ++paintedFrames_;
 }
 

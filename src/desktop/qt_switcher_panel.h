@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
@@ -13,8 +14,10 @@ class LaunchSwitcherContentView;
 // The borderless window the switcher's carousel is drawn in. It never takes focus, lets
 // clicks through until it is told it is ready, and repaints only while something moves:
 // at the display's frame rate during animations, not at all when the scene is still.
-// Without a compositing manager there is no translucency, so the window's shape is cut to
-// the body's silhouette and the desktop shows around it.
+// Without a compositing manager there is no translucency, so the window's shape (the X
+// Shape bounding region) is cut to the body's silhouette and the desktop shows around it;
+// with one, the window is ARGB and clear outside the silhouette. Its content is in device
+// pixels whatever Qt's scale for the screen.
 class QtSwitcherPanel final : public QWidget {
  public:
   // `content` and `clock` must outlive the panel.
@@ -44,6 +47,7 @@ class QtSwitcherPanel final : public QWidget {
   QTimer frameTimer_;
   std::uint64_t paintedFrames_ = 0;
   LaunchPath shapeScratch_;
+  QImage deviceBuffer_;
 };
 
 }  // namespace quillon

@@ -11,19 +11,42 @@ namespace quillon {
 
 namespace {
 
-// Screen coordinates have y up from the primary screen's bottom; Qt's have y down from
-// its top.
-QPoint qtTopLeft(const ScreenRect& frame) {
+// A screen-space frame (y up from the bottom of the primary screen) in device pixels,
+// when the windowing system does not say: flipped about Qt's primary screen.
+Rect deviceFrameByQt(const ScreenRect& frame) {
   const QScreen* primary = QGuiApplication::primaryScreen();
-  const QRect geometry = primary ? primary->geometry() : QRect();
-  return {geometry.left() + static_cast<int>(std::lround(frame.x)),
-          geometry.top() + static_cast<int>(std::lround(geometry.height() - frame.maxY()))};
+  const double height = primary ? primary->geometry().height() * primary->devicePixelRatio() : 0;
+  return {frame.x, height - frame.maxY(), frame.width, frame.height};
+}
+
+// Qt's logical geometry for a device-pixel rectangle. Qt keeps each screen's origin in
+// both spaces and scales what lies inside the screen by its pixel ratio.
+QRect logicalGeometry(const Rect& device, QScreen** screenOut) {
+  const QPoint corner(static_cast<int>(std::lround(device.x)), static_cast<int>(std::lround(device.y)));
+  QScreen* chosen = QGuiApplication::primaryScreen();
+  for (QScreen* screen : QGuiApplication::screens()) {
+    const QRect logical = screen->geometry();
+    const double ratio = screen->devicePixelRatio();
+    const QRect native(logical.topLeft(), QSize(static_cast<int>(std::lround(logical.width() * ratio)),
+                                                static_cast<int>(std::lround(logical.height() * ratio))));
+    if (native.contains(corner)) {
+      chosen = screen;
+      break;
+    }
+  }
+  *screenOut = chosen;
+  const double ratio = chosen ? chosen->devicePixelRatio() : 1;
+  const QPoint origin = chosen ? chosen->geometry().topLeft() : QPoint();
+  return {origin.x() + static_cast<int>(std::lround((device.x - origin.x()) / ratio)),
+          origin.y() + static_cast<int>(std::lround((device.y - origin.y()) / ratio)),
+          static_cast<int>(std::lround(device.width / ratio)), static_cast<int>(std::lround(device.height / ratio))};
 }
 
 class QtPanel final : public LaunchSwitcherPanel {
  public:
-  QtPanel(std::unique_ptr<QtSwitcherPanel> widget, const QtSwitcherPanelHost::KeepAbove& keepAbove)
-      : widget_(std::move(widget)), keepAbove_(keepAbove) {}
+  QtPanel(std::unique_ptr<QtSwitcherPanel> widget, const QtSwitcherPanelHost::KeepAbove& keepAbove,
+          std::function<void()> covered)
+      : widget_(std::move(widget)), keepAbove_(keepAbove), covered_(std::move(covered)) {}
   ~QtPanel() override { QtPanel::orderOut(); }
 
   void orderFront() override {
@@ -37,7 +60,7 @@ class QtPanel final : public LaunchSwitcherPanel {
   bool isVisible() const override { return widget_->isVisible(); }
   void setAcceptsMouse(bool accepts) override { widget_->setAcceptsMouse(accepts); }
   std::optional<std::string> keepAboveAll() override {
-    auto kept = keepAbove_ ? keepAbove_(static_cast<std::uint64_t>(widget_->winId())) : std::nullopt;
+    auto kept = keepAbove_ ? keepAbove_(static_cast<std::uint64_t>(widget_->winId()), covered_) : std::nullopt;
     if (!kept) return LaunchSwitcherOverlay::unsupportedDescription;
     kept_ = std::move(*kept);
     return std::nullopt;
@@ -48,19 +71,26 @@ class QtPanel final : public LaunchSwitcherPanel {
  private:
   std::unique_ptr<QtSwitcherPanel> widget_;
   const QtSwitcherPanelHost::KeepAbove& keepAbove_;
+  std::function<void()> covered_;
   LaunchSubscription kept_;
 };
 
 }  // namespace
 
-QtSwitcherPanelHost::QtSwitcherPanelHost(const LaunchClock& clock, bool compositing, KeepAbove keepAbove)
-    : clock_(clock), compositing_(compositing), keepAbove_(std::move(keepAbove)) {}
+QtSwitcherPanelHost::QtSwitcherPanelHost(const LaunchClock& clock, Windowing windowing)
+    : clock_(clock), windowing_(std::move(windowing)) {}
 
 std::unique_ptr<LaunchSwitcherPanel> QtSwitcherPanelHost::makePanel(LaunchSwitcherContentView& content,
                                                                     const ScreenRect& frame, int) {
-  auto widget = std::make_unique<QtSwitcherPanel>(content, clock_, compositing_);
-  widget->move(qtTopLeft(frame));
-  return std::make_unique<QtPanel>(std::move(widget), keepAbove_);
+  std::optional<Rect> device;
+  if (windowing_.deviceFrame) device = windowing_.deviceFrame(frame);
+  QScreen* screen = nullptr;
+  const QRect geometry = logicalGeometry(device.value_or(deviceFrameByQt(frame)), &screen);
+  auto widget = std::make_unique<QtSwitcherPanel>(content, clock_, windowing_.compositing);
+  if (screen) widget->setScreen(screen);
+  widget->setFixedSize(geometry.size());
+  widget->move(geometry.topLeft());
+  return std::make_unique<QtPanel>(std::move(widget), windowing_.keepAbove, [this] { covered_.notify(); });
 }
 
 QtSwitcherPanel* QtSwitcherPanelHost::widgetOf(LaunchSwitcherPanel* panel) {
@@ -68,13 +98,14 @@ QtSwitcherPanel* QtSwitcherPanelHost::widgetOf(LaunchSwitcherPanel* panel) {
   return qtPanel ? qtPanel->widget() : nullptr;
 }
 
-double QtSwitcherPanelHost::backingScale(const ScreenRect& screenFrame) const {
-  const QPoint topLeft = qtTopLeft(screenFrame);
-  for (const QScreen* screen : QGuiApplication::screens()) {
-    if (screen->geometry().topLeft() == topLeft) return screen->devicePixelRatio();
-  }
-  const QScreen* primary = QGuiApplication::primaryScreen();
-  return primary ? primary->devicePixelRatio() : 1;
+LaunchSubscription QtSwitcherPanelHost::observeScreenLock(std::function<void()> handler) {
+  auto covered = std::make_shared<LaunchSubscription>(covered_.subscribe(handler));
+  auto locked = std::make_shared<LaunchSubscription>(windowing_.observeLock ? windowing_.observeLock(handler)
+                                                                            : LaunchSubscription());
+  return LaunchSubscription([covered, locked] {
+    covered->reset();
+    locked->reset();
+  });
 }
 
 }  // namespace quillon

@@ -12,17 +12,33 @@ namespace quillon {
 class LaunchClock;
 class QtSwitcherPanel;
 
-// Switcher panels as Qt windows (QtSwitcherPanel). Keeping a panel above every window is
-// the windowing system's business, so it comes in as a function: given the panel's
-// native window it holds the window on top until the subscription it returns is reset,
-// or returns none when it cannot.
+// Switcher panels as Qt windows (QtSwitcherPanel). What only the windowing system knows
+// comes in as functions (QtSwitcherPanelHost::Windowing): keeping a panel above every
+// window, where a screen frame lies in device pixels, and when the session locks.
+//
+// The core works in the windowing system's device pixels (X root pixels), whatever scale
+// Qt applies to its own widgets on a high-density screen: a panel asked for at 716 × 284
+// covers 716 × 284 pixels of the screen, and its content is drawn at one pixel per point.
 class QtSwitcherPanelHost final : public LaunchSwitcherPanelHost {
  public:
-  using KeepAbove = std::function<std::optional<LaunchSubscription>(std::uint64_t nativeWindow)>;
+  // Given a panel's native window, holds it above every other window until the
+  // subscription is reset, or returns none when it cannot (a screen locker is up).
+  // `covered` runs when a screen locker's window comes up over the panel later.
+  using KeepAbove =
+      std::function<std::optional<LaunchSubscription>(std::uint64_t nativeWindow, std::function<void()> covered)>;
+  struct Windowing {
+    // A compositing manager runs, so the panel can be translucent instead of shaped.
+    bool compositing = false;
+    KeepAbove keepAbove;
+    // Where a screen-space frame lies in device pixels (top-left origin of the whole
+    // desktop); none, or no function, places it by Qt's primary screen.
+    std::function<std::optional<Rect>(const ScreenRect&)> deviceFrame;
+    // Runs the handler when the user's session locks the screen.
+    std::function<LaunchSubscription(std::function<void()>)> observeLock;
+  };
 
-  // `clock` must outlive the host, and the host its panels. `compositing`: a compositing manager runs, so the
-  // panel can be translucent instead of shaped.
-  QtSwitcherPanelHost(const LaunchClock& clock, bool compositing, KeepAbove keepAbove);
+  // `clock` must outlive the host, and the host its panels.
+  QtSwitcherPanelHost(const LaunchClock& clock, Windowing windowing);
 
   // The Qt window of a panel this host made (for tests and measurements); null for
   // any other panel.
@@ -31,20 +47,20 @@ class QtSwitcherPanelHost final : public LaunchSwitcherPanelHost {
   // LaunchSwitcherPanelHost:
   std::unique_ptr<LaunchSwitcherPanel> makePanel(LaunchSwitcherContentView& content, const ScreenRect& frame,
                                                  int level) override;
-  double backingScale(const ScreenRect& screenFrame) const override;
+  // Points are device pixels, so one pixel per point on every screen.
+  double backingScale(const ScreenRect&) const override { return 1; }
   // The panel does not use levels on X11 (the keeper restacks it); these keep the
   // shared arithmetic meaningful.
   int mainMenuLevel() const override { return 24; }
   int maximumLevel() const override { return 2147483631; }
-  // X11 has no session lock of its own: a screen locker is just another client's window,
-  // which the stacking keeper would even fight. Nothing is observed, and the window
-  // server never reports the screen as locked either.
-  LaunchSubscription observeScreenLock(std::function<void()>) override { return {}; }
+  // The session's lock, and a locker's window covering the panel (a screen locker is
+  // an ordinary client on X11, which only shows itself that way).
+  LaunchSubscription observeScreenLock(std::function<void()> handler) override;
 
  private:
   const LaunchClock& clock_;
-  bool compositing_;
-  KeepAbove keepAbove_;
+  Windowing windowing_;
+  LaunchObserverList<> covered_;
 };
 
 }  // namespace quillon

@@ -59,6 +59,10 @@ ScreenRect X11RootSpace::screenFromRoot(const Rect& root) const {
   return LaunchScreenCoordinates(primaryHeight_).cocoaFromQuartz(globalFromRoot(root));
 }
 
+Rect X11RootSpace::rootFromScreen(const ScreenRect& screen) const {
+  return rootFromGlobal(LaunchScreenCoordinates(primaryHeight_).quartzFromCocoa(screen));
+}
+
 ScreenPoint X11RootSpace::screenFromRoot(Point root) const {
   return LaunchScreenCoordinates(primaryHeight_).cocoaFromQuartz(globalFromRoot(root));
 }

@@ -42,6 +42,7 @@ class X11RootSpace {
   // Screen space flips about the primary monitor's bottom edge.
   ScreenRect screenFromRoot(const Rect& root) const;
   ScreenPoint screenFromRoot(Point root) const;
+  Rect rootFromScreen(const ScreenRect& screen) const;
 
  private:
   Point origin_;

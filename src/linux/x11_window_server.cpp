@@ -2,11 +2,13 @@
 
 #include "linux/x11_connection.h"
 #include "linux/x11_monitors.h"
+#include "linux/x11_screen_lock.h"
 #include "linux/x11_window_list.h"
 
 namespace quillon {
 
-X11WindowServer::X11WindowServer(X11Connection& connection) : connection_(connection) {}
+X11WindowServer::X11WindowServer(X11Connection& connection, const X11ScreenLock* lock)
+    : connection_(connection), lock_(lock) {}
 
 std::vector<LaunchWindowRow> X11WindowServer::onScreenWindows(bool excludeDesktopElements) const {
   // One deadline for the whole list: a server that stalls (another client grabbed it)
@@ -31,8 +33,9 @@ std::vector<LaunchWindowRow> X11WindowServer::onScreenWindows(bool excludeDeskto
   return rows;
 }
 
-// X11 has no session lock of its own; screen lockers are ordinary clients whose
-// full-screen window then fronts the list, which the occlusion checks already see.
-bool X11WindowServer::isScreenLocked() const { return false; }
+// X11 has no session lock of its own (see X11ScreenLock); a locker that reports through
+// neither the screen saver nor the session is still seen by the stacking keeper, whose
+// panel never goes above a locker's full-screen window.
+bool X11WindowServer::isScreenLocked() const { return lock_ != nullptr && lock_->isLocked(); }
 
 }  // namespace quillon

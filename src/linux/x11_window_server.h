@@ -7,12 +7,15 @@
 namespace quillon {
 
 class X11Connection;
+class X11ScreenLock;
 
 // The window list from the X server's stacking order. Layers follow the table in
 // x11_window_list.h; the sharing state is absent because X11 has no such notion.
 class X11WindowServer final : public LaunchWindowServer {
  public:
-  explicit X11WindowServer(X11Connection& connection);
+  // `lock`, when given, must outlive the window server; without it the screen never
+  // counts as locked.
+  explicit X11WindowServer(X11Connection& connection, const X11ScreenLock* lock = nullptr);
 
   // LaunchWindowServer:
   std::vector<LaunchWindowRow> onScreenWindows(bool excludeDesktopElements) const override;
@@ -20,6 +23,7 @@ class X11WindowServer final : public LaunchWindowServer {
 
  private:
   X11Connection& connection_;
+  const X11ScreenLock* lock_;
 };
 
 }  // namespace quillon

@@ -131,10 +131,10 @@ int main(int argc, char** argv) {
   X11WindowServer windows(*connection);
   X11ScreenCaptureService service(*connection);
   MemoryPreviews previews;
-  QtSwitcherPanelHost panels(clock, x11HasCompositingManager(*connection),
-                             [&](std::uint64_t window) -> std::optional<LaunchSubscription> {
-                               return X11StackingKeeper::hold(*connection, static_cast<std::uint32_t>(window));
-                             });
+  QtSwitcherPanelHost panels(
+      clock, {x11HasCompositingManager(*connection), [&](std::uint64_t window, std::function<void()> covered) {
+                return X11StackingKeeper::hold(*connection, static_cast<std::uint32_t>(window), std::move(covered));
+              }, {}, {}});
   LaunchSwitcherOverlay overlay({clock, workspace, screens, windows, service, panels, previews, log});
 
   std::vector<ManagedNotchApp> apps;

@@ -40,12 +40,13 @@ void sync(X11Connection& x) {
 
 // A plain window of another client in a colour the switcher never draws: the desktop.
 constexpr std::uint32_t desktopBlue = 0x2060C0;
-xcb_window_t mapWindow(X11Connection& x, QRect bounds) {
+xcb_window_t mapWindow(X11Connection& x, QRect bounds, bool overrideRedirect = false) {
   const xcb_window_t window = xcb_generate_id(x.get());
+  const std::uint32_t values[] = {desktopBlue, overrideRedirect ? 1U : 0U};
   xcb_create_window(x.get(), XCB_COPY_FROM_PARENT, window, x.root(), static_cast<std::int16_t>(bounds.x()),
                     static_cast<std::int16_t>(bounds.y()), static_cast<std::uint16_t>(bounds.width()),
                     static_cast<std::uint16_t>(bounds.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                    XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL, &desktopBlue);
+                    XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
   xcb_map_window(x.get(), window);
   sync(x);
   return window;
@@ -111,9 +112,10 @@ TEST(LaunchSwitcherOverlayOnX11, OpensOverARealNotchStaysOnTopAndGoesAway) {
   previews.entries[apps[1].id] = {cachedNotch(230, 120, 40), apps[1].bundleURL};
   previews.entries[apps[2].id] = {cachedNotch(60, 200, 150), apps[2].bundleURL};
   const bool compositing = x11HasCompositingManager(*adapters);
-  QtSwitcherPanelHost panels(clock, compositing, [&](std::uint64_t window) -> std::optional<LaunchSubscription> {
-    return X11StackingKeeper::hold(*adapters, static_cast<std::uint32_t>(window));
-  });
+  QtSwitcherPanelHost panels(clock, {compositing, [&](std::uint64_t window, std::function<void()> covered) {
+                                       return X11StackingKeeper::hold(*adapters, static_cast<std::uint32_t>(window),
+                                                                      std::move(covered));
+                                     }, {}, {}});
   LaunchSwitcherOverlay overlay({clock, workspace, screens, windows, service, panels, previews, log});
 
   LaunchSwitcherRequest request;
@@ -205,6 +207,62 @@ TEST(LaunchSwitcherOverlayOnX11, OpensOverARealNotchStaysOnTopAndGoesAway) {
   EXPECT_TRUE(!gone || gone->map_state != XCB_MAP_STATE_VIEWABLE);
   EXPECT_NE(late, desktop);
   EXPECT_TRUE(log.lines().empty());
+}
+
+// A screen locker is just another client on X11: a full-screen override-redirect window,
+// usually with the keyboard grabbed. The switcher gives way to it: one mapping over the
+// panel takes the panel down (the router then cancels the gesture), and while one is up,
+// or another client holds the keyboard, nothing is presented.
+TEST(LaunchSwitcherOverlayOnX11, GivesWayToAScreenLocker) {
+  SystemClock systemClock;
+  QtMainLoop loop(systemClock);
+  auto adapters = X11Connection::open();
+  auto other = X11Connection::open();
+  ASSERT_TRUE(adapters && other);
+  adapters->attach(loop);
+  X11WindowServer windows(*adapters);
+  X11ScreenCaptureService service(*adapters);
+  X11Screens screens(*adapters);
+  FakeLogSink log;
+  ManualClock clock;
+  FakeWorkspace workspace;
+  FakeOverlayPreviews previews;
+  QtSwitcherPanelHost panels(clock, {false, [&](std::uint64_t window, std::function<void()> covered) {
+                                       return X11StackingKeeper::hold(*adapters, static_cast<std::uint32_t>(window),
+                                                                      std::move(covered));
+                                     }, {}, {}});
+  LaunchSwitcherOverlay overlay({clock, workspace, screens, windows, service, panels, previews, log});
+  const std::vector<ManagedNotchApp> apps{app("オーロラ"), app("エンバー")};
+  LaunchSwitcherRequest request;
+  request.sourceQuartzRect = {546, 0, 420, 120};
+  request.hostLevel = 1;
+  request.apps = apps;
+  request.selectedID = apps[0].id;
+
+  overlay.present(request);
+  ASSERT_TRUE(overlay.isPresented());
+  const xcb_window_t locker = mapWindow(*other, {0, 0, 1512, 982}, true);
+  EXPECT_TRUE(spinUntil([&] { return !overlay.isPresented(); }));
+  EXPECT_EQ(locker, topmostMapped(*other));
+  overlay.present(request);
+  EXPECT_FALSE(overlay.isPresented()) << "shown while the locker is up";
+  xcb_destroy_window(other->get(), locker);
+  sync(*other);
+
+  XcbReply<xcb_grab_keyboard_reply_t> grab(xcb_grab_keyboard_reply(
+      other->get(),
+      xcb_grab_keyboard(other->get(), 0, other->root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+      nullptr));
+  ASSERT_TRUE(grab && grab->status == XCB_GRAB_STATUS_SUCCESS);
+  overlay.present(request);
+  EXPECT_FALSE(overlay.isPresented()) << "shown while another client holds the keyboard";
+  xcb_ungrab_keyboard(other->get(), XCB_CURRENT_TIME);
+  sync(*other);
+  overlay.present(request);
+  EXPECT_TRUE(overlay.isPresented()) << "the keyboard probe kept a grab of its own";
+  const std::string refused = std::string(LaunchSwitcherOverlay::unavailablePrefix) +
+                              LaunchSwitcherOverlay::unsupportedDescription;
+  EXPECT_EQ(2, std::count(log.lines().begin(), log.lines().end(), refused));
 }
 
 }  // namespace

@@ -24,6 +24,7 @@
 #include <map>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "core/storage/registry/app_registry.h"
 #include "desktop/qt_user_defaults.h"
@@ -75,7 +76,6 @@ struct QuillonProcessTest : ::testing::Test {
 // Inside an item, measured from the menu's top or bottom edge: item rows are taller
 // than this in every style.
 constexpr int itemInset = 12;
-constexpr int trayHeight = 24;  // scripts/lib/xharness.sh starts the tray host so
 
 struct TrayMenuTest : QuillonProcessTest {
   std::unique_ptr<X11Connection> x11 = X11Connection::open();
@@ -230,19 +230,62 @@ struct TrayMenuTest : QuillonProcessTest {
     sendKey(keysym, false);
   }
 
-  // Clicks the tray, where the status item is the only icon, and returns the menu.
+  // The status item's icon where a tray host embedded it: a window of quillon's inside
+  // another client's top-level window (trayer's, or a desktop panel's).
+  std::optional<GlobalRect> trayIcon() {
+    xcb_connection_t* c = x11->get();
+    const xcb_atom_t pidAtom = x11->atom("_NET_WM_PID");
+    const auto ownerOf = [&](xcb_window_t window) -> std::int64_t {
+      XcbReply<xcb_get_property_reply_t> pid(
+          xcb_get_property_reply(c, xcb_get_property(c, 0, window, pidAtom, XCB_ATOM_CARDINAL, 0, 1), nullptr));
+      return pid && xcb_get_property_value_length(pid.get()) == 4
+                 ? std::int64_t{*static_cast<const std::uint32_t*>(xcb_get_property_value(pid.get()))}
+                 : std::int64_t{-1};
+    };
+    const auto children = [&](xcb_window_t window) {
+      XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
+      return tree ? std::vector<xcb_window_t>(xcb_query_tree_children(tree.get()),
+                                              xcb_query_tree_children(tree.get()) +
+                                                  xcb_query_tree_children_length(tree.get()))
+                  : std::vector<xcb_window_t>{};
+    };
+    for (const xcb_window_t host : children(x11->root())) {
+      if (ownerOf(host) == quillon->pid()) continue;
+      std::vector<xcb_window_t> inside = children(host);
+      for (std::size_t i = 0; i < inside.size(); ++i) {
+        const xcb_window_t window = inside[i];
+        if (ownerOf(window) != quillon->pid()) {
+          for (const xcb_window_t child : children(window)) inside.push_back(child);
+          continue;
+        }
+        XcbReply<xcb_get_window_attributes_reply_t> state(
+            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr));
+        if (!state || state->map_state != XCB_MAP_STATE_VIEWABLE) continue;
+        XcbReply<xcb_get_geometry_reply_t> size(xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr));
+        XcbReply<xcb_translate_coordinates_reply_t> at(
+            xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, window, x11->root(), 0, 0), nullptr));
+        if (size && at) return GlobalRect{double(at->dst_x), double(at->dst_y), double(size->width), double(size->height)};
+      }
+    }
+    return std::nullopt;
+  }
+
+  // Clicks the status item's icon in the tray and returns the menu.
   std::optional<GlobalRect> openMenu() {
-    const double screenWidth = x11->screen().width_in_pixels;
-    // The tray host sizes its panel to its icons, so a square panel holds the one icon.
-    const auto tray = waitForWindow([&](const LaunchWindowRow& row) {
-      return !ownedByQuillon(row) && row.bounds->y == 0 && row.bounds->height == trayHeight &&
-             row.bounds->maxX() == screenWidth && row.bounds->width >= trayHeight;
-    });
+    std::optional<GlobalRect> tray;
     const auto isMenu = [&](const LaunchWindowRow& row) {
       return ownedByQuillon(row) && row.layer > 0 && row.bounds->height > 2 * itemInset;
     };
     // A menu that is still closing would take the click as one outside itself.
-    if (!tray || !waitForWindow(isMenu, true)) return std::nullopt;
+    // The host places an icon after embedding it (trayer grows towards the left): the
+    // click goes where two looks in a row found it.
+    const auto settled = [&] {
+      const auto previous = std::exchange(tray, trayIcon());
+      return tray && previous && tray->x == previous->x && tray->y == previous->y;
+    };
+    if (!waitUntil(settled) || !waitForWindow(isMenu, true)) {
+      return std::nullopt;
+    }
     click(tray->midX(), tray->midY());
     return waitForWindow(isMenu);
   }
@@ -264,11 +307,14 @@ struct TrayMenuTest : QuillonProcessTest {
   // The whole screen as a PNG: without a compositing manager the root window's contents
   // are what the screen shows. A window is mapped before its client paints it (until
   // then it shows what was under it), so with `painted` the picture is taken once that
-  // window's bottom-left corner no longer shows the empty desktop.
+  // window's bottom-left corner and centre no longer show the empty desktop (as the
+  // screen's top-left corner does: the tray hosts sit top right or at the bottom; a
+  // window manager's frame is drawn before the client fills it).
   void saveScreenshot(const std::string& name, std::optional<GlobalRect> painted = std::nullopt) {
     const auto isPainted = [&](const QImage& image) {
-      return image.pixel(static_cast<int>(painted->x) + 3, static_cast<int>(painted->maxY()) - 3) !=
-             image.pixel(0, image.height() - 1);
+      const QRgb desktop = image.pixel(0, 0);
+      return image.pixel(static_cast<int>(painted->x) + 3, static_cast<int>(painted->maxY()) - 3) != desktop &&
+             image.pixel(static_cast<int>(painted->midX()), static_cast<int>(painted->midY())) != desktop;
     };
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(deadline);
     QImage image = grabScreen();

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "linux/x11_accessibility.h"
+#include "linux/x11_screen_lock.h"
 #include "linux/x11_window_list.h"
 #include "sample_app_process.h"
 #include "x11_test_display.h"
@@ -93,6 +94,33 @@ TEST(X11Accessibility, WindowUnderPointIsTheFrontmostOne) {
     SCOPED_TRACE(testing::Message() << point.x << "," << point.y);
     EXPECT_EQ(accessibility.elementAtPoint(point, 5.0), std::nullopt);
   }
+}
+
+// The X server's screen saver turning on counts as a lock (lockers hook into it), and so
+// does the session's LockedHint; the Lock signal alone dismisses without locking.
+TEST(X11WindowServer, TheScreenSaverAndTheSessionLockTheScreen) {
+  X11TestDisplay display;
+  X11ScreenLock lock(display.adapters());
+  X11WindowServer server(display.adapters(), &lock);
+  int told = 0;
+  const auto subscription = lock.subscribe([&] { ++told; });
+  EXPECT_FALSE(server.isScreenLocked());
+  xcb_force_screen_saver(display.other().get(), XCB_SCREEN_SAVER_ACTIVE);
+  display.other().flush();
+  display.loop().runUntil([&] { return told == 1; }, 20.0);
+  EXPECT_TRUE(server.isScreenLocked());
+  xcb_force_screen_saver(display.other().get(), XCB_SCREEN_SAVER_RESET);
+  display.other().flush();
+  display.loop().runUntil([&] { return !server.isScreenLocked(); }, 20.0);
+  EXPECT_FALSE(server.isScreenLocked());
+
+  lock.lockRequested();
+  EXPECT_EQ(2, told);
+  EXPECT_FALSE(server.isScreenLocked());
+  lock.setSessionLocked(true);
+  lock.setSessionLocked(true);
+  EXPECT_EQ(3, told) << "told once per lock";
+  EXPECT_TRUE(server.isScreenLocked());
 }
 
 }  // namespace
