@@ -37,7 +37,7 @@ LinuxPlatform::~LinuxPlatform() = default;
 LinuxPlatformStart makeLinuxPlatform(int& argc, char** argv) {
   auto platform = std::make_unique<LinuxPlatform>();
   platform->locale = std::make_unique<EnvironmentLocale>();
-  L10n::usePreferredLanguage(platform->locale->preferredLanguage());
+  useLinuxTexts(*platform->locale);
   platform->log = makeLogSink(std::getenv("QUILLON_LOG"));
 
   // Connecting first: QApplication would abort the process without a display, before
