@@ -15,4 +15,8 @@ Task<LaunchLifecycleResult> LaunchAppLifecycle::switchApplication(LaunchApplicat
   co_return LaunchLifecycleResult{std::move(outcome.application), outcome.timings, outcome.wasAlreadySelected};
 }
 
+Task<void> LaunchAppLifecycle::quitApplication(LaunchApplicationHandle application) {
+  co_await transition_.quit(std::move(application));
+}
+
 }  // namespace quillon

@@ -22,6 +22,9 @@ class LaunchAppLifecycle {
   // Quits `source` (null: nothing to quit) and opens the bundle at `url`. Throws
   // LaunchLifecycleError, CancellationError or LaunchOpenApplicationError.
   Task<LaunchLifecycleResult> switchApplication(LaunchApplicationHandle source, Url url);
+  // Quits `application` as a switch quits its source: normally, within the same limit,
+  // never forced. Throws LaunchLifecycleError or CancellationError.
+  Task<void> quitApplication(LaunchApplicationHandle application);
 
  private:
   LaunchLifecycleTransition<WorkspaceLaunchLifecycleBackend> transition_;

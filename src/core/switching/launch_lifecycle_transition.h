@@ -42,6 +42,10 @@ class LaunchLifecycleTransition {
 
   // Throws LaunchLifecycleError, CancellationError or the backend's open error.
   Task<Outcome> perform(std::optional<Application> source, Url url);
+  // The quit of a switch on its own: asks `application` to quit normally and waits until
+  // it has gone; returns the seconds waited. Nothing is ever forced. Throws
+  // LaunchLifecycleError (terminationRefused, terminationTimedOut) or CancellationError.
+  Task<double> quit(Application application);
 
  private:
   // Clears the flag on every exit, including a task dropped while suspended; it holds
@@ -92,24 +96,7 @@ Task<typename LaunchLifecycleTransition<Backend>::Outcome> LaunchLifecycleTransi
     }
 
     co_await checkCancellation();
-    // The first poll comes right after the request, before any app could have quit, so
-    // without this every switch would wait a whole poll interval. The poll stays for
-    // processes the platform cannot watch, and for the limit.
-    const LaunchWakeup exited;
-    const auto exitObserver = backend_.observeTermination(*source, [exited] { exited.signal(); });
-    const double quitTime = uptime();
-    if (!backend_.requestTermination(*source)) throw LaunchLifecycleError::terminationRefused;
-    // Exit is tested before the limit, so an app that is gone by the first poll after
-    // the limit still counts.
-    while (true) {
-      if (hasGone(*source)) {
-        terminationWait = uptime() - quitTime;
-        break;
-      }
-      co_await checkCancellation();
-      if (uptime() - quitTime >= terminationTimeout_) throw LaunchLifecycleError::terminationTimedOut;
-      co_await sleepFor(loop_, pollInterval, exited);
-    }
+    terminationWait = co_await quit(*source);
   }
 
   co_await checkCancellation();
@@ -130,6 +117,25 @@ Task<typename LaunchLifecycleTransition<Backend>::Outcome> LaunchLifecycleTransi
   }
   const double end = uptime();
   co_return Outcome{std::move(launched), {terminationWait, end - openTime, end - start}, false};
+}
+
+template <LaunchLifecycleBackend Backend>
+Task<double> LaunchLifecycleTransition<Backend>::quit(Application application) {
+  // The first poll comes right after the request, before any app could have quit, so
+  // without this every switch would wait a whole poll interval. The poll stays for
+  // processes the platform cannot watch, and for the limit.
+  const LaunchWakeup exited;
+  const auto exitObserver = backend_.observeTermination(application, [exited] { exited.signal(); });
+  const double quitTime = uptime();
+  if (!backend_.requestTermination(application)) throw LaunchLifecycleError::terminationRefused;
+  // Exit is tested before the limit, so an app that is gone by the first poll after
+  // the limit still counts.
+  while (true) {
+    if (hasGone(application)) co_return uptime() - quitTime;
+    co_await checkCancellation();
+    if (uptime() - quitTime >= terminationTimeout_) throw LaunchLifecycleError::terminationTimedOut;
+    co_await sleepFor(loop_, pollInterval, exited);
+  }
 }
 
 }  // namespace quillon
