@@ -42,9 +42,10 @@ std::optional<std::string> applicationSupportPath() {
 // --help and --version answer without a display and touch nothing.
 int main(int argc, char** argv) {
   using namespace quillon;
-  switch (QuillonCommandLine::parse(argc, argv).action) {
+  const auto commandLine = QuillonCommandLine::parse(argc, argv);
+  switch (commandLine.action) {
     case QuillonCommandLine::Action::printHelp:
-      L10n::usePreferredLanguage(EnvironmentLocale().preferredLanguage());
+      useLinuxTexts(EnvironmentLocale());
       std::fputs(QuillonCommandLine::helpText().c_str(), stdout);
       return 0;
     case QuillonCommandLine::Action::printVersion:
@@ -82,6 +83,7 @@ int main(int argc, char** argv) {
   // A fresh account may not have ~/.local/share yet; the lock reports what still fails.
   LaunchDataDirectory::createMissingPrivately(*applicationSupport);
 
-  QuillonComposition composition(platform, LaunchDataDirectory::url(Url::fileUrl(*applicationSupport, true)));
+  QuillonComposition composition(platform, LaunchDataDirectory::url(Url::fileUrl(*applicationSupport, true)),
+                                 commandLine.showOnboarding);
   return composition.run(signalFd.get());
 }

@@ -53,6 +53,8 @@ class QuillonWindows {
     std::function<std::optional<std::string>()> imageStorageError;
     std::function<void()> registryChanged;
     std::function<void()> resetRegistrations;
+    // The preferences applied last, which the settings window shows.
+    std::function<LaunchPreferences()> preferencesInForce;
   };
 
   QuillonWindows(Services services, Hooks hooks);
