@@ -11,6 +11,7 @@
 #include "app/linux_platform.h"
 #include "app/quillon_windows.h"
 #include "core/app/app_registry_recovery.h"
+#include "core/app/launch_instance_requests.h"
 #include "core/app/launch_permission_monitor.h"
 #include "core/app/menu_bar_controller.h"
 #include "core/app/quillon_about_presenter.h"
@@ -36,6 +37,7 @@
 #include "desktop/qt_status_menu_host.h"
 #include "desktop/qt_switcher_panel_host.h"
 #include "desktop/qt_user_defaults.h"
+#include "linux/desktop_session.h"
 #include "linux/linux_own_application.h"
 #include "linux/process_workspace.h"
 #include "linux/x11_accessibility.h"
@@ -47,7 +49,8 @@
 
 namespace quillon {
 
-QuillonComposition::QuillonComposition(LinuxPlatform& platform, Url dataDirectory) : platform_(platform) {
+QuillonComposition::QuillonComposition(LinuxPlatform& platform, Url dataDirectory, bool showOnboarding)
+    : platform_(platform), showOnboardingAtStart_(showOnboarding) {
   AppDelegate::Hooks hooks;
   // Nothing to do on this desktop: a process with only a tray icon has no taskbar entry.
   hooks.becomeAccessory = [] {};
@@ -63,6 +66,13 @@ QuillonComposition::QuillonComposition(LinuxPlatform& platform, Url dataDirector
   };
   hooks.compose = [this] { compose(); };
   hooks.tearDown = [this] { tearDown(); };
+  // Started again (from the application menu, without a tray to click): the running
+  // instance opens the window this start would have shown.
+  hooks.passToRunningInstance = [this] {
+    LaunchInstanceRequests::send(delegate_->dataDirectory(), showOnboardingAtStart_
+                                                                 ? LaunchInstanceRequest::showOnboarding
+                                                                 : LaunchInstanceRequest::showSettings);
+  };
   delegate_ = std::make_unique<AppDelegate>(std::move(dataDirectory), *platform_.loop, *platform_.log,
                                             *platform_.alerts, std::move(hooks));
 }
@@ -99,6 +109,7 @@ void QuillonComposition::compose() {
   coordinator_ = std::make_unique<LaunchSwitchCoordinator>(
       *registry_, *platform_.workspace, loop, log,
       [this](LaunchApplicationHandle source, Url url) { return lifecycle_->switchApplication(std::move(source), url); });
+  coordinator_->quitApplication = [this](LaunchApplicationHandle app) { return lifecycle_->quitApplication(std::move(app)); };
   coordinator_->refreshSoon();
 
   menuBarController_ = std::make_unique<MenuBarController>(*platform_.statusMenu, *registry_, *coordinator_,
@@ -149,7 +160,7 @@ void QuillonComposition::compose() {
   LaunchPermissionMonitor::Hooks hooks;
   hooks.readPermissions = [this] {
     return LaunchPermissionMonitor::Permissions{platform_.accessibility->isTrusted(false),
-                                                platform_.screenCapture->preflightPermission()};
+                                                platform_.screenCapture->preflightPermission(), isWaylandSession()};
   };
   hooks.now = [this] { return platform_.clock->uptime(); };
   hooks.requestAccessibility = [this] { platform_.accessibility->isTrusted(true); };
@@ -177,7 +188,8 @@ void QuillonComposition::compose() {
             return imageStorageError();
           },
           [this] { return imageStorageError(); },
-          [this] { registeredAppsChanged(); }, [this] { resetRegistrations(); }});
+          [this] { registeredAppsChanged(); }, [this] { resetRegistrations(); },
+          [this] { return LaunchPreferences{shortcut_, appliedSavePreviews_.value_or(false)}; }});
   permissionMonitor_->refresh();
 
   refreshTimer_ = LaunchTimer(loop, 1.0, true, [this] { refreshTick(); });
@@ -185,7 +197,16 @@ void QuillonComposition::compose() {
   screensObserver_ = platform_.screens->subscribeToChanges([this] {
     if (delegate_->isActive()) router_->screensChanged();
   });
-  windows_->showOnboardingAtStart(QCoreApplication::arguments().contains(QStringLiteral("--onboarding")));
+  windows_->showOnboardingAtStart(showOnboardingAtStart_);
+  instanceRequests_ = LaunchInstanceRequests::listen(delegate_->dataDirectory(), loop, [this](LaunchInstanceRequest request) {
+    if (!delegate_->isActive()) return;
+    if (request == LaunchInstanceRequest::showOnboarding) {
+      windows_->showOnboarding();
+    } else {
+      windows_->showSettings();
+    }
+  });
+  if (!instanceRequests_) log.log("[Quillon/startup] no request pipe in the data directory; a second start opens nothing here");
   log.log("[Quillon/launch] product initialized; permission monitor controls Command input availability; hosts are unmodified");
 }
 
@@ -246,6 +267,7 @@ void QuillonComposition::resetRegistrations() {
 }
 
 void QuillonComposition::tearDown() {
+  instanceRequests_.reset();
   refreshTimer_ = LaunchTimer();
   if (permissionMonitor_) permissionMonitor_->stop();
   if (menuBarController_) menuBarController_->onRequestLaunchPermissions = nullptr;

@@ -16,6 +16,7 @@ class AppRegistry;
 class AppRegistryRecovery;
 class LaunchAppLifecycle;
 class LaunchInputRouter;
+class LaunchInstanceRequests;
 class LaunchPermissionMonitor;
 class LaunchPreferencesStore;
 class LaunchPreviewCache;
@@ -34,7 +35,8 @@ struct LinuxPlatform;
 // tearDown() stops them. New services are created, connected and stopped here.
 class QuillonComposition {
  public:
-  QuillonComposition(LinuxPlatform& platform, Url dataDirectory);
+  // `showOnboarding`: the command line asked for the first-run guide at start.
+  QuillonComposition(LinuxPlatform& platform, Url dataDirectory, bool showOnboarding = false);
   ~QuillonComposition();
   QuillonComposition(const QuillonComposition&) = delete;
   QuillonComposition& operator=(const QuillonComposition&) = delete;
@@ -57,6 +59,7 @@ class QuillonComposition {
   void quit(int exitStatus);
 
   LinuxPlatform& platform_;
+  bool showOnboardingAtStart_ = false;
   std::unique_ptr<AppDelegate> delegate_;
   // Declared in the order they are composed, so they are destroyed in reverse.
   std::unique_ptr<AppRegistry> registry_;
@@ -80,6 +83,7 @@ class QuillonComposition {
   std::unique_ptr<LaunchPermissionMonitor> permissionMonitor_;
   std::unique_ptr<QuillonWindows> windows_;
   LaunchTimer refreshTimer_;
+  std::unique_ptr<LaunchInstanceRequests> instanceRequests_;
   LaunchTaskHandle aboutTask_;
   LaunchTaskHandle resetTask_;
   int exitStatus_ = 0;
