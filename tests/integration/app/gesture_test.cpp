@@ -113,7 +113,7 @@ struct GestureTest : SwitchMenuTest {
   std::string openSettings() {
     const auto mark = outputMark();
     choose(6);
-    const auto line = waitForControls(settings, {"⌥⇧ を使う"}, mark);
+    const auto line = waitForControls(settings, {"Alt+Shift を使う"}, mark);
     EXPECT_TRUE(line) << "the settings window did not open\n" << quillon->errorText();
     return line.value_or("");
   }
@@ -179,8 +179,8 @@ TEST_F(GestureTest, TheChordAndSidewaysScrollsSwitchTwoAppsOnAndEscapeCancels) {
 TEST_F(GestureTest, TheChordChosenInTheSettingsWindowIsTheOnlyOneTheNextGestureTakes) {
   const std::string controls = openSettings();
   auto mark = outputMark();
-  clickControl(controls, "⌥⇧ を使う");
-  const auto chosen = waitForControls(settings, {"Option [on]", "Shift [on]", "Command"}, mark);
+  clickControl(controls, "Alt+Shift を使う");
+  const auto chosen = waitForControls(settings, {"Alt [on]", "Shift [on]", "Super"}, mark);
   ASSERT_TRUE(chosen) << quillon->errorText();
   backToTheNotch();
 
