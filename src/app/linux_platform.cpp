@@ -85,7 +85,7 @@ QtSwitcherPanelHost::Windowing x11PanelWindowing(X11Connection& connection, X11S
 LinuxPlatformStart makeLinuxPlatform(int& argc, char** argv) {
   auto platform = std::make_unique<LinuxPlatform>();
   platform->locale = std::make_unique<EnvironmentLocale>();
-  L10n::usePreferredLanguage(platform->locale->preferredLanguage());
+  useLinuxTexts(*platform->locale);
   platform->log = makeLogSink(std::getenv("QUILLON_LOG"), [] { return std::make_unique<SyslogLogSink>(); });
 
   // Connecting first: QApplication would abort the process without a display, before

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -20,6 +21,8 @@
 #include "core/localization/l10n.h"
 #include "core/support/unique_fd.h"
 #include "desktop/qt_main_loop.h"
+#include "linux/desktop_session.h"
+#include "linux/detached_process.h"
 #include "linux/environment_locale.h"
 #include "linux/linux_own_application.h"
 
@@ -48,6 +51,20 @@ void printStartFailure(const quillon::LaunchAlert& alert) {
   std::fflush(stderr);
 }
 
+// The desktop's settings program, where this desktop has a known one.
+std::function<bool()> openDesktopSettings() {
+  auto program = quillon::desktopSettingsProgram();
+  if (!program) return {};
+  return [program = *program] {
+    try {
+      quillon::spawnDetachedProcess(program, {program});
+      return true;
+    } catch (...) {
+      return false;
+    }
+  };
+}
+
 }  // namespace
 
 // Builds the platform, takes the instance lock and runs until the menu's quit, SIGTERM
@@ -58,7 +75,7 @@ int main(int argc, char** argv) {
   const auto commandLine = QuillonCommandLine::parse(argc, argv);
   switch (commandLine.action) {
     case QuillonCommandLine::Action::printHelp:
-      L10n::usePreferredLanguage(EnvironmentLocale().preferredLanguage());
+      useLinuxTexts(EnvironmentLocale());
       std::fputs(QuillonCommandLine::helpText().c_str(), stdout);
       return 0;
     case QuillonCommandLine::Action::printVersion:
@@ -99,7 +116,8 @@ int main(int argc, char** argv) {
   QuillonComposition composition(
       platform.ports(), LaunchDataDirectory::url(Url::fileUrl(*applicationSupport, true)),
       {linuxOwnApplication(), static_cast<std::int32_t>(::getpid()), commandLine.showOnboarding,
-       [](int exitStatus) { QApplication::exit(exitStatus); }, printStartFailure});
+       [](int exitStatus) { QApplication::exit(exitStatus); }, printStartFailure, isWaylandSession(),
+       openDesktopSettings()});
   const int stopFd = signalFd.get();
   const auto stopWatch = platform.loop->watchReadable(stopFd, [&composition, stopFd] {
     signalfd_siginfo info{};

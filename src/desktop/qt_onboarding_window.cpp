@@ -5,6 +5,7 @@
 #include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -211,6 +212,20 @@ QtOnboardingWindow::QtOnboardingWindow(LaunchOnboardingViewModel& model) : model
 
 QtOnboardingWindow::~QtOnboardingWindow() = default;
 
+// A default button acts on Return only inside a dialog; the guide is a window of its
+// own, so it forwards Return and Enter to its shown default button itself.
+void QtOnboardingWindow::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    for (QPushButton* button : {next_, finish_}) {
+      if (button->isVisible() && button->isEnabled()) {
+        button->click();
+        return;
+      }
+    }
+  }
+  QWidget::keyPressEvent(event);
+}
+
 QWidget* QtOnboardingWindow::overviewPage() {
   auto* page = new QWidget(this);
   auto* layout = new QVBoxLayout(page);
@@ -275,6 +290,7 @@ QWidget* QtOnboardingWindow::permissionPage(bool accessibility) {
   auto* buttons = new QHBoxLayout();
   requestButtons_[index] = style::button(style::text(LocalizedText("許可を求める…")), box);
   auto* open = style::button(style::text(LocalizedText("システム設定を開く")), box);
+  openSettingsButtons_[index] = open;
   auto* refresh = style::button(style::text(LocalizedText("状態を更新")), box);
   connect(requestButtons_[index], &QPushButton::clicked, this, [this, accessibility] {
     send(accessibility ? LaunchOnboardingViewEvent::requestAccessibility()
@@ -352,9 +368,11 @@ void QtOnboardingWindow::render(const LaunchOnboardingViewState& state) {
     item->setForeground(palette().color(QPalette::PlaceholderText));
   }
 
-  gestureText_->setText(style::text(LocalizedText::format(
+  QString gesture = style::text(LocalizedText::format(
       "{}を押したまま横スクロールで選び、キーを離すと切り替わります。キーとスクロールを受け取るには、アクセシビリティの許可が必要です。",
-      state.shortcutLabel)));
+      state.shortcutLabel));
+  if (state.waylandSession) gesture += QStringLiteral("\n") + style::text(LocalizedText("ジェスチャーにはX11セッションが必要です"));
+  gestureText_->setText(gesture);
   const QString checking = style::text(LocalizedText("権限を確認しています…"));
   permissionStatus_[0]->setText(!state.permissionObserved ? checking
                                 : state.accessibilityTrusted
@@ -365,6 +383,7 @@ void QtOnboardingWindow::render(const LaunchOnboardingViewState& state) {
                                                              : style::text(LocalizedText("画面収録（画像用・任意）: 未許可")));
   requestButtons_[0]->setEnabled(!state.accessibilityTrusted);
   requestButtons_[1]->setEnabled(!state.screenCaptureAllowed);
+  for (QPushButton* open : openSettingsButtons_) open->setVisible(state.canOpenSettingsPages);
   summary_->setText(style::text(LocalizedText::format(
       "切り替えられるアプリ: {}件\n呼び出すキー: {}\n\n展開したノッチにカーソルを置き、{}を押したまま横スクロール。メニューバーのQuillonからも切り替えられます。",
       state.launchableCount, state.shortcutLabel, state.shortcutLabel)));

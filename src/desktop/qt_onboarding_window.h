@@ -69,6 +69,7 @@ class QtOnboardingWindow final : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void changeEvent(QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragLeaveEvent(QDragLeaveEvent* event) override;
@@ -93,6 +94,7 @@ class QtOnboardingWindow final : public QWidget {
   QLabel* gestureText_ = nullptr;
   std::array<QLabel*, 2> permissionStatus_{};
   std::array<QPushButton*, 2> requestButtons_{};
+  std::array<QPushButton*, 2> openSettingsButtons_{};
   QLabel* summary_ = nullptr;
   QFrame* registrationBox_ = nullptr;
   QLabel* registrationError_ = nullptr;

@@ -73,11 +73,14 @@ QtSettingsWindow::QtSettingsWindow(LaunchSettingsViewModel& model, LaunchLoginIt
   for (std::size_t i = 0; i < std::size(kModifierKeys); ++i) {
     const auto& key = kModifierKeys[i];
     auto* button = new QToolButton(keys);
-    button->setText(QString::fromUtf8(key.symbol) + QStringLiteral("\n") + QString::fromUtf8(key.name));
+    // A platform that names the key in words shows the word once, not a symbol over it.
+    const std::string symbol = L10n::text(LocalizedText(key.symbol));
+    const std::string name = L10n::text(LocalizedText(key.name));
+    button->setText(QString::fromStdString(symbol == name ? name : symbol + "\n" + name));
     button->setCheckable(true);
     button->setToolButtonStyle(Qt::ToolButtonTextOnly);
     button->setMinimumSize(64, 48);
-    button->setAccessibleName(QString::fromUtf8(key.name));
+    button->setAccessibleName(QString::fromStdString(name));
     connect(button, &QToolButton::clicked, this,
             [this, flag = key.flag] { model_.send(LaunchSettingsViewEvent::toggleModifier(flag)); });
     modifierButtons_[i] = button;

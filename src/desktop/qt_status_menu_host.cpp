@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 #include "core/platform/launch_log_sink.h"
 
@@ -105,12 +106,27 @@ QtStatusMenuHost::QtStatusMenuHost(LaunchLogSink& log, bool logMenus) : log_(log
         if (closeHandler_) closeHandler_();
       },
       Qt::QueuedConnection);
-  if (!available_) {
-    log.log("[Quillon/startup] no system tray on this desktop; the status menu cannot be shown");
+  if (available_) {
+    showTray();
     return;
   }
+  log.log("[Quillon/startup] no system tray on this desktop; the status menu cannot be shown");
+  // A panel started after the apps of the session brings its tray a little later: the
+  // icon appears as soon as it does. The gesture never waited for it.
+  trayWatch_ = std::make_unique<QTimer>();
+  QObject::connect(trayWatch_.get(), &QTimer::timeout, trayWatch_.get(), [this] {
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+    trayWatch_->stop();
+    available_ = true;
+    log_.log("[Quillon/startup] a system tray appeared; showing the status icon");
+    showTray();
+  });
+  trayWatch_->start(1000);
+}
+
+void QtStatusMenuHost::showTray() {
   tray_ = std::make_unique<QSystemTrayIcon>(statusIcon());
-  tray_->setToolTip(QStringLiteral("Quillon"));
+  tray_->setToolTip(QString::fromStdString(toolTip_));
   tray_->setContextMenu(menu_.get());
   // A left click opens the same menu, as the status item does. So does a second click
   // soon after one that chose an item: Qt reports that as a double click, which would
@@ -149,6 +165,7 @@ void QtStatusMenuHost::setMenu(LaunchMenuModel model) {
 }
 
 void QtStatusMenuHost::setToolTip(const std::string& toolTip) {
+  toolTip_ = toolTip;
   if (tray_) tray_->setToolTip(QString::fromStdString(toolTip));
 }
 

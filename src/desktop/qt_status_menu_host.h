@@ -9,6 +9,7 @@
 class QMenu;
 class QRect;
 class QSystemTrayIcon;
+class QTimer;
 
 namespace quillon {
 
@@ -16,7 +17,7 @@ class LaunchLogSink;
 
 // The status item as a tray icon whose context menu shows the menu model. Without a
 // tray (no tray host on the desktop) the menu is still kept, so it can be inspected,
-// and one line says why nothing is shown.
+// one line says why nothing is shown, and the icon appears once a tray host does.
 //
 // With `logMenus` every menu set that differs from the one before (the refresh may
 // rebuild it every second) is also logged as one line, so a bug report, or a test
@@ -42,8 +43,12 @@ class QtStatusMenuHost final : public LaunchStatusMenuHost {
   void setCloseHandler(std::function<void()> handler) override;
 
  private:
+  void showTray();
+
   std::unique_ptr<QMenu> menu_;
   std::unique_ptr<QSystemTrayIcon> tray_;
+  std::unique_ptr<QTimer> trayWatch_;
+  std::string toolTip_ = "Quillon";
   std::function<void()> openHandler_;
   std::function<void()> closeHandler_;
   LaunchLogSink& log_;

@@ -3,7 +3,20 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "core/localization/l10n.h"
+#include "core/localization/platform_string_tables.h"
+
 namespace quillon {
+
+namespace embedded {
+extern const std::string_view linuxJapaneseStringTable;
+extern const std::string_view linuxEnglishStringTable;
+}  // namespace embedded
+
+void useLinuxTexts(const LaunchLocale& locale) {
+  L10n::usePreferredLanguage(locale.preferredLanguage());
+  usePlatformStringTables(embedded::linuxJapaneseStringTable, embedded::linuxEnglishStringTable);
+}
 
 EnvironmentLocale::EnvironmentLocale(Lookup lookup) : lookup_(std::move(lookup)) {
   if (!lookup_) lookup_ = [](const char* name) { return static_cast<const char*>(std::getenv(name)); };

@@ -23,4 +23,9 @@ class EnvironmentLocale final : public LaunchLocale {
   Lookup lookup_;
 };
 
+// Chooses the language of the texts from `locale` and lays the Linux table over the
+// common ones, so that keys, the computer, its file manager and settings carry the
+// names Linux users know. Once, where the platform is built, before any text is shown.
+void useLinuxTexts(const LaunchLocale& locale);
+
 }  // namespace quillon

@@ -5,9 +5,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "core/async/launch_main_loop.h"
 #include "core/bundle/launch_bundle.h"
@@ -53,6 +57,38 @@ void forEachProcessOfUser(const std::function<void(pid_t)>& visit) {
   }
 }
 
+// The X display a process was started for: DISPLAY in its initial environment.
+std::optional<std::string> displayOfProcess(pid_t pid) {
+  std::ifstream environ("/proc/" + std::to_string(pid) + "/environ", std::ios::binary);
+  if (!environ) return std::nullopt;
+  for (std::string entry; std::getline(environ, entry, '\0');) {
+    if (entry.rfind("DISPLAY=", 0) == 0) return entry.substr(8);
+  }
+  return std::string();
+}
+
+// ":1", ":1.0", "unix:1" and "localhost:1.2" as "host:number", with the local host empty
+// and the screen left out: the screens of one display are one desktop.
+std::string displayServer(std::string_view display) {
+  const auto colon = display.rfind(':');
+  if (colon == std::string_view::npos) return std::string(display);
+  std::string_view host = display.substr(0, colon);
+  std::string_view number = display.substr(colon + 1);
+  if (host == "unix" || host == "localhost") host = {};
+  number = number.substr(0, number.find('.'));
+  return std::string(host) + ":" + std::string(number);
+}
+
+// Whether a notch app belongs to this desktop: the same user's app on another X display
+// (a second session, a test server) is not running here, and must not be taken for the
+// current app. An environment that cannot be read does not rule the process out.
+bool runsOnThisDisplay(pid_t pid) {
+  const char* ours = std::getenv("DISPLAY");
+  if (ours == nullptr || *ours == '\0') return true;
+  const auto theirs = displayOfProcess(pid);
+  return !theirs || displayServer(*theirs) == displayServer(ours);
+}
+
 }  // namespace
 
 ProcessWorkspace::ProcessWorkspace(LaunchMainLoop& loop, IconReader icons) : loop_(loop), icons_(std::move(icons)) {}
@@ -66,7 +102,8 @@ Task<std::vector<LaunchApplicationHandle>> ProcessWorkspace::runningApplications
 std::vector<LaunchApplicationHandle> ProcessWorkspace::scanRunningApplications() {
   std::vector<LaunchApplicationHandle> applications;
   forEachProcessOfUser([&](pid_t pid) {
-    if (auto application = ProcessRunningApplication::forProcess(pid)) applications.push_back(std::move(application));
+    auto application = ProcessRunningApplication::forProcess(pid);
+    if (application && (!application->bundlePath() || runsOnThisDisplay(pid))) applications.push_back(std::move(application));
   });
   return applications;
 }
@@ -90,6 +127,7 @@ std::vector<LaunchApplicationHandle> ProcessWorkspace::scanRemembering(Memory& m
     auto application = ProcessRunningApplication::forProcess(pid);
     if (!application) return;
     if (application->bundlePath()) {
+      if (!runsOnThisDisplay(pid)) return;
       stillKnown.emplace(pid, KnownProcess{application->executablePath().value_or(""), application});
     }
     applications.push_back(std::move(application));

@@ -35,7 +35,8 @@ class ProcessWorkspace final : public LaunchWorkspace {
 
   // LaunchWorkspace:
   // Processes of this user that run an executable (kernel threads and zombies are
-  // left out), whether or not Quillon started them.
+  // left out), whether or not Quillon started them; of the apps inside a bundle only
+  // those started for this X display.
   Task<std::vector<LaunchApplicationHandle>> runningApplications() override;
   // Starts the bundle's executable off the main thread; the completion comes back on it.
   void openApplication(const std::string& bundlePath, OpenCompletion completion) override;

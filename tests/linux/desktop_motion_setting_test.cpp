@@ -1,8 +1,11 @@
 #include "linux/desktop_motion_setting.h"
+#include "linux/desktop_session.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "support/temporary_directory.h"
 
@@ -31,6 +34,37 @@ TEST(DesktopMotionSetting, KdeInstantAnimationsOrGtkAnimationsOffReduceMotion) {
     std::filesystem::create_directories((config / row.file).parent_path());
     std::ofstream(config / row.file) << row.text;
     EXPECT_EQ(desktopPrefersReducedMotion(config.path()), row.reduce);
+  }
+}
+
+// The running desktop's own program first, else any known one that can run; none
+// without an absolute PATH entry holding one.
+TEST(DesktopSettingsProgram, PrefersTheRunningDesktopsProgramThatCanRun) {
+  TemporaryDirectory bin;
+  for (const char* name : {"systemsettings", "xfce4-settings-manager", "gnome-control-center"}) {
+    std::ofstream(bin / name) << "#!/bin/sh\n";
+  }
+  namespace fs = std::filesystem;
+  for (const char* name : {"systemsettings", "xfce4-settings-manager"}) {
+    fs::permissions(bin / name, fs::perms::owner_exec, fs::perm_options::add);
+  }
+  const std::string path = "relative:" + bin.path().string();
+  const struct {
+    const char* desktop;
+    std::string path;
+    const char* found;  // the program's name, or none
+  } rows[] = {
+      {"XFCE", path, "xfce4-settings-manager"},
+      {"ubuntu:GNOME", path, "systemsettings"},  // GNOME's is there but cannot run
+      {"", path, "systemsettings"},
+      {"XFCE", "", nullptr},
+      {"XFCE", "relative", nullptr},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.desktop) + " on " + row.path);
+    const std::map<std::string, std::string> variables = {{"XDG_CURRENT_DESKTOP", row.desktop}, {"PATH", row.path}};
+    const auto found = desktopSettingsProgram([&](const char* name) { return variables.at(name).c_str(); });
+    EXPECT_EQ(row.found ? std::optional((bin / row.found).string()) : std::nullopt, found);
   }
 }
 

@@ -18,6 +18,7 @@
 
 #include "core/switching/launch_app_lifecycle.h"
 #include "support/process_sandbox.h"
+#include "support/scoped_environment.h"
 #include "support/test_app_bundle.h"
 
 namespace quillon {
@@ -171,18 +172,28 @@ TEST_F(ProcessWorkspaceTest, AppThatExitsAtOnceIsStillReportedAsLaunched) {
   }
 }
 
+// An app of the same user started for another X display runs on another desktop.
 TEST_F(ProcessWorkspaceTest, RunningApplicationsIncludeAppsStartedElsewhereAndSkipZombies) {
   const auto bundle = sandbox.makeApp("Outside", "exitOnTerm", "com.example.outside");
   const auto executable = (bundle / "Contents/MacOS/Outside").string();
-  // A plain child of the test, not started through the workspace.
-  const pid_t outside = ::fork();
-  if (outside == 0) {
-    ::execl(executable.c_str(), executable.c_str(), nullptr);
-    ::_exit(127);
-  }
+  const ScopedEnvironment display("DISPLAY", ":7");
+  // Plain children of the test, not started through the workspace.
+  const auto start = [&](const char* displayEntry) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      const char* environment[] = {displayEntry, nullptr};
+      ::execle(executable.c_str(), executable.c_str(), nullptr, environment);
+      ::_exit(127);
+    }
+    return child;
+  };
+  const pid_t outside = start("DISPLAY=unix:7.0");
+  const pid_t elsewhere = start("DISPLAY=:8");
   ASSERT_GT(outside, 0);
+  ASSERT_GT(elsewhere, 0);
   UniqueFd outsideFd(pidfdOpen(outside));
   ASSERT_TRUE(sandbox.waitUntilReady(outside));
+  ASSERT_TRUE(sandbox.waitUntilReady(elsewhere));
   // A zombie: it exited and nobody reaped it yet.
   const pid_t zombie = ::fork();
   if (zombie == 0) ::_exit(0);
@@ -203,12 +214,15 @@ TEST_F(ProcessWorkspaceTest, RunningApplicationsIncludeAppsStartedElsewhereAndSk
   EXPECT_EQ(std::filesystem::canonical(bundle).string(), (*found)->bundlePath());
   EXPECT_EQ("com.example.outside", (*found)->bundleIdentifier());
   EXPECT_EQ(applications.end(), find(zombie));
+  EXPECT_EQ(applications.end(), find(elsewhere));
   const auto self = find(::getpid());
   ASSERT_NE(applications.end(), self);
   EXPECT_FALSE((*self)->bundlePath()) << "the test binary is not inside a bundle";
 
   EXPECT_TRUE((*found)->requestTermination());
   EXPECT_EQ(outside, ::waitpid(outside, nullptr, 0));
+  ::kill(elsewhere, SIGTERM);
+  EXPECT_EQ(elsewhere, ::waitpid(elsewhere, nullptr, 0));
   EXPECT_EQ(zombie, ::waitpid(zombie, nullptr, 0));
 }
 

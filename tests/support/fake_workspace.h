@@ -6,8 +6,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "core/async/launch_task.h"
 #include "core/platform/launch_workspace.h"
 
 namespace quillon {
@@ -79,7 +81,20 @@ class FakeWorkspace final : public LaunchWorkspace {
   bool reduceMotion = false;
   std::optional<Bitmap> icon;  // every bundle's icon
 
-  Task<std::vector<LaunchApplicationHandle>> runningApplications() override { co_return applications; }
+  // With a loop set, a scan waits for releaseScan() and then returns the list as it was
+  // when it began, as a slow scan off the main thread does.
+  LaunchMainLoop* holdScansOn = nullptr;
+  void releaseScan() { std::exchange(heldScan_, nullptr)(); }
+
+  Task<std::vector<LaunchApplicationHandle>> runningApplications() override {
+    auto list = applications;
+    if (holdScansOn != nullptr) {
+      co_await awaitCallback<bool>(*holdScansOn, [this](LaunchCompletion<bool> done) {
+        heldScan_ = [done] { done(true); };
+      });
+    }
+    co_return list;
+  }
   std::vector<std::string> opened;
   std::function<void(const std::string& bundlePath, OpenCompletion)> answerOpen;
 
@@ -97,6 +112,7 @@ class FakeWorkspace final : public LaunchWorkspace {
 
  private:
   std::deque<OpenCompletion> pending_;
+  std::function<void()> heldScan_;
 };
 
 }  // namespace quillon

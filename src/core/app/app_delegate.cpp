@@ -33,6 +33,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     case LaunchInstanceAcquisition::Kind::alreadyRunning:
       // Silent: the running instance is what the user wanted; nothing else is created.
       log_.log("[Quillon/startup] another instance owns the local data and input; closing this instance");
+      if (hooks_.passToRunningInstance) hooks_.passToRunningInstance();
       if (hooks_.terminate) hooks_.terminate(0);
       return;
     case LaunchInstanceAcquisition::Kind::unavailable: {

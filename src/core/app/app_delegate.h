@@ -35,6 +35,9 @@ class AppDelegate {
     std::function<void()> compose;
     // Stops them when the application quits.
     std::function<void()> tearDown;
+    // Passes what this start asked for to the instance already running, before this
+    // one exits.
+    std::function<void()> passToRunningInstance;
   };
 
   // The exit status after a start failure.

@@ -19,7 +19,9 @@ std::vector<std::string> LaunchPermissionState::menuLines() const {
                               : !inputTapStarted    ? LocalizedText("ホットキー切替: 受付再試行中（再起動も確認）")
                               : screenCaptureAllowed ? LocalizedText("ホットキー切替: 入力受付は起動済み")
                                                      : LocalizedText("ホットキー切替: 入力受付は起動済み（画像なし）");
-  return {L10n::text(accessibility), L10n::text(screen), L10n::text(input)};
+  std::vector<std::string> lines = {L10n::text(accessibility), L10n::text(screen), L10n::text(input)};
+  if (waylandSession) lines.push_back(L10n::text(LocalizedText("ジェスチャーにはX11セッションが必要です")));
+  return lines;
 }
 
 void LaunchPermissionMonitor::refresh() {
@@ -34,7 +36,7 @@ void LaunchPermissionMonitor::refresh() {
     }
   }
   const LaunchPermissionState next{permissions.accessibility, permissions.screen, inputTapStarted_,
-                                   screenPermissionRequested_};
+                                   screenPermissionRequested_, permissions.waylandSession};
   if (state_ == next) return;
   state_ = next;
   log_.log(fmt::format("[Quillon/permissions] AX={} screenCapture={} inputTapStarted={}; {}", next.accessibilityTrusted,
@@ -50,11 +52,20 @@ void LaunchPermissionMonitor::requestPermissions() {
     refresh();
   }
   if (!stopped_ && !hooks_.readPermissions().screen) {
-    screenPermissionRequested_ = true;
-    if (hooks_.requestScreenCapture) hooks_.requestScreenCapture();
-    lastStartAttempt_ = -std::numeric_limits<double>::infinity();
-    refresh();
+    requestScreenCapture();
+    return;
   }
+  // Both present but input did not start: asking means trying again now, not in 5 s.
+  lastStartAttempt_ = -std::numeric_limits<double>::infinity();
+  refresh();
+}
+
+void LaunchPermissionMonitor::requestScreenCapture() {
+  if (stopped_) return;
+  screenPermissionRequested_ = true;
+  if (hooks_.requestScreenCapture) hooks_.requestScreenCapture();
+  lastStartAttempt_ = -std::numeric_limits<double>::infinity();
+  refresh();
 }
 
 bool LaunchPermissionMonitor::openSettingsPane(LaunchWorkspace& workspace, const std::string& anchor) {

@@ -18,6 +18,8 @@ struct LaunchPermissionState {
   bool screenCaptureAllowed = false;
   bool inputTapStarted = false;
   bool screenPermissionRequested = false;
+  // A Wayland session: the gesture cannot work there, which one more line says.
+  bool waylandSession = false;
 
   std::vector<std::string> menuLines() const;
   friend bool operator==(const LaunchPermissionState&, const LaunchPermissionState&) = default;
@@ -36,6 +38,7 @@ class LaunchPermissionMonitor {
   struct Permissions {
     bool accessibility = false;
     bool screen = false;
+    bool waylandSession = false;
   };
   struct Hooks {
     std::function<Permissions()> readPermissions;
@@ -52,6 +55,9 @@ class LaunchPermissionMonitor {
   void refresh();
   // Asks for each missing permission in turn, refreshing after each request.
   void requestPermissions();
+  // Asks for screen capture alone (the guide's button); the menu line then says it may
+  // not have taken effect yet, as after requestPermissions.
+  void requestScreenCapture();
   // Called at termination: from then on nothing polls, starts or asks.
   void stop() { stopped_ = true; }
 

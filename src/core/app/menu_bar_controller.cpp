@@ -33,7 +33,13 @@ MenuBarController::MenuBarController(LaunchStatusMenuHost& host, AppRegistry& re
                                      LaunchSwitchCoordinator& coordinator, LaunchAlertPresenter& alerts,
                                      LaunchMainLoop& loop)
     : host_(host), registry_(registry), coordinator_(coordinator), alerts_(alerts), loop_(loop) {
-  host_.setOpenHandler([this] { isMenuTracking_ = true; });
+  // Rebuilt as it opens, before tracking freezes it: a bundle deleted or reinstalled
+  // since the last change shows its state now, not after the next switch.
+  host_.setOpenHandler([this] {
+    isMenuTracking_ = false;
+    rebuildMenu();
+    isMenuTracking_ = true;
+  });
   host_.setCloseHandler([this] {
     isMenuTracking_ = false;
     rebuildMenu();
@@ -114,6 +120,18 @@ LaunchMenuModel MenuBarController::makeMenu() {
         !switching));
   }
   if (const auto& status = coordinator_.status()) items.push_back(labelItem(L10n::text(*status)));
+  // Two notch apps fight over the notch: offer to keep one and quit the others normally.
+  if (const auto several = coordinator_.severalRunning(); !several.empty()) {
+    LaunchMenuItem offer;
+    offer.kind = LaunchMenuItem::Kind::submenu;
+    offer.title = L10n::text(LocalizedText("登録アプリが複数起動中"));
+    offer.enabled = !switching;
+    for (const auto& app : several) {
+      offer.submenu.push_back(actionItem(LocalizedText::format("「{}」だけを残して他を終了", distinctName(app)),
+                                         [this, id = app.id] { keepOnly(id); }, !switching));
+    }
+    items.push_back(std::move(offer));
+  }
   if (coordinator_.imageExplanation()) {
     items.push_back(actionItem(LocalizedText("画像表示について…"), [this] { showImageExplanation(); }));
   }
@@ -172,6 +190,16 @@ void MenuBarController::selectApp(const LaunchUuid& id) {
   switchTask_ = spawn(loop_, selectAndRebuild(this, id));
 }
 
+void MenuBarController::keepOnly(const LaunchUuid& id) {
+  auto keepAndRebuild = [](MenuBarController* self, LaunchUuid kept) -> Task<void> {
+    co_await self->coordinator_.keepOnly(kept);
+    self->rebuildMenu();
+  };
+  // As with a selection, the coordinator refuses what overlaps a switch.
+  switchTask_.detach();
+  switchTask_ = spawn(loop_, keepAndRebuild(this, id));
+}
+
 void MenuBarController::addApp() {
   run(addTask_, AppRegistrationService::addFromMenu(
                     registry_, alerts_, [this] { return coordinator_.isSwitching(); }, [this] {
@@ -202,7 +230,7 @@ void MenuBarController::requestLaunchPermissions() {
       self->onRequestLaunchPermissions();
     }
   };
-  run(alertTask_, ask(this));
+  run(permissionsAlertTask_, ask(this));
 }
 
 void MenuBarController::showImageExplanation() {
@@ -213,7 +241,7 @@ void MenuBarController::showImageExplanation() {
   alert.informativeText = L10n::text(*explanation);
   alert.buttons = {L10n::text(LocalizedText("閉じる"))};
   auto show = [](LaunchAlertPresenter& alerts, LaunchAlert shown) -> Task<void> { co_await alerts.showAlert(shown); };
-  run(alertTask_, show(alerts_, std::move(alert)));
+  run(imageAlertTask_, show(alerts_, std::move(alert)));
 }
 
 }  // namespace quillon

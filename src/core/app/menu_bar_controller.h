@@ -54,6 +54,7 @@ class MenuBarController {
   std::string distinctName(const ManagedNotchApp& app) const;
   std::optional<std::string> appStatus(const ManagedNotchApp& app) const;
   void selectApp(const LaunchUuid& id);
+  void keepOnly(const LaunchUuid& id);
   void addApp();
   void removeApp(const LaunchUuid& id);
   void requestLaunchPermissions();
@@ -69,7 +70,9 @@ class MenuBarController {
   bool isMenuTracking_ = false;
   LaunchTaskHandle switchTask_;
   LaunchTaskHandle addTask_;
-  LaunchTaskHandle alertTask_;
+  // Each explanation has its own slot: one left open does not silence the other's item.
+  LaunchTaskHandle permissionsAlertTask_;
+  LaunchTaskHandle imageAlertTask_;
 };
 
 }  // namespace quillon

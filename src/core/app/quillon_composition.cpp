@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "core/app/app_registry_recovery.h"
+#include "core/app/launch_instance_requests.h"
 #include "core/app/launch_permission_monitor.h"
 #include "core/app/menu_bar_controller.h"
 #include "core/app/quillon_about_presenter.h"
@@ -42,6 +43,13 @@ QuillonComposition::QuillonComposition(const QuillonPlatform& platform, Url data
   };
   hooks.compose = [this] { compose(); };
   hooks.tearDown = [this] { tearDown(); };
+  // Started again (from the application menu, without a tray to click): the running
+  // instance opens the window this start would have shown.
+  hooks.passToRunningInstance = [this] {
+    LaunchInstanceRequests::send(delegate_->dataDirectory(), executable_.showOnboarding
+                                                                 ? LaunchInstanceRequest::showOnboarding
+                                                                 : LaunchInstanceRequest::showSettings);
+  };
   delegate_ = std::make_unique<AppDelegate>(std::move(dataDirectory), platform_.loop, platform_.log, platform_.alerts,
                                             std::move(hooks));
 }
@@ -63,6 +71,7 @@ void QuillonComposition::compose() {
   coordinator_ = std::make_unique<LaunchSwitchCoordinator>(
       *registry_, platform_.workspace, loop, log,
       [this](LaunchApplicationHandle source, Url url) { return lifecycle_->switchApplication(std::move(source), url); });
+  coordinator_->quitApplication = [this](LaunchApplicationHandle app) { return lifecycle_->quitApplication(std::move(app)); };
   coordinator_->refreshSoon();
 
   menuBarController_ = std::make_unique<MenuBarController>(platform_.statusMenu, *registry_, *coordinator_,
@@ -113,7 +122,8 @@ void QuillonComposition::compose() {
   LaunchPermissionMonitor::Hooks hooks;
   hooks.readPermissions = [this] {
     return LaunchPermissionMonitor::Permissions{platform_.accessibility.isTrusted(false),
-                                                platform_.screenCapture.preflightPermission()};
+                                                platform_.screenCapture.preflightPermission(),
+                                                executable_.waylandSession};
   };
   hooks.now = [this] { return platform_.clock.uptime(); };
   hooks.requestAccessibility = [this] { platform_.accessibility.isTrusted(true); };
@@ -141,7 +151,9 @@ void QuillonComposition::compose() {
             return imageStorageError();
           },
           [this] { return imageStorageError(); },
-          [this] { registeredAppsChanged(); }, [this] { resetRegistrations(); }});
+          [this] { registeredAppsChanged(); }, [this] { resetRegistrations(); },
+          [this] { return LaunchPreferences{shortcut_, appliedSavePreviews_.value_or(false)}; },
+          executable_.openDesktopSettings});
   permissionMonitor_->refresh();
 
   refreshTimer_ = LaunchTimer(loop, 1.0, true, [this] { refreshTick(); });
@@ -150,6 +162,15 @@ void QuillonComposition::compose() {
     if (delegate_->isActive()) router_->screensChanged();
   });
   windows_->showOnboardingAtStart(executable_.showOnboarding);
+  instanceRequests_ = LaunchInstanceRequests::listen(delegate_->dataDirectory(), loop, [this](LaunchInstanceRequest request) {
+    if (!delegate_->isActive()) return;
+    if (request == LaunchInstanceRequest::showOnboarding) {
+      windows_->showOnboarding();
+    } else {
+      windows_->showSettings();
+    }
+  });
+  if (!instanceRequests_) log.log("[Quillon/startup] no request pipe in the data directory; a second start opens nothing here");
   log.log("[Quillon/launch] product initialized; permission monitor controls Command input availability; hosts are unmodified");
 }
 
@@ -210,6 +231,7 @@ void QuillonComposition::resetRegistrations() {
 }
 
 void QuillonComposition::tearDown() {
+  instanceRequests_.reset();
   refreshTimer_ = LaunchTimer();
   if (permissionMonitor_) permissionMonitor_->stop();
   if (menuBarController_) menuBarController_->onRequestLaunchPermissions = nullptr;

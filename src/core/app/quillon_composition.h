@@ -21,6 +21,7 @@ class AppRegistryRecovery;
 class GlobalEventTap;
 class LaunchAppLifecycle;
 class LaunchInputRouter;
+class LaunchInstanceRequests;
 class LaunchPermissionMonitor;
 class LaunchPreferencesStore;
 class LaunchPreviewCache;
@@ -48,6 +49,12 @@ class QuillonComposition {
     std::function<void(int exitStatus)> exit;
     // The start-failure alert, for the terminal or service manager that started us.
     std::function<void(const LaunchAlert&)> reportStartFailure;
+    // The desktop session is Wayland: the gesture sees neither its native windows nor
+    // its input, and the permission lines say so.
+    bool waylandSession = false;
+    // Opens the desktop's settings (where permissions are granted); empty where the
+    // platform knows no way to, and the guide then hides its button.
+    std::function<bool()> openDesktopSettings;
   };
 
   QuillonComposition(const QuillonPlatform& platform, Url dataDirectory, Executable executable);
@@ -100,6 +107,7 @@ class QuillonComposition {
   std::unique_ptr<LaunchPermissionMonitor> permissionMonitor_;
   std::unique_ptr<QuillonWindows> windows_;
   LaunchTimer refreshTimer_;
+  std::unique_ptr<LaunchInstanceRequests> instanceRequests_;
   LaunchTaskHandle aboutTask_;
   LaunchTaskHandle resetTask_;
   int exitStatus_ = 0;

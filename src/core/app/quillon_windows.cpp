@@ -26,7 +26,7 @@ namespace quillon {
 namespace {
 
 LaunchOnboardingPermissions guidePermissions(const LaunchPermissionState& state) {
-  return {state.accessibilityTrusted, state.screenCaptureAllowed, state.inputTapStarted};
+  return {state.accessibilityTrusted, state.screenCaptureAllowed, state.inputTapStarted, state.waylandSession};
 }
 
 }  // namespace
@@ -62,6 +62,7 @@ LaunchSettingsViewModel& QuillonWindows::settingsModel() {
     return recovery_.confirm(LaunchPreferencesStore::resetTitle(), LaunchPreferencesStore::resetDetail());
   };
   callbacks.resetStore = [this] { return services_.preferencesStore.resetPreservingBackup(); };
+  callbacks.readPreferences = hooks_.preferencesInForce;
   settingsModel_ = std::make_unique<LaunchSettingsViewModel>(services_.preferencesStore, services_.platform.loop,
                                                              std::move(callbacks));
   return *settingsModel_;
@@ -91,12 +92,16 @@ LaunchOnboardingViewModel& QuillonWindows::onboardingModel() {
     result.failedCount = report.failedCount;
     return result;
   };
+  callbacks.canResolve = [&registry](const ManagedNotchApp& app) { return registry.resolvedURL(app).has_value(); };
   callbacks.readLaunchableCount = [&registry] { return static_cast<int>(registry.launchableApps().size()); };
   callbacks.requestAccessibility = [this] { services_.platform.accessibility.isTrusted(true); };
-  callbacks.requestScreenCapture = [this] { services_.platform.screenCapture.requestPermission(); };
-  // This desktop has no privacy pane to open; the guide then says where to look.
-  callbacks.openAccessibilitySettings = [] { return false; };
-  callbacks.openScreenCaptureSettings = [] { return false; };
+  callbacks.requestScreenCapture = [this] { services_.permissionMonitor.requestScreenCapture(); };
+  // The desktop's own settings, where the platform knows how to open them; without that
+  // the guide hides the button rather than failing each time.
+  if (hooks_.openDesktopSettings) {
+    callbacks.openAccessibilitySettings = hooks_.openDesktopSettings;
+    callbacks.openScreenCaptureSettings = hooks_.openDesktopSettings;
+  }
   callbacks.refreshPermissions = [this] {
     services_.permissionMonitor.refresh();
     // The monitor reports changes only; the guide also needs the state it already has.
@@ -114,12 +119,15 @@ LaunchOnboardingViewModel& QuillonWindows::onboardingModel() {
   callbacks.onOpenSettings = [this] { showSettings(); };
   callbacks.onClose = [] {};
   callbacks.readRegistrationError = [&registry] { return registry.store().storageError(); };
-  callbacks.onRefreshRegistrations = [this] {
-    if (services_.delegate.isActive()) services_.registryRecovery.reload();
+  callbacks.onRefreshRegistrations = [this]() -> std::optional<std::string> {
+    if (!services_.delegate.isActive()) return std::nullopt;
+    const auto result = services_.registryRecovery.reload();
+    return result ? std::optional(L10n::text(*result)) : std::nullopt;
   };
   callbacks.onResetRegistrations = [this] {
     if (hooks_.resetRegistrations) hooks_.resetRegistrations();
   };
+  callbacks.isSwitching = [this] { return services_.coordinator.isSwitching(); };
   callbacks.confirmProgressReset = [this] {
     return recovery_.confirm(
         LocalizedText("案内の進行状態を初期化しますか？"),

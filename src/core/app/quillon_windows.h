@@ -49,6 +49,10 @@ class QuillonWindows {
     std::function<std::optional<std::string>()> imageStorageError;
     std::function<void()> registryChanged;
     std::function<void()> resetRegistrations;
+    // The preferences applied last, which the settings window shows.
+    std::function<LaunchPreferences()> preferencesInForce;
+    // Opens the desktop's settings; empty where the platform knows no way to.
+    std::function<bool()> openDesktopSettings;
   };
 
   QuillonWindows(Services services, Hooks hooks);

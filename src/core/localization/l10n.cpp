@@ -1,4 +1,5 @@
 #include "core/localization/l10n.h"
+#include "core/localization/platform_string_tables.h"
 
 #include <exception>
 
@@ -103,7 +104,21 @@ std::string& currentLanguage() {
   static std::string language = "ja";
   return language;
 }
+
+struct PlatformTables {
+  StringTable japanese;
+  StringTable english;
+};
+
+std::optional<PlatformTables>& platformTables() {
+  static std::optional<PlatformTables> tables;
+  return tables;
+}
 }  // namespace
+
+void usePlatformStringTables(std::string_view japanese, std::string_view english) {
+  platformTables() = PlatformTables{loadEmbedded(japanese), loadEmbedded(english)};
+}
 
 std::string L10n::preferredLanguage() { return currentLanguage(); }
 
@@ -155,8 +170,12 @@ std::string L10n::formatted(std::string_view format, const std::vector<std::stri
 std::string L10n::text(const LocalizedText& text) { return L10n::text(text, preferredLanguage()); }
 
 std::string L10n::text(const LocalizedText& text, std::string_view language) {
-  const StringTable& table = language.substr(0, 2) == "ja" ? japaneseTable() : englishTable();
-  const std::string* value = table.find(text.key());
+  const bool japanese = language.substr(0, 2) == "ja";
+  const std::string* value = nullptr;
+  if (const auto& platform = platformTables()) {
+    value = (japanese ? platform->japanese : platform->english).find(text.key());
+  }
+  if (value == nullptr) value = (japanese ? japaneseTable() : englishTable()).find(text.key());
   return formatted(value != nullptr ? *value : text.key(), text.arguments());
 }
 

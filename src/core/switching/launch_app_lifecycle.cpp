@@ -98,24 +98,8 @@ Task<LaunchLifecycleResult> LaunchAppLifecycle::switchApplication(LaunchApplicat
     }
 
     co_await checkCancellation();
-    // The first poll comes right after the request, before any app could have quit, so
-    // without this every switch would wait a whole poll interval. The poll stays for
-    // processes the platform cannot watch, and for the limit.
-    const LaunchWakeup exited;
-    const auto exitObserver = source->observeTermination(loop_, [exited] { exited.signal(); });
-    const double quitTime = uptime();
-    if (!source->requestTermination()) throw LaunchLifecycleError::terminationRefused;
-    // Exit is tested before the limit, so an app that is gone by the first poll after
-    // the limit still counts.
-    while (true) {
-      if (hasGone(*source)) {
-        terminationWait = uptime() - quitTime;
-        break;
-      }
-      co_await checkCancellation();
-      if (uptime() - quitTime >= quitLimit_) throw LaunchLifecycleError::terminationTimedOut;
-      co_await sleepFor(loop_, pollInterval, exited);
-    }
+    auto quitting = quit(source);
+    terminationWait = co_await std::move(quitting);
   }
 
   co_await checkCancellation();
@@ -136,6 +120,31 @@ Task<LaunchLifecycleResult> LaunchAppLifecycle::switchApplication(LaunchApplicat
   }
   const double end = uptime();
   co_return LaunchLifecycleResult{std::move(launched), {terminationWait, end - openTime, end - start}, false};
+}
+
+Task<double> LaunchAppLifecycle::quit(LaunchApplicationHandle application) {
+  // The first poll comes right after the request, before any app could have quit, so
+  // without this every switch would wait a whole poll interval. The poll stays for
+  // processes the platform cannot watch, and for the limit.
+  const LaunchWakeup exited;
+  const auto exitObserver = application->observeTermination(loop_, [exited] { exited.signal(); });
+  const double quitTime = uptime();
+  if (!application->requestTermination()) throw LaunchLifecycleError::terminationRefused;
+  // Exit is tested before the limit, so an app that is gone by the first poll after
+  // the limit still counts.
+  while (true) {
+    if (hasGone(*application)) co_return uptime() - quitTime;
+    co_await checkCancellation();
+    if (uptime() - quitTime >= quitLimit_) throw LaunchLifecycleError::terminationTimedOut;
+    co_await sleepFor(loop_, pollInterval, exited);
+  }
+}
+
+Task<void> LaunchAppLifecycle::quitApplication(LaunchApplicationHandle application) {
+  if (!application || hasGone(*application)) co_return;
+  if (isOwnApplication(*application)) throw LaunchLifecycleError::ownApplication;
+  auto quitting = quit(std::move(application));
+  co_await std::move(quitting);
 }
 
 }  // namespace quillon

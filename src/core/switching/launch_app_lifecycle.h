@@ -34,6 +34,9 @@ class LaunchAppLifecycle {
   // Quits `source` (null: nothing to quit) and opens the bundle at `url`. Throws
   // LaunchLifecycleError, CancellationError or the workspace's open error unchanged.
   Task<LaunchLifecycleResult> switchApplication(LaunchApplicationHandle source, Url url);
+  // Quits `application` as a switch quits its source: normally, within the same limit,
+  // never forced. Throws LaunchLifecycleError or CancellationError.
+  Task<void> quitApplication(LaunchApplicationHandle application);
 
   // The target is our own bundle, or a bundle that claims our identifier.
   bool isOwnTarget(const ValidatedLaunchApplication& target) const;
@@ -50,6 +53,8 @@ class LaunchAppLifecycle {
 
   double uptime() const;
   Task<LaunchApplicationHandle> open(ValidatedLaunchApplication target);  // by value: the task is lazy
+  // Asks `application` to quit normally and waits until it has gone; the seconds waited.
+  Task<double> quit(LaunchApplicationHandle application);
 
   LaunchWorkspace& workspace_;
   LaunchMainLoop& loop_;

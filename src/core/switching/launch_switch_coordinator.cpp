@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "core/async/launch_async_wait_error.h"
@@ -227,23 +228,20 @@ void LaunchSwitchCoordinator::recheckSoon() {
 
 Task<void> LaunchSwitchCoordinator::refreshRunningSelection() {
   if (isSwitching_) co_return;
-  // Asked every second: the registered bundle is validated once.
+  // A living current app stands unless another registered app runs beside it (started
+  // elsewhere, or left by a crash), which the scan below still looks for.
+  std::optional<ManagedNotchApp> standing;
   if (currentID_ && isAlive(currentApplication_.get())) {
     const auto current = registry_.launchableAppAndURL(*currentID_);
-    if (current && samePath(current->second, currentApplication_->bundlePath(), true)) co_return;
+    if (current && samePath(current->second, currentApplication_->bundlePath(), true)) standing = current->first;
   }
+  const LaunchUuid generation = switchGeneration_;
   const auto running = co_await runningApplications();
-  // A switch may have started while the list was read; it owns the current app now.
-  if (!running || isSwitching_) co_return;
-  currentID_.reset();
-  currentApplication_.reset();
-  clearImageStatus();
+  // A switch may have started, and even ended, while the list was read: it owns the
+  // current app now, and the list may predate it.
+  if (!running || isSwitching_ || switchGeneration_ != generation) co_return;
 
-  struct Match {
-    ManagedNotchApp app;
-    LaunchApplicationHandle application;
-  };
-  std::vector<Match> matches;
+  std::vector<RunningMatch> matches;
   for (const auto& app : registry_.launchableApps()) {
     std::optional<LaunchOnboardingApplication> validated;
     try {
@@ -259,6 +257,15 @@ Task<void> LaunchSwitchCoordinator::refreshRunningSelection() {
     }
   }
 
+  if (standing) {
+    const auto isCurrentApp = [&](const RunningMatch& match) { return match.app.id == standing->id; };
+    if (std::all_of(matches.begin(), matches.end(), isCurrentApp)) co_return;  // unchanged: nothing to publish
+    if (std::none_of(matches.begin(), matches.end(), isCurrentApp)) matches.push_back({*standing, currentApplication_});
+  }
+  currentID_.reset();
+  currentApplication_.reset();
+  clearImageStatus();
+  severalRunning_ = matches.size() > 1 ? matches : std::vector<RunningMatch>{};
   if (matches.size() == 1) {
     const auto& match = matches.front();
     currentID_ = match.app.id;
@@ -320,6 +327,48 @@ void LaunchSwitchCoordinator::clearImageStatus() {
   imageStatusMessage_.reset();
   imageEvidencePID_.reset();
   imageExplanation_.reset();
+}
+
+std::vector<ManagedNotchApp> LaunchSwitchCoordinator::severalRunning() const {
+  std::vector<ManagedNotchApp> apps;
+  for (const auto& match : severalRunning_) apps.push_back(match.app);
+  return apps;
+}
+
+Task<void> LaunchSwitchCoordinator::keepOnly(LaunchUuid id) {
+  const auto running = severalRunning_;
+  const auto kept = std::find_if(running.begin(), running.end(), [&](const RunningMatch& m) { return m.app.id == id; });
+  if (isSwitching_ || !quitApplication || kept == running.end()) co_return;
+  // Busy as a switch is: the menu and the gesture wait, and a refresh that read the
+  // process table before this began does not apply its list.
+  isSwitching_ = true;
+  switchGeneration_ = LaunchUuid::random();
+  struct BusyGuard {
+    bool& flag;
+    ~BusyGuard() { flag = false; }
+  } busy{isSwitching_};
+  status_ = LocalizedText::format("{} だけを残して終了中…", kept->app.displayName);
+  changed();
+  std::vector<std::string> refused;
+  for (const auto& match : running) {
+    if (match.app.id == id) continue;
+    try {
+      co_await quitApplication(match.application);
+    } catch (const LaunchLifecycleError&) {
+      refused.push_back(match.app.displayName);
+      log_.log(fmt::format("[Quillon/launch] {} pid={} did not quit; left running", match.app.displayName,
+                           match.application->processIdentifier()));
+    }
+  }
+  isSwitching_ = false;
+  switchFailureMessage_.reset();
+  if (!refused.empty()) {
+    switchFailureMessage_ =
+        LocalizedText::format("{}を終了できませんでした。強制終了はしていません", fmt::format("{}", fmt::join(refused, "、")));
+  }
+  status_ = switchFailureMessage_;
+  co_await refreshRunningSelection();
+  changed();
 }
 
 }  // namespace quillon

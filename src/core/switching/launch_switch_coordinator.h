@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/async/launch_async_gate.h"
 #include "core/async/launch_main_loop.h"
@@ -63,6 +64,16 @@ class LaunchSwitchCoordinator {
   // Called after every published change; the menu rebuilds itself from it.
   std::function<void()> onChange;
 
+  // The registered apps the last refresh found running together (two or more, as after
+  // a crash or a start elsewhere); empty otherwise.
+  std::vector<ManagedNotchApp> severalRunning() const;
+  // Keeps the running app `id` of those and quits the others as a switch quits its
+  // source: normally, within the same limit, never forced. A quit that is refused or
+  // runs out of time is reported in the status; then what is left is adopted.
+  Task<void> keepOnly(LaunchUuid id);
+  // How keepOnly quits an app (the lifecycle's quit); without it keepOnly does nothing.
+  std::function<Task<void>(LaunchApplicationHandle)> quitApplication;
+
   // The text a failed switch shows for `error` (the one place that puts it into words).
   static std::string failureDescription(std::exception_ptr error);
 
@@ -70,6 +81,10 @@ class LaunchSwitchCoordinator {
   struct PendingTarget {
     LaunchUuid id;
     Url url;
+  };
+  struct RunningMatch {
+    ManagedNotchApp app;
+    LaunchApplicationHandle application;
   };
 
   bool accept(const LaunchLifecycleResult& result, const LaunchUuid& selectedID, const Url& expectedURL);
@@ -101,6 +116,7 @@ class LaunchSwitchCoordinator {
   std::optional<LocalizedText> status_;
   std::optional<LocalizedText> imageExplanation_;
   bool isAwaitingOutcome_ = false;
+  std::vector<RunningMatch> severalRunning_;
   LaunchTaskHandle refreshTask_;
   LaunchTaskHandle recheckTask_;
   // The late-result handler outlives a wait and may outlive the coordinator; it holds

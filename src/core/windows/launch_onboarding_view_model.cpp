@@ -48,6 +48,7 @@ LaunchOnboardingViewModel::LaunchOnboardingViewModel(LaunchOnboardingStore& stor
   viewState_.step = startingStep(record_);
   viewState_.progressError = store_.storageError();
   viewState_.shortcutLabel = std::move(shortcutLabel);
+  viewState_.canOpenSettingsPages = callbacks_.openAccessibilitySettings || callbacks_.openScreenCaptureSettings;
 }
 
 std::string LaunchOnboardingViewModel::heading(LaunchOnboardingStep step) {
@@ -106,10 +107,12 @@ void LaunchOnboardingViewModel::perform(LaunchOnboardingViewEvent::Action action
       viewState_.isPaused = !viewState_.isPaused;
       publish();
       return;
-    case Action::refreshRegistrations:
-      call(callbacks_.onRefreshRegistrations);
+    case Action::refreshRegistrations: {
+      const auto result = callbacks_.onRefreshRegistrations ? callbacks_.onRefreshRegistrations() : std::nullopt;
       refreshApps();
+      if (result) setMessage(*result, false);
       return;
+    }
     case Action::resetRegistrations: call(callbacks_.onResetRegistrations); return;
     case Action::retryProgress: retryProgress(); return;
     case Action::resetProgress:
@@ -121,7 +124,7 @@ void LaunchOnboardingViewModel::perform(LaunchOnboardingViewEvent::Action action
 void LaunchOnboardingViewModel::registerApplications(const std::vector<Url>& urls) {
   if (urls.empty() || !callbacks_.registerApplications) return;
   // The coordinator holds the app it is switching to; the list must not change under it.
-  if (viewState_.registrationBusy) {
+  if (viewState_.registrationBusy || (callbacks_.isSwitching && callbacks_.isSwitching())) {
     setMessage(L10n::text(LocalizedText("切替の完了を待ってから、もう一度アプリを追加してください。")), true);
     return;
   }
@@ -208,6 +211,8 @@ Task<void> LaunchOnboardingViewModel::resetProgress() {
   const Url& backup = std::get<Url>(*outcome);
   record_ = store_.load();
   viewState_.progressError = store_.storageError();
+  // The guide starts over, as the confirmation promised.
+  viewState_.step = startingStep(record_);
   setMessage(L10n::text(LocalizedText::format("元の案内データを保全して、案内だけを初期化しました。バックアップ: {}",
                                               backup.path())),
              false);
@@ -234,6 +239,8 @@ void LaunchOnboardingViewModel::openSettingsPage(const std::function<bool()>& op
 }
 
 void LaunchOnboardingViewModel::beginPresentation() {
+  // Opened again: a finished guide starts over, a dismissed one resumes where it was left.
+  if (!hasActivePresentation_) viewState_.step = startingStep(record_);
   hasActivePresentation_ = true;
   viewState_.isVisible = true;
   refreshApps();
@@ -243,9 +250,12 @@ void LaunchOnboardingViewModel::beginPresentation() {
 void LaunchOnboardingViewModel::refreshApps() {
   viewState_.apps = callbacks_.readApps ? callbacks_.readApps() : std::vector<ManagedNotchApp>{};
   viewState_.registrations.clear();
+  // The same words as the menu's for the same state.
   for (const auto& app : viewState_.apps) {
-    viewState_.registrations.push_back(
-        {app.displayName, app.bundleURL.path(), app.enabled ? L10n::text(LocalizedText("切替に使います")) : L10n::text(LocalizedText("一時停止中"))});
+    const LocalizedText state = callbacks_.canResolve && !callbacks_.canResolve(app) ? LocalizedText("アプリを確認できません")
+                                : !app.enabled                                       ? LocalizedText("利用停止中")
+                                                                                     : LocalizedText("切替に使います");
+    viewState_.registrations.push_back({app.displayName, app.bundleURL.path(), L10n::text(state)});
   }
   viewState_.launchableCount = callbacks_.readLaunchableCount ? callbacks_.readLaunchableCount() : 0;
   viewState_.registrationError = callbacks_.readRegistrationError ? callbacks_.readRegistrationError() : std::nullopt;
@@ -256,6 +266,7 @@ void LaunchOnboardingViewModel::updatePermissions(const LaunchOnboardingPermissi
   viewState_.accessibilityTrusted = permissions.accessibilityTrusted;
   viewState_.screenCaptureAllowed = permissions.screenCaptureAllowed;
   viewState_.inputTapStarted = permissions.inputTapStarted;
+  viewState_.waylandSession = permissions.waylandSession;
   viewState_.permissionObserved = true;
   publish();
 }

@@ -38,6 +38,7 @@ struct LaunchOnboardingViewState {
   bool accessibilityTrusted = false;
   bool screenCaptureAllowed = false;
   bool inputTapStarted = false;
+  bool waylandSession = false;
   bool accessibilityRequested = false;
   bool screenCaptureRequested = false;
   bool isVisible = false;
@@ -48,6 +49,9 @@ struct LaunchOnboardingViewState {
   std::optional<std::string> registrationError;
   std::optional<std::string> progressError;
   bool registrationBusy = false;
+  // Whether the permission pages can open the system's settings; their button is
+  // hidden where nothing could be opened.
+  bool canOpenSettingsPages = true;
 
   friend bool operator==(const LaunchOnboardingViewState&, const LaunchOnboardingViewState&) = default;
 };
@@ -109,6 +113,7 @@ struct LaunchOnboardingPermissions {
   bool accessibilityTrusted = false;
   bool screenCaptureAllowed = false;
   bool inputTapStarted = false;
+  bool waylandSession = false;  // the gesture needs an X11 session
 };
 
 // What registering several bundles did, already in words: one line per bundle, and the
@@ -128,12 +133,14 @@ class LaunchOnboardingViewModel {
  public:
   struct Callbacks {
     std::function<std::vector<ManagedNotchApp>()> readApps;
+    // Whether the app's bundle is still where it was registered.
+    std::function<bool(const ManagedNotchApp&)> canResolve;
     // Validates and adds each bundle; one line per bundle.
     std::function<LaunchOnboardingRegistrationReport(const std::vector<Url>&)> registerApplications;
     std::function<int()> readLaunchableCount;
     std::function<void()> requestAccessibility;
     std::function<void()> requestScreenCapture;
-    // False when no settings page could be opened.
+    // False when no settings page could be opened; both unset where there is none to open.
     std::function<bool()> openAccessibilitySettings;
     std::function<bool()> openScreenCaptureSettings;
     std::function<void()> refreshPermissions;
@@ -143,9 +150,14 @@ class LaunchOnboardingViewModel {
     std::function<void()> onOpenSettings;
     std::function<void()> onClose;
     std::function<std::optional<std::string>()> readRegistrationError;
-    std::function<void()> onRefreshRegistrations;
+    // Re-reads the registry; the result's text for the message area, none when it failed
+    // (the registration error then says why).
+    std::function<std::optional<std::string>()> onRefreshRegistrations;
     std::function<void()> onResetRegistrations;
     std::function<Task<bool>()> confirmProgressReset;
+    // Whether a switch runs now; asked at each registration, since the busy state shown
+    // is only as fresh as the last tick.
+    std::function<bool()> isSwitching;
   };
 
   // Loads the record and starts at its last step. `store` and `loop` outlive the model.

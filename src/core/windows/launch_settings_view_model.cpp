@@ -23,7 +23,7 @@ Overloaded(Ts...) -> Overloaded<Ts...>;
 LaunchSettingsViewModel::LaunchSettingsViewModel(LaunchPreferencesStore& store, LaunchMainLoop& loop,
                                                  Callbacks callbacks)
     : store_(store), loop_(loop), callbacks_(std::move(callbacks)) {
-  viewState_.preferences = store_.load();
+  viewState_.preferences = callbacks_.readPreferences ? callbacks_.readPreferences() : store_.load();
   if (store_.loadFailed()) {
     viewState_.message = L10n::text(LaunchPreferencesStore::fallbackNotice());
     viewState_.isError = true;

@@ -77,10 +77,15 @@ class LaunchSettingsViewModel {
     // Backs the file up and writes the defaults; returns the backup, throws
     // LaunchStorageError when nothing could be changed.
     std::function<Url()> resetStore;
+    // The preferences the program runs on. The window shows these rather than reading
+    // the file again, which may have changed since they were applied; without it the
+    // model loads `store`.
+    std::function<LaunchPreferences()> readPreferences;
   };
 
-  // The initial state comes from the first load of `store`; while the file cannot be
-  // read it carries the temporary-fallback notice. `store` and `loop` outlive the model.
+  // The initial state is the preferences in force (see readPreferences); while the file
+  // could not be read it carries the temporary-fallback notice. `store` and `loop`
+  // outlive the model.
   LaunchSettingsViewModel(LaunchPreferencesStore& store, LaunchMainLoop& loop, Callbacks callbacks);
   LaunchSettingsViewModel(const LaunchSettingsViewModel&) = delete;
   LaunchSettingsViewModel& operator=(const LaunchSettingsViewModel&) = delete;

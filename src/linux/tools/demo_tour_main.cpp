@@ -212,7 +212,7 @@ void Tour::settle(const std::optional<LaunchWindowRow>& window) {
 void Tour::record(const std::string& name, const std::string& title, bool seen, const std::string& missing) {
   char file[64];
   std::snprintf(file, sizeof file, "%02zu-%s.png", stages_.size() + 1, name.c_str());
-  std::string outcome = seen ? "ok" : "not seen: " + missing;
+  std::string outcome = seen ? "ok" : "missing: " + missing;
   if (const auto failure = screenshot_.save(out_ + "/" + file); !failure.empty()) outcome += " (screenshot: " + failure + ")";
   stages_.push_back({file, title, outcome});
   std::printf("tour: %s — %s\n", file, stages_.back().outcome.c_str());
@@ -447,21 +447,41 @@ int Tour::stages() {
   std::optional<LaunchWindowRow> guide;
   if (chooseFromMenu(keyUp, 6)) guide = waitForNewWindow(10, notGuide);
   settle(guide);
+  // A page is told by its heading: the band right of the sidebar, above the page's
+  // demonstration, whose animation would make any picture of the whole window change.
+  // Each page's heading must differ from every one seen before it.
+  const auto heading = [&](const LaunchWindowRow& window) {
+    const GlobalRect& b = *window.bounds;
+    return screen().copy(pixels(GlobalRect{b.x + 230, b.y, std::max(1.0, b.width - 260), 130}));
+  };
+  std::vector<QImage> headings;
+  if (guide) headings.push_back(heading(*guide));
   record("guide", "はじめに：案内の最初のページ", guide.has_value(), "the first-run guide");
-  for (int page = 2; guide && page <= 6; ++page) {
-    movePointer(guide->bounds->midX(), guide->bounds->midY());  // keys go to the window under the pointer
-    tap(keyReturn);
-    bool moved = pictureChanges(*guide->bounds, 1.5);
-    if (!moved) {
-      // Return moves on only where a button is the default; otherwise the button a
-      // guide keeps at its bottom right corner.
-      click(guide->bounds->maxX() - 50, guide->bounds->maxY() - 24);
-      moved = pictureChanges(*guide->bounds, 3);
+  // Four pages; "はじめる" on the fourth closes the guide.
+  for (int page = 2; guide && page <= 5; ++page) {
+    const bool closing = page == 5;
+    bool gone = false;
+    const auto advanced = [&] {
+      gone = !find([&](const LaunchWindowRow& row) { return row.windowNumber == guide->windowNumber; });
+      if (gone) return closing;
+      const QImage now = heading(*guide);
+      return !closing && std::none_of(headings.begin(), headings.end(), [&](const QImage& seen) { return seen == now; });
+    };
+    movePointer(guide->bounds->midX(), guide->bounds->midY());
+    tap(keyReturn);  // the guide's default button
+    bool moved = waitFor(3, advanced);
+    if (!moved && !gone) {
+      // Focus may be elsewhere: the button the guide keeps at its bottom right corner.
+      click(guide->bounds->maxX() - 50, guide->bounds->maxY() - 30);
+      moved = waitFor(5, advanced);
     }
-    const bool gone = !find([&](const LaunchWindowRow& row) { return row.windowNumber == guide->windowNumber; });
-    if (!gone) settle(guide);
-    record("guide-" + std::to_string(page), "はじめに：" + std::to_string(page) + "ページ目", moved || gone,
-           "the guide moving on");
+    if (moved && !gone) {
+      settle(guide);
+      headings.push_back(heading(*guide));
+    }
+    record(closing ? "guide-done" : "guide-" + std::to_string(page),
+           closing ? "はじめに：「はじめる」で閉じる" : "はじめに：" + std::to_string(page) + "ページ目", moved,
+           closing ? "the guide closing" : "a new page heading");
     if (!moved || gone) break;
   }
   return quillonAlive() ? 0 : 3;

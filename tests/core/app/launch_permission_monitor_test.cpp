@@ -74,5 +74,26 @@ TEST_F(PermissionMonitorTest, StartsInputWhenGrantedAndRetriesAtABoundedRate) {
   EXPECT_EQ(screenRequests, 1);
 }
 
+// Screen capture asked for alone (from the guide) reads as asked for in the menu line;
+// asking with both present retries a failed input start at once.
+TEST_F(PermissionMonitorTest, ASingleScreenRequestIsRememberedAndAskingRetriesAFailedStart) {
+  granted.accessibility = true;
+  monitor.refresh();
+  monitor.requestScreenCapture();
+  EXPECT_EQ(screenRequests, 1);
+  EXPECT_EQ(changes.back().menuLines()[1], "画面収録（画像用・任意）: 未許可または未反映");
+  EXPECT_EQ(startAttempts, 2);
+  granted.screen = true;
+  uptime += 1;
+  monitor.requestPermissions();
+  EXPECT_EQ(screenRequests, 1);
+  EXPECT_EQ(startAttempts, 3);
+  // A Wayland session adds its one line; the others stay as they are.
+  granted.waylandSession = true;
+  monitor.refresh();
+  EXPECT_EQ(changes.back().menuLines().size(), 4u);
+  EXPECT_EQ(changes.back().menuLines()[3], "ジェスチャーにはX11セッションが必要です");
+}
+
 }  // namespace
 }  // namespace quillon

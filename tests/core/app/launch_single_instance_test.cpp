@@ -8,8 +8,12 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <vector>
 
 #include "core/app/launch_instance_acquisition.h"
+#include "core/app/launch_instance_requests.h"
+#include "core/async/launch_clock.h"
+#include "core/async/poll_main_loop.h"
 #include "core/storage/files/launch_storage_error.h"
 #include "support/temporary_directory.h"
 
@@ -89,6 +93,32 @@ TEST_F(SingleInstanceTest, UnusableLocationsStopTheLaunchWithThePathAndTheReason
   EXPECT_EQ(Kind::unavailable, acquisition.kind());
   EXPECT_NE(std::string::npos,
             acquisition.message().find(orphan.string() + "\n" + LaunchStorageError::unavailable(ENOENT).description()));
+}
+
+// A second start passes its request to the running instance; with none listening, or a
+// plain file planted where the pipe goes, nothing is written and the start says so.
+TEST(LaunchInstanceRequests, ASecondStartsRequestReachesTheRunningInstanceOnly) {
+  TemporaryDirectory directory;
+  const Url url = Url::fileUrl(directory.path().string(), true);
+  using Request = LaunchInstanceRequest;
+  EXPECT_FALSE(LaunchInstanceRequests::send(url, Request::showSettings)) << "nobody listens";
+
+  SystemClock clock;
+  PollMainLoop loop(clock);
+  std::vector<Request> received;
+  auto requests = LaunchInstanceRequests::listen(url, loop, [&](Request request) { received.push_back(request); });
+  ASSERT_TRUE(requests);
+  EXPECT_TRUE(LaunchInstanceRequests::send(url, Request::showOnboarding));
+  EXPECT_TRUE(LaunchInstanceRequests::send(url, Request::showSettings));
+  EXPECT_TRUE(loop.runUntil([&] { return received.size() == 2; }, 10));
+  EXPECT_EQ(received, (std::vector<Request>{Request::showOnboarding, Request::showSettings}));
+  requests.reset();
+
+  TemporaryDirectory planted;
+  std::ofstream(planted / LaunchInstanceRequests::pipeName) << "settings\n";
+  const Url plantedUrl = Url::fileUrl(planted.path().string(), true);
+  EXPECT_FALSE(LaunchInstanceRequests::listen(plantedUrl, loop, [](Request) {}));
+  EXPECT_FALSE(LaunchInstanceRequests::send(plantedUrl, Request::showSettings));
 }
 
 }  // namespace

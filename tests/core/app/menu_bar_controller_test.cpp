@@ -89,8 +89,31 @@ TEST_F(MenuTest, ListsAppsDisambiguatedWithTheirStatusAndDisablesEditsWhileSwitc
   loop.runUntilIdle();
   EXPECT_TRUE(host.find({"Aurora — com.example.one"})->checked);
   EXPECT_TRUE(host.find({"登録を解除", "Aurora — com.example.one（現在のアプリ）"}));
+  // Either explanation opens while the other is still open.
+  coordinator->reportImageStatus(7, std::nullopt, LocalizedText("画像の説明"));
+  const auto shown = alerts.alerts().size();
+  ASSERT_TRUE(host.choose({"権限について…"}));
+  loop.runUntilIdle();
+  ASSERT_TRUE(host.choose({"画像表示について…"}));
+  loop.runUntilIdle();
+  EXPECT_EQ(alerts.alerts().size(), shown + 2);
   ASSERT_TRUE(host.choose({"登録を解除", "Aurora — com.example.two"}));
   EXPECT_EQ(registry->apps().size(), 2u);
+}
+
+TEST_F(MenuTest, OpeningTheMenuShowsABundleDeletedOrReinstalledSinceTheLastChange) {
+  const auto tide = *registry->add(directoryUrl(app("Tide", "com.example.tide")));
+  compose();
+  const std::filesystem::path kept = root / "kept.app";
+  std::filesystem::rename(tide.bundleURL.path(), kept);
+  host.open();
+  ASSERT_TRUE(host.find({"Tide (アプリを確認できません)"}));
+  EXPECT_FALSE(host.find({"Tide (アプリを確認できません)"})->enabled);
+  host.close();
+  std::filesystem::rename(kept, tide.bundleURL.path());
+  host.open();
+  ASSERT_TRUE(host.find({"Tide"}));
+  EXPECT_TRUE(host.find({"Tide"})->enabled);
 }
 
 TEST_F(MenuTest, UnreadableRegistryDataOffersOnlyTheRecoveryItems) {

@@ -147,6 +147,7 @@ struct Table {
   StringTable entries;
 };
 
+// `language` is "ja" or "en", or a platform's table such as "linux/ja".
 std::optional<Table> loadTable(const std::string& language) {
   const fs::path path = fs::path(QUILLON_SOURCE_DIR) / "resources" / (language + ".lproj") / "Localizable.strings";
   const std::string text = readText(path);
@@ -192,6 +193,22 @@ TEST(StringTableCheck, BothTablesHoldEveryUsedTextAndAgreeWithEachOther) {
   for (const auto& [one, other] : {std::pair{&*japanese, &*english}, std::pair{&*english, &*japanese}}) {
     EXPECT_EQ(std::vector<std::string>{}, missingFrom(one->entries, used)) << "missing from the " << one->name << " table";
     for (const auto& [key, value] : one->entries.entries()) {
+      EXPECT_TRUE(other->entries.find(key)) << "\"" << key << "\" is in the " << one->name << " table only";
+      EXPECT_EQ(placeholders(key), placeholders(value)) << one->name << " value of \"" << key << "\": " << value;
+    }
+  }
+}
+
+// A platform's table rewords texts the product shows: a key the common table lacks is
+// a text that changed there and left its platform words behind, shown no more.
+TEST(StringTableCheck, TheLinuxTablesRewordOnlyTextsOfTheCommonTables) {
+  auto japanese = loadTable("ja");
+  auto linuxJapanese = loadTable("linux/ja");
+  auto linuxEnglish = loadTable("linux/en");
+  ASSERT_TRUE(japanese && linuxJapanese && linuxEnglish);
+  for (const auto& [one, other] : {std::pair{&*linuxJapanese, &*linuxEnglish}, std::pair{&*linuxEnglish, &*linuxJapanese}}) {
+    for (const auto& [key, value] : one->entries.entries()) {
+      EXPECT_TRUE(japanese->entries.find(key)) << "\"" << key << "\" of the " << one->name << " table is no common text";
       EXPECT_TRUE(other->entries.find(key)) << "\"" << key << "\" is in the " << one->name << " table only";
       EXPECT_EQ(placeholders(key), placeholders(value)) << one->name << " value of \"" << key << "\": " << value;
     }

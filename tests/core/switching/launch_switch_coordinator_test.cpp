@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <map>
 
 #include "core/async/launch_async_wait_error.h"
 #include "core/bundle/launch_lifecycle_error.h"
@@ -191,6 +192,57 @@ TEST_F(CoordinatorTest, RefreshAdoptsOnlyASingleRunningRegisteredApp) {
   const int before = changes;
   refresh();
   EXPECT_EQ(changes, before) << "an unchanged current app publishes nothing";
+}
+
+// A switch that starts and ends while a refresh reads the process table keeps its app:
+// the older list must not clear it and leave the next menu choice without a source.
+TEST_F(CoordinatorTest, ARefreshKeepsASwitchMadeWhileItScanned) {
+  workspace.holdScansOn = &loop;
+  coordinator.refreshSoon();
+  loop.runUntilIdle();
+  workspace.holdScansOn = nullptr;
+  auto selection = select(tide);
+  finish(run(tide, 202));
+  ASSERT_EQ(coordinator.currentID(), tide.id);
+  workspace.releaseScan();
+  loop.runUntilIdle();
+  EXPECT_EQ(coordinator.currentID(), tide.id);
+  ASSERT_TRUE(coordinator.currentApplication());
+  EXPECT_EQ(coordinator.currentApplication()->processIdentifier(), 202);
+}
+
+// Of several running registered apps, also ones started beside the current app, one is kept: the others are asked to quit normally,
+// one that refuses is reported and left running, never forced; then the kept one is
+// adopted once it runs alone.
+TEST_F(CoordinatorTest, KeepingOneQuitsTheOthersNormallyAndReportsARefusal) {
+  run(aurora, 101);
+  refresh();
+  ASSERT_EQ(coordinator.currentID(), aurora.id);
+  // Started elsewhere beside the current app: noticed although the current one lives.
+  std::map<std::int32_t, std::shared_ptr<FakeRunningApplication>> others{{102, run(ember, 102)}, {103, run(tide, 103)}};
+  refresh();
+  ASSERT_EQ(coordinator.severalRunning().size(), 3u);
+  std::vector<std::int32_t> asked;
+  bool tideRefuses = true;
+  coordinator.quitApplication = [&](LaunchApplicationHandle app) -> Task<void> {
+    const auto pid = app->processIdentifier();
+    asked.push_back(pid);
+    if (pid == 103 && tideRefuses) throw LaunchLifecycleError::terminationRefused;
+    others.at(pid)->terminated = true;
+    co_return;
+  };
+  runTask(loop, coordinator.keepOnly(aurora.id));
+  EXPECT_EQ(asked, (std::vector<std::int32_t>{102, 103}));
+  EXPECT_FALSE(coordinator.isSwitching());
+  EXPECT_FALSE(coordinator.currentID()) << "Tide still runs beside Aurora";
+  EXPECT_EQ(status(), "%1$@を終了できませんでした。強制終了はしていません");
+  EXPECT_EQ(coordinator.severalRunning().size(), 2u);
+
+  tideRefuses = false;
+  runTask(loop, coordinator.keepOnly(aurora.id));
+  EXPECT_EQ(coordinator.currentID(), aurora.id);
+  EXPECT_TRUE(coordinator.severalRunning().empty());
+  EXPECT_FALSE(coordinator.status());
 }
 
 }  // namespace

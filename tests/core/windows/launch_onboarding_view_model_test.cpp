@@ -25,6 +25,9 @@ struct LaunchOnboardingViewModelTest : ::testing::Test {
   std::vector<std::vector<Url>> registered;
   LaunchOnboardingRegistrationReport report;
   bool confirm = true;
+  bool switching = false;
+  std::vector<ManagedNotchApp> apps;
+  std::optional<std::string> reloadText;
 
   std::unique_ptr<LaunchOnboardingViewModel> makeModel() {
     auto record = [this](const char* name) { return [this, name] { calls.emplace_back(name); }; };
@@ -41,6 +44,10 @@ struct LaunchOnboardingViewModelTest : ::testing::Test {
     callbacks.onRegistryChanged = record("onRegistryChanged");
     callbacks.onClose = record("onClose");
     callbacks.confirmProgressReset = [this]() -> Task<bool> { co_return confirm; };
+    callbacks.isSwitching = [this] { return switching; };
+    callbacks.readApps = [this] { return apps; };
+    callbacks.onRefreshRegistrations = [this] { return reloadText; };
+    callbacks.canResolve = [](const ManagedNotchApp& app) { return app.displayName != "Gone"; };
     return std::make_unique<LaunchOnboardingViewModel>(store, loop, "⌘", std::move(callbacks));
   }
   static std::string text(const char* source) { return L10n::text(LocalizedText(source)); }
@@ -100,6 +107,9 @@ TEST_F(LaunchOnboardingViewModelTest, FinishRecordsCompletionOrKeepsTheGuideOpen
   EXPECT_EQ(std::vector<std::string>{"onClose"}, calls);
   EXPECT_FALSE(store.load().shouldPresentAutomatically(0, false));
   EXPECT_EQ(Step::overview, makeModel()->viewState().step);
+  // The same window opened again starts over too.
+  model->beginPresentation();
+  EXPECT_EQ(Step::overview, model->viewState().step);
 }
 
 TEST_F(LaunchOnboardingViewModelTest, LaterAndClosingRecordTheDismissalEvenWhenItCannotBeSaved) {
@@ -156,11 +166,16 @@ TEST_F(LaunchOnboardingViewModelTest, RegistrationShowsTwoLinesAndSumsUpTheRest)
   EXPECT_EQ(std::optional<std::string>("Folder: refused"), model->viewState().message);
   EXPECT_TRUE(model->viewState().isError);
 
-  // While a switch runs the registry must not change under the coordinator.
-  model->setRegistrationBusy(true);
-  model->send(LaunchOnboardingViewEvent::registerApplications(urls));
-  EXPECT_EQ(2u, registered.size());
-  EXPECT_TRUE(model->viewState().isError);
+  // While a switch runs the registry must not change under the coordinator: also when
+  // the switch began after the last tick told the guide.
+  for (const bool shownBusy : {true, false}) {
+    SCOPED_TRACE(shownBusy);
+    model->setRegistrationBusy(shownBusy);
+    switching = !shownBusy;
+    model->send(LaunchOnboardingViewEvent::registerApplications(urls));
+    EXPECT_EQ(2u, registered.size());
+    EXPECT_TRUE(model->viewState().isError);
+  }
 }
 
 TEST_F(LaunchOnboardingViewModelTest, ProgressResetBacksUpFirstAndRetryReadsTheFileAgain) {
@@ -174,10 +189,12 @@ TEST_F(LaunchOnboardingViewModelTest, ProgressResetBacksUpFirstAndRetryReadsTheF
   EXPECT_FALSE(model->viewState().message);
 
   confirm = true;
+  model->send(LaunchOnboardingViewEvent::next());
   model->send(LaunchOnboardingViewEvent::resetProgress());
   loop.runUntilIdle();
   EXPECT_FALSE(model->viewState().progressError);
   EXPECT_FALSE(model->viewState().isError);
+  EXPECT_EQ(Step::overview, model->viewState().step) << "the reset promised a fresh start";
   EXPECT_EQ(2u, testing_files::entries(temporary.path()).size());
   EXPECT_NE(std::string::npos, model->viewState().message->find("onboarding.plist.preserved-"));
 
@@ -188,6 +205,25 @@ TEST_F(LaunchOnboardingViewModelTest, ProgressResetBacksUpFirstAndRetryReadsTheF
   model->send(LaunchOnboardingViewEvent::retryProgress());
   EXPECT_FALSE(model->viewState().progressError);
   EXPECT_EQ(text("案内の保存先を再確認しました。"), model->viewState().message);
+}
+
+// Each registered app's state in the menu's words; a vanished bundle is never "in use".
+// A reload's result is told in the message area.
+TEST_F(LaunchOnboardingViewModelTest, RegistrationsNameEachStateAsTheMenuDoesAndReloadsSayHowTheyWent) {
+  apps.resize(3);
+  apps[0].displayName = "Ready";
+  apps[1].displayName = "Paused";
+  apps[1].enabled = false;
+  apps[2].displayName = "Gone";
+  auto model = makeModel();
+  model->beginPresentation();
+  std::vector<std::string> states;
+  for (const auto& row : model->viewState().registrations) states.push_back(row.state);
+  EXPECT_EQ((std::vector<std::string>{text("切替に使います"), text("利用停止中"), text("アプリを確認できません")}), states);
+  reloadText = "reloaded";
+  model->send(LaunchOnboardingViewEvent::refreshRegistrations());
+  EXPECT_EQ(reloadText, model->viewState().message);
+  EXPECT_FALSE(model->viewState().isError);
 }
 
 }  // namespace

@@ -154,6 +154,20 @@ TEST_F(LaunchSettingsViewModelTest, RetryAppliesTheFileOnlyOnceItReads) {
   EXPECT_EQ(text("保存先を再確認しました。読み込んだ設定を反映しました。"), model->viewState().message);
 }
 
+// The program started on the fallback of an unreadable file that was repaired since:
+// the window shows what is in force, with its notice, until the user re-reads the file.
+TEST_F(LaunchSettingsViewModelTest, TheWindowShowsThePreferencesInForceNotTheFileAsItIsNow) {
+  writeFile(file, bytesOf("garbage"));
+  const LaunchPreferences inForce = store.load();
+  std::filesystem::remove(file);
+  LaunchPreferencesStore(Url::fileUrl(file.string(), false)).save({LaunchModifierShortcut::optionShift(), true});
+  LaunchSettingsViewModel::Callbacks callbacks;
+  callbacks.readPreferences = [&] { return inForce; };
+  LaunchSettingsViewModel model(store, loop, std::move(callbacks));
+  EXPECT_EQ(inForce, model.viewState().preferences);
+  EXPECT_EQ(L10n::text(LaunchPreferencesStore::fallbackNotice()), model.viewState().message);
+}
+
 TEST_F(LaunchSettingsViewModelTest, ResetAsksFirstAndAppliesOnlyWhatWasBackedUpAndReread) {
   writeFile(file, bytesOf("garbage"));
   auto model = makeModel();

@@ -111,7 +111,7 @@ struct GestureTest : SwitchMenuTest {
   std::string openSettings() {
     const auto mark = outputMark();
     choose(6);
-    const auto line = waitForControls(settings, {"⌥⇧ を使う"}, mark);
+    const auto line = waitForControls(settings, {"Alt+Shift を使う"}, mark);
     EXPECT_TRUE(line) << "the settings window did not open\n" << quillon->errorText();
     return line.value_or("");
   }

@@ -54,8 +54,8 @@ TEST_F(GestureTest, TheChordAndSidewaysScrollsSwitchTwoAppsOnAndEscapeCancels) {
 TEST_F(GestureTest, TheChordChosenInTheSettingsWindowIsTheOnlyOneTheNextGestureTakes) {
   const std::string controls = openSettings();
   auto mark = outputMark();
-  clickControl(controls, "⌥⇧ を使う");
-  const auto chosen = waitForControls(settings, {"Option [on]", "Shift [on]", "Command"}, mark);
+  clickControl(controls, "Alt+Shift を使う");
+  const auto chosen = waitForControls(settings, {"Alt [on]", "Shift [on]", "Super"}, mark);
   ASSERT_TRUE(chosen) << quillon->errorText();
   backToTheNotch();
 

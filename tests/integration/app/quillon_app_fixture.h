@@ -327,7 +327,7 @@ struct TrayMenuTest : QuillonProcessTest {
 };
 
 // Keysyms of the keys that walk the menu and answer an alert.
-constexpr xcb_keysym_t downKey = 0xff54, returnKey = 0xff0d, escapeKey = 0xff1b, tabKey = 0xff09, spaceKey = 0x20;
+constexpr xcb_keysym_t downKey = 0xff54, rightKey = 0xff53, returnKey = 0xff0d, escapeKey = 0xff1b, tabKey = 0xff09, spaceKey = 0x20;
 
 inline std::string readText(const fs::path& path) {
   std::ifstream in(path);

@@ -172,6 +172,27 @@ TEST_F(SwitchMenuTest, ChoosingAnAppQuitsTheRunningOneAndLaunchesItsRegisteredBu
   EXPECT_EQ(text.find("[Quillon/permissions]"), text.rfind("[Quillon/permissions]")) << text;
 }
 
+// A registered app started elsewhere beside the current one: the menu says so and keeps
+// the one chosen, quitting the other normally.
+TEST_F(SwitchMenuTest, SeveralRunningAppsAreReducedToTheOneChosen) {
+  const auto mark = outputMark();
+  ChildProcess ember({executable("Ember").string()}, {}, true);
+  ASSERT_TRUE(waitForMenu("オーロラ | エンバー | タイド | ~複数起動中：メニューから操作対象を選択 | 登録アプリが複数起動中 { "
+                          "「オーロラ」だけを残して他を終了 ; 「エンバー」だけを残して他を終了 } | Quillonについて…",
+                          mark))
+      << quillon->errorText();
+  const auto menu = openMenu();
+  ASSERT_TRUE(menu) << "no menu opened from the tray\n" << quillon->errorText();
+  for (int i = 0; i < 4; ++i) pressKey(downKey);
+  pressKey(rightKey);
+  saveScreenshot("several-running-menu.png", menu);
+  const auto chosen = outputMark();
+  pressKey(returnKey);
+  EXPECT_EQ(0, exitStatus(ember.waitForExit(deadline))) << "Ember did not quit on SIGTERM";
+  ASSERT_TRUE(waitForMenu("✓オーロラ | エンバー | タイド | Quillonについて…", chosen)) << quillon->errorText();
+  EXPECT_TRUE(aurora->isRunning());
+}
+
 struct FailedSwitch {
   const char* name;
   std::map<std::string, std::string> behaviors;

@@ -26,6 +26,10 @@ grep -q 'com.quillon.registeredApps' "$out/data/config/com.quillon.app/defaults.
 for stage in 01-desktop 02-menu 03-menu-switch 04-carousel 05-carousel-step 06-gesture-switch 07-settings 08-guide; do
     [[ $log == *"tour: $stage.png — ok"* ]] || fail "stage $stage did not see its result"
 done
+# The guide's pages, whatever their numbers: each saw a heading of its own, then it closed.
+for stage in guide-2 guide-3 guide-4 guide-done; do
+    [[ $log =~ tour:\ [0-9]{2}-$stage\.png\ —\ ok ]] || fail "the guide's stage $stage did not see its result"
+done
 shots=$(find "$out" -maxdepth 1 -name '[0-9][0-9]-*.png' | wc -l)
 ((shots >= 8)) || fail "only $shots screenshots"
 for shot in "$out"/[0-9][0-9]-*.png; do

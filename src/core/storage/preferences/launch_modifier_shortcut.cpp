@@ -1,5 +1,9 @@
 #include "core/storage/preferences/launch_modifier_shortcut.h"
 
+#include <algorithm>
+#include <vector>
+
+#include "core/localization/l10n.h"
 #include "core/storage/plist/launch_decoding_error.h"
 
 namespace quillon {
@@ -16,11 +20,18 @@ LaunchModifierShortcut LaunchModifierShortcut::decode(std::uint64_t rawValue) {
 }
 
 std::string LaunchModifierShortcut::displayString() const {
+  // Each key as the platform's table names it: a symbol on the home platform, written
+  // together ("⌥⇧"), or a word elsewhere, joined by "+" ("Alt+Shift").
+  std::vector<std::string> keys;
+  if (rawValue_ & controlFlag) keys.push_back(L10n::text(LocalizedText("⌃")));
+  if (rawValue_ & optionFlag) keys.push_back(L10n::text(LocalizedText("⌥")));
+  if (rawValue_ & shiftFlag) keys.push_back(L10n::text(LocalizedText("⇧")));
+  if (rawValue_ & commandFlag) keys.push_back(L10n::text(LocalizedText("⌘")));
+  const bool words = std::any_of(keys.begin(), keys.end(), [](const std::string& key) {
+    return std::any_of(key.begin(), key.end(), [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); });
+  });
   std::string text;
-  if (rawValue_ & controlFlag) text += "⌃";
-  if (rawValue_ & optionFlag) text += "⌥";
-  if (rawValue_ & shiftFlag) text += "⇧";
-  if (rawValue_ & commandFlag) text += "⌘";
+  for (const auto& key : keys) text += (text.empty() || !words ? "" : "+") + key;
   return text;
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/localization/l10n.h"
+#include "core/localization/platform_string_tables.h"
 #include "core/storage/plist/launch_decoding_error.h"
 #include "core/storage/preferences/launch_shortcut_state.h"
 
@@ -25,6 +27,22 @@ TEST(LaunchModifierShortcut, OnlyNonEmptyCombinationsOfTheFourModifiersDecode) {
   }
   for (std::uint64_t raw : {shift, control, option, command, S::supportedFlags}) EXPECT_EQ(raw, S::decode(raw).rawValue());
   EXPECT_EQ("⌃⌥⇧⌘", S::fromRawValue(S::supportedFlags)->displayString());
+}
+
+// A platform that names the keys in words joins them, in the same order, in both languages.
+TEST(LaunchModifierShortcut, KeysNamedInWordsByThePlatformAreJoined) {
+  usePlatformStringTables(R"("⌘" = "Super"; "⌥" = "Alt"; "⇧" = "Shift";)", R"("⌘" = "Super"; "⌥" = "Alt";)");
+  for (const char* language : {"ja", "en"}) {
+    SCOPED_TRACE(language);
+    L10n::usePreferredLanguage(language);
+    EXPECT_EQ("Super", S::command().displayString());
+    EXPECT_EQ("⌃+Alt", S::fromRawValue(control | option)->displayString());
+  }
+  EXPECT_EQ("Alt+⇧", S::optionShift().displayString());  // English: the platform names no Shift
+  L10n::usePreferredLanguage("ja");
+  EXPECT_EQ("Alt+Shift", S::optionShift().displayString());
+  usePlatformStringTables("", "");
+  EXPECT_EQ("⌥⇧", S::optionShift().displayString());
 }
 
 TEST(LaunchModifierShortcut, MatchingIgnoresOtherFlagsAndHoldingAllowsExtraModifiers) {
