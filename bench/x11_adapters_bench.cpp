@@ -4,8 +4,10 @@
 // off the main thread, identity re-check) beside the bare image fetch of the same
 // window. The window probe and the capture run these on every input
 // tick, so they are worth watching. Also one wheel press from XTest to the app under the
-// pointer, with the chord held, through the event tap's grab and replay beside the same
-// press without a tap. Run under an X server: scripts/with-x <this program>.
+// pointer, with the chord held, with the event tap observing beside the same press
+// without a tap; and a chord press until the router has it and, for the switcher, the
+// tap holds the pointer, beside the same press without the grab (the path before the
+// tap took the pointer). Run under an X server: scripts/with-x <this program>.
 #include <benchmark/benchmark.h>
 #include <poll.h>
 #include <xcb/xcb.h>
@@ -117,13 +119,14 @@ void BM_BareFetchOfTheSameWindow(benchmark::State& state) {
 }
 BENCHMARK(BM_BareFetchOfTheSameWindow)->Unit(benchmark::kMicrosecond);
 
-// Declines every scroll, so each grabbed press is replayed to the app.
+// Declines every scroll; remembers the last modifiers.
 class DecliningRouter final : public ModifierInputRouter {
  public:
+  LaunchEventFlags flags = 0;
   void commandChanged(bool, ScreenPoint) override {}
   void cursorMoved(ScreenPoint) override {}
   bool shouldConsumeScroll(const LaunchScrollEvent&, ScreenPoint) override { return false; }
-  void modifiersChanged(LaunchEventFlags, ScreenPoint) override {}
+  void modifiersChanged(LaunchEventFlags changed, ScreenPoint) override { flags = changed; }
   void inputObservationInterrupted(LaunchEventFlags) override {}
 };
 
@@ -167,8 +170,50 @@ void scrollDelivery(benchmark::State& state, bool withTap) {
 void BM_ScrollToTheAppWithoutTap(benchmark::State& state) { scrollDelivery(state, false); }
 BENCHMARK(BM_ScrollToTheAppWithoutTap)->Unit(benchmark::kMicrosecond);
 
-void BM_ScrollToTheAppReplayedByTheTap(benchmark::State& state) { scrollDelivery(state, true); }
-BENCHMARK(BM_ScrollToTheAppReplayedByTheTap)->Unit(benchmark::kMicrosecond);
+void BM_ScrollToTheAppThroughTheTap(benchmark::State& state) { scrollDelivery(state, true); }
+BENCHMARK(BM_ScrollToTheAppThroughTheTap)->Unit(benchmark::kMicrosecond);
+
+// Super pressed by XTest until the router has it; with `grab`, the switcher then comes up
+// and the tap takes the pointer. The release and the claim's end are not timed.
+void chordPress(benchmark::State& state, bool grab) {
+  auto input = X11Connection::open();
+  auto tapConnection = X11Connection::open();
+  SystemClock clock;
+  PollMainLoop loop(clock);
+  NullLogSink log;
+  DecliningRouter router;
+  X11Screens screens(*tapConnection);
+  LaunchInputTrace trace(std::nullopt, clock);
+  X11GlobalEventTap tap(*tapConnection, loop, router, screens, trace, log);
+  if (!tap.start()) return state.SkipWithError("the tap did not start");
+  auto* c = input->get();
+  const auto until = [&](LaunchEventFlags flags) {
+    while (router.flags != flags) {
+      pollfd fd{xcb_get_file_descriptor(tapConnection->get()), POLLIN, 0};
+      if (::poll(&fd, 1, 5000) <= 0) return false;
+      tapConnection->dispatchPending();
+    }
+    return true;
+  };
+  for (auto _ : state) {
+    xcb_test_fake_input(c, XCB_KEY_PRESS, 133, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);  // Super_L
+    xcb_flush(c);
+    if (!until(LaunchModifierShortcut::commandFlag)) return state.SkipWithError("the press never came");
+    if (grab) tap.claimScrolls(true);
+    state.PauseTiming();
+    tap.claimScrolls(false);
+    xcb_test_fake_input(c, XCB_KEY_RELEASE, 133, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    xcb_flush(c);
+    if (!until(0)) return state.SkipWithError("the release never came");
+    state.ResumeTiming();
+  }
+}
+
+void BM_ChordPressToSwitcherWithoutGrab(benchmark::State& state) { chordPress(state, false); }
+BENCHMARK(BM_ChordPressToSwitcherWithoutGrab)->Unit(benchmark::kMicrosecond);
+
+void BM_ChordPressToSwitcherWithPointerGrab(benchmark::State& state) { chordPress(state, true); }
+BENCHMARK(BM_ChordPressToSwitcherWithPointerGrab)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace quillon
