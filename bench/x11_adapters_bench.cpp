@@ -187,6 +187,18 @@ void chordPress(benchmark::State& state, bool grab) {
   X11GlobalEventTap tap(*tapConnection, loop, router, screens, trace, log);
   if (!tap.start()) return state.SkipWithError("the tap did not start");
   auto* c = input->get();
+  // The key the server's keymap gives Super_L.
+  const xcb_setup_t* setup = xcb_get_setup(c);
+  const auto count = static_cast<std::uint8_t>(setup->max_keycode - setup->min_keycode + 1);
+  XcbReply<xcb_get_keyboard_mapping_reply_t> map(
+      xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, setup->min_keycode, count), nullptr));
+  std::uint8_t super = 0;
+  for (int i = 0; map && i < xcb_get_keyboard_mapping_keysyms_length(map.get()) && super == 0; ++i) {
+    if (xcb_get_keyboard_mapping_keysyms(map.get())[i] == 0xffeb) {
+      super = static_cast<std::uint8_t>(setup->min_keycode + i / map->keysyms_per_keycode);
+    }
+  }
+  if (super == 0) return state.SkipWithError("no Super_L in the keymap");
   const auto until = [&](LaunchEventFlags flags) {
     while (router.flags != flags) {
       pollfd fd{xcb_get_file_descriptor(tapConnection->get()), POLLIN, 0};
@@ -196,13 +208,13 @@ void chordPress(benchmark::State& state, bool grab) {
     return true;
   };
   for (auto _ : state) {
-    xcb_test_fake_input(c, XCB_KEY_PRESS, 133, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);  // Super_L
+    xcb_test_fake_input(c, XCB_KEY_PRESS, super, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
     xcb_flush(c);
     if (!until(LaunchModifierShortcut::commandFlag)) return state.SkipWithError("the press never came");
     if (grab) tap.claimScrolls(true);
     state.PauseTiming();
     tap.claimScrolls(false);
-    xcb_test_fake_input(c, XCB_KEY_RELEASE, 133, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    xcb_test_fake_input(c, XCB_KEY_RELEASE, super, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
     xcb_flush(c);
     if (!until(0)) return state.SkipWithError("the release never came");
     state.ResumeTiming();
