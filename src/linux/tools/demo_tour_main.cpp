@@ -44,7 +44,7 @@ constexpr const char* sampleApps[] = {"Aurora", "Ember", "Tide"};
 
 constexpr xcb_keysym_t keyUp = 0xff52, keyDown = 0xff54, keyReturn = 0xff0d, keySuper = 0xffeb;
 constexpr std::uint8_t scrollRight = 7;
-constexpr int linesPerPage = 8;
+constexpr int linesPerPage = 1;  // one wheel click pages once
 
 std::string processName(std::int32_t pid) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/comm");
@@ -358,8 +358,7 @@ int Tour::stages() {
   }
   settle(panel);
   record("carousel", "呼び出しキーを押したまま：カルーセル", carousel, "the switcher panel");
-  // A page takes eight wheel lines within one burst (a pause of 0.4 s ends a burst), so
-  // each step is one quick run of clicks; two steps go two apps on.
+  // One wheel click pages once; two steps go two apps on.
   bool stepped = carousel;
   for (int page = 0; stepped && page < 2; ++page) {
     stepped = pictureChanges(*panel->bounds, 3, [&] {
