@@ -130,6 +130,19 @@ class DecliningRouter final : public ModifierInputRouter {
   void inputObservationInterrupted(LaunchEventFlags) override {}
 };
 
+// A tap on a connection of its own, with a user's connection for XTest input.
+struct TapBench {
+  std::unique_ptr<X11Connection> input = X11Connection::open();
+  std::unique_ptr<X11Connection> tapConnection = X11Connection::open();
+  SystemClock clock;
+  PollMainLoop loop{clock};
+  NullLogSink log;
+  DecliningRouter router;
+  X11Screens screens{*tapConnection};
+  LaunchInputTrace trace{std::nullopt, clock};
+  X11GlobalEventTap tap{*tapConnection, loop, router, screens, trace, log};
+};
+
 // The key the server's keymap gives Super_L (the command chord); 0 when none does.
 std::uint8_t superKeycode(xcb_connection_t* c) {
   const xcb_setup_t* setup = xcb_get_setup(c);
@@ -144,19 +157,13 @@ std::uint8_t superKeycode(xcb_connection_t* c) {
   return 0;
 }
 
-// Registered before the scroll delivery, which leaves the server so that these presses
-// never reach the tap. Super pressed by XTest until the router has it; with `grab`, the switcher then comes up
-// and the tap takes the pointer. The release and the claim's end are not timed.
+// Super pressed by XTest until the router has it; with `grab`, the switcher then comes
+// up and the tap takes the pointer. The release and the claim's end are not timed.
+// Registered before the scroll delivery: run after it, these presses never reached the
+// tap (the cause is not known yet).
 void chordPress(benchmark::State& state, bool grab) {
-  auto input = X11Connection::open();
-  auto tapConnection = X11Connection::open();
-  SystemClock clock;
-  PollMainLoop loop(clock);
-  NullLogSink log;
-  DecliningRouter router;
-  X11Screens screens(*tapConnection);
-  LaunchInputTrace trace(std::nullopt, clock);
-  X11GlobalEventTap tap(*tapConnection, loop, router, screens, trace, log);
+  TapBench bench;
+  auto& [input, tapConnection, clock, loop, log, router, screens, trace, tap] = bench;
   if (!tap.start()) return state.SkipWithError("the tap did not start");
   auto* c = input->get();
   const std::uint8_t super = superKeycode(c);
@@ -195,15 +202,8 @@ BENCHMARK(BM_ChordPressToSwitcherWithPointerGrab)->Unit(benchmark::kMicrosecond)
 void scrollDelivery(benchmark::State& state, bool withTap) {
   SampleAppProcess app("Aurora", {"--pinned"});
   if (!app.waitUntilMapped()) return state.SkipWithError("Aurora did not map its surface");
-  auto input = X11Connection::open();
-  auto tapConnection = X11Connection::open();
-  SystemClock clock;
-  PollMainLoop loop(clock);
-  NullLogSink log;
-  DecliningRouter router;
-  X11Screens screens(*tapConnection);
-  LaunchInputTrace trace(std::nullopt, clock);
-  X11GlobalEventTap tap(*tapConnection, loop, router, screens, trace, log);
+  TapBench bench;
+  auto& [input, tapConnection, clock, loop, log, router, screens, trace, tap] = bench;
   if (withTap && !tap.start()) return state.SkipWithError("the tap did not start");
   auto* c = input->get();
   const auto fake = [&](std::uint8_t type, std::uint8_t detail, std::int16_t x = 0, std::int16_t y = 0) {
