@@ -1,7 +1,7 @@
 // What one input event costs in the gesture's state machine, with 1, 16 and 256
 // registered apps: a pointer move between gestures (the prefetch decision), a scroll
 // while the switcher is up that stays below a page, one that pages the carousel, and a
-// modifier change that does nothing. Beside them, in the same run: an empty callback
+// modifier change that does nothing, and a stream of smooth scrolling. Beside them, in the same run: an empty callback
 // through std::function (the floor of any event delivery) and the bare scroll
 // accumulator the router feeds.
 #include <benchmark/benchmark.h>
@@ -84,6 +84,20 @@ void BM_RouterScrollPaging(benchmark::State& state) {
   state.counters["active"] = r->router->session().phase() == LaunchSwitchSession::Phase::active;
 }
 BENCHMARK(BM_RouterScrollPaging)->Arg(1)->Arg(16)->Arg(256);
+
+// A stream of smooth-scroll events as the X11 tap reports a touchpad swipe (half an
+// increment each, 0.8 points; a page every ten), 4 ms apart: the common case of paging.
+void BM_RouterSmoothScroll(benchmark::State& state) {
+  auto r = rig(static_cast<int>(state.range(0)));
+  r->modifiers(kCommand);
+  LaunchScrollEvent event{.flags = kCommand, .isContinuous = true, .lineDeltaAxis2 = -0.5, .pointDeltaAxis2 = -0.8};
+  for (auto _ : state) {
+    r->clock.advance(0.004);
+    benchmark::DoNotOptimize(r->router->shouldConsumeScroll(event, kOverNotch));
+  }
+  state.counters["active"] = r->router->session().phase() == LaunchSwitchSession::Phase::active;
+}
+BENCHMARK(BM_RouterSmoothScroll)->Arg(1)->Arg(16)->Arg(256);
 
 }  // namespace
 }  // namespace quillon

@@ -4,8 +4,10 @@
 // off the main thread, identity re-check) beside the bare image fetch of the same
 // window. The window probe and the capture run these on every input
 // tick, so they are worth watching. Also one wheel press from XTest to the app under the
-// pointer, with the chord held, through the event tap's grab and replay beside the same
-// press without a tap. Run under an X server: scripts/with-x <this program>.
+// pointer, with the chord held, with the event tap observing beside the same press
+// without a tap; and a chord press until the router has it and, for the switcher, the
+// tap holds the pointer, beside the same press without the grab (the path before the
+// tap took the pointer). Run under an X server: scripts/with-x <this program>.
 #include <benchmark/benchmark.h>
 #include <poll.h>
 #include <xcb/xcb.h>
@@ -184,37 +186,99 @@ void BM_BareFetchOfTheSameWindow(benchmark::State& state) {
 }
 BENCHMARK(BM_BareFetchOfTheSameWindow)->Unit(benchmark::kMicrosecond);
 
-// Declines every scroll, so each grabbed press is replayed to the app.
+// Declines every scroll; remembers the last modifiers.
 class DecliningRouter final : public ModifierInputRouter {
  public:
+  LaunchEventFlags flags = 0;
   void commandChanged(bool, ScreenPoint) override {}
   void cursorMoved(ScreenPoint) override {}
   bool shouldConsumeScroll(const LaunchScrollEvent&, ScreenPoint) override { return false; }
-  void modifiersChanged(LaunchEventFlags, ScreenPoint) override {}
+  void modifiersChanged(LaunchEventFlags changed, ScreenPoint) override { flags = changed; }
   void inputObservationInterrupted(LaunchEventFlags) override {}
 };
+
+// A tap on a connection of its own, with a user's connection for XTest input.
+struct TapBench {
+  std::unique_ptr<X11Connection> input = X11Connection::open();
+  std::unique_ptr<X11Connection> tapConnection = X11Connection::open();
+  SystemClock clock;
+  PollMainLoop loop{clock};
+  NullLogSink log;
+  DecliningRouter router;
+  X11Screens screens{*tapConnection};
+  LaunchInputTrace trace{std::nullopt, clock};
+  X11GlobalEventTap tap{*tapConnection, loop, router, screens, trace, log};
+};
+
+// The key the server's keymap gives Super_L (the command chord); 0 when none does.
+std::uint8_t superKeycode(xcb_connection_t* c) {
+  const xcb_setup_t* setup = xcb_get_setup(c);
+  const auto count = static_cast<std::uint8_t>(setup->max_keycode - setup->min_keycode + 1);
+  XcbReply<xcb_get_keyboard_mapping_reply_t> map(
+      xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, setup->min_keycode, count), nullptr));
+  for (int i = 0; map && i < xcb_get_keyboard_mapping_keysyms_length(map.get()); ++i) {
+    if (xcb_get_keyboard_mapping_keysyms(map.get())[i] == 0xffeb) {
+      return static_cast<std::uint8_t>(setup->min_keycode + i / map->keysyms_per_keycode);
+    }
+  }
+  return 0;
+}
+
+// Super pressed by XTest until the router has it; with `grab`, the switcher then comes
+// up and the tap takes the pointer. The release and the claim's end are not timed.
+// Registered before the scroll delivery: run after it, these presses never reached the
+// tap (the cause is not known yet).
+void chordPress(benchmark::State& state, bool grab) {
+  TapBench bench;
+  auto& [input, tapConnection, clock, loop, log, router, screens, trace, tap] = bench;
+  if (!tap.start()) return state.SkipWithError("the tap did not start");
+  auto* c = input->get();
+  const std::uint8_t super = superKeycode(c);
+  if (super == 0) return state.SkipWithError("no Super_L in the keymap");
+  // Other modifiers (a lock left by an earlier benchmark) do not matter here.
+  const auto until = [&](bool held) {
+    while (((router.flags & LaunchModifierShortcut::commandFlag) != 0) != held) {
+      pollfd fd{xcb_get_file_descriptor(tapConnection->get()), POLLIN, 0};
+      if (::poll(&fd, 1, 5000) <= 0) return false;
+      tapConnection->dispatchPending();
+    }
+    return true;
+  };
+  for (auto _ : state) {
+    xcb_test_fake_input(c, XCB_KEY_PRESS, super, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    xcb_flush(c);
+    if (!until(true)) return state.SkipWithError("the press never came");
+    if (grab) tap.claimScrolls(true);
+    state.PauseTiming();
+    tap.claimScrolls(false);
+    xcb_test_fake_input(c, XCB_KEY_RELEASE, super, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    xcb_flush(c);
+    if (!until(false)) return state.SkipWithError("the release never came");
+    state.ResumeTiming();
+  }
+}
+
+void BM_ChordPressToSwitcherWithoutGrab(benchmark::State& state) { chordPress(state, false); }
+BENCHMARK(BM_ChordPressToSwitcherWithoutGrab)->Unit(benchmark::kMicrosecond);
+
+void BM_ChordPressToSwitcherWithPointerGrab(benchmark::State& state) { chordPress(state, true); }
+BENCHMARK(BM_ChordPressToSwitcherWithPointerGrab)->Unit(benchmark::kMicrosecond);
 
 // Scrolls over a pinned Aurora of its own with Super (the command chord) held; with a
 // tap, its connection is served while the app's report is awaited.
 void scrollDelivery(benchmark::State& state, bool withTap) {
   SampleAppProcess app("Aurora", {"--pinned"});
   if (!app.waitUntilMapped()) return state.SkipWithError("Aurora did not map its surface");
-  auto input = X11Connection::open();
-  auto tapConnection = X11Connection::open();
-  SystemClock clock;
-  PollMainLoop loop(clock);
-  NullLogSink log;
-  DecliningRouter router;
-  X11Screens screens(*tapConnection);
-  LaunchInputTrace trace(std::nullopt, clock);
-  X11GlobalEventTap tap(*tapConnection, loop, router, screens, trace, log);
+  TapBench bench;
+  auto& [input, tapConnection, clock, loop, log, router, screens, trace, tap] = bench;
   if (withTap && !tap.start()) return state.SkipWithError("the tap did not start");
   auto* c = input->get();
   const auto fake = [&](std::uint8_t type, std::uint8_t detail, std::int16_t x = 0, std::int16_t y = 0) {
     xcb_test_fake_input(c, type, detail, XCB_CURRENT_TIME, input->root(), x, y, 0);
   };
+  const std::uint8_t super = superKeycode(c);
   fake(XCB_MOTION_NOTIFY, 0, 756, 10);
-  fake(XCB_KEY_PRESS, 133);  // Super_L in the server's default keymap
+  fake(XCB_KEY_PRESS, super);
   xcb_flush(c);
   for (auto _ : state) {
     fake(XCB_BUTTON_PRESS, 6);
@@ -227,15 +291,16 @@ void scrollDelivery(benchmark::State& state, bool withTap) {
       if (fds[1].revents != 0) delivered = app.nextLine(5.0).rfind("scroll ", 0) == 0;
     }
   }
-  fake(XCB_KEY_RELEASE, 133);
+  fake(XCB_KEY_RELEASE, super);
   xcb_flush(c);
 }
 
 void BM_ScrollToTheAppWithoutTap(benchmark::State& state) { scrollDelivery(state, false); }
 BENCHMARK(BM_ScrollToTheAppWithoutTap)->Unit(benchmark::kMicrosecond);
 
-void BM_ScrollToTheAppReplayedByTheTap(benchmark::State& state) { scrollDelivery(state, true); }
-BENCHMARK(BM_ScrollToTheAppReplayedByTheTap)->Unit(benchmark::kMicrosecond);
+void BM_ScrollToTheAppThroughTheTap(benchmark::State& state) { scrollDelivery(state, true); }
+BENCHMARK(BM_ScrollToTheAppThroughTheTap)->Unit(benchmark::kMicrosecond);
+
 
 }  // namespace
 }  // namespace quillon

@@ -46,8 +46,11 @@ class X11EventTapFactory final : public GlobalEventTapFactory {
 
   // GlobalEventTapFactory:
   std::unique_ptr<GlobalEventTap> makeEventTap(ModifierInputRouter& router, LaunchInputTrace& trace) override {
-    return std::make_unique<X11GlobalEventTap>(*platform_.x11, *platform_.loop, router, *platform_.screens, trace,
-                                               *platform_.log);
+    auto tap = std::make_unique<X11GlobalEventTap>(*platform_.x11, *platform_.loop, router, *platform_.screens, trace,
+                                                   *platform_.log);
+    // The tap takes every scroll while the router's switcher is up.
+    tap->followScrollClaims(*platform_.input);
+    return tap;
   }
 
  private:

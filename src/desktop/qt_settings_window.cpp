@@ -99,6 +99,11 @@ QtSettingsWindow::QtSettingsWindow(LaunchSettingsViewModel& model, LaunchLoginIt
   keysLayout->addWidget(style::body(
       style::text(LocalizedText("修飾キーの組合せに対応します。文字キーは使いません。他アプリとの競合を完全に検出することはできません。")),
       true));
+  // For mice with only a vertical wheel, the common case on Linux desktops.
+  verticalScroll_ = new QCheckBox(style::text(LocalizedText("縦スクロールでも切り替える")), keys);
+  connect(verticalScroll_, &QCheckBox::toggled, this,
+          [this](bool on) { model_.send(LaunchSettingsViewEvent::switchWithVerticalScroll(on)); });
+  keysLayout->addWidget(verticalScroll_);
   column->addWidget(keys);
 
   auto* images = style::section();
@@ -208,6 +213,10 @@ void QtSettingsWindow::render(const LaunchSettingsViewState& state) {
   {
     const QSignalBlocker blocker(savePreviews_);
     savePreviews_->setChecked(state.preferences.savePreviews);
+  }
+  {
+    const QSignalBlocker blocker(verticalScroll_);
+    verticalScroll_->setChecked(state.preferences.switchWithVerticalScroll);
   }
   storageBox_->setVisible(state.storageError.has_value());
   showText(storageError_, state.storageError);

@@ -32,6 +32,7 @@ class QtSettingsWindow final : public QWidget {
   QAbstractButton* modifierButton(LaunchEventFlags flag) const;
   QPushButton* optionShiftButton() const { return optionShift_; }
   QCheckBox* savePreviewsToggle() const { return savePreviews_; }
+  QCheckBox* verticalScrollToggle() const { return verticalScroll_; }
   QPushButton* clearPreviewsButton() const { return clearPreviews_; }
   QCheckBox* loginItemToggle() const { return loginItemToggle_; }
   QFrame* storageBox() const { return storageBox_; }
@@ -48,6 +49,7 @@ class QtSettingsWindow final : public QWidget {
   std::array<QAbstractButton*, 4> modifierButtons_{};
   QPushButton* optionShift_ = nullptr;
   QCheckBox* savePreviews_ = nullptr;
+  QCheckBox* verticalScroll_ = nullptr;
   QPushButton* clearPreviews_ = nullptr;
   QCheckBox* loginItemToggle_ = nullptr;
   QLabel* loginItemError_ = nullptr;

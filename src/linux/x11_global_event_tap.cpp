@@ -3,13 +3,7 @@
 #include <fmt/format.h>
 #include <xcb/xinput.h>
 
-#include <algorithm>
-#include <deque>
-#include <map>
-#include <optional>
-#include <set>
 #include <utility>
-#include <vector>
 
 #include "core/async/launch_main_loop.h"
 #include "core/async/launch_subscription.h"
@@ -18,18 +12,13 @@
 #include "core/platform/launch_log_sink.h"
 #include "core/platform/launch_screens.h"
 #include "linux/x11_connection.h"
+#include "linux/x11_input_system.h"
 #include "linux/x11_modifier_flags.h"
 #include "linux/x11_monitors.h"
 #include "linux/x11_scroll_decoding.h"
 #include "linux/x11_xkb.h"
 
 namespace quillon {
-
-namespace {
-
-constexpr std::uint16_t kGrabEventMask = XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE;
-
-}  // namespace
 
 struct X11GlobalEventTap::Impl {
   X11Connection& connection;
@@ -41,24 +30,22 @@ struct X11GlobalEventTap::Impl {
 
   LaunchModifierShortcut shortcut = LaunchModifierShortcut::command();
   bool started = false;
-  // The chord mask the scroll buttons are grabbed with, and the combinations another
-  // client already holds (a press with those goes to that client, not to us).
-  std::optional<std::uint16_t> grabbedMask;
-  std::set<std::pair<std::uint8_t, std::uint16_t>> refusedGrabs;
-  // XKB's effective modifiers (the flags) and grab modifiers (what passive grabs match).
+  bool verticalPages = false;
+  // The router claims scrolls, and whether the pointer grab that takes them is held.
+  bool claimed = false;
+  bool grabbed = false;
+  // The grab is held by a connection of its own: the server hands the grabbing client
+  // its raw events only through the grab, and a core grab gets none of them, so the
+  // connection that reads raw events must not be the one that grabs.
+  std::unique_ptr<X11Connection> grabber;
+  // XKB's effective modifiers.
   std::uint8_t modifiers = 0;
-  std::uint8_t grabModifiers = 0;
   X11RootSpace space{{}};
   ScreenPoint cursor;
   bool cursorQueryPosted = false;
   X11ScrollValuators valuators;
-  // Raw scroll presses our grab should report too, and the markers sent after them: a
-  // marker's PropertyNotify comes after every event the server made before it, so a
-  // press still awaited then never reached our grab.
-  xcb_window_t marker = XCB_WINDOW_NONE;
-  std::deque<xcb_timestamp_t> awaitedGrabs;
-  std::deque<xcb_timestamp_t> markers;
   std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+  LaunchSubscription claims;
   LaunchSubscription loss;
   LaunchSubscription screenChanges;
   // Last, so that it goes first: no event reaches a half-destroyed tap.
@@ -70,10 +57,7 @@ struct X11GlobalEventTap::Impl {
 
   ~Impl() {
     *alive = false;
-    if (connection.hasError()) return;
-    ungrab();
-    if (marker != XCB_WINDOW_NONE) xcb_destroy_window(connection.get(), marker);
-    connection.flush();
+    release();
   }
 
   xcb_connection_t* c() const { return connection.get(); }
@@ -96,75 +80,64 @@ struct X11GlobalEventTap::Impl {
       auto error = connection.check(cookie, deadline);
       if (!error || *error) return false;
     }
-    marker = xcb_generate_id(c());
-    const std::uint32_t markerEvents = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_create_window(c(), 0, marker, connection.root(), -1, -1, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
-                      XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &markerEvents);
     events = connection.subscribe([this](const xcb_generic_event_t& event) { handle(event); });
     loss = connection.subscribeToLoss([this] { connectionLost(); });
     screenChanges = screens.subscribeToChanges([this] { refreshSpace(); });
     refreshSpace();
     valuators.load(connection);
-    if (auto pointer = queryPointer()) {
-      cursor = space.screenFromRoot(Point{static_cast<double>(pointer->root_x), static_cast<double>(pointer->root_y)});
-      modifiers = grabModifiers = static_cast<std::uint8_t>(pointer->mask & 0xff);
-    }
-    grab();
+    if (auto pointer = queryPointer()) modifiers = static_cast<std::uint8_t>(pointer->mask & 0xff);
+    grabber = X11Connection::open();
+    if (!grabber) log.log("[Quillon] no second X connection; scrolls over the switcher also reach applications");
     return !connection.hasError();
   }
 
+  // Where the pointer is, from the server: raw events carry no position, and a warp
+  // moves the pointer without any.
   XcbReply<xcb_query_pointer_reply_t> queryPointer() {
-    return connection.pending(xcb_query_pointer(c(), connection.root()))
-        .take<xcb_query_pointer_reply_t>(x11DeadlineAfter(kX11QueryBound));
+    auto pointer = connection.pending(xcb_query_pointer(c(), connection.root()))
+                       .take<xcb_query_pointer_reply_t>(x11DeadlineAfter(kX11QueryBound));
+    if (pointer) {
+      cursor = space.screenFromRoot(Point{static_cast<double>(pointer->root_x), static_cast<double>(pointer->root_y)});
+    }
+    return pointer;
   }
 
   void refreshSpace() {
     if (auto monitors = queryX11Monitors(connection, x11DeadlineAfter(kX11QueryBound))) space = X11RootSpace(*monitors);
   }
 
-  void grab() {
-    const std::uint16_t mask = x11ModifiersFromLaunchEventFlags(shortcut.rawValue());
-    refusedGrabs.clear();
-    if (mask == 0) return;
-    std::vector<std::pair<std::pair<std::uint8_t, std::uint16_t>, xcb_void_cookie_t>> requests;
-    for (std::uint8_t button = kX11FirstScrollButton; button <= kX11LastScrollButton; ++button) {
-      for (std::uint16_t variant : x11LockVariants(mask)) {
-        requests.push_back({{button, variant},
-                            xcb_grab_button_checked(c(), 0, connection.root(), kGrabEventMask, XCB_GRAB_MODE_SYNC,
-                                                    XCB_GRAB_MODE_ASYNC, XCB_WINDOW_NONE, XCB_CURSOR_NONE, button,
-                                                    variant)});
-      }
+  LaunchEventFlags flags() const { return launchEventFlagsForChord(modifiers, shortcut); }
+
+  void claim(bool on) {
+    claimed = on;
+    if (!on) return release();
+    if (grabbed || !started || !grabber || grabber->hasError()) return;
+    // Every pointer event of the session goes to this grab, which selects none: no
+    // application gets one. The raw events, which reach this tap's connection whoever
+    // holds the pointer, say what was scrolled.
+    auto reply = grabber
+                     ->pending(xcb_grab_pointer(grabber->get(), 0, grabber->root(), 0, XCB_GRAB_MODE_ASYNC,
+                                                XCB_GRAB_MODE_ASYNC, XCB_WINDOW_NONE, XCB_CURSOR_NONE,
+                                                XCB_CURRENT_TIME))
+                     .take<xcb_grab_pointer_reply_t>(x11DeadlineAfter(kX11QueryBound));
+    if (reply && reply->status == XCB_GRAB_STATUS_SUCCESS) {
+      grabbed = true;
+      return;
     }
-    grabbedMask = mask;
-    const auto deadline = x11DeadlineAfter(kX11QueryBound);
-    for (const auto& [combination, cookie] : requests) {
-      auto error = connection.check(cookie, deadline);
-      if (!error || *error) refusedGrabs.insert(combination);
-    }
-    if (!refusedGrabs.empty()) {
-      log.log("[Quillon] another client holds the chord's scroll buttons; those scrolls reach applications");
-    }
+    // Another client holds the pointer: its scrolls would escape us. The router hears it
+    // after this call, which it may be making from inside a step of the gesture.
+    loop.post([this, alive = std::weak_ptr<bool>(alive)] {
+      if (alive.lock() && claimed && !grabbed) interrupted();
+    });
   }
 
-  void ungrab() {
-    if (!grabbedMask) return;
-    for (std::uint8_t button = kX11FirstScrollButton; button <= kX11LastScrollButton; ++button) {
-      for (std::uint16_t variant : x11LockVariants(*grabbedMask)) {
-        xcb_ungrab_button(c(), button, connection.root(), variant);
-      }
-    }
-    grabbedMask.reset();
-    connection.flush();
+  void release() {
+    if (!grabbed) return;
+    grabbed = false;
+    if (!grabber || grabber->hasError()) return;
+    xcb_ungrab_pointer(grabber->get(), XCB_CURRENT_TIME);
+    grabber->flush();
   }
-
-  // Whether a scroll press with the current modifiers activates our grab.
-  bool grabExpected(std::uint32_t button) const {
-    if (!grabbedMask || x11WithoutLocks(grabModifiers) != *grabbedMask) return false;
-    const auto state = static_cast<std::uint16_t>(grabModifiers & 0xff);
-    return refusedGrabs.count({static_cast<std::uint8_t>(button), state}) == 0;
-  }
-
-  LaunchEventFlags flags() const { return launchEventFlagsFromX11Modifiers(modifiers); }
 
   void handle(const xcb_generic_event_t& event) {
     const std::uint8_t type = event.response_type & 0x7f;
@@ -174,45 +147,28 @@ struct X11GlobalEventTap::Impl {
     } else if (type == *connection.xkbFirstEvent()) {
       const auto& state = reinterpret_cast<const xcb_xkb_state_notify_event_t&>(event);
       if (state.xkbType == XCB_XKB_STATE_NOTIFY) handleState(state);
-    } else if (type == XCB_BUTTON_PRESS) {
-      const auto& press = reinterpret_cast<const xcb_button_press_event_t&>(event);
-      if (press.event == connection.root() && x11IsScrollButton(press.detail)) handleGrabbedPress(press);
-    } else if (type == XCB_PROPERTY_NOTIFY) {
-      if (reinterpret_cast<const xcb_property_notify_event_t&>(event).window == marker) handleMarker();
     }
   }
 
   void handleState(const xcb_xkb_state_notify_event_t& state) {
-    grabModifiers = state.grabMods;
     if (state.mods == modifiers) return;
+    const LaunchEventFlags before = flags();
     modifiers = state.mods;
+    if (flags() == before) return;
     trace.record(fmt::format("tap.flags eventTimestamp={} flags=0x{:x}", state.time, flags()));
+    // A press is judged where the pointer is now, not where raw motion last left it.
+    queryPointer();
     router.modifiersChanged(flags(), cursor);
   }
 
   void handleXInput(const xcb_ge_generic_event_t& generic) {
     switch (generic.event_type) {
-      case XCB_INPUT_RAW_BUTTON_PRESS: {
-        const auto& raw = reinterpret_cast<const xcb_input_raw_button_press_event_t&>(generic);
-        if (!x11IsScrollButton(raw.detail) || (raw.flags & XCB_INPUT_POINTER_EVENT_FLAGS_POINTER_EMULATED) != 0) return;
-        if (grabExpected(raw.detail)) {
-          // The grab reports this press; only its arrival is checked.
-          awaitedGrabs.push_back(raw.time);
-          sendMarker(raw.time);
-          return;
-        }
-        router.shouldConsumeScroll(x11ScrollFromButton(raw.detail, flags()), cursor);
-        return;
-      }
+      case XCB_INPUT_RAW_BUTTON_PRESS:
       case XCB_INPUT_RAW_MOTION: {
-        const auto& raw = reinterpret_cast<const xcb_input_raw_motion_event_t&>(generic);
-        if ((raw.flags & XCB_INPUT_POINTER_EVENT_FLAGS_POINTER_EMULATED) != 0) return;
-        auto decoded = valuators.decode(raw);
-        // With the chord held the server's emulated wheel presses reach the grab, which
-        // reports them; the smooth motion is not reported a second time.
-        if (decoded.scroll && !grabExpected(kX11FirstScrollButton)) {
+        auto decoded = valuators.decodeRaw(generic);
+        if (decoded.scroll) {
           decoded.scroll->flags = flags();
-          router.shouldConsumeScroll(*decoded.scroll, cursor);
+          deliver(*decoded.scroll);
         }
         if (decoded.moved) postCursorQuery();
         return;
@@ -226,44 +182,18 @@ struct X11GlobalEventTap::Impl {
     }
   }
 
-  void handleGrabbedPress(const xcb_button_press_event_t& press) {
-    if (auto awaited = std::find(awaitedGrabs.begin(), awaitedGrabs.end(), press.time); awaited != awaitedGrabs.end()) {
-      awaitedGrabs.erase(awaited);
-    }
-    cursor = space.screenFromRoot(Point{static_cast<double>(press.root_x), static_cast<double>(press.root_y)});
-    const bool swallow =
-        router.shouldConsumeScroll(x11ScrollFromButton(press.detail, launchEventFlagsFromX11Modifiers(press.state)), cursor);
-    // The pointer stays frozen until this answer; replaying hands the press, unchanged, to
-    // the window that would have had it without our grab.
-    xcb_allow_events(c(), swallow ? XCB_ALLOW_ASYNC_POINTER : XCB_ALLOW_REPLAY_POINTER, press.time);
-    connection.flush();
+  // The answer decides nothing here: whether an application got the scroll was settled
+  // by the claim before it came.
+  void deliver(LaunchScrollEvent scroll) {
+    x11PageWithVerticalScroll(scroll, verticalPages);
+    router.shouldConsumeScroll(scroll, cursor);
   }
 
-  void sendMarker(xcb_timestamp_t time) {
-    markers.push_back(time);
-    xcb_change_property(c(), XCB_PROP_MODE_REPLACE, marker, XCB_ATOM_CUT_BUFFER0, XCB_ATOM_INTEGER, 32, 1, &time);
-    connection.flush();
-  }
-
-  void handleMarker() {
-    if (markers.empty()) return;
-    const xcb_timestamp_t time = markers.front();
-    markers.pop_front();
-    const auto awaited = std::find(awaitedGrabs.begin(), awaitedGrabs.end(), time);
-    if (awaited == awaitedGrabs.end()) return;
-    awaitedGrabs.erase(awaited);
-    interrupted();
-  }
-
-  // Another client held the pointer when a chord scroll came, so it was neither seen in
-  // time nor could it be swallowed: the counterpart of a tap the system disabled.
   void interrupted() {
     trace.record("tap.interrupted reason=user-input");
     const auto pointer = queryPointer();
     router.inputObservationInterrupted(
-        launchEventFlagsFromX11Modifiers(pointer ? static_cast<std::uint32_t>(pointer->mask) : modifiers));
-    ungrab();
-    grab();
+        pointer ? launchEventFlagsForChord(pointer->mask, shortcut) : flags());
     trace.record("tap.reenabled");
     log.log("[Quillon] tap re-enabled after user input");
   }
@@ -271,9 +201,7 @@ struct X11GlobalEventTap::Impl {
   void connectionLost() {
     if (!started) return;
     started = false;
-    grabbedMask.reset();
-    awaitedGrabs.clear();
-    markers.clear();
+    release();
     trace.record("tap.interrupted reason=connection-lost");
     router.inputObservationInterrupted(0);
   }
@@ -281,15 +209,11 @@ struct X11GlobalEventTap::Impl {
   void postCursorQuery() {
     if (cursorQueryPosted) return;
     cursorQueryPosted = true;
-    // One query for a whole burst of raw motion: raw events carry device deltas, not
-    // where the pointer is.
+    // One query for a whole burst of raw motion.
     loop.post([this, alive = std::weak_ptr<bool>(alive)] {
       if (!alive.lock()) return;
       cursorQueryPosted = false;
-      auto pointer = queryPointer();
-      if (!pointer) return;
-      cursor = space.screenFromRoot(Point{static_cast<double>(pointer->root_x), static_cast<double>(pointer->root_y)});
-      router.cursorMoved(cursor);
+      if (queryPointer()) router.cursorMoved(cursor);
     });
   }
 };
@@ -311,15 +235,18 @@ bool X11GlobalEventTap::start() {
   impl_->started = true;
   impl_->trace.record("tap.start success");
   impl_->log.log("[Quillon] event tap started");
+  if (impl_->claimed) impl_->claim(true);
   return true;
 }
 
-void X11GlobalEventTap::updateShortcut(LaunchModifierShortcut shortcut) {
-  if (shortcut == impl_->shortcut) return;
-  impl_->shortcut = shortcut;
-  if (!impl_->started) return;
-  impl_->ungrab();
-  impl_->grab();
+void X11GlobalEventTap::updateShortcut(LaunchModifierShortcut shortcut) { impl_->shortcut = shortcut; }
+
+void X11GlobalEventTap::setVerticalScrollPages(bool on) { impl_->verticalPages = on; }
+
+void X11GlobalEventTap::followScrollClaims(X11InputSystem& input) {
+  impl_->claims = input.subscribeToScrollClaims([this](bool claimed) { claimScrolls(claimed); });
 }
+
+void X11GlobalEventTap::claimScrolls(bool claimed) { impl_->claim(claimed); }
 
 }  // namespace quillon

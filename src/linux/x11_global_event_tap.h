@@ -13,6 +13,7 @@ class LaunchMainLoop;
 class LaunchScreens;
 class ModifierInputRouter;
 class X11Connection;
+class X11InputSystem;
 
 // The session-wide event tap of the X11 desktop: every pointer move, modifier change and
 // scroll of the session reaches the router on the main thread, with the pointer in
@@ -21,33 +22,42 @@ class X11Connection;
 // What stands in for each behaviour of the home platform's filtering event tap:
 //
 //   observing moves and scrolls   XInput 2 raw events on the root window, delivered
-//                                 whoever holds the pointer; one pointer query per burst
-//                                 of motion, since raw events carry no position
+//                                 whoever holds the pointer; raw events carry no
+//                                 position, so raw motion is only the cue to ask the
+//                                 server where the pointer is (once per burst)
+//   event location                the server's pointer, asked at every modifier change
+//                                 (a warp moves the pointer without raw motion)
 //   flags-changed events          XKB state events; the time stamp is the server's
-//                                 millisecond clock
-//   dropping a claimed scroll     while the chord is held, the wheel buttons (4-7) are
-//                                 passively grabbed on the root, synchronously and with
-//                                 Caps/Num Lock variants; each grabbed press freezes the
-//                                 pointer until the router answers, then is dropped
-//                                 (AsyncPointer) or replayed unchanged to the window
-//                                 under the pointer (ReplayPointer)
-//   wheel and trackpad deltas     buttons are one line each; smooth-scroll valuators are
-//                                 continuous, in lines and 10 points per line; no phases
-//                                 (with the chord held the server's emulated wheel
-//                                 presses reach the grab and the valuators are ignored)
-//   tap disabled by timeout       none: a slow answer freezes the pointer instead
-//   tap disabled by user input    another client held the pointer when a chord scroll
-//                                 came, so it escaped our grab: reason "user-input", the
-//                                 router's interruption, grabs renewed, "tap.reenabled"
+//                                 millisecond clock. Mod3 and AltGr (Mod5) held count
+//                                 as a modifier outside the chord
+//   dropping a claimed scroll     no event can be dropped once delivered, so scrolls are
+//                                 claimed ahead: while the switcher is up (the input
+//                                 system's scroll claim) the tap holds an active pointer
+//                                 grab (on a second connection, so that the raw events
+//                                 keep coming to the first), and every scroll, wheel or
+//                                 smooth, goes to it and none to applications. Outside the switcher nothing
+//                                 is grabbed and every scroll reaches the application
+//                                 unchanged, whatever the router answers
+//   wheel and trackpad deltas     non-emulated raw wheel presses and raw smooth-scroll
+//                                 valuators, each scroll counted once: the server's
+//                                 emulated presses and emulated valuator motion are
+//                                 ignored. Units calibrated in x11_scroll_decoding.h;
+//                                 no phases and no momentum
+//   tap disabled by timeout       none: nothing waits for the router's answer
+//   tap disabled by user input    the pointer grab is refused because another client
+//                                 holds the pointer: reason "user-input", the router's
+//                                 interruption, "tap.reenabled"
 //   (no counterpart)              the connection breaks: reason "connection-lost" and the
-//                                 router's interruption; the server dropped our grabs
+//                                 router's interruption; the server dropped our grab
 //   tap creation refused          no XInput 2.2 or XKB, or the selection refused
 //   combined session flags        the modifier mask of a pointer query
 //
-// Known gap: a client reading XInput 2 smooth scrolling itself still gets the motion
-// that precedes the first emulated wheel press of a claimed scroll.
+// Deviations that stay: the scroll that cancels a gesture (another modifier came with
+// it) was already taken by the grab and reaches no application; scrolls made while the
+// switcher is being prepared still reach the application under the pointer.
 //
-// Every grab is released by the destructor; a broken connection loses them with it.
+// The grab is released (and flushed) by every end: the claim's end, destruction, and
+// with the connection. It is asynchronous, so nothing is ever frozen.
 class X11GlobalEventTap final : public GlobalEventTap {
  public:
   // Everything given must outlive the tap; `connection` must be attached to `loop`.
@@ -60,8 +70,15 @@ class X11GlobalEventTap final : public GlobalEventTap {
   // True once events flow (also when already started); false when the server lacks
   // XInput 2.2 or XKB, refuses the selection, or the connection is gone.
   bool start() override;
-  // The chord whose scrolls may be swallowed; the command chord until told otherwise.
+  // The chord the gesture is made with; the command chord until told otherwise.
   void updateShortcut(LaunchModifierShortcut shortcut) override;
+  // Whether vertical scrolling pages like horizontal (the user's setting); off at first.
+  void setVerticalScrollPages(bool on) override;
+  // Takes the pointer while the router claims scrolls (the switcher is up), for as long
+  // as both live; a refused grab interrupts the gesture.
+  void followScrollClaims(X11InputSystem& input);
+  // The same claim, told directly: true grabs the pointer, false releases it.
+  void claimScrolls(bool claimed);
 
  private:
   struct Impl;

@@ -2,7 +2,9 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 
+#include "core/async/launch_subscription.h"
 #include "core/platform/launch_input_system.h"
 
 namespace quillon {
@@ -26,9 +28,16 @@ class X11InputSystem final : public LaunchInputSystem {
   LaunchEventFlags currentModifierFlags() override;
   ScreenPoint currentCursorLocation() override;
   std::unique_ptr<LaunchEscapeTap> makeEscapeTap(std::function<bool()> onEscape) override;
+  void claimScrolls(bool claimed) override { claims_.notify(claimed); }
+
+  // The event tap follows the claims: it is what takes the scrolls.
+  LaunchSubscription subscribeToScrollClaims(std::function<void(bool)> handler) {
+    return claims_.subscribe(std::move(handler));
+  }
 
  private:
   X11Connection& connection_;
+  LaunchObserverList<bool> claims_;
 };
 
 }  // namespace quillon

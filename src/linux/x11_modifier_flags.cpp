@@ -33,6 +33,16 @@ static_assert(LaunchModifierShortcut::command().matches(fromX11(XCB_MOD_MASK_4 |
 
 LaunchEventFlags launchEventFlagsFromX11Modifiers(std::uint32_t state) { return fromX11(state); }
 
+LaunchEventFlags launchEventFlagsForChord(std::uint32_t state, LaunchModifierShortcut chord) {
+  LaunchEventFlags flags = fromX11(state);
+  if ((state & (XCB_MOD_MASK_3 | XCB_MOD_MASK_5)) == 0) return flags;
+  for (const LaunchEventFlags flag : {LaunchModifierShortcut::controlFlag, LaunchModifierShortcut::optionFlag,
+                                      LaunchModifierShortcut::shiftFlag, LaunchModifierShortcut::commandFlag}) {
+    if ((chord.rawValue() & flag) == 0) return flags | flag;
+  }
+  return flags;
+}
+
 std::uint16_t x11ModifiersFromLaunchEventFlags(LaunchEventFlags flags) {
   std::uint16_t mask = 0;
   if (flags & LaunchModifierShortcut::shiftFlag) mask |= XCB_MOD_MASK_SHIFT;

@@ -13,6 +13,12 @@ namespace quillon {
 // Caps Lock to the platform's Caps Lock bit, which every chord ignores.
 LaunchEventFlags launchEventFlagsFromX11Modifiers(std::uint32_t state);
 
+// The same, as the gesture must read it: Mod3 and AltGr (Mod5) have no event-flag bit,
+// yet holding one is a chord change like any other modifier outside the chord, so it
+// shows as the first chord flag that `chord` lacks (a gesture cancels, none begins).
+// A chord of all four flags leaves no such bit; those two keys are then ignored.
+LaunchEventFlags launchEventFlagsForChord(std::uint32_t state, LaunchModifierShortcut chord);
+
 // The X11 modifier mask of a chord (the inverse of the mapping above, chord keys only).
 std::uint16_t x11ModifiersFromLaunchEventFlags(LaunchEventFlags flags);
 

@@ -34,6 +34,9 @@ class MacGlobalEventTap final : public GlobalEventTap {
   // A filtering tap sees every scroll whatever the chord, so there is nothing to renew;
   // kept so that both platforms' taps answer the same calls.
   void updateShortcut(LaunchModifierShortcut) override {}
+  // Vertical scrolling pages only where the desktop's mice lack a horizontal wheel; the
+  // home platform's scroll events already carry both axes as the user made them.
+  void setVerticalScrollPages(bool) override {}
 
  private:
   struct Impl;

@@ -30,6 +30,7 @@ class FakeEventTaps final : public GlobalEventTapFactory {
     ~Tap() override { owner_.router = nullptr; }
     bool start() override { return owner_.startSucceeds; }
     void updateShortcut(LaunchModifierShortcut shortcut) override { owner_.shortcut = shortcut; }
+    void setVerticalScrollPages(bool on) override { owner_.verticalScrollPages = on; }
 
    private:
     FakeEventTaps& owner_;

@@ -16,6 +16,7 @@ class FakeInputRouter final : public ModifierInputRouter {
 
   bool claimScrolls = false;
   std::vector<LaunchEventFlags> modifiers;
+  std::vector<ScreenPoint> modifierCursors;  // where the pointer was at each change
   std::vector<bool> commandChanges;
   std::vector<ScreenPoint> moves;
   std::vector<Scroll> scrolls;
@@ -28,7 +29,10 @@ class FakeInputRouter final : public ModifierInputRouter {
     scrolls.push_back({event, cursor});
     return claimScrolls;
   }
-  void modifiersChanged(LaunchEventFlags flags, ScreenPoint) override { modifiers.push_back(flags); }
+  void modifiersChanged(LaunchEventFlags flags, ScreenPoint cursor) override {
+    modifiers.push_back(flags);
+    modifierCursors.push_back(cursor);
+  }
   void inputObservationInterrupted(LaunchEventFlags currentFlags) override { interruptions.push_back(currentFlags); }
 };
 

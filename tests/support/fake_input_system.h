@@ -22,6 +22,7 @@ class FakeInputSystem final : public LaunchInputSystem {
   };
 
   LaunchEventFlags flags = 0;
+  std::vector<bool> claims;  // every claimScrolls, in order
   bool refuseTaps = false;  // starting a tap fails, as without the permission
 
   int installedTapCount() const {
@@ -41,6 +42,7 @@ class FakeInputSystem final : public LaunchInputSystem {
   // LaunchInputSystem:
   LaunchEventFlags currentModifierFlags() override { return flags; }
   ScreenPoint currentCursorLocation() override { return {}; }
+  void claimScrolls(bool claimed) override { claims.push_back(claimed); }
   std::unique_ptr<LaunchEscapeTap> makeEscapeTap(std::function<bool()> onEscape) override {
     // Long runs make many taps; the ones gone for good say nothing more.
     if (taps_.size() > 256) std::erase_if(taps_, [](const auto& tap) { return tap->destroyed && !tap->installed(); });

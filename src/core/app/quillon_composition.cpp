@@ -80,6 +80,7 @@ void QuillonComposition::compose() {
       LaunchPreferencesStore::inDataDirectory(delegate_->dataDirectory()));
   const LaunchPreferences preferences = preferencesStore_->load();
   shortcut_ = preferences.shortcut;
+  switchWithVerticalScroll_ = preferences.switchWithVerticalScroll;
 
   // The overlay keeps the previews; the stored preference then decides whether they live
   // on disk. An unreadable preferences file is not the user's choice, so it deletes nothing.
@@ -95,6 +96,10 @@ void QuillonComposition::compose() {
   previewCache_->setPersistenceEnabled(preferences.savePreviews, !preferencesStore_->loadFailed());
   retainPreviewsOfRegisteredApps();
 
+  // A refused trace path is said once, in the log, from the main thread.
+  LaunchInputTrace::shared().reportRefusalTo([&loop, &log](std::string_view line) {
+    loop.post([&log, text = std::string(line)] { log.log(text); });
+  });
   probe_ = std::make_unique<LaunchWindowTargetProbe>(platform_.windowServer, platform_.accessibility, platform_.screens,
                                                      platform_.clock, executable_.processIdentifier);
   router_ = std::make_unique<LaunchInputRouter>(
@@ -199,7 +204,11 @@ std::optional<std::string> QuillonComposition::applyLaunchPreferences(const Laun
                                                                       bool reapplyStoredIntent) {
   shortcut_ = preferences.shortcut;
   router_->updateShortcut(shortcut_);
-  if (tap_) tap_->updateShortcut(shortcut_);
+  switchWithVerticalScroll_ = preferences.switchWithVerticalScroll;
+  if (tap_) {
+    tap_->updateShortcut(shortcut_);
+    tap_->setVerticalScrollPages(switchWithVerticalScroll_);
+  }
   windows_->shortcutChanged(shortcut_.displayString());
   // Only a change the user made may delete stored images; the first application after
   // the start counts as one, since nothing was applied before.
@@ -219,6 +228,7 @@ bool QuillonComposition::startInput() {
   auto tap = platform_.eventTaps.makeEventTap(*router_, LaunchInputTrace::shared());
   if (!tap) return false;
   tap->updateShortcut(shortcut_);
+  tap->setVerticalScrollPages(switchWithVerticalScroll_);
   if (!tap->start()) return false;
   tap_ = std::move(tap);
   return true;
@@ -237,6 +247,7 @@ void QuillonComposition::tearDown() {
   if (menuBarController_) menuBarController_->onRequestLaunchPermissions = nullptr;
   screensObserver_ = LaunchSubscription();
   tap_.reset();
+  LaunchInputTrace::shared().reportRefusalTo(nullptr);
   if (router_) router_->stop();
   aboutTask_.reset();
   resetTask_.reset();

@@ -97,6 +97,7 @@ class QuillonComposition {
   // The last "keep images" value given to the preview cache; none until the first.
   std::optional<bool> appliedSavePreviews_;
   LaunchModifierShortcut shortcut_ = LaunchModifierShortcut::command();
+  bool switchWithVerticalScroll_ = false;
   std::unique_ptr<LaunchWindowTargetProbe> probe_;
   std::unique_ptr<LaunchInputRouter> router_;
   // Created once input may be observed; gone before the router it feeds.

@@ -24,6 +24,8 @@ class GlobalEventTap {
   virtual bool start() = 0;
   // The chord whose scrolls may be swallowed; the command chord until told otherwise.
   virtual void updateShortcut(LaunchModifierShortcut shortcut) = 0;
+  // Whether vertical scrolling pages like horizontal (the user's setting); off at first.
+  virtual void setVerticalScrollPages(bool on) = 0;
 };
 
 // Creates the session's event tap; the platform supplies it, since only the platform

@@ -302,7 +302,10 @@ bool LaunchInputRouter::activateInitial(const LaunchUuid& token, const LaunchApp
     return false;
   }
   if (!escapeTap_) installEscapeHandling();
-  return session_.phase() == Phase::active;
+  const bool active = session_.phase() == Phase::active;
+  // The switcher is up: every scroll from now on belongs to the gesture.
+  if (active) services_.input.claimScrolls(true);
+  return active;
 }
 
 // MARK: Tick
@@ -707,6 +710,8 @@ void LaunchInputRouter::installEscapeHandling() {
 }
 
 void LaunchInputRouter::removeEscapeHandling() {
+  // Every end of the switcher passes here; scrolls reach applications again.
+  services_.input.claimScrolls(false);
   if (!escapeTap_) return;
   escapeTap_->stop();
   // The tap may be calling us right now (Escape cancels the gesture); it is destroyed

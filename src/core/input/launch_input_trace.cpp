@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "core/async/launch_clock.h"
 
@@ -51,6 +52,11 @@ void LaunchInputTrace::record(std::string_view message) {
   std::string line = stamp + text + '\n';
   {
     std::lock_guard lock(mutex_);
+    // Records beyond the limits would only be dropped by the writer: a writer that cannot
+    // keep up must not make the queue grow without bound.
+    if (refused_ || queuedLines_ >= maximumLines || queuedBytes_ + line.size() > maximumBytes) return;
+    ++queuedLines_;
+    queuedBytes_ += line.size();
     pending_.push_back(std::move(line));
     // The thread starts with the first record, so a process that never traces never has one.
     if (!worker_.joinable()) worker_ = std::thread([this] { run(); });
@@ -61,6 +67,11 @@ void LaunchInputTrace::record(std::string_view message) {
 void LaunchInputTrace::flush() {
   std::unique_lock lock(mutex_);
   drained_.wait(lock, [this] { return pending_.empty() && !writing_; });
+}
+
+void LaunchInputTrace::reportRefusalTo(std::function<void(std::string_view)> receiver) {
+  std::lock_guard lock(mutex_);
+  refusalReceiver_ = std::move(receiver);
 }
 
 void LaunchInputTrace::run() {
@@ -79,17 +90,32 @@ void LaunchInputTrace::run() {
   }
 }
 
+void LaunchInputTrace::refuse() {
+  std::lock_guard lock(mutex_);
+  if (std::exchange(refused_, true)) return;
+  // Whatever is still queued is dropped with it.
+  pending_.clear();
+  if (refusalReceiver_) refusalReceiver_(refusedLine);
+}
+
 void LaunchInputTrace::append(const std::string& line) {
   if (linesWritten_ >= maximumLines || bytesWritten_ + line.size() > maximumBytes) return;
   if (fd_ < 0) {
     // An existing file at the limit is never reopened for appending; the check repeats for
     // each record because no handle is kept when it fails.
-    const int fd = ::open(path_->c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-    if (fd < 0) return;
+    const int fd = ::open(path_->c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
     struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
-        static_cast<std::size_t>(status.st_size) >= maximumBytes || ::lseek(fd, 0, SEEK_END) < 0) {
-      ::close(fd);
+    const bool opened = fd >= 0 && ::fstat(fd, &status) == 0;
+    // A link (ELOOP), a FIFO without a reader (ENXIO), a directory (EISDIR), or a file
+    // that is not solely this user's: writing there would write somewhere unintended.
+    if ((fd < 0 && (errno == ELOOP || errno == ENXIO || errno == EISDIR)) ||
+        (opened && (!S_ISREG(status.st_mode) || status.st_uid != ::geteuid() || status.st_nlink != 1))) {
+      if (fd >= 0) ::close(fd);
+      refuse();
+      return;
+    }
+    if (!opened || static_cast<std::size_t>(status.st_size) >= maximumBytes || ::lseek(fd, 0, SEEK_END) < 0) {
+      if (fd >= 0) ::close(fd);
       return;
     }
     fd_ = fd;

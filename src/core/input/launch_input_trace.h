@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -17,14 +18,22 @@ class LaunchClock;
 // It is off unless NOTCH_INPUT_TRACE_PATH names an acceptable absolute path; then each
 // record is stamped with the uptime and appended, as one line, to that file (created
 // 0600) on a background thread, so input handling never waits on the disk. A run writes
-// at most 2000 records and 256 KiB, and never appends to a file already that large.
-// Every failure is silent: tracing must not disturb input.
+// at most 2000 records and 256 KiB, never appends to a file already that large, and
+// stops queueing once those limits are reached.
+//
+// The path is hostile until proven otherwise: it is opened without following a symbolic
+// link and without waiting (a FIFO with no reader is refused at once, not waited on), and
+// only a regular file owned by this user with one link is written. Anything else turns
+// tracing off for the run, with one log line. Other failures are silent: tracing must not
+// disturb input.
 class LaunchInputTrace {
  public:
   static constexpr const char* environmentVariable = "NOTCH_INPUT_TRACE_PATH";
   static constexpr std::size_t maximumBytes = 262144;
   static constexpr std::size_t maximumLines = 2000;
   static constexpr std::size_t maximumPathBytes = 1024;
+  static constexpr const char* refusedLine =
+      "[Quillon/input] input trace off: the path is not a regular file of this user with one link";
 
   // The process-wide trace; its path is read from the environment on first use.
   static LaunchInputTrace& shared();
@@ -42,10 +51,14 @@ class LaunchInputTrace {
   void record(std::string_view message);
   // Waits until every record made so far has been written or dropped.
   void flush();
+  // Where the one refusal line goes, called from the writing thread; none = nowhere.
+  // Once this returns the previous receiver is never called again.
+  void reportRefusalTo(std::function<void(std::string_view)> receiver);
 
  private:
   void run();
   void append(const std::string& line);
+  void refuse();
 
   const std::optional<std::string> path_;
   const LaunchClock& clock_;
@@ -56,6 +69,11 @@ class LaunchInputTrace {
   std::deque<std::string> pending_;
   bool writing_ = false;
   bool stopping_ = false;
+  // Records accepted for writing, counted against the limits before they are queued.
+  std::size_t queuedBytes_ = 0;
+  std::size_t queuedLines_ = 0;
+  bool refused_ = false;
+  std::function<void(std::string_view)> refusalReceiver_;
   std::thread worker_;
 
   // Touched only by the worker.

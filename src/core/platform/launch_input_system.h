@@ -29,6 +29,10 @@ class LaunchInputSystem {
   // The pointer's position right now, in screen coordinates.
   virtual ScreenPoint currentCursorLocation() = 0;
   virtual std::unique_ptr<LaunchEscapeTap> makeEscapeTap(std::function<bool()> onEscape) = 0;
+  // The switcher is up (true) or down again (false). A platform whose event tap cannot
+  // drop a delivered scroll takes every scroll of the session while they are claimed;
+  // one that drops each claimed scroll as it comes needs nothing here.
+  virtual void claimScrolls(bool claimed) { (void)claimed; }
 };
 
 }  // namespace quillon

@@ -36,10 +36,13 @@ void LaunchSettingsViewModel::send(const LaunchSettingsViewEvent& event) {
   std::visit(Overloaded{
                  [this](const LaunchSettingsViewEvent::ToggleModifier& e) { toggleModifier(e.flag); },
                  [this](const LaunchSettingsViewEvent::UseShortcut& e) {
-                   save({e.shortcut, viewState_.preferences.savePreviews});
+                   save(with(&LaunchPreferences::shortcut, e.shortcut));
                  },
                  [this](const LaunchSettingsViewEvent::SavePreviews& e) {
-                   save({viewState_.preferences.shortcut, e.value});
+                   save(with(&LaunchPreferences::savePreviews, e.value));
+                 },
+                 [this](const LaunchSettingsViewEvent::SwitchWithVerticalScroll& e) {
+                   save(with(&LaunchPreferences::switchWithVerticalScroll, e.value));
                  },
                  [this](const LaunchSettingsViewEvent::ClearPreviews&) { clearPreviews(); },
                  [this](const LaunchSettingsViewEvent::RetryStorage&) { retryStorage(); },
@@ -65,7 +68,7 @@ void LaunchSettingsViewModel::toggleModifier(LaunchEventFlags flag) {
     setMessage(L10n::text(LocalizedText("少なくとも1つのキーを選んでください。")), true);
     return;
   }
-  save({*next, viewState_.preferences.savePreviews});
+  save(with(&LaunchPreferences::shortcut, *next));
 }
 
 void LaunchSettingsViewModel::save(LaunchPreferences preferences) {

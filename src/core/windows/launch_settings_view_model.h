@@ -17,7 +17,7 @@ class LaunchPreferencesStore;
 
 // What the settings window shows. Texts are already in the user's language.
 struct LaunchSettingsViewState {
-  // The chord and keep-images flag shown, which are also the ones in force.
+  // The settings shown, which are also the ones in force.
   LaunchPreferences preferences;
   // One feedback line under the controls.
   std::optional<std::string> message;
@@ -41,14 +41,19 @@ struct LaunchSettingsViewEvent {
   struct SavePreviews {
     bool value;
   };
+  struct SwitchWithVerticalScroll {
+    bool value;
+  };
   struct ClearPreviews {};
   struct RetryStorage {};
   struct ResetStorage {};
-  using Value = std::variant<ToggleModifier, UseShortcut, SavePreviews, ClearPreviews, RetryStorage, ResetStorage>;
+  using Value = std::variant<ToggleModifier, UseShortcut, SavePreviews, SwitchWithVerticalScroll, ClearPreviews,
+                             RetryStorage, ResetStorage>;
 
   static LaunchSettingsViewEvent toggleModifier(LaunchEventFlags flag) { return {ToggleModifier{flag}}; }
   static LaunchSettingsViewEvent useShortcut(LaunchModifierShortcut shortcut) { return {UseShortcut{shortcut}}; }
   static LaunchSettingsViewEvent savePreviews(bool value) { return {SavePreviews{value}}; }
+  static LaunchSettingsViewEvent switchWithVerticalScroll(bool value) { return {SwitchWithVerticalScroll{value}}; }
   static LaunchSettingsViewEvent clearPreviews() { return {ClearPreviews{}}; }
   static LaunchSettingsViewEvent retryStorage() { return {RetryStorage{}}; }
   static LaunchSettingsViewEvent resetStorage() { return {ResetStorage{}}; }
@@ -106,6 +111,13 @@ class LaunchSettingsViewModel {
  private:
   void toggleModifier(LaunchEventFlags flag);
   void save(LaunchPreferences preferences);
+  // The preferences in force with one setting changed.
+  template <class Value>
+  LaunchPreferences with(Value LaunchPreferences::*setting, Value value) const {
+    LaunchPreferences changed = viewState_.preferences;
+    changed.*setting = value;
+    return changed;
+  }
   void clearPreviews();
   void retryStorage();
   Task<void> resetStorage();

@@ -45,7 +45,7 @@ constexpr const char* sampleApps[] = {"Aurora", "Ember", "Tide"};
 
 constexpr xcb_keysym_t keyUp = 0xff52, keyDown = 0xff54, keyReturn = 0xff0d, keySuper = 0xffeb, keyEscape = 0xff1b;
 constexpr std::uint8_t scrollRight = 7;
-constexpr int linesPerPage = 8;
+constexpr int linesPerPage = 1;  // one wheel click pages once
 constexpr double collapsedHeight = 32;  // the sample apps' notch until the pointer is on it
 
 std::string processName(std::int32_t pid) {

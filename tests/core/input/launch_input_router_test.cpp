@@ -139,6 +139,9 @@ TEST(LaunchInputRouter, SwallowsScrollsOnlyWhileTheSwitcherIsUp) {
     EXPECT_EQ(lastCancel(r.log), row.cancel);
     const bool stepped = r.router->session().selectedID() == r.ember.id;
     EXPECT_EQ(stepped, std::string(row.name) == "step") << "only a plain scroll pages";
+    // Scrolls are claimed from the platform exactly while the switcher is up.
+    const bool claimed = !r.input.claims.empty() && r.input.claims.back();
+    EXPECT_EQ(claimed, row.after == Phase::active);
   }
 }
 

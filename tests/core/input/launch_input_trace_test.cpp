@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "support/manual_clock.h"
 #include "support/storage_test_files.h"
@@ -71,6 +75,47 @@ TEST(LaunchInputTrace, StopsAtItsLimits) {
   for (int i = 0; i < 300; ++i) byteTrace.record(big);
   byteTrace.flush();
   EXPECT_EQ(std::filesystem::file_size(bytes), 259u * 1009u);
+}
+
+// Only a regular file of this user with one link is written: anything else at the path
+// is left exactly as it was, the writer never waits on it, and the refusal is said once.
+TEST(LaunchInputTrace, RefusesEveryPathThatIsNotThisUsersOwnFile) {
+  TemporaryDirectory directory;
+  ManualClock clock(1);
+  const auto target = directory / "target";
+  const auto path = directory / "trace.log";
+  const struct {
+    const char* name;
+    std::function<void()> make;
+    std::function<bool()> untouched;
+  } cases[] = {
+      {"symbolic link", [&] { std::ofstream(target) << "kept"; std::filesystem::create_symlink(target, path); },
+       [&] { return readText(target) == "kept"; }},
+      {"dangling symbolic link", [&] { std::filesystem::create_symlink(target, path); },
+       [&] { return !std::filesystem::exists(target); }},
+      {"FIFO without a reader", [&] { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); },
+       [&] { return std::filesystem::is_fifo(path); }},
+      {"another owner's file", [&] { std::ofstream(path) << "kept"; ASSERT_EQ(::chown(path.c_str(), 4242, 4242), 0); },
+       [&] { return readText(path) == "kept"; }},
+      {"second link", [&] { std::ofstream(target) << "kept"; std::filesystem::create_hard_link(target, path); },
+       [&] { return readText(target) == "kept"; }},
+      {"directory", [&] { std::filesystem::create_directory(path); },
+       [&] { return std::filesystem::is_empty(path); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(path);
+    std::filesystem::remove_all(target);
+    c.make();
+    if (::geteuid() != 0 && std::string(c.name) == "another owner's file") continue;  // chown needs root
+    std::vector<std::string> refusals;
+    LaunchInputTrace trace(path.string(), clock);
+    trace.reportRefusalTo([&](std::string_view line) { refusals.emplace_back(line); });
+    for (int i = 0; i < 3; ++i) trace.record("tap.start requested");
+    trace.flush();
+    EXPECT_TRUE(c.untouched());
+    EXPECT_EQ(refusals, std::vector<std::string>{LaunchInputTrace::refusedLine});
+  }
 }
 
 }  // namespace

@@ -81,9 +81,15 @@ TEST_F(LaunchSettingsViewModelTest, SavesApplyAfterTheWriteAndShowTheCallbacksTe
   EXPECT_FALSE(applied[0].savePreviews);
   EXPECT_FALSE(model->viewState().message);
 
+  // Each setting changes alone; the others stay as they are.
+  model->send(LaunchSettingsViewEvent::switchWithVerticalScroll(true));
+  EXPECT_EQ((LaunchPreferences{LaunchModifierShortcut::command(), false, true}), store.load());
+  ASSERT_EQ(2u, applied.size());
+  EXPECT_TRUE(applied[1].switchWithVerticalScroll);
+
   changeText = "cache error";
   model->send(LaunchSettingsViewEvent::useShortcut(LaunchModifierShortcut::optionShift()));
-  EXPECT_EQ(LaunchModifierShortcut::optionShift(), store.load().shortcut);
+  EXPECT_EQ((LaunchPreferences{LaunchModifierShortcut::optionShift(), false, true}), store.load());
   EXPECT_EQ(std::optional<std::string>("cache error"), model->viewState().message);
   EXPECT_TRUE(model->viewState().isError);
 }

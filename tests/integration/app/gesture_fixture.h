@@ -10,7 +10,7 @@ namespace quillon {
 
 constexpr xcb_keysym_t superKey = 0xffeb, altKey = 0xffe9, shiftKey = 0xffe1;
 constexpr std::uint8_t scrollRight = 7;
-constexpr int linesPerPage = 8;  // a page takes this many wheel lines within one burst
+constexpr int linesPerPage = 1;  // one wheel click pages once
 
 struct GestureTest : SwitchMenuTest {
   fs::path trace = temporary / "input-trace.log";

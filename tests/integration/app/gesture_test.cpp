@@ -5,6 +5,8 @@
 // tells whether the gesture kept the claimed scrolls from it; the input trace tells which
 // way each press went.
 
+#include <sys/stat.h>
+
 #include "app/gesture_fixture.h"
 
 namespace quillon {
@@ -120,6 +122,74 @@ TEST_F(GestureTest, KeptImagesFollowTheSettingOverARestart) {
   controls = openSettings();
   clickControl(controls, "保存画像を削除");
   EXPECT_TRUE(waitForKeptImages(0)) << "the button kept the images";
+}
+
+// The pointer warped onto the notch (no motion on the way, as window managers and
+// accessibility tools move it) starts a gesture that pages and switches.
+TEST_F(GestureTest, AGestureAfterAWarpPagesAndSwitches) {
+  fakeInput(XCB_MOTION_NOTIFY, 0, x11->root(), 100, 500);
+  xcb_flush(x11->get());
+  ASSERT_TRUE(aurora->waitForErrorLine("collapsed", deadline)) << aurora->errorText();
+  xcb_warp_pointer(x11->get(), XCB_NONE, x11->root(), 0, 0, 0, 0,
+                   static_cast<std::int16_t>(x11->screen().width_in_pixels / 2), 8);
+  xcb_flush(x11->get());
+  waitUntilExpanded();
+  const auto mark = outputMark();
+  holdAndPage(1, {});
+  sendKey(superKey, false);
+  expectSwitchFromAurora("エンバー", "Ember", mark);
+}
+
+// A client holding the pointer when the switcher comes up keeps it: the gesture is
+// interrupted rather than shown with scrolls that would escape it. Once the pointer is
+// free the next gesture pages, and the app under it saw no scroll of either.
+TEST_F(GestureTest, AnotherClientHoldingThePointerInterruptsTheGesture) {
+  XcbReply<xcb_grab_pointer_reply_t> grabbed(xcb_grab_pointer_reply(
+      x11->get(),
+      xcb_grab_pointer(x11->get(), 0, x11->root(), 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE,
+                       XCB_CURRENT_TIME),
+      nullptr));
+  ASSERT_TRUE(grabbed && grabbed->status == XCB_GRAB_STATUS_SUCCESS);
+  sendKey(superKey, true);
+  ASSERT_TRUE(waitForTrace("tap.interrupted reason=user-input")) << readText(trace) << quillon->errorText();
+  EXPECT_TRUE(waitForTrace("cancel reason=input observation interrupted phase=active")) << readText(trace);
+  EXPECT_TRUE(waitForSwitcher(true)) << "the switcher stayed without the pointer";
+  sendKey(superKey, false);
+  xcb_ungrab_pointer(x11->get(), XCB_CURRENT_TIME);
+  xcb_flush(x11->get());
+
+  waitUntilExpanded();
+  holdAndPage(1, {});
+  pressKey(escapeKey);
+  sendKey(superKey, false);
+  EXPECT_EQ(std::string::npos, aurora->errorText().find("scroll count=")) << aurora->errorText();
+}
+
+// quillon ended by SIGTERM while it holds the pointer for the switcher leaves the pointer
+// to others: another client's wheel click reaches it.
+TEST_F(GestureTest, SigtermDuringTheGestureLeavesThePointerFree) {
+  holdAndPage(1, {});
+  EXPECT_EQ(0, exitStatus(quillon->killAndWait(SIGTERM))) << quillon->errorText();
+  sendKey(superKey, false);
+  waitUntilExpanded();
+  scrollOutsideTheGesture(1);
+}
+
+// A trace path that is a FIFO nobody reads is refused at once, said once in the log,
+// and quillon still ends on SIGTERM.
+TEST_F(TrayMenuTest, AFifoAsTraceFileIsRefusedAndQuillonStillEnds) {
+  const fs::path fifo = temporary / "trace.fifo";
+  ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0600));
+  quillon->killAndWait(SIGTERM);
+  auto environment = quillonEnvironment;
+  environment.push_back("NOTCH_INPUT_TRACE_PATH=" + fifo.string());
+  quillon = startQuillon(environment);
+  ASSERT_TRUE(quillon->waitForErrorLine(
+      "[Quillon/input] input trace off: the path is not a regular file of this user with one link", deadline))
+      << quillon->errorText();
+  ::kill(quillon->pid(), SIGTERM);
+  EXPECT_EQ(0, exitStatus(quillon->waitForExit(deadline))) << "quillon did not end on SIGTERM";
+  EXPECT_TRUE(fs::is_fifo(fifo));
 }
 
 }  // namespace

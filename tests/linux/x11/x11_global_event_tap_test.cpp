@@ -63,26 +63,30 @@ struct TapTest : ::testing::Test {
     for (std::string line; std::getline(file, line);) lines.push_back(line.substr(line.find(' ') + 1));
     return lines;
   }
-  // Whether another client may now take the grabs the tap and an Escape tap hold.
+  // Whether another client may now take the pointer and Escape, which the tap and an
+  // Escape tap hold while started and claimed.
   bool othersCanGrab() {
     const auto held = [&](xcb_void_cookie_t cookie) { return XcbReply<xcb_generic_error_t>(xcb_request_check(user, cookie)) != nullptr; };
-    bool free = !held(xcb_grab_key_checked(user, 0, display.other().root(), XCB_MOD_MASK_ANY, keycode(kEscape),
-                                           XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-    for (std::uint8_t button = 4; button <= 7; ++button) {
-      free = !held(xcb_grab_button_checked(user, 0, display.other().root(), 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
-                                           XCB_NONE, XCB_NONE, button, XCB_MOD_MASK_4)) && free;
-    }
+    const bool escape = !held(xcb_grab_key_checked(user, 0, display.other().root(), XCB_MOD_MASK_ANY, keycode(kEscape),
+                                                   XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     xcb_ungrab_key(user, XCB_GRAB_ANY, display.other().root(), XCB_MOD_MASK_ANY);
-    xcb_ungrab_button(user, XCB_BUTTON_INDEX_ANY, display.other().root(), XCB_MOD_MASK_ANY);
-    sync();
-    return free;
+    return escape && grabPointer() && (xcb_ungrab_pointer(user, XCB_CURRENT_TIME), sync(), true);
+  }
+  bool grabPointer() {
+    XcbReply<xcb_grab_pointer_reply_t> grabbed(xcb_grab_pointer_reply(
+        user,
+        xcb_grab_pointer(user, 0, display.other().root(), 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE,
+                         XCB_NONE, XCB_CURRENT_TIME),
+        nullptr));
+    return grabbed && grabbed->status == XCB_GRAB_STATUS_SUCCESS;
   }
 };
 
-// Over a sample app that stays expanded throughout: a chord scroll reaches the app only
-// when the router declines it, and a scroll without the chord always does. A wheel
-// press without the chord afterwards marks where the app's report of the first ends.
-TEST_F(TapTest, TheAppGetsExactlyTheScrollsTheRouterDoesNotClaim) {
+// Over a sample app that stays expanded throughout: while scrolls are claimed (the
+// switcher is up) none reaches the app, whatever the router answers; otherwise every one
+// does, chord or not. A wheel press afterwards, unclaimed, marks where the app's report
+// of the first ends. The router hears every scroll once.
+TEST_F(TapTest, TheAppGetsNoScrollWhileClaimedAndEveryScrollOtherwise) {
   ASSERT_TRUE(tap->start());
   SampleAppProcess app("Aurora");
   ASSERT_TRUE(app.waitUntilMapped());
@@ -90,21 +94,24 @@ TEST_F(TapTest, TheAppGetsExactlyTheScrollsTheRouterDoesNotClaim) {
   ASSERT_TRUE(app.waitFor("expanded"));
   const struct {
     const char* name;
-    bool chord, claim, delivered;
-  } cases[] = {{"chord, claimed", true, true, false},
-               {"chord, declined", true, false, true},
-               {"no chord, claimed", false, true, true}};
+    bool chord, claimed, routerClaims, delivered;
+  } cases[] = {{"claimed, router takes it", true, true, true, false},
+               {"claimed, router declines", true, true, false, false},
+               {"chord, not claimed", true, false, true, true},
+               {"no chord, not claimed", false, false, false, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    router.claimScrolls = c.claim;
+    router.claimScrolls = c.routerClaims;
     router.scrolls.clear();
     if (c.chord) key(kSuper, true);
     ASSERT_TRUE(until([&] { return !c.chord || (!router.modifiers.empty() && router.modifiers.back() == kCommand); }));
+    tap->claimScrolls(c.claimed);
     click(6);
     ASSERT_TRUE(until([&] { return router.scrolls.size() == 1; }));
     EXPECT_EQ(router.scrolls[0].event.lineDeltaAxis2, 1.0) << "button 6 scrolls left";
     EXPECT_EQ(router.scrolls[0].event.flags, c.chord ? kCommand : 0);
     EXPECT_EQ(router.scrolls[0].cursor, (ScreenPoint{756, 977}));
+    tap->claimScrolls(false);
     if (c.chord) key(kSuper, false);
     ASSERT_TRUE(until([&] { return router.modifiers.back() == 0; }));
     click(4);
@@ -116,13 +123,16 @@ TEST_F(TapTest, TheAppGetsExactlyTheScrollsTheRouterDoesNotClaim) {
     EXPECT_EQ(lines.size(), c.delivered ? 1U : 0U) << (lines.empty() ? "" : lines.front());
     ASSERT_TRUE(until([&] { return router.scrolls.size() == 2; }));
   }
-  EXPECT_TRUE(router.interruptions.empty()) << "every chord scroll reached the grab";
+  EXPECT_TRUE(router.interruptions.empty()) << "every claim got the pointer";
 }
 
 TEST_F(TapTest, ModifiersAndMovesReachTheRouterInScreenCoordinates) {
   ASSERT_TRUE(tap->start());
   display.movePointer(100, 200);
   ASSERT_TRUE(until([&] { return !router.moves.empty() && router.moves.back() == ScreenPoint{100, 782}; }));
+  // A warp moves the pointer without raw motion; the press is still judged where it is.
+  xcb_warp_pointer(user, XCB_NONE, display.other().root(), 0, 0, 0, 0, 300, 12);
+  sync();
   key(kSuper, true);
   key(kAlt, true);
   key(kSuper, false);
@@ -130,6 +140,7 @@ TEST_F(TapTest, ModifiersAndMovesReachTheRouterInScreenCoordinates) {
   ASSERT_TRUE(until([&] { return router.modifiers.size() == 4; }));
   EXPECT_EQ(router.modifiers, (std::vector<LaunchEventFlags>{kCommand, kCommand | LaunchModifierShortcut::optionFlag,
                                                             LaunchModifierShortcut::optionFlag, 0}));
+  EXPECT_EQ(router.modifierCursors.front(), (ScreenPoint{300, 970}));
   const auto lines = records();
   ASSERT_GE(lines.size(), 3U);
   EXPECT_EQ(lines[0], "tap.start requested");
@@ -183,22 +194,16 @@ TEST_F(TapTest, EscapeTapTakesEveryEscapeWhileStarted) {
   }
 }
 
-// With another client holding the pointer the chord's scroll cannot be grabbed: the
+// With another client holding the pointer the switcher's scrolls cannot be taken: the
 // gesture is interrupted, with the key state of that moment, and the tap carries on.
 TEST_F(TapTest, AnotherClientsPointerGrabInterruptsTheGesture) {
   ASSERT_TRUE(tap->start());
   key(kSuper, true);
   ASSERT_TRUE(until([&] { return !router.modifiers.empty(); }));
-  XcbReply<xcb_grab_pointer_reply_t> grabbed(xcb_grab_pointer_reply(
-      user,
-      xcb_grab_pointer(user, 0, display.other().root(), 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE,
-                       XCB_NONE, XCB_CURRENT_TIME),
-      nullptr));
-  ASSERT_EQ(grabbed->status, XCB_GRAB_STATUS_SUCCESS);
-  click(6);
+  ASSERT_TRUE(grabPointer());
+  tap->claimScrolls(true);
   ASSERT_TRUE(until([&] { return !router.interruptions.empty(); }));
   EXPECT_EQ(router.interruptions, std::vector<LaunchEventFlags>{kCommand});
-  EXPECT_TRUE(router.scrolls.empty());
   const auto lines = records();
   const auto at = std::find(lines.begin(), lines.end(), "tap.interrupted reason=user-input");
   ASSERT_NE(at, lines.end());
@@ -207,14 +212,16 @@ TEST_F(TapTest, AnotherClientsPointerGrabInterruptsTheGesture) {
   EXPECT_EQ(log.lines().back(), "[Quillon] tap re-enabled after user input");
 }
 
-// Every way the grabs end leaves the chord's scroll buttons and Escape free for others.
+// Every way the grabs end leaves the pointer and Escape free for others.
 TEST_F(TapTest, EveryEndReleasesTheGrabs) {
   X11InputSystem input(display.adapters());
   for (const char* end : {"destruction", "connection lost"}) {
     SCOPED_TRACE(end);
     ASSERT_TRUE(tap->start());
+    tap->followScrollClaims(input);
     auto escape = input.makeEscapeTap([] { return true; });
     ASSERT_TRUE(escape->start());
+    input.claimScrolls(true);
     EXPECT_FALSE(othersCanGrab()) << "the grabs are held";
     if (std::string(end) == "destruction") {
       tap.reset();

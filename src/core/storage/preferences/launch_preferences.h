@@ -4,11 +4,13 @@
 
 namespace quillon {
 
-// The user's two settings: the invocation chord and whether previews are kept on disk
-// between runs.
+// The user's settings: the invocation chord, whether previews are kept on disk between
+// runs, and whether vertical scrolling also switches (for mice without a horizontal
+// wheel; off unless chosen).
 struct LaunchPreferences {
   LaunchModifierShortcut shortcut = LaunchModifierShortcut::command();
   bool savePreviews = true;
+  bool switchWithVerticalScroll = false;
 
   friend bool operator==(const LaunchPreferences&, const LaunchPreferences&) = default;
 };

@@ -8,19 +8,24 @@ namespace quillon {
 namespace {
 constexpr const char* shortcutKey = "shortcut";
 constexpr const char* savePreviewsKey = "savePreviews";
+constexpr const char* switchWithVerticalScrollKey = "switchWithVerticalScroll";
 }  // namespace
 
 LaunchPreferences LaunchPreferencesCoding::decode(const PropertyList& dictionary) {
   const auto raw = dictionary.unsignedInteger(shortcutKey);
   const auto savePreviews = dictionary.boolean(savePreviewsKey);
   if (!raw || !savePreviews) throw LaunchStorageError::invalidRecord();
-  return {LaunchModifierShortcut::decode(*raw), *savePreviews};
+  // Files written before the vertical-scroll setting existed lack it: it is off.
+  const auto vertical = dictionary.boolean(switchWithVerticalScrollKey);
+  if (!vertical && dictionary.contains(switchWithVerticalScrollKey)) throw LaunchStorageError::invalidRecord();
+  return {LaunchModifierShortcut::decode(*raw), *savePreviews, vertical.value_or(false)};
 }
 
 PropertyList LaunchPreferencesCoding::encode(const LaunchPreferences& record) {
   PropertyList dictionary;
   dictionary.setUnsignedInteger(shortcutKey, record.shortcut.rawValue());
   dictionary.setBoolean(savePreviewsKey, record.savePreviews);
+  dictionary.setBoolean(switchWithVerticalScrollKey, record.switchWithVerticalScroll);
   return dictionary;
 }
 

@@ -9,7 +9,8 @@
 namespace quillon {
 
 // How the preferences map to their property list: "shortcut" (the chord's raw value as
-// an unsigned number) and "savePreviews" (a boolean), both required.
+// an unsigned number) and "savePreviews" (a boolean), both required, and
+// "switchWithVerticalScroll" (a boolean), off when absent.
 struct LaunchPreferencesCoding {
   using Record = LaunchPreferences;
   static Record defaultRecord() { return {LaunchModifierShortcut::command(), true}; }
