@@ -98,7 +98,7 @@ void QuillonComposition::compose() {
                                                     static_cast<std::int32_t>(::getpid()));
   coordinator_ = std::make_unique<LaunchSwitchCoordinator>(
       *registry_, *platform_.workspace, loop, log,
-      [this](LaunchApplicationHandle source, Url url) { return lifecycle_->switchApplication(std::move(source), url); });
+      [this](LaunchApplicationHandle source, Url url) { return lifecycle_->switchApplication(std::move(source), std::move(url)); });
   coordinator_->refreshSoon();
 
   menuBarController_ = std::make_unique<MenuBarController>(*platform_.statusMenu, *registry_, *coordinator_,

@@ -51,7 +51,8 @@ inline void destroyRoot(TaskContext& context) {
 
 // Resumes `handle`, a frame of the task owned by `context`, unless the task is gone.
 inline void resumeIn(const std::shared_ptr<TaskContext>& context, std::coroutine_handle<> handle) {
-  auto keep = context;
+  // A copy, not the caller's reference: the resumed frame may drop the last other owner.
+  auto keep = context;  // NOLINT(performance-unnecessary-copy-initialization)
   if (!keep->root) return;
   ++keep->running;
   handle.resume();
