@@ -206,7 +206,7 @@ class LaunchTaskHandle {
   // Lets the task run to its end without an owner.
   void detach() {
     if (!context_) return;
-    auto context = std::move(context_);
+    auto context = std::exchange(context_, nullptr);
     context->detached = true;
     if (context->finished) detail::destroyRoot(*context);
   }
@@ -214,7 +214,7 @@ class LaunchTaskHandle {
   // Drops the task: its frames are destroyed without resuming them again.
   void reset() {
     if (!context_) return;
-    auto context = std::move(context_);
+    auto context = std::exchange(context_, nullptr);
     if (context->running > 0) {
       context->ownerGone = true;
     } else {
