@@ -47,7 +47,7 @@ namespace quillon {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 
 constexpr int registeredApps = 16;
 constexpr int trayHeight = 24;  // scripts/lib/xharness.sh starts the tray host so
@@ -169,9 +169,9 @@ class TrayWatch {
   }
   // False when `shown` did not become the answer within `seconds`.
   bool waitUntil(bool shown, double seconds) const {
-    const auto end = Clock::now() + std::chrono::duration<double>(seconds);
+    const auto end = SteadyClock::now() + std::chrono::duration<double>(seconds);
     while (showsAnIcon() != shown) {
-      if (Clock::now() > end) return false;
+      if (SteadyClock::now() > end) return false;
       std::this_thread::sleep_for(std::chrono::microseconds(500));
     }
     return true;
@@ -190,13 +190,13 @@ void startToTrayIcon(benchmark::State& state, const std::string& program) {
     return;
   }
   for (auto _ : state) {
-    const auto start = Clock::now();
+    const auto start = SteadyClock::now();
     auto child = std::make_unique<Child>(program, home().logPath("start"));
     if (!tray.waitUntil(true, 30)) {
       state.SkipWithError("no tray icon appeared");
       return;
     }
-    state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+    state.SetIterationTime(std::chrono::duration<double>(SteadyClock::now() - start).count());
     child.reset();
     tray.waitUntil(false, 10);
   }
@@ -257,7 +257,7 @@ int idle(double seconds) {
     std::vector<Usage> samples;
   };
   Series series[] = {{"quillon (16 apps, 1 running)", quillon.pid(), {}}, {"bare Qt tray icon (reference)", bare.pid(), {}}};
-  const auto start = Clock::now();
+  const auto start = SteadyClock::now();
   for (int second = 0; second <= static_cast<int>(seconds); ++second) {
     std::this_thread::sleep_until(start + std::chrono::seconds(second));
     for (auto& s : series) s.samples.push_back(usageOf(s.pid));

@@ -7,6 +7,7 @@ QUILLON_PACKAGES=(
   libxcb1-dev libxcb-randr0-dev libxcb-composite0-dev libxcb-xfixes0-dev libxcb-xtest0-dev
   libxcb-res0-dev libxcb-shape0-dev libxcb-render0-dev libxcb-xinput-dev libxcb-xkb-dev libxcb-screensaver0-dev
   xvfb xauth x11-utils x11-xserver-utils trayer openbox tint2 picom imagemagick fonts-noto-cjk
+  ccache clang-format-14 clang-tidy-14
 )
 
 # Installs whatever is missing; runs apt-get update at most once per call.

@@ -106,6 +106,7 @@ Handoff receiveHandoff(int socket, UniqueFd& pidfd) {
 DetachedProcess spawnDetachedProcess(const std::string& executablePath, const std::vector<std::string>& arguments) {
   // Everything the children need is prepared here: they must not allocate.
   std::vector<char*> argv;
+  argv.reserve(arguments.size() + 1);
   for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
 

@@ -143,6 +143,7 @@ std::vector<std::optional<xcb_window_t>> clientsInsideFrames(ReplyReader& reader
   auto* c = x.get();
   std::vector<std::optional<xcb_window_t>> clients(frames.size());
   std::vector<X11PendingReply> trees;
+  trees.reserve(frames.size());
   for (auto frame : frames) trees.push_back(x.pending(xcb_query_tree(c, frame)));
   std::vector<std::vector<xcb_window_t>> children(frames.size());
   for (std::size_t i = 0; i < frames.size(); ++i) {

@@ -70,7 +70,7 @@ void QuillonComposition::compose() {
                                                     executable_.processIdentifier);
   coordinator_ = std::make_unique<LaunchSwitchCoordinator>(
       *registry_, platform_.workspace, loop, log,
-      [this](LaunchApplicationHandle source, Url url) { return lifecycle_->switchApplication(std::move(source), url); });
+      [this](LaunchApplicationHandle source, Url url) { return lifecycle_->switchApplication(std::move(source), std::move(url)); });
   coordinator_->quitApplication = [this](LaunchApplicationHandle app) { return lifecycle_->quitApplication(std::move(app)); };
   coordinator_->refreshSoon();
 

@@ -51,7 +51,8 @@ inline void destroyRoot(TaskContext& context) {
 
 // Resumes `handle`, a frame of the task owned by `context`, unless the task is gone.
 inline void resumeIn(const std::shared_ptr<TaskContext>& context, std::coroutine_handle<> handle) {
-  auto keep = context;
+  // A copy, not the caller's reference: the resumed frame may drop the last other owner.
+  auto keep = context;  // NOLINT(performance-unnecessary-copy-initialization)
   if (!keep->root) return;
   ++keep->running;
   handle.resume();
@@ -205,7 +206,7 @@ class LaunchTaskHandle {
   // Lets the task run to its end without an owner.
   void detach() {
     if (!context_) return;
-    auto context = std::move(context_);
+    auto context = std::exchange(context_, nullptr);
     context->detached = true;
     if (context->finished) detail::destroyRoot(*context);
   }
@@ -213,7 +214,7 @@ class LaunchTaskHandle {
   // Drops the task: its frames are destroyed without resuming them again.
   void reset() {
     if (!context_) return;
-    auto context = std::move(context_);
+    auto context = std::exchange(context_, nullptr);
     if (context->running > 0) {
       context->ownerGone = true;
     } else {

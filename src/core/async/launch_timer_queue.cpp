@@ -10,7 +10,7 @@ LaunchTimerQueue::TimerId LaunchTimerQueue::start(double now, double delaySecond
   const double delay = std::isfinite(delaySeconds) ? std::max(delaySeconds, 0.0) : 0.0;
   const TimerId id = ++nextId_;
   const double interval = repeats ? std::max(delay, minimumRepeatInterval) : 0.0;
-  timers_.emplace(id, Timer{{}, interval, std::make_shared<std::function<void()>>(std::move(fire))});
+  timers_.emplace(id, Entry{{}, interval, std::make_shared<std::function<void()>>(std::move(fire))});
   schedule(id, now + delay);
   return id;
 }

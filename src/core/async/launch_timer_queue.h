@@ -52,7 +52,7 @@ class LaunchTimerQueue {
       return a.due < b.due || (a.due == b.due && a.sequence < b.sequence);
     }
   };
-  struct Timer {
+  struct Entry {
     Key key;
     double interval;  // 0 for a timer that fires once
     // Shared so that a timer cancelled while it fires keeps its callback alive until
@@ -61,7 +61,7 @@ class LaunchTimerQueue {
   };
   void schedule(TimerId id, double due);
 
-  std::map<TimerId, Timer> timers_;
+  std::map<TimerId, Entry> timers_;
   std::map<Key, TimerId> order_;
   TimerId nextId_ = 0;
   std::uint64_t nextSequence_ = 0;

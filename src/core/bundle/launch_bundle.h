@@ -19,7 +19,7 @@ namespace quillon {
 class LaunchBundle {
  public:
   // Info dictionaries are a few kilobytes; a larger file is treated as unreadable.
-  static constexpr std::size_t infoPlistLimit = 1024 * 1024;
+  static constexpr std::size_t infoPlistLimit = std::size_t{1024} * 1024;
 
   // None unless `url` is a file URL naming an existing directory (links followed).
   static std::optional<LaunchBundle> open(const Url& url);

@@ -233,7 +233,7 @@ void LaunchInputRouter::press(ScreenPoint cursor) {
   });
 }
 
-void LaunchInputRouter::edgeStep(LaunchUuid token, LaunchApplicationHandle application) {
+void LaunchInputRouter::edgeStep(LaunchUuid token, const LaunchApplicationHandle& application) {
   if (!commandHeld_) return record("edge blocked=modifier-released");
   if (session_.token() != token) return record("edge blocked=stale-token");
   installEscapeHandling();

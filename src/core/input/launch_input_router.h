@@ -122,7 +122,7 @@ class LaunchInputRouter final : public ModifierInputRouter {
  private:
   void press(ScreenPoint cursor);
   void release(ScreenPoint cursor);
-  void edgeStep(LaunchUuid token, LaunchApplicationHandle application);
+  void edgeStep(LaunchUuid token, const LaunchApplicationHandle& application);
   bool activateInitial(const LaunchUuid& token, const LaunchApplicationHandle& application,
                        const LaunchWindowTarget& target, const LaunchSurfaceSnapshot* snapshot);
   void tick();

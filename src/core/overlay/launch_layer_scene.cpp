@@ -6,9 +6,9 @@ namespace quillon {
 
 namespace {
 
-// Layer is LaunchLayer or const LaunchLayer, so one walk serves readers and writers.
-template <class Layer, class Visit>
-void visit(Layer& layer, Visit& f) {
+// LayerType is LaunchLayer or const LaunchLayer, so one walk serves readers and writers.
+template <class LayerType, class Visit>
+void visit(LayerType& layer, Visit& f) {
   f(layer);
   if (layer.mask()) visit(*layer.mask(), f);
   for (const auto& sublayer : layer.sublayers()) visit(*sublayer, f);

@@ -38,7 +38,7 @@
 namespace {
 
 using namespace quillon;
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 
 constexpr int trayHeight = 24;  // scripts/lib/xharness.sh starts the tray host so
 constexpr const char* sampleApps[] = {"Aurora", "Ember", "Tide"};
@@ -71,8 +71,8 @@ class Tour {
  private:
   // Polls `seen` until it holds or `seconds` pass; between two questions only.
   bool waitFor(double seconds, const std::function<bool()>& seen) {
-    const auto end = Clock::now() + std::chrono::duration<double>(seconds);
-    while (Clock::now() < end) {
+    const auto end = SteadyClock::now() + std::chrono::duration<double>(seconds);
+    while (SteadyClock::now() < end) {
       if (seen()) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }

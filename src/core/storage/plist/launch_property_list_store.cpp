@@ -1,5 +1,7 @@
 #include "core/storage/plist/launch_property_list_store.h"
 
+#include <utility>
+
 namespace quillon {
 
 namespace {
@@ -41,7 +43,7 @@ void LaunchPropertyListFile::noteLoadSucceeded() {
 void LaunchPropertyListFile::noteLoadFailed(std::exception_ptr error) {
   LaunchStorageError reported = LaunchStorageError::invalidRecord();
   try {
-    std::rethrow_exception(error);
+    std::rethrow_exception(std::move(error));
   } catch (const LaunchStorageError& storageError) {
     reported = storageError;
   } catch (...) {

@@ -19,7 +19,7 @@ class PropertyListCodec {
   // Deeper nesting is refused: none of our records nests more than a few levels, and
   // the parsers recurse once per level.
   static constexpr int maximumDepth = 64;
-  static constexpr std::size_t maximumInputBytes = 16u * 1024 * 1024;
+  static constexpr std::size_t maximumInputBytes = std::size_t{16} * 1024 * 1024;
   // Far above any Info dictionary or record of ours; bounds the parser's recursion.
   static constexpr std::size_t maximumXmlContainers = 8192;
   static constexpr std::uint64_t maximumBinaryObjects = 16384;
