@@ -20,6 +20,7 @@
 #include "core/capture/launch_window_target_probe.h"
 #include "core/input/launch_input_router.h"
 #include "core/input/launch_input_trace.h"
+#include "core/input/launch_notch_surface_service.h"
 #include "core/input/launch_notch_surfaces.h"
 #include "core/capture/launch_preview_cache.h"
 #include "core/overlay/launch_preview_cache_overlay_previews.h"
@@ -29,6 +30,7 @@
 #include "core/storage/preferences/launch_preferences_store.h"
 #include "core/storage/registry/app_registry.h"
 #include "core/switching/launch_app_lifecycle.h"
+#include "core/switching/launch_status_model.h"
 #include "core/switching/launch_switch_coordinator.h"
 #include "desktop/qt_alert_presenter.h"
 #include "desktop/qt_image_codec.h"
@@ -96,13 +98,14 @@ void QuillonComposition::compose() {
   registry_ = std::make_unique<AppRegistry>(SettingsStore(*platform_.userDefaults, delegate_->dataDirectory()));
   lifecycle_ = std::make_unique<LaunchAppLifecycle>(*platform_.workspace, loop, linuxOwnApplication(),
                                                     static_cast<std::int32_t>(::getpid()));
+  status_ = std::make_unique<LaunchStatusModel>();
   coordinator_ = std::make_unique<LaunchSwitchCoordinator>(
-      *registry_, *platform_.workspace, loop, log,
+      *registry_, *platform_.workspace, loop, log, *status_,
       [this](LaunchApplicationHandle source, Url url) { return lifecycle_->switchApplication(std::move(source), url); });
   coordinator_->refreshSoon();
 
   menuBarController_ = std::make_unique<MenuBarController>(*platform_.statusMenu, *registry_, *coordinator_,
-                                                           *platform_.alerts, loop);
+                                                           *status_, *platform_.alerts, loop);
   preferencesStore_ = std::make_unique<LaunchPreferencesStore>(
       LaunchPreferencesStore::inDataDirectory(delegate_->dataDirectory()));
   const LaunchPreferences preferences = preferencesStore_->load();
@@ -124,11 +127,13 @@ void QuillonComposition::compose() {
 
   probe_ = std::make_unique<LaunchWindowTargetProbe>(*platform_.windowServer, *platform_.accessibility, *platform_.screens,
                                                      *platform_.clock, static_cast<std::int32_t>(::getpid()));
+  surfaces_ = std::make_unique<LaunchNotchSurfaceService>(
+      LaunchNotchSurfaceService::Services{*coordinator_, *registry_, *status_, *platform_.screens,
+                                          *platform_.screenCapture, loop, log, LaunchInputTrace::shared()},
+      std::make_unique<ProbedNotchSurfaces>(*probe_, loop, *platform_.screenCapture, *platform_.windowServer, log));
   router_ = std::make_unique<LaunchInputRouter>(
-      LaunchInputRouter::Services{*coordinator_, *registry_, *overlay_, *platform_.input, *platform_.screens,
-                                  *platform_.screenCapture, *platform_.userDefaults, loop, log,
-                                  LaunchInputTrace::shared()},
-      std::make_unique<ProbedNotchSurfaces>(*probe_, loop, *platform_.screenCapture, *platform_.windowServer, log),
+      LaunchInputRouter::Services{*coordinator_, *registry_, *status_, *surfaces_, *overlay_, *platform_.input,
+                                  *platform_.screens, *platform_.userDefaults, loop, log, LaunchInputTrace::shared()},
       shortcut_);
 
   registryRecovery_ = std::make_unique<AppRegistryRecovery>(

@@ -50,7 +50,7 @@ LocalizedText lifecycleFailureText(LaunchLifecycleError error) {
 }  // namespace
 
 LaunchSwitchCoordinator::LaunchSwitchCoordinator(AppRegistry& registry, LaunchWorkspace& workspace,
-                                                 LaunchMainLoop& loop, LaunchLogSink& log,
+                                                 LaunchMainLoop& loop, LaunchLogSink& log, LaunchStatusModel& status,
                                                  PerformSwitch performSwitch, double switchTimeout)
     : registry_(registry),
       workspace_(workspace),
@@ -58,7 +58,8 @@ LaunchSwitchCoordinator::LaunchSwitchCoordinator(AppRegistry& registry, LaunchWo
       log_(log),
       performSwitch_(std::move(performSwitch)),
       switchTimeout_(switchTimeout),
-      switchGate_(loop) {}
+      switchGate_(loop),
+      status_(status) {}
 
 LaunchSwitchCoordinator::~LaunchSwitchCoordinator() { *self_ = nullptr; }
 
@@ -97,7 +98,7 @@ Task<bool> LaunchSwitchCoordinator::select(LaunchUuid id, std::optional<LaunchUu
                                  currentApplication_->processIdentifier() == *expectedSourcePID &&
                                  isAlive(currentApplication_.get());
     if (!sourceUnchanged) {
-      status_ = LocalizedText("切り替えを中止：操作を始めたアプリが変わりました");
+      status_.showStatus(LocalizedText("切り替えを中止：操作を始めたアプリが変わりました"));
       changed();
       co_return false;
     }
@@ -106,20 +107,20 @@ Task<bool> LaunchSwitchCoordinator::select(LaunchUuid id, std::optional<LaunchUu
   const auto app = launchableApp(id);
   const auto url = app ? registry_.resolvedURL(*app) : std::nullopt;
   if (!url) {
-    status_ = LocalizedText("選択先を確認できません。「アプリを追加…」でアプリを登録し直せます");
+    status_.showStatus(LocalizedText("選択先を確認できません。「アプリを追加…」でアプリを登録し直せます"));
     changed();
     co_return false;
   }
   if (isCurrent(id)) co_return true;
 
   isSwitching_ = true;
-  switchFailureMessage_.reset();
-  clearImageStatus();
+  status_.clearFailure();
+  status_.clearImageStatus();
   const LaunchUuid token = LaunchUuid::random();
   switchGeneration_ = token;
   LaunchApplicationHandle source = currentApplication_;
   pendingTarget_ = PendingTarget{id, *url};
-  status_ = LocalizedText::format("{} に切り替え中…", app->displayName);
+  status_.showStatus(LocalizedText::format("{} に切り替え中…", app->displayName));
   changed();
 
   auto onLate = [weak = std::weak_ptr<LaunchSwitchCoordinator*>(self_), token, id,
@@ -157,9 +158,10 @@ Task<bool> LaunchSwitchCoordinator::select(LaunchUuid id, std::optional<LaunchUu
     recordSwitchFailure(failure);
   } else {
     isAwaitingOutcome_ = true;
-    status_ = LocalizedText("切替結果は未確定です。メニューの「切替結果を再確認」を利用してください");
+    status_.showStatus(LocalizedText("切替結果は未確定です。メニューの「切替結果を再確認」を利用してください"));
   }
-  log_.log("[Quillon/launch] " + (status_ ? L10n::text(*status_) : std::string()));
+  const auto& status = status_.status();
+  log_.log("[Quillon/launch] " + (status ? L10n::text(*status) : std::string()));
   isSwitching_ = switchGate_.isRunning();
   changed();
   co_return false;
@@ -186,12 +188,12 @@ bool LaunchSwitchCoordinator::accept(const LaunchLifecycleResult& result, const 
   if (app && sameURL(expectedURL, registry_.resolvedURL(*app))) {
     currentID_ = selectedID;
     currentApplication_ = result.application;
-    status_.reset();
+    status_.showStatus(std::nullopt);
     return true;
   }
   currentApplication_.reset();
   currentID_.reset();
-  status_ = LocalizedText("起動は完了しましたが登録が変わっています。メニューから操作対象を選択してください");
+  status_.showStatus(LocalizedText("起動は完了しましたが登録が変わっています。メニューから操作対象を選択してください"));
   return false;
 }
 
@@ -200,9 +202,8 @@ void LaunchSwitchCoordinator::recordSwitchFailure(std::exception_ptr error) {
     currentApplication_.reset();
     currentID_.reset();
   }
-  status_ = LocalizedText::format("切り替え失敗：{}。メニューで元のアプリまたは別のアプリを選び直せます",
-                                  failureDescription(error));
-  switchFailureMessage_ = status_;
+  status_.showFailure(LocalizedText::format("切り替え失敗：{}。メニューで元のアプリまたは別のアプリを選び直せます",
+                                            failureDescription(error)));
 }
 
 Task<std::optional<std::vector<LaunchApplicationHandle>>> LaunchSwitchCoordinator::runningApplications() {
@@ -237,7 +238,7 @@ Task<void> LaunchSwitchCoordinator::refreshRunningSelection() {
   if (!running || isSwitching_) co_return;
   currentID_.reset();
   currentApplication_.reset();
-  clearImageStatus();
+  status_.clearImageStatus();
 
   struct Match {
     ManagedNotchApp app;
@@ -263,16 +264,16 @@ Task<void> LaunchSwitchCoordinator::refreshRunningSelection() {
     const auto& match = matches.front();
     currentID_ = match.app.id;
     currentApplication_ = match.application;
-    status_.reset();
-    switchFailureMessage_.reset();
+    status_.showStatus(std::nullopt);
+    status_.clearFailure();
     log_.log(fmt::format("[Quillon/launch] adopted {} pid={} path={}", match.app.displayName,
                          match.application->processIdentifier(), match.application->bundlePath().value_or("")));
-  } else if (switchFailureMessage_) {
-    status_ = switchFailureMessage_;
+  } else if (const auto& failure = status_.failureMessage()) {
+    status_.showStatus(failure);
   } else if (matches.empty()) {
-    status_ = LocalizedText("メニューからアプリを選んで起動");
+    status_.showStatus(LocalizedText("メニューからアプリを選んで起動"));
   } else {
-    status_ = LocalizedText("複数起動中：メニューから操作対象を選択");
+    status_.showStatus(LocalizedText("複数起動中：メニューから操作対象を選択"));
   }
   changed();
 }
@@ -297,29 +298,11 @@ Task<void> LaunchSwitchCoordinator::recheckPending() {
   } catch (LaunchLifecycleError) {
     matches = 0;
   }
-  status_ = matches == 1
-                ? LocalizedText("対象アプリの起動を確認しました。通常操作は利用できます。OSの完了応答まで追加切替は待機します")
-                : LocalizedText("OSの完了応答を待っています。二重起動を防ぐため再実行しません。起動中のアプリはそのまま利用できます");
+  status_.showStatus(
+      matches == 1
+          ? LocalizedText("対象アプリの起動を確認しました。通常操作は利用できます。OSの完了応答まで追加切替は待機します")
+          : LocalizedText("OSの完了応答を待っています。二重起動を防ぐため再実行しません。起動中のアプリはそのまま利用できます"));
   changed();
-}
-
-void LaunchSwitchCoordinator::reportImageStatus(std::int32_t processID, std::optional<LocalizedText> message,
-                                                LocalizedText explanation) {
-  if (isSwitching_ || !currentApplication_ || currentApplication_->processIdentifier() != processID) return;
-  const auto app = currentID_ ? launchableApp(*currentID_) : std::nullopt;
-  if (!app) return;
-  imageEvidencePID_ = processID;
-  imageExplanation_ = LocalizedText::format("{}（前回の確認結果）\n\n{}", app->displayName, L10n::text(explanation));
-  imageStatusMessage_ = message;
-  status_ = std::move(message);
-  changed();
-}
-
-void LaunchSwitchCoordinator::clearImageStatus() {
-  if (status_ == imageStatusMessage_) status_.reset();
-  imageStatusMessage_.reset();
-  imageEvidencePID_.reset();
-  imageExplanation_.reset();
 }
 
 }  // namespace quillon
