@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <exception>
 #include <utility>
 
 #include "core/async/launch_async_wait_error.h"
@@ -10,7 +11,6 @@
 #include "core/capture/launch_fallback_policy.h"
 #include "core/capture/launch_image_guidance.h"
 #include "core/capture/launch_image_status.h"
-#include "core/capture/surface_capture_error.h"
 #include "core/input/launch_gesture_words.h"
 #include "core/input/launch_input_trace.h"
 #include "core/localization/l10n.h"
@@ -24,33 +24,7 @@
 namespace quillon {
 
 namespace {
-
 using Phase = LaunchSwitchSession::Phase;
-
-std::string describe(const std::exception_ptr& error) {
-  try {
-    std::rethrow_exception(error);
-  } catch (const SurfaceCaptureError& captureError) {
-    return captureError.description();
-  } catch (LaunchAsyncWaitError waitError) {
-    return genericDescription(waitError);
-  } catch (const std::exception& other) {
-    return other.what();
-  } catch (...) {
-    return "unknown error";
-  }
-}
-
-bool isGateBusy(const std::exception_ptr& error) {
-  try {
-    std::rethrow_exception(error);
-  } catch (LaunchAsyncWaitError waitError) {
-    return waitError == LaunchAsyncWaitError::alreadyRunning;
-  } catch (...) {
-    return false;
-  }
-}
-
 }  // namespace
 
 LaunchNotchSurfaceService::LaunchNotchSurfaceService(Services services, std::unique_ptr<LaunchNotchSurfaces> surfaces)
@@ -120,12 +94,14 @@ Task<void> LaunchNotchSurfaceService::runCapture(LaunchUuid generation, LaunchAp
   }
 
   std::optional<LaunchSurfaceSnapshot> captured;
-  std::exception_ptr failure;
+  std::optional<LaunchError> failure;
   try {
     auto capturing = surfaces_->capture(application, std::nullopt);
     captured.emplace(co_await std::move(capturing));
+  } catch (const LaunchError& error) {
+    failure = error;
   } catch (...) {
-    failure = std::current_exception();
+    // A cancellation: an error that says nothing about images.
   }
   completeCapture(std::move(captured), failure, application, token, startedAt, cancellation->isCancelled());
   // A newer request owns the field now.
@@ -133,7 +109,7 @@ Task<void> LaunchNotchSurfaceService::runCapture(LaunchUuid generation, LaunchAp
 }
 
 void LaunchNotchSurfaceService::completeCapture(std::optional<LaunchSurfaceSnapshot> captured,
-                                                const std::exception_ptr& failure,
+                                                const std::optional<LaunchError>& failure,
                                                 const LaunchApplicationHandle& application, const LaunchUuid& token,
                                                 double startedAt, bool cancelled) {
   const double now = services_.loop.clock().uptime();
@@ -141,8 +117,10 @@ void LaunchNotchSurfaceService::completeCapture(std::optional<LaunchSurfaceSnaps
   const Phase phase = gesture_->session().phase();
   const bool tokenMatch = gesture_->session().token() == token;
   if (!captured) {
-    if (isGateBusy(failure)) return record(std::string("capture deferred=inner-gate-busy phase=") + word(phase));
-    const auto issue = captureIssue(failure);
+    if (failure == LaunchAsyncWaitError::alreadyRunning) {
+      return record(std::string("capture deferred=inner-gate-busy phase=") + word(phase));
+    }
+    const auto issue = failure ? captureIssue(*failure) : std::nullopt;
     if (phase == Phase::preparing && services_.trace.isEnabled()) {
       record(fmt::format("capture failed issue={} tokenMatch={}", word(issue), boolean(tokenMatch)));
     }
@@ -215,12 +193,17 @@ Task<LaunchNotchSurfaceService::SurfaceReadiness> LaunchNotchSurfaceService::wai
     if (cancellation->isCancelled() || application->isTerminated() || !sameProcess() || !point) co_return {};
 
     std::optional<LaunchSurfaceSnapshot> captured;
-    std::exception_ptr failure;
+    std::optional<LaunchError> failure;
+    std::string reason = "unknown error";
     try {
       auto capturing = surfaces_->capture(application, point);
       captured.emplace(co_await std::move(capturing));
+    } catch (const LaunchError& error) {
+      failure = error;
+      reason = error.description();
+    } catch (const std::exception& other) {
+      reason = other.what();
     } catch (...) {
-      failure = std::current_exception();
     }
     if (captured) {
       const double age = clock.uptime() - captured->sampledAtUptime;
@@ -234,11 +217,11 @@ Task<LaunchNotchSurfaceService::SurfaceReadiness> LaunchNotchSurfaceService::wai
                       rectText(snapshot_->visibleQuartzRect)));
       co_return {true, std::nullopt};
     }
-    if (const auto issue = captureIssue(failure)) {
+    if (const auto issue = failure ? captureIssue(*failure) : std::nullopt) {
       log(fmt::format("[Quillon/launch-input] destination image unavailable pid={} issue={}", pid, word(issue)));
       co_return {false, issue};
     }
-    log(fmt::format("[Quillon/launch-input] destination capture retry pid={} reason={}", pid, describe(failure)));
+    log(fmt::format("[Quillon/launch-input] destination capture retry pid={} reason={}", pid, reason));
     try {
       co_await sleepFor(services_.loop, readinessRetryDelay);
     } catch (const CancellationError&) {

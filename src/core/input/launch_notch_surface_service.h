@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -18,6 +17,7 @@
 #include "core/display/launch_display_target.h"
 #include "core/input/launch_notch_surfaces.h"
 #include "core/platform/launch_workspace.h"
+#include "core/support/launch_error.h"
 #include "core/support/launch_uuid.h"
 #include "core/switching/launch_switch_session.h"
 
@@ -128,7 +128,7 @@ class LaunchNotchSurfaceService {
     std::optional<LaunchCaptureIssue> issue;
   };
   Task<void> runCapture(LaunchUuid generation, LaunchApplicationHandle application, LaunchUuid token);
-  void completeCapture(std::optional<LaunchSurfaceSnapshot> captured, const std::exception_ptr& failure,
+  void completeCapture(std::optional<LaunchSurfaceSnapshot> captured, const std::optional<LaunchError>& failure,
                        const LaunchApplicationHandle& application, const LaunchUuid& token, double startedAt,
                        bool cancelled);
   Task<void> runReadiness(LaunchApplicationHandle application, LaunchUuid selectedID, LaunchDisplayTarget display,

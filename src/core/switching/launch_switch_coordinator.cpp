@@ -70,8 +70,8 @@ std::string LaunchSwitchCoordinator::failureDescription(std::exception_ptr error
     return L10n::text(lifecycleFailureText(lifecycle));
   } catch (const LaunchOpenApplicationError& open) {
     return open.description();
-  } catch (LaunchAsyncWaitError wait) {
-    return genericDescription(wait);
+  } catch (const LaunchError& failure) {
+    return failure.description();
   } catch (const std::exception& other) {
     return other.what();
   } catch (...) {
