@@ -12,8 +12,10 @@ namespace quillon {
 // The areas of the product whose failures have names of their own. Each has one
 // enumeration of codes and one function that puts a code into words.
 enum class LaunchErrorDomain {
-  asyncWait,       // LaunchAsyncWaitError: a bounded wait gave up
-  surfaceCapture,  // SurfaceCaptureError: probing or capturing a notch surface failed
+  asyncWait,        // LaunchAsyncWaitError: a bounded wait gave up
+  lifecycle,        // LaunchLifecycleError: a quit-open-verify transition failed
+  openApplication,  // LaunchOpenApplicationError: the platform could not open an app
+  surfaceCapture,   // SurfaceCaptureError: probing or capturing a notch surface failed
 };
 
 // A code enumeration names its domain through `launchErrorDomain(code)` and its words

@@ -20,7 +20,7 @@ class LaunchAppLifecycle {
   bool isSwitching() const { return transition_.isSwitching(); }
 
   // Quits `source` (null: nothing to quit) and opens the bundle at `url`. Throws
-  // LaunchLifecycleError, CancellationError or LaunchOpenApplicationError.
+  // a lifecycle or open error (LaunchError) or CancellationError.
   Task<LaunchLifecycleResult> switchApplication(LaunchApplicationHandle source, Url url);
 
  private:

@@ -7,6 +7,7 @@
 #include "core/async/launch_async_wait_error.h"
 #include "core/async/launch_cancellation.h"
 #include "core/bundle/launch_lifecycle_error.h"
+#include "core/support/launch_error.h"
 #include "core/bundle/validated_launch_application.h"
 #include "core/localization/l10n.h"
 #include "core/platform/launch_log_sink.h"
@@ -26,27 +27,6 @@ bool samePath(const Url& expected, const std::optional<std::string>& path, bool 
   return path && !path->empty() && (*path)[0] == '/' && sameURL(expected, Url::fileUrl(*path, isDirectory));
 }
 
-LocalizedText lifecycleFailureText(LaunchLifecycleError error) {
-  switch (error) {
-    case LaunchLifecycleError::invalidApplicationURL:
-    case LaunchLifecycleError::invalidExecutable:
-      return LocalizedText("選択したアプリを確認できません。追加し直してください");
-    case LaunchLifecycleError::ownApplication:
-      return LocalizedText("Quillon 自身には切り替えできません");
-    case LaunchLifecycleError::sourceIdentityUnavailable:
-      return LocalizedText("現在のアプリの場所を確認できません");
-    case LaunchLifecycleError::alreadySwitching:
-      return LocalizedText("別の切り替えが進行中です");
-    case LaunchLifecycleError::terminationRefused:
-      return LocalizedText("現在のアプリが終了要求を受け付けませんでした");
-    case LaunchLifecycleError::terminationTimedOut:
-      return LocalizedText("現在のアプリが10秒以内に終了しませんでした");
-    case LaunchLifecycleError::returnedApplicationMismatch:
-      return LocalizedText("指定した場所と異なるアプリが起動しました");
-  }
-  return LocalizedText("選択したアプリを確認できません。追加し直してください");
-}
-
 }  // namespace
 
 LaunchSwitchCoordinator::LaunchSwitchCoordinator(AppRegistry& registry, LaunchWorkspace& workspace,
@@ -63,15 +43,12 @@ LaunchSwitchCoordinator::LaunchSwitchCoordinator(AppRegistry& registry, LaunchWo
 
 LaunchSwitchCoordinator::~LaunchSwitchCoordinator() { *self_ = nullptr; }
 
-std::string LaunchSwitchCoordinator::failureDescription(std::exception_ptr error) {
+std::string LaunchSwitchCoordinator::failureDescription(const LaunchResult<LaunchLifecycleResult>& result) {
+  if (result.hasValue()) return {};
+  if (const auto error = failure<LaunchError>(result)) return error->description();
+  // Not a failure of the product's own (a cancellation, a fault): the words it carries.
   try {
-    std::rethrow_exception(error);
-  } catch (LaunchLifecycleError lifecycle) {
-    return L10n::text(lifecycleFailureText(lifecycle));
-  } catch (const LaunchOpenApplicationError& open) {
-    return open.description();
-  } catch (const LaunchError& failure) {
-    return failure.description();
+    std::rethrow_exception(result.error());
   } catch (const std::exception& other) {
     return other.what();
   } catch (...) {
@@ -128,7 +105,7 @@ Task<bool> LaunchSwitchCoordinator::select(LaunchUuid id, std::optional<LaunchUu
     if (auto self = weak.lock(); self && *self) (*self)->applyLateResult(token, id, target, std::move(result));
   };
   auto operation = [this, source, target = *url]() { return performSwitch_(source, target); };
-  std::exception_ptr failure;
+  std::exception_ptr failed;
   try {
     auto waited = switchGate_.run(switchTimeout_, false, std::move(onLate), std::move(operation));
     const LaunchLifecycleResult result = co_await std::move(waited);
@@ -143,7 +120,7 @@ Task<bool> LaunchSwitchCoordinator::select(LaunchUuid id, std::optional<LaunchUu
     changed();
     co_return ok;
   } catch (...) {
-    failure = std::current_exception();
+    failed = std::current_exception();
   }
 
   if (settledSwitchGeneration_ == token) {
@@ -155,7 +132,7 @@ Task<bool> LaunchSwitchCoordinator::select(LaunchUuid id, std::optional<LaunchUu
   if (!switchGate_.isRunning()) {
     pendingTarget_.reset();
     isAwaitingOutcome_ = false;
-    recordSwitchFailure(failure);
+    recordSwitchFailure(failureDescription(LaunchResult<LaunchLifecycleResult>(failed)));
   } else {
     isAwaitingOutcome_ = true;
     status_.showStatus(LocalizedText("切替結果は未確定です。メニューの「切替結果を再確認」を利用してください"));
@@ -177,7 +154,7 @@ void LaunchSwitchCoordinator::applyLateResult(const LaunchUuid& token, const Lau
   if (result.hasValue()) {
     accept(result.value(), id, url);
   } else {
-    recordSwitchFailure(result.error());
+    recordSwitchFailure(failureDescription(result));
   }
   changed();
 }
@@ -197,13 +174,13 @@ bool LaunchSwitchCoordinator::accept(const LaunchLifecycleResult& result, const 
   return false;
 }
 
-void LaunchSwitchCoordinator::recordSwitchFailure(std::exception_ptr error) {
+void LaunchSwitchCoordinator::recordSwitchFailure(const std::string& description) {
   if (!isAlive(currentApplication_.get())) {
     currentApplication_.reset();
     currentID_.reset();
   }
   status_.showFailure(LocalizedText::format("切り替え失敗：{}。メニューで元のアプリまたは別のアプリを選び直せます",
-                                            failureDescription(error)));
+                                            description));
 }
 
 Task<std::optional<std::vector<LaunchApplicationHandle>>> LaunchSwitchCoordinator::runningApplications() {
@@ -295,7 +272,7 @@ Task<void> LaunchSwitchCoordinator::recheckPending() {
         ++matches;
       }
     }
-  } catch (LaunchLifecycleError) {
+  } catch (const LaunchError&) {
     matches = 0;
   }
   status_.showStatus(

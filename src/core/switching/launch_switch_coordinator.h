@@ -59,8 +59,8 @@ class LaunchSwitchCoordinator {
   // Called after every published change; the menu rebuilds itself from it.
   std::function<void()> onChange;
 
-  // The text a failed switch shows for `error` (the one place that puts it into words).
-  static std::string failureDescription(std::exception_ptr error);
+  // The text a failed switch shows for how it failed.
+  static std::string failureDescription(const LaunchResult<LaunchLifecycleResult>& result);
 
  private:
   struct PendingTarget {
@@ -69,7 +69,7 @@ class LaunchSwitchCoordinator {
   };
 
   bool accept(const LaunchLifecycleResult& result, const LaunchUuid& selectedID, const Url& expectedURL);
-  void recordSwitchFailure(std::exception_ptr error);
+  void recordSwitchFailure(const std::string& description);
   void applyLateResult(const LaunchUuid& token, const LaunchUuid& id, const Url& url,
                        LaunchResult<LaunchLifecycleResult> result);
   std::optional<ManagedNotchApp> launchableApp(const LaunchUuid& id) const;

@@ -143,7 +143,7 @@ TEST_F(TransitionTest, QuitIsPolledUntilTheLimitFromTheQuitRequest) {
     loop.advance(0.16);  // wide enough for the rounding of the summed polls
     if (row.timesOut) {
       ASSERT_TRUE(running.done());
-      EXPECT_EQ(LaunchLifecycleError::terminationTimedOut, failure<LaunchLifecycleError>(running.result()));
+      EXPECT_EQ(LaunchLifecycleError::terminationTimedOut, failure<LaunchError>(running.result()));
       EXPECT_TRUE(workspace.opened.empty());
       EXPECT_FALSE(transition.isSwitching());
       EXPECT_EQ(0u, loop.pendingTimerCount());
@@ -216,7 +216,7 @@ TEST_F(TransitionTest, EachRefusalStopsAtItsStep) {
   struct Row {
     const char* name;
     Arrange arrange;
-    E expected;
+    LaunchError expected;
     int asked;
     std::size_t opened;
   } rows[] = {
@@ -259,7 +259,7 @@ TEST_F(TransitionTest, EachRefusalStopsAtItsStep) {
     Process from = newSource();
     Url to = directoryUrl(betaPath);
     row.arrange(from, to);
-    EXPECT_EQ(row.expected, failure<LaunchLifecycleError>(perform(from, to)));
+    EXPECT_EQ(row.expected, failure<LaunchError>(perform(from, to)));
     EXPECT_EQ(row.asked, from->terminationRequests);
     EXPECT_EQ(row.opened, workspace.opened.size());
     EXPECT_FALSE(transition.isSwitching());
@@ -302,9 +302,9 @@ TEST_F(TransitionTest, OnlyASourceStillRunningIsAskedToQuit) {
 }
 
 TEST_F(TransitionTest, OpenErrorIsRethrownUnchanged) {
-  openError = std::make_exception_ptr(LaunchOpenApplicationError{EACCES});
+  openError = std::make_exception_ptr(LaunchOpenApplicationError::of(EACCES));
   const auto result = perform(source);
-  EXPECT_EQ(LaunchOpenApplicationError{EACCES}, failure<LaunchOpenApplicationError>(result));
+  EXPECT_EQ(LaunchOpenApplicationError::of(EACCES), failure<LaunchError>(result));
   EXPECT_TRUE(source->terminated) << "the source had already quit";
   EXPECT_FALSE(transition.isSwitching());
 }
@@ -316,7 +316,7 @@ TEST_F(TransitionTest, SecondTransitionMeanwhileIsRefusedAndDisturbsNothing) {
   auto second = start(std::nullopt, directoryUrl(alphaPath));
   loop.runUntilIdle();
   ASSERT_TRUE(second.done());
-  EXPECT_EQ(LaunchLifecycleError::alreadySwitching, failure<LaunchLifecycleError>(second.result()));
+  EXPECT_EQ(LaunchLifecycleError::alreadySwitching, failure<LaunchError>(second.result()));
   EXPECT_TRUE(transition.isSwitching());
   loop.advance(1.0);
   ASSERT_TRUE(first.done());

@@ -72,7 +72,7 @@ struct CoordinatorTest : ::testing::Test, RegistryFixture {
   void finish(std::shared_ptr<FakeRunningApplication> launched) {
     complete(LaunchLifecycleResult{std::move(launched), {0.1, 0.02, 0.125}});
   }
-  void fail(LaunchLifecycleError error) { complete(std::make_exception_ptr(error)); }
+  void fail(const LaunchError& error) { complete(std::make_exception_ptr(error)); }
   std::string status() const { return statusModel.status() ? statusModel.status()->key() : ""; }
 };
 
