@@ -290,7 +290,8 @@ struct LiveSwitching {
   AppRegistry registry{SettingsStore(defaults, Url::fileUrl(root.string(), true))};
   LaunchAppLifecycle lifecycle{workspace, loop, LaunchOwnApplication{}, ::getpid()};
   LaunchLifecycleTimings timings;
-  LaunchSwitchCoordinator coordinator{registry, workspace, loop, log, [this](LaunchApplicationHandle source, Url url) {
+  LaunchStatusModel status;
+  LaunchSwitchCoordinator coordinator{registry, workspace, loop, log, status, [this](LaunchApplicationHandle source, Url url) {
                                         return timedSwitch(lifecycle, std::move(source), std::move(url), timings);
                                       }};
   LaunchUuid ids[2];

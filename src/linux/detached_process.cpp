@@ -111,16 +111,16 @@ DetachedProcess spawnDetachedProcess(const std::string& executablePath, const st
   argv.push_back(nullptr);
 
   int status[2];
-  if (::pipe2(status, O_CLOEXEC) != 0) throw LaunchOpenApplicationError{errno};
+  if (::pipe2(status, O_CLOEXEC) != 0) throw LaunchOpenApplicationError::of(errno);
   UniqueFd statusRead(status[0]);
   UniqueFd statusWrite(status[1]);
   int sockets[2];
-  if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, sockets) != 0) throw LaunchOpenApplicationError{errno};
+  if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, sockets) != 0) throw LaunchOpenApplicationError::of(errno);
   UniqueFd handoffRead(sockets[0]);
   UniqueFd handoffWrite(sockets[1]);
 
   const pid_t intermediate = ::fork();
-  if (intermediate < 0) throw LaunchOpenApplicationError{errno};
+  if (intermediate < 0) throw LaunchOpenApplicationError::of(errno);
   if (intermediate == 0) {
     const pid_t child = ::fork();
     if (child == 0) execDetached(executablePath.c_str(), argv.data(), statusWrite.get());
@@ -142,8 +142,8 @@ DetachedProcess spawnDetachedProcess(const std::string& executablePath, const st
   const Handoff handoff = receiveHandoff(handoffRead.get(), process.pidfd);
   while (::waitpid(intermediate, nullptr, 0) < 0 && errno == EINTR) {
   }
-  if (handoff.error != 0) throw LaunchOpenApplicationError{handoff.error};
-  if (!process.pidfd) throw LaunchOpenApplicationError{EIO};
+  if (handoff.error != 0) throw LaunchOpenApplicationError::of(handoff.error);
+  if (!process.pidfd) throw LaunchOpenApplicationError::of(EIO);
   process.pid = handoff.pid;
 
   // The status pipe closes on a successful exec; before that, the child writes errno.
@@ -152,8 +152,8 @@ DetachedProcess spawnDetachedProcess(const std::string& executablePath, const st
   do {
     got = ::read(statusRead.get(), &execError, sizeof execError);
   } while (got < 0 && errno == EINTR);
-  if (got == static_cast<ssize_t>(sizeof execError)) throw LaunchOpenApplicationError{execError};
-  if (got != 0) throw LaunchOpenApplicationError{got < 0 ? errno : EIO};
+  if (got == static_cast<ssize_t>(sizeof execError)) throw LaunchOpenApplicationError::of(execError);
+  if (got != 0) throw LaunchOpenApplicationError::of(got < 0 ? errno : EIO);
   return process;
 }
 

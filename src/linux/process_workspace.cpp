@@ -139,13 +139,13 @@ std::vector<LaunchApplicationHandle> ProcessWorkspace::scanRemembering(Memory& m
 
 LaunchApplicationHandle ProcessWorkspace::launch(const std::string& bundlePath) {
   const auto bundle = LaunchBundle::open(Url::fileUrl(bundlePath, true));
-  if (!bundle) throw LaunchOpenApplicationError{ENOENT};
+  if (!bundle) throw LaunchOpenApplicationError::of(ENOENT);
   const auto executable = bundle->executableURL();
-  if (!executable) throw LaunchOpenApplicationError{ENOENT};
+  if (!executable) throw LaunchOpenApplicationError::of(ENOENT);
   const std::string path = executable->path();
   auto process = spawnDetachedProcess(path, {path});
   auto application = ProcessRunningApplication::adopt(process.pid, std::move(process.pidfd), path);
-  if (!application) throw LaunchOpenApplicationError{ESRCH};
+  if (!application) throw LaunchOpenApplicationError::of(ESRCH);
   return application;
 }
 

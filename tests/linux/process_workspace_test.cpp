@@ -335,7 +335,7 @@ TEST_F(ProcessWorkspaceTest, OpenReportsTheErrnoOfTheStepThatFailed) {
                                                         {notRunnable.writeTo(sandbox.path("Plain.app")), EACCES}};
   for (const auto& [bundle, expected] : rows) {
     SCOPED_TRACE(bundle.string());
-    EXPECT_EQ(LaunchOpenApplicationError{expected}, failure<LaunchOpenApplicationError>(open(bundle)));
+    EXPECT_EQ(LaunchOpenApplicationError::of(expected), failure<LaunchError>(open(bundle)));
   }
 }
 
@@ -428,7 +428,7 @@ TEST_F(ProcessLifecycleTest, QuitsTheRunningAppUnlessItIsGoneSelectedOrStubborn)
     const char* behaviour;
     double quitLimit;
     bool targetIsSource;
-    std::optional<LaunchLifecycleError> error;
+    std::optional<LaunchError> error;
     bool sourceRunsAfter;
     std::size_t targetRunsAfter;
   } rows[] = {
@@ -450,7 +450,7 @@ TEST_F(ProcessLifecycleTest, QuitsTheRunningAppUnlessItIsGoneSelectedOrStubborn)
     }
 
     const auto result = switchApps(subject, source, to);
-    EXPECT_EQ(row.error, failure<LaunchLifecycleError>(result));
+    EXPECT_EQ(row.error, failure<LaunchError>(result));
     EXPECT_EQ(row.sourceRunsAfter, isAlive(source.get()));
     EXPECT_EQ(row.targetRunsAfter, runningFrom(to));
     EXPECT_FALSE(subject.isSwitching());

@@ -6,6 +6,7 @@
 #include "core/localization/l10n.h"
 #include "core/platform/launch_alert_presenter.h"
 #include "core/storage/registry/app_registry.h"
+#include "core/switching/launch_status_model.h"
 #include "core/switching/launch_switch_coordinator.h"
 
 namespace quillon {
@@ -30,9 +31,9 @@ LaunchMenuItem labelItem(std::string title) {
 }  // namespace
 
 MenuBarController::MenuBarController(LaunchStatusMenuHost& host, AppRegistry& registry,
-                                     LaunchSwitchCoordinator& coordinator, LaunchAlertPresenter& alerts,
-                                     LaunchMainLoop& loop)
-    : host_(host), registry_(registry), coordinator_(coordinator), alerts_(alerts), loop_(loop) {
+                                     LaunchSwitchCoordinator& coordinator, const LaunchStatusModel& status,
+                                     LaunchAlertPresenter& alerts, LaunchMainLoop& loop)
+    : host_(host), registry_(registry), coordinator_(coordinator), status_(status), alerts_(alerts), loop_(loop) {
   // Rebuilt as it opens, before tracking freezes it: a bundle deleted or reinstalled
   // since the last change shows its state now, not after the next switch.
   host_.setOpenHandler([this] {
@@ -45,6 +46,7 @@ MenuBarController::MenuBarController(LaunchStatusMenuHost& host, AppRegistry& re
     rebuildMenu();
   });
   coordinator_.onChange = [this] { rebuildMenu(); };
+  statusObserver_ = status_.subscribeToChanges([this] { rebuildMenu(); });
   rebuildMenu();
 }
 
@@ -119,7 +121,7 @@ LaunchMenuModel MenuBarController::makeMenu() {
         LocalizedText("登録データの復旧について…"), [this] { if (onResetRegistrations) onResetRegistrations(); },
         !switching));
   }
-  if (const auto& status = coordinator_.status()) items.push_back(labelItem(L10n::text(*status)));
+  if (const auto& status = status_.status()) items.push_back(labelItem(L10n::text(*status)));
   // Two notch apps fight over the notch: offer to keep one and quit the others normally.
   if (const auto several = coordinator_.severalRunning(); !several.empty()) {
     LaunchMenuItem offer;
@@ -132,7 +134,7 @@ LaunchMenuModel MenuBarController::makeMenu() {
     }
     items.push_back(std::move(offer));
   }
-  if (coordinator_.imageExplanation()) {
+  if (status_.imageExplanation()) {
     items.push_back(actionItem(LocalizedText("画像表示について…"), [this] { showImageExplanation(); }));
   }
   if (coordinator_.isAwaitingOutcome()) {
@@ -234,7 +236,7 @@ void MenuBarController::requestLaunchPermissions() {
 }
 
 void MenuBarController::showImageExplanation() {
-  const auto& explanation = coordinator_.imageExplanation();
+  const auto& explanation = status_.imageExplanation();
   if (!explanation) return;
   LaunchAlert alert;
   alert.messageText = L10n::text(LocalizedText("画像表示について"));

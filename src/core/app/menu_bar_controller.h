@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/async/launch_subscription.h"
 #include "core/async/launch_task.h"
 #include "core/platform/launch_status_menu_host.h"
 #include "core/support/launch_uuid.h"
@@ -14,18 +15,19 @@ namespace quillon {
 class AppRegistry;
 class LaunchAlertPresenter;
 class LaunchMainLoop;
+class LaunchStatusModel;
 class LaunchSwitchCoordinator;
 struct ManagedNotchApp;
 
 // Owns the status item's menu and rebuilds it whole from the registry, the switch
-// coordinator and the permission lines whenever it may be stale; items are never edited
+// coordinator, the status model and the permission lines whenever it may be stale; items are never edited
 // in place. Switching from the menu needs no permission. The actions that belong to
 // other windows call the callback slots the application fills (an empty slot makes its
 // item do nothing).
 class MenuBarController {
  public:
   MenuBarController(LaunchStatusMenuHost& host, AppRegistry& registry, LaunchSwitchCoordinator& coordinator,
-                    LaunchAlertPresenter& alerts, LaunchMainLoop& loop);
+                    const LaunchStatusModel& status, LaunchAlertPresenter& alerts, LaunchMainLoop& loop);
   ~MenuBarController();
   MenuBarController(const MenuBarController&) = delete;
   MenuBarController& operator=(const MenuBarController&) = delete;
@@ -65,6 +67,7 @@ class MenuBarController {
   LaunchStatusMenuHost& host_;
   AppRegistry& registry_;
   LaunchSwitchCoordinator& coordinator_;
+  const LaunchStatusModel& status_;
   LaunchAlertPresenter& alerts_;
   LaunchMainLoop& loop_;
   bool isMenuTracking_ = false;
@@ -73,6 +76,7 @@ class MenuBarController {
   // Each explanation has its own slot: one left open does not silence the other's item.
   LaunchTaskHandle permissionsAlertTask_;
   LaunchTaskHandle imageAlertTask_;
+  LaunchSubscription statusObserver_;
 };
 
 }  // namespace quillon

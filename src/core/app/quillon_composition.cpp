@@ -15,6 +15,7 @@
 #include "core/input/global_event_tap.h"
 #include "core/input/launch_input_router.h"
 #include "core/input/launch_input_trace.h"
+#include "core/input/launch_notch_surface_service.h"
 #include "core/input/launch_notch_surfaces.h"
 #include "core/overlay/launch_preview_cache_overlay_previews.h"
 #include "core/overlay/launch_switcher_overlay.h"
@@ -27,6 +28,7 @@
 #include "core/storage/preferences/launch_preferences_store.h"
 #include "core/storage/registry/app_registry.h"
 #include "core/switching/launch_app_lifecycle.h"
+#include "core/switching/launch_status_model.h"
 #include "core/switching/launch_switch_coordinator.h"
 
 namespace quillon {
@@ -68,13 +70,14 @@ void QuillonComposition::compose() {
   registry_ = std::make_unique<AppRegistry>(SettingsStore(platform_.userDefaults, delegate_->dataDirectory()));
   lifecycle_ = std::make_unique<LaunchAppLifecycle>(platform_.workspace, loop, executable_.own,
                                                     executable_.processIdentifier);
+  status_ = std::make_unique<LaunchStatusModel>();
   coordinator_ = std::make_unique<LaunchSwitchCoordinator>(
-      *registry_, platform_.workspace, loop, log,
+      *registry_, platform_.workspace, loop, log, *status_,
       [this](LaunchApplicationHandle source, Url url) { return lifecycle_->switchApplication(std::move(source), std::move(url)); });
   coordinator_->quitApplication = [this](LaunchApplicationHandle app) { return lifecycle_->quitApplication(std::move(app)); };
   coordinator_->refreshSoon();
 
-  menuBarController_ = std::make_unique<MenuBarController>(platform_.statusMenu, *registry_, *coordinator_,
+  menuBarController_ = std::make_unique<MenuBarController>(platform_.statusMenu, *registry_, *coordinator_, *status_,
                                                            platform_.alerts, loop);
   preferencesStore_ = std::make_unique<LaunchPreferencesStore>(
       LaunchPreferencesStore::inDataDirectory(delegate_->dataDirectory()));
@@ -102,11 +105,13 @@ void QuillonComposition::compose() {
   });
   probe_ = std::make_unique<LaunchWindowTargetProbe>(platform_.windowServer, platform_.accessibility, platform_.screens,
                                                      platform_.clock, executable_.processIdentifier);
+  surfaces_ = std::make_unique<LaunchNotchSurfaceService>(
+      LaunchNotchSurfaceService::Services{*coordinator_, *registry_, *status_, platform_.screens,
+                                          platform_.screenCapture, loop, log, LaunchInputTrace::shared()},
+      std::make_unique<ProbedNotchSurfaces>(*probe_, loop, platform_.screenCapture, platform_.windowServer, log));
   router_ = std::make_unique<LaunchInputRouter>(
-      LaunchInputRouter::Services{*coordinator_, *registry_, *overlay_, platform_.input, platform_.screens,
-                                  platform_.screenCapture, platform_.userDefaults, loop, log,
-                                  LaunchInputTrace::shared()},
-      std::make_unique<ProbedNotchSurfaces>(*probe_, loop, platform_.screenCapture, platform_.windowServer, log),
+      LaunchInputRouter::Services{*coordinator_, *registry_, *status_, *surfaces_, *overlay_, platform_.input,
+                                  platform_.screens, platform_.userDefaults, loop, log, LaunchInputTrace::shared()},
       shortcut_);
 
   registryRecovery_ = std::make_unique<AppRegistryRecovery>(

@@ -22,10 +22,12 @@ class GlobalEventTap;
 class LaunchAppLifecycle;
 class LaunchInputRouter;
 class LaunchInstanceRequests;
+class LaunchNotchSurfaceService;
 class LaunchPermissionMonitor;
 class LaunchPreferencesStore;
 class LaunchPreviewCache;
 class LaunchPreviewCacheOverlayPreviews;
+class LaunchStatusModel;
 class LaunchSwitchCoordinator;
 class LaunchSwitcherOverlay;
 class LaunchWindowTargetProbe;
@@ -88,6 +90,7 @@ class QuillonComposition {
   // Declared in the order they are composed, so they are destroyed in reverse.
   std::unique_ptr<AppRegistry> registry_;
   std::unique_ptr<LaunchAppLifecycle> lifecycle_;
+  std::unique_ptr<LaunchStatusModel> status_;
   std::unique_ptr<LaunchSwitchCoordinator> coordinator_;
   std::unique_ptr<MenuBarController> menuBarController_;
   std::unique_ptr<LaunchPreferencesStore> preferencesStore_;
@@ -99,6 +102,7 @@ class QuillonComposition {
   LaunchModifierShortcut shortcut_ = LaunchModifierShortcut::command();
   bool switchWithVerticalScroll_ = false;
   std::unique_ptr<LaunchWindowTargetProbe> probe_;
+  std::unique_ptr<LaunchNotchSurfaceService> surfaces_;
   std::unique_ptr<LaunchInputRouter> router_;
   // Created once input may be observed; gone before the router it feeds.
   std::unique_ptr<GlobalEventTap> tap_;

@@ -4,13 +4,13 @@
 
 namespace quillon {
 
-std::string genericDescription(LaunchAsyncWaitError error) {
+std::string launchErrorText(LaunchAsyncWaitError::Code code, const LaunchError&) {
   int index = 0;
-  switch (error) {
-    case LaunchAsyncWaitError::timedOut:
+  switch (code) {
+    case LaunchAsyncWaitError::Code::timedOut:
       index = 0;
       break;
-    case LaunchAsyncWaitError::alreadyRunning:
+    case LaunchAsyncWaitError::Code::alreadyRunning:
       index = 1;
       break;
   }

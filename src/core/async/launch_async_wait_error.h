@@ -2,18 +2,27 @@
 
 #include <string>
 
+#include "core/support/launch_error.h"
+
 namespace quillon {
 
-// Why a bounded wait gave up. Thrown by value from `LaunchAsyncGate::run`. Neither case
-// carries a message of its own: a caller that must show one uses the generic
-// description below.
-enum class LaunchAsyncWaitError {
-  timedOut,        // the time limit passed before the operation finished
-  alreadyRunning,  // an operation started through the gate has not finished yet
+// Why a bounded wait gave up: the codes of the wait domain, and the two errors as
+// `LaunchAsyncGate::run` throws them. Neither code carries a message of its own; the
+// text is the platform's generic description of an error without one.
+struct LaunchAsyncWaitError {
+  enum class Code {
+    timedOut,        // the time limit passed before the operation finished
+    alreadyRunning,  // an operation started through the gate has not finished yet
+  };
+  static const LaunchError timedOut;
+  static const LaunchError alreadyRunning;
 };
 
-// The generic "could not be completed" text, naming the type and the case's position
-// the way the platform describes an error without a message of its own.
-std::string genericDescription(LaunchAsyncWaitError error);
+constexpr LaunchErrorDomain launchErrorDomain(LaunchAsyncWaitError::Code) { return LaunchErrorDomain::asyncWait; }
+// The generic "could not be completed" text, naming the type and the case's position.
+std::string launchErrorText(LaunchAsyncWaitError::Code code, const LaunchError& error);
+
+inline const LaunchError LaunchAsyncWaitError::timedOut{LaunchAsyncWaitError::Code::timedOut};
+inline const LaunchError LaunchAsyncWaitError::alreadyRunning{LaunchAsyncWaitError::Code::alreadyRunning};
 
 }  // namespace quillon

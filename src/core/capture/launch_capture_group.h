@@ -17,8 +17,8 @@ struct LaunchCaptureGroup {
   GlobalRect display;
 
   // Picks the group among an app's windows (front to back) on `displays` (Quartz
-  // frames); with `point`, only on the one display containing it. Throws
-  // SurfaceCaptureError: `noCandidateWindow` when nothing qualifies, `ambiguousWindows`
+  // frames); with `point`, only on the one display containing it. Throws the capture
+  // error `noCandidateWindow` when nothing qualifies, `ambiguousWindows`
   // when the matches do not form one bounded, connected surface on one display.
   static LaunchCaptureGroup select(const std::vector<LaunchWindowCandidate>& candidates,
                                    const std::vector<GlobalRect>& displays, std::optional<GlobalPoint> point);

@@ -4,9 +4,11 @@
 
 namespace quillon {
 
-std::optional<LaunchCaptureIssue> captureIssue(const SurfaceCaptureError& error) {
+std::optional<LaunchCaptureIssue> captureIssue(const LaunchError& error) {
   using Code = SurfaceCaptureError::Code;
-  switch (error.code) {
+  const auto code = error.code<Code>();
+  if (!code) return std::nullopt;
+  switch (*code) {
     case Code::captureExcluded: return LaunchCaptureIssue::applicationExcluded;
     case Code::permissionMissing: return LaunchCaptureIssue::screenPermissionMissing;
     case Code::imageCaptureFailed:
@@ -22,17 +24,6 @@ std::optional<LaunchCaptureIssue> captureIssue(const SurfaceCaptureError& error)
     case Code::staleCapture: return std::nullopt;
   }
   return std::nullopt;
-}
-
-std::optional<LaunchCaptureIssue> captureIssue(const std::exception_ptr& error) {
-  if (!error) return std::nullopt;
-  try {
-    std::rethrow_exception(error);
-  } catch (const SurfaceCaptureError& captureError) {
-    return captureIssue(captureError);
-  } catch (...) {
-    return std::nullopt;
-  }
 }
 
 }  // namespace quillon

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <exception>
 #include <optional>
 
-namespace quillon {
+#include "core/support/launch_error.h"
 
-struct SurfaceCaptureError;
+namespace quillon {
 
 // Why the last capture of an app gave no image, as far as the user can act on it.
 enum class LaunchCaptureIssue {
@@ -14,9 +13,8 @@ enum class LaunchCaptureIssue {
   unavailable,              // the system did not deliver an image, cause unknown
 };
 
-// The issue a capture error stands for; none for errors that say nothing about images
-// (a vanished app, a moved window, any error that is not a capture error).
-std::optional<LaunchCaptureIssue> captureIssue(const SurfaceCaptureError& error);
-std::optional<LaunchCaptureIssue> captureIssue(const std::exception_ptr& error);
+// The issue an error stands for; none for errors that say nothing about images (a
+// vanished app, a moved window, any error that is not a capture error).
+std::optional<LaunchCaptureIssue> captureIssue(const LaunchError& error);
 
 }  // namespace quillon

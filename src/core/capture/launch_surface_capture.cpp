@@ -103,7 +103,7 @@ Task<LaunchSurfaceSnapshot> LaunchSurfaceCapture::capture(std::shared_ptr<const 
   auto waiting = requestGate_.run(timeout, true, std::move(operation));
   try {
     co_return co_await std::move(waiting);
-  } catch (const LaunchAsyncWaitError& error) {
+  } catch (const LaunchError& error) {
     if (error == LaunchAsyncWaitError::timedOut) fail(Code::captureTimedOut);
     throw;
   }
@@ -255,7 +255,7 @@ Task<LaunchSurfaceSnapshot> LaunchSurfaceCapture::performCapture(
   std::optional<Selection> again;
   try {
     again = select(fresh, windowServer_.onScreenWindows(false), pid, point);
-  } catch (const SurfaceCaptureError&) {
+  } catch (const LaunchError&) {
     fail(Code::staleCapture);
   }
   const bool primaryUnchanged = std::any_of(fresh.windows.begin(), fresh.windows.end(), [&](const auto& w) {
@@ -304,7 +304,7 @@ Task<std::shared_ptr<const Bitmap>> LaunchSurfaceCapture::frontOnlyImage(const L
     try {
       const auto bounds = SurfaceAlphaMask(*frontImage, visibleAlphaThreshold).solidPixelBounds();
       return bounds != Rect{0, 0, static_cast<double>(frontImage->width), static_cast<double>(frontImage->height)};
-    } catch (const SurfaceCaptureError&) {
+    } catch (const LaunchError&) {
       return false;
     }
   };

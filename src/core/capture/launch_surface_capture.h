@@ -25,8 +25,8 @@ struct LaunchWindowRow;
 // Takes a still image of a notch app's expanded notch surface and turns it into a
 // snapshot: the image, its solid mask, the screen rectangles it covers, and the identity
 // later checks compare against. Refuses rather than guesses whenever the window set,
-// the display, the timing or the geometry is in doubt; each refusal is a distinct
-// SurfaceCaptureError. At most one capture runs at a time, bounded by `timeout`; the
+// the display, the timing or the geometry is in doubt; each refusal is a LaunchError with
+// its own SurfaceCaptureError code. At most one capture runs at a time, bounded by `timeout`; the
 // pixel analysis runs off the main thread and stops with the capture.
 class LaunchSurfaceCapture {
  public:
@@ -46,7 +46,7 @@ class LaunchSurfaceCapture {
   bool isRunning() const { return requestGate_.isRunning(); }
 
   // Captures `application`'s notch surface; with `targetQuartzPoint`, the surface must
-  // be on the display holding that point. Throws SurfaceCaptureError,
+  // be on the display holding that point. Throws a capture error,
   // LaunchAsyncWaitError::alreadyRunning while another capture runs (unchanged, so the
   // caller can tell a deferred capture from a failed one), or CancellationError.
   Task<LaunchSurfaceSnapshot> capture(std::shared_ptr<const LaunchRunningApplication> application,

@@ -9,7 +9,7 @@
 namespace quillon {
 
 // Which of an app's windows is its notch surface: a window above the normal layer that
-// reaches into the top-centre zone of a display. Pure; throws SurfaceCaptureError.
+// reaches into the top-centre zone of a display. Pure; throws capture errors.
 struct LaunchWindowCandidatePolicy {
   LaunchWindowCandidatePolicy() = delete;
 

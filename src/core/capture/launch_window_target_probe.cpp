@@ -83,7 +83,7 @@ std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::sample(const LaunchRu
   std::optional<LaunchWindowCandidatePolicy::Selection> selection;
   try {
     selection = LaunchWindowCandidatePolicy::select(context->candidates, context->displays, edge);
-  } catch (const SurfaceCaptureError&) {
+  } catch (const LaunchError&) {
     return std::nullopt;
   }
   const GlobalRect display = selection->displays.front();
@@ -109,7 +109,7 @@ std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::expandedTarget(
   std::optional<LaunchWindowCandidatePolicy::Selection> selection;
   try {
     selection = LaunchWindowCandidatePolicy::select(context->candidates, context->displays, std::nullopt);
-  } catch (const SurfaceCaptureError&) {
+  } catch (const LaunchError&) {
     return std::nullopt;
   }
   if (selection->displays.empty()) return std::nullopt;

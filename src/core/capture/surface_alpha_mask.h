@@ -13,7 +13,7 @@ namespace quillon {
 
 // Which pixels of an image are solid: alpha at or above a threshold. Maps between the
 // image's pixels and the screen rectangle the image was taken from. Every mask holds at
-// least one solid pixel; construction throws SurfaceCaptureError otherwise.
+// least one solid pixel; construction throws a capture error otherwise.
 class SurfaceAlphaMask {
  public:
   // Bounds on any analysed image, so a hostile or broken size cannot exhaust memory.

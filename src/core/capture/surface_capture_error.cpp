@@ -5,10 +5,11 @@
 
 namespace quillon {
 
-std::string SurfaceCaptureError::description() const {
+std::string launchErrorText(SurfaceCaptureError::Code code, const LaunchError& error) {
+  using Code = SurfaceCaptureError::Code;
   switch (code) {
     case Code::ambiguousWindows:
-      return fmt::format("More than one top-center window matches: [{}].", fmt::join(windowIDs, ", "));
+      return fmt::format("More than one top-center window matches: [{}].", fmt::join(error.windowIDs(), ", "));
     case Code::permissionMissing:
       return "Screen recording permission is required to capture the selected notch.";
     case Code::targetUnavailable:

@@ -5,11 +5,13 @@
 #include <utility>
 #include <vector>
 
+#include "core/support/launch_error.h"
+
 namespace quillon {
 
-// Every failure of window probing and surface capture. The descriptions are fixed
-// English texts: they go to the log and to the image guidance, which chooses its own
-// user-facing words from the code.
+// The codes of every failure of window probing and surface capture, and the errors made
+// of them. The texts are fixed English: they go to the log and to the image guidance,
+// which chooses its own user-facing words from the code.
 struct SurfaceCaptureError {
   enum class Code {
     ambiguousWindows,  // carries the IDs of the matching windows
@@ -27,19 +29,20 @@ struct SurfaceCaptureError {
     captureTimedOut,
   };
 
-  Code code = Code::imageCaptureFailed;
-  // Only `ambiguousWindows` carries window IDs; the factories keep it empty otherwise,
-  // so equality compares the list exactly where it matters.
-  std::vector<std::uint32_t> windowIDs;
-
-  static SurfaceCaptureError ambiguousWindows(std::vector<std::uint32_t> ids) {
-    return {Code::ambiguousWindows, std::move(ids)};
-  }
-  static SurfaceCaptureError of(Code code) { return {code, {}}; }
-
-  std::string description() const;
-
-  friend bool operator==(const SurfaceCaptureError&, const SurfaceCaptureError&) = default;
+  // Only `ambiguousWindows` carries window IDs, so equality compares the list exactly
+  // where it matters.
+  static LaunchError ambiguousWindows(std::vector<std::uint32_t> ids);
+  static LaunchError of(Code code);
 };
+
+constexpr LaunchErrorDomain launchErrorDomain(SurfaceCaptureError::Code) {
+  return LaunchErrorDomain::surfaceCapture;
+}
+std::string launchErrorText(SurfaceCaptureError::Code code, const LaunchError& error);
+
+inline LaunchError SurfaceCaptureError::ambiguousWindows(std::vector<std::uint32_t> ids) {
+  return LaunchError(Code::ambiguousWindows, 0, std::move(ids));
+}
+inline LaunchError SurfaceCaptureError::of(Code code) { return LaunchError(code); }
 
 }  // namespace quillon

@@ -2,103 +2,29 @@
 
 #include <fmt/format.h>
 
-#include <algorithm>
-#include <exception>
 #include <utility>
 
-#include "core/async/launch_async_wait_error.h"
 #include "core/async/launch_clock.h"
-#include "core/capture/launch_capture_guide_catalog.h"
-#include "core/capture/launch_fallback_policy.h"
-#include "core/capture/launch_image_guidance.h"
-#include "core/capture/launch_image_status.h"
-#include "core/capture/surface_capture_error.h"
 #include "core/display/launch_screen_coordinates.h"
 #include "core/display/surface_geometry_policy.h"
+#include "core/input/launch_gesture_words.h"
 #include "core/input/launch_input_trace.h"
 #include "core/overlay/launch_switcher_overlay.h"
 #include "core/overlay/launch_switcher_panel_host.h"
 #include "core/platform/launch_input_system.h"
 #include "core/platform/launch_log_sink.h"
-#include "core/platform/launch_screen_capture_service.h"
 #include "core/platform/launch_screens.h"
 #include "core/storage/registry/app_registry.h"
+#include "core/switching/launch_status_model.h"
 #include "core/switching/launch_switch_coordinator.h"
 
 namespace quillon {
-
 namespace {
-
 using Phase = LaunchSwitchSession::Phase;
-
-const char* word(Phase phase) {
-  switch (phase) {
-    case Phase::idle: return "idle";
-    case Phase::preparing: return "preparing";
-    case Phase::active: return "active";
-    case Phase::committing: return "committing";
-  }
-  return "idle";
-}
-
-const char* word(LaunchShortcutState::Action action) {
-  switch (action) {
-    case LaunchShortcutState::Action::none: return "none";
-    case LaunchShortcutState::Action::press: return "press";
-    case LaunchShortcutState::Action::release: return "release";
-    case LaunchShortcutState::Action::cancel: return "cancel";
-  }
-  return "none";
-}
-
-const char* word(std::optional<LaunchCaptureIssue> issue) {
-  if (!issue) return "none";
-  switch (*issue) {
-    case LaunchCaptureIssue::applicationExcluded: return "applicationExcluded";
-    case LaunchCaptureIssue::screenPermissionMissing: return "screenPermissionMissing";
-    case LaunchCaptureIssue::unavailable: return "unavailable";
-  }
-  return "none";
-}
-
-const char* boolean(bool value) { return value ? "true" : "false"; }
-const char* yesNo(bool value) { return value ? "yes" : "no"; }
-
-// The rectangle as the platform writes one in its logs.
-std::string rectText(const GlobalRect& rect) {
-  return fmt::format("{{{{{:g}, {:g}}}, {{{:g}, {:g}}}}}", rect.x, rect.y, rect.width, rect.height);
-}
-
-std::string describe(const std::exception_ptr& error) {
-  try {
-    std::rethrow_exception(error);
-  } catch (const SurfaceCaptureError& captureError) {
-    return captureError.description();
-  } catch (LaunchAsyncWaitError waitError) {
-    return genericDescription(waitError);
-  } catch (const std::exception& other) {
-    return other.what();
-  } catch (...) {
-    return "unknown error";
-  }
-}
-
-bool isGateBusy(const std::exception_ptr& error) {
-  try {
-    std::rethrow_exception(error);
-  } catch (LaunchAsyncWaitError waitError) {
-    return waitError == LaunchAsyncWaitError::alreadyRunning;
-  } catch (...) {
-    return false;
-  }
-}
-
 }  // namespace
 
-LaunchInputRouter::LaunchInputRouter(Services services, std::unique_ptr<LaunchNotchSurfaces> surfaces,
-                                     LaunchModifierShortcut shortcut)
+LaunchInputRouter::LaunchInputRouter(Services services, LaunchModifierShortcut shortcut)
     : services_(services),
-      surfaces_(std::move(surfaces)),
       tuning_(services.defaults),
       shortcutState_(shortcut, 0) {
   const LaunchEventFlags flags = services_.input.currentModifierFlags();
@@ -109,12 +35,16 @@ LaunchInputRouter::LaunchInputRouter(Services services, std::unique_ptr<LaunchNo
                        boolean(commandHeld_)));
   }
   services_.overlay.setShortcut(shortcut);
+  services_.surfaces.attach(this);
+  acceptedCaptures_ = services_.surfaces.subscribeToAcceptedCaptures(
+      [this](const LaunchNotchSurfaceService::AcceptedCapture& capture) { captureAccepted(capture); });
   timer_ = LaunchTimer(services_.loop, tickInterval, true, [weak = std::weak_ptr<LaunchInputRouter*>(self_)] {
     if (auto self = weak.lock()) (*self)->tick();
   });
 }
 
 LaunchInputRouter::~LaunchInputRouter() {
+  services_.surfaces.attach(nullptr);
   if (escapeTap_) escapeTap_->stop();
 }
 
@@ -156,8 +86,8 @@ void LaunchInputRouter::commandChanged(bool isDown, ScreenPoint cursor) {
 void LaunchInputRouter::cursorMoved(ScreenPoint to) {
   cursor_ = to;
   if (commandHeld_) return;
-  lastMoveAt_ = services_.loop.clock().uptime();
-  prefetch();
+  services_.surfaces.pointerMoved();
+  services_.surfaces.prefetch();
 }
 
 bool LaunchInputRouter::shouldConsumeScroll(const LaunchScrollEvent& event, ScreenPoint cursor) {
@@ -222,7 +152,7 @@ void LaunchInputRouter::press(ScreenPoint cursor) {
   sourceApplication_ = application;
   sourceID_ = currentID;
   fallbackEdgeTarget_.reset();
-  cancelReadiness();
+  services_.surfaces.cancelReadiness();
   if (services_.trace.isEnabled()) {
     record(fmt::format("router.press admitted pid={} appCount={}", application->processIdentifier(), apps.size()));
   }
@@ -238,21 +168,19 @@ void LaunchInputRouter::edgeStep(LaunchUuid token, const LaunchApplicationHandle
   if (session_.token() != token) return record("edge blocked=stale-token");
   installEscapeHandling();
   if (session_.phase() != Phase::preparing) return;
-  if (snapshot_) {
-    if (const auto target =
-            surfaces_->revalidate(*snapshot_, *application, revalidationMaximumAge, false)) {
-      const LaunchSurfaceSnapshot snapshot = *snapshot_;
-      activateInitial(token, application, *target, &snapshot);
-      prefetch();
-      return;
-    }
+  auto& surfaces = services_.surfaces;
+  if (const auto target = surfaces.revalidateKept(*application)) {
+    const LaunchSurfaceSnapshot snapshot = *surfaces.snapshot();
+    activateInitial(token, application, *target, &snapshot);
+    surfaces.prefetch();
+    return;
   }
-  if (const auto target = surfaces_->expandedTarget(*application)) {
+  if (const auto target = surfaces.expandedTarget(*application)) {
     activateInitial(token, application, *target, nullptr);
   } else {
     record("edge expansion=unknown; awaiting bounded confirmation");
   }
-  prefetch();
+  surfaces.prefetch();
 }
 
 bool LaunchInputRouter::activateInitial(const LaunchUuid& token, const LaunchApplicationHandle& application,
@@ -275,7 +203,7 @@ bool LaunchInputRouter::activateInitial(const LaunchUuid& token, const LaunchApp
   LaunchSwitcherRequest request;
   request.apps = services_.registry.launchableApps();
   request.selectedID = *selected;
-  request.screenCaptureAllowed = screenCaptureAllowed();
+  request.screenCaptureAllowed = services_.surfaces.screenCaptureAllowed();
   request.removeMissingSelectedPreview = false;
   if (snapshot) {
     request.sourceQuartzRect = snapshot->visibleQuartzRect;
@@ -311,20 +239,24 @@ bool LaunchInputRouter::activateInitial(const LaunchUuid& token, const LaunchApp
 // MARK: Tick
 
 void LaunchInputRouter::tick() {
+  auto& surfaces = services_.surfaces;
   switch (session_.phase()) {
     case Phase::preparing:
       if (sourceMatchesCurrent() && services_.loop.clock().uptime() - edgeAtUptime_ <= preparationDeadline) {
         if (sourceApplication_) {
           const LaunchApplicationHandle application = sourceApplication_;
-          if (const auto target = surfaces_->expandedTarget(*application)) {
+          if (const auto target = surfaces.expandedTarget(*application)) {
             const LaunchUuid token = session_.token();
             activateInitial(token, application, *target, nullptr);
           }
         }
-        prefetch();
+        surfaces.prefetch();
       } else {
         if (sourceApplication_) {
-          reportImageStatus(*sourceApplication_, LaunchImageRoute::menuOnly, LaunchCaptureIssue::unavailable);
+          const std::int32_t pid = sourceApplication_->processIdentifier();
+          const bool sameWindow = fallbackEdgeTarget_ && fallbackEdgeTarget_->processID == pid;
+          surfaces.reportImageStatus(*sourceApplication_, LaunchImageRoute::menuOnly, LaunchCaptureIssue::unavailable,
+                                     sameWindow ? fallbackEdgeTarget_->sharingState : std::nullopt);
         }
         cancel("preparation deadline or source identity changed");
       }
@@ -342,123 +274,27 @@ void LaunchInputRouter::tick() {
       // Away from the top-centre zones a capture would be stale before the pointer got
       // to a notch, and its moves on the way start a fresh one; idling elsewhere costs
       // no capture every tick.
-      if (nearCandidate(cursor_)) prefetch();
+      if (nearCandidate(cursor_)) surfaces.prefetch();
       break;
-    case Phase::committing: prefetch(); break;
+    case Phase::committing: surfaces.prefetch(); break;
   }
 }
 
-// MARK: Prefetch
+// MARK: Accepted captures
 
-void LaunchInputRouter::prefetch() {
+void LaunchInputRouter::captureAccepted(const LaunchNotchSurfaceService::AcceptedCapture& capture) {
   const Phase phase = session_.phase();
-  auto& coordinator = services_.coordinator;
-  if (phase == Phase::preparing && services_.trace.isEnabled()) {
-    record(fmt::format("prefetch check captureBusy={} readinessBusy={} switching={} hasHost={} nearCandidate={}",
-                       boolean(captureTask_.isValid()), boolean(readinessTask_.isValid()),
-                       boolean(coordinator.isSwitching()), boolean(coordinator.currentApplication() != nullptr),
-                       boolean(nearCandidate(cursor_))));
-  }
-  if (captureTask_.isValid() || readinessTask_.isValid() || coordinator.isSwitching() || phase == Phase::committing ||
-      !coordinator.currentApplication()) {
-    return;
-  }
-  if (phase == Phase::active && !sourceMatchesCurrent()) return;
-  captureGeneration_ = LaunchUuid::random();
-  captureTask_ =
-      spawn(services_.loop, runCapture(captureGeneration_, coordinator.currentApplication(), session_.token()));
-}
-
-Task<void> LaunchInputRouter::runCapture(LaunchUuid generation, LaunchApplicationHandle application, LaunchUuid token) {
-  const auto cancellation = co_await currentCancellation();
-  const double startedAt = services_.loop.clock().uptime();
-  const std::int32_t pid = application->processIdentifier();
-  if (session_.phase() == Phase::preparing) {
+  if (phase == Phase::preparing && sourceMatchesCurrent()) {
+    log(fmt::format("[Quillon/launch-input] captured {:.3f}s age={:.3f} visible={} tokenMatch={}", capture.duration,
+                    capture.age, rectText(capture.snapshot.visibleQuartzRect), yesNo(capture.tokenMatch)));
+    const LaunchUuid sessionToken = session_.token();
+    activateInitial(sessionToken, capture.application, capture.target, &capture.snapshot);
+  } else if (phase == Phase::active && sourceMatchesCurrent() && sourceID_) {
+    const LaunchUuid source = *sourceID_;
+    const bool applied = services_.overlay.updatePreview(capture.snapshot, source);
     if (services_.trace.isEnabled()) {
-      record(fmt::format("capture begin pid={} tokenMatch={}", pid, boolean(session_.token() == token)));
+      record(fmt::format("image upgrade source={} applied={}", source.toString(), boolean(applied)));
     }
-    log(fmt::format("[Quillon/launch-input] capture begin pid={}", pid));
-  }
-
-  std::optional<LaunchSurfaceSnapshot> captured;
-  std::exception_ptr failure;
-  bool retry = false;
-  try {
-    auto capturing = surfaces_->capture(application, std::nullopt);
-    captured.emplace(co_await std::move(capturing));
-  } catch (...) {
-    failure = std::current_exception();
-  }
-
-  const double now = services_.loop.clock().uptime();
-  const Phase phase = session_.phase();
-  const bool tokenMatch = session_.token() == token;
-  if (captured) {
-    const LaunchSurfaceSnapshot& snapshot = *captured;
-    if (phase == Phase::preparing && services_.trace.isEnabled()) {
-      const double age = now - snapshot.sampledAtUptime;
-      const bool fresh = age >= 0 && age <= snapshotFreshness && snapshot.processID == pid;
-      const bool stable = previousSnapshot_ && LaunchFallbackPolicy::sameBounds(previousSnapshot_->visibleQuartzRect,
-                                                                                 snapshot.visibleQuartzRect);
-      record(fmt::format("capture complete pid={} cancelled={} tokenMatch={} freshness={} stability={} edgeCurrent={}",
-                         pid, boolean(cancellation->isCancelled()), boolean(tokenMatch), boolean(fresh),
-                         boolean(stable), boolean(edgeAtUptime_ <= snapshot.sampledAtUptime)));
-    }
-    const auto& current = services_.coordinator.currentApplication();
-    if (cancellation->isCancelled() || !current || current->processIdentifier() != pid ||
-        phase == Phase::committing) {
-      record("capture discarded=identity-display-or-expansion");
-    } else {
-      const bool ignoringOwnOverlay = phase == Phase::active && overlayVisible();
-      const auto target = surfaces_->revalidate(snapshot, *application, revalidationMaximumAge, ignoringOwnOverlay);
-      if (!target) {
-        snapshot_.reset();
-        previousSnapshot_.reset();
-        record("capture invalidated=identity-display-or-expansion");
-        retry = phase == Phase::idle && lastMoveAt_ >= 0 && now - lastMoveAt_ <= arrivalRetryWindow &&
-                nearCandidate(cursor_);
-      } else {
-        previousSnapshot_ = std::move(snapshot_);
-        snapshot_ = std::move(captured);
-        const LaunchSurfaceSnapshot accepted = *snapshot_;
-        if (phase == Phase::preparing && sourceMatchesCurrent()) {
-          log(fmt::format("[Quillon/launch-input] captured {:.3f}s age={:.3f} visible={} tokenMatch={}",
-                          now - startedAt, now - accepted.sampledAtUptime, rectText(accepted.visibleQuartzRect),
-                          yesNo(tokenMatch)));
-          const LaunchUuid sessionToken = session_.token();
-          activateInitial(sessionToken, application, *target, &accepted);
-        } else if (phase == Phase::active && sourceMatchesCurrent() && sourceID_) {
-          const LaunchUuid source = *sourceID_;
-          const bool applied = services_.overlay.updatePreview(accepted, source);
-          if (services_.trace.isEnabled()) {
-            record(fmt::format("image upgrade source={} applied={}", source.toString(), boolean(applied)));
-          }
-        }
-      }
-    }
-  } else if (isGateBusy(failure)) {
-    record(std::string("capture deferred=inner-gate-busy phase=") + word(phase));
-  } else {
-    const auto issue = captureIssue(failure);
-    if (phase == Phase::preparing && services_.trace.isEnabled()) {
-      record(fmt::format("capture failed issue={} tokenMatch={}", word(issue), boolean(tokenMatch)));
-    }
-    // An error that says nothing about images (the window moved, the app quit) means
-    // the kept capture may no longer describe the screen.
-    if (phase == Phase::idle && !issue) {
-      snapshot_.reset();
-      previousSnapshot_.reset();
-    }
-  }
-  // A newer request owns the field now.
-  if (captureGeneration_ != generation) co_return;
-  captureTask_.reset();
-  if (retry) {
-    arrivalRetryPending_ = true;
-    arrivalRetry_ = LaunchTimer(services_.loop, arrivalRetryInterval, false, [this] {
-      arrivalRetryPending_ = false;
-      if (session_.phase() == Phase::idle) prefetch();
-    });
   }
 }
 
@@ -533,10 +369,10 @@ Task<void> LaunchInputRouter::runCommit(LaunchUuid target, LaunchUuid sourceID, 
     services_.overlay.dismiss();
     clearCommitState();
     const LaunchApplicationHandle current = services_.coordinator.currentApplication();
-    if (current && display) startReadinessCheck(current, target, *display);
+    if (current && display) services_.surfaces.startReadinessCheck(current, target, *display);
     co_return;
   }
-  const auto& status = services_.coordinator.status();
+  const auto& status = services_.status.status();
   services_.overlay.showStatus(status ? *status : LocalizedText("切り替えできませんでした"));
   try {
     co_await sleepFor(services_.loop, failureMessageHold);
@@ -548,8 +384,7 @@ Task<void> LaunchInputRouter::runCommit(LaunchUuid target, LaunchUuid sourceID, 
 
 void LaunchInputRouter::clearCommitState() {
   session_.finishCommit();
-  snapshot_.reset();
-  previousSnapshot_.reset();
+  services_.surfaces.forgetSnapshots();
   accumulator_.reset();
   sourceApplication_.reset();
   sourceID_.reset();
@@ -557,79 +392,6 @@ void LaunchInputRouter::clearCommitState() {
   watchdogTask_.reset();
   // Called from inside the commit task: the handle defers destroying it until it ends.
   commitTask_.reset();
-}
-
-// MARK: Destination readiness
-
-void LaunchInputRouter::startReadinessCheck(LaunchApplicationHandle application, LaunchUuid selectedID,
-                                            LaunchDisplayTarget display) {
-  cancelReadiness();
-  readinessGeneration_ = LaunchUuid::random();
-  readinessTask_ =
-      spawn(services_.loop, runReadiness(std::move(application), selectedID, display, readinessGeneration_));
-}
-
-Task<void> LaunchInputRouter::runReadiness(LaunchApplicationHandle application, LaunchUuid selectedID,
-                                           LaunchDisplayTarget display, LaunchUuid generation) {
-  const auto cancellation = co_await currentCancellation();
-  auto waiting = waitForSurface(application, display);
-  const SurfaceReadiness result = co_await std::move(waiting);
-  const auto& current = services_.coordinator.currentApplication();
-  const bool sameApp = services_.coordinator.currentID() == selectedID && current &&
-                       current->processIdentifier() == application->processIdentifier();
-  if (!cancellation->isCancelled() && sameApp && display.refreshedTopCenterPoint(displayTargets()) && !result.ready) {
-    reportImageStatus(*application, LaunchImageRoute::menuOnly, result.issue);
-  }
-  if (readinessGeneration_ == generation) readinessTask_.reset();
-}
-
-Task<LaunchInputRouter::SurfaceReadiness> LaunchInputRouter::waitForSurface(LaunchApplicationHandle application,
-                                                                            LaunchDisplayTarget display) {
-  const auto cancellation = co_await currentCancellation();
-  const auto& clock = services_.loop.clock();
-  const std::int32_t pid = application->processIdentifier();
-  const double began = clock.uptime();
-  auto sameProcess = [this, pid] {
-    const auto& current = services_.coordinator.currentApplication();
-    return current && current->processIdentifier() == pid;
-  };
-  while (clock.uptime() - began < readinessBudget) {
-    const auto point = display.refreshedTopCenterPoint(displayTargets());
-    if (cancellation->isCancelled() || application->isTerminated() || !sameProcess() || !point) co_return {};
-
-    std::optional<LaunchSurfaceSnapshot> captured;
-    std::exception_ptr failure;
-    try {
-      auto capturing = surfaces_->capture(application, point);
-      captured.emplace(co_await std::move(capturing));
-    } catch (...) {
-      failure = std::current_exception();
-    }
-    if (captured) {
-      const double age = clock.uptime() - captured->sampledAtUptime;
-      const bool accepted = !cancellation->isCancelled() && sameProcess() &&
-                            display.refreshedTopCenterPoint(displayTargets()) == point && age >= 0 &&
-                            age <= snapshotFreshness && captured->processID == pid;
-      if (!accepted) co_return {};
-      previousSnapshot_ = std::move(snapshot_);
-      snapshot_ = std::move(captured);
-      log(fmt::format("[Quillon/launch-input] destination surface captured pid={} visible={}", pid,
-                      rectText(snapshot_->visibleQuartzRect)));
-      co_return {true, std::nullopt};
-    }
-    if (const auto issue = captureIssue(failure)) {
-      log(fmt::format("[Quillon/launch-input] destination image unavailable pid={} issue={}", pid, word(issue)));
-      co_return {false, issue};
-    }
-    log(fmt::format("[Quillon/launch-input] destination capture retry pid={} reason={}", pid, describe(failure)));
-    try {
-      co_await sleepFor(services_.loop, readinessRetryDelay);
-    } catch (const CancellationError&) {
-      co_return {};
-    }
-  }
-  log(fmt::format("[Quillon/launch-input] destination surface readiness timed out pid={}", pid));
-  co_return {};
 }
 
 // MARK: Cancel and environment
@@ -640,7 +402,7 @@ void LaunchInputRouter::cancel(std::string_view reason) {
   if (services_.trace.isEnabled()) record(fmt::format("cancel reason={} phase={}", reason, word(phase)));
   if (phase != Phase::idle) log(fmt::format("[Quillon/launch-input] cancelled: {}", reason));
   session_.cancel();
-  cancelCapture();
+  services_.surfaces.cancelCapture();
   sourceApplication_.reset();
   sourceID_.reset();
   fallbackEdgeTarget_.reset();
@@ -651,10 +413,8 @@ void LaunchInputRouter::cancel(std::string_view reason) {
 
 void LaunchInputRouter::permissionsChanged() {
   cancel("environment changed");
-  snapshot_.reset();
-  previousSnapshot_.reset();
-  services_.coordinator.clearImageStatus();
-  if (!screenCaptureAllowed()) services_.overlay.retainPreviews({});
+  services_.surfaces.forgetImages();
+  if (!services_.surfaces.screenCaptureAllowed()) services_.overlay.retainPreviews({});
   resetChordState(shortcutState_.shortcut(), services_.input.currentModifierFlags());
   cursor_ = services_.input.currentCursorLocation();
 }
@@ -662,8 +422,7 @@ void LaunchInputRouter::permissionsChanged() {
 void LaunchInputRouter::screensChanged() {
   knownScreens_.reset();
   cancel("environment changed");
-  snapshot_.reset();
-  previousSnapshot_.reset();
+  services_.surfaces.forgetSnapshots();
 }
 
 void LaunchInputRouter::updateShortcut(LaunchModifierShortcut shortcut) {
@@ -676,10 +435,9 @@ void LaunchInputRouter::updateShortcut(LaunchModifierShortcut shortcut) {
 
 void LaunchInputRouter::stop() {
   timer_.reset();
-  arrivalRetry_.reset();
-  arrivalRetryPending_ = false;
-  cancelCapture();
-  cancelReadiness();
+  // Detached, the surface service stops its captures, its readiness check and its
+  // retries, and starts none for this router.
+  services_.surfaces.attach(nullptr);
   cancel("shutdown");
   // A switch still being committed is left to the coordinator, which applies its
   // outcome on its own; nothing of the router may run after this.
@@ -722,39 +480,6 @@ void LaunchInputRouter::removeEscapeHandling() {
 
 // MARK: Helpers
 
-void LaunchInputRouter::cancelCapture() {
-  captureGeneration_ = LaunchUuid::random();
-  captureTask_.cancel();
-  captureTask_.reset();
-}
-
-void LaunchInputRouter::cancelReadiness() {
-  readinessGeneration_ = LaunchUuid::random();
-  readinessTask_.cancel();
-  readinessTask_.reset();
-}
-
-void LaunchInputRouter::reportImageStatus(const LaunchRunningApplication& application, LaunchImageRoute route,
-                                          std::optional<LaunchCaptureIssue> issue) {
-  const std::int32_t pid = application.processIdentifier();
-  const std::optional<int> sharingState =
-      fallbackEdgeTarget_ && fallbackEdgeTarget_->processID == pid ? fallbackEdgeTarget_->sharingState : std::nullopt;
-  const auto status = LaunchImageStatus::make(route, screenCaptureAllowed(), sharingState, issue);
-  const auto& currentID = services_.coordinator.currentID();
-  if (!currentID) return;
-  const auto apps = services_.registry.launchableApps();
-  const auto app = std::find_if(apps.begin(), apps.end(), [&](const ManagedNotchApp& a) { return a.id == *currentID; });
-  if (app == apps.end()) return;
-  const LaunchImageGuidance guidance(status, LaunchCaptureGuideCatalog::knowledge(app->bundleIdentifier));
-  std::optional<LocalizedText> message;
-  switch (route) {
-    case LaunchImageRoute::preview: break;
-    case LaunchImageRoute::iconOnly: message = LocalizedText("画像なしで切替できます。詳しくは「画像表示について…」"); break;
-    case LaunchImageRoute::menuOnly: message = LocalizedText("ノッチ操作は未確認です。メニューからアプリを選択できます"); break;
-  }
-  services_.coordinator.reportImageStatus(pid, std::move(message), LocalizedText::format("{}", guidance.details));
-}
-
 bool LaunchInputRouter::overlayVisible() const {
   auto* panel = services_.overlay.panel();
   return panel && panel->isVisible() && services_.overlay.isPresented();
@@ -778,8 +503,6 @@ const std::vector<LaunchScreen>& LaunchInputRouter::knownScreens() const {
   if (!knownScreens_ || knownScreens_->empty()) knownScreens_ = services_.screens.screens();
   return *knownScreens_;
 }
-
-bool LaunchInputRouter::screenCaptureAllowed() const { return services_.screenCapture.preflightPermission(); }
 
 std::vector<LaunchDisplayTarget> LaunchInputRouter::displayTargets() const {
   return currentDisplayTargets(services_.screens);

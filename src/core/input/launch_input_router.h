@@ -8,14 +8,13 @@
 #include <vector>
 
 #include "core/async/launch_main_loop.h"
+#include "core/async/launch_subscription.h"
 #include "core/async/launch_task.h"
-#include "core/capture/launch_capture_issue.h"
-#include "core/capture/launch_image_route.h"
 #include "core/capture/launch_surface_snapshot.h"
 #include "core/capture/launch_window_target.h"
 #include "core/display/launch_display_target.h"
 #include "core/input/input_router.h"
-#include "core/input/launch_notch_surfaces.h"
+#include "core/input/launch_notch_surface_service.h"
 #include "core/input/scroll_accumulator.h"
 #include "core/platform/launch_workspace.h"
 #include "core/storage/preferences/launch_shortcut_state.h"
@@ -30,8 +29,8 @@ class LaunchEscapeTap;
 class LaunchInputSystem;
 class LaunchInputTrace;
 class LaunchLogSink;
-class LaunchScreenCaptureService;
 class LaunchScreens;
+class LaunchStatusModel;
 class LaunchSwitchCoordinator;
 class LaunchSwitcherOverlay;
 class LaunchUserDefaults;
@@ -41,34 +40,29 @@ class LaunchUserDefaults;
 // the carousel, release commits. It decides which scrolls and Escape presses are
 // swallowed, traces why each press was admitted or refused, and cancels on every
 // disturbance (another modifier, a lost source app, Escape, a lost panel, a changed
-// screen or permission). Between gestures it keeps a fresh capture of the current notch
-// app ready, and after a switch it waits, bounded, for the new app's surface.
+// screen or permission). The notch-surface service keeps the captures: the router tells
+// it when to look (pointer moves, ticks, the preparation, a finished switch) and decides
+// what an accepted capture means for the gesture (show the switcher, or upgrade its
+// first card).
 //
 // Main thread only. Every asynchronous step belongs to the router (dropped with it) and
-// carries the session token or a generation, re-checked after each suspension, so a
-// step begun for one gesture never acts on a later one.
-class LaunchInputRouter final : public ModifierInputRouter {
+// carries the session token, re-checked after each suspension, so a step begun for one
+// gesture never acts on a later one.
+class LaunchInputRouter final : public ModifierInputRouter, private LaunchGestureView {
  public:
   static constexpr double tickInterval = 0.6;
   static constexpr double preparationDeadline = 4.0;
-  static constexpr double revalidationMaximumAge = 1.25;
   static constexpr double uncoverWatchdog = 15.0;
   static constexpr double failureMessageHold = 1.5;
-  static constexpr double readinessBudget = 4.0;
-  static constexpr double readinessRetryDelay = 0.15;
-  static constexpr double snapshotFreshness = 2.0;
-  // After the pointer comes onto a notch, a refused capture is tried again this often,
-  // for this long: the app expands its surface a moment after the pointer arrives.
-  static constexpr double arrivalRetryInterval = 0.015;
-  static constexpr double arrivalRetryWindow = 0.3;
 
   struct Services {
     LaunchSwitchCoordinator& coordinator;
     const AppRegistry& registry;
+    const LaunchStatusModel& status;  // the failure text a failed switch shows
+    LaunchNotchSurfaceService& surfaces;
     LaunchSwitcherOverlay& overlay;
     LaunchInputSystem& input;
     const LaunchScreens& screens;
-    LaunchScreenCaptureService& screenCapture;  // asked only whether capture is allowed
     const LaunchUserDefaults& defaults;         // the scroll tuning
     LaunchMainLoop& loop;
     LaunchLogSink& log;
@@ -77,8 +71,7 @@ class LaunchInputRouter final : public ModifierInputRouter {
 
   // Reads the modifiers down now, so a chord already held at start must be released
   // before it can press, and starts the 0.6 s tick.
-  LaunchInputRouter(Services services, std::unique_ptr<LaunchNotchSurfaces> surfaces,
-                    LaunchModifierShortcut shortcut);
+  LaunchInputRouter(Services services, LaunchModifierShortcut shortcut);
   ~LaunchInputRouter() override;
   LaunchInputRouter(const LaunchInputRouter&) = delete;
   LaunchInputRouter& operator=(const LaunchInputRouter&) = delete;
@@ -101,23 +94,22 @@ class LaunchInputRouter final : public ModifierInputRouter {
   // Stops the tick and every task, ends the gesture and takes the switcher down.
   void stop();
 
-  const LaunchSwitchSession& session() const { return session_; }
+  const LaunchSwitchSession& session() const override { return session_; }
   bool isCommandHeld() const { return commandHeld_; }
   const LaunchShortcutState& shortcutState() const { return shortcutState_; }
-  const std::optional<LaunchSurfaceSnapshot>& snapshot() const { return snapshot_; }
-  const std::optional<LaunchSurfaceSnapshot>& previousSnapshot() const { return previousSnapshot_; }
-  bool isCapturing() const { return captureTask_.isValid(); }
-  bool isCheckingReadiness() const { return readinessTask_.isValid(); }
+  const std::optional<LaunchSurfaceSnapshot>& snapshot() const { return services_.surfaces.snapshot(); }
+  bool isCapturing() const { return services_.surfaces.isCapturing(); }
+  bool isCheckingReadiness() const { return services_.surfaces.isCheckingReadiness(); }
   bool hasEscapeTap() const { return escapeTap_ != nullptr; }
   bool isCommitting() const { return commitTask_.isValid(); }
   bool isTicking() const { return timer_.isActive(); }
   // A capture refused just after the pointer came onto a notch is waiting to be retried.
-  bool isRetryingArrival() const { return arrivalRetryPending_; }
+  bool isRetryingArrival() const { return services_.surfaces.isRetryingArrival(); }
   const ScreenRect& originFrame() const { return originFrame_; }
 
   // The switcher is up: a panel that is shown and kept above every window.
-  bool overlayVisible() const;
-  bool sourceMatchesCurrent() const;
+  bool overlayVisible() const override;
+  bool sourceMatchesCurrent() const override;
 
  private:
   void press(ScreenPoint cursor);
@@ -126,39 +118,27 @@ class LaunchInputRouter final : public ModifierInputRouter {
   bool activateInitial(const LaunchUuid& token, const LaunchApplicationHandle& application,
                        const LaunchWindowTarget& target, const LaunchSurfaceSnapshot* snapshot);
   void tick();
-  void prefetch();
-  Task<void> runCapture(LaunchUuid generation, LaunchApplicationHandle application, LaunchUuid token);
+  void captureAccepted(const LaunchNotchSurfaceService::AcceptedCapture& capture);
   void commit(const LaunchUuid& target);
   Task<void> runCommit(LaunchUuid target, LaunchUuid sourceID, std::int32_t sourcePID,
                        std::optional<LaunchDisplayTarget> display);
   Task<void> runWatchdog(LaunchUuid token);
   void clearCommitState();
-  void startReadinessCheck(LaunchApplicationHandle application, LaunchUuid selectedID, LaunchDisplayTarget display);
-  Task<void> runReadiness(LaunchApplicationHandle application, LaunchUuid selectedID, LaunchDisplayTarget display,
-                          LaunchUuid generation);
-  struct SurfaceReadiness {
-    bool ready = false;
-    std::optional<LaunchCaptureIssue> issue;
-  };
-  Task<SurfaceReadiness> waitForSurface(LaunchApplicationHandle application, LaunchDisplayTarget display);
-  void reportImageStatus(const LaunchRunningApplication& application, LaunchImageRoute route,
-                         std::optional<LaunchCaptureIssue> issue);
   void installEscapeHandling();
   void removeEscapeHandling();
-  void cancelCapture();
-  void cancelReadiness();
   void resetChordState(LaunchModifierShortcut shortcut, LaunchEventFlags flags);
   bool nearCandidate(ScreenPoint point) const;
+  // LaunchGestureView:
+  double edgeAtUptime() const override { return edgeAtUptime_; }
+  bool pointerNearCandidate() const override { return nearCandidate(cursor_); }
   // The displays as last asked, kept until they change: the idle tick asks where the
   // pointer is on every tick, and each question would be a round trip to the server.
   const std::vector<LaunchScreen>& knownScreens() const;
-  bool screenCaptureAllowed() const;
   std::vector<LaunchDisplayTarget> displayTargets() const;
   void record(std::string_view message);
   void log(std::string_view line);
 
   Services services_;
-  std::unique_ptr<LaunchNotchSurfaces> surfaces_;
   InputTuning tuning_;
   LaunchSwitchSession session_;
   ScrollAccumulator accumulator_;
@@ -166,19 +146,7 @@ class LaunchInputRouter final : public ModifierInputRouter {
   bool commandHeld_ = false;
   ScreenPoint cursor_;
   mutable std::optional<std::vector<LaunchScreen>> knownScreens_;
-  std::optional<LaunchSurfaceSnapshot> snapshot_;
-  std::optional<LaunchSurfaceSnapshot> previousSnapshot_;
   ScreenRect originFrame_;
-  LaunchTaskHandle captureTask_;
-  LaunchUuid captureGeneration_ = LaunchUuid::random();
-  // A pointer that has just come onto a notch starts a capture before the app has
-  // expanded its surface; that capture is refused, and the tick would try again only
-  // 0.6 s later, too late for a quick press. Refusals soon after a move are retried.
-  double lastMoveAt_ = -1;
-  LaunchTimer arrivalRetry_;
-  bool arrivalRetryPending_ = false;
-  LaunchTaskHandle readinessTask_;
-  LaunchUuid readinessGeneration_ = LaunchUuid::random();
   LaunchTaskHandle commitTask_;
   LaunchTaskHandle watchdogTask_;
   LaunchTimer timer_;
@@ -188,6 +156,7 @@ class LaunchInputRouter final : public ModifierInputRouter {
   LaunchApplicationHandle sourceApplication_;
   std::optional<LaunchUuid> sourceID_;
   std::optional<LaunchWindowTarget> fallbackEdgeTarget_;
+  LaunchSubscription acceptedCaptures_;
   // Posted steps (the edge step, a retired Escape tap) hold this weakly and do nothing
   // once the router is gone.
   std::shared_ptr<LaunchInputRouter*> self_ = std::make_shared<LaunchInputRouter*>(this);

@@ -33,8 +33,8 @@ class LaunchNotchSurfaces {
   virtual std::optional<LaunchWindowTarget> revalidate(const LaunchSurfaceSnapshot& snapshot,
                                                        const LaunchRunningApplication& application,
                                                        double maximumAge, bool ignoringOwnOverlay) = 0;
-  // Throws what the capture throws (SurfaceCaptureError, LaunchAsyncWaitError::alreadyRunning,
-  // CancellationError).
+  // Throws what the capture throws: a LaunchError (a capture error, or the wait's
+  // alreadyRunning) or CancellationError.
   virtual Task<LaunchSurfaceSnapshot> capture(std::shared_ptr<const LaunchRunningApplication> application,
                                               std::optional<GlobalPoint> targetQuartzPoint) = 0;
 };

@@ -7,11 +7,13 @@
 
 namespace quillon {
 
-LocalizedText LaunchOpenApplicationError::localizedDescription() const {
-  return LocalizedText::format("アプリを起動できませんでした（{}）", std::strerror(errnoValue));
+std::string launchErrorText(LaunchOpenApplicationError::Code code, const LaunchError& error) {
+  switch (code) {
+    case LaunchOpenApplicationError::Code::openFailed:
+      return L10n::text(LocalizedText::format("アプリを起動できませんでした（{}）", std::strerror(error.errnoValue())));
+  }
+  return {};
 }
-
-std::string LaunchOpenApplicationError::description() const { return L10n::text(localizedDescription()); }
 
 std::string LaunchRunningApplicationsError::description() const {
   return std::string("running applications unavailable: ") + std::strerror(errnoValue);

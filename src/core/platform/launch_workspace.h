@@ -10,6 +10,7 @@
 #include "core/async/launch_subscription.h"
 #include "core/async/launch_task.h"
 #include "core/localization/localized_text.h"
+#include "core/support/launch_error.h"
 #include "core/support/bitmap.h"
 #include "core/support/launch_result.h"
 #include "core/support/url.h"
@@ -51,13 +52,20 @@ class LaunchRunningApplication {
 
 using LaunchApplicationHandle = std::shared_ptr<LaunchRunningApplication>;
 
-// Opening an application failed on the platform's side (errno of the failing step).
+// Opening an application failed on the platform's side: the one code of its domain,
+// made into an error with the errno of the failing step.
 struct LaunchOpenApplicationError {
-  int errnoValue = 0;
-  LocalizedText localizedDescription() const;
-  std::string description() const;
-  friend bool operator==(const LaunchOpenApplicationError&, const LaunchOpenApplicationError&) = default;
+  enum class Code { openFailed };
+  static LaunchError of(int errnoValue);
 };
+
+constexpr LaunchErrorDomain launchErrorDomain(LaunchOpenApplicationError::Code) {
+  return LaunchErrorDomain::openApplication;
+}
+// "アプリを起動できませんでした（<the errno's text>）" in the user's language.
+std::string launchErrorText(LaunchOpenApplicationError::Code code, const LaunchError& error);
+
+inline LaunchError LaunchOpenApplicationError::of(int errnoValue) { return LaunchError(Code::openFailed, errnoValue); }
 
 // The running applications could not all be read (errno of the failing step: EMFILE or
 // ENFILE once descriptors ran out). A shorter list would make running apps look quit,
@@ -88,7 +96,7 @@ class LaunchWorkspace {
   // Launches the application bundle at `bundlePath` as a process of its own, not
   // activated and not hidden, never substituting an instance that already runs, and
   // not tied to this program's lifetime. `completion` runs on the main thread with the
-  // launched application or a `LaunchOpenApplicationError`.
+  // launched application or an open error (`LaunchOpenApplicationError`).
   virtual void openApplication(const std::string& bundlePath, OpenCompletion completion) = 0;
 
   // The bundle's icon at about `pixelSize` pixels; none when it has no readable icon.

@@ -32,10 +32,10 @@ class LaunchAppLifecycle {
   bool isSwitching() const { return *switching_; }
 
   // Quits `source` (null: nothing to quit) and opens the bundle at `url`. Throws
-  // LaunchLifecycleError, CancellationError or the workspace's open error unchanged.
+  // a lifecycle or open error (LaunchError) or CancellationError.
   Task<LaunchLifecycleResult> switchApplication(LaunchApplicationHandle source, Url url);
   // Quits `application` as a switch quits its source: normally, within the same limit,
-  // never forced. Throws LaunchLifecycleError or CancellationError.
+  // never forced. Throws a lifecycle error (LaunchError) or CancellationError.
   Task<void> quitApplication(LaunchApplicationHandle application);
 
   // The target is our own bundle, or a bundle that claims our identifier.

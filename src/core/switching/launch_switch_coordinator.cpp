@@ -9,6 +9,7 @@
 #include "core/async/launch_cancellation.h"
 #include "core/bundle/launch_bundle_location.h"
 #include "core/bundle/launch_lifecycle_error.h"
+#include "core/support/launch_error.h"
 #include "core/bundle/validated_launch_application.h"
 #include "core/localization/l10n.h"
 #include "core/platform/launch_log_sink.h"
@@ -27,31 +28,10 @@ bool samePath(const Url& expected, const std::optional<std::string>& path, bool 
   return path && !path->empty() && (*path)[0] == '/' && sameURL(expected, Url::fileUrl(*path, isDirectory));
 }
 
-LocalizedText lifecycleFailureText(LaunchLifecycleError error) {
-  switch (error) {
-    case LaunchLifecycleError::invalidApplicationURL:
-    case LaunchLifecycleError::invalidExecutable:
-      return LocalizedText("選択したアプリを確認できません。追加し直してください");
-    case LaunchLifecycleError::ownApplication:
-      return LocalizedText("Quillon 自身には切り替えできません");
-    case LaunchLifecycleError::sourceIdentityUnavailable:
-      return LocalizedText("現在のアプリの場所を確認できません");
-    case LaunchLifecycleError::alreadySwitching:
-      return LocalizedText("別の切り替えが進行中です");
-    case LaunchLifecycleError::terminationRefused:
-      return LocalizedText("現在のアプリが終了要求を受け付けませんでした");
-    case LaunchLifecycleError::terminationTimedOut:
-      return LocalizedText("現在のアプリが10秒以内に終了しませんでした");
-    case LaunchLifecycleError::returnedApplicationMismatch:
-      return LocalizedText("指定した場所と異なるアプリが起動しました");
-  }
-  return LocalizedText("選択したアプリを確認できません。追加し直してください");
-}
-
 }  // namespace
 
 LaunchSwitchCoordinator::LaunchSwitchCoordinator(AppRegistry& registry, LaunchWorkspace& workspace,
-                                                 LaunchMainLoop& loop, LaunchLogSink& log,
+                                                 LaunchMainLoop& loop, LaunchLogSink& log, LaunchStatusModel& status,
                                                  PerformSwitch performSwitch, double switchTimeout)
     : registry_(registry),
       workspace_(workspace),
@@ -59,19 +39,17 @@ LaunchSwitchCoordinator::LaunchSwitchCoordinator(AppRegistry& registry, LaunchWo
       log_(log),
       performSwitch_(std::move(performSwitch)),
       switchTimeout_(switchTimeout),
-      switchGate_(loop) {}
+      switchGate_(loop),
+      status_(status) {}
 
 LaunchSwitchCoordinator::~LaunchSwitchCoordinator() { *self_ = nullptr; }
 
-std::string LaunchSwitchCoordinator::failureDescription(std::exception_ptr error) {
+std::string LaunchSwitchCoordinator::failureDescription(const LaunchResult<LaunchLifecycleResult>& result) {
+  if (result.hasValue()) return {};
+  if (const auto error = failure<LaunchError>(result)) return error->description();
+  // Not a failure of the product's own (a cancellation, a fault): the words it carries.
   try {
-    std::rethrow_exception(error);
-  } catch (LaunchLifecycleError lifecycle) {
-    return L10n::text(lifecycleFailureText(lifecycle));
-  } catch (const LaunchOpenApplicationError& open) {
-    return open.description();
-  } catch (LaunchAsyncWaitError wait) {
-    return genericDescription(wait);
+    std::rethrow_exception(result.error());
   } catch (const std::exception& other) {
     return other.what();
   } catch (...) {
@@ -98,7 +76,7 @@ Task<bool> LaunchSwitchCoordinator::select(LaunchUuid id, std::optional<LaunchUu
                                  currentApplication_->processIdentifier() == *expectedSourcePID &&
                                  isAlive(currentApplication_.get());
     if (!sourceUnchanged) {
-      status_ = LocalizedText("切り替えを中止：操作を始めたアプリが変わりました");
+      status_.showStatus(LocalizedText("切り替えを中止：操作を始めたアプリが変わりました"));
       changed();
       co_return false;
     }
@@ -107,20 +85,20 @@ Task<bool> LaunchSwitchCoordinator::select(LaunchUuid id, std::optional<LaunchUu
   const auto app = launchableApp(id);
   const auto url = app ? registry_.resolvedURL(*app) : std::nullopt;
   if (!url) {
-    status_ = LocalizedText("選択先を確認できません。「アプリを追加…」でアプリを登録し直せます");
+    status_.showStatus(LocalizedText("選択先を確認できません。「アプリを追加…」でアプリを登録し直せます"));
     changed();
     co_return false;
   }
   if (isCurrent(id)) co_return true;
 
   isSwitching_ = true;
-  switchFailureMessage_.reset();
-  clearImageStatus();
+  status_.clearFailure();
+  status_.clearImageStatus();
   const LaunchUuid token = LaunchUuid::random();
   switchGeneration_ = token;
   LaunchApplicationHandle source = currentApplication_;
   pendingTarget_ = PendingTarget{id, *url};
-  status_ = LocalizedText::format("{} に切り替え中…", app->displayName);
+  status_.showStatus(LocalizedText::format("{} に切り替え中…", app->displayName));
   changed();
 
   auto onLate = [weak = std::weak_ptr<LaunchSwitchCoordinator*>(self_), token, id,
@@ -128,7 +106,7 @@ Task<bool> LaunchSwitchCoordinator::select(LaunchUuid id, std::optional<LaunchUu
     if (auto self = weak.lock(); self && *self) (*self)->applyLateResult(token, id, target, std::move(result));
   };
   auto operation = [this, source, target = *url]() { return performSwitch_(source, target); };
-  std::exception_ptr failure;
+  std::exception_ptr failed;
   try {
     auto waited = switchGate_.run(switchTimeout_, false, std::move(onLate), std::move(operation));
     const LaunchLifecycleResult result = co_await std::move(waited);
@@ -143,7 +121,7 @@ Task<bool> LaunchSwitchCoordinator::select(LaunchUuid id, std::optional<LaunchUu
     changed();
     co_return ok;
   } catch (...) {
-    failure = std::current_exception();
+    failed = std::current_exception();
   }
 
   if (settledSwitchGeneration_ == token) {
@@ -155,12 +133,13 @@ Task<bool> LaunchSwitchCoordinator::select(LaunchUuid id, std::optional<LaunchUu
   if (!switchGate_.isRunning()) {
     pendingTarget_.reset();
     isAwaitingOutcome_ = false;
-    recordSwitchFailure(failure);
+    recordSwitchFailure(failureDescription(LaunchResult<LaunchLifecycleResult>(failed)));
   } else {
     isAwaitingOutcome_ = true;
-    status_ = LocalizedText("切替結果は未確定です。メニューの「切替結果を再確認」を利用してください");
+    status_.showStatus(LocalizedText("切替結果は未確定です。メニューの「切替結果を再確認」を利用してください"));
   }
-  log_.log("[Quillon/launch] " + (status_ ? L10n::text(*status_) : std::string()));
+  const auto& status = status_.status();
+  log_.log("[Quillon/launch] " + (status ? L10n::text(*status) : std::string()));
   isSwitching_ = switchGate_.isRunning();
   changed();
   co_return false;
@@ -176,7 +155,7 @@ void LaunchSwitchCoordinator::applyLateResult(const LaunchUuid& token, const Lau
   if (result.hasValue()) {
     accept(result.value(), id, url);
   } else {
-    recordSwitchFailure(result.error());
+    recordSwitchFailure(failureDescription(result));
   }
   changed();
 }
@@ -187,23 +166,22 @@ bool LaunchSwitchCoordinator::accept(const LaunchLifecycleResult& result, const 
   if (app && sameURL(expectedURL, registry_.resolvedURL(*app))) {
     currentID_ = selectedID;
     currentApplication_ = result.application;
-    status_.reset();
+    status_.showStatus(std::nullopt);
     return true;
   }
   currentApplication_.reset();
   currentID_.reset();
-  status_ = LocalizedText("起動は完了しましたが登録が変わっています。メニューから操作対象を選択してください");
+  status_.showStatus(LocalizedText("起動は完了しましたが登録が変わっています。メニューから操作対象を選択してください"));
   return false;
 }
 
-void LaunchSwitchCoordinator::recordSwitchFailure(std::exception_ptr error) {
+void LaunchSwitchCoordinator::recordSwitchFailure(const std::string& description) {
   if (!isAlive(currentApplication_.get())) {
     currentApplication_.reset();
     currentID_.reset();
   }
-  status_ = LocalizedText::format("切り替え失敗：{}。メニューで元のアプリまたは別のアプリを選び直せます",
-                                  failureDescription(error));
-  switchFailureMessage_ = status_;
+  status_.showFailure(LocalizedText::format("切り替え失敗：{}。メニューで元のアプリまたは別のアプリを選び直せます",
+                                            description));
 }
 
 Task<std::optional<std::vector<LaunchApplicationHandle>>> LaunchSwitchCoordinator::runningApplications() {
@@ -264,22 +242,22 @@ Task<void> LaunchSwitchCoordinator::refreshRunningSelection() {
   }
   currentID_.reset();
   currentApplication_.reset();
-  clearImageStatus();
+  status_.clearImageStatus();
   severalRunning_ = matches.size() > 1 ? matches : std::vector<RunningMatch>{};
   if (matches.size() == 1) {
     const auto& match = matches.front();
     currentID_ = match.app.id;
     currentApplication_ = match.application;
-    status_.reset();
-    switchFailureMessage_.reset();
+    status_.showStatus(std::nullopt);
+    status_.clearFailure();
     log_.log(fmt::format("[Quillon/launch] adopted {} pid={} path={}", match.app.displayName,
                          match.application->processIdentifier(), match.application->bundlePath().value_or("")));
-  } else if (switchFailureMessage_) {
-    status_ = switchFailureMessage_;
+  } else if (const auto& failure = status_.failureMessage()) {
+    status_.showStatus(failure);
   } else if (matches.empty()) {
-    status_ = LocalizedText("メニューからアプリを選んで起動");
+    status_.showStatus(LocalizedText("メニューからアプリを選んで起動"));
   } else {
-    status_ = LocalizedText("複数起動中：メニューから操作対象を選択");
+    status_.showStatus(LocalizedText("複数起動中：メニューから操作対象を選択"));
   }
   changed();
 }
@@ -301,32 +279,14 @@ Task<void> LaunchSwitchCoordinator::recheckPending() {
         ++matches;
       }
     }
-  } catch (LaunchLifecycleError) {
+  } catch (const LaunchError&) {
     matches = 0;
   }
-  status_ = matches == 1
-                ? LocalizedText("対象アプリの起動を確認しました。通常操作は利用できます。OSの完了応答まで追加切替は待機します")
-                : LocalizedText("OSの完了応答を待っています。二重起動を防ぐため再実行しません。起動中のアプリはそのまま利用できます");
+  status_.showStatus(
+      matches == 1
+          ? LocalizedText("対象アプリの起動を確認しました。通常操作は利用できます。OSの完了応答まで追加切替は待機します")
+          : LocalizedText("OSの完了応答を待っています。二重起動を防ぐため再実行しません。起動中のアプリはそのまま利用できます"));
   changed();
-}
-
-void LaunchSwitchCoordinator::reportImageStatus(std::int32_t processID, std::optional<LocalizedText> message,
-                                                LocalizedText explanation) {
-  if (isSwitching_ || !currentApplication_ || currentApplication_->processIdentifier() != processID) return;
-  const auto app = currentID_ ? launchableApp(*currentID_) : std::nullopt;
-  if (!app) return;
-  imageEvidencePID_ = processID;
-  imageExplanation_ = LocalizedText::format("{}（前回の確認結果）\n\n{}", app->displayName, L10n::text(explanation));
-  imageStatusMessage_ = message;
-  status_ = std::move(message);
-  changed();
-}
-
-void LaunchSwitchCoordinator::clearImageStatus() {
-  if (status_ == imageStatusMessage_) status_.reset();
-  imageStatusMessage_.reset();
-  imageEvidencePID_.reset();
-  imageExplanation_.reset();
 }
 
 std::vector<ManagedNotchApp> LaunchSwitchCoordinator::severalRunning() const {
@@ -347,26 +307,27 @@ Task<void> LaunchSwitchCoordinator::keepOnly(LaunchUuid id) {
     bool& flag;
     ~BusyGuard() { flag = false; }
   } busy{isSwitching_};
-  status_ = LocalizedText::format("{} だけを残して終了中…", kept->app.displayName);
+  status_.showStatus(LocalizedText::format("{} だけを残して終了中…", kept->app.displayName));
   changed();
   std::vector<std::string> refused;
   for (const auto& match : running) {
     if (match.app.id == id) continue;
     try {
       co_await quitApplication(match.application);
-    } catch (const LaunchLifecycleError&) {
+    } catch (const LaunchError&) {
       refused.push_back(match.app.displayName);
       log_.log(fmt::format("[Quillon/launch] {} pid={} did not quit; left running", match.app.displayName,
                            match.application->processIdentifier()));
     }
   }
   isSwitching_ = false;
-  switchFailureMessage_.reset();
-  if (!refused.empty()) {
-    switchFailureMessage_ =
-        LocalizedText::format("{}を終了できませんでした。強制終了はしていません", fmt::format("{}", fmt::join(refused, "、")));
+  if (refused.empty()) {
+    status_.clearFailure();
+    status_.showStatus(std::nullopt);
+  } else {
+    status_.showFailure(LocalizedText::format("{}を終了できませんでした。強制終了はしていません",
+                                              fmt::format("{}", fmt::join(refused, "、"))));
   }
-  status_ = switchFailureMessage_;
   co_await refreshRunningSelection();
   changed();
 }

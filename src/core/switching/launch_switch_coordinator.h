@@ -16,6 +16,7 @@
 #include "core/support/launch_uuid.h"
 #include "core/support/url.h"
 #include "core/switching/launch_lifecycle_result.h"
+#include "core/switching/launch_status_model.h"
 
 namespace quillon {
 
@@ -23,15 +24,16 @@ class LaunchLogSink;
 
 // Knows which registered notch app is the current one and carries out one switch at a
 // time: the current app is asked to quit and the selected one is opened, inside a 15 s
-// bounded wait whose late outcome is still applied when it arrives. Publishes a one-line
-// status that says what was left unchanged when something fails. Main thread only.
+// bounded wait whose late outcome is still applied when it arrives. Writes the status
+// line of the status model, which says what was left unchanged when something fails.
+// Main thread only.
 class LaunchSwitchCoordinator {
  public:
   using PerformSwitch = std::function<Task<LaunchLifecycleResult>(LaunchApplicationHandle source, Url url)>;
   static constexpr double defaultSwitchTimeout = 15.0;
 
   LaunchSwitchCoordinator(AppRegistry& registry, LaunchWorkspace& workspace, LaunchMainLoop& loop,
-                          LaunchLogSink& log, PerformSwitch performSwitch,
+                          LaunchLogSink& log, LaunchStatusModel& status, PerformSwitch performSwitch,
                           double switchTimeout = defaultSwitchTimeout);
   LaunchSwitchCoordinator(const LaunchSwitchCoordinator&) = delete;
   LaunchSwitchCoordinator& operator=(const LaunchSwitchCoordinator&) = delete;
@@ -49,16 +51,10 @@ class LaunchSwitchCoordinator {
   // After a switch outlived its wait: tells whether the launched app can already be seen.
   Task<void> recheckPending();
   void recheckSoon();
-  // What the router learnt about the current app's image; `message` is the status the
-  // image route asks for (none for a previewable app) and `explanation` the details.
-  void reportImageStatus(std::int32_t processID, std::optional<LocalizedText> message, LocalizedText explanation);
-  void clearImageStatus();
 
   const std::optional<LaunchUuid>& currentID() const { return currentID_; }
   const LaunchApplicationHandle& currentApplication() const { return currentApplication_; }
   bool isSwitching() const { return isSwitching_; }
-  const std::optional<LocalizedText>& status() const { return status_; }
-  const std::optional<LocalizedText>& imageExplanation() const { return imageExplanation_; }
   bool isAwaitingOutcome() const { return isAwaitingOutcome_; }
 
   // Called after every published change; the menu rebuilds itself from it.
@@ -74,8 +70,8 @@ class LaunchSwitchCoordinator {
   // How keepOnly quits an app (the lifecycle's quit); without it keepOnly does nothing.
   std::function<Task<void>(LaunchApplicationHandle)> quitApplication;
 
-  // The text a failed switch shows for `error` (the one place that puts it into words).
-  static std::string failureDescription(std::exception_ptr error);
+  // The text a failed switch shows for how it failed.
+  static std::string failureDescription(const LaunchResult<LaunchLifecycleResult>& result);
 
  private:
   struct PendingTarget {
@@ -88,7 +84,7 @@ class LaunchSwitchCoordinator {
   };
 
   bool accept(const LaunchLifecycleResult& result, const LaunchUuid& selectedID, const Url& expectedURL);
-  void recordSwitchFailure(std::exception_ptr error);
+  void recordSwitchFailure(const std::string& description);
   void applyLateResult(const LaunchUuid& token, const LaunchUuid& id, const Url& url,
                        LaunchResult<LaunchLifecycleResult> result);
   std::optional<ManagedNotchApp> launchableApp(const LaunchUuid& id) const;
@@ -107,14 +103,10 @@ class LaunchSwitchCoordinator {
   LaunchUuid switchGeneration_ = LaunchUuid::random();
   std::optional<LaunchUuid> settledSwitchGeneration_;
   std::optional<PendingTarget> pendingTarget_;
-  std::optional<std::int32_t> imageEvidencePID_;
-  std::optional<LocalizedText> imageStatusMessage_;
-  std::optional<LocalizedText> switchFailureMessage_;
+  LaunchStatusModel& status_;
   std::optional<LaunchUuid> currentID_;
   LaunchApplicationHandle currentApplication_;
   bool isSwitching_ = false;
-  std::optional<LocalizedText> status_;
-  std::optional<LocalizedText> imageExplanation_;
   bool isAwaitingOutcome_ = false;
   std::vector<RunningMatch> severalRunning_;
   LaunchTaskHandle refreshTask_;

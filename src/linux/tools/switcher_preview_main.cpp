@@ -152,7 +152,7 @@ int main(int argc, char** argv) {
   if (!samplePath.empty()) {
     try {
       sample = spawnDetachedProcess(std::filesystem::absolute(samplePath).string(), {"--pinned"});
-    } catch (const LaunchOpenApplicationError& error) {
+    } catch (const LaunchError& error) {
       std::cerr << "cannot start " << samplePath << ": " << error.description() << "\n";
       return 1;
     }

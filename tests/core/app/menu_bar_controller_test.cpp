@@ -33,17 +33,18 @@ struct MenuTest : ::testing::Test, RegistryFixture {
   FakeStatusMenuHost host;
   std::unique_ptr<AppRegistry> registry = std::make_unique<AppRegistry>(makeStore());
   std::deque<LaunchCompletion<LaunchLifecycleResult>> switches;
+  LaunchStatusModel status;
   std::unique_ptr<LaunchSwitchCoordinator> coordinator;
   std::unique_ptr<MenuBarController> menu;
 
   void compose() {
     coordinator = std::make_unique<LaunchSwitchCoordinator>(
-        *registry, workspace, loop, log, [this](LaunchApplicationHandle, Url) -> Task<LaunchLifecycleResult> {
+        *registry, workspace, loop, log, status, [this](LaunchApplicationHandle, Url) -> Task<LaunchLifecycleResult> {
           auto start = [this](LaunchCompletion<LaunchLifecycleResult> done) { switches.push_back(std::move(done)); };
           co_return co_await awaitCallback<LaunchLifecycleResult>(loop, start);
         });
     runTask(loop, coordinator->refreshRunningSelection());
-    menu = std::make_unique<MenuBarController>(host, *registry, *coordinator, alerts, loop);
+    menu = std::make_unique<MenuBarController>(host, *registry, *coordinator, status, alerts, loop);
     menu->launchPermissionLines = {"line 1", "line 2", "line 3"};
     menu->rebuildMenu();
   }

@@ -35,7 +35,7 @@ TEST_F(ValidatedLaunchApplicationTest, RefusesEveryFaultyBundleWithItsCase) {
   const struct {
     const char* name;
     std::function<Url(const fs::path&)> make;
-    std::optional<E> expected;
+    std::optional<LaunchError> expected;
   } rows[] = {
       {"folder merely named .app", [](const fs::path& p) { fs::create_directories(p); return directoryUrl(p); }, E::invalidApplicationURL},
       {"framework", [](const fs::path& p) { return bundleAt(p, [](TestAppBundle& b) { b.packageType = "FMWK"; }); }, E::invalidApplicationURL},
@@ -114,7 +114,7 @@ TEST_F(ValidatedLaunchApplicationTest, RefusesEveryFaultyBundleWithItsCase) {
       const auto validated = ValidatedLaunchApplication::validate(url);
       EXPECT_EQ(std::nullopt, row.expected);
       EXPECT_EQ(canonicalDirectoryUrl(url.path()), validated.url);
-    } catch (E error) {
+    } catch (const LaunchError& error) {
       EXPECT_EQ(row.expected, error);
     }
   }

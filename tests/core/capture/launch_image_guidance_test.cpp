@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/async/launch_async_wait_error.h"
 #include "core/capture/launch_capture_guide_catalog.h"
 #include "core/capture/surface_capture_error.h"
 #include "support/scoped_environment.h"
@@ -26,10 +27,9 @@ TEST(LaunchCaptureIssue, OnlyImageFailuresBecomeIssues) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(SurfaceCaptureError::of(row.code).description());
-    EXPECT_EQ(row.issue, captureIssue(std::make_exception_ptr(SurfaceCaptureError::of(row.code))));
+    EXPECT_EQ(row.issue, captureIssue(SurfaceCaptureError::of(row.code)));
   }
-  EXPECT_EQ(std::nullopt, captureIssue(std::make_exception_ptr(std::runtime_error("other"))));
-  EXPECT_EQ(std::nullopt, captureIssue(std::exception_ptr()));
+  EXPECT_EQ(std::nullopt, captureIssue(LaunchAsyncWaitError::timedOut)) << "not a capture error";
 }
 
 TEST(LaunchImageStatus, SharingStateZeroOrAnExcludedCaptureMeansTheHostExcludes) {

@@ -59,8 +59,8 @@ struct CaptureRig {
   Code failure() {
     try {
       if (auto outcome = run()) std::move(*outcome).get();
-    } catch (const SurfaceCaptureError& error) {
-      return error.code;
+    } catch (const LaunchError& error) {
+      return error.code<Code>().value();
     }
     ADD_FAILURE() << "no capture error";
     return Code::captureTimedOut;
@@ -229,7 +229,7 @@ TEST_F(LaunchSurfaceCaptureTest, OneCaptureAtATimeBoundedAndCancelledAfterTwoAnd
 
   auto second = run(std::nullopt);
   ASSERT_TRUE(second);
-  EXPECT_TRUE(failedWith<LaunchAsyncWaitError>(*second));
+  EXPECT_EQ(quillon::failure<LaunchError>(*second), LaunchAsyncWaitError::alreadyRunning);
 
   loop.advance(2.49);
   EXPECT_FALSE(first);
@@ -238,8 +238,8 @@ TEST_F(LaunchSurfaceCaptureTest, OneCaptureAtATimeBoundedAndCancelledAfterTwoAnd
   try {
     std::move(*first).get();
     ADD_FAILURE() << "not timed out";
-  } catch (const SurfaceCaptureError& error) {
-    EXPECT_EQ(Code::captureTimedOut, error.code);
+  } catch (const LaunchError& error) {
+    EXPECT_EQ(error, SurfaceCaptureError::of(Code::captureTimedOut));
   }
   EXPECT_TRUE(capture.isRunning());  // the operation has not noticed yet
 

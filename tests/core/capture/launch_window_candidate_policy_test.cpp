@@ -21,7 +21,7 @@ template <class F>
 std::string outcome(F&& select) {
   try {
     return "ok " + std::to_string(select());
-  } catch (const SurfaceCaptureError& error) {
+  } catch (const LaunchError& error) {
     return error.description();
   }
 }

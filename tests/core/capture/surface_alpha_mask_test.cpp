@@ -13,8 +13,8 @@ using Code = SurfaceCaptureError::Code;
 Code codeOf(auto&& make) {
   try {
     make();
-  } catch (const SurfaceCaptureError& error) {
-    return error.code;
+  } catch (const LaunchError& error) {
+    return error.code<Code>().value();
   }
   ADD_FAILURE() << "no error";
   return Code::captureTimedOut;

@@ -159,7 +159,7 @@ TEST(LaunchInputRouter, WaitsForTheExpandedSurfaceAtMostUntilTheFirstTickAfterFo
     r.loop.advance(0.02);
     EXPECT_EQ(r.router->session().phase(), appears ? Phase::active : Phase::idle);
     EXPECT_EQ(lastCancel(r.log), appears ? "" : "preparation deadline or source identity changed");
-    const auto& status = r.coordinator.status();
+    const auto& status = r.status.status();
     EXPECT_EQ(status ? status->key() : "", appears ? "" : "ノッチ操作は未確認です。メニューからアプリを選択できます");
   }
 }
@@ -201,52 +201,13 @@ TEST(LaunchInputRouter, CommitsAChangedSelectionAndBoundsHowLongTheSwitcherStays
   }
 }
 
-TEST(LaunchInputRouter, KeepsACaptureReadyAndPresentsItWhenTheWindowIsNotFoundYet) {
-  RouterRig r;
-  r.surfaces->revalidated = RouterRig::target(101);
-  for (int i = 0; i < 5; ++i) r.router->cursorMoved(kOverNotch);
-  r.loop.runUntilIdle();
-  ASSERT_EQ(r.surfaces->captures.size(), 1u) << "a burst of moves starts one capture";
-  r.surfaces->complete(0, r.snapshot(101));
-  r.loop.runUntilIdle();
-  EXPECT_TRUE(r.router->snapshot());
-
-  // The idle tick renews it while the pointer stays in a notch's zone, and not elsewhere.
-  r.loop.advance(LaunchInputRouter::tickInterval);
-  ASSERT_EQ(r.surfaces->captures.size(), 1u);
-  r.surfaces->complete(0, r.snapshot(101));
-  r.loop.runUntilIdle();
-  r.router->cursorMoved({100, 100});
-  r.loop.runUntilIdle();
-  ASSERT_TRUE(r.surfaces->complete(0, r.snapshot(101))) << "a move starts a capture wherever it ends";
-  r.loop.runUntilIdle();
-  r.loop.advance(3 * LaunchInputRouter::tickInterval);
-  EXPECT_TRUE(r.surfaces->captures.empty());
-  r.router->cursorMoved(kOverNotch);
-  r.loop.runUntilIdle();
-  r.surfaces->complete(0, r.snapshot(101));
-  r.loop.runUntilIdle();
-
-  // Without the expanded window, a fresh capture completes the preparation.
-  r.surfaces->expanded.reset();
-  r.surfaces->revalidated.reset();
-  r.modifiers(kCommand);
-  ASSERT_EQ(r.router->session().phase(), Phase::preparing) << "the kept capture no longer validates";
-  r.surfaces->revalidated = RouterRig::target(101);
-  ASSERT_EQ(r.surfaces->captures.size(), 1u);
-  r.surfaces->complete(0, r.snapshot(101));
-  r.loop.runUntilIdle();
-  EXPECT_EQ(r.router->session().phase(), Phase::active);
-  EXPECT_TRUE(r.overlay.presentation());
-}
-
 // The first captures after the pointer reaches a notch see it before it expands.
 TEST(LaunchInputRouter, RetriesRefusedCapturesForAMomentAfterAMoveOntoTheNotch) {
   RouterRig r;
   const auto refuseAndWait = [&] {
     if (!r.surfaces->complete(0, r.snapshot(101))) return false;
     r.loop.runUntilIdle();
-    r.loop.advance(LaunchInputRouter::arrivalRetryInterval);
+    r.loop.advance(LaunchNotchSurfaceService::arrivalRetryInterval);
     return true;
   };
   r.router->cursorMoved(kOverNotch);
@@ -257,7 +218,7 @@ TEST(LaunchInputRouter, RetriesRefusedCapturesForAMomentAfterAMoveOntoTheNotch) 
   ASSERT_TRUE(r.surfaces->complete(0, r.snapshot(101)));
   r.loop.runUntilIdle();
   EXPECT_TRUE(r.router->snapshot());
-  r.loop.advance(LaunchInputRouter::arrivalRetryInterval);
+  r.loop.advance(LaunchNotchSurfaceService::arrivalRetryInterval);
   EXPECT_TRUE(r.surfaces->captures.empty()) << "an accepted capture ends the retries";
 
   r.surfaces->revalidated.reset();
@@ -265,58 +226,13 @@ TEST(LaunchInputRouter, RetriesRefusedCapturesForAMomentAfterAMoveOntoTheNotch) 
   r.loop.runUntilIdle();
   int attempts = 0;
   while (attempts < 100 && refuseAndWait()) ++attempts;
-  const double perWindow = LaunchInputRouter::arrivalRetryWindow / LaunchInputRouter::arrivalRetryInterval;
+  const double perWindow = LaunchNotchSurfaceService::arrivalRetryWindow / LaunchNotchSurfaceService::arrivalRetryInterval;
   EXPECT_GE(attempts, perWindow);
   EXPECT_LE(attempts, perWindow + 2) << "no retries past the moment of arrival";
   r.router->cursorMoved({100, 100});
   r.loop.runUntilIdle();
   ASSERT_TRUE(refuseAndWait());
   EXPECT_TRUE(r.surfaces->captures.empty()) << "away from the notch there is nothing to wait for";
-}
-
-TEST(LaunchInputRouter, ChecksTheNewAppsSurfaceForFourSecondsAfterASwitch) {
-  struct Row {
-    const char* name;
-    std::function<LaunchResult<LaunchSurfaceSnapshot>(RouterRig&)> capture;
-    const char* logged;
-    bool reported;
-  };
-  const Row rows[] = {
-      {"captured", [](RouterRig& r) { return LaunchResult<LaunchSurfaceSnapshot>(r.snapshot(202)); },
-       "destination surface captured pid=202 visible={{556, 0}, {400, 100}}", false},
-      {"stale", [](RouterRig& r) { return LaunchResult<LaunchSurfaceSnapshot>(r.snapshot(202, 2.5)); }, nullptr, true},
-      {"excluded",
-       [](RouterRig&) {
-         return LaunchResult<LaunchSurfaceSnapshot>(
-             std::make_exception_ptr(SurfaceCaptureError::of(SurfaceCaptureError::Code::captureExcluded)));
-       },
-       "destination image unavailable pid=202 issue=applicationExcluded", true},
-      {"never", [](RouterRig&) { return LaunchResult<LaunchSurfaceSnapshot>(std::make_exception_ptr(SurfaceCaptureError::of(SurfaceCaptureError::Code::staleCapture))); },
-       "destination surface readiness timed out pid=202", true},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    RouterRig r;
-    r.gesture(1);
-    r.modifiers(0);
-    r.finishSwitch(202);
-    auto& captures = r.surfaces->captures;
-    auto aimed = [&] { return std::find_if(captures.begin(), captures.end(), [](auto& c) { return c.point; }); };
-    int attempts = 0;
-    for (; aimed() != captures.end() && attempts < 100; ++attempts) {
-      r.surfaces->complete(static_cast<std::size_t>(aimed() - captures.begin()), row.capture(r));
-      r.loop.runUntilIdle();
-      r.loop.advance(LaunchInputRouter::readinessRetryDelay);
-    }
-    EXPECT_EQ(attempts, std::string(row.name) == "never" ? 27 : 1) << "retried every 0.15 s within 4.0 s";
-    if (row.logged) {
-      EXPECT_EQ(r.log.lines().back(), std::string("[Quillon/launch-input] ") + row.logged);
-    }
-    const auto& status = r.coordinator.status();
-    EXPECT_EQ(status.has_value(), row.reported);
-    EXPECT_EQ(r.router->snapshot().has_value(), !row.reported);
-    EXPECT_FALSE(r.router->isCheckingReadiness());
-  }
 }
 
 }  // namespace

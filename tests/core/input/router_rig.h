@@ -50,10 +50,13 @@ struct RouterRig : registry_testing::RegistryFixture {
     runTask(loop, coordinator.refreshRunningSelection());
     surfaces->expanded = target(101);
     trace.emplace(traced ? std::optional((root / "trace.log").string()) : std::nullopt, clock);
+    service.emplace(LaunchNotchSurfaceService::Services{coordinator, registry, status, screens, screenCapture, loop, log,
+                                                        *trace},
+                    std::move(ownedSurfaces));
     router = std::make_unique<LaunchInputRouter>(
-        LaunchInputRouter::Services{coordinator, registry, overlay, input, screens, screenCapture, defaults, loop, log,
-                                    *trace},
-        std::move(ownedSurfaces), LaunchModifierShortcut::command());
+        LaunchInputRouter::Services{coordinator, registry, status, *service, overlay, input, screens, defaults, loop,
+                                    log, *trace},
+        LaunchModifierShortcut::command());
   }
 
   // A switch a test left hanging is answered, so that its suspended frames finish.
@@ -130,7 +133,8 @@ struct RouterRig : registry_testing::RegistryFixture {
   ManagedNotchApp tide = *registry.add(directoryUrl(app("Tide", "com.example.Tide")));
   std::deque<Switch> switches;
   int switchCalls = 0;
-  LaunchSwitchCoordinator coordinator{registry, workspace, loop, log,
+  LaunchStatusModel status;
+  LaunchSwitchCoordinator coordinator{registry, workspace, loop, log, status,
                                       [this](LaunchApplicationHandle source, Url url) -> Task<LaunchLifecycleResult> {
                                         std::function<void(LaunchCompletion<LaunchLifecycleResult>)> start =
                                             [this, source, url](LaunchCompletion<LaunchLifecycleResult> done) {
@@ -149,6 +153,7 @@ struct RouterRig : registry_testing::RegistryFixture {
   std::unique_ptr<FakeNotchSurfaces> ownedSurfaces = std::make_unique<FakeNotchSurfaces>(loop);
   FakeNotchSurfaces* surfaces = ownedSurfaces.get();
   std::optional<LaunchInputTrace> trace;
+  std::optional<LaunchNotchSurfaceService> service;
   std::shared_ptr<FakeRunningApplication> running;
   std::unique_ptr<LaunchInputRouter> router;
 };

@@ -141,7 +141,7 @@ TEST_F(LaunchAppLifecycleTest, QuitIsPolledUntilTheLimitFromTheQuitRequest) {
     loop.advance(0.16);  // wide enough for the rounding of the summed polls
     if (row.timesOut) {
       ASSERT_TRUE(running.done());
-      EXPECT_EQ(LaunchLifecycleError::terminationTimedOut, failure<LaunchLifecycleError>(running.result()));
+      EXPECT_EQ(LaunchLifecycleError::terminationTimedOut, failure<LaunchError>(running.result()));
       EXPECT_TRUE(workspace.opened.empty());
       EXPECT_FALSE(lifecycle.isSwitching());
       EXPECT_EQ(0u, loop.pendingTimerCount());
@@ -214,7 +214,7 @@ TEST_F(LaunchAppLifecycleTest, EachRefusalStopsAtItsStep) {
   struct Row {
     const char* name;
     Arrange arrange;
-    E expected;
+    LaunchError expected;
     int asked;
     std::size_t opened;
   } rows[] = {
@@ -257,7 +257,7 @@ TEST_F(LaunchAppLifecycleTest, EachRefusalStopsAtItsStep) {
     Process from = newSource();
     Url to = directoryUrl(betaPath);
     row.arrange(from, to);
-    EXPECT_EQ(row.expected, failure<LaunchLifecycleError>(perform(from, to)));
+    EXPECT_EQ(row.expected, failure<LaunchError>(perform(from, to)));
     EXPECT_EQ(row.asked, from->terminationRequests);
     EXPECT_EQ(row.opened, workspace.opened.size());
     EXPECT_FALSE(lifecycle.isSwitching());
@@ -300,9 +300,9 @@ TEST_F(LaunchAppLifecycleTest, OnlyASourceStillRunningIsAskedToQuit) {
 }
 
 TEST_F(LaunchAppLifecycleTest, OpenErrorIsRethrownUnchanged) {
-  openError = std::make_exception_ptr(LaunchOpenApplicationError{EACCES});
+  openError = std::make_exception_ptr(LaunchOpenApplicationError::of(EACCES));
   const auto result = perform(source);
-  EXPECT_EQ(LaunchOpenApplicationError{EACCES}, failure<LaunchOpenApplicationError>(result));
+  EXPECT_EQ(LaunchOpenApplicationError::of(EACCES), failure<LaunchError>(result));
   EXPECT_TRUE(source->terminated) << "the source had already quit";
   EXPECT_FALSE(lifecycle.isSwitching());
 }
@@ -314,7 +314,7 @@ TEST_F(LaunchAppLifecycleTest, SecondTransitionMeanwhileIsRefusedAndDisturbsNoth
   auto second = start(nullptr, directoryUrl(alphaPath));
   loop.runUntilIdle();
   ASSERT_TRUE(second.done());
-  EXPECT_EQ(LaunchLifecycleError::alreadySwitching, failure<LaunchLifecycleError>(second.result()));
+  EXPECT_EQ(LaunchLifecycleError::alreadySwitching, failure<LaunchError>(second.result()));
   EXPECT_TRUE(lifecycle.isSwitching());
   loop.advance(1.0);
   ASSERT_TRUE(first.done());

@@ -31,7 +31,8 @@ struct CoordinatorTest : ::testing::Test, RegistryFixture {
     LaunchCompletion<LaunchLifecycleResult> complete;
   };
   std::deque<Call> calls;
-  LaunchSwitchCoordinator coordinator{registry, workspace, loop, log,
+  LaunchStatusModel statusModel;
+  LaunchSwitchCoordinator coordinator{registry, workspace, loop, log, statusModel,
                                       [this](LaunchApplicationHandle source, Url url) -> Task<LaunchLifecycleResult> {
                                         auto start = [this, source, url](LaunchCompletion<LaunchLifecycleResult> done) {
                                           calls.push_back({source, url, std::move(done)});
@@ -72,8 +73,8 @@ struct CoordinatorTest : ::testing::Test, RegistryFixture {
   void finish(std::shared_ptr<FakeRunningApplication> launched) {
     complete(LaunchLifecycleResult{std::move(launched), {0.1, 0.02, 0.125}});
   }
-  void fail(LaunchLifecycleError error) { complete(std::make_exception_ptr(error)); }
-  std::string status() const { return coordinator.status() ? coordinator.status()->key() : ""; }
+  void fail(const LaunchError& error) { complete(std::make_exception_ptr(error)); }
+  std::string status() const { return statusModel.status() ? statusModel.status()->key() : ""; }
 };
 
 TEST_F(CoordinatorTest, AMenuSwitchQuitsTheCurrentAppOpensTheSelectedOneAndAdoptsIt) {
@@ -97,7 +98,7 @@ TEST_F(CoordinatorTest, AMenuSwitchQuitsTheCurrentAppOpensTheSelectedOneAndAdopt
   EXPECT_FALSE(coordinator.isSwitching());
   EXPECT_EQ(coordinator.currentID(), tide.id);
   EXPECT_EQ(coordinator.currentApplication()->processIdentifier(), 202);
-  EXPECT_FALSE(coordinator.status());
+  EXPECT_FALSE(statusModel.status());
   EXPECT_EQ(log.lines().back(), "[Quillon/launch] committed Tide pid=202 terminate=0.100 open=0.020 total=0.125");
 
   EXPECT_EQ(*select(tide).result, true) << "the current, living app needs no switch";
@@ -130,7 +131,7 @@ TEST_F(CoordinatorTest, AFailureSaysWhyAndKeepsOnlyALivingCurrentApp) {
   EXPECT_EQ(coordinator.currentID(), aurora.id);
   const std::string failure = "切り替え失敗：%1$@。メニューで元のアプリまたは別のアプリを選び直せます";
   EXPECT_EQ(status(), failure);
-  EXPECT_EQ(coordinator.status()->arguments().front(), "現在のアプリが終了要求を受け付けませんでした");
+  EXPECT_EQ(statusModel.status()->arguments().front(), "現在のアプリが終了要求を受け付けませんでした");
 
   running->terminated = true;
   auto timedOut = select(tide);
@@ -138,7 +139,7 @@ TEST_F(CoordinatorTest, AFailureSaysWhyAndKeepsOnlyALivingCurrentApp) {
   EXPECT_FALSE(coordinator.currentID()) << "the app that was to quit is gone";
   refresh();
   EXPECT_EQ(status(), failure) << "the failure outlives a refresh that finds no app";
-  EXPECT_EQ(coordinator.status()->arguments().front(), "現在のアプリが10秒以内に終了しませんでした");
+  EXPECT_EQ(statusModel.status()->arguments().front(), "現在のアプリが10秒以内に終了しませんでした");
 }
 
 TEST_F(CoordinatorTest, AnOutcomeAfterTheLimitIsAppliedOnceByTheLateHandler) {

@@ -98,8 +98,8 @@ void saveArtifact(const Bitmap& premultiplied, const std::string& name) {
 SurfaceCaptureError::Code failureOf(std::optional<LaunchResult<LaunchSurfaceSnapshot>> outcome) {
   try {
     if (outcome) std::move(*outcome).get();
-  } catch (const SurfaceCaptureError& error) {
-    return error.code;
+  } catch (const LaunchError& error) {
+    return error.code<SurfaceCaptureError::Code>().value();
   }
   ADD_FAILURE() << "the capture did not fail";
   return SurfaceCaptureError::Code::captureTimedOut;
@@ -184,7 +184,7 @@ TEST(LaunchSurfaceCaptureX11, ASecondCaptureWhileOneRunsIsRefusedAtOnce) {
                                               [&](auto result) { first.emplace(std::move(result)); });
   auto second = rig.runCapture();
   ASSERT_TRUE(second);
-  EXPECT_TRUE(failedWith<LaunchAsyncWaitError>(*second));
+  EXPECT_EQ(failure<LaunchError>(*second), LaunchAsyncWaitError::alreadyRunning);
   rig.display.loop().runUntil([&] { return first.has_value(); }, 20.0);
   ASSERT_TRUE(first && first->hasValue());
   saveArtifact(first->value().image, "ember-expanded-notch.png");
