@@ -29,6 +29,7 @@
 #include "core/app/menu_bar_controller.h"
 #include "core/capture/snapshot_fixture.h"
 #include "core/input/launch_input_router.h"
+#include "core/input/launch_notch_surface_service.h"
 #include "core/input/launch_input_trace.h"
 #include "core/overlay/launch_switcher_overlay.h"
 #include "core/async/launch_clock.h"
@@ -312,7 +313,7 @@ void BM_MenuSwitch(benchmark::State& state) {
   LiveSwitching live(state);
   if (!live.ready) return;
   FakeStatusMenuHost menu;
-  MenuBarController controller(menu, live.registry, live.coordinator, live.alerts, live.loop);
+  MenuBarController controller(menu, live.registry, live.coordinator, live.status, live.alerts, live.loop);
   int next = 1;
   for (auto _ : state) {
     const auto begin = std::chrono::steady_clock::now();
@@ -352,9 +353,12 @@ void BM_GestureSwitch(benchmark::State& state) {
   auto ownedSurfaces = std::make_unique<FakeNotchSurfaces>(live.loop);
   FakeNotchSurfaces& surfaces = *ownedSurfaces;
   LaunchInputTrace trace(std::nullopt, live.clock);
-  LaunchInputRouter router({live.coordinator, live.registry, overlay, input, screens, screenCapture, live.defaults,
-                            live.loop, live.log, trace},
-                           std::move(ownedSurfaces), LaunchModifierShortcut::command());
+  LaunchNotchSurfaceService service({live.coordinator, live.registry, live.status, screens, screenCapture, live.loop,
+                                     live.log, trace},
+                                    std::move(ownedSurfaces));
+  LaunchInputRouter router({live.coordinator, live.registry, live.status, service, overlay, input, screens,
+                            live.defaults, live.loop, live.log, trace},
+                           LaunchModifierShortcut::command());
   auto& into = samples.gesture[live.exitReported ? 1 : 0];
   int next = 1;
   for (auto _ : state) {

@@ -13,6 +13,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "core/localization/l10n.h"
 #include "core/platform/launch_login_item.h"
 #include "desktop/qt_window_style.h"
@@ -58,6 +60,7 @@ QtSettingsWindow::QtSettingsWindow(LaunchSettingsViewModel& model, LaunchLoginIt
   scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   outer->addWidget(scroll);
   auto* content = new QWidget(scroll);
+  content_ = content;
   scroll->setWidget(content);
   auto* column = new QVBoxLayout(content);
   column->setContentsMargins(20, 20, 20, 20);
@@ -194,7 +197,15 @@ QtSettingsWindow::~QtSettingsWindow() = default;
 
 void QtSettingsWindow::present() {
   model_.refreshErrors();
+  fitToContent();
   QtWindowStyle::bringToFront(*this);
+}
+
+void QtSettingsWindow::fitToContent() {
+  const QScreen* screen = this->screen() != nullptr ? this->screen() : QApplication::primaryScreen();
+  const int available = screen != nullptr ? screen->availableGeometry().height() - 80 : height();
+  const int wanted = content_->sizeHint().height();
+  if (wanted > height()) resize(width(), std::max(minimumHeight(), std::min(wanted, available)));
 }
 
 QAbstractButton* QtSettingsWindow::modifierButton(LaunchEventFlags flag) const {

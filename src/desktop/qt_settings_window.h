@@ -42,6 +42,10 @@ class QtSettingsWindow final : public QWidget {
   QLabel* messageLabel() const { return message_; }
 
  private:
+  // As tall as the content needs, within the screen: the scroll bar is for screens too
+  // small to show it all, not for hiding the recovery box below the fold.
+  void fitToContent();
+
   void render(const LaunchSettingsViewState& state);
 
   LaunchSettingsViewModel& model_;
@@ -60,6 +64,7 @@ class QtSettingsWindow final : public QWidget {
   QFrame* imageBox_ = nullptr;
   QLabel* imageError_ = nullptr;
   QWidget* messageRow_ = nullptr;
+  QWidget* content_ = nullptr;
   QLabel* messageIcon_ = nullptr;
   QLabel* message_ = nullptr;
   LaunchSubscription subscription_;

@@ -15,6 +15,7 @@ class FakeEventTaps final : public GlobalEventTapFactory {
   int made = 0;
   ModifierInputRouter* router = nullptr;
   LaunchModifierShortcut shortcut = LaunchModifierShortcut::command();  // the live tap's chord
+  bool verticalScrollPages = false;
 
   // GlobalEventTapFactory:
   std::unique_ptr<GlobalEventTap> makeEventTap(ModifierInputRouter& feeds, LaunchInputTrace&) override {

@@ -91,7 +91,7 @@ TEST_F(MenuTest, ListsAppsDisambiguatedWithTheirStatusAndDisablesEditsWhileSwitc
   EXPECT_TRUE(host.find({"Aurora — com.example.one"})->checked);
   EXPECT_TRUE(host.find({"登録を解除", "Aurora — com.example.one（現在のアプリ）"}));
   // Either explanation opens while the other is still open.
-  coordinator->reportImageStatus(7, std::nullopt, LocalizedText("画像の説明"));
+  status.showImageStatus(std::nullopt, LocalizedText("画像の説明"));
   const auto shown = alerts.alerts().size();
   ASSERT_TRUE(host.choose({"権限について…"}));
   loop.runUntilIdle();

@@ -243,7 +243,7 @@ TEST_F(CoordinatorTest, KeepingOneQuitsTheOthersNormallyAndReportsARefusal) {
   runTask(loop, coordinator.keepOnly(aurora.id));
   EXPECT_EQ(coordinator.currentID(), aurora.id);
   EXPECT_TRUE(coordinator.severalRunning().empty());
-  EXPECT_FALSE(coordinator.status());
+  EXPECT_FALSE(statusModel.status());
 }
 
 }  // namespace

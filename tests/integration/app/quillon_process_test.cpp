@@ -317,7 +317,7 @@ TEST_F(UnreadablePreferencesTest, TheSettingsWindowOffersTheResetAndItKeepsABack
   clickControl(*controls, recovery);
   const auto question = waitForWindow(
       [&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.layer == 0 && *row.bounds != *window; });
-  ASSERT_TRUE(question) << "the reset was not asked about";
+  ASSERT_TRUE(question) << "the reset was not asked about\n" << quillon->errorText();
   saveScreenshot("settings-reset-question.png", question);
   pressKey(tabKey);  // from the default "キャンセル" to the reset
   pressKey(spaceKey);

@@ -23,11 +23,12 @@ touched=$(find "$home" -name com.quillon.app -o -name autostart)
 [ -d "$out/data/share/com.quillon.app" ] || fail "quillon's data directory is not in the demo's folder"
 grep -q 'com.quillon.registeredApps' "$out/data/config/com.quillon.app/defaults.ini" || fail "the registry is not in the demo's folder"
 
-for stage in 01-desktop 02-menu 03-menu-switch 04-carousel 05-carousel-step 06-gesture-switch 07-settings 08-guide; do
+for stage in 01-desktop 02-menu 03-menu-switch 04-carousel 05-carousel-step 06-gesture-switch 07-carousel-kept; do
     [[ $log == *"tour: $stage.png — ok"* ]] || fail "stage $stage did not see its result"
 done
-# The guide's pages, whatever their numbers: each saw a heading of its own, then it closed.
-for stage in guide-2 guide-3 guide-4 guide-done; do
+# The later stages, whatever their numbers: the settings window, then the guide's pages,
+# each with a heading of its own, then it closed.
+for stage in settings guide guide-2 guide-3 guide-4 guide-done; do
     [[ $log =~ tour:\ [0-9]{2}-$stage\.png\ —\ ok ]] || fail "the guide's stage $stage did not see its result"
 done
 shots=$(find "$out" -maxdepth 1 -name '[0-9][0-9]-*.png' | wc -l)
