@@ -3,11 +3,11 @@
 // panel-sized image. Run with QT_QPA_PLATFORM=offscreen (scripts/bench does).
 
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
-#include <malloc.h>
 
 #include "core/overlay/launch_card_layout.h"
 #include "core/overlay/launch_switcher_content_view.h"

@@ -4,13 +4,14 @@
 // restore of 16 archived previews with the longest time the main thread was blocked.
 #include <benchmark/benchmark.h>
 
-#include <QImage>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <memory>
 #include <vector>
+
+#include <QImage>
 
 #include "core/async/launch_clock.h"
 #include "core/async/poll_main_loop.h"
@@ -81,12 +82,14 @@ std::vector<double> resample(const std::vector<double>& in, int width, int heigh
       for (const auto& [i, weight] : taps) {
         const int x = horizontal ? i : line;
         const int y = horizontal ? line : i;
-        const auto base = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 4;
+        const auto base =
+            (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 4;
         for (int c = 0; c < 4; ++c) acc[c] += in[base + static_cast<std::size_t>(c)] * weight;
       }
       const int x = horizontal ? o : line;
       const int y = horizontal ? line : o;
-      const auto base = (static_cast<std::size_t>(y) * static_cast<std::size_t>(outW) + static_cast<std::size_t>(x)) * 4;
+      const auto base =
+          (static_cast<std::size_t>(y) * static_cast<std::size_t>(outW) + static_cast<std::size_t>(x)) * 4;
       for (int c = 0; c < 4; ++c) out[base + static_cast<std::size_t>(c)] = acc[c] / sum;
     }
   }

@@ -30,7 +30,8 @@ struct Fixture {
       layout.identifier = "com.example.app" + std::to_string(i);
       layout.name = "App " + std::to_string(i);
       const auto path = layout.writeTo(temporary / ("App" + std::to_string(i) + ".app"));
-      apps.push_back({LaunchUuid::random(), *layout.identifier, directoryUrl(path), *layout.name, i, true, "suppression"});
+      apps.push_back(
+          {LaunchUuid::random(), *layout.identifier, directoryUrl(path), *layout.name, i, true, "suppression"});
     }
     defaults.set(SettingsStore::defaultAppsKey, PropertyListValue{RegistryJsonCoding::encodeApps(apps)});
   }

@@ -4,15 +4,12 @@
 // it instead leaves both running that long (one registered sample app running too) and
 // prints the CPU time each used and its resident memory over the first and last 10 s.
 // Run under scripts/with-x --tray.
+#include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <benchmark/benchmark.h>
-
-#include <QCoreApplication>
 
 #include <algorithm>
 #include <chrono>
@@ -29,6 +26,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <QCoreApplication>
 
 #include "core/app/launch_data_directory.h"
 #include "core/async/launch_clock.h"
@@ -91,7 +90,8 @@ class BenchHome {
     // What is measured must be what the figures say.
     if (AppRegistry(SettingsStore(*defaults, dataDirectory)).apps().size() != bundles.size() ||
         archive.load().size() != bundles.size()) {
-      throw std::runtime_error("the registry or the preview archive did not keep all " + std::to_string(bundles.size()));
+      throw std::runtime_error("the registry or the preview archive did not keep all " +
+                               std::to_string(bundles.size()));
     }
     aurora_ = bundles.front() / "Contents/MacOS/Aurora";
   }
@@ -256,7 +256,8 @@ int idle(double seconds) {
     pid_t pid;
     std::vector<Usage> samples;
   };
-  Series series[] = {{"quillon (16 apps, 1 running)", quillon.pid(), {}}, {"bare Qt tray icon (reference)", bare.pid(), {}}};
+  Series series[] = {{"quillon (16 apps, 1 running)", quillon.pid(), {}},
+                     {"bare Qt tray icon (reference)", bare.pid(), {}}};
   const auto start = SteadyClock::now();
   for (int second = 0; second <= static_cast<int>(seconds); ++second) {
     std::this_thread::sleep_until(start + std::chrono::seconds(second));

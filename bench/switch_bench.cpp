@@ -8,13 +8,12 @@
 // and with the gesture (the chord's release to the verified launch), each once with the
 // quit wait woken by the exit report and once polling only, with Quillon's own share of
 // it (what is left after the quit wait and the open), beside a bare quit of the notch app.
+#include <benchmark/benchmark.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
@@ -27,13 +26,13 @@
 #include <vector>
 
 #include "core/app/menu_bar_controller.h"
-#include "core/capture/snapshot_fixture.h"
-#include "core/input/launch_input_router.h"
-#include "core/input/launch_notch_surface_service.h"
-#include "core/input/launch_input_trace.h"
-#include "core/overlay/launch_switcher_overlay.h"
 #include "core/async/launch_clock.h"
 #include "core/async/poll_main_loop.h"
+#include "core/capture/snapshot_fixture.h"
+#include "core/input/launch_input_router.h"
+#include "core/input/launch_input_trace.h"
+#include "core/input/launch_notch_surface_service.h"
+#include "core/overlay/launch_switcher_overlay.h"
 #include "core/storage/registry/app_registry.h"
 #include "core/switching/launch_app_lifecycle.h"
 #include "core/switching/launch_switch_coordinator.h"
@@ -47,10 +46,10 @@
 #include "support/fake_screen_capture_service.h"
 #include "support/fake_screens.h"
 #include "support/fake_status_menu_host.h"
-#include "support/surface_images.h"
 #include "support/fake_switcher_panel_host.h"
-#include "support/fake_window_server.h"
 #include "support/fake_user_defaults.h"
+#include "support/fake_window_server.h"
+#include "support/surface_images.h"
 
 extern char** environ;
 
@@ -131,8 +130,9 @@ void BM_SwitchBetweenTwoApps(benchmark::State& state) {
   int next = 1;
   for (auto _ : state) {
     std::optional<LaunchResult<LaunchLifecycleResult>> outcome;
-    auto handle = spawn<LaunchLifecycleResult>(loop, lifecycle.switchApplication(current, Url::fileUrl(apps[next].string(), true)),
-                                               [&](LaunchResult<LaunchLifecycleResult> r) { outcome.emplace(std::move(r)); });
+    auto handle = spawn<LaunchLifecycleResult>(
+        loop, lifecycle.switchApplication(current, Url::fileUrl(apps[next].string(), true)),
+        [&](LaunchResult<LaunchLifecycleResult> r) { outcome.emplace(std::move(r)); });
     if (!loop.runUntil([&] { return outcome.has_value(); }, 30.0) || !outcome->hasValue()) {
       state.SkipWithError("switch failed");
       break;
@@ -238,7 +238,8 @@ Task<LaunchLifecycleResult> timedSwitch(LaunchAppLifecycle& lifecycle, LaunchApp
 // workspace and the sample notch apps Aurora and Tide, with Aurora running and adopted.
 struct LiveSwitching {
   explicit LiveSwitching(benchmark::State& state)
-      : exitReported(state.range(0) != 0), pollOnly(processes),
+      : exitReported(state.range(0) != 0),
+        pollOnly(processes),
         workspace(exitReported ? static_cast<LaunchWorkspace&>(processes) : pollOnly) {
     const std::string sampleApps = std::string(QUILLON_BINARY_DIR) + "/sample-apps/";
     const std::string bundles[] = {sampleApps + "Aurora.app", sampleApps + "Tide.app"};
@@ -292,9 +293,10 @@ struct LiveSwitching {
   LaunchAppLifecycle lifecycle{workspace, loop, LaunchOwnApplication{}, ::getpid()};
   LaunchLifecycleTimings timings;
   LaunchStatusModel status;
-  LaunchSwitchCoordinator coordinator{registry, workspace, loop, log, status, [this](LaunchApplicationHandle source, Url url) {
-                                        return timedSwitch(lifecycle, std::move(source), std::move(url), timings);
-                                      }};
+  LaunchSwitchCoordinator coordinator{
+      registry, workspace, loop, log, status, [this](LaunchApplicationHandle source, Url url) {
+        return timedSwitch(lifecycle, std::move(source), std::move(url), timings);
+      }};
   LaunchUuid ids[2];
   std::string titles[2];
   LaunchApplicationHandle first;
@@ -353,9 +355,9 @@ void BM_GestureSwitch(benchmark::State& state) {
   auto ownedSurfaces = std::make_unique<FakeNotchSurfaces>(live.loop);
   FakeNotchSurfaces& surfaces = *ownedSurfaces;
   LaunchInputTrace trace(std::nullopt, live.clock);
-  LaunchNotchSurfaceService service({live.coordinator, live.registry, live.status, screens, screenCapture, live.loop,
-                                     live.log, trace},
-                                    std::move(ownedSurfaces));
+  LaunchNotchSurfaceService service(
+      {live.coordinator, live.registry, live.status, screens, screenCapture, live.loop, live.log, trace},
+      std::move(ownedSurfaces));
   LaunchInputRouter router({live.coordinator, live.registry, live.status, service, overlay, input, screens,
                             live.defaults, live.loop, live.log, trace},
                            LaunchModifierShortcut::command());
@@ -387,10 +389,10 @@ void BM_GestureSwitch(benchmark::State& state) {
     // The new app's readiness check captures it; answered at once, as a fresh probe would.
     const std::int32_t launched = live.coordinator.currentApplication()->processIdentifier();
     while (!surfaces.captures.empty()) {
-      surfaces.complete(0, testing_snapshots::snapshotOf(
-                               filledImage(40, 10, 30, 30, 30, 255), notch,
-                               {.processID = launched, .windowID = 77, .windowLayer = 0,
-                                .sampledAtUptime = live.clock.uptime()}));
+      surfaces.complete(
+          0, testing_snapshots::snapshotOf(
+                 filledImage(40, 10, 30, 30, 30, 255), notch,
+                 {.processID = launched, .windowID = 77, .windowLayer = 0, .sampledAtUptime = live.clock.uptime()}));
     }
     live.loop.runUntil([&] { return !router.isCheckingReadiness(); }, 5.0);
     next = 1 - next;
@@ -417,10 +419,20 @@ BENCHMARK(BM_BareSpawnAndReap)->UseManualTime()->Iterations(100)->Unit(benchmark
 BENCHMARK(BM_DetachedSpawnAndReap)->UseManualTime()->Iterations(100)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareQuit)->UseManualTime()->Iterations(40)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SwitchBetweenTwoApps)->UseManualTime()->Iterations(40)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_MenuSwitch)->ArgName("exitReported")->Arg(1)->Arg(0)->UseManualTime()->Iterations(40)->Unit(
-    benchmark::kMillisecond);
-BENCHMARK(BM_GestureSwitch)->ArgName("exitReported")->Arg(1)->Arg(0)->UseManualTime()->Iterations(40)->Unit(
-    benchmark::kMillisecond);
+BENCHMARK(BM_MenuSwitch)
+    ->ArgName("exitReported")
+    ->Arg(1)
+    ->Arg(0)
+    ->UseManualTime()
+    ->Iterations(40)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GestureSwitch)
+    ->ArgName("exitReported")
+    ->Arg(1)
+    ->Arg(0)
+    ->UseManualTime()
+    ->Iterations(40)
+    ->Unit(benchmark::kMillisecond);
 
 double percentile(std::vector<double> values, double fraction) {
   if (values.empty()) return 0;

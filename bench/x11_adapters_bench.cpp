@@ -29,12 +29,11 @@
 #include "core/input/launch_input_trace.h"
 #include "core/platform/launch_log_sink.h"
 #include "linux/process_running_application.h"
-
 #include "linux/x11_accessibility.h"
 #include "linux/x11_connection.h"
 #include "linux/x11_global_event_tap.h"
-#include "linux/x11_screens.h"
 #include "linux/x11_screen_capture_service.h"
+#include "linux/x11_screens.h"
 #include "linux/x11_window_server.h"
 #include "sample_app_process.h"
 
@@ -105,10 +104,9 @@ void BM_SurfaceCaptureEndToEnd(benchmark::State& state) {
   const std::shared_ptr<const LaunchRunningApplication> application = ProcessRunningApplication::forProcess(tide.pid());
   for (auto _ : state) {
     std::optional<LaunchResult<LaunchSurfaceSnapshot>> outcome;
-    auto handle = spawn<LaunchSurfaceSnapshot>(loop, capture.capture(application, std::nullopt),
-                                               [&](LaunchResult<LaunchSurfaceSnapshot> result) {
-                                                 outcome.emplace(std::move(result));
-                                               });
+    auto handle = spawn<LaunchSurfaceSnapshot>(
+        loop, capture.capture(application, std::nullopt),
+        [&](LaunchResult<LaunchSurfaceSnapshot> result) { outcome.emplace(std::move(result)); });
     loop.runUntil([&] { return outcome.has_value(); }, 5.0);
     if (!outcome || !outcome->hasValue()) return state.SkipWithError("the capture failed");
   }
@@ -126,7 +124,8 @@ class TimedLoop final : public LaunchMainLoop {
   void timed(const std::function<void()>& work) {
     const auto start = std::chrono::steady_clock::now();
     work();
-    longest = std::max(longest, std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+    longest =
+        std::max(longest, std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
   }
   std::function<void()> wrap(std::function<void()> work) {
     return [this, work = std::move(work)] { timed(work); };
@@ -167,10 +166,9 @@ void BM_SurfaceCaptureOffTheMainThread(benchmark::State& state) {
     std::optional<LaunchResult<LaunchSurfaceSnapshot>> outcome;
     LaunchTaskHandle handle;
     loop.timed([&] {
-      handle = spawn<LaunchSurfaceSnapshot>(loop, capture.capture(application, std::nullopt),
-                                            [&](LaunchResult<LaunchSurfaceSnapshot> result) {
-                                              outcome.emplace(std::move(result));
-                                            });
+      handle = spawn<LaunchSurfaceSnapshot>(
+          loop, capture.capture(application, std::nullopt),
+          [&](LaunchResult<LaunchSurfaceSnapshot> result) { outcome.emplace(std::move(result)); });
     });
     poll.runUntil([&] { return outcome.has_value(); }, 5.0);
     if (!outcome || !outcome->hasValue()) return state.SkipWithError("the capture failed");
@@ -300,7 +298,6 @@ BENCHMARK(BM_ScrollToTheAppWithoutTap)->Unit(benchmark::kMicrosecond);
 
 void BM_ScrollToTheAppThroughTheTap(benchmark::State& state) { scrollDelivery(state, true); }
 BENCHMARK(BM_ScrollToTheAppThroughTheTap)->Unit(benchmark::kMicrosecond);
-
 
 }  // namespace
 }  // namespace quillon

@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "core/storage/onboarding/launch_onboarding_store.h"
 #include "core/storage/files/launch_storage_error.h"
+#include "core/storage/onboarding/launch_onboarding_store.h"
 #include "core/storage/plist/property_list.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -2,10 +2,10 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "core/storage/plist/launch_decoding_error.h"
-#include "core/storage/preferences/launch_preferences_store.h"
 #include "core/storage/files/launch_storage_error.h"
+#include "core/storage/plist/launch_decoding_error.h"
 #include "core/storage/plist/property_list.h"
+#include "core/storage/preferences/launch_preferences_store.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace quillon;

@@ -1,10 +1,10 @@
 #include "app/linux_platform.h"
 
-#include <QApplication>
-#include <QIcon>
-
 #include <cstdlib>
 #include <string_view>
+
+#include <QApplication>
+#include <QIcon>
 
 #include "app/log_sink_selection.h"
 #include "core/async/launch_clock.h"
@@ -64,8 +64,9 @@ LinuxPlatform::LinuxPlatform() = default;
 LinuxPlatform::~LinuxPlatform() = default;
 
 QuillonPlatform LinuxPlatform::ports() {
-  return {*clock,     *loop,      *log,          *windowServer, *screens,    *accessibility, *screenCapture, *input,
-          *workspace, *imageCodec, *userDefaults, *alerts,       *statusMenu, *panels,        *eventTaps,     *windowHost};
+  return {*clock,         *loop,   *log,       *windowServer, *screens,      *accessibility,
+          *screenCapture, *input,  *workspace, *imageCodec,   *userDefaults, *alerts,
+          *statusMenu,    *panels, *eventTaps, *windowHost};
 }
 
 QtSwitcherPanelHost::Windowing x11PanelWindowing(X11Connection& connection, X11ScreenLock* lock) {
@@ -97,7 +98,8 @@ LinuxPlatformStart makeLinuxPlatform(int& argc, char** argv) {
   if (!platform->x11) {
     const char* display = std::getenv("DISPLAY");
     const std::string name = display != nullptr ? display : "";
-    return {nullptr, L10n::text(LocalizedText::format("画面を表示できません。Xディスプレイ「{}」に接続できませんでした。", name))};
+    return {nullptr, L10n::text(LocalizedText::format(
+                         "画面を表示できません。Xディスプレイ「{}」に接続できませんでした。", name))};
   }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
   platform->application = std::make_unique<QApplication>(argc, argv);

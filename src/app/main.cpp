@@ -3,22 +3,22 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-#include <QApplication>
-
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <optional>
 #include <string>
 
+#include <QApplication>
+
 #include "app/linux_platform.h"
 #include "app/quillon_command_line.h"
 #include "core/app/app_delegate.h"
 #include "core/app/launch_data_directory.h"
 #include "core/app/quillon_composition.h"
+#include "core/localization/l10n.h"
 #include "core/platform/launch_alert_presenter.h"
 #include "core/platform/launch_log_sink.h"
-#include "core/localization/l10n.h"
 #include "core/support/unique_fd.h"
 #include "desktop/qt_main_loop.h"
 #include "linux/desktop_session.h"
@@ -81,8 +81,7 @@ int main(int argc, char** argv) {
     case QuillonCommandLine::Action::printVersion:
       std::fputs(QuillonCommandLine::versionText().c_str(), stdout);
       return 0;
-    case QuillonCommandLine::Action::run:
-      break;
+    case QuillonCommandLine::Action::run: break;
   }
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
@@ -113,11 +112,10 @@ int main(int argc, char** argv) {
   // A fresh account may not have ~/.local/share yet; the lock reports what still fails.
   LaunchDataDirectory::createMissingPrivately(*applicationSupport);
 
-  QuillonComposition composition(
-      platform.ports(), LaunchDataDirectory::url(Url::fileUrl(*applicationSupport, true)),
-      {linuxOwnApplication(), static_cast<std::int32_t>(::getpid()), commandLine.showOnboarding,
-       [](int exitStatus) { QApplication::exit(exitStatus); }, printStartFailure, isWaylandSession(),
-       openDesktopSettings()});
+  QuillonComposition composition(platform.ports(), LaunchDataDirectory::url(Url::fileUrl(*applicationSupport, true)),
+                                 {linuxOwnApplication(), static_cast<std::int32_t>(::getpid()),
+                                  commandLine.showOnboarding, [](int exitStatus) { QApplication::exit(exitStatus); },
+                                  printStartFailure, isWaylandSession(), openDesktopSettings()});
   const int stopFd = signalFd.get();
   const auto stopWatch = platform.loop->watchReadable(stopFd, [&composition, stopFd] {
     signalfd_siginfo info{};

@@ -20,13 +20,13 @@ QuillonCommandLine QuillonCommandLine::parse(int argc, const char* const* argv) 
 }
 
 std::string QuillonCommandLine::helpText() {
-  return L10n::text(LocalizedText(
-             "使い方: quillon [--onboarding]\n"
-             "ノッチアプリを登録し、メニューバー（システムトレイ）から切り替えます。\n"
-             "\n"
-             "  --onboarding  起動時に「はじめに」の案内を開きます\n"
-             "  --help        この説明を表示して終了します\n"
-             "  --version     バージョンを表示して終了します\n"));
+  return L10n::text(
+      LocalizedText("使い方: quillon [--onboarding]\n"
+                    "ノッチアプリを登録し、メニューバー（システムトレイ）から切り替えます。\n"
+                    "\n"
+                    "  --onboarding  起動時に「はじめに」の案内を開きます\n"
+                    "  --help        この説明を表示して終了します\n"
+                    "  --version     バージョンを表示して終了します\n"));
 }
 
 std::string QuillonCommandLine::versionText() { return std::string("quillon ") + QUILLON_VERSION + "\n"; }

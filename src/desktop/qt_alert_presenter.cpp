@@ -13,12 +13,9 @@ namespace {
 
 QMessageBox::Icon iconFor(LaunchAlert::Style style) {
   switch (style) {
-    case LaunchAlert::Style::informational:
-      return QMessageBox::Information;
-    case LaunchAlert::Style::warning:
-      return QMessageBox::Warning;
-    case LaunchAlert::Style::critical:
-      return QMessageBox::Critical;
+    case LaunchAlert::Style::informational: return QMessageBox::Information;
+    case LaunchAlert::Style::warning: return QMessageBox::Warning;
+    case LaunchAlert::Style::critical: return QMessageBox::Critical;
   }
   return QMessageBox::NoIcon;
 }
@@ -128,7 +125,8 @@ Task<int> QtAlertPresenter::showAlert(LaunchAlert alert) {
 
 Task<std::vector<std::string>> QtAlertPresenter::showOpenPanel(LaunchOpenPanelRequest request) {
   using Paths = std::vector<std::string>;
-  std::function<void(LaunchCompletion<Paths>)> start = [this, request = std::move(request)](LaunchCompletion<Paths> done) {
+  std::function<void(LaunchCompletion<Paths>)> start = [this,
+                                                        request = std::move(request)](LaunchCompletion<Paths> done) {
     QFileDialog* dialog = makeOpenPanel(request).release();
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(dialog, &QDialog::finished, dialog, [dialog, done](int result) {

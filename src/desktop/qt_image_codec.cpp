@@ -1,11 +1,12 @@
 #include "desktop/qt_image_codec.h"
 
+#include <cstring>
+#include <limits>
+
 #include <QBuffer>
 #include <QByteArray>
 #include <QImage>
 #include <QImageReader>
-#include <cstring>
-#include <limits>
 
 namespace quillon {
 namespace {
@@ -19,7 +20,8 @@ bool acceptableSize(long long width, long long height, long long maximumSide = k
 }
 
 bool describable(const Bitmap& bitmap) {
-  return acceptableSize(bitmap.width, bitmap.height) && bitmap.bytesPerRow >= static_cast<std::size_t>(bitmap.width) * 4 &&
+  return acceptableSize(bitmap.width, bitmap.height) &&
+         bitmap.bytesPerRow >= static_cast<std::size_t>(bitmap.width) * 4 &&
          bitmap.bytesPerRow <= static_cast<std::size_t>(std::numeric_limits<qsizetype>::max()) &&
          bitmap.pixels.size() >= bitmap.bytesPerRow * static_cast<std::size_t>(bitmap.height);
 }

@@ -1,10 +1,11 @@
 #include "desktop/qt_layer_renderer.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
-#include <algorithm>
-#include <cmath>
 
 namespace quillon {
 
@@ -19,32 +20,20 @@ void appendPath(const LaunchPath& path, QPainterPath& out) {
   for (const LaunchPath::Element& element : path.elements()) {
     const Point* p = element.points;
     switch (element.kind) {
-      case LaunchPath::Element::Kind::moveTo:
-        out.moveTo(p[0].x, p[0].y);
-        break;
-      case LaunchPath::Element::Kind::lineTo:
-        out.lineTo(p[0].x, p[0].y);
-        break;
-      case LaunchPath::Element::Kind::curveTo:
-        out.cubicTo(p[0].x, p[0].y, p[1].x, p[1].y, p[2].x, p[2].y);
-        break;
-      case LaunchPath::Element::Kind::close:
-        out.closeSubpath();
-        break;
+      case LaunchPath::Element::Kind::moveTo: out.moveTo(p[0].x, p[0].y); break;
+      case LaunchPath::Element::Kind::lineTo: out.lineTo(p[0].x, p[0].y); break;
+      case LaunchPath::Element::Kind::curveTo: out.cubicTo(p[0].x, p[0].y, p[1].x, p[1].y, p[2].x, p[2].y); break;
+      case LaunchPath::Element::Kind::close: out.closeSubpath(); break;
     }
   }
 }
 
 QFont::Weight toQtWeight(LaunchFontWeight weight) {
   switch (weight) {
-    case LaunchFontWeight::regular:
-      return QFont::Normal;
-    case LaunchFontWeight::medium:
-      return QFont::Medium;
-    case LaunchFontWeight::semibold:
-      return QFont::DemiBold;
-    case LaunchFontWeight::bold:
-      return QFont::Bold;
+    case LaunchFontWeight::regular: return QFont::Normal;
+    case LaunchFontWeight::medium: return QFont::Medium;
+    case LaunchFontWeight::semibold: return QFont::DemiBold;
+    case LaunchFontWeight::bold: return QFont::Bold;
   }
   return QFont::Normal;
 }
@@ -60,15 +49,9 @@ QFont fontFor(const LaunchTextStyle& style) {
 int alignmentFlags(const LaunchTextStyle& style) {
   int flags = Qt::AlignTop;
   switch (style.alignment) {
-    case LaunchTextAlignment::left:
-      flags |= Qt::AlignLeft;
-      break;
-    case LaunchTextAlignment::center:
-      flags |= Qt::AlignHCenter;
-      break;
-    case LaunchTextAlignment::right:
-      flags |= Qt::AlignRight;
-      break;
+    case LaunchTextAlignment::left: flags |= Qt::AlignLeft; break;
+    case LaunchTextAlignment::center: flags |= Qt::AlignHCenter; break;
+    case LaunchTextAlignment::right: flags |= Qt::AlignRight; break;
   }
   if (style.wrapped) flags |= Qt::TextWordWrap;
   return flags;
@@ -245,11 +228,8 @@ void QtLayerRenderer::paintImage(QPainter& painter, const LaunchLayer& layer, co
   const QSizeF imageSize(bitmap.width, bitmap.height);
   QRectF placed = target;
   switch (layer.contentsGravity) {
-    case LaunchContentsGravity::resize:
-      break;
-    case LaunchContentsGravity::resizeAspect:
-      placed = aspectFit(imageSize, target);
-      break;
+    case LaunchContentsGravity::resize: break;
+    case LaunchContentsGravity::resizeAspect: placed = aspectFit(imageSize, target); break;
     case LaunchContentsGravity::center: {
       const double scale = layer.contentsScale > 0 ? layer.contentsScale : 1;
       const QSizeF size = imageSize / scale;

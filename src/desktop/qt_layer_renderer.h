@@ -1,14 +1,15 @@
 #pragma once
 
+#include <memory>
+#include <string>
+#include <unordered_map>
+
 #include <QFont>
 #include <QImage>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
 #include <QTransform>
-#include <memory>
-#include <string>
-#include <unordered_map>
 
 #include "core/overlay/launch_layer_scene.h"
 
@@ -42,7 +43,8 @@ class QtLayerRenderer {
     QString shown;
   };
 
-  void paintTree(QPainter& painter, const LaunchLayer& layer, const QTransform& toDevice, double opacity, bool applyMask);
+  void paintTree(QPainter& painter, const LaunchLayer& layer, const QTransform& toDevice, double opacity,
+                 bool applyMask);
   void paintOwnContent(QPainter& painter, const LaunchLayer& layer, const QTransform& toDevice, const Rect& frame,
                        double opacity);
   void paintMasked(QPainter& painter, const LaunchLayer& layer, const QTransform& toDevice, double opacity);

@@ -1,12 +1,12 @@
 #include "desktop/qt_logind_session.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusVariant>
-#include <QCoreApplication>
 
 namespace quillon {
 

@@ -1,10 +1,11 @@
 #pragma once
 
+#include <functional>
+
 #include <QObject>
 #include <QString>
-#include <QVariantMap>
 #include <QStringList>
-#include <functional>
+#include <QVariantMap>
 
 class QDBusPendingCallWatcher;
 

@@ -1,13 +1,14 @@
 #include "desktop/qt_main_loop.h"
 
+#include <cmath>
+#include <limits>
+#include <mutex>
+
 #include <QCoreApplication>
 #include <QObject>
 #include <QSocketNotifier>
 #include <QThreadPool>
 #include <QTimer>
-#include <cmath>
-#include <limits>
-#include <mutex>
 
 namespace quillon {
 

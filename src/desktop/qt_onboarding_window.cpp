@@ -5,8 +5,8 @@
 #include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QFrame>
-#include <QKeyEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
@@ -123,8 +123,9 @@ QtOnboardingWindow::QtOnboardingWindow(LaunchOnboardingViewModel& model) : model
   auto* sidebar = new QFrame(this);
   sidebar->setObjectName(QStringLiteral("sidebar"));
   sidebar->setFixedWidth(210);
-  sidebar->setStyleSheet(QStringLiteral("QFrame#sidebar { background: palette(alternate-base); "
-                                        "border-right: 1px solid palette(mid); }"));
+  sidebar->setStyleSheet(
+      QStringLiteral("QFrame#sidebar { background: palette(alternate-base); "
+                     "border-right: 1px solid palette(mid); }"));
   auto* sideLayout = new QVBoxLayout(sidebar);
   sideLayout->setContentsMargins(20, 28, 16, 20);
   sideLayout->setSpacing(12);
@@ -133,7 +134,8 @@ QtOnboardingWindow::QtOnboardingWindow(LaunchOnboardingViewModel& model) : model
   const QString stepNames[] = {style::text(LocalizedText("概要")), style::text(LocalizedText("アクセシビリティ")),
                                style::text(LocalizedText("画面収録")), style::text(LocalizedText("準備完了"))};
   for (int i = 0; i < 4; ++i) {
-    stepLabels_[static_cast<std::size_t>(i)] = new QLabel(QString::number(i + 1) + QStringLiteral("  ") + stepNames[i], sidebar);
+    stepLabels_[static_cast<std::size_t>(i)] =
+        new QLabel(QString::number(i + 1) + QStringLiteral("  ") + stepNames[i], sidebar);
     sideLayout->addWidget(stepLabels_[static_cast<std::size_t>(i)]);
   }
   sideLayout->addStretch();
@@ -231,9 +233,10 @@ QWidget* QtOnboardingWindow::overviewPage() {
   auto* layout = new QVBoxLayout(page);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(12);
-  layout->addWidget(style::body(
-      style::text(LocalizedText("ノッチアプリをいくつ登録しても、使うときに選ぶだけ。展開したノッチの上でキーを押したまま横にスクロールすると、登録したアプリに切り替わります。")),
-      false, page));
+  layout->addWidget(
+      style::body(style::text(LocalizedText("ノッチアプリをいくつ登録しても、使うときに選ぶだけ。展開したノッチの上でキ"
+                                            "ーを押したまま横にスクロールすると、登録したアプリに切り替わります。")),
+                  false, page));
 
   auto* row = new QHBoxLayout();
   row->setSpacing(16);
@@ -255,8 +258,8 @@ QWidget* QtOnboardingWindow::overviewPage() {
   auto* dropLayout = new QVBoxLayout(dropZone_);
   dropLayout->setContentsMargins(16, 14, 16, 14);
   dropLayout->addWidget(style::heading(style::text(LocalizedText("ノッチアプリを登録")), 1, dropZone_));
-  dropLayout->addWidget(
-      style::body(style::text(LocalizedText(".appをここにドロップするか、ボタンから選んでください。")), true, dropZone_));
+  dropLayout->addWidget(style::body(
+      style::text(LocalizedText(".appをここにドロップするか、ボタンから選んでください。")), true, dropZone_));
   choose_ = style::button(style::text(LocalizedText("アプリを選ぶ…")), dropZone_);
   connect(choose_, &QPushButton::clicked, this, [this] { send(LaunchOnboardingViewEvent::chooseApplications()); });
   dropLayout->addWidget(choose_);
@@ -279,7 +282,8 @@ QWidget* QtOnboardingWindow::permissionPage(bool accessibility) {
     layout->addWidget(gestureText_);
   } else {
     layout->addWidget(style::body(
-        style::text(LocalizedText("画面収録を許可すると、切替の枠に各アプリのノッチの画像が表示されます。許可しなくても、アイコンと名前で切り替えられます。画像はこのMac内だけに保存します。")),
+        style::text(LocalizedText("画面収録を許可すると、切替の枠に各アプリのノッチの画像が表示されます。許可しなくても"
+                                  "、アイコンと名前で切り替えられます。画像はこのMac内だけに保存します。")),
         false, page));
   }
   auto* box = style::section(page);
@@ -307,8 +311,8 @@ QWidget* QtOnboardingWindow::permissionPage(bool accessibility) {
   buttons->addStretch();
   boxLayout->addLayout(buttons);
   layout->addWidget(box);
-  layout->addWidget(style::body(style::text(LocalizedText("許可しなくても、メニューバーのQuillonからアプリを切り替えられます。")),
-                                true, page));
+  layout->addWidget(style::body(
+      style::text(LocalizedText("許可しなくても、メニューバーのQuillonからアプリを切り替えられます。")), true, page));
   layout->addStretch();
   return page;
 }
@@ -328,8 +332,10 @@ QWidget* QtOnboardingWindow::readyPage() {
   row->addWidget(settings);
   row->addStretch();
   layout->addLayout(row);
-  layout->addWidget(style::body(style::text(LocalizedText("「はじめる」を押すと、この案内は次回から自動では開きません。メニューの「はじめに…」からいつでも開けます。")),
-                                true, page));
+  layout->addWidget(style::body(
+      style::text(LocalizedText(
+          "「はじめる」を押すと、この案内は次回から自動では開きません。メニューの「はじめに…」からいつでも開けます。")),
+      true, page));
   layout->addStretch();
   return page;
 }
@@ -368,24 +374,30 @@ void QtOnboardingWindow::render(const LaunchOnboardingViewState& state) {
     item->setForeground(palette().color(QPalette::PlaceholderText));
   }
 
-  QString gesture = style::text(LocalizedText::format(
-      "{}を押したまま横スクロールで選び、キーを離すと切り替わります。キーとスクロールを受け取るには、アクセシビリティの許可が必要です。",
-      state.shortcutLabel));
-  if (state.waylandSession) gesture += QStringLiteral("\n") + style::text(LocalizedText("ジェスチャーにはX11セッションが必要です"));
+  QString gesture =
+      style::text(LocalizedText::format("{}"
+                                        "を押したまま横スクロールで選び、キーを離すと切り替わります。キーとスクロールを"
+                                        "受け取るには、アクセシビリティの許可が必要です。",
+                                        state.shortcutLabel));
+  if (state.waylandSession)
+    gesture += QStringLiteral("\n") + style::text(LocalizedText("ジェスチャーにはX11セッションが必要です"));
   gestureText_->setText(gesture);
   const QString checking = style::text(LocalizedText("権限を確認しています…"));
-  permissionStatus_[0]->setText(!state.permissionObserved ? checking
-                                : state.accessibilityTrusted
-                                    ? style::text(LocalizedText("アクセシビリティ: 許可済み"))
-                                    : style::text(LocalizedText("アクセシビリティ: 未許可または未反映（許可・再起動を確認）")));
+  permissionStatus_[0]->setText(
+      !state.permissionObserved ? checking
+      : state.accessibilityTrusted
+          ? style::text(LocalizedText("アクセシビリティ: 許可済み"))
+          : style::text(LocalizedText("アクセシビリティ: 未許可または未反映（許可・再起動を確認）")));
   permissionStatus_[1]->setText(!state.permissionObserved ? checking
-                                : state.screenCaptureAllowed ? style::text(LocalizedText("画面収録: 許可済み"))
-                                                             : style::text(LocalizedText("画面収録（画像用・任意）: 未許可")));
+                                : state.screenCaptureAllowed
+                                    ? style::text(LocalizedText("画面収録: 許可済み"))
+                                    : style::text(LocalizedText("画面収録（画像用・任意）: 未許可")));
   requestButtons_[0]->setEnabled(!state.accessibilityTrusted);
   requestButtons_[1]->setEnabled(!state.screenCaptureAllowed);
   for (QPushButton* open : openSettingsButtons_) open->setVisible(state.canOpenSettingsPages);
   summary_->setText(style::text(LocalizedText::format(
-      "切り替えられるアプリ: {}件\n呼び出すキー: {}\n\n展開したノッチにカーソルを置き、{}を押したまま横スクロール。メニューバーのQuillonからも切り替えられます。",
+      "切り替えられるアプリ: {}件\n呼び出すキー: "
+      "{}\n\n展開したノッチにカーソルを置き、{}を押したまま横スクロール。メニューバーのQuillonからも切り替えられます。",
       state.launchableCount, state.shortcutLabel, state.shortcutLabel)));
 
   registrationBox_->setVisible(state.registrationError.has_value());

@@ -1,10 +1,11 @@
 #pragma once
 
+#include <array>
+#include <memory>
+
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
-#include <array>
-#include <memory>
 
 #include "core/async/launch_subscription.h"
 #include "core/windows/launch_onboarding_demonstration.h"

@@ -1,5 +1,7 @@
 #include "desktop/qt_settings_window.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QFrame>
@@ -12,8 +14,6 @@
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
-
-#include <algorithm>
 
 #include "core/localization/l10n.h"
 #include "core/platform/launch_login_item.h"
@@ -97,10 +97,12 @@ QtSettingsWindow::QtSettingsWindow(LaunchSettingsViewModel& model, LaunchLoginIt
   keyRow->addStretch();
   keysLayout->addLayout(keyRow);
   keysLayout->addWidget(style::body(
-      style::text(LocalizedText("展開中のノッチにカーソルを置き、選んだキーを押したまま横スクロール。キーを離すと切り替わります。")),
+      style::text(LocalizedText(
+          "展開中のノッチにカーソルを置き、選んだキーを押したまま横スクロール。キーを離すと切り替わります。")),
       false));
   keysLayout->addWidget(style::body(
-      style::text(LocalizedText("修飾キーの組合せに対応します。文字キーは使いません。他アプリとの競合を完全に検出することはできません。")),
+      style::text(LocalizedText(
+          "修飾キーの組合せに対応します。文字キーは使いません。他アプリとの競合を完全に検出することはできません。")),
       true));
   // For mice with only a vertical wheel, the common case on Linux desktops.
   verticalScroll_ = new QCheckBox(style::text(LocalizedText("縦スクロールでも切り替える")), keys);
@@ -115,14 +117,17 @@ QtSettingsWindow::QtSettingsWindow(LaunchSettingsViewModel& model, LaunchLoginIt
   connect(savePreviews_, &QCheckBox::toggled, this,
           [this](bool on) { model_.send(LaunchSettingsViewEvent::savePreviews(on)); });
   imagesLayout->addWidget(savePreviews_);
-  imagesLayout->addWidget(style::body(
-      style::text(LocalizedText("各アプリの最後に開いた画像を、このMac内だけに保存します。最大16件・長辺1,200px・合計24MB。画像には通知などの内容が含まれる場合があります。")),
-      true));
-  imagesLayout->addWidget(style::body(
-      style::text(LocalizedText("OFFにすると保存画像を削除します。利用中の一時画像は残ります。撮影拒否が確認されたアプリや、画面収録の許可を外した場合の画像は表示しません。")),
-      true));
+  imagesLayout->addWidget(
+      style::body(style::text(LocalizedText("各アプリの最後に開いた画像を、このMac内だけに保存します。最大16件・長辺1,"
+                                            "200px・合計24MB。画像には通知などの内容が含まれる場合があります。")),
+                  true));
+  imagesLayout->addWidget(
+      style::body(style::text(LocalizedText("OFFにすると保存画像を削除します。利用中の一時画像は残ります。撮影拒否が確"
+                                            "認されたアプリや、画面収録の許可を外した場合の画像は表示しません。")),
+                  true));
   clearPreviews_ = style::button(style::text(LocalizedText("保存画像を削除")), images);
-  connect(clearPreviews_, &QPushButton::clicked, this, [this] { model_.send(LaunchSettingsViewEvent::clearPreviews()); });
+  connect(clearPreviews_, &QPushButton::clicked, this,
+          [this] { model_.send(LaunchSettingsViewEvent::clearPreviews()); });
   auto* clearRow = new QHBoxLayout();
   clearRow->addWidget(clearPreviews_);
   clearRow->addStretch();
@@ -170,9 +175,10 @@ QtSettingsWindow::QtSettingsWindow(LaunchSettingsViewModel& model, LaunchLoginIt
   imageBox_ = style::warningBox(style::text(LocalizedText("画像の保存・削除を確認してください")), feedback);
   imageError_ = style::body({}, false, imageBox_);
   imageBox_->layout()->addWidget(imageError_);
-  imageBox_->layout()->addWidget(style::body(
-      style::text(LocalizedText("画像が保存できなくても切替は使えます。空き容量・保存先のアクセス権を確認してください。削除の失敗は下の「保存画像を削除」から再試行できます。")),
-      false, imageBox_));
+  imageBox_->layout()->addWidget(
+      style::body(style::text(LocalizedText("画像が保存できなくても切替は使えます。空き容量・保存先のアクセス権を確認し"
+                                            "てください。削除の失敗は下の「保存画像を削除」から再試行できます。")),
+                  false, imageBox_));
   feedbackLayout->addWidget(imageBox_);
 
   messageRow_ = new QWidget(feedback);

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QWidget>
 #include <array>
+
+#include <QWidget>
 
 #include "core/async/launch_subscription.h"
 #include "core/windows/launch_settings_view_model.h"

@@ -1,8 +1,8 @@
 #include "desktop/qt_status_menu_host.h"
 
 #include <QAction>
-#include <QKeySequence>
 #include <QIcon>
+#include <QKeySequence>
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
@@ -33,9 +33,7 @@ QIcon statusIcon() {
 void fill(QMenu& menu, const std::vector<LaunchMenuItem>& items) {
   for (const auto& item : items) {
     switch (item.kind) {
-      case LaunchMenuItem::Kind::separator:
-        menu.addSeparator();
-        break;
+      case LaunchMenuItem::Kind::separator: menu.addSeparator(); break;
       case LaunchMenuItem::Kind::submenu: {
         // Owned by `menu`: QMenu::clear() deletes actions, and the submenu goes with
         // its parent menu when the whole menu is replaced.
@@ -55,7 +53,8 @@ void fill(QMenu& menu, const std::vector<LaunchMenuItem>& items) {
         action->setChecked(item.checked);
         if (!item.toolTip.empty()) action->setToolTip(QString::fromStdString(item.toolTip));
         if (!item.keyEquivalent.empty()) {
-          action->setShortcut(QKeySequence(QStringLiteral("Ctrl+") + QString::fromStdString(item.keyEquivalent).toUpper()));
+          action->setShortcut(
+              QKeySequence(QStringLiteral("Ctrl+") + QString::fromStdString(item.keyEquivalent).toUpper()));
         }
         if (item.action) {
           QObject::connect(action, &QAction::triggered, action, [run = item.action] { run(); });

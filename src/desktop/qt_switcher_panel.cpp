@@ -1,11 +1,12 @@
 #include "desktop/qt_switcher_panel.h"
 
+#include <cmath>
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegion>
 #include <QScreen>
 #include <QWindow>
-#include <cmath>
 
 #include "core/overlay/launch_switcher_content_view.h"
 
@@ -73,18 +74,12 @@ void QtSwitcherPanel::updateShape(double time) {
   for (const LaunchPath::Element& element : path.elements()) {
     const Point* p = element.points;
     switch (element.kind) {
-      case LaunchPath::Element::Kind::moveTo:
-        shape.moveTo(p[0].x, height - p[0].y);
-        break;
-      case LaunchPath::Element::Kind::lineTo:
-        shape.lineTo(p[0].x, height - p[0].y);
-        break;
+      case LaunchPath::Element::Kind::moveTo: shape.moveTo(p[0].x, height - p[0].y); break;
+      case LaunchPath::Element::Kind::lineTo: shape.lineTo(p[0].x, height - p[0].y); break;
       case LaunchPath::Element::Kind::curveTo:
         shape.cubicTo(p[0].x, height - p[0].y, p[1].x, height - p[1].y, p[2].x, height - p[2].y);
         break;
-      case LaunchPath::Element::Kind::close:
-        shape.closeSubpath();
-        break;
+      case LaunchPath::Element::Kind::close: shape.closeSubpath(); break;
     }
   }
   const double ratio = devicePixelRatioF();

@@ -1,9 +1,10 @@
 #pragma once
 
+#include <cstdint>
+
 #include <QImage>
 #include <QTimer>
 #include <QWidget>
-#include <cstdint>
 
 #include "desktop/qt_layer_renderer.h"
 

@@ -1,8 +1,9 @@
 #include "desktop/qt_switcher_panel_host.h"
 
+#include <cmath>
+
 #include <QGuiApplication>
 #include <QScreen>
-#include <cmath>
 
 #include "core/overlay/launch_switcher_overlay.h"
 #include "desktop/qt_switcher_panel.h"

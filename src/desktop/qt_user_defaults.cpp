@@ -48,21 +48,18 @@ std::optional<PropertyListValue> fromVariant(const QVariant& value, bool typeles
     }
     case QMetaType::QString:
       return typelessText ? fromIniText(value.toString()) : PropertyListValue{value.toString().toStdString()};
-    case QMetaType::Bool:
-      return PropertyListValue{value.toBool()};
+    case QMetaType::Bool: return PropertyListValue{value.toBool()};
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::Long:
     case QMetaType::LongLong:
     case QMetaType::ULong:
-    case QMetaType::ULongLong:
-      return PropertyListValue{static_cast<std::int64_t>(value.toLongLong())};
+    case QMetaType::ULongLong: return PropertyListValue{static_cast<std::int64_t>(value.toLongLong())};
     case QMetaType::Float:
-    case QMetaType::Double:
-      return PropertyListValue{value.toDouble()};
+    case QMetaType::Double: return PropertyListValue{value.toDouble()};
     case QMetaType::QDateTime:
-      return PropertyListValue{PropertyListDate{
-          static_cast<double>(value.toDateTime().toMSecsSinceEpoch()) / 1000.0 - referenceDateOffset}};
+      return PropertyListValue{
+          PropertyListDate{static_cast<double>(value.toDateTime().toMSecsSinceEpoch()) / 1000.0 - referenceDateOffset}};
     case QMetaType::QStringList:
     case QMetaType::QVariantList: {
       PropertyListValue::Array items;
@@ -75,7 +72,8 @@ std::optional<PropertyListValue> fromVariant(const QVariant& value, bool typeles
       PropertyListValue::Dictionary entries;
       const auto map = value.toMap();
       for (auto it = map.begin(); it != map.end(); ++it) {
-        if (auto converted = fromVariant(it.value(), typelessText)) entries.emplace(it.key().toStdString(), std::move(*converted));
+        if (auto converted = fromVariant(it.value(), typelessText))
+          entries.emplace(it.key().toStdString(), std::move(*converted));
       }
       return PropertyListValue{std::move(entries)};
     }
@@ -168,7 +166,7 @@ LaunchDefaultsStamp QtUserDefaults::stamp() const {
   if (::stat(QFile::encodeName(settings_->fileName()).constData(), &info) != 0) return {.error = errno};
   auto nanoseconds = [](const timespec& time) { return std::int64_t{time.tv_sec} * 1'000'000'000 + time.tv_nsec; };
   return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino), info.st_size,
-          nanoseconds(modificationTimeOf(info)), nanoseconds(changeTimeOf(info)), 0};
+          nanoseconds(modificationTimeOf(info)),   nanoseconds(changeTimeOf(info)),         0};
 }
 
 }  // namespace quillon

@@ -30,10 +30,10 @@ std::unique_ptr<LaunchWindow> QtWindowHost::makeOnboardingWindow(LaunchOnboardin
 }
 
 LaunchSubscription QtWindowHost::subscribeToActivation(std::function<void()> handler) {
-  const auto connection = QObject::connect(
-      qApp, &QGuiApplication::applicationStateChanged, [handler = std::move(handler)](Qt::ApplicationState state) {
-        if (state == Qt::ApplicationActive) handler();
-      });
+  const auto connection = QObject::connect(qApp, &QGuiApplication::applicationStateChanged,
+                                           [handler = std::move(handler)](Qt::ApplicationState state) {
+                                             if (state == Qt::ApplicationActive) handler();
+                                           });
   return LaunchSubscription([connection] { QObject::disconnect(connection); });
 }
 

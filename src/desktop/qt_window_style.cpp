@@ -4,13 +4,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QEvent>
-#include <QTimer>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 #include <QStyleOption>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "core/localization/l10n.h"
@@ -69,9 +69,9 @@ QFrame* section(QWidget* parent) {
 QFrame* warningBox(const QString& title, QWidget* parent) {
   auto* frame = new QFrame(parent);
   frame->setObjectName(QStringLiteral("warning"));
-  frame->setStyleSheet(QStringLiteral(
-      "QFrame#warning { background: #fff6e0; border: 1px solid #e0b44c; border-radius: 8px; }"
-      "QFrame#warning QLabel { color: #4a3a10; }"));
+  frame->setStyleSheet(
+      QStringLiteral("QFrame#warning { background: #fff6e0; border: 1px solid #e0b44c; border-radius: 8px; }"
+                     "QFrame#warning QLabel { color: #4a3a10; }"));
   auto* layout = new QVBoxLayout(frame);
   layout->setContentsMargins(14, 10, 14, 10);
   layout->setSpacing(6);
@@ -115,11 +115,8 @@ class ControlReporter final : public QObject {
       case QEvent::Hide:
       case QEvent::Move:
       case QEvent::Resize:
-      case QEvent::EnabledChange:
-        timer_.start();
-        break;
-      default:
-        break;
+      case QEvent::EnabledChange: timer_.start(); break;
+      default: break;
     }
     return false;
   }

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include "linux/linux_pidfd.h"
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,6 +10,7 @@
 #include <cstring>
 
 #include "core/platform/launch_workspace.h"
+#include "linux/linux_pidfd.h"
 
 extern char** environ;
 
@@ -115,7 +115,8 @@ DetachedProcess spawnDetachedProcess(const std::string& executablePath, const st
   UniqueFd statusRead(status[0]);
   UniqueFd statusWrite(status[1]);
   int sockets[2];
-  if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, sockets) != 0) throw LaunchOpenApplicationError::of(errno);
+  if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, sockets) != 0)
+    throw LaunchOpenApplicationError::of(errno);
   UniqueFd handoffRead(sockets[0]);
   UniqueFd handoffWrite(sockets[1]);
 

@@ -20,7 +20,7 @@ class ProcessRunningApplication final : public LaunchRunningApplication {
   // process has already exited (so /proc no longer tells), from `launchedExecutable`,
   // the file that was started, if given. None when the identity cannot be read.
   static std::shared_ptr<ProcessRunningApplication> adopt(pid_t pid, UniqueFd pidfd,
-                                                         const std::optional<std::string>& launchedExecutable = {});
+                                                          const std::optional<std::string>& launchedExecutable = {});
   // Opens a pidfd for `pid` first; none for a process that is gone, a zombie, a kernel
   // thread or one whose executable cannot be read. Throws LaunchRunningApplicationsError
   // when descriptors ran out, since the process would then be missed for our lack, not

@@ -103,12 +103,15 @@ std::vector<LaunchApplicationHandle> ProcessWorkspace::scanRunningApplications()
   std::vector<LaunchApplicationHandle> applications;
   forEachProcessOfUser([&](pid_t pid) {
     auto application = ProcessRunningApplication::forProcess(pid);
-    if (application && (!application->bundlePath() || runsOnThisDisplay(pid))) applications.push_back(std::move(application));
+    if (application && (!application->bundlePath() || runsOnThisDisplay(pid)))
+      applications.push_back(std::move(application));
   });
   return applications;
 }
 
-std::vector<LaunchApplicationHandle> ProcessWorkspace::scanRememberingApplications() { return scanRemembering(*memory_); }
+std::vector<LaunchApplicationHandle> ProcessWorkspace::scanRememberingApplications() {
+  return scanRemembering(*memory_);
+}
 
 std::vector<LaunchApplicationHandle> ProcessWorkspace::scanRemembering(Memory& memory) {
   const std::lock_guard lock(memory.mutex);

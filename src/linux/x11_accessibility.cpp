@@ -15,7 +15,8 @@ void logX11HasNoPermissionPrompt(LaunchLogSink* log) {
   if (log) log->log("[Quillon/permissions] X11 has no permission prompt; rechecking");
 }
 
-X11Accessibility::X11Accessibility(X11Connection& connection, LaunchLogSink* log) : connection_(connection), log_(log) {}
+X11Accessibility::X11Accessibility(X11Connection& connection, LaunchLogSink* log)
+    : connection_(connection), log_(log) {}
 
 bool X11Accessibility::isTrusted(bool prompt) {
   if (prompt) logX11HasNoPermissionPrompt(log_);

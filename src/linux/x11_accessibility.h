@@ -19,7 +19,8 @@ class X11Accessibility final : public LaunchAccessibility {
 
   // LaunchAccessibility:
   bool isTrusted(bool prompt) override;
-  std::optional<LaunchAccessibilityHit> elementAtPoint(GlobalPoint quartzPoint, double messagingTimeoutSeconds) override;
+  std::optional<LaunchAccessibilityHit> elementAtPoint(GlobalPoint quartzPoint,
+                                                       double messagingTimeoutSeconds) override;
 
  private:
   X11Connection& connection_;

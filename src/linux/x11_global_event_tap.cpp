@@ -115,11 +115,11 @@ struct X11GlobalEventTap::Impl {
     // Every pointer event of the session goes to this grab, which selects none: no
     // application gets one. The raw events, which reach this tap's connection whoever
     // holds the pointer, say what was scrolled.
-    auto reply = grabber
-                     ->pending(xcb_grab_pointer(grabber->get(), 0, grabber->root(), 0, XCB_GRAB_MODE_ASYNC,
-                                                XCB_GRAB_MODE_ASYNC, XCB_WINDOW_NONE, XCB_CURSOR_NONE,
-                                                XCB_CURRENT_TIME))
-                     .take<xcb_grab_pointer_reply_t>(x11DeadlineAfter(kX11QueryBound));
+    auto reply =
+        grabber
+            ->pending(xcb_grab_pointer(grabber->get(), 0, grabber->root(), 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
+                                       XCB_WINDOW_NONE, XCB_CURSOR_NONE, XCB_CURRENT_TIME))
+            .take<xcb_grab_pointer_reply_t>(x11DeadlineAfter(kX11QueryBound));
     if (reply && reply->status == XCB_GRAB_STATUS_SUCCESS) {
       grabbed = true;
       return;
@@ -174,11 +174,8 @@ struct X11GlobalEventTap::Impl {
         return;
       }
       case XCB_INPUT_HIERARCHY:
-      case XCB_INPUT_DEVICE_CHANGED:
-        valuators.load(connection);
-        return;
-      default:
-        return;
+      case XCB_INPUT_DEVICE_CHANGED: valuators.load(connection); return;
+      default: return;
     }
   }
 
@@ -192,8 +189,7 @@ struct X11GlobalEventTap::Impl {
   void interrupted() {
     trace.record("tap.interrupted reason=user-input");
     const auto pointer = queryPointer();
-    router.inputObservationInterrupted(
-        pointer ? launchEventFlagsForChord(pointer->mask, shortcut) : flags());
+    router.inputObservationInterrupted(pointer ? launchEventFlagsForChord(pointer->mask, shortcut) : flags());
     trace.record("tap.reenabled");
     log.log("[Quillon] tap re-enabled after user input");
   }

@@ -56,9 +56,9 @@ class X11EscapeTap final : public LaunchEscapeTap {
       // Another client holds Escape with some modifiers (a window manager's binding);
       // every other combination of the chord's modifiers and the locks is still ours.
       for (std::uint16_t chord = 0; chord < 16; ++chord) {
-        const auto mask = static_cast<std::uint16_t>(((chord & 1) ? XCB_MOD_MASK_SHIFT : 0) |
-                                                     ((chord & 2) ? XCB_MOD_MASK_CONTROL : 0) |
-                                                     ((chord & 4) ? XCB_MOD_MASK_1 : 0) | ((chord & 8) ? XCB_MOD_MASK_4 : 0));
+        const auto mask = static_cast<std::uint16_t>(
+            ((chord & 1) ? XCB_MOD_MASK_SHIFT : 0) | ((chord & 2) ? XCB_MOD_MASK_CONTROL : 0) |
+            ((chord & 4) ? XCB_MOD_MASK_1 : 0) | ((chord & 8) ? XCB_MOD_MASK_4 : 0));
         for (const auto variant : x11LockVariants(mask)) {
           if (grab(keycode, variant) && mask == 0) plainEscape = true;
         }
@@ -82,7 +82,8 @@ class X11EscapeTap final : public LaunchEscapeTap {
     loss_ = {};
     if (grabs_.empty()) return;
     if (!connection_.hasError()) {
-      for (const auto& [keycode, modifiers] : grabs_) xcb_ungrab_key(connection_.get(), keycode, connection_.root(), modifiers);
+      for (const auto& [keycode, modifiers] : grabs_)
+        xcb_ungrab_key(connection_.get(), keycode, connection_.root(), modifiers);
       connection_.flush();
     }
     grabs_.clear();

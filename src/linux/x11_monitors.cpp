@@ -1,11 +1,10 @@
 #include "linux/x11_monitors.h"
 
-#include "core/display/launch_screen_coordinates.h"
-
 #include <xcb/randr.h>
 
 #include <algorithm>
 
+#include "core/display/launch_screen_coordinates.h"
 #include "linux/x11_connection.h"
 
 namespace quillon {
@@ -23,8 +22,8 @@ std::optional<std::vector<X11Monitor>> queryX11Monitors(X11Connection& connectio
       X11Monitor monitor;
       const int outputs = xcb_randr_monitor_info_outputs_length(info);
       monitor.displayID = outputs > 0 ? xcb_randr_monitor_info_outputs(info)[0] : info->name;
-      monitor.rootFrame = {static_cast<double>(info->x), static_cast<double>(info->y),
-                           static_cast<double>(info->width), static_cast<double>(info->height)};
+      monitor.rootFrame = {static_cast<double>(info->x), static_cast<double>(info->y), static_cast<double>(info->width),
+                           static_cast<double>(info->height)};
       monitor.primary = info->primary != 0;
       monitors.push_back(monitor);
     }
@@ -47,7 +46,6 @@ std::optional<std::vector<X11Monitor>> queryX11Monitors(X11Connection& connectio
   }
   return monitors;
 }
-
 
 X11RootSpace::X11RootSpace(const std::vector<X11Monitor>& monitors) {
   if (monitors.empty()) return;

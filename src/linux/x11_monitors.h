@@ -33,7 +33,9 @@ class X11RootSpace {
  public:
   explicit X11RootSpace(const std::vector<X11Monitor>& monitors);
 
-  GlobalRect globalFromRoot(const Rect& root) const { return {root.x - origin_.x, root.y - origin_.y, root.width, root.height}; }
+  GlobalRect globalFromRoot(const Rect& root) const {
+    return {root.x - origin_.x, root.y - origin_.y, root.width, root.height};
+  }
   GlobalPoint globalFromRoot(Point root) const { return {root.x - origin_.x, root.y - origin_.y}; }
   Point rootFromGlobal(GlobalPoint global) const { return {global.x + origin_.x, global.y + origin_.y}; }
   Rect rootFromGlobal(const GlobalRect& global) const {

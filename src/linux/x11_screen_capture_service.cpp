@@ -104,7 +104,7 @@ Sized viewableSize(X11Connection& x, std::uint32_t window, X11Deadline deadline)
   const auto attributes = replyOrFail<xcb_get_window_attributes_reply_t>(std::move(attributesRequest), deadline,
                                                                          X11ScreenCaptureService::windowNotOnScreen);
   const auto geometry = replyOrFail<xcb_get_geometry_reply_t>(std::move(geometryRequest), deadline,
-                                                             X11ScreenCaptureService::windowNotOnScreen);
+                                                              X11ScreenCaptureService::windowNotOnScreen);
   if (attributes->map_state != XCB_MAP_STATE_VIEWABLE) {
     fail(X11ScreenCaptureService::windowNotOnScreen);
   }
@@ -156,7 +156,8 @@ LaunchShareableContent contentOf(X11Connection& connection) {
   return content;
 }
 
-Bitmap windowImageOf(X11Connection& connection, std::uint32_t windowID, const LaunchCaptureConfiguration& configuration) {
+Bitmap windowImageOf(X11Connection& connection, std::uint32_t windowID,
+                     const LaunchCaptureConfiguration& configuration) {
   Bitmap image = windowPixels(connection, windowID, x11DeadlineAfter(kX11CaptureBound));
   return resized(std::move(image), configuration.width, configuration.height);
 }
@@ -175,7 +176,8 @@ Bitmap displayImageOf(X11Connection& connection, std::uint32_t displayID, const 
     const Rect s = configuration.sourceRect;
     region = {monitor->rootFrame.x + s.x, monitor->rootFrame.y + s.y, s.width, s.height};
   }
-  if (!region.isValid() || region.width > 32768 || region.height > 32768) fail(X11ScreenCaptureService::invalidGeometry);
+  if (!region.isValid() || region.width > 32768 || region.height > 32768)
+    fail(X11ScreenCaptureService::invalidGeometry);
   const int left = static_cast<int>(std::floor(region.x));
   const int top = static_cast<int>(std::floor(region.y));
   Bitmap canvas =
@@ -203,9 +205,9 @@ X11ScreenCaptureService::X11ScreenCaptureService(X11Connection& connection, Laun
     : connection_(connection), log_(log) {
   if (!connection_.hasComposite()) return;
   auto* c = connection_.get();
-  const auto outcome =
-      connection_.check(xcb_composite_redirect_subwindows_checked(c, connection_.root(), XCB_COMPOSITE_REDIRECT_AUTOMATIC),
-                        x11DeadlineAfter(kX11QueryBound));
+  const auto outcome = connection_.check(
+      xcb_composite_redirect_subwindows_checked(c, connection_.root(), XCB_COMPOSITE_REDIRECT_AUTOMATIC),
+      x11DeadlineAfter(kX11QueryBound));
   // BadAccess means a compositing manager already redirects the windows (manually);
   // their pixmaps can then be named all the same.
   redirected_ = outcome && (!*outcome || (*outcome)->error_code == XCB_ACCESS);

@@ -62,9 +62,7 @@ X11StackingKeeper::X11StackingKeeper(X11Connection& connection, std::uint32_t wi
   subscription_ = connection_.subscribe([this](const xcb_generic_event_t& event) {
     xcb_window_t changed = XCB_WINDOW_NONE;
     switch (event.response_type & 0x7f) {
-      case XCB_CONFIGURE_NOTIFY:
-        changed = reinterpret_cast<const xcb_configure_notify_event_t&>(event).window;
-        break;
+      case XCB_CONFIGURE_NOTIFY: changed = reinterpret_cast<const xcb_configure_notify_event_t&>(event).window; break;
       case XCB_MAP_NOTIFY: {
         const auto& map = reinterpret_cast<const xcb_map_notify_event_t&>(event);
         changed = map.window;
@@ -78,11 +76,8 @@ X11StackingKeeper::X11StackingKeeper(X11Connection& connection, std::uint32_t wi
         }
         break;
       }
-      case XCB_CIRCULATE_NOTIFY:
-        changed = reinterpret_cast<const xcb_circulate_notify_event_t&>(event).window;
-        break;
-      default:
-        return;
+      case XCB_CIRCULATE_NOTIFY: changed = reinterpret_cast<const xcb_circulate_notify_event_t&>(event).window; break;
+      default: return;
     }
     // Our own restacking reports our window; answering it would loop.
     if (changed != XCB_WINDOW_NONE && changed != topLevel_) raise();

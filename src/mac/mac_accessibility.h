@@ -15,7 +15,8 @@ class MacAccessibility final : public LaunchAccessibility {
   // With `prompt`, the system shows its Accessibility prompt (asynchronously) when the
   // process is not trusted yet.
   bool isTrusted(bool prompt) override;
-  std::optional<LaunchAccessibilityHit> elementAtPoint(GlobalPoint quartzPoint, double messagingTimeoutSeconds) override;
+  std::optional<LaunchAccessibilityHit> elementAtPoint(GlobalPoint quartzPoint,
+                                                       double messagingTimeoutSeconds) override;
 };
 
 }  // namespace quillon

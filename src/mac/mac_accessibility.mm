@@ -24,8 +24,7 @@ MacElement windowOf(AXUIElementRef element) {
     return MacElement::retain(static_cast<AXUIElementRef>(window.get()));
   }
   auto role = copyAttribute(element, kAXRoleAttribute);
-  if (role && CFGetTypeID(role.get()) == CFStringGetTypeID() &&
-      CFEqual(role.get(), kAXWindowRole)) {
+  if (role && CFGetTypeID(role.get()) == CFStringGetTypeID() && CFEqual(role.get(), kAXWindowRole)) {
     return MacElement::retain(element);
   }
   return {};

@@ -1,7 +1,6 @@
 #include "mac/mac_global_event_tap.h"
 
 #import <ApplicationServices/ApplicationServices.h>
-
 #include <fmt/format.h>
 
 #include "core/display/launch_screen_coordinates.h"
@@ -75,25 +74,21 @@ struct MacGlobalEventTap::Impl {
     const CGPoint location = CGEventGetLocation(event);
     const ScreenPoint cursor = space.cocoaFromQuartz(GlobalPoint{location.x, location.y});
     switch (type) {
-      case kCGEventMouseMoved:
-        router.cursorMoved(cursor);
-        return event;
-      case kCGEventScrollWheel:
-        return router.shouldConsumeScroll(scrollEventFrom(event), cursor) ? nullptr : event;
+      case kCGEventMouseMoved: router.cursorMoved(cursor); return event;
+      case kCGEventScrollWheel: return router.shouldConsumeScroll(scrollEventFrom(event), cursor) ? nullptr : event;
       case kCGEventFlagsChanged: {
         const auto flags = static_cast<LaunchEventFlags>(CGEventGetFlags(event));
         trace.record(fmt::format("tap.flags eventTimestamp={} flags=0x{:x}", CGEventGetTimestamp(event), flags));
         router.modifiersChanged(flags, cursor);
         return event;
       }
-      default:
-        return event;
+      default: return event;
     }
   }
 
   bool install() {
     port = MacCFRef<CFMachPortRef>::adopt(CGEventTapCreate(kCGSessionEventTap, kCGHeadInsertEventTap,
-                                                            kCGEventTapOptionDefault, kObservedEvents, &callback, this));
+                                                           kCGEventTapOptionDefault, kObservedEvents, &callback, this));
     if (!port) return false;
     source = MacCFRef<CFRunLoopSourceRef>::adopt(CFMachPortCreateRunLoopSource(kCFAllocatorDefault, port.get(), 0));
     if (!source) {
@@ -102,7 +97,8 @@ struct MacGlobalEventTap::Impl {
       return false;
     }
     space = LaunchScreenCoordinates::forScreens(screens.screens());
-    screenChanges = screens.subscribeToChanges([this] { space = LaunchScreenCoordinates::forScreens(screens.screens()); });
+    screenChanges =
+        screens.subscribeToChanges([this] { space = LaunchScreenCoordinates::forScreens(screens.screens()); });
     CFRunLoopAddSource(CFRunLoopGetMain(), source.get(), kCFRunLoopCommonModes);
     CGEventTapEnable(port.get(), true);
     return true;

@@ -20,8 +20,8 @@ class MacEscapeTap final : public LaunchEscapeTap {
   bool start() override {
     if (port_) return true;
     port_ = MacCFRef<CFMachPortRef>::adopt(CGEventTapCreate(kCGSessionEventTap, kCGHeadInsertEventTap,
-                                                             kCGEventTapOptionDefault, CGEventMaskBit(kCGEventKeyDown),
-                                                             &callback, this));
+                                                            kCGEventTapOptionDefault, CGEventMaskBit(kCGEventKeyDown),
+                                                            &callback, this));
     if (!port_) return false;
     source_ = MacCFRef<CFRunLoopSourceRef>::adopt(CFMachPortCreateRunLoopSource(kCFAllocatorDefault, port_.get(), 0));
     if (!source_) {

@@ -143,8 +143,8 @@ struct MacScreenCaptureService::Impl : std::enable_shared_from_this<Impl> {
                                   configuration:stream
                               completionHandler:^(CGImageRef image, NSError* error) {
                                 // The image is only valid in here, so it is converted here.
-                                auto result = std::make_shared<LaunchResult<Bitmap>>(
-                                    bitmapFrom(image, error, width, height));
+                                auto result =
+                                    std::make_shared<LaunchResult<Bitmap>>(bitmapFrom(image, error, width, height));
                                 self->loop.post([result, done] { done(std::move(*result)); });
                               }];
   }
@@ -169,9 +169,11 @@ struct MacScreenCaptureService::Impl : std::enable_shared_from_this<Impl> {
       return screenshot(filter, streamConfiguration(configuration, true), done);
     }
     const CGWindowImageOption options = imageOptions(configuration);
-    listImage([windowID, options] {
-      return CGWindowListCreateImage(CGRectNull, kCGWindowListOptionIncludingWindow, windowID, options);
-    }, pixels(configuration.width), pixels(configuration.height), done);
+    listImage(
+        [windowID, options] {
+          return CGWindowListCreateImage(CGRectNull, kCGWindowListOptionIncludingWindow, windowID, options);
+        },
+        pixels(configuration.width), pixels(configuration.height), done);
   }
 
   void captureDisplay(std::uint32_t displayID, const std::vector<std::uint32_t>& windowIDs,
@@ -193,14 +195,17 @@ struct MacScreenCaptureService::Impl : std::enable_shared_from_this<Impl> {
     const Rect& source = configuration.sourceRect;
     const CGRect area = CGRectMake(bounds.origin.x + source.x, bounds.origin.y + source.y, source.width, source.height);
     const CGWindowImageOption options = imageOptions(configuration);
-    listImage([windowIDs, area, options] {
-      // An array of plain window numbers, not of objects: no callbacks.
-      std::vector<const void*> values;
-      for (std::uint32_t windowID : windowIDs) values.push_back(reinterpret_cast<const void*>(std::uintptr_t{windowID}));
-      auto array = MacCFRef<CFArrayRef>::adopt(
-          CFArrayCreate(kCFAllocatorDefault, values.data(), static_cast<CFIndex>(values.size()), nullptr));
-      return CGWindowListCreateImageFromArray(area, array.get(), options);
-    }, pixels(configuration.width), pixels(configuration.height), done);
+    listImage(
+        [windowIDs, area, options] {
+          // An array of plain window numbers, not of objects: no callbacks.
+          std::vector<const void*> values;
+          for (std::uint32_t windowID : windowIDs)
+            values.push_back(reinterpret_cast<const void*>(std::uintptr_t{windowID}));
+          auto array = MacCFRef<CFArrayRef>::adopt(
+              CFArrayCreate(kCFAllocatorDefault, values.data(), static_cast<CFIndex>(values.size()), nullptr));
+          return CGWindowListCreateImageFromArray(area, array.get(), options);
+        },
+        pixels(configuration.width), pixels(configuration.height), done);
   }
 };
 

@@ -13,7 +13,7 @@ std::vector<LaunchScreen> MacScreens::screens() const {
     if (![number isKindOfClass:[NSNumber class]]) continue;
     const NSRect frame = screen.frame;
     result.push_back({[number unsignedIntValue],
-                      ScreenRect{frame.origin.x, frame.origin.y, frame.size.width, frame.size.height}});
+                      ScreenRect { frame.origin.x, frame.origin.y, frame.size.width, frame.size.height }});
   }
   return result;
 }

@@ -57,8 +57,7 @@ class MacPanel final : public LaunchSwitcherPanel {
     if (window == nil) return;
     window.level = level_;
     window.collectionBehavior = NSWindowCollectionBehaviorCanJoinAllSpaces | NSWindowCollectionBehaviorStationary |
-                                NSWindowCollectionBehaviorIgnoresCycle |
-                                NSWindowCollectionBehaviorFullScreenAuxiliary;
+                                NSWindowCollectionBehaviorIgnoresCycle | NSWindowCollectionBehaviorFullScreenAuxiliary;
     window.hidesOnDeactivate = NO;
     window.hasShadow = NO;
     window.movable = NO;

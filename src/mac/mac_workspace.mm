@@ -1,7 +1,6 @@
 #include "mac/mac_workspace.h"
 
 #import <AppKit/AppKit.h>
-
 #include <signal.h>
 
 #include <cerrno>
@@ -69,13 +68,14 @@ class MacRunningApplication final : public LaunchRunningApplication {
       });
     };
     const pid_t pid = pid_;
-    auto observed = std::make_shared<LaunchSubscription>(macObserve([[NSWorkspace sharedWorkspace] notificationCenter],
-                                   NSWorkspaceDidTerminateApplicationNotification, [fire, pid](NSNotification* note) {
-                                     id gone = note.userInfo[NSWorkspaceApplicationKey];
-                                     if (![gone isKindOfClass:[NSRunningApplication class]]) return;
-                                     NSRunningApplication* application = gone;
-                                     if (application.processIdentifier == pid) fire();
-                                   }));
+    auto observed = std::make_shared<LaunchSubscription>(
+        macObserve([[NSWorkspace sharedWorkspace] notificationCenter], NSWorkspaceDidTerminateApplicationNotification,
+                   [fire, pid](NSNotification* note) {
+                     id gone = note.userInfo[NSWorkspaceApplicationKey];
+                     if (![gone isKindOfClass:[NSRunningApplication class]]) return;
+                     NSRunningApplication* application = gone;
+                     if (application.processIdentifier == pid) fire();
+                   }));
     // An exit before the observer was in place has no notification left to send.
     if (application_.terminated) fire();
     return LaunchSubscription([observed, live] {

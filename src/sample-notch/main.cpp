@@ -68,7 +68,8 @@ int main(int argc, char** argv) {
   }
   if (!iconPath.empty()) {
     constexpr int kIconSize = 256;
-    const bool written = quillon::writeSamplePng(iconPath, quillon::paintSampleIcon(identity, kIconSize), kIconSize, kIconSize);
+    const bool written =
+        quillon::writeSamplePng(iconPath, quillon::paintSampleIcon(identity, kIconSize), kIconSize, kIconSize);
     if (!written) std::fprintf(stderr, "sample-notch: cannot write %s\n", iconPath.c_str());
     return written ? 0 : 1;
   }

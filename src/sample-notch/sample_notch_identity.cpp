@@ -7,9 +7,9 @@
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
+#include <memory>
 #include <string_view>
 #include <utility>
-#include <memory>
 
 namespace quillon {
 namespace {
@@ -116,7 +116,9 @@ std::optional<SampleNotchIdentity> readSampleNotchIdentity(const std::string& pl
   }
   using namespace std::string_view_literals;
   if (!readChoice(raw, "QuillonSampleStyle",
-                  {{"rings"sv, SampleNotchStyle::rings}, {"bars"sv, SampleNotchStyle::bars}, {"dots"sv, SampleNotchStyle::dots}},
+                  {{"rings"sv, SampleNotchStyle::rings},
+                   {"bars"sv, SampleNotchStyle::bars},
+                   {"dots"sv, SampleNotchStyle::dots}},
                   identity.style, error) ||
       !readChoice(raw, "QuillonSampleWindowKind",
                   {{"override-redirect"sv, SampleNotchWindowKind::overrideRedirect},

@@ -195,7 +195,8 @@ struct SampleNotchWindow::Impl {
     sizeHints[17] = northWestGravity;
     setProperty("WM_NORMAL_HINTS", internAtom(c(), "WM_SIZE_HINTS"), 32, 18, sizeHints);
     const xcb_atom_t states[] = {internAtom(c(), "_NET_WM_STATE_ABOVE"), internAtom(c(), "_NET_WM_STATE_STICKY"),
-                                 internAtom(c(), "_NET_WM_STATE_SKIP_TASKBAR"), internAtom(c(), "_NET_WM_STATE_SKIP_PAGER")};
+                                 internAtom(c(), "_NET_WM_STATE_SKIP_TASKBAR"),
+                                 internAtom(c(), "_NET_WM_STATE_SKIP_PAGER")};
     setProperty("_NET_WM_STATE", XCB_ATOM_ATOM, 32, 4, states);
     const std::uint32_t allDesktops = 0xffffffff;
     setProperty("_NET_WM_DESKTOP", XCB_ATOM_CARDINAL, 32, 1, &allDesktops);
@@ -213,8 +214,8 @@ struct SampleNotchWindow::Impl {
     xcb_change_property(c(), XCB_PROP_MODE_REPLACE, plain, internAtom(c(), "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1,
                         &pid);
     const xcb_atom_t dock = internAtom(c(), "_NET_WM_WINDOW_TYPE_DOCK");
-    xcb_change_property(c(), XCB_PROP_MODE_REPLACE, plain, internAtom(c(), "_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32,
-                        1, &dock);
+    xcb_change_property(c(), XCB_PROP_MODE_REPLACE, plain, internAtom(c(), "_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1,
+                        &dock);
     xcb_map_window(c(), plain);
     return plain;
   }
@@ -321,8 +322,7 @@ struct SampleNotchWindow::Impl {
         }
         break;
       }
-      default:
-        break;
+      default: break;
     }
   }
 };

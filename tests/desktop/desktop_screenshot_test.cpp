@@ -53,8 +53,10 @@ TEST(DesktopScreenshots, AlertWithJapaneseText) {
 
 // The longest About text, with the application's icon.
 TEST(DesktopScreenshots, PrivacyAlertWithTheApplicationIcon) {
-  const LaunchAlert alert{LaunchAlert::Style::informational, "このMac内のデータと権限",
-                          L10n::text(QuillonAboutContent::privacy()), {"閉じる", "設定を開く"},
+  const LaunchAlert alert{LaunchAlert::Style::informational,
+                          "このMac内のデータと権限",
+                          L10n::text(QuillonAboutContent::privacy()),
+                          {"閉じる", "設定を開く"},
                           LaunchAlert::Icon::application};
   save(*QtAlertPresenter::makeMessageBox(alert), "alert-privacy.png");
 }

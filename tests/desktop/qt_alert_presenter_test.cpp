@@ -81,10 +81,14 @@ TEST(QtAlertPresenter, AnAlertAnswersThroughTheMainLoopWithTheApplicationIcon) {
   SystemClock clock;
   QtMainLoop loop(clock);
   QtAlertPresenter presenter(loop);
-  LaunchAlert alert{LaunchAlert::Style::informational, "Quillon", "", {"閉じる", "使い方", "プライバシー"},
+  LaunchAlert alert{LaunchAlert::Style::informational,
+                    "Quillon",
+                    "",
+                    {"閉じる", "使い方", "プライバシー"},
                     LaunchAlert::Icon::application};
   std::optional<int> answer;
-  auto handle = spawn<int>(loop, presenter.showAlert(alert), [&](LaunchResult<int> result) { answer = result.value(); });
+  auto handle =
+      spawn<int>(loop, presenter.showAlert(alert), [&](LaunchResult<int> result) { answer = result.value(); });
   ASSERT_TRUE(spinUntil([&] { return !presenter.openDialogs().empty(); }));
   auto* box = qobject_cast<QMessageBox*>(presenter.openDialogs().front());
   ASSERT_NE(box, nullptr);

@@ -3,11 +3,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QThread>
 #include <atomic>
 #include <thread>
 #include <vector>
+
+#include <QCoreApplication>
+#include <QThread>
 
 #include "core/async/launch_clock.h"
 #include "qt_spin.h"

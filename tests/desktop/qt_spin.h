@@ -1,10 +1,10 @@
 #pragma once
 
+#include <functional>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-
-#include <functional>
 
 namespace quillon {
 

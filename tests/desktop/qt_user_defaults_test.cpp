@@ -1,9 +1,10 @@
 #include "desktop/qt_user_defaults.h"
 
-#include <QSettings>
+#include <gtest/gtest.h>
 
 #include <filesystem>
-#include <gtest/gtest.h>
+
+#include <QSettings>
 
 #include "support/storage_test_files.h"
 #include "support/temporary_directory.h"
@@ -50,11 +51,13 @@ TEST_F(QtUserDefaultsTest, ValuesOfOtherTypesReadAsTheirTypes) {
   EXPECT_EQ(PropertyListValue{std::int64_t{-1}}, defaults->object("tuning.directionSign"));
   EXPECT_EQ(PropertyListValue{true}, defaults->object("flag"));
   EXPECT_EQ(PropertyListValue{std::string("ノッチ")}, defaults->object("name"));
-  EXPECT_EQ((PropertyListValue{PropertyListValue::Array{PropertyListValue{std::string("a")}, PropertyListValue{std::string("b")}}}),
+  EXPECT_EQ((PropertyListValue{
+                PropertyListValue::Array{PropertyListValue{std::string("a")}, PropertyListValue{std::string("b")}}}),
             defaults->object("list"));
   EXPECT_EQ(std::nullopt, defaults->object("absent"));
   EXPECT_EQ(std::nullopt, defaults->data("name")) << "text is not data";
-  EXPECT_EQ(PropertyListValue{0.12}, QtUserDefaults::atPath((temporary / "by-hand.ini").string())->object("tuning.minPageInterval"));
+  EXPECT_EQ(PropertyListValue{0.12},
+            QtUserDefaults::atPath((temporary / "by-hand.ini").string())->object("tuning.minPageInterval"));
 }
 
 TEST_F(QtUserDefaultsTest, AWriteThatCannotReachTheDiskDoesNotReadBack) {

@@ -1,7 +1,8 @@
 // The registry's store over the real QSettings adapter: what its read-back check
 // amounts to with a real file underneath.
-#include <filesystem>
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include "core/app/app_registry_recovery.h"
 #include "core/storage/registry/app_registry.h"

@@ -1,8 +1,7 @@
+#include <gtest/gtest.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/wait.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>

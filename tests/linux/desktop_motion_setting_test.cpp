@@ -1,5 +1,4 @@
 #include "linux/desktop_motion_setting.h"
-#include "linux/desktop_session.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +6,7 @@
 #include <fstream>
 #include <map>
 
+#include "linux/desktop_session.h"
 #include "support/temporary_directory.h"
 
 namespace quillon {

@@ -1,14 +1,12 @@
 #include "linux/process_workspace.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
-#include "linux/linux_pidfd.h"
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -17,6 +15,7 @@
 #include <set>
 
 #include "core/switching/launch_app_lifecycle.h"
+#include "linux/linux_pidfd.h"
 #include "support/process_sandbox.h"
 #include "support/scoped_environment.h"
 #include "support/test_app_bundle.h"
@@ -31,7 +30,8 @@ struct ProcessWorkspaceTest : ::testing::Test {
   // Opens through the port and waits for the completion on the real loop.
   LaunchResult<LaunchApplicationHandle> open(const std::filesystem::path& bundle) {
     std::optional<LaunchResult<LaunchApplicationHandle>> outcome;
-    workspace.openApplication(bundle.string(), [&](LaunchResult<LaunchApplicationHandle> r) { outcome.emplace(std::move(r)); });
+    workspace.openApplication(bundle.string(),
+                              [&](LaunchResult<LaunchApplicationHandle> r) { outcome.emplace(std::move(r)); });
     EXPECT_TRUE(sandbox.waitFor([&] { return outcome.has_value(); }));
     return std::move(*outcome);
   }
@@ -482,7 +482,8 @@ TEST_F(ProcessLifecycleTest, ExecutableReplacedWhileTheOldAppQuitsLaunchesTheNew
   const auto result = switchApps(subject, source, beta);
   ASSERT_TRUE(result.hasValue());
   const auto pid = result.value().application->processIdentifier();
-  struct stat running {}, installed {};
+  struct stat running {
+  }, installed{};
   ASSERT_EQ(0, ::stat(("/proc/" + std::to_string(pid) + "/exe").c_str(), &running));
   ASSERT_EQ(0, ::stat(executable.c_str(), &installed));
   EXPECT_EQ(installed.st_ino, running.st_ino);

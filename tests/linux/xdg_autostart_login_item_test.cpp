@@ -67,7 +67,8 @@ TEST(XdgAutostartLoginItem, ReadsEntriesItDidNotWriteSafely) {
   XdgAutostartLoginItem item((temporary / "config").string(), "/opt/My Apps/quillon");
   const fs::path entry = item.entryPath();
   ASSERT_TRUE(item.setEnabled(true));
-  EXPECT_NE(std::string::npos, readText(entry).find("\nExec=\"/opt/My Apps/quillon\"\n")) << "a path with a space is quoted";
+  EXPECT_NE(std::string::npos, readText(entry).find("\nExec=\"/opt/My Apps/quillon\"\n"))
+      << "a path with a space is quoted";
 
   struct Case {
     const char* name;

@@ -26,7 +26,8 @@ class FakeAccessibility final : public LaunchAccessibility {
 
   // LaunchAccessibility:
   bool isTrusted(bool /*prompt*/) override { return trusted_; }
-  std::optional<LaunchAccessibilityHit> elementAtPoint(GlobalPoint quartzPoint, double messagingTimeoutSeconds) override {
+  std::optional<LaunchAccessibilityHit> elementAtPoint(GlobalPoint quartzPoint,
+                                                       double messagingTimeoutSeconds) override {
     queries_.push_back({quartzPoint, messagingTimeoutSeconds});
     for (const auto& [area, hit] : hits_) {
       if (area.contains(quartzPoint)) return hit;

@@ -23,7 +23,7 @@ class FakeInputSystem final : public LaunchInputSystem {
 
   LaunchEventFlags flags = 0;
   std::vector<bool> claims;  // every claimScrolls, in order
-  bool refuseTaps = false;  // starting a tap fails, as without the permission
+  bool refuseTaps = false;   // starting a tap fails, as without the permission
 
   int installedTapCount() const {
     int count = 0;

@@ -24,7 +24,7 @@ class FakeNotchSurfaces final : public LaunchNotchSurfaces {
 
   std::optional<LaunchWindowTarget> expanded;     // what `expandedTarget` finds
   std::optional<LaunchWindowTarget> revalidated;  // what `revalidate` finds
-  std::deque<Capture> captures;  // started and not yet completed by the test
+  std::deque<Capture> captures;                   // started and not yet completed by the test
 
   // LaunchNotchSurfaces:
   std::optional<LaunchWindowTarget> expandedTarget(const LaunchRunningApplication&) override { return expanded; }

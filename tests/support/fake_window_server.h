@@ -16,7 +16,8 @@ class FakeWindowServer final : public LaunchWindowServer {
   const std::vector<bool>& readOptions() const { return options_; }
 
   // A row with every field present: a normal opaque window of `pid`.
-  static LaunchWindowRow row(std::int32_t pid, std::uint32_t window, GlobalRect bounds, int layer = 0, double alpha = 1.0) {
+  static LaunchWindowRow row(std::int32_t pid, std::uint32_t window, GlobalRect bounds, int layer = 0,
+                             double alpha = 1.0) {
     LaunchWindowRow result;
     result.ownerPID = pid;
     result.windowNumber = window;

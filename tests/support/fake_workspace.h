@@ -89,9 +89,8 @@ class FakeWorkspace final : public LaunchWorkspace {
   Task<std::vector<LaunchApplicationHandle>> runningApplications() override {
     auto list = applications;
     if (holdScansOn != nullptr) {
-      co_await awaitCallback<bool>(*holdScansOn, [this](LaunchCompletion<bool> done) {
-        heldScan_ = [done] { done(true); };
-      });
+      co_await awaitCallback<bool>(*holdScansOn,
+                                   [this](LaunchCompletion<bool> done) { heldScan_ = [done] { done(true); }; });
     }
     co_return list;
   }

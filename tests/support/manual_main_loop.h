@@ -59,7 +59,8 @@ class ManualMainLoop final : public LaunchMainLoop {
 template <class T>
 std::optional<LaunchResult<T>> runTask(ManualMainLoop& loop, Task<T> task) {
   std::optional<LaunchResult<T>> outcome;
-  auto handle = spawn<T>(loop, std::move(task), [&outcome](LaunchResult<T> result) { outcome.emplace(std::move(result)); });
+  auto handle =
+      spawn<T>(loop, std::move(task), [&outcome](LaunchResult<T> result) { outcome.emplace(std::move(result)); });
   loop.runUntilIdle();
   return outcome;
 }

@@ -2,10 +2,9 @@
 
 #include <filesystem>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "core/storage/registry/managed_notch_app.h"
 #include "core/storage/registry/settings_store.h"

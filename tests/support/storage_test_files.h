@@ -54,7 +54,8 @@ inline std::string readText(const std::filesystem::path& path) { return stringOf
 inline std::set<std::string> entries(const std::filesystem::path& directory) {
   std::set<std::string> names;
   std::error_code ignored;
-  for (const auto& entry : std::filesystem::directory_iterator(directory, ignored)) names.insert(entry.path().filename());
+  for (const auto& entry : std::filesystem::directory_iterator(directory, ignored))
+    names.insert(entry.path().filename());
   return names;
 }
 

@@ -29,7 +29,8 @@ std::filesystem::path TestAppBundle::writeTo(const std::filesystem::path& path) 
   if (writeInfo) {
     const PropertyListValue root{infoDictionary()};
     const Bytes bytes = binaryInfo ? PropertyListCodec::encodeBinary(root) : PropertyListCodec::encodeXml(root);
-    writeTestFile(path / "Contents" / "Info.plist", std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    writeTestFile(path / "Contents" / "Info.plist",
+                  std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   }
   if (writeExecutable && executable && !executable->empty()) {
     writeTestFile(path / "Contents" / "MacOS" / *executable, "#!/bin/sh\nexit 0\n", executableMode);

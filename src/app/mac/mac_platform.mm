@@ -2,10 +2,10 @@
 
 #import <AppKit/AppKit.h>
 
-#include <QApplication>
-
 #include <cstdlib>
 #include <string_view>
+
+#include <QApplication>
 
 #include "app/log_sink_selection.h"
 #include "core/async/launch_clock.h"
@@ -57,8 +57,9 @@ MacPlatform::MacPlatform() = default;
 MacPlatform::~MacPlatform() = default;
 
 QuillonPlatform MacPlatform::ports() {
-  return {*clock,     *loop,      *log,          *windowServer, *screens,    *accessibility, *screenCapture, *input,
-          *workspace, *imageCodec, *userDefaults, *alerts,       *statusMenu, *panels,        *eventTaps,     *windowHost};
+  return {*clock,         *loop,   *log,       *windowServer, *screens,      *accessibility,
+          *screenCapture, *input,  *workspace, *imageCodec,   *userDefaults, *alerts,
+          *statusMenu,    *panels, *eventTaps, *windowHost};
 }
 
 std::unique_ptr<MacPlatform> makeMacPlatform(int& argc, char** argv) {

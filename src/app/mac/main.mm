@@ -1,7 +1,4 @@
 #import <Foundation/Foundation.h>
-
-#include <QApplication>
-
 #include <dispatch/dispatch.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -9,6 +6,8 @@
 
 #include <cstdio>
 #include <string>
+
+#include <QApplication>
 
 #include "app/mac/mac_platform.h"
 #include "app/quillon_command_line.h"
@@ -65,8 +64,7 @@ int main(int argc, char** argv) {
     case QuillonCommandLine::Action::printVersion:
       std::fputs(QuillonCommandLine::versionText().c_str(), stdout);
       return 0;
-    case QuillonCommandLine::Action::run:
-      break;
+    case QuillonCommandLine::Action::run: break;
   }
   const int stopFd = signalDescriptor();
   auto platform = makeMacPlatform(argc, argv);
@@ -86,13 +84,13 @@ int main(int argc, char** argv) {
   // A fresh account may not have the folder yet; the lock reports what still fails.
   LaunchDataDirectory::createMissingPrivately(path);
 
-  QuillonComposition composition(
-      platform->ports(), LaunchDataDirectory::url(Url::fileUrl(path, true)),
-      {platform->ownApplication, static_cast<std::int32_t>(::getpid()), commandLine.showOnboarding,
-       [](int exitStatus) { QApplication::exit(exitStatus); },
-       [](const LaunchAlert& alert) {
-         std::fprintf(stderr, "%s\n%s\n", alert.messageText.c_str(), alert.informativeText.c_str());
-       }});
+  QuillonComposition composition(platform->ports(), LaunchDataDirectory::url(Url::fileUrl(path, true)),
+                                 {platform->ownApplication, static_cast<std::int32_t>(::getpid()),
+                                  commandLine.showOnboarding, [](int exitStatus) { QApplication::exit(exitStatus); },
+                                  [](const LaunchAlert& alert) {
+                                    std::fprintf(stderr, "%s\n%s\n", alert.messageText.c_str(),
+                                                 alert.informativeText.c_str());
+                                  }});
   const auto stopWatch = platform->loop->watchReadable(stopFd, [&composition, stopFd] {
     char bytes[16];
     while (::read(stopFd, bytes, sizeof bytes) > 0) {

@@ -2,7 +2,6 @@
 
 #include <functional>
 #include <optional>
-
 #include <string>
 
 #include "core/app/launch_single_instance.h"

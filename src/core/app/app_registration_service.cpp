@@ -64,7 +64,9 @@ Task<void> AppRegistrationService::addFromMenu(AppRegistry& registry, LaunchAler
     onRegistered();
     co_return;
   }
-  LaunchAlert alert{LaunchAlert::Style::warning, L10n::text(LocalizedText("アプリを追加できません")), description(*failure),
+  LaunchAlert alert{LaunchAlert::Style::warning,
+                    L10n::text(LocalizedText("アプリを追加できません")),
+                    description(*failure),
                     {L10n::text(LocalizedText("閉じる"))}};
   co_await alerts.showAlert(std::move(alert));
 }
@@ -82,9 +84,8 @@ AppRegistrationReport AppRegistrationService::registerApplications(const std::ve
       continue;
     }
     const auto& apps = registry.apps();
-    const auto before = std::find_if(apps.begin(), apps.end(), [&](const auto& app) {
-      return app.bundleIdentifier == validated.bundleIdentifier;
-    });
+    const auto before = std::find_if(
+        apps.begin(), apps.end(), [&](const auto& app) { return app.bundleIdentifier == validated.bundleIdentifier; });
     std::optional<ManagedNotchApp> previous;
     if (before != apps.end()) previous = *before;
 
@@ -98,8 +99,9 @@ AppRegistrationReport AppRegistrationService::registerApplications(const std::ve
     if (!previous) {
       report.lines.push_back(LocalizedText::format("{}を追加しました", name));
     } else if (previous->enabled) {
-      report.lines.push_back(previous->bundleURL == validated.url ? LocalizedText::format("{}は登録済みです", name)
-                                                                  : LocalizedText::format("{}の登録先を更新しました", name));
+      report.lines.push_back(previous->bundleURL == validated.url
+                                 ? LocalizedText::format("{}は登録済みです", name)
+                                 : LocalizedText::format("{}の登録先を更新しました", name));
     } else {
       report.lines.push_back(previous->bundleURL == validated.url
                                  ? LocalizedText::format("{}の利用を再開しました", name)

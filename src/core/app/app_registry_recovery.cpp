@@ -1,10 +1,10 @@
 #include "core/app/app_registry_recovery.h"
 
+#include "core/app/launch_recovery_presenter.h"
 #include "core/localization/l10n.h"
 #include "core/platform/launch_alert_presenter.h"
-#include "core/storage/registry/app_registry.h"
-#include "core/app/launch_recovery_presenter.h"
 #include "core/storage/files/launch_storage_error.h"
+#include "core/storage/registry/app_registry.h"
 
 namespace quillon {
 
@@ -33,7 +33,8 @@ Task<std::optional<LocalizedText>> AppRegistryRecovery::reset() {
   LaunchRecoveryPresenter presenter(alerts_);
   const bool confirmed = co_await presenter.confirm(
       LocalizedText("アプリの登録データを初期化しますか？"),
-      LocalizedText("元の登録データをバックアップとして保全したうえで、登録一覧だけを空にします。アプリ自体は削除・終了しません。保存画像もここでは削除しません。使いたい.appは、あとで登録し直せます。"));
+      LocalizedText("元の登録データをバックアップとして保全したうえで、登録一覧だけを空にします。アプリ自体は削除・終了"
+                    "しません。保存画像もここでは削除しません。使いたい.appは、あとで登録し直せます。"));
   // The question stayed open while the main loop ran on: a switch may have started.
   if (!confirmed || actions_.isSwitching()) co_return std::nullopt;
 
@@ -45,17 +46,19 @@ Task<std::optional<LocalizedText>> AppRegistryRecovery::reset() {
   try {
     const Url backup = registry_.store().resetPreservingBackup();
     registry_.setApps(registry_.store().loadApps());
-    result = LocalizedText::format("登録一覧を初期化しました。元の登録データ: {}\n起動中のアプリと保存画像は変更していません。",
-                                   backup.path());
+    result = LocalizedText::format(
+        "登録一覧を初期化しました。元の登録データ: {}\n起動中のアプリと保存画像は変更していません。", backup.path());
   } catch (const LaunchStorageError& error) {
     failure = error.description();
   }
   actions_.registryChanged();
-  LaunchAlert alert{LaunchAlert::Style::warning, L10n::text(LocalizedText("登録データを初期化できませんでした")),
-                    failure, {close}};
+  LaunchAlert alert{
+      LaunchAlert::Style::warning, L10n::text(LocalizedText("登録データを初期化できませんでした")), failure, {close}};
   if (result) {
-    alert = {LaunchAlert::Style::informational, L10n::text(LocalizedText("元の登録データを保全しました")),
-             L10n::text(*result), {close}};
+    alert = {LaunchAlert::Style::informational,
+             L10n::text(LocalizedText("元の登録データを保全しました")),
+             L10n::text(*result),
+             {close}};
   }
   co_await alerts_.showAlert(std::move(alert));
   co_return result;

@@ -35,8 +35,8 @@ std::optional<LaunchInstanceRequest> LaunchInstanceRequests::parse(std::string_v
   return std::nullopt;
 }
 
-std::unique_ptr<LaunchInstanceRequests> LaunchInstanceRequests::listen(const Url& dataDirectory, LaunchMainLoop& loop,
-                                                                      std::function<void(LaunchInstanceRequest)> handler) {
+std::unique_ptr<LaunchInstanceRequests> LaunchInstanceRequests::listen(
+    const Url& dataDirectory, LaunchMainLoop& loop, std::function<void(LaunchInstanceRequest)> handler) {
   const std::string path = pipePath(dataDirectory);
   if (::mkfifo(path.c_str(), 0600) != 0 && errno != EEXIST) return nullptr;
   UniqueFd reader = openPipe(path, O_RDONLY);
@@ -66,7 +66,8 @@ LaunchInstanceRequests::~LaunchInstanceRequests() { loop_.unwatch(watch_); }
 void LaunchInstanceRequests::readRequests() {
   char buffer[256];
   ssize_t count;
-  while ((count = ::read(reader_.get(), buffer, sizeof buffer)) > 0) pending_.append(buffer, static_cast<std::size_t>(count));
+  while ((count = ::read(reader_.get(), buffer, sizeof buffer)) > 0)
+    pending_.append(buffer, static_cast<std::size_t>(count));
   // Lines only: a partial one waits for its end, and a flood is dropped, not kept.
   if (pending_.size() > 4096) pending_.clear();
   for (auto end = pending_.find('\n'); end != std::string::npos; end = pending_.find('\n')) {

@@ -12,11 +12,12 @@ std::vector<std::string> LaunchPermissionState::menuLines() const {
   const LocalizedText accessibility = accessibilityTrusted
                                           ? LocalizedText("アクセシビリティ: 許可済み")
                                           : LocalizedText("アクセシビリティ: 未許可または未反映（許可・再起動を確認）");
-  const LocalizedText screen = screenCaptureAllowed        ? LocalizedText("画面収録: 許可済み")
-                               : screenPermissionRequested ? LocalizedText("画面収録（画像用・任意）: 未許可または未反映")
-                                                           : LocalizedText("画面収録（画像用・任意）: 未許可");
+  const LocalizedText screen = screenCaptureAllowed ? LocalizedText("画面収録: 許可済み")
+                               : screenPermissionRequested
+                                   ? LocalizedText("画面収録（画像用・任意）: 未許可または未反映")
+                                   : LocalizedText("画面収録（画像用・任意）: 未許可");
   const LocalizedText input = !accessibilityTrusted ? LocalizedText("ホットキー切替: 権限待ち（メニューは利用可能）")
-                              : !inputTapStarted    ? LocalizedText("ホットキー切替: 受付再試行中（再起動も確認）")
+                              : !inputTapStarted ? LocalizedText("ホットキー切替: 受付再試行中（再起動も確認）")
                               : screenCaptureAllowed ? LocalizedText("ホットキー切替: 入力受付は起動済み")
                                                      : LocalizedText("ホットキー切替: 入力受付は起動済み（画像なし）");
   std::vector<std::string> lines = {L10n::text(accessibility), L10n::text(screen), L10n::text(input)};

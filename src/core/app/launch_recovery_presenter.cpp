@@ -10,8 +10,8 @@ Task<bool> LaunchRecoveryPresenter::confirm(LocalizedText title, LocalizedText d
   LaunchAlert alert;
   alert.style = LaunchAlert::Style::warning;
   alert.messageText = L10n::text(title);
-  alert.informativeText =
-      L10n::text(detail) + "\n\n" + L10n::text(LocalizedText("安全にバックアップを作れない場合は、初期化せず停止します。"));
+  alert.informativeText = L10n::text(detail) + "\n\n" +
+                          L10n::text(LocalizedText("安全にバックアップを作れない場合は、初期化せず停止します。"));
   alert.buttons = {L10n::text(LocalizedText("キャンセル")), L10n::text(LocalizedText("元のデータを保全して初期化"))};
   co_return co_await alerts_.showAlert(std::move(alert)) == preserveAndReset;
 }

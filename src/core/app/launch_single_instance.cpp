@@ -25,8 +25,7 @@ LockOutcome lockFile(int directory, UniqueFd& lock) {
                       O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
   if (!lock) throw LaunchStorageError::unsafeLocation();
   struct stat info {};
-  if (::fstat(lock.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::getuid() ||
-      info.st_nlink != 1) {
+  if (::fstat(lock.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::getuid() || info.st_nlink != 1) {
     throw LaunchStorageError::unsafeLocation();
   }
   if (::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) {
@@ -45,15 +44,14 @@ LaunchInstanceAcquisition LaunchSingleInstance::acquire(const Url& directoryUrl)
     if (!directory) throw LaunchStorageError::unavailable(ENOENT);
     UniqueFd lock;
     switch (lockFile(directory->get(), lock)) {
-      case LockOutcome::heldElsewhere:
-        return LaunchInstanceAcquisition::alreadyRunning();
-      case LockOutcome::locked:
-        return LaunchInstanceAcquisition::acquired(LaunchSingleInstance(std::move(lock)));
+      case LockOutcome::heldElsewhere: return LaunchInstanceAcquisition::alreadyRunning();
+      case LockOutcome::locked: return LaunchInstanceAcquisition::acquired(LaunchSingleInstance(std::move(lock)));
     }
     throw LaunchStorageError::invalidRecord();  // not reached: the switch is exhaustive
   } catch (const LaunchStorageError& error) {
     return LaunchInstanceAcquisition::unavailable(
-        L10n::text(LocalizedText("Quillonの起動を確認できません。次の保存先のアクセス権やリンクを確認して、もう一度開いてください。\n")) +
+        L10n::text(LocalizedText(
+            "Quillonの起動を確認できません。次の保存先のアクセス権やリンクを確認して、もう一度開いてください。\n")) +
         directoryUrl.path() + "\n" + error.description());
   }
 }

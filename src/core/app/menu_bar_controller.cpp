@@ -63,8 +63,8 @@ void MenuBarController::rebuildMenu() {
 
 std::string MenuBarController::distinctName(const ManagedNotchApp& app) const {
   const auto& apps = registry_.apps();
-  const auto sameName = std::count_if(apps.begin(), apps.end(),
-                                      [&](const ManagedNotchApp& other) { return other.displayName == app.displayName; });
+  const auto sameName = std::count_if(
+      apps.begin(), apps.end(), [&](const ManagedNotchApp& other) { return other.displayName == app.displayName; });
   return sameName > 1 ? app.displayName + " — " + app.bundleIdentifier : app.displayName;
 }
 
@@ -84,8 +84,8 @@ std::vector<LaunchMenuItem> MenuBarController::appItems() {
     LaunchMenuItem item;
     item.title = status ? distinctName(app) + " (" + *status + ")" : distinctName(app);
     item.checked = coordinator_.currentID() == app.id;
-    const bool isLaunchable =
-        std::any_of(launchable.begin(), launchable.end(), [&](const ManagedNotchApp& other) { return other.id == app.id; });
+    const bool isLaunchable = std::any_of(launchable.begin(), launchable.end(),
+                                          [&](const ManagedNotchApp& other) { return other.id == app.id; });
     item.enabled = isLaunchable && !switching;
     item.toolTip = app.displayName + "\n" + app.bundleIdentifier + "\n" + app.bundleURL.path();
     if (!app.enabled && resolves) {
@@ -116,9 +116,16 @@ LaunchMenuModel MenuBarController::makeMenu() {
     check.toolTip = *storageError;
     items.push_back(std::move(check));
     items.push_back(actionItem(
-        LocalizedText("登録データを再確認"), [this] { if (onReloadRegistrations) onReloadRegistrations(); }, !switching));
+        LocalizedText("登録データを再確認"),
+        [this] {
+          if (onReloadRegistrations) onReloadRegistrations();
+        },
+        !switching));
     items.push_back(actionItem(
-        LocalizedText("登録データの復旧について…"), [this] { if (onResetRegistrations) onResetRegistrations(); },
+        LocalizedText("登録データの復旧について…"),
+        [this] {
+          if (onResetRegistrations) onResetRegistrations();
+        },
         !switching));
   }
   if (const auto& status = status_.status()) items.push_back(labelItem(L10n::text(*status)));
@@ -129,8 +136,9 @@ LaunchMenuModel MenuBarController::makeMenu() {
     offer.title = L10n::text(LocalizedText("登録アプリが複数起動中"));
     offer.enabled = !switching;
     for (const auto& app : several) {
-      offer.submenu.push_back(actionItem(LocalizedText::format("「{}」だけを残して他を終了", distinctName(app)),
-                                         [this, id = app.id] { keepOnly(id); }, !switching));
+      offer.submenu.push_back(actionItem(
+          LocalizedText::format("「{}」だけを残して他を終了", distinctName(app)), [this, id = app.id] { keepOnly(id); },
+          !switching));
     }
     items.push_back(std::move(offer));
   }
@@ -140,16 +148,23 @@ LaunchMenuModel MenuBarController::makeMenu() {
   if (coordinator_.isAwaitingOutcome()) {
     items.push_back(actionItem(LocalizedText("切替結果を再確認"), [this] { coordinator_.recheckSoon(); }));
   }
-  items.push_back(actionItem(LocalizedText("Quillonについて…"), [this] { if (onShowAbout) onShowAbout(); }));
-  items.push_back(actionItem(LocalizedText("はじめに…"), [this] { if (onShowOnboarding) onShowOnboarding(); }));
-  auto settings = actionItem(LocalizedText("設定…"), [this] { if (onShowLaunchSettings) onShowLaunchSettings(); });
+  items.push_back(actionItem(LocalizedText("Quillonについて…"), [this] {
+    if (onShowAbout) onShowAbout();
+  }));
+  items.push_back(actionItem(LocalizedText("はじめに…"), [this] {
+    if (onShowOnboarding) onShowOnboarding();
+  }));
+  auto settings = actionItem(LocalizedText("設定…"), [this] {
+    if (onShowLaunchSettings) onShowLaunchSettings();
+  });
   settings.keyEquivalent = ",";
   items.push_back(std::move(settings));
   for (const auto& line : launchPermissionLines) items.push_back(labelItem(line));
   items.push_back(actionItem(LocalizedText("権限について…"), [this] { requestLaunchPermissions(); }));
   items.push_back(LaunchMenuItem::separator());
 
-  items.push_back(actionItem(LocalizedText("アプリを追加…"), [this] { addApp(); }, canEditRegistry));
+  items.push_back(actionItem(
+      LocalizedText("アプリを追加…"), [this] { addApp(); }, canEditRegistry));
   if (!registry_.apps().empty()) {
     LaunchMenuItem remove;
     remove.kind = LaunchMenuItem::Kind::submenu;
@@ -170,7 +185,9 @@ LaunchMenuModel MenuBarController::makeMenu() {
     items.push_back(std::move(remove));
   }
   items.push_back(LaunchMenuItem::separator());
-  auto quit = actionItem(LocalizedText("終了"), [this] { if (onQuit) onQuit(); });
+  auto quit = actionItem(LocalizedText("終了"), [this] {
+    if (onQuit) onQuit();
+  });
   quit.keyEquivalent = "q";
   items.push_back(std::move(quit));
   return model;
@@ -204,7 +221,8 @@ void MenuBarController::keepOnly(const LaunchUuid& id) {
 
 void MenuBarController::addApp() {
   run(addTask_, AppRegistrationService::addFromMenu(
-                    registry_, alerts_, [this] { return coordinator_.isSwitching(); }, [this] {
+                    registry_, alerts_, [this] { return coordinator_.isSwitching(); },
+                    [this] {
                       if (onRegistryChanged) onRegistryChanged();
                       coordinator_.refreshSoon();
                       rebuildMenu();
@@ -225,7 +243,8 @@ void MenuBarController::requestLaunchPermissions() {
     alert.messageText = L10n::text(LocalizedText("利用する操作に応じて権限を選べます"));
     alert.informativeText = L10n::text(LocalizedText(
         "メニューからの切替には追加の権限は不要です。ノッチ上のホットキー操作にはアクセシビリティが必要です。"
-        "キーの組合せは設定で変更できます。画面収録は画像を表示したい場合だけ必要で、画像なしでも対象を確認できるアプリは切替できます。"
+        "キーの組合せは設定で変更できます。画面収録は画像を表示したい場合だけ必要で、画像なしでも対象を確認できるアプリ"
+        "は切替できます。"
         "\n\n続けると未許可の権限の要求が表示されます。画面収録は拒否しても構いません。"));
     alert.buttons = {L10n::text(LocalizedText("閉じる")), L10n::text(LocalizedText("権限を確認する"))};
     if (co_await self->alerts_.showAlert(alert) == 1 && self->onRequestLaunchPermissions) {

@@ -32,7 +32,13 @@ Task<void> QuillonAboutPresenter::present(std::string shortcutLabel, std::functi
 
 Task<void> QuillonAboutPresenter::showUsage(std::string shortcutLabel, std::function<void()> onShowOnboarding) {
   const auto usage = LocalizedText::format(
-      "1. メニューの「アプリを追加…」または「はじめに…」から、切り替えたいノッチアプリを登録します。\n2. ノッチアプリを展開し、そのノッチにカーソルを置きます。\n3. {} を押したまま、枠が表示されてから横スクロールで選びます。左右どちらにもループします。\n4. キーを離すと切り替わります。Escape または選択を変えないまま離すと、起動・終了は行いません。\n\nキーの組合せと画像保存は「設定…」で変更できます。修飾キーの組合せに対応し、文字キーは使いません。\n\n画像や対象を確認できず枠が出ない場合も、メニューから切り替えられます。画像が取れないアプリでは、確認できる範囲でアイコンと名前を使います。",
+      "1. メニューの「アプリを追加…」または「はじめに…」から、切り替えたいノッチアプリを登録します。\n2. "
+      "ノッチアプリを展開し、そのノッチにカーソルを置きます。\n3. {} "
+      "を押したまま、枠が表示されてから横スクロールで選びます。左右どちらにもループします。\n4. "
+      "キーを離すと切り替わります。Escape "
+      "または選択を変えないまま離すと、起動・終了は行いません。\n\nキーの組合せと画像保存は「設定…」で変更できます。修"
+      "飾キーの組合せに対応し、文字キーは使いません。\n\n画像や対象を確認できず枠が出ない場合も、メニューから切り替えら"
+      "れます。画像が取れないアプリでは、確認できる範囲でアイコンと名前を使います。",
       shortcutLabel);
   LaunchAlert alert = aboutAlert(text(LocalizedText("Quillonの使い方")), text(usage),
                                  {text(LocalizedText("閉じる")), text(LocalizedText("はじめにを開く"))});

@@ -68,19 +68,22 @@ void QuillonComposition::compose() {
   auto& loop = platform_.loop;
   auto& log = platform_.log;
   registry_ = std::make_unique<AppRegistry>(SettingsStore(platform_.userDefaults, delegate_->dataDirectory()));
-  lifecycle_ = std::make_unique<LaunchAppLifecycle>(platform_.workspace, loop, executable_.own,
-                                                    executable_.processIdentifier);
+  lifecycle_ =
+      std::make_unique<LaunchAppLifecycle>(platform_.workspace, loop, executable_.own, executable_.processIdentifier);
   status_ = std::make_unique<LaunchStatusModel>();
   coordinator_ = std::make_unique<LaunchSwitchCoordinator>(
-      *registry_, platform_.workspace, loop, log, *status_,
-      [this](LaunchApplicationHandle source, Url url) { return lifecycle_->switchApplication(std::move(source), std::move(url)); });
-  coordinator_->quitApplication = [this](LaunchApplicationHandle app) { return lifecycle_->quitApplication(std::move(app)); };
+      *registry_, platform_.workspace, loop, log, *status_, [this](LaunchApplicationHandle source, Url url) {
+        return lifecycle_->switchApplication(std::move(source), std::move(url));
+      });
+  coordinator_->quitApplication = [this](LaunchApplicationHandle app) {
+    return lifecycle_->quitApplication(std::move(app));
+  };
   coordinator_->refreshSoon();
 
   menuBarController_ = std::make_unique<MenuBarController>(platform_.statusMenu, *registry_, *coordinator_, *status_,
                                                            platform_.alerts, loop);
-  preferencesStore_ = std::make_unique<LaunchPreferencesStore>(
-      LaunchPreferencesStore::inDataDirectory(delegate_->dataDirectory()));
+  preferencesStore_ =
+      std::make_unique<LaunchPreferencesStore>(LaunchPreferencesStore::inDataDirectory(delegate_->dataDirectory()));
   const LaunchPreferences preferences = preferencesStore_->load();
   shortcut_ = preferences.shortcut;
   switchWithVerticalScroll_ = preferences.switchWithVerticalScroll;
@@ -91,18 +94,17 @@ void QuillonComposition::compose() {
       16, 1200, LaunchPreviewArchive::defaultDirectory(delegate_->dataDirectory()), false,
       LaunchPreviewCache::Services{platform_.imageCodec, platform_.clock, loop, log});
   overlayPreviews_ = std::make_unique<LaunchPreviewCacheOverlayPreviews>(*previewCache_);
-  overlay_ = std::make_unique<LaunchSwitcherOverlay>(LaunchSwitcherOverlay::Services{
-      platform_.clock, platform_.workspace, platform_.screens, platform_.windowServer, platform_.screenCapture,
-      platform_.panels, *overlayPreviews_, log});
+  overlay_ = std::make_unique<LaunchSwitcherOverlay>(
+      LaunchSwitcherOverlay::Services{platform_.clock, platform_.workspace, platform_.screens, platform_.windowServer,
+                                      platform_.screenCapture, platform_.panels, *overlayPreviews_, log});
   overlay_->setShortcut(preferences.shortcut);
   appliedSavePreviews_ = preferences.savePreviews;
   previewCache_->setPersistenceEnabled(preferences.savePreviews, !preferencesStore_->loadFailed());
   retainPreviewsOfRegisteredApps();
 
   // A refused trace path is said once, in the log, from the main thread.
-  LaunchInputTrace::shared().reportRefusalTo([&loop, &log](std::string_view line) {
-    loop.post([&log, text = std::string(line)] { log.log(text); });
-  });
+  LaunchInputTrace::shared().reportRefusalTo(
+      [&loop, &log](std::string_view line) { loop.post([&log, text = std::string(line)] { log.log(text); }); });
   probe_ = std::make_unique<LaunchWindowTargetProbe>(platform_.windowServer, platform_.accessibility, platform_.screens,
                                                      platform_.clock, executable_.processIdentifier);
   surfaces_ = std::make_unique<LaunchNotchSurfaceService>(
@@ -114,9 +116,10 @@ void QuillonComposition::compose() {
                                   platform_.screens, platform_.userDefaults, loop, log, LaunchInputTrace::shared()},
       shortcut_);
 
-  registryRecovery_ = std::make_unique<AppRegistryRecovery>(
-      *registry_, platform_.alerts,
-      AppRegistryRecovery::Actions{[this] { return coordinator_->isSwitching(); }, [this] { registeredAppsChanged(); }});
+  registryRecovery_ =
+      std::make_unique<AppRegistryRecovery>(*registry_, platform_.alerts,
+                                            AppRegistryRecovery::Actions{[this] { return coordinator_->isSwitching(); },
+                                                                         [this] { registeredAppsChanged(); }});
   aboutPresenter_ = std::make_unique<QuillonAboutPresenter>(
       platform_.alerts, QuillonAboutContent::fromInfoDictionary(LaunchOwnApplication::builtInInfoDictionary()));
   menuBarController_->onShowAbout = [this] { showAbout(); };
@@ -160,9 +163,10 @@ void QuillonComposition::compose() {
             previewCache_->clear();
             return imageStorageError();
           },
-          [this] { return imageStorageError(); },
-          [this] { registeredAppsChanged(); }, [this] { resetRegistrations(); },
-          [this] { return LaunchPreferences{shortcut_, appliedSavePreviews_.value_or(false)}; },
+          [this] { return imageStorageError(); }, [this] { registeredAppsChanged(); }, [this] { resetRegistrations(); },
+          [this] {
+            return LaunchPreferences{shortcut_, appliedSavePreviews_.value_or(false)};
+          },
           executable_.openDesktopSettings});
   permissionMonitor_->refresh();
 
@@ -172,16 +176,20 @@ void QuillonComposition::compose() {
     if (delegate_->isActive()) router_->screensChanged();
   });
   windows_->showOnboardingAtStart(executable_.showOnboarding);
-  instanceRequests_ = LaunchInstanceRequests::listen(delegate_->dataDirectory(), loop, [this](LaunchInstanceRequest request) {
-    if (!delegate_->isActive()) return;
-    if (request == LaunchInstanceRequest::showOnboarding) {
-      windows_->showOnboarding();
-    } else {
-      windows_->showSettings();
-    }
-  });
-  if (!instanceRequests_) log.log("[Quillon/startup] no request pipe in the data directory; a second start opens nothing here");
-  log.log("[Quillon/launch] product initialized; permission monitor controls Command input availability; hosts are unmodified");
+  instanceRequests_ =
+      LaunchInstanceRequests::listen(delegate_->dataDirectory(), loop, [this](LaunchInstanceRequest request) {
+        if (!delegate_->isActive()) return;
+        if (request == LaunchInstanceRequest::showOnboarding) {
+          windows_->showOnboarding();
+        } else {
+          windows_->showSettings();
+        }
+      });
+  if (!instanceRequests_)
+    log.log("[Quillon/startup] no request pipe in the data directory; a second start opens nothing here");
+  log.log(
+      "[Quillon/launch] product initialized; permission monitor controls Command input availability; hosts are "
+      "unmodified");
 }
 
 void QuillonComposition::refreshTick() {
@@ -217,15 +225,14 @@ std::optional<std::string> QuillonComposition::applyLaunchPreferences(const Laun
   windows_->shortcutChanged(shortcut_.displayString());
   // Only a change the user made may delete stored images; the first application after
   // the start counts as one, since nothing was applied before.
-  const bool isUserInitiated = reapplyStoredIntent || !appliedSavePreviews_ || *appliedSavePreviews_ != preferences.savePreviews;
+  const bool isUserInitiated =
+      reapplyStoredIntent || !appliedSavePreviews_ || *appliedSavePreviews_ != preferences.savePreviews;
   appliedSavePreviews_ = preferences.savePreviews;
   previewCache_->setPersistenceEnabled(preferences.savePreviews, isUserInitiated);
   return imageStorageError();
 }
 
-std::optional<std::string> QuillonComposition::imageStorageError() const {
-  return previewCache_->persistenceError();
-}
+std::optional<std::string> QuillonComposition::imageStorageError() const { return previewCache_->persistenceError(); }
 
 bool QuillonComposition::startInput() {
   if (!delegate_->isActive() || !router_) return false;
@@ -264,7 +271,8 @@ void QuillonComposition::showAbout() {
   // One chain at a time: a second request while it is open is dropped.
   if (aboutTask_.isValid() && !aboutTask_.isFinished()) return;
   aboutTask_ = spawn(platform_.loop, aboutPresenter_->present(
-      shortcut_.displayString(), [this] { windows_->showOnboarding(); }, [this] { windows_->showSettings(); }));
+                                         shortcut_.displayString(), [this] { windows_->showOnboarding(); },
+                                         [this] { windows_->showSettings(); }));
 }
 
 }  // namespace quillon

@@ -129,9 +129,9 @@ LaunchOnboardingViewModel& QuillonWindows::onboardingModel() {
   };
   callbacks.isSwitching = [this] { return services_.coordinator.isSwitching(); };
   callbacks.confirmProgressReset = [this] {
-    return recovery_.confirm(
-        LocalizedText("案内の進行状態を初期化しますか？"),
-        LocalizedText("元の案内ファイルをバックアップとして保全して、はじめにを最初からやり直します。アプリの登録・呼び出しキー・保存画像・macOSの権限は変更しません。"));
+    return recovery_.confirm(LocalizedText("案内の進行状態を初期化しますか？"),
+                             LocalizedText("元の案内ファイルをバックアップとして保全して、はじめにを最初からやり直しま"
+                                           "す。アプリの登録・呼び出しキー・保存画像・macOSの権限は変更しません。"));
   };
   const std::string label = settingsModel().viewState().preferences.shortcut.displayString();
   onboardingModel_ = std::make_unique<LaunchOnboardingViewModel>(onboardingStore_, services_.platform.loop, label,

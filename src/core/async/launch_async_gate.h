@@ -7,11 +7,11 @@
 #include <optional>
 #include <utility>
 
-#include "core/async/launch_main_loop.h"
-#include "core/support/launch_result.h"
-#include "core/async/launch_task.h"
-#include "core/support/launch_uuid.h"
 #include "core/async/launch_async_wait_error.h"
+#include "core/async/launch_main_loop.h"
+#include "core/async/launch_task.h"
+#include "core/support/launch_result.h"
+#include "core/support/launch_uuid.h"
 
 namespace quillon {
 
@@ -83,8 +83,8 @@ class LaunchAsyncGate {
 
   static Task<void> work(std::weak_ptr<State> weak, LaunchUuid token, Operation operation,
                          LateResultHandler onLateResult);
-  static Task<void> enforceDeadline(std::weak_ptr<State> weak, LaunchMainLoop& loop, LaunchUuid token,
-                                    double timeout, bool cancelWork);
+  static Task<void> enforceDeadline(std::weak_ptr<State> weak, LaunchMainLoop& loop, LaunchUuid token, double timeout,
+                                    bool cancelWork);
   // Resolves the current wait with `error`; does nothing for a stale token or when the
   // wait is already resolved. `isRunning` stays true until the operation ends.
   static void finishWaiting(State& state, const LaunchUuid& token, std::exception_ptr error, bool cancelWork);

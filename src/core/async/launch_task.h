@@ -26,8 +26,8 @@
 #include <type_traits>
 #include <utility>
 
-#include "core/async/launch_main_loop.h"
 #include "core/async/launch_cancellation.h"
+#include "core/async/launch_main_loop.h"
 #include "core/support/launch_result.h"
 
 namespace quillon {
@@ -112,7 +112,7 @@ struct ValuePromise<void> : PromiseBase {
 
 // State shared between a suspended awaiter and whoever will wake it.
 struct WakeState {
-  bool alive = true;      // false once the awaiting frame moved on or was destroyed
+  bool alive = true;  // false once the awaiting frame moved on or was destroyed
   bool woken = false;
   bool cancelled = false;
   std::coroutine_handle<> handle;

@@ -15,7 +15,8 @@ bool LaunchCaptureBackingPolicy::isOpaqueBlackCanvas(const Bitmap& image) {
     return false;
   }
   const std::size_t rowBytes = static_cast<std::size_t>(image.width) * 4;
-  if (image.bytesPerRow < rowBytes || image.pixels.size() / image.bytesPerRow < static_cast<std::size_t>(image.height)) {
+  if (image.bytesPerRow < rowBytes ||
+      image.pixels.size() / image.bytesPerRow < static_cast<std::size_t>(image.height)) {
     return false;
   }
   // Whole pixels compared as 32-bit words, in the memory order of the bytes.

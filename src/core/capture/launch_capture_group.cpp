@@ -61,8 +61,8 @@ LaunchCaptureGroup LaunchCaptureGroup::select(const std::vector<LaunchWindowCand
     throw ambiguous();
   }
 
-  const bool sameFrame = std::all_of(matches.begin(), matches.end(),
-                                     [&](const auto& m) { return m.frame == matches.front().frame; });
+  const bool sameFrame =
+      std::all_of(matches.begin(), matches.end(), [&](const auto& m) { return m.frame == matches.front().frame; });
   if (matches.size() == 1 || sameFrame) return {std::move(matches), host};
 
   GlobalRect united = matches.front().frame;

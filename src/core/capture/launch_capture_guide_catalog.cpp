@@ -7,10 +7,8 @@ namespace quillon {
 
 LaunchCaptureSettingKnowledge LaunchCaptureGuideCatalog::knowledge(std::string_view bundleIdentifier) {
   static const std::map<std::string, LocalizedText, std::less<>> hints{
-      {"com.workview.SuperIsland",
-       LocalizedText("SuperIsland設定 › General › Show in screen recordings をONに。")},
-      {"theboringteam.boringnotch",
-       LocalizedText("BoringNotch設定 › Advanced › Hide from screen recording をOFFに。")},
+      {"com.workview.SuperIsland", LocalizedText("SuperIsland設定 › General › Show in screen recordings をONに。")},
+      {"theboringteam.boringnotch", LocalizedText("BoringNotch設定 › Advanced › Hide from screen recording をOFFに。")},
   };
   const auto found = hints.find(bundleIdentifier);
   if (found == hints.end()) return LaunchCaptureSettingKnowledge::unknown();

@@ -39,9 +39,10 @@ bool LaunchFallbackPolicy::acceptsRecordedEdge(const LaunchWindowTarget& recorde
                                                double edgeAtUptime) {
   if (!std::isfinite(edgeAtUptime)) return false;
   const double sinceEdge = recorded.sampledAtUptime - edgeAtUptime;
-  return sinceEdge >= -tolerance && sinceEdge <= edgeWindow + tolerance && isExpandedNotch(recorded.frame, recorded.displayFrame) &&
-         recorded.processID == current.processID && recorded.windowID == current.windowID &&
-         recorded.displayFrame == current.displayFrame && sameBounds(recorded.frame, current.frame);
+  return sinceEdge >= -tolerance && sinceEdge <= edgeWindow + tolerance &&
+         isExpandedNotch(recorded.frame, recorded.displayFrame) && recorded.processID == current.processID &&
+         recorded.windowID == current.windowID && recorded.displayFrame == current.displayFrame &&
+         sameBounds(recorded.frame, current.frame);
 }
 
 bool LaunchFallbackPolicy::accepts(const LaunchWindowTarget& previous, const LaunchWindowTarget& current,

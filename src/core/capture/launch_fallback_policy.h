@@ -27,7 +27,8 @@ class LaunchFallbackPolicy {
                       GlobalPoint cursor, double nowUptime);
   // A window observation made while the notch was expanded still matches the current
   // window list: same windows, layers and bounds, within `maximumAge`.
-  static bool acceptsExpansionEvidence(std::int32_t processID, const std::vector<LaunchWindowCandidate>& observedWindows,
+  static bool acceptsExpansionEvidence(std::int32_t processID,
+                                       const std::vector<LaunchWindowCandidate>& observedWindows,
                                        const std::vector<LaunchWindowCandidate>& currentWindows,
                                        const GlobalRect& visibleRect, const GlobalRect& displayFrame,
                                        double sampledAtUptime, double nowUptime, bool isSubstantiallyOccluded,

@@ -39,9 +39,10 @@ std::vector<std::string> settingParagraphs(const LaunchCaptureSettingKnowledge& 
       std::vector<std::string> paragraphs{line(LocalizedText(
           "この版に画像共有を変更する設定があるかは未確認です。設定を探したり変更したりする必要はありません。"))};
       if (setting.hint) {
-        paragraphs.push_back(line(LocalizedText("参考：確認したソースにある設定例（現在の版での存在は未確認）")) + "\n" +
-                             line(*setting.hint) + "\n" +
-                             line(LocalizedText("見つからなければ変更不要です。共有を有効にすると、他の画面収録にも映ります。")));
+        paragraphs.push_back(
+            line(LocalizedText("参考：確認したソースにある設定例（現在の版での存在は未確認）")) + "\n" +
+            line(*setting.hint) + "\n" +
+            line(LocalizedText("見つからなければ変更不要です。共有を有効にすると、他の画面収録にも映ります。")));
       }
       return paragraphs;
     }
@@ -53,7 +54,8 @@ std::vector<std::string> settingParagraphs(const LaunchCaptureSettingKnowledge& 
 
 }  // namespace
 
-LaunchImageGuidance::LaunchImageGuidance(const LaunchImageStatus& status, const LaunchCaptureSettingKnowledge& setting) {
+LaunchImageGuidance::LaunchImageGuidance(const LaunchImageStatus& status,
+                                         const LaunchCaptureSettingKnowledge& setting) {
   std::vector<std::string> lines{L10n::text(routeLine(status.route))};
   if (!status.screenCaptureAllowed) {
     lines.push_back(L10n::text(LocalizedText("Quillonの画面収録は未許可です。")));
@@ -66,15 +68,18 @@ LaunchImageGuidance::LaunchImageGuidance(const LaunchImageStatus& status, const 
 
   std::vector<std::string> paragraphs;
   if (!status.screenCaptureAllowed) {
-    paragraphs.push_back(L10n::text(LocalizedText(
-        "画像を使いたい場合だけ、システム設定 › プライバシーとセキュリティ › 画面収録でQuillonを許可してください。アプリ側の共有制限がある場合は、この許可だけでは画像を取得できません。")));
+    paragraphs.push_back(
+        L10n::text(LocalizedText("画像を使いたい場合だけ、システム設定 › プライバシーとセキュリティ › "
+                                 "画面収録でQuillonを許可してください。アプリ側の共有制限がある場合は、この許可だけでは"
+                                 "画像を取得できません。")));
   }
   if (status.hostExcludesCapture) {
     const auto settingText = settingParagraphs(setting);
     paragraphs.insert(paragraphs.end(), settingText.begin(), settingText.end());
   } else if (status.screenCaptureAllowed && status.issue) {
-    paragraphs.push_back(L10n::text(LocalizedText(
-        "拒否や設定不足とは断定できません。画像が必要な場合は、アプリの表示が落ち着いてから再度操作できます。画像なしの切替やメニュー切替を続けるための設定変更は不要です。")));
+    paragraphs.push_back(
+        L10n::text(LocalizedText("拒否や設定不足とは断定できません。画像が必要な場合は、アプリの表示が落ち着いてから再"
+                                 "度操作できます。画像なしの切替やメニュー切替を続けるための設定変更は不要です。")));
   }
   details = joined(paragraphs, "\n\n");
 }

@@ -15,7 +15,8 @@ constexpr const char* previewsFolder = "Previews";
 // The UUID a record file is named after, or none for any other name.
 std::optional<LaunchUuid> recordID(const std::string& name) {
   const std::string extension = LaunchPreviewArchive::fileExtension;
-  if (name.size() <= extension.size() || name.compare(name.size() - extension.size(), extension.size(), extension) != 0) {
+  if (name.size() <= extension.size() ||
+      name.compare(name.size() - extension.size(), extension.size(), extension) != 0) {
     return std::nullopt;
   }
   return LaunchUuid::parse(std::string_view(name).substr(0, name.size() - extension.size()));

@@ -52,7 +52,8 @@ LaunchPreviewCache::~LaunchPreviewCache() = default;
 
 LocalizedText LaunchPreviewCache::failureText() {
   return LocalizedText(
-      "画像の保存・削除に失敗しました。一時画像とアイコンでの切替は使えます。保存先の空き容量とアクセス権を確認してください。");
+      "画像の保存・削除に失敗しました。一時画像とアイコンでの切替は使えます。保存先の空き容量とアクセス権を確認してくだ"
+      "さい。");
 }
 
 bool LaunchPreviewCache::remember(const LaunchSurfaceSnapshot& snapshot, const LaunchUuid& id,

@@ -46,8 +46,8 @@ class LaunchPreviewCache {
 
   // `maximumEntries` is at least 1; `maximumDimension` is clamped to 1...1200. Without
   // a directory there is no archive. Persistence on from the start restores at once.
-  LaunchPreviewCache(int maximumEntries, int maximumDimension, std::optional<Url> directoryURL,
-                     bool persistenceEnabled, Services services);
+  LaunchPreviewCache(int maximumEntries, int maximumDimension, std::optional<Url> directoryURL, bool persistenceEnabled,
+                     Services services);
   LaunchPreviewCache(const LaunchPreviewCache&) = delete;
   LaunchPreviewCache& operator=(const LaunchPreviewCache&) = delete;
   ~LaunchPreviewCache();

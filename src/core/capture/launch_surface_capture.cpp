@@ -1,10 +1,10 @@
 #include "core/capture/launch_surface_capture.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cmath>
 #include <set>
-
-#include <fmt/format.h>
 
 #include "core/async/launch_async_wait_error.h"
 #include "core/async/launch_clock.h"
@@ -55,8 +55,8 @@ LaunchSurfaceSnapshot buildSnapshot(std::shared_ptr<const Bitmap> image, std::ui
                                     std::uint32_t windowID, std::int32_t processID,
                                     const std::vector<LaunchWindowCandidate>& group) {
   if (!std::isfinite(sampledAtUptime) || processID <= 0 || windowID == 0) fail(Code::invalidGeometry);
-  auto masks = SurfaceAlphaMask::withBoundsAt(
-      *image, alphaThreshold, std::min(alphaThreshold, LaunchSurfaceCapture::visibleAlphaThreshold));
+  auto masks = SurfaceAlphaMask::withBoundsAt(*image, alphaThreshold,
+                                              std::min(alphaThreshold, LaunchSurfaceCapture::visibleAlphaThreshold));
   const GlobalRect interaction = masks.mask.visibleQuartzRect(captureRect);
   // The visible rectangle maps the lower threshold's bounds the same way the mask maps
   // its own.
@@ -70,8 +70,18 @@ LaunchSurfaceSnapshot buildSnapshot(std::shared_ptr<const Bitmap> image, std::ui
   for (const auto& window : group) layer = std::max(layer, window.windowLayer);
   std::vector<LaunchWindowCandidate> sources = group;
   if (sources.empty()) sources.push_back({windowID, captureRect, layer});
-  return {*image,    std::move(masks.mask), captureRect, visible, interaction, sampledAt, sampledAtUptime,
-          windowID,  processID,             layer,       std::move(sources),   b};
+  return {*image,
+          std::move(masks.mask),
+          captureRect,
+          visible,
+          interaction,
+          sampledAt,
+          sampledAtUptime,
+          windowID,
+          processID,
+          layer,
+          std::move(sources),
+          b};
 }
 
 }  // namespace
@@ -206,8 +216,7 @@ Task<LaunchSurfaceSnapshot> LaunchSurfaceCapture::performCapture(
   configuration.width = std::max(1, static_cast<int>(std::trunc(captureRect.width * scale)));
   configuration.height = std::max(1, static_cast<int>(std::trunc(captureRect.height * scale)));
   if (!singleWindow) {
-    const GlobalRect local =
-        captureRect.offsetBy(-selection.display.frame.minX(), -selection.display.frame.minY());
+    const GlobalRect local = captureRect.offsetBy(-selection.display.frame.minX(), -selection.display.frame.minY());
     configuration.sourceRect = {local.x, local.y, local.width, local.height};
   }
 
@@ -222,7 +231,8 @@ Task<LaunchSurfaceSnapshot> LaunchSurfaceCapture::performCapture(
         image = std::make_shared<const Bitmap>(co_await service_.captureWindow(primary.windowID, configuration));
       } else {
         std::vector<std::uint32_t> ids(group.windows.size());
-        std::transform(group.windows.begin(), group.windows.end(), ids.begin(), [](const auto& w) { return w.windowID; });
+        std::transform(group.windows.begin(), group.windows.end(), ids.begin(),
+                       [](const auto& w) { return w.windowID; });
         image = std::make_shared<const Bitmap>(
             co_await service_.captureDisplay(selection.display.displayID, std::move(ids), configuration));
       }
@@ -321,8 +331,8 @@ Task<std::shared_ptr<const Bitmap>> LaunchSurfaceCapture::frontOnlyImage(const L
   auto checkingBack = offMainThread<bool>(loop_, stop, std::move(isCanvas));
   if (!co_await std::move(checkingBack)) co_return nullptr;
 
-  log_.log(fmt::format("[Quillon/capture] normalized opaque backing pid={} front={} back={}", processID,
-                       front.windowID, back.windowID));
+  log_.log(fmt::format("[Quillon/capture] normalized opaque backing pid={} front={} back={}", processID, front.windowID,
+                       back.windowID));
   co_return frontImage;
 }
 

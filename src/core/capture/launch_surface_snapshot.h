@@ -15,18 +15,18 @@ namespace quillon {
 // screen and whose it is. Immutable once made; it ages by system uptime, so freshness is
 // always judged against a maximum age.
 struct LaunchSurfaceSnapshot {
-  Bitmap image;                    // the full capture rectangle
-  SurfaceAlphaMask alphaMask;      // at the capture's alpha threshold
-  GlobalRect sourceQuartzRect;     // the screen rectangle the image covers
-  GlobalRect visibleQuartzRect;    // pixels with alpha >= 8: the drawn surface
+  Bitmap image;                      // the full capture rectangle
+  SurfaceAlphaMask alphaMask;        // at the capture's alpha threshold
+  GlobalRect sourceQuartzRect;       // the screen rectangle the image covers
+  GlobalRect visibleQuartzRect;      // pixels with alpha >= 8: the drawn surface
   GlobalRect interactionQuartzRect;  // pixels at or above the capture's threshold
-  double sampledAt = 0;            // wall clock, seconds since 1970, when requested
-  double sampledAtUptime = 0;      // system uptime when requested
-  std::uint32_t windowID = 0;      // the front-most window of the group
+  double sampledAt = 0;              // wall clock, seconds since 1970, when requested
+  double sampledAtUptime = 0;        // system uptime when requested
+  std::uint32_t windowID = 0;        // the front-most window of the group
   std::int32_t processID = 0;
-  int windowLayer = 0;             // the highest layer among the group's windows
+  int windowLayer = 0;  // the highest layer among the group's windows
   std::vector<LaunchWindowCandidate> sourceWindows;
-  Rect presentationPixelBounds;    // solid bounds at alpha >= 8: the part shown
+  Rect presentationPixelBounds;  // solid bounds at alpha >= 8: the part shown
 
   // Taken from `processID` (and `windowID`, when given) at most `maximumAge` seconds
   // before `nowUptime`, and not in the future.

@@ -57,9 +57,8 @@ LaunchWindowCandidatePolicy::Selection LaunchWindowCandidatePolicy::select(
 
   // One surface drawn as a stack of same-sized windows (a backing and its content) is
   // unambiguous only when exactly one of them is on top.
-  const bool sameFrame = std::all_of(matches.begin(), matches.end(), [&](const LaunchWindowCandidate& c) {
-    return c.frame == matches.front().frame;
-  });
+  const bool sameFrame = std::all_of(matches.begin(), matches.end(),
+                                     [&](const LaunchWindowCandidate& c) { return c.frame == matches.front().frame; });
   const int topLayer = std::max_element(matches.begin(), matches.end(), [](const auto& a, const auto& b) {
                          return a.windowLayer < b.windowLayer;
                        })->windowLayer;

@@ -22,8 +22,8 @@ constexpr double minimumOpacity = 0.95;
 constexpr double occlusionShare = 0.2;
 
 std::optional<int> sharingStateOf(const std::vector<LaunchWindowRow>& rows, std::uint32_t windowID) {
-  const auto row = std::find_if(rows.begin(), rows.end(),
-                                [&](const LaunchWindowRow& r) { return r.windowNumber == windowID; });
+  const auto row =
+      std::find_if(rows.begin(), rows.end(), [&](const LaunchWindowRow& r) { return r.windowNumber == windowID; });
   return row == rows.end() ? std::nullopt : row->sharingState;
 }
 
@@ -132,10 +132,9 @@ std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::revalidate(const Laun
   if (!context) return std::nullopt;
 
   std::vector<GlobalRect> hosts;
-  std::copy_if(context->displays.begin(), context->displays.end(), std::back_inserter(hosts),
-               [&](const GlobalRect& d) {
-                 return SurfaceGeometryPolicy::isBoundedTopCenterSurface(snapshot.visibleQuartzRect, d);
-               });
+  std::copy_if(context->displays.begin(), context->displays.end(), std::back_inserter(hosts), [&](const GlobalRect& d) {
+    return SurfaceGeometryPolicy::isBoundedTopCenterSurface(snapshot.visibleQuartzRect, d);
+  });
   if (hosts.size() != 1 || snapshot.interactionQuartzRect.height < minimumSurfaceHeight) return std::nullopt;
   const GlobalRect display = hosts.front();
 
@@ -155,8 +154,8 @@ std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::revalidate(const Laun
   const double now = clock_.uptime();
   const double age = now - snapshot.sampledAtUptime;
   if (snapshot.processID < 1 || substantiallyOccluded(rows, sourceIDs, snapshot.visibleQuartzRect) ||
-      !std::isfinite(now) || !std::isfinite(snapshot.sampledAtUptime) || !std::isfinite(maximumAge) ||
-      maximumAge < 0 || !(age >= 0 && age <= maximumAge)) {
+      !std::isfinite(now) || !std::isfinite(snapshot.sampledAtUptime) || !std::isfinite(maximumAge) || maximumAge < 0 ||
+      !(age >= 0 && age <= maximumAge)) {
     return std::nullopt;
   }
   if (!isTallEnoughSurface(snapshot.visibleQuartzRect, display)) return std::nullopt;
@@ -203,9 +202,8 @@ bool LaunchWindowTargetProbe::substantiallyOccluded(const std::vector<LaunchWind
 bool LaunchWindowTargetProbe::ownsCompositePoint(const LaunchRunningApplication& application,
                                                  const LaunchSurfaceSnapshot& snapshot, GlobalPoint point) const {
   if (snapshot.processID != application.processIdentifier()) return false;
-  return std::any_of(snapshot.sourceWindows.begin(), snapshot.sourceWindows.end(), [&](const auto& window) {
-    return matchesAccessibility(snapshot.processID, point, window.frame);
-  });
+  return std::any_of(snapshot.sourceWindows.begin(), snapshot.sourceWindows.end(),
+                     [&](const auto& window) { return matchesAccessibility(snapshot.processID, point, window.frame); });
 }
 
 }  // namespace quillon

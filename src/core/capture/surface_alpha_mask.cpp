@@ -42,8 +42,7 @@ std::size_t checkedStride(int width, int height, std::size_t pixelCount, std::op
   const std::size_t minimumStride = static_cast<std::size_t>(width) * 4;
   const std::size_t stride = bytesPerRow.value_or(minimumStride);
   const auto rows = static_cast<std::size_t>(height);
-  if (stride < minimumStride || stride > std::numeric_limits<std::size_t>::max() / rows ||
-      pixelCount < stride * rows) {
+  if (stride < minimumStride || stride > std::numeric_limits<std::size_t>::max() / rows || pixelCount < stride * rows) {
     fail(Code::invalidPixelBuffer);
   }
   return stride;
@@ -153,7 +152,8 @@ bool SurfaceAlphaMask::hitTest(GlobalPoint p, const GlobalRect& source) const {
   const double column = std::trunc((p.x - source.minX()) * width_ / source.width);
   const double row = std::trunc((p.y - source.minY()) * height_ / source.height);
   if (column < 0 || row < 0 || column >= width_ || row >= height_) return false;
-  const auto index = static_cast<std::size_t>(row) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(column);
+  const auto index =
+      static_cast<std::size_t>(row) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(column);
   return solidPixels_[index] != 0;
 }
 

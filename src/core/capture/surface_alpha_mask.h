@@ -27,8 +27,8 @@ class SurfaceAlphaMask {
   // Premultiplied RGBA, 4 bytes per pixel with alpha last; `bytesPerRow` defaults to
   // width × 4. Throws `invalidPixelBuffer` for a size out of bounds, a zero threshold
   // or a buffer too short, and `emptyAlpha` when no pixel is solid.
-  SurfaceAlphaMask(int width, int height, std::span<const std::uint8_t> pixels,
-                   std::optional<std::size_t> bytesPerRow, std::uint8_t alphaThreshold);
+  SurfaceAlphaMask(int width, int height, std::span<const std::uint8_t> pixels, std::optional<std::size_t> bytesPerRow,
+                   std::uint8_t alphaThreshold);
 
   // The mask at `alphaThreshold` and, from the same pass over the pixels, the solid
   // bounds at `boundsThreshold` (which must not exceed `alphaThreshold`). A snapshot

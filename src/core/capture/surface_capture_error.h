@@ -35,9 +35,7 @@ struct SurfaceCaptureError {
   static LaunchError of(Code code);
 };
 
-constexpr LaunchErrorDomain launchErrorDomain(SurfaceCaptureError::Code) {
-  return LaunchErrorDomain::surfaceCapture;
-}
+constexpr LaunchErrorDomain launchErrorDomain(SurfaceCaptureError::Code) { return LaunchErrorDomain::surfaceCapture; }
 std::string launchErrorText(SurfaceCaptureError::Code code, const LaunchError& error);
 
 inline LaunchError SurfaceCaptureError::ambiguousWindows(std::vector<std::uint32_t> ids) {

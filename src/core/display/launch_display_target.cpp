@@ -6,7 +6,8 @@
 
 namespace quillon {
 
-std::optional<GlobalPoint> LaunchDisplayTarget::refreshedTopCenterPoint(const std::vector<LaunchDisplayTarget>& current) const {
+std::optional<GlobalPoint> LaunchDisplayTarget::refreshedTopCenterPoint(
+    const std::vector<LaunchDisplayTarget>& current) const {
   if (displayID == 0) return std::nullopt;
   const LaunchDisplayTarget* match = nullptr;
   for (const auto& target : current) {

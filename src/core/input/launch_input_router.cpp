@@ -24,9 +24,7 @@ using Phase = LaunchSwitchSession::Phase;
 }  // namespace
 
 LaunchInputRouter::LaunchInputRouter(Services services, LaunchModifierShortcut shortcut)
-    : services_(services),
-      tuning_(services.defaults),
-      shortcutState_(shortcut, 0) {
+    : services_(services), tuning_(services.defaults), shortcutState_(shortcut, 0) {
   const LaunchEventFlags flags = services_.input.currentModifierFlags();
   shortcutState_ = LaunchShortcutState(shortcut, flags);
   commandHeld_ = shortcutState_.isHeld();
@@ -132,7 +130,8 @@ void LaunchInputRouter::press(ScreenPoint cursor) {
   auto& coordinator = services_.coordinator;
   if (wasHeld) return record("router.press ignored=no-rising-edge");
   if (coordinator.isSwitching()) return record("router.press blocked=coordinator-busy");
-  if (session_.phase() != Phase::idle) return record(std::string("router.press blocked=phase-") + word(session_.phase()));
+  if (session_.phase() != Phase::idle)
+    return record(std::string("router.press blocked=phase-") + word(session_.phase()));
   // Reading the running applications takes the main thread off input for tens of
   // milliseconds, so the press is judged on the coordinator's current view (kept fresh
   // by the shell's refresh) and a refresh is only started: a host that died counts as
@@ -311,7 +310,8 @@ void LaunchInputRouter::release(ScreenPoint cursor) {
   if (phase == Phase::preparing || phase == Phase::active) {
     const bool heldInSystem = shortcutState_.shortcut().isHeld(services_.input.currentModifierFlags());
     const double activeAge = phase == Phase::active ? services_.loop.clock().uptime() - activeSince_ : 0;
-    log(fmt::format("[Quillon/launch-input] hotkey release phase={} inside=not-required sourceMatches={} "
+    log(
+        fmt::format("[Quillon/launch-input] hotkey release phase={} inside=not-required sourceMatches={} "
                     "overlayVisible={} heldInSystem={} activeAge={:.3f}",
                     word(phase), yesNo(sourceMatches), yesNo(visible), yesNo(heldInSystem), activeAge));
   }

@@ -63,7 +63,7 @@ class LaunchInputRouter final : public ModifierInputRouter, private LaunchGestur
     LaunchSwitcherOverlay& overlay;
     LaunchInputSystem& input;
     const LaunchScreens& screens;
-    const LaunchUserDefaults& defaults;         // the scroll tuning
+    const LaunchUserDefaults& defaults;  // the scroll tuning
     LaunchMainLoop& loop;
     LaunchLogSink& log;
     LaunchInputTrace& trace;

@@ -80,8 +80,8 @@ void LaunchNotchSurfaceService::prefetch() {
   }
   if (phase == Phase::active && !gesture_->sourceMatchesCurrent()) return;
   captureGeneration_ = LaunchUuid::random();
-  captureTask_ = spawn(services_.loop, runCapture(captureGeneration_, coordinator.currentApplication(),
-                                                  gesture_->session().token()));
+  captureTask_ = spawn(services_.loop,
+                       runCapture(captureGeneration_, coordinator.currentApplication(), gesture_->session().token()));
 }
 
 Task<void> LaunchNotchSurfaceService::runCapture(LaunchUuid generation, LaunchApplicationHandle application,
@@ -148,7 +148,7 @@ bool LaunchNotchSurfaceService::completeCapture(std::optional<LaunchSurfaceSnaps
     const double age = now - snapshot.sampledAtUptime;
     const bool fresh = age >= 0 && age <= snapshotFreshness && snapshot.processID == pid;
     const bool stable = previousSnapshot_ && LaunchFallbackPolicy::sameBounds(previousSnapshot_->visibleQuartzRect,
-                                                                               snapshot.visibleQuartzRect);
+                                                                              snapshot.visibleQuartzRect);
     record(fmt::format("capture complete pid={} cancelled={} tokenMatch={} freshness={} stability={} edgeCurrent={}",
                        pid, boolean(cancelled), boolean(tokenMatch), boolean(fresh), boolean(stable),
                        boolean(gesture_->edgeAtUptime() <= snapshot.sampledAtUptime)));
@@ -168,8 +168,8 @@ bool LaunchNotchSurfaceService::completeCapture(std::optional<LaunchSurfaceSnaps
   }
   previousSnapshot_ = std::move(snapshot_);
   snapshot_ = std::move(captured);
-  accepted_.notify(AcceptedCapture{application, *target, *snapshot_, now - startedAt, now - snapshot_->sampledAtUptime,
-                                   tokenMatch});
+  accepted_.notify(
+      AcceptedCapture{application, *target, *snapshot_, now - startedAt, now - snapshot_->sampledAtUptime, tokenMatch});
   return false;
 }
 
@@ -253,8 +253,8 @@ Task<LaunchNotchSurfaceService::SurfaceReadiness> LaunchNotchSurfaceService::wai
 
 // MARK: Image status
 
-void LaunchNotchSurfaceService::reportImageStatus(const LaunchRunningApplication& application,
-                                                  LaunchImageRoute route, std::optional<LaunchCaptureIssue> issue,
+void LaunchNotchSurfaceService::reportImageStatus(const LaunchRunningApplication& application, LaunchImageRoute route,
+                                                  std::optional<LaunchCaptureIssue> issue,
                                                   std::optional<int> sharingState) {
   const std::int32_t pid = application.processIdentifier();
   const auto status = LaunchImageStatus::make(route, screenCaptureAllowed(), sharingState, issue);
@@ -270,8 +270,12 @@ void LaunchNotchSurfaceService::reportImageStatus(const LaunchRunningApplication
   std::optional<LocalizedText> message;
   switch (route) {
     case LaunchImageRoute::preview: break;
-    case LaunchImageRoute::iconOnly: message = LocalizedText("画像なしで切替できます。詳しくは「画像表示について…」"); break;
-    case LaunchImageRoute::menuOnly: message = LocalizedText("ノッチ操作は未確認です。メニューからアプリを選択できます"); break;
+    case LaunchImageRoute::iconOnly:
+      message = LocalizedText("画像なしで切替できます。詳しくは「画像表示について…」");
+      break;
+    case LaunchImageRoute::menuOnly:
+      message = LocalizedText("ノッチ操作は未確認です。メニューからアプリを選択できます");
+      break;
   }
   services_.status.showImageStatus(
       std::move(message), LocalizedText::format("{}（前回の確認結果）\n\n{}", app->displayName, guidance.details));

@@ -31,8 +31,8 @@ class LaunchNotchSurfaces {
 
   virtual std::optional<LaunchWindowTarget> expandedTarget(const LaunchRunningApplication& application) = 0;
   virtual std::optional<LaunchWindowTarget> revalidate(const LaunchSurfaceSnapshot& snapshot,
-                                                       const LaunchRunningApplication& application,
-                                                       double maximumAge, bool ignoringOwnOverlay) = 0;
+                                                       const LaunchRunningApplication& application, double maximumAge,
+                                                       bool ignoringOwnOverlay) = 0;
   // Throws what the capture throws: a LaunchError (a capture error, or the wait's
   // alreadyRunning) or CancellationError.
   virtual Task<LaunchSurfaceSnapshot> capture(std::shared_ptr<const LaunchRunningApplication> application,

@@ -1,7 +1,8 @@
 #include "core/localization/l10n.h"
-#include "core/localization/platform_string_tables.h"
 
 #include <exception>
+
+#include "core/localization/platform_string_tables.h"
 
 namespace quillon {
 

@@ -1,11 +1,11 @@
 #pragma once
 
+#include <fmt/format.h>
+
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
-
-#include <fmt/format.h>
 
 namespace quillon {
 

@@ -9,8 +9,7 @@ namespace {
 
 // Width over height, or none when the size cannot place an image.
 std::optional<double> aspectRatio(std::optional<Size> size) {
-  if (!size || !std::isfinite(size->width) || !std::isfinite(size->height) || size->width <= 0 ||
-      size->height <= 0) {
+  if (!size || !std::isfinite(size->width) || !std::isfinite(size->height) || size->width <= 0 || size->height <= 0) {
     return std::nullopt;
   }
   const double ratio = size->width / size->height;

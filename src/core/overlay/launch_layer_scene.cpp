@@ -53,7 +53,8 @@ bool LaunchLayerScene::hasAnimations(double time) const {
 
 void LaunchLayerScene::removeFinishedAnimations(double time) {
   auto prune = [&](LaunchLayer& layer) {
-    std::erase_if(layer.animations_, [&](const LaunchLayer::KeyedAnimation& entry) { return entry.animation.endTime() < time; });
+    std::erase_if(layer.animations_,
+                  [&](const LaunchLayer::KeyedAnimation& entry) { return entry.animation.endTime() < time; });
   };
   visit(root_, prune);
 }

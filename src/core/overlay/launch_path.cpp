@@ -20,12 +20,9 @@ namespace {
 int pointCount(LaunchPath::Element::Kind kind) {
   switch (kind) {
     case LaunchPath::Element::Kind::moveTo:
-    case LaunchPath::Element::Kind::lineTo:
-      return 1;
-    case LaunchPath::Element::Kind::curveTo:
-      return 3;
-    case LaunchPath::Element::Kind::close:
-      return 0;
+    case LaunchPath::Element::Kind::lineTo: return 1;
+    case LaunchPath::Element::Kind::curveTo: return 3;
+    case LaunchPath::Element::Kind::close: return 0;
   }
   return 0;
 }

@@ -16,7 +16,8 @@ std::shared_ptr<const Bitmap> LaunchPreviewCacheOverlayPreviews::image(const Lau
   return nullptr;
 }
 
-std::optional<double> LaunchPreviewCacheOverlayPreviews::savedAt(const LaunchUuid& id, const Url& applicationURL) const {
+std::optional<double> LaunchPreviewCacheOverlayPreviews::savedAt(const LaunchUuid& id,
+                                                                 const Url& applicationURL) const {
   const LaunchAppPreview* kept = cache_.preview(id, applicationURL);
   return kept != nullptr ? std::optional(kept->savedAt) : std::nullopt;
 }

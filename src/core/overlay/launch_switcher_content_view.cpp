@@ -163,7 +163,8 @@ void LaunchSwitcherContentView::configure(const LaunchSwitcherConfiguration& con
 
   const Rect& body = bodyBounds_;
   status_->setFrame({body.minX() + 24, body.minY() + 10, body.width - 48, 18});
-  status_->text = L10n::text(LocalizedText::format("横スクロールで選択 · {} を離して切替", configuration.shortcutLabel));
+  status_->text =
+      L10n::text(LocalizedText::format("横スクロールで選択 · {} を離して切替", configuration.shortcutLabel));
   guidanceLayer_->setFrame({body.minX() + 24, body.minY() + 32, body.width - 48, 40});
   const auto text = guidance_.find(configuration.selectedID);
   guidanceLayer_->text = text == guidance_.end() ? std::string() : text->second;
@@ -188,8 +189,8 @@ void LaunchSwitcherContentView::select(const LaunchUuid& id, int direction) {
   const auto text = guidance_.find(id);
   guidanceLayer_->text = text == guidance_.end() ? std::string() : text->second;
   scene_.addAnimation(*strip_, selectionKey,
-                      LaunchAnimation::basic(LaunchLayerProperty::position, from, strip_->position,
-                                             selectionDuration, LaunchTimingFunction::easeInEaseOut()));
+                      LaunchAnimation::basic(LaunchLayerProperty::position, from, strip_->position, selectionDuration,
+                                             LaunchTimingFunction::easeInEaseOut()));
 }
 
 bool LaunchSwitcherContentView::updatePreview(std::shared_ptr<const Bitmap> image, const LaunchUuid& id) {

@@ -99,7 +99,8 @@ void LaunchSwitcherOverlay::present(const LaunchSwitcherRequest& request) {
   for (const auto& [id, image] : configuration.previews) {
     previewSizes.push_back({static_cast<double>(image->width), static_cast<double>(image->height)});
   }
-  const auto placement = LaunchSwitcherPlacement::make(source, host->frame, previewSizes, request.selectedGuidance.has_value());
+  const auto placement =
+      LaunchSwitcherPlacement::make(source, host->frame, previewSizes, request.selectedGuidance.has_value());
   if (!placement) return;
 
   const ScreenRect& frame = placement->window;
@@ -116,8 +117,8 @@ void LaunchSwitcherOverlay::present(const LaunchSwitcherRequest& request) {
                                             content->bounds(), services_.workspace.prefersReducedMotion()});
   content->applyAppearanceFrame(0);
 
-  const int level = presentationLevel(request.hostLevel, services_.panels.mainMenuLevel(),
-                                      services_.panels.maximumLevel());
+  const int level =
+      presentationLevel(request.hostLevel, services_.panels.mainMenuLevel(), services_.panels.maximumLevel());
   auto panel = services_.panels.makePanel(*content, frame, level);
   panel->orderFront();
   // A locked screen is drawn above every window the session has; a carousel there

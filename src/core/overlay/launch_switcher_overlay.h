@@ -30,8 +30,8 @@ struct LaunchSurfaceSnapshot;
 
 // Everything one presentation of the switcher is made from.
 struct LaunchSwitcherRequest {
-  GlobalRect sourceQuartzRect;  // the notch surface of the current app
-  int hostLevel = 0;            // its window's level
+  GlobalRect sourceQuartzRect;                      // the notch surface of the current app
+  int hostLevel = 0;                                // its window's level
   const LaunchSurfaceSnapshot* snapshot = nullptr;  // its current image, when there is one
   std::vector<ManagedNotchApp> apps;                // in menu order
   LaunchUuid selectedID;                            // the current app
@@ -98,8 +98,7 @@ class LaunchSwitcherOverlay {
   static constexpr const char* unavailablePrefix = "[LaunchSwitcher] owned presentation unavailable: ";
   // What the platform says when it cannot keep the panel above all: locked screen,
   // missing window-server support.
-  static constexpr const char* unsupportedDescription =
-      "The operation couldn\u2019t be completed. (Cocoa error 3328.)";
+  static constexpr const char* unsupportedDescription = "The operation couldn\u2019t be completed. (Cocoa error 3328.)";
 
  private:
   Services services_;

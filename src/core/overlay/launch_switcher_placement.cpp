@@ -19,8 +19,7 @@ bool containsRect(const ScreenRect& outer, const ScreenRect& inner) {
 
 }  // namespace
 
-std::optional<LaunchSwitcherPlacement> LaunchSwitcherPlacement::make(const ScreenRect& source,
-                                                                     const ScreenRect& screen,
+std::optional<LaunchSwitcherPlacement> LaunchSwitcherPlacement::make(const ScreenRect& source, const ScreenRect& screen,
                                                                      const std::vector<Size>& previewSizes,
                                                                      bool hasGuidance) {
   double widest = minimumShellWidth;

@@ -29,7 +29,8 @@ class LaunchAccessibility {
   virtual bool isTrusted(bool prompt) = 0;
   // The element under `quartzPoint`; none when nothing answers within
   // `messagingTimeoutSeconds`, so a hung application cannot stall the caller.
-  virtual std::optional<LaunchAccessibilityHit> elementAtPoint(GlobalPoint quartzPoint, double messagingTimeoutSeconds) = 0;
+  virtual std::optional<LaunchAccessibilityHit> elementAtPoint(GlobalPoint quartzPoint,
+                                                               double messagingTimeoutSeconds) = 0;
 };
 
 }  // namespace quillon

@@ -3,8 +3,8 @@
 #include <functional>
 #include <memory>
 
-#include "core/support/launch_event_flags.h"
 #include "core/support/geometry.h"
+#include "core/support/launch_event_flags.h"
 
 namespace quillon {
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "core/async/launch_task.h"
 #include "core/support/bitmap.h"
 #include "core/support/geometry.h"
-#include "core/async/launch_task.h"
 
 namespace quillon {
 

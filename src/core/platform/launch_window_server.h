@@ -14,7 +14,7 @@ struct LaunchWindowRow {
   std::optional<std::int32_t> ownerPID;
   std::optional<std::uint32_t> windowNumber;
   std::optional<GlobalRect> bounds;
-  std::optional<int> layer;    // 0 for normal windows, higher for floating surfaces
+  std::optional<int> layer;  // 0 for normal windows, higher for floating surfaces
   std::optional<double> alpha;
   std::optional<int> sharingState;  // 0 none, 1 read-only, 2 read-write
   friend bool operator==(const LaunchWindowRow&, const LaunchWindowRow&) = default;

@@ -10,8 +10,8 @@
 #include "core/async/launch_subscription.h"
 #include "core/async/launch_task.h"
 #include "core/localization/localized_text.h"
-#include "core/support/launch_error.h"
 #include "core/support/bitmap.h"
+#include "core/support/launch_error.h"
 #include "core/support/launch_result.h"
 #include "core/support/url.h"
 

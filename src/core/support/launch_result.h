@@ -12,7 +12,7 @@ namespace quillon {
 template <class T>
 class LaunchResult {
  public:
-  LaunchResult(T value) : state_(std::in_place_index<0>, std::move(value)) {}  // NOLINT
+  LaunchResult(T value) : state_(std::in_place_index<0>, std::move(value)) {}        // NOLINT
   LaunchResult(std::exception_ptr error) : state_(std::in_place_index<1>, error) {}  // NOLINT
 
   bool hasValue() const { return state_.index() == 0; }

@@ -7,9 +7,9 @@ namespace quillon {
 
 namespace {
 bool isUnreservedPathChar(unsigned char c) {
-  return std::isalnum(c) != 0 || c == '/' || c == '-' || c == '.' || c == '_' || c == '~' || c == '!' ||
-         c == '$' || c == '&' || c == '\'' || c == '(' || c == ')' || c == '*' || c == '+' || c == ',' ||
-         c == ';' || c == '=' || c == ':' || c == '@';
+  return std::isalnum(c) != 0 || c == '/' || c == '-' || c == '.' || c == '_' || c == '~' || c == '!' || c == '$' ||
+         c == '&' || c == '\'' || c == '(' || c == ')' || c == '*' || c == '+' || c == ',' || c == ';' || c == '=' ||
+         c == ':' || c == '@';
 }
 int hexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';

@@ -67,7 +67,8 @@ Task<LaunchApplicationHandle> LaunchAppLifecycle::open(ValidatedLaunchApplicatio
   // of a co_await operand twice.
   std::function<void(LaunchCompletion<LaunchApplicationHandle>)> start =
       [workspace, path](LaunchCompletion<LaunchApplicationHandle> done) {
-        workspace->openApplication(path, [done](LaunchResult<LaunchApplicationHandle> result) { done(std::move(result)); });
+        workspace->openApplication(path,
+                                   [done](LaunchResult<LaunchApplicationHandle> result) { done(std::move(result)); });
       };
   auto opening = awaitCallback<LaunchApplicationHandle>(loop_, std::move(start));
   co_return co_await opening;

@@ -9,11 +9,11 @@
 #include "core/async/launch_cancellation.h"
 #include "core/bundle/launch_bundle_location.h"
 #include "core/bundle/launch_lifecycle_error.h"
-#include "core/support/launch_error.h"
 #include "core/bundle/validated_launch_application.h"
 #include "core/localization/l10n.h"
 #include "core/platform/launch_log_sink.h"
 #include "core/storage/registry/launch_onboarding_application_validator.h"
+#include "core/support/launch_error.h"
 
 namespace quillon {
 namespace {
@@ -180,8 +180,8 @@ void LaunchSwitchCoordinator::recordSwitchFailure(const std::string& description
     currentApplication_.reset();
     currentID_.reset();
   }
-  status_.showFailure(LocalizedText::format("切り替え失敗：{}。メニューで元のアプリまたは別のアプリを選び直せます",
-                                            description));
+  status_.showFailure(
+      LocalizedText::format("切り替え失敗：{}。メニューで元のアプリまたは別のアプリを選び直せます", description));
 }
 
 Task<std::optional<std::vector<LaunchApplicationHandle>>> LaunchSwitchCoordinator::runningApplications() {
@@ -284,8 +284,10 @@ Task<void> LaunchSwitchCoordinator::recheckPending() {
   }
   status_.showStatus(
       matches == 1
-          ? LocalizedText("対象アプリの起動を確認しました。通常操作は利用できます。OSの完了応答まで追加切替は待機します")
-          : LocalizedText("OSの完了応答を待っています。二重起動を防ぐため再実行しません。起動中のアプリはそのまま利用できます"));
+          ? LocalizedText(
+                "対象アプリの起動を確認しました。通常操作は利用できます。OSの完了応答まで追加切替は待機します")
+          : LocalizedText(
+                "OSの完了応答を待っています。二重起動を防ぐため再実行しません。起動中のアプリはそのまま利用できます"));
   changed();
 }
 

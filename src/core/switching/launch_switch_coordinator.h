@@ -32,8 +32,8 @@ class LaunchSwitchCoordinator {
   using PerformSwitch = std::function<Task<LaunchLifecycleResult>(LaunchApplicationHandle source, Url url)>;
   static constexpr double defaultSwitchTimeout = 15.0;
 
-  LaunchSwitchCoordinator(AppRegistry& registry, LaunchWorkspace& workspace, LaunchMainLoop& loop,
-                          LaunchLogSink& log, LaunchStatusModel& status, PerformSwitch performSwitch,
+  LaunchSwitchCoordinator(AppRegistry& registry, LaunchWorkspace& workspace, LaunchMainLoop& loop, LaunchLogSink& log,
+                          LaunchStatusModel& status, PerformSwitch performSwitch,
                           double switchTimeout = defaultSwitchTimeout);
   LaunchSwitchCoordinator(const LaunchSwitchCoordinator&) = delete;
   LaunchSwitchCoordinator& operator=(const LaunchSwitchCoordinator&) = delete;

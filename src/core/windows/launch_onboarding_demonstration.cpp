@@ -89,19 +89,20 @@ void LaunchOnboardingDemonstration::update(const std::vector<std::string>& names
   for (std::size_t i = 0; i < cards.size(); ++i) {
     const double x = kCardGap + static_cast<double>(i) * step;
     auto& card = strip.addSublayer(box("card", {x, 26, kCardWidth, kCardHeight}, {0.22, 0.24, 0.3, 1}, 10));
-    card.addSublayer(label("card-name", {6, kCardHeight / 2 - 9, kCardWidth - 12, 18}, cards[i], 12,
-                           LaunchColor::white(0.92)));
+    card.addSublayer(
+        label("card-name", {6, kCardHeight / 2 - 9, kCardWidth - 12, 18}, cards[i], 12, LaunchColor::white(0.92)));
   }
   // The selection ring stays in the middle; the cards slide under it one step per scroll.
-  auto& ring = notch.addSublayer(box("selection", {kCardGap - 4, 22, kCardWidth + 8, kCardHeight + 8},
-                                     LaunchColor::clear(), 13));
+  auto& ring = notch.addSublayer(
+      box("selection", {kCardGap - 4, 22, kCardWidth + 8, kCardHeight + 8}, LaunchColor::clear(), 13));
   ring.borderColor = kAccent;
   ring.borderWidth = 2.5;
-  scene_.addAnimation(ring, "ring", loop(LaunchLayerProperty::opacity, {0.0, 0.0, 1.0, 1.0, 0.0, 0.0},
-                                         {0, 0.14, 0.18, 0.72, 0.76, 1}));
+  scene_.addAnimation(
+      ring, "ring", loop(LaunchLayerProperty::opacity, {0.0, 0.0, 1.0, 1.0, 0.0, 0.0}, {0, 0.14, 0.18, 0.72, 0.76, 1}));
   const Point one{rest.x - step, rest.y};
-  scene_.addAnimation(strip, "scroll", loop(LaunchLayerProperty::position, {rest, rest, one, one, rest, rest},
-                                            {0, 0.3, 0.38, 0.8, 0.9, 1}));
+  scene_.addAnimation(
+      strip, "scroll",
+      loop(LaunchLayerProperty::position, {rest, rest, one, one, rest, rest}, {0, 0.3, 0.38, 0.8, 0.9, 1}));
 
   // The pointer moves onto the notch and stays while the chord is held.
   const Point away{w * 0.78, h * 0.28};
@@ -109,8 +110,8 @@ void LaunchOnboardingDemonstration::update(const std::vector<std::string>& names
   auto& pointer = root.addSublayer(box("pointer", {away.x - 7, away.y - 7, 14, 14}, LaunchColor::white(), 7));
   pointer.borderColor = LaunchColor::black(0.6);
   pointer.borderWidth = 1.5;
-  scene_.addAnimation(pointer, "move", loop(LaunchLayerProperty::position, {away, over, over, away},
-                                            {0, 0.12, 0.85, 1}));
+  scene_.addAnimation(pointer, "move",
+                      loop(LaunchLayerProperty::position, {away, over, over, away}, {0, 0.12, 0.85, 1}));
 
   // The chord's key cap, lit while held, with the scroll cue beside it.
   const Rect keyFrame{w / 2 - 60, 18, 52, 40};
@@ -118,12 +119,12 @@ void LaunchOnboardingDemonstration::update(const std::vector<std::string>& names
   key.addSublayer(label("key-label", {0, 9, keyFrame.width, 22}, shortcutLabel, 16, LaunchColor::white()));
   auto& lit = root.addSublayer(box("key-down", keyFrame, kAccent, 8));
   lit.addSublayer(label("key-label", {0, 9, keyFrame.width, 22}, shortcutLabel, 16, LaunchColor::white()));
-  scene_.addAnimation(lit, "hold", loop(LaunchLayerProperty::opacity, {0.0, 0.0, 1.0, 1.0, 0.0, 0.0},
-                                        {0, 0.14, 0.16, 0.72, 0.74, 1}));
+  scene_.addAnimation(
+      lit, "hold", loop(LaunchLayerProperty::opacity, {0.0, 0.0, 1.0, 1.0, 0.0, 0.0}, {0, 0.14, 0.16, 0.72, 0.74, 1}));
   lit.opacity = 0;
   auto& cue = root.addSublayer(label("scroll-cue", {w / 2 + 2, 26, 80, 24}, "⇠ ⇢", 18, LaunchColor::white(0.9)));
-  scene_.addAnimation(cue, "cue", loop(LaunchLayerProperty::opacity, {0.2, 0.2, 1.0, 1.0, 0.2, 0.2},
-                                       {0, 0.26, 0.3, 0.4, 0.46, 1}));
+  scene_.addAnimation(cue, "cue",
+                      loop(LaunchLayerProperty::opacity, {0.2, 0.2, 1.0, 1.0, 0.2, 0.2}, {0, 0.26, 0.3, 0.4, 0.46, 1}));
 }
 
 }  // namespace quillon

@@ -223,8 +223,8 @@ bool LaunchOnboardingViewModel::saveProgress() {
     store_.save(record_);
   } catch (...) {
     viewState_.progressError = store_.storageError().value_or(LaunchStorageError::invalidRecord().description());
-    viewState_.message =
-        L10n::text(LocalizedText("案内の進み具合を保存できませんでした。案内は続けられます。「あとで」や閉じるボタンでも終了できます。"));
+    viewState_.message = L10n::text(LocalizedText(
+        "案内の進み具合を保存できませんでした。案内は続けられます。「あとで」や閉じるボタンでも終了できます。"));
     viewState_.isError = true;
     return false;
   }
@@ -234,7 +234,8 @@ bool LaunchOnboardingViewModel::saveProgress() {
 
 void LaunchOnboardingViewModel::openSettingsPage(const std::function<bool()>& open) {
   if (open && open()) return;
-  setMessage(L10n::text(LocalizedText("システム設定を開けませんでした。Appleメニューから「システム設定」→「プライバシーとセキュリティ」を開いてください。")),
+  setMessage(L10n::text(LocalizedText("システム設定を開けませんでした。Appleメニューから「システム設定」→「プライバシー"
+                                      "とセキュリティ」を開いてください。")),
              true);
 }
 
@@ -252,9 +253,10 @@ void LaunchOnboardingViewModel::refreshApps() {
   viewState_.registrations.clear();
   // The same words as the menu's for the same state.
   for (const auto& app : viewState_.apps) {
-    const LocalizedText state = callbacks_.canResolve && !callbacks_.canResolve(app) ? LocalizedText("アプリを確認できません")
-                                : !app.enabled                                       ? LocalizedText("利用停止中")
-                                                                                     : LocalizedText("切替に使います");
+    const LocalizedText state = callbacks_.canResolve && !callbacks_.canResolve(app)
+                                    ? LocalizedText("アプリを確認できません")
+                                : !app.enabled ? LocalizedText("利用停止中")
+                                               : LocalizedText("切替に使います");
     viewState_.registrations.push_back({app.displayName, app.bundleURL.path(), L10n::text(state)});
   }
   viewState_.launchableCount = callbacks_.readLaunchableCount ? callbacks_.readLaunchableCount() : 0;

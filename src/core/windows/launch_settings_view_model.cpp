@@ -4,8 +4,8 @@
 
 #include "core/async/launch_main_loop.h"
 #include "core/localization/l10n.h"
-#include "core/windows/launch_confirmed_reset.h"
 #include "core/storage/preferences/launch_preferences_store.h"
+#include "core/windows/launch_confirmed_reset.h"
 
 namespace quillon {
 
@@ -76,9 +76,9 @@ void LaunchSettingsViewModel::save(LaunchPreferences preferences) {
     store_.save(preferences);
   } catch (...) {
     std::string message = L10n::text(LocalizedText("設定を保存できませんでした。変更は適用していません。"));
-    message += store_.loadFailed()
-                   ? L10n::text(LocalizedText("元のデータを保護しています。「保存先を再確認」または「設定データの復旧について…」から確認してください。"))
-                   : L10n::text(LocalizedText("保存先のアクセス権と空き容量を確認してください。"));
+    message += store_.loadFailed() ? L10n::text(LocalizedText("元のデータを保護しています。「保存先を再確認」または「設"
+                                                              "定データの復旧について…」から確認してください。"))
+                                   : L10n::text(LocalizedText("保存先のアクセス権と空き容量を確認してください。"));
     viewState_.storageError = store_.storageError();
     setMessage(std::move(message), true);
     return;
@@ -108,7 +108,8 @@ void LaunchSettingsViewModel::retryStorage() {
     viewState_.preferences = loaded;
     auto feedback = callbacks_.onApplyReloaded ? callbacks_.onApplyReloaded(loaded) : std::nullopt;
     viewState_.isError = feedback.has_value();
-    viewState_.message = feedback ? std::move(*feedback) : L10n::text(LocalizedText("保存先を再確認しました。読み込んだ設定を反映しました。"));
+    viewState_.message = feedback ? std::move(*feedback)
+                                  : L10n::text(LocalizedText("保存先を再確認しました。読み込んだ設定を反映しました。"));
   }
   viewState_.storageError = store_.storageError();
   viewState_.imageStorageError = callbacks_.readImageStorageError ? callbacks_.readImageStorageError() : std::nullopt;
@@ -127,7 +128,8 @@ Task<void> LaunchSettingsViewModel::resetStorage() {
   const LaunchPreferences loaded = store_.load();
   if (store_.loadFailed()) {
     setMessage(L10n::text(LocalizedText::format(
-                   "元の設定は保全しましたが、初期化後の設定を読み込めなかったため反映していません。現在の呼び出しキーと画像保存の動作は変更していません。「保存先を再確認」から再試行してください。バックアップ: {}",
+                   "元の設定は保全しましたが、初期化後の設定を読み込めなかったため反映していません。現在の呼び出しキー"
+                   "と画像保存の動作は変更していません。「保存先を再確認」から再試行してください。バックアップ: {}",
                    backup.path())),
                true);
     co_return;

@@ -14,22 +14,22 @@
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
 
-#include <QGuiApplication>
-#include <QImage>
-
 #include <algorithm>
 #include <chrono>
-#include <iterator>
-#include <map>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <iterator>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <QGuiApplication>
+#include <QImage>
 
 #include "linux/tools/desktop_screenshot.h"
 #include "linux/x11_connection.h"
@@ -45,7 +45,7 @@ constexpr const char* sampleApps[] = {"Aurora", "Ember", "Tide"};
 
 constexpr xcb_keysym_t keyUp = 0xff52, keyDown = 0xff54, keyReturn = 0xff0d, keySuper = 0xffeb, keyEscape = 0xff1b;
 constexpr std::uint8_t scrollRight = 7;
-constexpr int linesPerPage = 1;  // one wheel click pages once
+constexpr int linesPerPage = 1;         // one wheel click pages once
 constexpr double collapsedHeight = 32;  // the sample apps' notch until the pointer is on it
 
 std::string processName(std::int32_t pid) {
@@ -213,7 +213,8 @@ void Tour::record(const std::string& name, const std::string& title, bool seen, 
   char file[64];
   std::snprintf(file, sizeof file, "%02zu-%s.png", stages_.size() + 1, name.c_str());
   std::string outcome = seen ? "ok" : "missing: " + missing;
-  if (const auto failure = screenshot_.save(out_ + "/" + file); !failure.empty()) outcome += " (screenshot: " + failure + ")";
+  if (const auto failure = screenshot_.save(out_ + "/" + file); !failure.empty())
+    outcome += " (screenshot: " + failure + ")";
   stages_.push_back({file, title, outcome});
   std::printf("tour: %s — %s\n", file, stages_.back().outcome.c_str());
   std::fflush(stdout);
@@ -282,7 +283,7 @@ std::optional<LaunchWindowRow> Tour::openMenu() {
 bool Tour::chooseFromMenu(xcb_keysym_t direction, int steps) {
   const auto menu = openMenu();
   if (!menu) return false;
-  settle(menu);  // drawn means shown, and shown means it holds the keyboard
+  settle(menu);                                             // drawn means shown, and shown means it holds the keyboard
   movePointer(menu->bounds->x - 40, menu->bounds->midY());  // off the items, so that only keys choose
   tap(direction, steps);
   tap(keyReturn);
@@ -346,14 +347,15 @@ bool Tour::stepCarousel(const LaunchWindowRow& panel) {
 // other than its most common one.
 bool Tour::showsImage(const LaunchWindowRow& panel) const {
   const GlobalRect& b = *panel.bounds;
-  const QImage area = screen().copy(pixels({b.x + b.width * 0.62, b.y + b.height * 0.1, b.width * 0.28, b.height * 0.5}));
+  const QImage area =
+      screen().copy(pixels({b.x + b.width * 0.62, b.y + b.height * 0.1, b.width * 0.28, b.height * 0.5}));
   if (area.isNull()) return false;
   std::map<QRgb, int> counts;
   for (int y = 0; y < area.height(); ++y) {
     for (int x = 0; x < area.width(); ++x) ++counts[area.pixel(x, y) & 0xffffffu];
   }
-  const auto common = std::max_element(counts.begin(), counts.end(),
-                                       [](const auto& a, const auto& c) { return a.second < c.second; });
+  const auto common =
+      std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& c) { return a.second < c.second; });
   const double others = 1.0 - static_cast<double>(common->second) / (area.width() * area.height());
   return others > 0.02;
 }
@@ -389,7 +391,10 @@ int Tour::stages() {
   if (firstMenu) movePointer(firstMenu->bounds->x - 40, firstMenu->bounds->midY());
   tap(keyDown, 2);
   tap(keyReturn);
-  const bool menuSwitched = waitFor(25, [&] { const auto now = runningNotchApp(); return now && now != before; });
+  const bool menuSwitched = waitFor(25, [&] {
+    const auto now = runningNotchApp();
+    return now && now != before;
+  });
   settle(notchWindow());
   record("menu-switch", "メニューから切り替え：" + runningNotchApp().value_or("?"), menuSwitched,
          "another notch app after choosing it");
@@ -408,8 +413,10 @@ int Tour::stages() {
   for (int page = 0; stepped && page < 2; ++page) stepped = stepCarousel(*panel);
   record("carousel-step", "横スクロール：2つ先のアプリへ", stepped, carousel ? "the carousel moving" : "no carousel");
   key(keySuper, false);
-  const bool gestureSwitched =
-      stepped && waitFor(25, [&] { const auto now = runningNotchApp(); return now && now != source; });
+  const bool gestureSwitched = stepped && waitFor(25, [&] {
+                                 const auto now = runningNotchApp();
+                                 return now && now != source;
+                               });
   settle(notchWindow());
   record("gesture-switch", "キーを離して切り替え：" + runningNotchApp().value_or("?"), gestureSwitched,
          stepped ? "another notch app after releasing the chord" : "no step in the carousel");
@@ -425,7 +432,9 @@ int Tour::stages() {
          again ? "the kept image on the card of the app shown before" : "the switcher panel");
   tap(keyEscape);
   key(keySuper, false);
-  if (again) waitFor(5, [&] { return !find([&](const LaunchWindowRow& row) { return row.windowNumber == again->windowNumber; }); });
+  if (again)
+    waitFor(5,
+            [&] { return !find([&](const LaunchWindowRow& row) { return row.windowNumber == again->windowNumber; }); });
   if (!quillonAlive()) return 3;
 
   // 7. The settings window, from the menu.
@@ -436,7 +445,9 @@ int Tour::stages() {
   record("settings", "設定ウインドウ", settings.has_value(), "the settings window");
   if (settings) {
     closeWindow(*settings->windowNumber);
-    waitFor(5, [&] { return !find([&](const LaunchWindowRow& row) { return row.windowNumber == settings->windowNumber; }); });
+    waitFor(5, [&] {
+      return !find([&](const LaunchWindowRow& row) { return row.windowNumber == settings->windowNumber; });
+    });
   }
 
   // 8. The first-run guide, from the menu, walked page by page with its default button.
@@ -465,7 +476,8 @@ int Tour::stages() {
       gone = !find([&](const LaunchWindowRow& row) { return row.windowNumber == guide->windowNumber; });
       if (gone) return closing;
       const QImage now = heading(*guide);
-      return !closing && std::none_of(headings.begin(), headings.end(), [&](const QImage& seen) { return seen == now; });
+      return !closing &&
+             std::none_of(headings.begin(), headings.end(), [&](const QImage& seen) { return seen == now; });
     };
     movePointer(guide->bounds->midX(), guide->bounds->midY());
     tap(keyReturn);  // the guide's default button

@@ -8,12 +8,12 @@
 // the same variables (XDG_CONFIG_HOME, XDG_DATA_HOME, HOME). Exits 1 when any bundle was
 // refused; each line of the report goes to standard output.
 
-#include <QCoreApplication>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <vector>
+
+#include <QCoreApplication>
 
 #include "core/app/app_registration_service.h"
 #include "core/app/launch_data_directory.h"

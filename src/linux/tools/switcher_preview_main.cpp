@@ -10,11 +10,6 @@
 // it is started pinned at the top centre and stopped on exit. N = 0, the default, loops
 // until killed. Without --sample the carousel opens over an imagined notch.
 
-#include <QApplication>
-#include <QImage>
-#include <QPainter>
-#include <QScreen>
-#include <QTimer>
 #include <signal.h>
 
 #include <cstring>
@@ -22,6 +17,12 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <QScreen>
+#include <QTimer>
 
 #include "core/capture/launch_surface_capture.h"
 #include "core/overlay/launch_overlay_previews.h"
@@ -131,10 +132,13 @@ int main(int argc, char** argv) {
   X11WindowServer windows(*connection);
   X11ScreenCaptureService service(*connection);
   MemoryPreviews previews;
-  QtSwitcherPanelHost panels(
-      clock, {x11HasCompositingManager(*connection), [&](std::uint64_t window, std::function<void()> covered) {
-                return X11StackingKeeper::hold(*connection, static_cast<std::uint32_t>(window), std::move(covered));
-              }, {}, {}});
+  QtSwitcherPanelHost panels(clock, {x11HasCompositingManager(*connection),
+                                     [&](std::uint64_t window, std::function<void()> covered) {
+                                       return X11StackingKeeper::hold(*connection, static_cast<std::uint32_t>(window),
+                                                                      std::move(covered));
+                                     },
+                                     {},
+                                     {}});
   LaunchSwitcherOverlay overlay({clock, workspace, screens, windows, service, panels, previews, log});
 
   std::vector<ManagedNotchApp> apps;

@@ -4,9 +4,9 @@
 
 #include "core/localization/l10n.h"
 #include "core/storage/registry/app_registry.h"
-#include "support/registry_test_support.h"
 #include "support/fake_alert_presenter.h"
 #include "support/manual_main_loop.h"
+#include "support/registry_test_support.h"
 
 namespace quillon {
 namespace {
@@ -21,9 +21,10 @@ struct AppRegistrationServiceTest : ::testing::Test, RegistryFixture {
   int registered = 0;
 
   // Runs the menu's add until it finished or waits for an answer.
-  LaunchTaskHandle addFromMenu(AppRegistry& registry, std::function<bool()> switching = [] { return false; }) {
-    auto handle = spawn(loop, AppRegistrationService::addFromMenu(registry, alerts, std::move(switching),
-                                                                  [this] { ++registered; }));
+  LaunchTaskHandle addFromMenu(
+      AppRegistry& registry, std::function<bool()> switching = [] { return false; }) {
+    auto handle = spawn(
+        loop, AppRegistrationService::addFromMenu(registry, alerts, std::move(switching), [this] { ++registered; }));
     loop.runUntilIdle();
     return handle;
   }
@@ -72,8 +73,8 @@ TEST_F(AppRegistrationServiceTest, TheMenuShowsWhyAnAddFailed) {
     AppRegistry registry(makeStore());
     FakeAlertPresenter presenter(loop);
     bool switching = false;
-    const auto handle =
-        spawn(loop, AppRegistrationService::addFromMenu(registry, presenter, [&] { return switching; }, [] {}));
+    const auto handle = spawn(loop, AppRegistrationService::addFromMenu(
+                                        registry, presenter, [&] { return switching; }, [] {}));
     loop.runUntilIdle();
     ASSERT_TRUE(presenter.isOpenPanelOpen());
     // While the panel is open the main loop runs on, and so do switches and reloads.
@@ -98,7 +99,8 @@ TEST_F(AppRegistrationServiceTest, RegisteringSeveralAppsReportsOneLinePerApp) {
   AppRegistry registry(makeStore());
   const auto kept = app("Kept", "com.example.kept");
   const auto resumed = app("Resumed", "com.example.resumed");
-  for (const auto& path : {kept, app("Moved", "com.example.moved"), resumed, app("ResumedMoved", "com.example.resumed-moved")}) {
+  for (const auto& path :
+       {kept, app("Moved", "com.example.moved"), resumed, app("ResumedMoved", "com.example.resumed-moved")}) {
     ASSERT_TRUE(registry.add(directoryUrl(path)));
   }
   auto list = registry.apps();
@@ -106,7 +108,10 @@ TEST_F(AppRegistrationServiceTest, RegisteringSeveralAppsReportsOneLinePerApp) {
   ASSERT_TRUE(registry.store().saveApps(list));
   registry.setApps(registry.store().loadApps());
   const auto copyOf = [&](const std::string& name, const std::string& identifier) {
-    return bundleAt(root / "Elsewhere" / (name + ".app"), [&](TestAppBundle& b) { b.identifier = identifier; b.name = name; });
+    return bundleAt(root / "Elsewhere" / (name + ".app"), [&](TestAppBundle& b) {
+      b.identifier = identifier;
+      b.name = name;
+    });
   };
   fs::create_directories(root / "Folder.app");
 
@@ -128,7 +133,8 @@ TEST_F(AppRegistrationServiceTest, RegisteringSeveralAppsReportsOneLinePerApp) {
   EXPECT_EQ(5u, registry.apps().size());
 
   defaults.dropWrites(true);
-  const auto lost = AppRegistrationService::registerApplications({directoryUrl(app("Lost", "com.example.lost"))}, registry);
+  const auto lost =
+      AppRegistrationService::registerApplications({directoryUrl(app("Lost", "com.example.lost"))}, registry);
   EXPECT_EQ(std::vector<std::string>{"Lost: 登録できませんでした。"}, texts(lost.lines));
   EXPECT_EQ(1, lost.failedCount);
 }

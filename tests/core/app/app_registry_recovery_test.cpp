@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "core/localization/l10n.h"
-#include "core/storage/registry/app_registry.h"
 #include "core/storage/files/launch_storage_error.h"
-#include "support/registry_test_support.h"
-#include "support/storage_test_files.h"
+#include "core/storage/registry/app_registry.h"
 #include "support/fake_alert_presenter.h"
 #include "support/manual_main_loop.h"
+#include "support/registry_test_support.h"
+#include "support/storage_test_files.h"
 
 namespace quillon {
 namespace {

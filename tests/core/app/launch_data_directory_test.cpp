@@ -1,8 +1,7 @@
 #include "core/app/launch_data_directory.h"
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>

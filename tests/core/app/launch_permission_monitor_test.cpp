@@ -29,11 +29,13 @@ TEST_F(PermissionMonitorTest, ReportsAndLogsOnlyChanges) {
   monitor.refresh();
   ASSERT_EQ(changes.size(), 1u);
   const std::vector<std::string> lines = {"アクセシビリティ: 未許可または未反映（許可・再起動を確認）",
-                                          "画面収録（画像用・任意）: 未許可", "ホットキー切替: 権限待ち（メニューは利用可能）"};
+                                          "画面収録（画像用・任意）: 未許可",
+                                          "ホットキー切替: 権限待ち（メニューは利用可能）"};
   EXPECT_EQ(changes[0].menuLines(), lines);
   // The log line carries the same three lines after the raw state.
-  EXPECT_EQ(log.lines(), std::vector<std::string>{"[Quillon/permissions] AX=false screenCapture=false inputTapStarted=false; " +
-                                                  lines[0] + " / " + lines[1] + " / " + lines[2]});
+  EXPECT_EQ(log.lines(),
+            std::vector<std::string>{"[Quillon/permissions] AX=false screenCapture=false inputTapStarted=false; " +
+                                     lines[0] + " / " + lines[1] + " / " + lines[2]});
   EXPECT_EQ(startAttempts, 0);
 }
 

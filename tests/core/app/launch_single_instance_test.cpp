@@ -1,9 +1,8 @@
 #include "core/app/launch_single_instance.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
@@ -58,16 +57,19 @@ TEST_F(SingleInstanceTest, UnusableLocationsStopTheLaunchWithThePathAndTheReason
       {"symbolic link", [&] { fs::create_symlink(elsewhere, lockFile); }},
       {"dangling symbolic link", [&] { fs::create_symlink(temporary / "nothing", lockFile); }},
       {"directory", [&] { fs::create_directory(lockFile); }},
-      {"hard link", [&] {
+      {"hard link",
+       [&] {
          std::ofstream(elsewhere) << "";
          fs::create_hard_link(elsewhere, lockFile);
        }},
       {"fifo", [&] { ::mkfifo(lockFile.c_str(), 0600); }},
-      {"foreign owner", [&] {
+      {"foreign owner",
+       [&] {
          std::ofstream(lockFile) << "";
          ASSERT_EQ(0, ::lchown(lockFile.c_str(), 4242, 4242));
        }},
-      {"linked data directory", [&] {
+      {"linked data directory",
+       [&] {
          fs::remove(dataDirectory);
          fs::create_directory(elsewhere);
          fs::create_directory_symlink(elsewhere, dataDirectory);

@@ -61,11 +61,11 @@ TEST_F(MenuTest, ListsAppsDisambiguatedWithTheirStatusAndDisablesEditsWhileSwitc
   std::filesystem::remove_all(gone.bundleURL.path());
   compose();
 
-  EXPECT_EQ(titles(items()),
-            (std::vector<std::string>{"Aurora — com.example.one", "Aurora — com.example.two",
-                                      "Tide (アプリを確認できません)", "メニューからアプリを選んで起動", "Quillonについて…",
-                                      "はじめに…", "設定…", "line 1", "line 2", "line 3", "権限について…", "-",
-                                      "アプリを追加…", "登録を解除", "-", "終了"}));
+  EXPECT_EQ(
+      titles(items()),
+      (std::vector<std::string>{"Aurora — com.example.one", "Aurora — com.example.two", "Tide (アプリを確認できません)",
+                                "メニューからアプリを選んで起動", "Quillonについて…", "はじめに…", "設定…", "line 1",
+                                "line 2", "line 3", "権限について…", "-", "アプリを追加…", "登録を解除", "-", "終了"}));
   EXPECT_FALSE(host.find({"Tide (アプリを確認できません)"})->enabled);
   EXPECT_EQ(host.find({"設定…"})->keyEquivalent, ",");
   EXPECT_EQ(titles(host.find({"登録を解除"})->submenu),
@@ -123,8 +123,9 @@ TEST_F(MenuTest, UnreadableRegistryDataOffersOnlyTheRecoveryItems) {
   compose();
   auto head = titles(items());
   head.resize(5);
-  EXPECT_EQ(head, (std::vector<std::string>{"登録データを読み込めません", "登録データを確認してください", "登録データを再確認",
-                                            "登録データの復旧について…", "メニューからアプリを選んで起動"}));
+  EXPECT_EQ(head, (std::vector<std::string>{"登録データを読み込めません", "登録データを確認してください",
+                                            "登録データを再確認", "登録データの復旧について…",
+                                            "メニューからアプリを選んで起動"}));
   int reloads = 0;
   menu->onReloadRegistrations = [&] { ++reloads; };
   EXPECT_TRUE(host.choose({"登録データを再確認"}));

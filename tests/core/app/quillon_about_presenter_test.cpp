@@ -20,7 +20,8 @@ struct QuillonAboutTest : ::testing::Test {
   void present(std::initializer_list<int> answers, const PropertyListValue::Dictionary& info = {}) {
     for (int answer : answers) alerts.answerNextAlert(answer);
     QuillonAboutPresenter presenter(alerts, QuillonAboutContent::fromInfoDictionary(info));
-    EXPECT_TRUE(runTask(loop, presenter.present("⌥⇧", [this] { ++onboardingShown; }, [this] { ++settingsShown; })));
+    EXPECT_TRUE(runTask(loop, presenter.present(
+                                  "⌥⇧", [this] { ++onboardingShown; }, [this] { ++settingsShown; })));
   }
 };
 
@@ -28,7 +29,8 @@ TEST_F(QuillonAboutTest, TheVersionIsShownOrUnknown) {
   present({0}, LaunchOwnApplication::builtInInfoDictionary());
   present({0}, {{"CFBundleVersion", PropertyListValue{std::int64_t{7}}}});
   ASSERT_EQ(2u, alerts.alerts().size());
-  EXPECT_EQ(0u, alerts.alerts()[0].informativeText.rfind(std::string("バージョン ") + QUILLON_VERSION + "（ビルド " + QUILLON_VERSION + "）", 0));
+  EXPECT_EQ(0u, alerts.alerts()[0].informativeText.rfind(
+                    std::string("バージョン ") + QUILLON_VERSION + "（ビルド " + QUILLON_VERSION + "）", 0));
   EXPECT_EQ(0u, alerts.alerts()[1].informativeText.rfind("バージョン 不明（ビルド 不明）", 0));
   EXPECT_EQ(0, onboardingShown + settingsShown);
   for (const auto& alert : alerts.alerts()) {

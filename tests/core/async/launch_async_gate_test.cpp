@@ -34,9 +34,12 @@ struct AsyncGateTest : ::testing::Test {
     Caller caller;
     auto body = [](LaunchAsyncGate<int>& g, double t, bool c, LaunchAsyncGate<int>::LateResultHandler late,
                    LaunchAsyncGate<int>::Operation op) -> Task<int> { co_return co_await g.run(t, c, late, op); };
-    caller.handle = spawn<int>(loop, body(gate, timeout, cancelWork, [this](LaunchResult<int> r) { lateResults.push_back(std::move(r)); },
-                                          std::move(operation)),
-                               [outcomes = caller.outcomes](LaunchResult<int> r) { outcomes->push_back(std::move(r)); });
+    caller.handle =
+        spawn<int>(loop,
+                   body(
+                       gate, timeout, cancelWork, [this](LaunchResult<int> r) { lateResults.push_back(std::move(r)); },
+                       std::move(operation)),
+                   [outcomes = caller.outcomes](LaunchResult<int> r) { outcomes->push_back(std::move(r)); });
     return caller;
   }
 

@@ -49,7 +49,10 @@ TEST(LaunchObserverList, RemovalDuringANotificationTakesEffectAtOnce) {
 TEST(LaunchObserverList, TheListMayDieInsideItsOwnNotificationAndSubscriptionsOutliveIt) {
   auto list = std::make_unique<LaunchObserverList<>>();
   int calls = 0;
-  auto killer = list->subscribe([&] { list.reset(); ++calls; });
+  auto killer = list->subscribe([&] {
+    list.reset();
+    ++calls;
+  });
   auto after = list->subscribe([&] { ++calls; });
   list->notify();
   EXPECT_EQ(calls, 2);

@@ -66,7 +66,8 @@ struct TaskLifetimeTest : ::testing::Test {
 
   void start(Task<int> task) {
     outcome.reset();
-    handle = spawn<int>(loop, std::move(task), [this](LaunchResult<int> result) { outcome.emplace(std::move(result)); });
+    handle =
+        spawn<int>(loop, std::move(task), [this](LaunchResult<int> result) { outcome.emplace(std::move(result)); });
   }
   // Starts `steps` afresh and runs it until it is suspended at `point` (0: not yet started).
   void startAt(int point) {
@@ -219,8 +220,10 @@ TEST_F(TaskLifetimeTest, ADetachedTaskRunsToItsEndAndFreesItsFrames) {
 TEST_F(TaskLifetimeTest, AStaleCompletionDoesNotAnswerALaterCallback) {
   std::vector<LaunchCompletion<int>> completions;
   auto body = [&]() -> Task<int> {
-    const int first = co_await awaitCallback<int>(loop, [&](LaunchCompletion<int> done) { completions.push_back(done); });
-    const int second = co_await awaitCallback<int>(loop, [&](LaunchCompletion<int> done) { completions.push_back(done); });
+    const int first =
+        co_await awaitCallback<int>(loop, [&](LaunchCompletion<int> done) { completions.push_back(done); });
+    const int second =
+        co_await awaitCallback<int>(loop, [&](LaunchCompletion<int> done) { completions.push_back(done); });
     co_return first * 100 + second;
   };
   start(body());
@@ -265,7 +268,8 @@ TEST(TaskOffMainThread, TheResultArrivesOnTheMainLoopAndNotAfterTheOwnerIsGone) 
     resumedOnMain = std::this_thread::get_id() == mainThread;
     co_return worker;
   };
-  auto handle = spawn<std::thread::id>(loop, onThread(), [&](LaunchResult<std::thread::id> r) { outcome.emplace(std::move(r)); });
+  auto handle =
+      spawn<std::thread::id>(loop, onThread(), [&](LaunchResult<std::thread::id> r) { outcome.emplace(std::move(r)); });
   ASSERT_TRUE(loop.runUntil([&] { return outcome.has_value(); }, 30.0));
   EXPECT_NE(mainThread, std::move(*outcome).get());
   EXPECT_TRUE(resumedOnMain);

@@ -41,10 +41,10 @@ TEST_F(TimerQueueTest, ARepeatingTimerThatFellBehindFiresOnceAndStaysOnItsGrid) 
   const struct {
     double interval, now, nextDue;
   } rows[] = {
-      {1.0, 1.0, 2.0},    // on time
-      {1.0, 1.25, 2.0},   // a little late: no drift
-      {1.0, 3.5, 4.0},    // missed 2 and 3: one call, then 4
-      {1.0, 3.0, 4.0},    // exactly on a missed grid time
+      {1.0, 1.0, 2.0},   // on time
+      {1.0, 1.25, 2.0},  // a little late: no drift
+      {1.0, 3.5, 4.0},   // missed 2 and 3: one call, then 4
+      {1.0, 3.0, 4.0},   // exactly on a missed grid time
       {0.0, 0.0, LaunchTimerQueue::minimumRepeatInterval},
   };
   for (const auto& row : rows) {

@@ -4,9 +4,8 @@
 #include "core/async/poll_main_loop.h"
 
 #include <fcntl.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <future>
@@ -124,7 +123,8 @@ TEST(PollMainLoop, DetachedWorkFinishingAfterTheLoopIsGoneIsDropped) {
   auto farewell = std::make_shared<Farewell>();
   auto gone = farewell->gone->get_future();
   bool completed = false;
-  loop->runDetached([released] { released.wait(); }, [farewell = std::move(farewell), &completed] { completed = true; });
+  loop->runDetached([released] { released.wait(); },
+                    [farewell = std::move(farewell), &completed] { completed = true; });
   loop.reset();
   release.set_value();
   // The completion is dropped by the worker thread, never run.

@@ -19,7 +19,8 @@ TEST(LaunchOwnApplication, OnlyAnExecutableInsideARealBundleIsThatBundle) {
   layout.shortVersion = "2.5";
   const auto app = layout.writeTo(root / "Quillon.app");
   fs::create_directory_symlink(root, root / "alias");
-  const auto own = LaunchOwnApplication::fromExecutablePath((root / "alias/Quillon.app/Contents/MacOS/quillon").string());
+  const auto own =
+      LaunchOwnApplication::fromExecutablePath((root / "alias/Quillon.app/Contents/MacOS/quillon").string());
   EXPECT_EQ(canonicalDirectoryUrl(app), own.bundleURL);
   EXPECT_EQ("2.5", stringValue(own.infoDictionary, "CFBundleShortVersionString"));
 

@@ -1,8 +1,7 @@
 #include "core/bundle/validated_launch_application.h"
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "core/bundle/launch_bundle_location.h"
 #include "core/bundle/launch_lifecycle_error.h"
@@ -21,7 +20,8 @@ TEST_F(ValidatedLaunchApplicationTest, AcceptsARealBundleInEitherInfoFormatUnder
   for (bool binary : {false, true}) {
     SCOPED_TRACE(binary);
     const auto app = root / (binary ? "ノッチ アプリ%20.app" : "Xml.app");
-    const auto validated = ValidatedLaunchApplication::validate(bundleAt(app, [&](TestAppBundle& b) { b.binaryInfo = binary; }));
+    const auto validated =
+        ValidatedLaunchApplication::validate(bundleAt(app, [&](TestAppBundle& b) { b.binaryInfo = binary; }));
     EXPECT_EQ(directoryUrl(app), validated.url);
     EXPECT_EQ(Url::fileUrl((app / "Contents/MacOS/Notch").string(), false), validated.executableURL);
   }
@@ -37,37 +37,65 @@ TEST_F(ValidatedLaunchApplicationTest, RefusesEveryFaultyBundleWithItsCase) {
     std::function<Url(const fs::path&)> make;
     std::optional<LaunchError> expected;
   } rows[] = {
-      {"folder merely named .app", [](const fs::path& p) { fs::create_directories(p); return directoryUrl(p); }, E::invalidApplicationURL},
-      {"framework", [](const fs::path& p) { return bundleAt(p, [](TestAppBundle& b) { b.packageType = "FMWK"; }); }, E::invalidApplicationURL},
-      {"package type missing", [](const fs::path& p) { return bundleAt(p, [](TestAppBundle& b) { b.packageType.reset(); }); }, E::invalidApplicationURL},
-      {"no .app extension", [](const fs::path& p) { return bundleAt(p.parent_path() / "N.bundle"); }, E::invalidApplicationURL},
-      {"extension written APP", [](const fs::path& p) { return bundleAt(p.parent_path() / "Upper.APP"); }, std::nullopt},
-      {"not a file URL", [](const fs::path&) { return *Url::parse("https://example.com/Notch.app/"); }, E::invalidApplicationURL},
+      {"folder merely named .app",
+       [](const fs::path& p) {
+         fs::create_directories(p);
+         return directoryUrl(p);
+       },
+       E::invalidApplicationURL},
+      {"framework", [](const fs::path& p) { return bundleAt(p, [](TestAppBundle& b) { b.packageType = "FMWK"; }); },
+       E::invalidApplicationURL},
+      {"package type missing",
+       [](const fs::path& p) { return bundleAt(p, [](TestAppBundle& b) { b.packageType.reset(); }); },
+       E::invalidApplicationURL},
+      {"no .app extension", [](const fs::path& p) { return bundleAt(p.parent_path() / "N.bundle"); },
+       E::invalidApplicationURL},
+      {"extension written APP", [](const fs::path& p) { return bundleAt(p.parent_path() / "Upper.APP"); },
+       std::nullopt},
+      {"not a file URL", [](const fs::path&) { return *Url::parse("https://example.com/Notch.app/"); },
+       E::invalidApplicationURL},
       {"nothing there", [](const fs::path& p) { return directoryUrl(p); }, E::invalidApplicationURL},
-      {"a regular file", [](const fs::path& p) { writeTestFile(p, "x"); return Url::fileUrl(p.string(), false); }, E::invalidApplicationURL},
+      {"a regular file",
+       [](const fs::path& p) {
+         writeTestFile(p, "x");
+         return Url::fileUrl(p.string(), false);
+       },
+       E::invalidApplicationURL},
       {"corrupt Info.plist",
-       [](const fs::path& p) { return bundleAt(p, {}, [](const fs::path& a) { writeTestFile(a / "Contents/Info.plist", "<plist><dict><key>"); }); },
+       [](const fs::path& p) {
+         return bundleAt(p, {},
+                         [](const fs::path& a) { writeTestFile(a / "Contents/Info.plist", "<plist><dict><key>"); });
+       },
        E::invalidApplicationURL},
       {"Info.plist whose root is an array",
        [](const fs::path& p) {
-         return bundleAt(p, {}, [](const fs::path& a) { writeTestFile(a / "Contents/Info.plist", "<plist version=\"1.0\"><array/></plist>"); });
+         return bundleAt(p, {}, [](const fs::path& a) {
+           writeTestFile(a / "Contents/Info.plist", "<plist version=\"1.0\"><array/></plist>");
+         });
        },
        E::invalidApplicationURL},
       {"Info.plist is a FIFO (must not block)",
        [](const fs::path& p) {
-         return bundleAt(p, [](TestAppBundle& b) { b.writeInfo = false; },
-                         [](const fs::path& a) { ::mkfifo((a / "Contents/Info.plist").c_str(), 0644); });
+         return bundleAt(
+             p, [](TestAppBundle& b) { b.writeInfo = false; },
+             [](const fs::path& a) { ::mkfifo((a / "Contents/Info.plist").c_str(), 0644); });
        },
        E::invalidApplicationURL},
       {"Info.plist over the size bound",
        [](const fs::path& p) {
-         return bundleAt(p, [](TestAppBundle& b) { b.extraInfo["Pad"] = PropertyListValue{std::string(1024 * 1024, 'x')}; });
+         return bundleAt(
+             p, [](TestAppBundle& b) { b.extraInfo["Pad"] = PropertyListValue{std::string(1024 * 1024, 'x')}; });
        },
        E::invalidApplicationURL},
       {"executable missing", [&](const fs::path& p) { return bundleAt(p, noExecutable); }, E::invalidExecutable},
-      {"executable not executable", [](const fs::path& p) { return bundleAt(p, [](TestAppBundle& b) { b.executableMode = 0644; }); }, E::invalidExecutable},
+      {"executable not executable",
+       [](const fs::path& p) { return bundleAt(p, [](TestAppBundle& b) { b.executableMode = 0644; }); },
+       E::invalidExecutable},
       {"executable is a directory",
-       [&](const fs::path& p) { return bundleAt(p, noExecutable, [](const fs::path& a) { fs::create_directories(a / "Contents/MacOS/Notch"); }); },
+       [&](const fs::path& p) {
+         return bundleAt(p, noExecutable,
+                         [](const fs::path& a) { fs::create_directories(a / "Contents/MacOS/Notch"); });
+       },
        E::invalidExecutable},
       {"executable is a link pointing outside the bundle",
        [&](const fs::path& p) {
@@ -80,7 +108,10 @@ TEST_F(ValidatedLaunchApplicationTest, RefusesEveryFaultyBundleWithItsCase) {
       {"executable named with a path leading outside",
        [](const fs::path& p) {
          writeTestFile(p.parent_path() / "outside", "#!/bin/sh\n", 0755);
-         return bundleAt(p, [](TestAppBundle& b) { b.executable = "../../../outside"; b.writeExecutable = false; });
+         return bundleAt(p, [](TestAppBundle& b) {
+           b.executable = "../../../outside";
+           b.writeExecutable = false;
+         });
        },
        E::invalidExecutable},
       {"executable is a link staying inside the bundle",
@@ -92,10 +123,16 @@ TEST_F(ValidatedLaunchApplicationTest, RefusesEveryFaultyBundleWithItsCase) {
        },
        std::nullopt},
       {"no CFBundleExecutable: the bundle's name is the executable",
-       [&](const fs::path& p) { return bundleAt(p, [](TestAppBundle& b) { b.executable.reset(); }, executableNamedAfterTheBundle); },
+       [&](const fs::path& p) {
+         return bundleAt(
+             p, [](TestAppBundle& b) { b.executable.reset(); }, executableNamedAfterTheBundle);
+       },
        std::nullopt},
       {"an empty CFBundleExecutable likewise",
-       [&](const fs::path& p) { return bundleAt(p, [](TestAppBundle& b) { b.executable = ""; }, executableNamedAfterTheBundle); },
+       [&](const fs::path& p) {
+         return bundleAt(
+             p, [](TestAppBundle& b) { b.executable = ""; }, executableNamedAfterTheBundle);
+       },
        std::nullopt},
       {"an app reached through a symbolic link",
        [](const fs::path& p) {
@@ -127,12 +164,15 @@ TEST_F(ValidatedLaunchApplicationTest, CanonicalFormResolvesDotsAndLinksAndNeeds
   const Url expected = Url::fileUrl((root / "a" / "B.app").string(), true);
   EXPECT_EQ(expected, ValidatedLaunchApplication::canonical(Url::fileUrl((root / "a/./x/../B.app").string(), false)));
   EXPECT_EQ(expected, ValidatedLaunchApplication::canonical(Url::fileUrl((root / "alias/B.app").string(), true)));
-  EXPECT_EQ(expected, ValidatedLaunchApplication::canonical(*Url::parse("file://" + percentEncodePath((root / "a//B.app/").string()))));
+  EXPECT_EQ(expected, ValidatedLaunchApplication::canonical(
+                          *Url::parse("file://" + percentEncodePath((root / "a//B.app/").string()))));
   EXPECT_EQ(std::nullopt, ValidatedLaunchApplication::canonical(Url::fileUrl((root / "missing").string(), true)));
   EXPECT_EQ(std::nullopt, ValidatedLaunchApplication::canonical(Url::fileUrl((root / "file").string(), false)));
   // Comparisons also cover executables, and locations that are gone compare as written.
-  EXPECT_EQ(Url::fileUrl((root / "file").string(), false), canonicalLocation(Url::fileUrl((root / "alias/../file").string(), false)));
-  EXPECT_EQ(Url::fileUrl((root / "missing").string(), true), canonicalLocation(Url::fileUrl((root / "a/../missing").string(), true)));
+  EXPECT_EQ(Url::fileUrl((root / "file").string(), false),
+            canonicalLocation(Url::fileUrl((root / "alias/../file").string(), false)));
+  EXPECT_EQ(Url::fileUrl((root / "missing").string(), true),
+            canonicalLocation(Url::fileUrl((root / "a/../missing").string(), true)));
 }
 
 }  // namespace

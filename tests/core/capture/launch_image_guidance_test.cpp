@@ -35,7 +35,8 @@ TEST(LaunchCaptureIssue, OnlyImageFailuresBecomeIssues) {
 TEST(LaunchImageStatus, SharingStateZeroOrAnExcludedCaptureMeansTheHostExcludes) {
   EXPECT_TRUE(LaunchImageStatus::make(LaunchImageRoute::iconOnly, true, 0, std::nullopt).hostExcludesCapture);
   EXPECT_FALSE(LaunchImageStatus::make(LaunchImageRoute::iconOnly, true, 1, std::nullopt).hostExcludesCapture);
-  EXPECT_FALSE(LaunchImageStatus::make(LaunchImageRoute::iconOnly, true, std::nullopt, std::nullopt).hostExcludesCapture);
+  EXPECT_FALSE(
+      LaunchImageStatus::make(LaunchImageRoute::iconOnly, true, std::nullopt, std::nullopt).hostExcludesCapture);
   EXPECT_TRUE(LaunchImageStatus::make(LaunchImageRoute::iconOnly, true, 2, LaunchCaptureIssue::applicationExcluded)
                   .hostExcludesCapture);
   // A capture that met a missing permission outranks a stale "allowed".
@@ -63,24 +64,28 @@ TEST(LaunchImageGuidance, SummaryAndDetailsPerSituation) {
       {"permission missing and host excludes",
        LaunchImageStatus::make(LaunchImageRoute::iconOnly, false, 0, std::nullopt),
        LaunchCaptureGuideCatalog::knowledge("com.example.other"),
-       "画像なしで切替できます。設定変更は不要です。\nQuillonの画面収録は未許可です。", permission + "\n\n" + unconfirmed},
+       "画像なしで切替できます。設定変更は不要です。\nQuillonの画面収録は未許可です。",
+       permission + "\n\n" + unconfirmed},
       {"boringnotch excluded", LaunchImageStatus::make(LaunchImageRoute::preview, true, 0, std::nullopt),
        LaunchCaptureGuideCatalog::knowledge("theboringteam.boringnotch"),
        "画像付きで切替できます。\nアプリが画像共有を停止しています。",
        unconfirmed + "\n\n参考：確認したソースにある設定例（現在の版での存在は未確認）\n" + boringHint +
            "\n見つからなければ変更不要です。共有を有効にすると、他の画面収録にも映ります。"},
-      {"verified setting", LaunchImageStatus::make(LaunchImageRoute::iconOnly, true, std::nullopt,
-                                                   LaunchCaptureIssue::applicationExcluded),
-       LaunchCaptureSettingKnowledge::verified(LocalizedText("BoringNotch設定 › Advanced › Hide from screen recording をOFFに。")),
+      {"verified setting",
+       LaunchImageStatus::make(LaunchImageRoute::iconOnly, true, std::nullopt, LaunchCaptureIssue::applicationExcluded),
+       LaunchCaptureSettingKnowledge::verified(
+           LocalizedText("BoringNotch設定 › Advanced › Hide from screen recording をOFFに。")),
        "画像なしで切替できます。設定変更は不要です。\nアプリが画像共有を停止しています。",
        "画像を使いたい場合の任意の操作：\n" + boringHint + "\n共有を有効にすると、他の画面収録にも映ります。"},
       {"no setting", LaunchImageStatus::make(LaunchImageRoute::iconOnly, true, 0, std::nullopt),
-       LaunchCaptureSettingKnowledge::unavailable(), "画像なしで切替できます。設定変更は不要です。\nアプリが画像共有を停止しています。",
+       LaunchCaptureSettingKnowledge::unavailable(),
+       "画像なしで切替できます。設定変更は不要です。\nアプリが画像共有を停止しています。",
        "このアプリには確認済みの設定変更手段がありません。画像なしで利用してください。"},
       {"unexplained failure, menu only",
        LaunchImageStatus::make(LaunchImageRoute::menuOnly, true, 1, LaunchCaptureIssue::unavailable),
        LaunchCaptureSettingKnowledge::unknown(),
-       "ノッチ上の操作は未確認です。メニューバーのQuillonからアプリを選べます。\n画像を取得できませんでした。原因は未確認です。",
+       "ノッチ上の操作は未確認です。メニューバーのQuillonからアプリを選べます。\n画像を取得できませんでした。原因は未確"
+       "認です。",
        "拒否や設定不足とは断定できません。画像が必要な場合は、アプリの表示が落ち着いてから再度操作できます。"
        "画像なしの切替やメニュー切替を続けるための設定変更は不要です。"},
   };

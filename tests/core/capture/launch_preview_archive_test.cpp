@@ -1,11 +1,10 @@
 #include "core/capture/launch_preview_archive.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
@@ -37,8 +36,8 @@ struct PreviewArchiveTest : ::testing::Test {
   Url appURL = Url::fileUrl((temporary / "Notch.app").string(), true);
   FakeImageCodec codec;
   ManualClock clock;
-  LaunchPreviewArchive archive{
-      LaunchPreviewArchive::defaultDirectory(Url::fileUrl(dataDirectory.string(), true)), 16, codec, clock};
+  LaunchPreviewArchive archive{LaunchPreviewArchive::defaultDirectory(Url::fileUrl(dataDirectory.string(), true)), 16,
+                               codec, clock};
 
   PreviewArchiveTest() { fs::create_directories(temporary / "Notch.app"); }
 
@@ -109,15 +108,15 @@ TEST_F(PreviewArchiveTest, HostileEntriesAreSkippedAndNothingOutsideIsReadOrChan
       {"file over 6 MiB", [&](const std::string& name) { return plant(name, oversized); }, false, false},
       {"stem that is not a UUID",
        [&](const std::string&) { return plant("not-a-uuid.preview", record(pattern(2, 2, 5))); }, false, true},
-      {"record of version 2", [&](const std::string& name) { return plant(name, record(pattern(2, 2, 6), 2)); },
-       false, false},
+      {"record of version 2", [&](const std::string& name) { return plant(name, record(pattern(2, 2, 6), 2)); }, false,
+       false},
       {"non-file URL",
        [&](const std::string& name) {
          return plant(name, record(pattern(2, 2, 7), 1, Url::parse("https://example.com/Notch.app/")));
        },
        false, false},
-      {"1,201-pixel image", [&](const std::string& name) { return plant(name, record(pattern(1201, 1, 8))); },
-       false, false},
+      {"1,201-pixel image", [&](const std::string& name) { return plant(name, record(pattern(1201, 1, 8))); }, false,
+       false},
       {"truncated image", [&](const std::string& name) { return plant(name, truncated); }, false, false},
       {"property list that is not a record", [&](const std::string& name) { return plant(name, bytesOf("bplist00")); },
        false, false},

@@ -48,8 +48,8 @@ struct PreviewCacheTest : ::testing::Test {
   std::unique_ptr<LaunchPreviewCache> makeCache() {
     const auto directory =
         LaunchPreviewArchive::defaultDirectory(Url::fileUrl((temporary / "com.quillon.app").string(), true));
-    return std::make_unique<LaunchPreviewCache>(
-        16, 1200, directory, false, LaunchPreviewCache::Services{codec, clock, loop, log});
+    return std::make_unique<LaunchPreviewCache>(16, 1200, directory, false,
+                                                LaunchPreviewCache::Services{codec, clock, loop, log});
   }
   // A cache with saving turned on (by the user, or as read at start-up) once the loop
   // has applied it.
@@ -164,11 +164,14 @@ TEST_F(PreviewCacheTest, DiskFailuresBecomeOneTextAndOneLogLine) {
   codec.setEncodeFails(true);
   EXPECT_TRUE(cache->remember(snapshot(8, 4, 1), id, app(1)));
   EXPECT_NE(nullptr, cache->image(id, app(1)));
-  EXPECT_EQ("画像の保存・削除に失敗しました。一時画像とアイコンでの切替は使えます。保存先の空き容量とアクセス権を確認してください。",
-            cache->persistenceError());
+  EXPECT_EQ(
+      "画像の保存・削除に失敗しました。一時画像とアイコンでの切替は使えます。保存先の空き容量とアクセス権を確認してくだ"
+      "さい。",
+      cache->persistenceError());
   ASSERT_EQ(1u, log.lines().size());
-  EXPECT_EQ("[Quillon/preview-cache] 保存先にアクセスできません。空き容量とアクセス権を確認してから再確認してください。",
-            log.lines()[0]);
+  EXPECT_EQ(
+      "[Quillon/preview-cache] 保存先にアクセスできません。空き容量とアクセス権を確認してから再確認してください。",
+      log.lines()[0]);
 
   codec.setEncodeFails(false);
   cache->remember(snapshot(8, 4, 1), id, app(1));

@@ -1,8 +1,8 @@
 #include "core/capture/launch_surface_capture.h"
 
-#include <cerrno>
-
 #include <gtest/gtest.h>
+
+#include <cerrno>
 
 #include "core/async/launch_async_wait_error.h"
 #include "core/capture/surface_capture_error.h"
@@ -132,25 +132,37 @@ TEST_F(LaunchSurfaceCaptureTest, EveryRefusalIsItsOwnError) {
       {"no permission", [](auto& t) { t.service.setPermission(false); }, Code::permissionMissing, 0, nullptr},
       {"app gone", [](auto& t) { t.app->probeError = ESRCH; }, Code::targetUnavailable, 0, nullptr},
       {"content unavailable",
-       [](auto& t) { t.service.failNextContent({"SCStreamErrorDomain", -3801}); },
+       [](auto& t) {
+         t.service.failNextContent({"SCStreamErrorDomain", -3801});
+       },
        Code::imageCaptureFailed, 0, "[Quillon/capture] content unavailable domain=SCStreamErrorDomain code=-3801"},
-      {"only a normal window", [](auto& t) { t.setWindows({{7, kNotch, 0}}); }, Code::noCandidateWindow, 0, nullptr},
-      {"excluded from capture", [](auto& t) { t.setWindows({{7, kNotch, 25}}, 0); }, Code::captureExcluded, 0,
-       nullptr},
+      {"only a normal window",
+       [](auto& t) {
+         t.setWindows({{7, kNotch, 0}});
+       },
+       Code::noCandidateWindow, 0, nullptr},
+      {"excluded from capture",
+       [](auto& t) {
+         t.setWindows({{7, kNotch, 25}}, 0);
+       },
+       Code::captureExcluded, 0, nullptr},
       {"20,000 points at scale 2",
        [](auto& t) {
          t.setWindows({{7, {0, 0, 20000, 80}, 25}});
          t.service.setScale(2);
        },
        Code::invalidGeometry, 0, nullptr},
-      {"screenshot fails", [](auto& t) { t.service.failNextCapture({"SCStreamErrorDomain", -3802}); },
+      {"screenshot fails",
+       [](auto& t) {
+         t.service.failNextCapture({"SCStreamErrorDomain", -3802});
+       },
        Code::imageCaptureFailed, 1, "[Quillon/capture] image unavailable domain=SCStreamErrorDomain code=-3802"},
       {"fully transparent", [](auto& t) { t.service.setWindowImage(7, Bitmap::transparent(200, 80)); },
        Code::emptyAlpha, 1, nullptr},
       {"moved one point while captured",
-       [](auto& t) {
-         t.service.setDuringCapture([&t] { t.setWindows({{7, kNotch.offsetBy(1, 0), 25}}); });
-       },
+       [](auto& t) { t.service.setDuringCapture([&t] {
+                       t.setWindows({{7, kNotch.offsetBy(1, 0), 25}});
+                     }); },
        Code::staleCapture, 1, nullptr},
       {"another piece appeared while captured",
        [](auto& t) {
@@ -161,7 +173,8 @@ TEST_F(LaunchSurfaceCaptureTest, EveryRefusalIsItsOwnError) {
        Code::targetUnavailable, 1, nullptr},
       {"older than 2 s when done", [](auto& t) { t.service.setDuringCapture([&t] { t.clock.advance(2.001); }); },
        Code::staleCapture, 1, nullptr},
-      {"not a bounded surface", [](auto& t) {
+      {"not a bounded surface",
+       [](auto& t) {
          t.setWindows({{7, {300, 0, 400, 300}, 25}});
          t.service.setWindowImage(7, filledImage(400, 300, 0, 0, 0, 255));
        },
@@ -197,8 +210,8 @@ TEST_F(LaunchSurfaceCaptureTest, OpaqueBackingIsDroppedOnlyWhenItIsPureBlack) {
       {"black canvas behind a rounded surface", front, filledImage(200, 80, 0, 0, 0, 255), true, 3},
       {"one blue unit in the canvas", front, nearlyBlack, false, 3},
       {"canvas not opaque", front, filledImage(200, 80, 0, 0, 0, 254), false, 3},
-      {"front without transparent parts", filledImage(200, 80, 9, 9, 9, 255), filledImage(200, 80, 0, 0, 0, 255),
-       false, 2},
+      {"front without transparent parts", filledImage(200, 80, 9, 9, 9, 255), filledImage(200, 80, 0, 0, 0, 255), false,
+       2},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -212,8 +225,9 @@ TEST_F(LaunchSurfaceCaptureTest, OpaqueBackingIsDroppedOnlyWhenItIsPureBlack) {
     ASSERT_TRUE(outcome && outcome->hasValue());
     EXPECT_EQ(row.normalised ? row.front.pixels : composite.pixels, outcome->value().image.pixels);
     EXPECT_EQ(row.screenshots, t.service.captures().size());
-    EXPECT_EQ(row.normalised ? std::vector<std::string>{"[Quillon/capture] normalized opaque backing pid=500 front=7 back=8"}
-                             : std::vector<std::string>{},
+    EXPECT_EQ(row.normalised
+                  ? std::vector<std::string>{"[Quillon/capture] normalized opaque backing pid=500 front=7 back=8"}
+                  : std::vector<std::string>{},
               t.log.lines());
     EXPECT_EQ((std::vector<LaunchWindowCandidate>{{7, kNotch, 25}, {8, kNotch, 24}}), outcome->value().sourceWindows);
   }
@@ -222,8 +236,9 @@ TEST_F(LaunchSurfaceCaptureTest, OpaqueBackingIsDroppedOnlyWhenItIsPureBlack) {
 TEST_F(LaunchSurfaceCaptureTest, OneCaptureAtATimeBoundedAndCancelledAfterTwoAndAHalfSeconds) {
   service.holdNextContent(loop);
   std::optional<LaunchResult<LaunchSurfaceSnapshot>> first;
-  auto handle = spawn<LaunchSurfaceSnapshot>(loop, capture.capture(app, std::nullopt),
-                                             [&](LaunchResult<LaunchSurfaceSnapshot> r) { first.emplace(std::move(r)); });
+  auto handle =
+      spawn<LaunchSurfaceSnapshot>(loop, capture.capture(app, std::nullopt),
+                                   [&](LaunchResult<LaunchSurfaceSnapshot> r) { first.emplace(std::move(r)); });
   loop.runUntilIdle();
   ASSERT_TRUE(service.isHoldingContent());
 

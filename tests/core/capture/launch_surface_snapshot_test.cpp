@@ -9,7 +9,8 @@ namespace quillon {
 namespace {
 
 LaunchSurfaceSnapshot snapshotOf(Bitmap image) {
-  return testing_snapshots::snapshotOf(std::move(image), {400, 0, 200, 80}, {.sampledAtUptime = 100}, Rect{10, 0, 180, 70});
+  return testing_snapshots::snapshotOf(std::move(image), {400, 0, 200, 80}, {.sampledAtUptime = 100},
+                                       Rect{10, 0, 180, 70});
 }
 
 TEST(LaunchSurfaceSnapshot, IsFreshOnlyForItsOwnerWithinTheAge) {

@@ -49,18 +49,30 @@ TEST(LaunchWindowCandidatePolicy, ChoosesOneWindowOrOneGroupOrRefuses) {
       {"outside the zone", {{1, {0, 200, 200, 80}, 25}}, {}, kNone, kNone},
       {"invalid frame", {{1, {400, 0, 0, 80}, 25}}, {}, kNone, kNone},
       {"same frame, highest layer wins", {{1, kNotch, 24}, {2, kNotch, 25}}, {}, "ok 2", "ok 2"},
-      {"same frame, two on top", {{1, kNotch, 25}, {2, kNotch, 25}, {3, kNotch, 3}}, {}, ambiguous("[1, 2, 3]"),
+      {"same frame, two on top",
+       {{1, kNotch, 25}, {2, kNotch, 25}, {3, kNotch, 3}},
+       {},
+       ambiguous("[1, 2, 3]"),
        "ok 3"},
-      {"different frames whatever the layers", {{1, kNotch, 25}, {2, kNotch.offsetBy(1, 0), 3}}, {},
-       ambiguous("[1, 2]"), ambiguous("[1, 2]")},
+      {"different frames whatever the layers",
+       {{1, kNotch, 25}, {2, kNotch.offsetBy(1, 0), 3}},
+       {},
+       ambiguous("[1, 2]"),
+       ambiguous("[1, 2]")},
       {"20 points apart, layers 25 and 26", {{1, left, 25}, {2, beside(20), 26}}, {}, ambiguous("[1, 2]"), "ok 2"},
       {"40 points apart", {{1, left, 25}, {2, beside(40), 26}}, {}, ambiguous("[1, 2]"), ambiguous("[1, 2]")},
       {"layers 24 and 26", {{1, left, 24}, {2, beside(20), 26}}, {}, ambiguous("[1, 2]"), ambiguous("[1, 2]")},
-      {"union not a bounded surface", {{1, {300, 0, 300, 80}, 25}, {2, {600, 0, 300, 400}, 25}}, {},
-       ambiguous("[1, 2]"), ambiguous("[1, 2]")},
+      {"union not a bounded surface",
+       {{1, {300, 0, 300, 80}, 25}, {2, {600, 0, 300, 400}, 25}},
+       {},
+       ambiguous("[1, 2]"),
+       ambiguous("[1, 2]")},
       {"nine windows", nine, {}, ambiguous("[1, 2, 3, 4, 5, 6, 7, 8, 9]"), ambiguous("[1, 2, 3, 4, 5, 6, 7, 8, 9]")},
-      {"ids use all 32 bits", {{1, kNotch, 25}, {4000000000u, kNotch.offsetBy(1, 0), 3}}, {},
-       ambiguous("[1, 4000000000]"), ambiguous("[1, 4000000000]")},
+      {"ids use all 32 bits",
+       {{1, kNotch, 25}, {4000000000u, kNotch.offsetBy(1, 0), 3}},
+       {},
+       ambiguous("[1, 4000000000]"),
+       ambiguous("[1, 4000000000]")},
       {"repeated id", {{1, left, 25}, {1, beside(0), 25}}, {}, ambiguous("[1, 1]"), ambiguous("[1, 1]")},
       {"windows on two displays", twoDisplays, {}, ambiguous("[1, 2]"), ambiguous("[1, 2]")},
       {"point picks the first display", twoDisplays, GlobalPoint{10, 10}, "ok 1", "ok 1"},
@@ -74,12 +86,11 @@ TEST(LaunchWindowCandidatePolicy, ChoosesOneWindowOrOneGroupOrRefuses) {
     EXPECT_EQ(row.window, outcome([&] {
                 return LaunchWindowCandidatePolicy::select(row.candidates, kDisplays, row.point).window.windowID;
               }));
-    EXPECT_EQ(row.group, outcome([&] {
-                return LaunchCaptureGroup::select(row.candidates, kDisplays, row.point).windows.size();
-              }));
+    EXPECT_EQ(row.group,
+              outcome([&] { return LaunchCaptureGroup::select(row.candidates, kDisplays, row.point).windows.size(); }));
   }
-  const auto chosen = LaunchWindowCandidatePolicy::select({{1, kNotch, 25}},
-                                                          {{NAN, 0, 10, 10}, kDisplays[0], kDisplays[1]}, {});
+  const auto chosen =
+      LaunchWindowCandidatePolicy::select({{1, kNotch, 25}}, {{NAN, 0, 10, 10}, kDisplays[0], kDisplays[1]}, {});
   EXPECT_EQ(kDisplays, chosen.displays);  // invalid displays dropped, order kept
   const auto group = LaunchCaptureGroup::select({{1, left, 25}, {2, beside(20), 26}}, kDisplays, GlobalPoint{1, 1});
   EXPECT_EQ((LaunchCaptureGroup{{{1, left, 25}, {2, beside(20), 26}}, kDisplays[0]}), group);

@@ -91,9 +91,9 @@ TEST_F(LaunchWindowTargetProbeTest, RowsBecomeCandidatesOnlyWhenFullyDescribedAn
 TEST_F(LaunchWindowTargetProbeTest, SampleRequiresBothPointsOnTheSameAccessibleWindow) {
   const GlobalPoint inside{500, 40};
   EXPECT_TRUE(probe.sample(app, inside, {450, 70}));
-  EXPECT_FALSE(probe.sample(app, inside, {300, 40}));    // pointer left the window
-  EXPECT_FALSE(probe.sample(app, {1000, 40}, inside));   // edge on the display's right edge
-  EXPECT_FALSE(probe.sample(app, inside, {500, 600}));   // pointer off the display
+  EXPECT_FALSE(probe.sample(app, inside, {300, 40}));   // pointer left the window
+  EXPECT_FALSE(probe.sample(app, {1000, 40}, inside));  // edge on the display's right edge
+  EXPECT_FALSE(probe.sample(app, inside, {500, 600}));  // pointer off the display
 
   accessibility.clearHits();
   accessibility.addHit(kNotch, {kPid, GlobalPoint{403, 0}, kNotch.size()});  // 3 points off
@@ -144,19 +144,44 @@ TEST_F(LaunchWindowTargetProbeTest, RevalidateAcceptsOnlyAnUnchangedUncoveredRec
       {"1.26 s old", 1.26, kNotch, {}, false, false, same},
       {"moved by 2 points", 0, kNotch.offsetBy(2, 0), {}, false, true, same},
       {"moved by 3 points", 0, kNotch.offsetBy(3, 0), {}, false, false, same},
-      {"covered by exactly a fifth", 0, kNotch, {FakeWindowServer::row(9, 50, {400, 0, 40, 80}, 30)}, false, true,
+      {"covered by exactly a fifth",
+       0,
+       kNotch,
+       {FakeWindowServer::row(9, 50, {400, 0, 40, 80}, 30)},
+       false,
+       true,
        same},
       {"covered by more", 0, kNotch, {FakeWindowServer::row(9, 50, {400, 0, 40.5, 80}, 30)}, false, false, same},
       {"translucent window in front", 0, kNotch, {FakeWindowServer::row(9, 50, overlay, 30, 0.5)}, false, true, same},
       {"own overlay in front", 0, kNotch, {FakeWindowServer::row(kOwnPid, 60, overlay, 30)}, false, false, same},
       {"own overlay ignored", 0, kNotch, {FakeWindowServer::row(kOwnPid, 60, overlay, 30)}, true, true, same},
-      {"another app's window ignored only if ours", 0, kNotch, {FakeWindowServer::row(9, 60, overlay, 30)}, true,
-       false, same},
-      {"a new piece of the surface", 0.5, kNotch, {FakeWindowServer::row(kPid, 9, {380, 0, 20, 40}, 25)}, false,
-       false, same},
-      {"a piece's layer changed", 0.5, kNotch, {}, false, false,
+      {"another app's window ignored only if ours",
+       0,
+       kNotch,
+       {FakeWindowServer::row(9, 60, overlay, 30)},
+       true,
+       false,
+       same},
+      {"a new piece of the surface",
+       0.5,
+       kNotch,
+       {FakeWindowServer::row(kPid, 9, {380, 0, 20, 40}, 25)},
+       false,
+       false,
+       same},
+      {"a piece's layer changed",
+       0.5,
+       kNotch,
+       {},
+       false,
+       false,
        [](LaunchSurfaceSnapshot& s, auto&) { s.sourceWindows[0].windowLayer = 24; }},
-      {"a piece listed twice", 0.5, kNotch, {}, false, false,
+      {"a piece listed twice",
+       0.5,
+       kNotch,
+       {},
+       false,
+       false,
        [](LaunchSurfaceSnapshot& s, auto&) { s.sourceWindows.push_back(s.sourceWindows[0]); }},
       {"another process", 0.5, kNotch, {}, false, false, [](auto&, FakeRunningApplication& a) { a.pid = kPid + 1; }},
   };

@@ -16,7 +16,8 @@ struct Source {
 inline LaunchSurfaceSnapshot snapshotOf(Bitmap image, GlobalRect rect, Source source = {},
                                         std::optional<Rect> pixels = std::nullopt) {
   SurfaceAlphaMask mask(image, 128);
-  const Rect presented = pixels.value_or(Rect{0, 0, static_cast<double>(image.width), static_cast<double>(image.height)});
+  const Rect presented =
+      pixels.value_or(Rect{0, 0, static_cast<double>(image.width), static_cast<double>(image.height)});
   return {.image = std::move(image),
           .alphaMask = std::move(mask),
           .sourceQuartzRect = rect,

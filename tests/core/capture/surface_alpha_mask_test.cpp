@@ -26,7 +26,8 @@ TEST(SurfaceAlphaMask, BoundsAndCountFollowTheThresholdAndIgnorePadding) {
   Bitmap image = Bitmap::transparent(6, 4);
   image.bytesPerRow = 6 * 4 + 8;
   image.pixels.assign(image.bytesPerRow * 4, 0);
-  for (std::size_t y = 0; y < 4; ++y) std::fill_n(image.pixels.begin() + static_cast<long>(y * image.bytesPerRow + 24), 8, 255);
+  for (std::size_t y = 0; y < 4; ++y)
+    std::fill_n(image.pixels.begin() + static_cast<long>(y * image.bytesPerRow + 24), 8, 255);
   image.pixel(1, 1)[3] = 128;  // solid at 128
   image.pixel(4, 2)[3] = 127;  // solid only at the lower threshold
   image.pixel(0, 3)[3] = 7;    // never solid at 8
@@ -66,9 +67,8 @@ TEST(SurfaceAlphaMask, RefusesBuffersItCannotReadAndImagesWithoutContent) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    EXPECT_EQ(row.expected, codeOf([&] {
-                SurfaceAlphaMask(row.width, row.height, *row.pixels, row.stride, row.threshold);
-              }));
+    EXPECT_EQ(row.expected,
+              codeOf([&] { SurfaceAlphaMask(row.width, row.height, *row.pixels, row.stride, row.threshold); }));
   }
   Bitmap broken = filledImage(4, 4, 0, 0, 0, 255);
   broken.pixels.resize(20);
@@ -90,7 +90,7 @@ TEST(SurfaceAlphaMask, MapsPixelsToTheSourceRectangleAtAnyScale) {
   EXPECT_FALSE(mask.hitTest({509.9, 0}, source));
   EXPECT_TRUE(mask.hitTest({510, 0}, source));
   EXPECT_TRUE(mask.hitTest({599.9, 29.9}, source));
-  EXPECT_FALSE(mask.hitTest({600, 0}, source));  // right edge is outside
+  EXPECT_FALSE(mask.hitTest({600, 0}, source));   // right edge is outside
   EXPECT_FALSE(mask.hitTest({550, 30}, source));  // bottom edge is outside
   EXPECT_FALSE(mask.hitTest({NAN, 0}, source));
   EXPECT_FALSE(mask.hitTest({550, 0}, GlobalRect{500, -10, 0, 40}));

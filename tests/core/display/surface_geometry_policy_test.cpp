@@ -79,9 +79,9 @@ TEST(TopCenterCandidateRegion, SizeIsCappedByWidthAndHeight) {
     ScreenRect screen;
     ScreenRect region;
   } rows[] = {
-      {{0, 0, 3024, 1964}, {1012, 1514, 1000, 450}},  // wide display: 1000-point cap
-      {{0, 0, 1280, 800}, {192, 400, 896, 400}},      // 0.7 × width, half the height
-      {{0, 0, 1728, 1117}, {364, 667, 1000, 450}},    // 1117 tall: 450 cap
+      {{0, 0, 3024, 1964}, {1012, 1514, 1000, 450}},       // wide display: 1000-point cap
+      {{0, 0, 1280, 800}, {192, 400, 896, 400}},           // 0.7 × width, half the height
+      {{0, 0, 1728, 1117}, {364, 667, 1000, 450}},         // 1117 tall: 450 cap
       {{-1280, 200, 1280, 1024}, {-1088, 774, 896, 450}},  // left of the primary, raised
   };
   for (const auto& row : rows) {

@@ -17,10 +17,24 @@ namespace {
 using namespace router_testing;
 using Phase = LaunchSwitchSession::Phase;
 
-enum class Kind { modifiers, move, scroll, escape, time, capture, switched, death, launch, screens, panelLost, surface,
-                  permissions, shortcut };
-constexpr const char* kNames[] = {"modifiers", "move", "scroll", "escape", "time", "capture", "switched", "death",
-                                  "launch", "screens", "panelLost", "surface", "permissions", "shortcut"};
+enum class Kind {
+  modifiers,
+  move,
+  scroll,
+  escape,
+  time,
+  capture,
+  switched,
+  death,
+  launch,
+  screens,
+  panelLost,
+  surface,
+  permissions,
+  shortcut
+};
+constexpr const char* kNames[] = {"modifiers", "move",   "scroll",  "escape",    "time",    "capture",     "switched",
+                                  "death",     "launch", "screens", "panelLost", "surface", "permissions", "shortcut"};
 
 struct Event {
   Kind kind;
@@ -34,7 +48,8 @@ std::vector<Event> generate(std::uint64_t seed, std::size_t count) {
   std::uniform_int_distribution<unsigned> choice(0, 1u << 20);
   std::uniform_real_distribution<double> seconds(0.01, 1.2);
   std::vector<Event> events(count);
-  for (auto& event : events) event = {static_cast<Kind>(kinds(random)), choice(random), choice(random), seconds(random)};
+  for (auto& event : events)
+    event = {static_cast<Kind>(kinds(random)), choice(random), choice(random), seconds(random)};
   return events;
 }
 
@@ -75,8 +90,16 @@ class Model {
 
     switch (e.kind) {
       case Kind::modifiers: {
-        constexpr LaunchEventFlags choices[] = {0, kCommand, kCommand, 0, kCommand, 0, kCommand | kShift, kShift,
-                                                LaunchModifierShortcut::optionFlag | kShift, kCommand | 0x100};
+        constexpr LaunchEventFlags choices[] = {0,
+                                                kCommand,
+                                                kCommand,
+                                                0,
+                                                kCommand,
+                                                0,
+                                                kCommand | kShift,
+                                                kShift,
+                                                LaunchModifierShortcut::optionFlag | kShift,
+                                                kCommand | 0x100};
         r_.input.flags = choices[e.a % std::size(choices)];
         router.modifiersChanged(r_.input.flags, kOverNotch);
         break;
@@ -117,10 +140,12 @@ class Model {
           case 1:
           case 2: r_.surfaces->complete(index, r_.snapshot(pid, e.x * 2.5)); break;
           case 3:
-            r_.surfaces->complete(index, std::make_exception_ptr(SurfaceCaptureError::of(SurfaceCaptureError::Code::staleCapture)));
+            r_.surfaces->complete(
+                index, std::make_exception_ptr(SurfaceCaptureError::of(SurfaceCaptureError::Code::staleCapture)));
             break;
           case 4:
-            r_.surfaces->complete(index, std::make_exception_ptr(SurfaceCaptureError::of(SurfaceCaptureError::Code::captureExcluded)));
+            r_.surfaces->complete(
+                index, std::make_exception_ptr(SurfaceCaptureError::of(SurfaceCaptureError::Code::captureExcluded)));
             break;
           default: r_.surfaces->complete(index, std::make_exception_ptr(LaunchAsyncWaitError::alreadyRunning));
         }
@@ -144,8 +169,9 @@ class Model {
         }
         break;
       case Kind::screens:
-        r_.screens.changeScreens(e.a % 2 ? std::vector<LaunchScreen>{{1, {0, 0, 1512, 982}}}
-                                         : std::vector<LaunchScreen>{{1, {0, 0, 1512, 982}}, {2, {1512, 0, 1920, 1080}}});
+        r_.screens.changeScreens(e.a % 2
+                                     ? std::vector<LaunchScreen>{{1, {0, 0, 1512, 982}}}
+                                     : std::vector<LaunchScreen>{{1, {0, 0, 1512, 982}}, {2, {1512, 0, 1920, 1080}}});
         router.screensChanged();
         break;
       case Kind::panelLost:
@@ -154,7 +180,8 @@ class Model {
       case Kind::surface: {
         const std::int32_t pid = e.b % 8 == 0 ? 999 : r_.running->pid;
         auto& slot = e.a % 2 ? r_.surfaces->expanded : r_.surfaces->revalidated;
-        if (e.b % 4 == 0) slot.reset(); else slot = RouterRig::target(pid);
+        if (e.b % 4 == 0) slot.reset();
+        else slot = RouterRig::target(pid);
         break;
       }
       case Kind::permissions:
@@ -200,7 +227,8 @@ class Model {
         return std::string("switch requested outside a committing release");
       }
       const auto apps = r_.registry.launchableApps();
-      const auto app = std::find_if(apps.begin(), apps.end(), [&](const ManagedNotchApp& a) { return a.id == selected; });
+      const auto app =
+          std::find_if(apps.begin(), apps.end(), [&](const ManagedNotchApp& a) { return a.id == selected; });
       if (r_.switches.back().url != *r_.registry.resolvedURL(*app)) return std::string("switched to another app");
     }
     if (r_.input.installedTapCount() > 1) return std::string("two Escape taps");
@@ -231,8 +259,8 @@ class Model {
 std::string describe(const std::vector<Event>& events, std::size_t length) {
   std::ostringstream out;
   for (std::size_t i = length > 40 ? length - 40 : 0; i < length; ++i) {
-    out << "  #" << i << " " << kNames[static_cast<int>(events[i].kind)] << " a=" << events[i].a
-        << " b=" << events[i].b << " x=" << events[i].x << "\n";
+    out << "  #" << i << " " << kNames[static_cast<int>(events[i].kind)] << " a=" << events[i].a << " b=" << events[i].b
+        << " x=" << events[i].x << "\n";
   }
   return out.str();
 }
@@ -251,8 +279,8 @@ TEST(LaunchInputRouterModel, RandomEventStreamsKeepTheGestureInvariants) {
     const std::size_t middle = passing + (failing - passing) / 2;
     (Model().play(events, middle) ? failing : passing) = middle;
   }
-  ADD_FAILURE() << "seed " << seed << ": " << *Model().play(events, failing) << "\nshortest failing prefix: "
-                << failing << " events, ending with\n"
+  ADD_FAILURE() << "seed " << seed << ": " << *Model().play(events, failing) << "\nshortest failing prefix: " << failing
+                << " events, ending with\n"
                 << describe(events, failing);
 }
 

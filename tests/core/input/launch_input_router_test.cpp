@@ -25,18 +25,20 @@ TEST(LaunchInputRouter, TracesOneGestureInTheRecordFormat) {
   RouterRig r(true);
   r.modifiers(kCommand);
   r.modifiers(0);
-  EXPECT_EQ(r.traceLines(), (std::vector<std::string>{
-                                "router.init shortcut=0x100000 initialFlags=0x0 held=false",
-                                "router.modifier flags=0x100000 shortcut=0x100000 action=press nearCandidate=true phase=idle",
-                                "router.press admitted pid=101 appCount=3",
-                                "initial presentation pid=101 image=false edgeLatency=0.000 visible=true",
-                                "router.modifier flags=0x0 shortcut=0x100000 action=release nearCandidate=true phase=active",
-                                "router.release received phase=active",
-                                "cancel reason=release without changed selection phase=idle",
-                            }));
-  EXPECT_EQ(r.log.lines().back(),
-            "[Quillon/launch-input] hotkey release phase=active inside=not-required sourceMatches=yes overlayVisible=yes "
-            "heldInSystem=no activeAge=0.000");
+  EXPECT_EQ(r.traceLines(),
+            (std::vector<std::string>{
+                "router.init shortcut=0x100000 initialFlags=0x0 held=false",
+                "router.modifier flags=0x100000 shortcut=0x100000 action=press nearCandidate=true phase=idle",
+                "router.press admitted pid=101 appCount=3",
+                "initial presentation pid=101 image=false edgeLatency=0.000 visible=true",
+                "router.modifier flags=0x0 shortcut=0x100000 action=release nearCandidate=true phase=active",
+                "router.release received phase=active",
+                "cancel reason=release without changed selection phase=idle",
+            }));
+  EXPECT_EQ(
+      r.log.lines().back(),
+      "[Quillon/launch-input] hotkey release phase=active inside=not-required sourceMatches=yes overlayVisible=yes "
+      "heldInSystem=no activeAge=0.000");
   EXPECT_FALSE(r.overlay.isPresented());
   EXPECT_EQ(r.input.installedTapCount(), 0);
 }
@@ -184,8 +186,8 @@ TEST(LaunchInputRouter, CommitsAChangedSelectionAndBoundsHowLongTheSwitcherStays
       EXPECT_TRUE(r.surfaces->captures.back().point) << "aimed at the gesture's display";
       continue;
     }
-    const double hold = outcome == Outcome::failed ? LaunchInputRouter::failureMessageHold
-                                                   : LaunchInputRouter::uncoverWatchdog;
+    const double hold =
+        outcome == Outcome::failed ? LaunchInputRouter::failureMessageHold : LaunchInputRouter::uncoverWatchdog;
     if (outcome == Outcome::failed) r.finishSwitch(std::nullopt);
     r.loop.advance(hold - 0.001);
     EXPECT_TRUE(r.overlay.isPresented());
@@ -226,7 +228,8 @@ TEST(LaunchInputRouter, RetriesRefusedCapturesForAMomentAfterAMoveOntoTheNotch) 
   r.loop.runUntilIdle();
   int attempts = 0;
   while (attempts < 100 && refuseAndWait()) ++attempts;
-  const double perWindow = LaunchNotchSurfaceService::arrivalRetryWindow / LaunchNotchSurfaceService::arrivalRetryInterval;
+  const double perWindow =
+      LaunchNotchSurfaceService::arrivalRetryWindow / LaunchNotchSurfaceService::arrivalRetryInterval;
   EXPECT_GE(attempts, perWindow);
   EXPECT_LE(attempts, perWindow + 2) << "no retries past the moment of arrival";
   r.router->cursorMoved({100, 100});

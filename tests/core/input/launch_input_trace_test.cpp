@@ -23,8 +23,8 @@ TEST(LaunchInputTrace, AcceptsOnlyAbsoluteSingleLinePathsWithinTheLimit) {
   const std::string longest = "/" + std::string(LaunchInputTrace::maximumPathBytes - 1, 'a');
   EXPECT_EQ(LaunchInputTrace::acceptedPath("/tmp/trace.log"), "/tmp/trace.log");
   EXPECT_EQ(LaunchInputTrace::acceptedPath(longest.c_str()), longest);
-  for (const std::string& rejected : {std::string(), std::string("trace.log"), longest + "a",
-                                     std::string("/tmp/a\nb"), std::string("/tmp/a\rb")}) {
+  for (const std::string& rejected :
+       {std::string(), std::string("trace.log"), longest + "a", std::string("/tmp/a\nb"), std::string("/tmp/a\rb")}) {
     EXPECT_EQ(LaunchInputTrace::acceptedPath(rejected.c_str()), std::nullopt) << rejected;
   }
   EXPECT_EQ(LaunchInputTrace::acceptedPath(nullptr), std::nullopt);
@@ -89,18 +89,29 @@ TEST(LaunchInputTrace, RefusesEveryPathThatIsNotThisUsersOwnFile) {
     std::function<void()> make;
     std::function<bool()> untouched;
   } cases[] = {
-      {"symbolic link", [&] { std::ofstream(target) << "kept"; std::filesystem::create_symlink(target, path); },
+      {"symbolic link",
+       [&] {
+         std::ofstream(target) << "kept";
+         std::filesystem::create_symlink(target, path);
+       },
        [&] { return readText(target) == "kept"; }},
       {"dangling symbolic link", [&] { std::filesystem::create_symlink(target, path); },
        [&] { return !std::filesystem::exists(target); }},
       {"FIFO without a reader", [&] { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); },
        [&] { return std::filesystem::is_fifo(path); }},
-      {"another owner's file", [&] { std::ofstream(path) << "kept"; ASSERT_EQ(::chown(path.c_str(), 4242, 4242), 0); },
+      {"another owner's file",
+       [&] {
+         std::ofstream(path) << "kept";
+         ASSERT_EQ(::chown(path.c_str(), 4242, 4242), 0);
+       },
        [&] { return readText(path) == "kept"; }},
-      {"second link", [&] { std::ofstream(target) << "kept"; std::filesystem::create_hard_link(target, path); },
+      {"second link",
+       [&] {
+         std::ofstream(target) << "kept";
+         std::filesystem::create_hard_link(target, path);
+       },
        [&] { return readText(target) == "kept"; }},
-      {"directory", [&] { std::filesystem::create_directory(path); },
-       [&] { return std::filesystem::is_empty(path); }},
+      {"directory", [&] { std::filesystem::create_directory(path); }, [&] { return std::filesystem::is_empty(path); }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -72,7 +72,11 @@ TEST(LaunchNotchSurfaceService, ChecksTheNewAppsSurfaceForFourSecondsAfterASwitc
              std::make_exception_ptr(SurfaceCaptureError::of(SurfaceCaptureError::Code::captureExcluded)));
        },
        "destination image unavailable pid=202 issue=applicationExcluded", true},
-      {"never", [](RouterRig&) { return LaunchResult<LaunchSurfaceSnapshot>(std::make_exception_ptr(SurfaceCaptureError::of(SurfaceCaptureError::Code::staleCapture))); },
+      {"never",
+       [](RouterRig&) {
+         return LaunchResult<LaunchSurfaceSnapshot>(
+             std::make_exception_ptr(SurfaceCaptureError::of(SurfaceCaptureError::Code::staleCapture)));
+       },
        "destination surface readiness timed out pid=202", true},
   };
   for (const Row& row : rows) {

@@ -2,9 +2,9 @@
 
 #include <deque>
 #include <fstream>
-#include <stdexcept>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -50,9 +50,9 @@ struct RouterRig : registry_testing::RegistryFixture {
     runTask(loop, coordinator.refreshRunningSelection());
     surfaces->expanded = target(101);
     trace.emplace(traced ? std::optional((root / "trace.log").string()) : std::nullopt, clock);
-    service.emplace(LaunchNotchSurfaceService::Services{coordinator, registry, status, screens, screenCapture, loop, log,
-                                                        *trace},
-                    std::move(ownedSurfaces));
+    service.emplace(
+        LaunchNotchSurfaceService::Services{coordinator, registry, status, screens, screenCapture, loop, log, *trace},
+        std::move(ownedSurfaces));
     router = std::make_unique<LaunchInputRouter>(
         LaunchInputRouter::Services{coordinator, registry, status, *service, overlay, input, screens, defaults, loop,
                                     log, *trace},
@@ -78,9 +78,9 @@ struct RouterRig : registry_testing::RegistryFixture {
     return target;
   }
   LaunchSurfaceSnapshot snapshot(std::int32_t pid, double age = 0.1) const {
-    return testing_snapshots::snapshotOf(filledImage(40, 10, 30, 30, 30, 255), kNotch,
-                                         {.processID = pid, .windowID = 77, .windowLayer = 0,
-                                          .sampledAtUptime = clock.uptime() - age});
+    return testing_snapshots::snapshotOf(
+        filledImage(40, 10, 30, 30, 30, 255), kNotch,
+        {.processID = pid, .windowID = 77, .windowLayer = 0, .sampledAtUptime = clock.uptime() - age});
   }
   void modifiers(LaunchEventFlags flags) {
     input.flags = flags;
@@ -134,7 +134,11 @@ struct RouterRig : registry_testing::RegistryFixture {
   std::deque<Switch> switches;
   int switchCalls = 0;
   LaunchStatusModel status;
-  LaunchSwitchCoordinator coordinator{registry, workspace, loop, log, status,
+  LaunchSwitchCoordinator coordinator{registry,
+                                      workspace,
+                                      loop,
+                                      log,
+                                      status,
                                       [this](LaunchApplicationHandle source, Url url) -> Task<LaunchLifecycleResult> {
                                         std::function<void(LaunchCompletion<LaunchLifecycleResult>)> start =
                                             [this, source, url](LaunchCompletion<LaunchLifecycleResult> done) {

@@ -54,8 +54,8 @@ TEST(ScrollAccumulator, TuningIsReadFromTheDefaultsOnEveryEvent) {
   ScrollAccumulator accumulator;
   defaults.set("tuning.threshold", PropertyListValue{std::string("2")});
   EXPECT_EQ(accumulator.accumulate(3, 0, 0, tuning, log), std::nullopt) << "a text threshold is ignored";
-  EXPECT_EQ(log.lines(), std::vector<std::string>{
-                             "[Quillon/input] axis locked = horizontal (cumDX=3.00 cumDY=0.00 distance=3.00)"});
+  EXPECT_EQ(log.lines(),
+            std::vector<std::string>{"[Quillon/input] axis locked = horizontal (cumDX=3.00 cumDY=0.00 distance=3.00)"});
   defaults.set("tuning.directionSign", PropertyListValue{-1.0});
   EXPECT_EQ(accumulator.accumulate(5, 0, 0.01, tuning, log), 1) << "inverted from the next event on";
   defaults.set("tuning.threshold", PropertyListValue{std::int64_t{20}});

@@ -36,9 +36,9 @@ TEST(L10n, FormattingPlacesPositionalAndSequentialValues) {
   } cases[] = {
       {"%2$@ then %1$@", "b then a"},  // translations may reorder
       {"%@ and %@", "a and b"},
-      {"%3$@", ""},                    // beyond the values: nothing
-      {"%0$@", "%0$@"},                // not a placeholder
-      {"100%", "100%"},                // a lone trailing percent sign
+      {"%3$@", ""},      // beyond the values: nothing
+      {"%0$@", "%0$@"},  // not a placeholder
+      {"100%", "100%"},  // a lone trailing percent sign
       {"%%1$@", "%1$@"},
   };
   for (const auto& c : cases) {
@@ -53,9 +53,8 @@ TEST(L10n, JapaneseUnlessTheUserPrefersEnglish) {
     const char* locale;
     const char* language;
   } cases[] = {
-      {"en", "en"}, {"en_US.UTF-8", "en"}, {"en-GB", "en"}, {"en@quot", "en"},
-      {"ja_JP.UTF-8", "ja"}, {"", "ja"}, {"C", "ja"}, {"POSIX", "ja"}, {"C.UTF-8", "ja"},
-      {"fr_FR", "ja"}, {"eo", "ja"}, {"enx", "ja"},
+      {"en", "en"}, {"en_US.UTF-8", "en"}, {"en-GB", "en"},   {"en@quot", "en"}, {"ja_JP.UTF-8", "ja"}, {"", "ja"},
+      {"C", "ja"},  {"POSIX", "ja"},       {"C.UTF-8", "ja"}, {"fr_FR", "ja"},   {"eo", "ja"},          {"enx", "ja"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.locale);

@@ -37,7 +37,9 @@ std::string unescaped(const std::string& literal) {
     switch (const char c = literal[++i]) {
       case 'n': text.push_back('\n'); break;
       case 't': text.push_back('\t'); break;
-      case '"': case '\'': case '\\': text.push_back(c); break;
+      case '"':
+      case '\'':
+      case '\\': text.push_back(c); break;
       default: ADD_FAILURE() << "unsupported escape in a localized text: \\" << c; break;
     }
   }
@@ -57,8 +59,8 @@ std::vector<UsedText> localizedKeysIn(const std::string& source, const std::stri
   std::istringstream lines(source);
   for (std::string line; std::getline(lines, line);) {
     const auto start = line.find_first_not_of(" \t");
-    const bool comment = start != std::string::npos && (line[start] == '*' || line.compare(start, 2, "//") == 0 ||
-                                                        line.compare(start, 2, "/*") == 0);
+    const bool comment = start != std::string::npos &&
+                         (line[start] == '*' || line.compare(start, 2, "//") == 0 || line.compare(start, 2, "/*") == 0);
     code += (comment ? std::string() : line) + "\n";
   }
   static const std::regex call(std::string(R"(\bLocalizedText(\s*::\s*format|\s+\w+)?\s*[({]\s*()") + kLiteral +
@@ -75,9 +77,9 @@ std::vector<UsedText> localizedKeysIn(const std::string& source, const std::stri
     const auto line = std::count(code.begin(), code.begin() + it->position(0), '\n') + 1;
     const bool isFormat = (*it)[1].matched && (*it)[1].str().find("format") != std::string::npos;
     // Values beyond the pattern's "{}" markers leave the key alone.
-    used.push_back({isFormat ? LocalizedText::format(text, "", "", "", "", "", "", "", "", "").key()
-                             : LocalizedText(text).key(),
-                    fileName + ":" + std::to_string(line)});
+    used.push_back(
+        {isFormat ? LocalizedText::format(text, "", "", "", "", "", "", "", "", "").key() : LocalizedText(text).key(),
+         fileName + ":" + std::to_string(line)});
   }
   return used;
 }
@@ -102,7 +104,8 @@ TEST(StringTableCheck, TheScannerFindsWhatTheCompilerSeesAndReportsWhatIsMissing
         "後半\n");
     auto d = LocalizedText(variable);
     LocalizedText f("直接初期化");
-    int g = 16'384; auto h = LocalizedText("after a digit separator");
+    int g = 16'384;
+    auto h = LocalizedText("after a digit separator");
   )cpp";
   const auto used = localizedKeysIn(source, "sample.cpp");
   std::vector<std::string> keys;
@@ -111,19 +114,20 @@ TEST(StringTableCheck, TheScannerFindsWhatTheCompilerSeesAndReportsWhatIsMissing
                                       "after a digit separator"}),
             keys);
   const auto table = StringTable::parse(
-      "\"100%% 確認\" = \"x\";\n\"%1$@を追加しました（%2$@件）\" = \"x\";\n\"前半後半\\n\" = \"x\";\n\"直接初期化\" = \"x\";");
+      "\"100%% 確認\" = \"x\";\n\"%1$@を追加しました（%2$@件）\" = \"x\";\n\"前半後半\\n\" = \"x\";\n\"直接初期化\" = "
+      "\"x\";");
   ASSERT_TRUE(table);
   EXPECT_EQ(std::vector<std::string>{"sample.cpp:11: after a digit separator"}, missingFrom(*table, used));
 }
 
 TEST(StringTableCheck, MalformedTablesAreRejected) {
   const char* malformed[] = {
-      "\"a\" = \"b\"",          // no semicolon
-      "\"a\" \"b\";",           // no equals sign
-      "\"a\" = \"b;",           // unterminated value
-      "\"a\" = \"\\q\";",       // unknown escape
-      "a = \"b\";",             // unquoted key
-      "\"a\" = \"b\"; \"c\"",    // a key without its value
+      "\"a\" = \"b\"",         // no semicolon
+      "\"a\" \"b\";",          // no equals sign
+      "\"a\" = \"b;",          // unterminated value
+      "\"a\" = \"\\q\";",      // unknown escape
+      "a = \"b\";",            // unquoted key
+      "\"a\" = \"b\"; \"c\"",  // a key without its value
   };
   for (const char* text : malformed) {
     SCOPED_TRACE(text);
@@ -191,7 +195,8 @@ TEST(StringTableCheck, BothTablesHoldEveryUsedTextAndAgreeWithEachOther) {
   }
   EXPECT_GT(used.size(), 5u) << "the scanner found almost nothing; is it still looking in the right place?";
   for (const auto& [one, other] : {std::pair{&*japanese, &*english}, std::pair{&*english, &*japanese}}) {
-    EXPECT_EQ(std::vector<std::string>{}, missingFrom(one->entries, used)) << "missing from the " << one->name << " table";
+    EXPECT_EQ(std::vector<std::string>{}, missingFrom(one->entries, used))
+        << "missing from the " << one->name << " table";
     for (const auto& [key, value] : one->entries.entries()) {
       EXPECT_TRUE(other->entries.find(key)) << "\"" << key << "\" is in the " << one->name << " table only";
       EXPECT_EQ(placeholders(key), placeholders(value)) << one->name << " value of \"" << key << "\": " << value;
@@ -206,9 +211,11 @@ TEST(StringTableCheck, TheLinuxTablesRewordOnlyTextsOfTheCommonTables) {
   auto linuxJapanese = loadTable("linux/ja");
   auto linuxEnglish = loadTable("linux/en");
   ASSERT_TRUE(japanese && linuxJapanese && linuxEnglish);
-  for (const auto& [one, other] : {std::pair{&*linuxJapanese, &*linuxEnglish}, std::pair{&*linuxEnglish, &*linuxJapanese}}) {
+  for (const auto& [one, other] :
+       {std::pair{&*linuxJapanese, &*linuxEnglish}, std::pair{&*linuxEnglish, &*linuxJapanese}}) {
     for (const auto& [key, value] : one->entries.entries()) {
-      EXPECT_TRUE(japanese->entries.find(key)) << "\"" << key << "\" of the " << one->name << " table is no common text";
+      EXPECT_TRUE(japanese->entries.find(key))
+          << "\"" << key << "\" of the " << one->name << " table is no common text";
       EXPECT_TRUE(other->entries.find(key)) << "\"" << key << "\" is in the " << one->name << " table only";
       EXPECT_EQ(placeholders(key), placeholders(value)) << one->name << " value of \"" << key << "\": " << value;
     }

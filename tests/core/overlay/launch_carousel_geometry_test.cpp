@@ -13,9 +13,16 @@ TEST(LaunchCarouselPosition, SelectReportsTheWrapCorrection) {
     std::optional<int> correction;
   };
   const Row rows[] = {
-      {5, 4, 0, +1, 5},  {5, 0, 4, -1, -5},          {5, 1, 2, +1, 0},           {5, 2, 1, -1, 0},
-      {5, 3, 1, +1, 5},  {5, 1, 1, +1, std::nullopt}, {5, 1, 2, 0, std::nullopt}, {5, 1, 5, +1, std::nullopt},
-      {5, 1, -1, -1, std::nullopt}, {1, 0, 0, +1, std::nullopt},
+      {5, 4, 0, +1, 5},
+      {5, 0, 4, -1, -5},
+      {5, 1, 2, +1, 0},
+      {5, 2, 1, -1, 0},
+      {5, 3, 1, +1, 5},
+      {5, 1, 1, +1, std::nullopt},
+      {5, 1, 2, 0, std::nullopt},
+      {5, 1, 5, +1, std::nullopt},
+      {5, 1, -1, -1, std::nullopt},
+      {1, 0, 0, +1, std::nullopt},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << row.pages << " " << row.selected << "->" << row.index << " " << row.direction);
@@ -39,9 +46,9 @@ TEST(LaunchCardLayout, StackAndPreviewShareTheBody) {
   const Row rows[] = {
       {572, std::nullopt, 190, 192, std::nullopt},
       {572, Size{0, 100}, 190, 192, std::nullopt},
-      {572, Size{400, 100}, 32, 192, Rect{256, 56.5, 284, 163}},   // 4:1 limited by the room left
-      {220, std::nullopt, 32, 156, std::nullopt},                  // narrow body: stack = width − 64
-      {150, std::nullopt, 11, 128, std::nullopt},                  // never below 128
+      {572, Size{400, 100}, 32, 192, Rect{256, 56.5, 284, 163}},  // 4:1 limited by the room left
+      {220, std::nullopt, 32, 156, std::nullopt},                 // narrow body: stack = width − 64
+      {150, std::nullopt, 11, 128, std::nullopt},                 // never below 128
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.bodyWidth);

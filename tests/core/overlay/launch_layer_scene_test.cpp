@@ -26,8 +26,8 @@ TEST(LaunchLayerScene, KeyframesFollowTheClockAndLeaveTheModelValueWhenDone) {
     LaunchTransaction transaction(scene);
     layer.opacity = 1;
     clock.advance(5);  // the transaction's time, not the time of the call, starts it
-    scene.addAnimation(layer, "fade", LaunchAnimation::keyframes(LaunchLayerProperty::opacity, {0.0, 0.8, 0.2},
-                                                                 {0, 0.25, 1}, 2.0));
+    scene.addAnimation(layer, "fade",
+                       LaunchAnimation::keyframes(LaunchLayerProperty::opacity, {0.0, 0.8, 0.2}, {0, 0.25, 1}, 2.0));
   }
   struct Row {
     double at;
@@ -51,8 +51,8 @@ TEST(LaunchLayerScene, TransactionWithoutAnimationsShowsChangesAtOnceAndBumpsThe
   {
     LaunchTransaction outer(scene, false);
     LaunchTransaction inner(scene);  // cannot turn them back on
-    scene.addAnimation(layer, "move", LaunchAnimation::basic(LaunchLayerProperty::position, Point{0, 0},
-                                                             Point{10, 0}, 1));
+    scene.addAnimation(layer, "move",
+                       LaunchAnimation::basic(LaunchLayerProperty::position, Point{0, 0}, Point{10, 0}, 1));
     layer.position = {10, 0};
   }
   EXPECT_EQ(scene.revision(), before + 1);

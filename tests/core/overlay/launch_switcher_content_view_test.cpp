@@ -184,8 +184,14 @@ TEST_F(LaunchSwitcherContentViewTest, KeptImagesOlderThanAMinuteShowTheirAge) {
     double age;
     const char* text;  // Japanese table
   };
-  const Row rows[] = {{59, ""},         {60, "1分前"},        {5 * 60 + 59, "5分前"}, {2 * 3600, "2時間前"},
-                      {86399, "23時間前"}, {86400, "昨日"}, {3 * 86400, "3日前"}, {-30, ""}};
+  const Row rows[] = {{59, ""},
+                      {60, "1分前"},
+                      {5 * 60 + 59, "5分前"},
+                      {2 * 3600, "2時間前"},
+                      {86399, "23時間前"},
+                      {86400, "昨日"},
+                      {3 * 86400, "3日前"},
+                      {-30, ""}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.age);
     auto config = configuration(3, 0);

@@ -32,8 +32,9 @@ ManagedNotchApp app(const char* name) {
 
 // The image the capture would hand over for the notch of process 4242, window 77.
 LaunchSurfaceSnapshot snapshotOf(GlobalRect rect, std::int32_t pid = 4242) {
-  return testing_snapshots::snapshotOf(filledImage(static_cast<int>(rect.width), static_cast<int>(rect.height), 30, 30, 30, 255),
-                                       rect, {.processID = pid, .windowID = 77, .windowLayer = 0});
+  return testing_snapshots::snapshotOf(
+      filledImage(static_cast<int>(rect.width), static_cast<int>(rect.height), 30, 30, 30, 255), rect,
+      {.processID = pid, .windowID = 77, .windowLayer = 0});
 }
 
 // The overlay on fakes, over a 1512 × 982 built-in display.
@@ -142,8 +143,7 @@ TEST_F(LaunchSwitcherOverlayTest, RequestsThatCannotBeShownLeaveItDown) {
     EXPECT_FALSE(t.overlay.isPresented());
     EXPECT_FALSE(t.overlay.presentation());
     for (const auto& panel : t.panels.panels()) EXPECT_TRUE(panel->destroyed && !panel->visible);
-    EXPECT_EQ(row.logged.empty() ? std::vector<std::string>{} : std::vector<std::string>{row.logged},
-              t.log.lines());
+    EXPECT_EQ(row.logged.empty() ? std::vector<std::string>{} : std::vector<std::string>{row.logged}, t.log.lines());
   }
 }
 

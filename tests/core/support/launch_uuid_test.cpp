@@ -28,7 +28,7 @@ TEST(LaunchUuid, ParseAcceptsEitherCaseAndRejectsAnythingElse) {
   EXPECT_EQ("0F8E2A4C-1B3D-4E5F-9A7B-C6D5E4F3A2B1", lower->toString());
   const char* rejected[] = {
       "",
-      "0F8E2A4C1B3D4E5F9A7BC6D5E4F3A2B1",       // no hyphens
+      "0F8E2A4C1B3D4E5F9A7BC6D5E4F3A2B1",        // no hyphens
       "0F8E2A4C-1B3D-4E5F-9A7B-C6D5E4F3A2B",     // one digit short
       "0F8E2A4C-1B3D-4E5F-9A7B-C6D5E4F3A2B12",   // one digit long
       "0F8E2A4-C1B3D-4E5F-9A7B-C6D5E4F3A2B1",    // hyphen moved

@@ -50,8 +50,8 @@ struct LaunchAppLifecycleTest : ::testing::Test {
     workspace.answerOpen = [this](const std::string& path, LaunchWorkspace::OpenCompletion done) {
       timers.emplace_back(loop, openDuration, false, [this, path, done] {
         if (openError) return done(openError);
-        done(LaunchApplicationHandle(launch ? launch(path) : runningFrom(ValidatedLaunchApplication::validate(
-                                                                               Url::fileUrl(path, true)), 5151)));
+        done(LaunchApplicationHandle(
+            launch ? launch(path) : runningFrom(ValidatedLaunchApplication::validate(Url::fileUrl(path, true)), 5151)));
       });
     };
   }
@@ -80,14 +80,16 @@ struct LaunchAppLifecycleTest : ::testing::Test {
 
   struct Running {
     LaunchTaskHandle handle;
-    std::shared_ptr<std::optional<LaunchResult<Outcome>>> outcome = std::make_shared<std::optional<LaunchResult<Outcome>>>();
+    std::shared_ptr<std::optional<LaunchResult<Outcome>>> outcome =
+        std::make_shared<std::optional<LaunchResult<Outcome>>>();
     bool done() const { return outcome->has_value(); }
     const LaunchResult<Outcome>& result() const { return **outcome; }
   };
   Running start(LaunchApplicationHandle from, const Url& to) {
     Running running;
-    running.handle = spawn<Outcome>(loop, lifecycle.switchApplication(std::move(from), to),
-                                    [outcome = running.outcome](LaunchResult<Outcome> r) { outcome->emplace(std::move(r)); });
+    running.handle =
+        spawn<Outcome>(loop, lifecycle.switchApplication(std::move(from), to),
+                       [outcome = running.outcome](LaunchResult<Outcome> r) { outcome->emplace(std::move(r)); });
     return running;
   }
   // Runs a transition to its end, letting the manual clock run as far as needed.
@@ -219,32 +221,44 @@ TEST_F(LaunchAppLifecycleTest, EachRefusalStopsAtItsStep) {
     std::size_t opened;
   } rows[] = {
       {"notAnApp", [&](Process&, Url& to) { to = directoryUrl(directory / "Plain"); }, E::invalidApplicationURL, 0, 0},
-      {"noExecutable", [&](Process&, Url& to) { to = directoryUrl(directory / "NoExecutable.app"); }, E::invalidExecutable, 0, 0},
+      {"noExecutable", [&](Process&, Url& to) { to = directoryUrl(directory / "NoExecutable.app"); },
+       E::invalidExecutable, 0, 0},
       {"ownTarget", [&](Process&, Url& to) { to = directoryUrl(ours); }, E::ownApplication, 0, 0},
       {"ownSource", [](Process& from, Url&) { from->identifier = "com.quillon.app"; }, E::ownApplication, 0, 0},
       {"ourProcess", [](Process& from, Url&) { from->pid = ownPid; }, E::ownApplication, 0, 0},
       {"sourceWithoutBundle", [](Process& from, Url&) { from->bundle.reset(); }, E::sourceIdentityUnavailable, 0, 0},
-      {"sameBundleOtherExecutable", [&](Process& from, Url&) {
+      {"sameBundleOtherExecutable",
+       [&](Process& from, Url&) {
          from->bundle = betaPath.string();
          from->executable = betaPath.string() + "/Contents/MacOS/Other";
-       }, E::sourceIdentityUnavailable, 0, 0},
-      {"sameBundleNoExecutable", [&](Process& from, Url&) {
+       },
+       E::sourceIdentityUnavailable, 0, 0},
+      {"sameBundleNoExecutable",
+       [&](Process& from, Url&) {
          from->bundle = betaPath.string();
          from->executable.reset();
-       }, E::sourceIdentityUnavailable, 0, 0},
+       },
+       E::sourceIdentityUnavailable, 0, 0},
       {"quitRefused", [](Process& from, Url&) { from->acceptsTermination = false; }, E::terminationRefused, 1, 0},
       // The bundle changes while the source quits.
       {"executableRenamedInInfo", onQuit([&] { writeApp(betaPath, "Beta2"); }), E::invalidApplicationURL, 1, 0},
       {"bundleReplacedByALink", onQuit([&] {
          std::filesystem::rename(betaPath, directory / "Old.app");
          std::filesystem::create_directory_symlink(directory / "Gamma.app", betaPath);
-       }), E::invalidApplicationURL, 1, 0},
-      {"executableRemoved", onQuit([&] { std::filesystem::remove(betaPath / "Contents/MacOS/Beta"); }), E::invalidExecutable, 1, 0},
+       }),
+       E::invalidApplicationURL, 1, 0},
+      {"executableRemoved", onQuit([&] { std::filesystem::remove(betaPath / "Contents/MacOS/Beta"); }),
+       E::invalidExecutable, 1, 0},
       // What was launched is not the application at the target.
-      {"launchedOtherBundle", launchedAs([&](FakeRunningApplication& p) { p.bundle = alpha.url.path(); }), E::returnedApplicationMismatch, 1, 1},
-      {"launchedOtherExecutable", launchedAs([&](FakeRunningApplication& p) { p.executable = alpha.executableURL.path(); }), E::returnedApplicationMismatch, 1, 1},
-      {"launchedWithoutBundle", launchedAs([](FakeRunningApplication& p) { p.bundle.reset(); }), E::returnedApplicationMismatch, 1, 1},
-      {"launchedWithoutExecutable", launchedAs([](FakeRunningApplication& p) { p.executable.reset(); }), E::returnedApplicationMismatch, 1, 1},
+      {"launchedOtherBundle", launchedAs([&](FakeRunningApplication& p) { p.bundle = alpha.url.path(); }),
+       E::returnedApplicationMismatch, 1, 1},
+      {"launchedOtherExecutable",
+       launchedAs([&](FakeRunningApplication& p) { p.executable = alpha.executableURL.path(); }),
+       E::returnedApplicationMismatch, 1, 1},
+      {"launchedWithoutBundle", launchedAs([](FakeRunningApplication& p) { p.bundle.reset(); }),
+       E::returnedApplicationMismatch, 1, 1},
+      {"launchedWithoutExecutable", launchedAs([](FakeRunningApplication& p) { p.executable.reset(); }),
+       E::returnedApplicationMismatch, 1, 1},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -278,8 +292,8 @@ TEST_F(LaunchAppLifecycleTest, OnlyASourceStillRunningIsAskedToQuit) {
     int probeError;
     bool asked;
   } rows[] = {
-      {"terminated", 1001, true, 0, false},      {"probeFindsNoProcess", 1001, false, ESRCH, false},
-      {"someoneElses", 1001, false, EPERM, true}, {"zeroIdentifier", 0, false, ESRCH, true},
+      {"terminated", 1001, true, 0, false},           {"probeFindsNoProcess", 1001, false, ESRCH, false},
+      {"someoneElses", 1001, false, EPERM, true},     {"zeroIdentifier", 0, false, ESRCH, true},
       {"negativeIdentifier", -1, false, ESRCH, true},
   };
   for (const auto& row : rows) {
@@ -364,7 +378,9 @@ struct LaunchAppLifecycleOwnTest : ::testing::Test {
     if (fromBundle) identity.bundleURL = canonicalDirectoryUrl(quillonPath);
     return identity;
   }
-  LaunchAppLifecycle backend(bool fromBundle = true) { return LaunchAppLifecycle(workspace, loop, own(fromBundle), ownPid); }
+  LaunchAppLifecycle backend(bool fromBundle = true) {
+    return LaunchAppLifecycle(workspace, loop, own(fromBundle), ownPid);
+  }
   ValidatedLaunchApplication validated(const std::filesystem::path& path) {
     return ValidatedLaunchApplication::validate(directoryUrl(path));
   }
@@ -412,9 +428,12 @@ TEST(LaunchLiveness, FollowsTheSharedRule) {
     int probeError;
     bool expected;
   } rows[] = {
-      {"running", 10, false, 0, true},      {"someoneElses", 10, false, EPERM, true},
-      {"gone", 10, false, ESRCH, false},    {"terminated", 10, true, 0, false},
-      {"noIdentifier", 0, false, 0, false}, {"negativeIdentifier", -5, false, 0, false},
+      {"running", 10, false, 0, true},
+      {"someoneElses", 10, false, EPERM, true},
+      {"gone", 10, false, ESRCH, false},
+      {"terminated", 10, true, 0, false},
+      {"noIdentifier", 0, false, 0, false},
+      {"negativeIdentifier", -5, false, 0, false},
       {"otherProbeFailure", 10, false, EINVAL, false},
   };
   for (const auto& row : rows) {

@@ -32,7 +32,11 @@ struct CoordinatorTest : ::testing::Test, RegistryFixture {
   };
   std::deque<Call> calls;
   LaunchStatusModel statusModel;
-  LaunchSwitchCoordinator coordinator{registry, workspace, loop, log, statusModel,
+  LaunchSwitchCoordinator coordinator{registry,
+                                      workspace,
+                                      loop,
+                                      log,
+                                      statusModel,
                                       [this](LaunchApplicationHandle source, Url url) -> Task<LaunchLifecycleResult> {
                                         auto start = [this, source, url](LaunchCompletion<LaunchLifecycleResult> done) {
                                           calls.push_back({source, url, std::move(done)});
@@ -48,7 +52,9 @@ struct CoordinatorTest : ::testing::Test, RegistryFixture {
     workspace.applications.push_back(running);
     return running;
   }
-  void SetUp() override { coordinator.onChange = [this] { ++changes; }; }
+  void SetUp() override {
+    coordinator.onChange = [this] { ++changes; };
+  }
   void refresh() { runTask(loop, coordinator.refreshRunningSelection()); }
 
   struct Selection {

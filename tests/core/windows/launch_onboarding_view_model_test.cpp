@@ -147,7 +147,8 @@ TEST_F(LaunchOnboardingViewModelTest, PermissionRequestsAskOnlyForWhatIsMissing)
   model->send(LaunchOnboardingViewEvent::openScreenCaptureSettings());
   EXPECT_FALSE(model->viewState().message);
   model->send(LaunchOnboardingViewEvent::openAccessibilitySettings());
-  EXPECT_EQ(text("システム設定を開けませんでした。Appleメニューから「システム設定」→「プライバシーとセキュリティ」を開いてください。"),
+  EXPECT_EQ(text("システム設定を開けませんでした。Appleメニューから「システム設定」→「プライバシーとセキュリティ」を開"
+                 "いてください。"),
             model->viewState().message);
 }
 
@@ -219,7 +220,8 @@ TEST_F(LaunchOnboardingViewModelTest, RegistrationsNameEachStateAsTheMenuDoesAnd
   model->beginPresentation();
   std::vector<std::string> states;
   for (const auto& row : model->viewState().registrations) states.push_back(row.state);
-  EXPECT_EQ((std::vector<std::string>{text("切替に使います"), text("利用停止中"), text("アプリを確認できません")}), states);
+  EXPECT_EQ((std::vector<std::string>{text("切替に使います"), text("利用停止中"), text("アプリを確認できません")}),
+            states);
   reloadText = "reloaded";
   model->send(LaunchOnboardingViewEvent::refreshRegistrations());
   EXPECT_EQ(reloadText, model->viewState().message);

@@ -32,8 +32,14 @@ struct LaunchSettingsViewModelTest : ::testing::Test {
 
   std::unique_ptr<LaunchSettingsViewModel> makeModel() {
     LaunchSettingsViewModel::Callbacks callbacks;
-    callbacks.onChange = [this](const LaunchPreferences& p) { applied.push_back(p); return changeText; };
-    callbacks.onApplyReloaded = [this](const LaunchPreferences& p) { reloaded.push_back(p); return changeText; };
+    callbacks.onChange = [this](const LaunchPreferences& p) {
+      applied.push_back(p);
+      return changeText;
+    };
+    callbacks.onApplyReloaded = [this](const LaunchPreferences& p) {
+      reloaded.push_back(p);
+      return changeText;
+    };
     callbacks.onClearPreviews = [this] { return clearFailure; };
     callbacks.readImageStorageError = [this] { return imageError; };
     callbacks.confirmReset = [this]() -> Task<bool> { co_return confirm; };
@@ -110,7 +116,8 @@ TEST_F(LaunchSettingsViewModelTest, AFailedSaveChangesNothingAndSaysWhy) {
   auto model = makeModel();
   EXPECT_EQ(L10n::text(LaunchPreferencesStore::fallbackNotice()), model->viewState().message);
   model->send(LaunchSettingsViewEvent::toggleModifier(kShift));
-  EXPECT_EQ(failed + text("元のデータを保護しています。「保存先を再確認」または「設定データの復旧について…」から確認してください。"),
+  EXPECT_EQ(failed + text("元のデータを保護しています。「保存先を再確認」または「設定データの復旧について…」から確認し"
+                          "てください。"),
             model->viewState().message);
   EXPECT_EQ(LaunchModifierShortcut::command(), model->viewState().preferences.shortcut);
   EXPECT_EQ(bytesOf("garbage"), readFile(file));

@@ -4,12 +4,12 @@
 #include <QRect>
 #include <QThread>
 
+#include "../qt_spin.h"
 #include "core/async/launch_clock.h"
 #include "desktop/qt_main_loop.h"
 #include "desktop/qt_status_menu_host.h"
 #include "linux/x11_connection.h"
 #include "support/fake_log_sink.h"
-#include "../qt_spin.h"
 
 namespace quillon {
 namespace {

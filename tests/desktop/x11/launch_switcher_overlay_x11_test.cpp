@@ -1,17 +1,18 @@
-#include "core/overlay/launch_switcher_overlay.h"
-
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
+
+#include <memory>
 
 #include <QApplication>
 #include <QDir>
 #include <QFontMetrics>
 #include <QImage>
 #include <QWindow>
-#include <memory>
 
+#include "../qt_spin.h"
 #include "core/capture/launch_surface_capture.h"
 #include "core/overlay/launch_switcher_content_view.h"
+#include "core/overlay/launch_switcher_overlay.h"
 #include "desktop/qt_main_loop.h"
 #include "desktop/qt_switcher_panel.h"
 #include "desktop/qt_switcher_panel_host.h"
@@ -28,14 +29,14 @@
 #include "support/manual_clock.h"
 #include "support/scoped_environment.h"
 #include "support/surface_images.h"
-#include "../qt_spin.h"
 #include "x11_screen_probe.h"
 
 namespace quillon {
 namespace {
 
 void sync(X11Connection& x) {
-  XcbReply<xcb_get_input_focus_reply_t> focus(xcb_get_input_focus_reply(x.get(), xcb_get_input_focus(x.get()), nullptr));
+  XcbReply<xcb_get_input_focus_reply_t> focus(
+      xcb_get_input_focus_reply(x.get(), xcb_get_input_focus(x.get()), nullptr));
 }
 
 // A plain window of another client in a colour the switcher never draws: the desktop.
@@ -45,8 +46,8 @@ xcb_window_t mapWindow(X11Connection& x, QRect bounds, bool overrideRedirect = f
   const std::uint32_t values[] = {desktopBlue, overrideRedirect ? 1U : 0U};
   xcb_create_window(x.get(), XCB_COPY_FROM_PARENT, window, x.root(), static_cast<std::int16_t>(bounds.x()),
                     static_cast<std::int16_t>(bounds.y()), static_cast<std::uint16_t>(bounds.width()),
-                    static_cast<std::uint16_t>(bounds.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                    XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+                    static_cast<std::uint16_t>(bounds.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+                    XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
   xcb_map_window(x.get(), window);
   sync(x);
   return window;
@@ -95,9 +96,9 @@ TEST(LaunchSwitcherOverlayOnX11, OpensOverARealNotchStaysOnTopAndGoesAway) {
   FakeLogSink log;
   LaunchSurfaceCapture capture(loop, service, windows, log);
   std::optional<LaunchResult<LaunchSurfaceSnapshot>> captured;
-  auto running = spawn<LaunchSurfaceSnapshot>(loop, capture.capture(ProcessRunningApplication::forProcess(sample.pid()),
-                                                                    GlobalPoint{756, 10}),
-                                              [&](auto result) { captured.emplace(std::move(result)); });
+  auto running = spawn<LaunchSurfaceSnapshot>(
+      loop, capture.capture(ProcessRunningApplication::forProcess(sample.pid()), GlobalPoint{756, 10}),
+      [&](auto result) { captured.emplace(std::move(result)); });
   ASSERT_TRUE(spinUntil([&] { return captured.has_value(); }));
   ASSERT_TRUE(captured->hasValue());
   const LaunchSurfaceSnapshot& snapshot = captured->value();
@@ -112,10 +113,13 @@ TEST(LaunchSwitcherOverlayOnX11, OpensOverARealNotchStaysOnTopAndGoesAway) {
   previews.entries[apps[1].id] = {cachedNotch(230, 120, 40), apps[1].bundleURL};
   previews.entries[apps[2].id] = {cachedNotch(60, 200, 150), apps[2].bundleURL};
   const bool compositing = x11HasCompositingManager(*adapters);
-  QtSwitcherPanelHost panels(clock, {compositing, [&](std::uint64_t window, std::function<void()> covered) {
+  QtSwitcherPanelHost panels(clock, {compositing,
+                                     [&](std::uint64_t window, std::function<void()> covered) {
                                        return X11StackingKeeper::hold(*adapters, static_cast<std::uint32_t>(window),
                                                                       std::move(covered));
-                                     }, {}, {}});
+                                     },
+                                     {},
+                                     {}});
   LaunchSwitcherOverlay overlay({clock, workspace, screens, windows, service, panels, previews, log});
 
   LaunchSwitcherRequest request;
@@ -202,8 +206,8 @@ TEST(LaunchSwitcherOverlayOnX11, OpensOverARealNotchStaysOnTopAndGoesAway) {
   overlay.dismiss();
   // The notch app keeps itself above the other windows once the panel is gone.
   EXPECT_TRUE(spinUntil([&] { return topmostMapped(*other) == sample.window(); }));
-  XcbReply<xcb_get_window_attributes_reply_t> gone(xcb_get_window_attributes_reply(
-      other->get(), xcb_get_window_attributes(other->get(), panelWindow), nullptr));
+  XcbReply<xcb_get_window_attributes_reply_t> gone(
+      xcb_get_window_attributes_reply(other->get(), xcb_get_window_attributes(other->get(), panelWindow), nullptr));
   EXPECT_TRUE(!gone || gone->map_state != XCB_MAP_STATE_VIEWABLE);
   EXPECT_NE(late, desktop);
   EXPECT_TRUE(log.lines().empty());
@@ -227,10 +231,13 @@ TEST(LaunchSwitcherOverlayOnX11, GivesWayToAScreenLocker) {
   ManualClock clock;
   FakeWorkspace workspace;
   FakeOverlayPreviews previews;
-  QtSwitcherPanelHost panels(clock, {false, [&](std::uint64_t window, std::function<void()> covered) {
+  QtSwitcherPanelHost panels(clock, {false,
+                                     [&](std::uint64_t window, std::function<void()> covered) {
                                        return X11StackingKeeper::hold(*adapters, static_cast<std::uint32_t>(window),
                                                                       std::move(covered));
-                                     }, {}, {}});
+                                     },
+                                     {},
+                                     {}});
   LaunchSwitcherOverlay overlay({clock, workspace, screens, windows, service, panels, previews, log});
   const std::vector<ManagedNotchApp> apps{app("オーロラ"), app("エンバー")};
   LaunchSwitcherRequest request;
@@ -260,8 +267,8 @@ TEST(LaunchSwitcherOverlayOnX11, GivesWayToAScreenLocker) {
   sync(*other);
   overlay.present(request);
   EXPECT_TRUE(overlay.isPresented()) << "the keyboard probe kept a grab of its own";
-  const std::string refused = std::string(LaunchSwitcherOverlay::unavailablePrefix) +
-                              LaunchSwitcherOverlay::unsupportedDescription;
+  const std::string refused =
+      std::string(LaunchSwitcherOverlay::unavailablePrefix) + LaunchSwitcherOverlay::unsupportedDescription;
   EXPECT_EQ(2, std::count(log.lines().begin(), log.lines().end(), refused));
 }
 

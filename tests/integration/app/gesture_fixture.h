@@ -92,8 +92,8 @@ struct GestureTest : SwitchMenuTest {
   void holdAndPage(int pages, const std::string& screenshot, const std::vector<xcb_keysym_t>& chord = {superKey}) {
     for (const auto key : chord) sendKey(key, true);
     const auto switcher = waitForSwitcher();
-    ASSERT_TRUE(switcher) << "the switcher did not appear\n" << quillon->errorText() << readText(trace)
-                          << aurora->errorText();
+    ASSERT_TRUE(switcher) << "the switcher did not appear\n"
+                          << quillon->errorText() << readText(trace) << aurora->errorText();
     for (int page = 0; page < pages; ++page) {
       const QImage before = pictureOf(*switcher);
       const auto mark = outputMark();

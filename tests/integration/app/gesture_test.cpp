@@ -43,10 +43,10 @@ TEST_F(GestureTest, TheChordAndSidewaysScrollsSwitchTwoAppsOnAndEscapeCancels) {
   ASSERT_TRUE(waitForTrace("router.release received phase=active")) << readText(trace);
   const std::string records = readText(trace);
   std::size_t at = 0;
-  for (const std::string& record : std::vector<std::string>{
-           "tap.start success", "router.press admitted pid=" + std::to_string(aurora->pid()), "initial presentation pid=",
-           "cancel reason=Escape key tap phase=active", "router.press admitted pid=",
-           "router.release received phase=active"}) {
+  for (const std::string& record :
+       std::vector<std::string>{"tap.start success", "router.press admitted pid=" + std::to_string(aurora->pid()),
+                                "initial presentation pid=", "cancel reason=Escape key tap phase=active",
+                                "router.press admitted pid=", "router.release received phase=active"}) {
     SCOPED_TRACE(record);
     at = records.find(record, at);
     ASSERT_NE(std::string::npos, at) << records;
@@ -144,11 +144,11 @@ TEST_F(GestureTest, AGestureAfterAWarpPagesAndSwitches) {
 // interrupted rather than shown with scrolls that would escape it. Once the pointer is
 // free the next gesture pages, and the app under it saw no scroll of either.
 TEST_F(GestureTest, AnotherClientHoldingThePointerInterruptsTheGesture) {
-  XcbReply<xcb_grab_pointer_reply_t> grabbed(xcb_grab_pointer_reply(
-      x11->get(),
-      xcb_grab_pointer(x11->get(), 0, x11->root(), 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE,
-                       XCB_CURRENT_TIME),
-      nullptr));
+  XcbReply<xcb_grab_pointer_reply_t> grabbed(
+      xcb_grab_pointer_reply(x11->get(),
+                             xcb_grab_pointer(x11->get(), 0, x11->root(), 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
+                                              XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
+                             nullptr));
   ASSERT_TRUE(grabbed && grabbed->status == XCB_GRAB_STATUS_SUCCESS);
   sendKey(superKey, true);
   ASSERT_TRUE(waitForTrace("tap.interrupted reason=user-input")) << readText(trace) << quillon->errorText();

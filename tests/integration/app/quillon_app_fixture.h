@@ -4,13 +4,10 @@
 // tray host (scripts/with-x --tray): its own home and data directory per test, the
 // window list, XTest input and screenshots in test-artifacts/.
 
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <xcb/xtest.h>
-
-#include <gtest/gtest.h>
-
-#include <QImage>
 
 #include <algorithm>
 #include <array>
@@ -26,6 +23,8 @@
 #include <thread>
 #include <utility>
 
+#include <QImage>
+
 #include "core/storage/registry/app_registry.h"
 #include "desktop/qt_user_defaults.h"
 #include "linux/x11_connection.h"
@@ -39,7 +38,8 @@ namespace quillon {
 namespace fs = std::filesystem;
 
 constexpr double deadline = 30.0;  // generous: CI machines are shared
-inline const std::string startedLine = "[Quillon/launch] product initialized; permission monitor controls Command input availability; "
+inline const std::string startedLine =
+    "[Quillon/launch] product initialized; permission monitor controls Command input availability; "
     "hosts are unmodified";
 
 // Looks again until `done` holds; the deadline only keeps a broken test from hanging.
@@ -65,8 +65,8 @@ struct QuillonProcessTest : ::testing::Test {
   std::unique_ptr<ChildProcess> startQuillon(std::vector<std::string> environment = {}) {
     fs::create_directories(temporary / "runtime");
     fs::permissions(temporary / "runtime", fs::perms::owner_all);
-    environment.insert(environment.begin(), {"HOME=" + (temporary / "home").string(), "XDG_DATA_HOME=",
-                                             "XDG_CONFIG_HOME=" + (temporary / "config").string(),
+    environment.insert(environment.begin(), {"HOME=" + (temporary / "home").string(),
+                                             "XDG_DATA_HOME=", "XDG_CONFIG_HOME=" + (temporary / "config").string(),
                                              "XDG_RUNTIME_DIR=" + (temporary / "runtime").string(),
                                              "QUILLON_LOG=stderr", "LC_ALL=ja_JP.UTF-8"});
     return std::make_unique<ChildProcess>(std::vector<std::string>{QUILLON_EXECUTABLE}, environment);
@@ -87,7 +87,7 @@ struct TrayMenuTest : QuillonProcessTest {
     ASSERT_TRUE(x11) << "no X display; run under scripts/with-x --tray";
     fs::create_directories(QUILLON_ARTIFACTS_DIR);
     quillon = startQuillon(quillonEnvironment);
-    ASSERT_TRUE(quillon->waitForErrorLine(startedLine, deadline)) << quillon->errorText() ;
+    ASSERT_TRUE(quillon->waitForErrorLine(startedLine, deadline)) << quillon->errorText();
   }
 
   // Asks the window list again until `pick` accepts a row (or, with `gone`, until it
@@ -211,8 +211,7 @@ struct TrayMenuTest : QuillonProcessTest {
     xcb_connection_t* c = x11->get();
     const xcb_setup_t* setup = xcb_get_setup(c);
     const auto count = static_cast<std::uint8_t>(setup->max_keycode - setup->min_keycode + 1);
-    auto* mapping =
-        xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, setup->min_keycode, count), nullptr);
+    auto* mapping = xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, setup->min_keycode, count), nullptr);
     ASSERT_NE(mapping, nullptr);
     const xcb_keysym_t* symbols = xcb_get_keyboard_mapping_keysyms(mapping);
     const int perCode = mapping->keysyms_per_keycode;
@@ -244,9 +243,9 @@ struct TrayMenuTest : QuillonProcessTest {
     };
     const auto children = [&](xcb_window_t window) {
       XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
-      return tree ? std::vector<xcb_window_t>(xcb_query_tree_children(tree.get()),
-                                              xcb_query_tree_children(tree.get()) +
-                                                  xcb_query_tree_children_length(tree.get()))
+      return tree ? std::vector<xcb_window_t>(
+                        xcb_query_tree_children(tree.get()),
+                        xcb_query_tree_children(tree.get()) + xcb_query_tree_children_length(tree.get()))
                   : std::vector<xcb_window_t>{};
     };
     for (const xcb_window_t host : children(x11->root())) {
@@ -264,7 +263,8 @@ struct TrayMenuTest : QuillonProcessTest {
         XcbReply<xcb_get_geometry_reply_t> size(xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr));
         XcbReply<xcb_translate_coordinates_reply_t> at(
             xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, window, x11->root(), 0, 0), nullptr));
-        if (size && at) return GlobalRect{double(at->dst_x), double(at->dst_y), double(size->width), double(size->height)};
+        if (size && at)
+          return GlobalRect{double(at->dst_x), double(at->dst_y), double(size->width), double(size->height)};
       }
     }
     return std::nullopt;
@@ -327,7 +327,8 @@ struct TrayMenuTest : QuillonProcessTest {
 };
 
 // Keysyms of the keys that walk the menu and answer an alert.
-constexpr xcb_keysym_t downKey = 0xff54, rightKey = 0xff53, returnKey = 0xff0d, escapeKey = 0xff1b, tabKey = 0xff09, spaceKey = 0x20;
+constexpr xcb_keysym_t downKey = 0xff54, rightKey = 0xff53, returnKey = 0xff0d, escapeKey = 0xff1b, tabKey = 0xff09,
+                       spaceKey = 0x20;
 
 inline std::string readText(const fs::path& path) {
   std::ifstream in(path);
@@ -350,8 +351,8 @@ struct SwitchMenuTest : TrayMenuTest {
   fs::path applications = temporary / "Applications";
   std::string defaultsFile = (temporary / "config" / "com.quillon.app" / "defaults.ini").string();
   std::map<std::string, std::string> behaviors;  // "QuillonSampleBehavior" by app; none quits on SIGTERM
-  std::vector<std::string> auroraOptions;  // what the sample app prints goes to its errorText()
-  std::unique_ptr<ChildProcess> aurora;  // apps quillon launches end with the test's X server
+  std::vector<std::string> auroraOptions;        // what the sample app prints goes to its errorText()
+  std::unique_ptr<ChildProcess> aurora;          // apps quillon launches end with the test's X server
 
   fs::path bundle(const std::string& name) const { return applications / (name + ".app"); }
   fs::path executable(const std::string& name) const { return bundle(name) / "Contents" / "MacOS" / name; }

@@ -33,7 +33,8 @@ TEST_F(QuillonProcessTest, ASecondProcessExitsSilentlyAndLeavesTheFirstRunning) 
   auto second = startQuillon();
   EXPECT_EQ(0, exitStatus(second->waitForExit(deadline))) << "the second instance kept running";
   EXPECT_EQ("[Quillon/startup] another instance owns the local data and input; closing this instance\n",
-            second->errorText()) << "exactly the log line, and no alert";
+            second->errorText())
+      << "exactly the log line, and no alert";
   EXPECT_TRUE(first->isRunning());
   EXPECT_EQ(0600u, modeOf(lockFile));
 
@@ -65,9 +66,10 @@ TEST_F(QuillonProcessTest, AnUnsafeLockFileStopsTheStartWithTheAlert) {
 TEST_F(QuillonProcessTest, WithoutADisplayTheAlertTextGoesToTheTerminal) {
   auto quillon = startQuillon({"DISPLAY=:none"});
   EXPECT_EQ(1, exitStatus(quillon->waitForExit(deadline))) << quillon->errorText();
-  EXPECT_EQ("Quillonを開始できません\n画面を表示できません。Xディスプレイ「:none」に接続できませんでした。\n"
-            "登録・保存画像・起動中のアプリは変更していません。\n",
-            quillon->errorText());
+  EXPECT_EQ(
+      "Quillonを開始できません\n画面を表示できません。Xディスプレイ「:none」に接続できませんでした。\n"
+      "登録・保存画像・起動中のアプリは変更していません。\n",
+      quillon->errorText());
   EXPECT_FALSE(fs::exists(lockFile)) << "nothing is touched before the platform exists";
 }
 
@@ -132,17 +134,20 @@ TEST_F(GuideTest, ResumesWhereItWasLeftTakesADroppedAppAndRecordsItsEnd) {
   fs::create_directories(temporary / "Notes.app");  // a folder named like an app
   mark = outputMark();
   ASSERT_TRUE(dropFile(temporary / "Aurora.app", window->midX(), window->midY()));
-  EXPECT_TRUE(quillon->waitForErrorLine("[Quillon/registration] オーロラを追加しました", deadline)) << quillon->errorText();
+  EXPECT_TRUE(quillon->waitForErrorLine("[Quillon/registration] オーロラを追加しました", deadline))
+      << quillon->errorText();
   EXPECT_TRUE(quillon->waitForErrorLineStartingWith("[Quillon/menu] オーロラ | ", deadline, mark)) << "not registered";
   ASSERT_TRUE(dropFile(temporary / "Notes.app", window->midX(), window->midY()));
-  EXPECT_TRUE(quillon->waitForErrorLineStartingWith("[Quillon/registration] ", deadline, outputMark()).value_or("").ends_with(
-      "有効なアプリではありません。.appという名前だけのフォルダは登録できません。"))
+  EXPECT_TRUE(quillon->waitForErrorLineStartingWith("[Quillon/registration] ", deadline, outputMark())
+                  .value_or("")
+                  .ends_with("有効なアプリではありません。.appという名前だけのフォルダは登録できません。"))
       << quillon->errorText();
   saveScreenshot("onboarding-drop.png", window);
 
   // The next step shows the same controls; the record tells it was reached.
   clickControl(*step, "次へ");
-  ASSERT_TRUE(waitForRecord([](const LaunchOnboardingRecord& r) { return r.lastStep == LaunchOnboardingStep::preview; }));
+  ASSERT_TRUE(
+      waitForRecord([](const LaunchOnboardingRecord& r) { return r.lastStep == LaunchOnboardingStep::preview; }));
   mark = outputMark();
   clickControl(*step, "次へ");
   step = waitForControls(guide, {"はじめる"}, mark);
@@ -165,7 +170,8 @@ TEST_F(SwitchMenuTest, ChoosingAnAppQuitsTheRunningOneAndLaunchesItsRegisteredBu
 
   // Polled every second since the start, the X server's permissions were logged once,
   // with the event tap started on the first poll.
-  const std::string permissions = "[Quillon/permissions] AX=true screenCapture=true inputTapStarted=true; "
+  const std::string permissions =
+      "[Quillon/permissions] AX=true screenCapture=true inputTapStarted=true; "
       "アクセシビリティ: 許可済み / 画面収録: 許可済み / ホットキー切替: 入力受付は起動済み\n";
   const std::string& text = quillon->errorText();
   EXPECT_NE(std::string::npos, text.find(permissions)) << text;
@@ -177,9 +183,10 @@ TEST_F(SwitchMenuTest, ChoosingAnAppQuitsTheRunningOneAndLaunchesItsRegisteredBu
 TEST_F(SwitchMenuTest, SeveralRunningAppsAreReducedToTheOneChosen) {
   const auto mark = outputMark();
   ChildProcess ember({executable("Ember").string()}, {}, true);
-  ASSERT_TRUE(waitForMenu("オーロラ | エンバー | タイド | ~複数起動中：メニューから操作対象を選択 | 登録アプリが複数起動中 { "
-                          "「オーロラ」だけを残して他を終了 ; 「エンバー」だけを残して他を終了 } | Quillonについて…",
-                          mark))
+  ASSERT_TRUE(
+      waitForMenu("オーロラ | エンバー | タイド | ~複数起動中：メニューから操作対象を選択 | 登録アプリが複数起動中 { "
+                  "「オーロラ」だけを残して他を終了 ; 「エンバー」だけを残して他を終了 } | Quillonについて…",
+                  mark))
       << quillon->errorText();
   const auto menu = openMenu();
   ASSERT_TRUE(menu) << "no menu opened from the tray\n" << quillon->errorText();
@@ -239,7 +246,8 @@ INSTANTIATE_TEST_SUITE_P(
                      {{"Aurora", "ignoreTerm"}},
                      false,
                      {switchingToTide,
-                      "✓オーロラ | エンバー | タイド | ~切り替え失敗：現在のアプリが10秒以内に終了しませんでした" + choiceFailed},
+                      "✓オーロラ | エンバー | タイド | ~切り替え失敗：現在のアプリが10秒以内に終了しませんでした" +
+                          choiceFailed},
                      true},
         // Launched and verified, then found gone by the next refresh.
         FailedSwitch{"ChosenAppExitsAtOnce",
@@ -261,10 +269,11 @@ TEST_F(SwitchMenuTest, AnUnreadableRegistryOffersRecoveryAndTheResetKeepsABackup
   auto mark = outputMark();
   const std::string broken = "{ not a registry";
   QtUserDefaults::atPath(defaultsFile)->setData(bytesOf(broken), SettingsStore::defaultAppsKey);
-  ASSERT_TRUE(waitForMenu("~オーロラ (アプリを確認できません) | ~エンバー (アプリを確認できません) | ~タイド (アプリを確認できません) | "
-                          "~登録データを確認してください | 登録データを再確認 | 登録データの復旧について… | "
-                          "~メニューからアプリを選んで起動 | Quillonについて…",
-                          mark))
+  ASSERT_TRUE(waitForMenu(
+      "~オーロラ (アプリを確認できません) | ~エンバー (アプリを確認できません) | ~タイド (アプリを確認できません) | "
+      "~登録データを確認してください | 登録データを再確認 | 登録データの復旧について… | "
+      "~メニューからアプリを選んで起動 | Quillonについて…",
+      mark))
       << quillon->errorText();
 
   mark = outputMark();

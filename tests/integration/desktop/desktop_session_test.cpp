@@ -61,12 +61,12 @@ TEST_P(DesktopSessionTest, TheTrayDocksTheGesturePanelCoversTheNotchAndBothWaysS
   // shape, with one through the window's own alpha (the screen itself cannot tell under
   // Xvfb, where the compositor's output is not what a display would show).
   if (GetParam()) {
-    XcbReply<xcb_get_image_reply_t> own(xcb_get_image_reply(
-        x11->get(),
-        xcb_get_image(x11->get(), XCB_IMAGE_FORMAT_Z_PIXMAP, panel->windowNumber.value_or(0), 0, 0,
-                      static_cast<std::uint16_t>(panel->bounds->width), static_cast<std::uint16_t>(panel->bounds->height),
-                      ~0U),
-        nullptr));
+    XcbReply<xcb_get_image_reply_t> own(
+        xcb_get_image_reply(x11->get(),
+                            xcb_get_image(x11->get(), XCB_IMAGE_FORMAT_Z_PIXMAP, panel->windowNumber.value_or(0), 0, 0,
+                                          static_cast<std::uint16_t>(panel->bounds->width),
+                                          static_cast<std::uint16_t>(panel->bounds->height), ~0U),
+                            nullptr));
     ASSERT_TRUE(own);
     ASSERT_EQ(32, own->depth) << "the panel is not an ARGB window under a compositor";
     const QImage pixels(xcb_get_image_data(own.get()), static_cast<int>(panel->bounds->width),

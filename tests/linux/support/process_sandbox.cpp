@@ -3,11 +3,11 @@
 #include <dirent.h>
 #include <poll.h>
 #include <signal.h>
-#include "linux/linux_pidfd.h"
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "linux/linux_pidfd.h"
 #include "support/storage_test_files.h"
 #include "support/test_app_bundle.h"
 

@@ -3,10 +3,9 @@
 // composites, and a request only logs that X11 has no prompt. The menu lines
 // and the log come out exactly, once per change. (How often a failed input start is
 // retried is the monitor's own rule, tested on fakes.)
-#include "core/app/launch_permission_monitor.h"
-
 #include <gtest/gtest.h>
 
+#include "core/app/launch_permission_monitor.h"
 #include "linux/x11_accessibility.h"
 #include "linux/x11_screen_capture_service.h"
 #include "support/fake_log_sink.h"
@@ -26,11 +25,19 @@ TEST(LaunchPermissionMonitorX11, ReportsWhatTheServerOffers) {
     std::vector<std::string> lines;  // at start, then after the user asked for the permissions
     int startsAfterRequest;          // the failed tap is tried again at once either way
   } cases[] = {
-      {"with Composite", {}, {head + "screenCapture=true inputTapStarted=false; アクセシビリティ: 許可済み / 画面収録: 許可済み" + retrying}, 2},
+      {"with Composite",
+       {},
+       {head + "screenCapture=true inputTapStarted=false; アクセシビリティ: 許可済み / 画面収録: 許可済み" + retrying},
+       2},
       {"without Composite",
        {"-extension", "Composite"},
-       {head + "screenCapture=false inputTapStarted=false; アクセシビリティ: 許可済み / 画面収録（画像用・任意）: 未許可" + retrying,
-        noPrompt, head + "screenCapture=false inputTapStarted=false; アクセシビリティ: 許可済み / 画面収録（画像用・任意）: 未許可または未反映" +
+       {head +
+            "screenCapture=false inputTapStarted=false; アクセシビリティ: 許可済み / 画面収録（画像用・任意）: 未許可" +
+            retrying,
+        noPrompt,
+        head +
+            "screenCapture=false inputTapStarted=false; アクセシビリティ: 許可済み / 画面収録（画像用・任意）: "
+            "未許可または未反映" +
             retrying},
        2},
   };
@@ -43,7 +50,9 @@ TEST(LaunchPermissionMonitorX11, ReportsWhatTheServerOffers) {
     ManualClock clock;
     int starts = 0;
     LaunchPermissionMonitor monitor(
-        {[&] { return LaunchPermissionMonitor::Permissions{accessibility.isTrusted(false), capture.preflightPermission()}; },
+        {[&] {
+           return LaunchPermissionMonitor::Permissions{accessibility.isTrusted(false), capture.preflightPermission()};
+         },
          [&] { return clock.uptime(); }, [&] { accessibility.isTrusted(true); }, [&] { capture.requestPermission(); },
          [&] { return ++starts, false; }, [](const LaunchPermissionState&) {}},
         log);

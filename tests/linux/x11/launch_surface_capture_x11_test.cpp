@@ -1,10 +1,8 @@
-#include "core/capture/launch_surface_capture.h"
-
 #include <gtest/gtest.h>
 #include <png.h>
-#include <xcb/xcb.h>
 #include <signal.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <array>
@@ -13,6 +11,7 @@
 #include <functional>
 
 #include "core/async/launch_async_wait_error.h"
+#include "core/capture/launch_surface_capture.h"
 #include "core/capture/launch_window_target_probe.h"
 #include "core/capture/surface_capture_error.h"
 #include "linux/process_running_application.h"
@@ -129,8 +128,16 @@ TEST(LaunchSurfaceCaptureX11, ProbesAndCapturesTheExpandedNotchOfARealApp) {
   const GlobalRect& s = snapshot.sourceQuartzRect;
   const int w = snapshot.image.width - 1;
   const int h = snapshot.image.height - 1;
-  for (auto [x, y, body] : {std::tuple{0, 0, false}, {w, 0, false}, {0, h, false}, {w, h, false}, {2, h - 2, false},
-                            {30, 60, true}, {w - 30, 60, true}, {150, 5, true}, {40, 70, true}, {210, 10, true}}) {
+  for (auto [x, y, body] : {std::tuple{0, 0, false},
+                            {w, 0, false},
+                            {0, h, false},
+                            {w, h, false},
+                            {2, h - 2, false},
+                            {30, 60, true},
+                            {w - 30, 60, true},
+                            {150, 5, true},
+                            {40, 70, true},
+                            {210, 10, true}}) {
     SCOPED_TRACE(testing::Message() << x << "," << y);
     EXPECT_EQ(body, snapshot.alphaMask.hitTest({s.minX() + x + 0.5, s.minY() + y + 0.5}, s));
     EXPECT_EQ(pixelAt(snapshot.image, x, y), body ? kAuroraBody : kClear);
@@ -152,8 +159,8 @@ TEST(LaunchSurfaceCaptureX11, AnOpaqueBlackBackingIsLeftOutOfTheImage) {
   EXPECT_EQ(0, snapshot.image.alphaAt(snapshot.image.width / 2, snapshot.image.height - 1));
   EXPECT_EQ(255, snapshot.image.alphaAt(snapshot.image.width / 2, snapshot.image.height / 2));
   EXPECT_EQ(snapshot.sourceQuartzRect.height - 4, snapshot.visibleQuartzRect.height);
-  EXPECT_EQ(std::vector<std::string>{"[Quillon/capture] normalized opaque backing pid=" + std::to_string(rig.app.pid()) +
-                                     " front=" + std::to_string(rig.app.window()) +
+  EXPECT_EQ(std::vector<std::string>{"[Quillon/capture] normalized opaque backing pid=" +
+                                     std::to_string(rig.app.pid()) + " front=" + std::to_string(rig.app.window()) +
                                      " back=" + std::to_string(snapshot.sourceWindows[1].windowID)},
             rig.log.lines());
 }
@@ -223,8 +230,7 @@ SurfaceCaptureError::Code failureOf(CaptureOnX11& rig, std::function<void()> aft
 
 TEST(LaunchSurfaceCaptureX11, AnAppKilledMidCaptureIsUnavailable) {
   CaptureOnX11 rig("Aurora");
-  EXPECT_EQ(SurfaceCaptureError::Code::targetUnavailable,
-            failureOf(rig, [&] { EXPECT_NE(-1, rig.app.terminate()); }));
+  EXPECT_EQ(SurfaceCaptureError::Code::targetUnavailable, failureOf(rig, [&] { EXPECT_NE(-1, rig.app.terminate()); }));
 }
 
 TEST(LaunchSurfaceCaptureX11, ANotchMovedByOnePointMidCaptureIsStale) {

@@ -35,7 +35,9 @@ struct TapTest : ::testing::Test {
   xcb_connection_t* user = display.other().get();
 
   bool until(const std::function<bool()>& done) { return display.loop().runUntil(done, 20.0); }
-  void sync() { XcbReply<xcb_get_input_focus_reply_t>(xcb_get_input_focus_reply(user, xcb_get_input_focus(user), nullptr)); }
+  void sync() {
+    XcbReply<xcb_get_input_focus_reply_t>(xcb_get_input_focus_reply(user, xcb_get_input_focus(user), nullptr));
+  }
   void fake(std::uint8_t type, std::uint8_t detail) {
     xcb_test_fake_input(user, type, detail, XCB_CURRENT_TIME, XCB_WINDOW_NONE, 0, 0, 0);
     sync();
@@ -43,7 +45,10 @@ struct TapTest : ::testing::Test {
   xcb_keycode_t keycode(xcb_keysym_t keysym) {
     const auto* setup = xcb_get_setup(user);
     XcbReply<xcb_get_keyboard_mapping_reply_t> map(xcb_get_keyboard_mapping_reply(
-        user, xcb_get_keyboard_mapping(user, setup->min_keycode, static_cast<std::uint8_t>(setup->max_keycode - setup->min_keycode + 1)), nullptr));
+        user,
+        xcb_get_keyboard_mapping(user, setup->min_keycode,
+                                 static_cast<std::uint8_t>(setup->max_keycode - setup->min_keycode + 1)),
+        nullptr));
     const auto* syms = xcb_get_keyboard_mapping_keysyms(map.get());
     for (int i = 0; i < xcb_get_keyboard_mapping_keysyms_length(map.get()); ++i) {
       if (syms[i] == keysym) return static_cast<xcb_keycode_t>(setup->min_keycode + i / map->keysyms_per_keycode);
@@ -66,18 +71,20 @@ struct TapTest : ::testing::Test {
   // Whether another client may now take the pointer and Escape, which the tap and an
   // Escape tap hold while started and claimed.
   bool othersCanGrab() {
-    const auto held = [&](xcb_void_cookie_t cookie) { return XcbReply<xcb_generic_error_t>(xcb_request_check(user, cookie)) != nullptr; };
+    const auto held = [&](xcb_void_cookie_t cookie) {
+      return XcbReply<xcb_generic_error_t>(xcb_request_check(user, cookie)) != nullptr;
+    };
     const bool escape = !held(xcb_grab_key_checked(user, 0, display.other().root(), XCB_MOD_MASK_ANY, keycode(kEscape),
                                                    XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     xcb_ungrab_key(user, XCB_GRAB_ANY, display.other().root(), XCB_MOD_MASK_ANY);
     return escape && grabPointer() && (xcb_ungrab_pointer(user, XCB_CURRENT_TIME), sync(), true);
   }
   bool grabPointer() {
-    XcbReply<xcb_grab_pointer_reply_t> grabbed(xcb_grab_pointer_reply(
-        user,
-        xcb_grab_pointer(user, 0, display.other().root(), 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE,
-                         XCB_NONE, XCB_CURRENT_TIME),
-        nullptr));
+    XcbReply<xcb_grab_pointer_reply_t> grabbed(
+        xcb_grab_pointer_reply(user,
+                               xcb_grab_pointer(user, 0, display.other().root(), 0, XCB_GRAB_MODE_ASYNC,
+                                                XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
+                               nullptr));
     return grabbed && grabbed->status == XCB_GRAB_STATUS_SUCCESS;
   }
 };
@@ -139,7 +146,7 @@ TEST_F(TapTest, ModifiersAndMovesReachTheRouterInScreenCoordinates) {
   key(kAlt, false);
   ASSERT_TRUE(until([&] { return router.modifiers.size() == 4; }));
   EXPECT_EQ(router.modifiers, (std::vector<LaunchEventFlags>{kCommand, kCommand | LaunchModifierShortcut::optionFlag,
-                                                            LaunchModifierShortcut::optionFlag, 0}));
+                                                             LaunchModifierShortcut::optionFlag, 0}));
   EXPECT_EQ(router.modifierCursors.front(), (ScreenPoint{300, 970}));
   const auto lines = records();
   ASSERT_GE(lines.size(), 3U);
@@ -228,7 +235,8 @@ TEST_F(TapTest, EveryEndReleasesTheGrabs) {
       escape.reset();
       tap = std::make_unique<X11GlobalEventTap>(display.adapters(), display.loop(), router, screens, trace, log);
       // The releases must have reached the server before the other client asks.
-      display.adapters().pending(xcb_get_input_focus(display.adapters().get()))
+      display.adapters()
+          .pending(xcb_get_input_focus(display.adapters().get()))
           .take<xcb_get_input_focus_reply_t>(x11DeadlineAfter(kX11QueryBound));
     } else {
       auto* adapters = display.adapters().get();

@@ -121,7 +121,8 @@ void X11TestDisplay::movePointer(int x, int y) {
 }
 
 const LaunchWindowRow* rowOf(const std::vector<LaunchWindowRow>& rows, std::uint32_t window) {
-  const auto found = std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return row.windowNumber == window; });
+  const auto found =
+      std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return row.windowNumber == window; });
   return found == rows.end() ? nullptr : &*found;
 }
 

@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "core/support/geometry.h"
 #include "core/async/launch_clock.h"
 #include "core/async/launch_task.h"
-#include "core/platform/launch_window_server.h"
 #include "core/async/poll_main_loop.h"
-#include "support/fake_log_sink.h"
+#include "core/platform/launch_window_server.h"
+#include "core/support/geometry.h"
 #include "linux/x11_connection.h"
+#include "support/fake_log_sink.h"
 #include "support/scoped_environment.h"
 
 namespace quillon {

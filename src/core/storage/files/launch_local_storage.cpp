@@ -64,8 +64,8 @@ Bytes readAll(int directory, const std::string& name, std::size_t maximumBytes) 
 }  // namespace
 
 void LaunchLocalStorage::checkComponent(const std::string& component) {
-  if (component.empty() || component == "." || component == ".." ||
-      component.find('/') != std::string::npos || component.find('\0') != std::string::npos) {
+  if (component.empty() || component == "." || component == ".." || component.find('/') != std::string::npos ||
+      component.find('\0') != std::string::npos) {
     throw LaunchStorageError::unsafeLocation();
   }
 }

@@ -10,7 +10,8 @@ LocalizedText LaunchStorageError::localizedDescription() const {
       return LocalizedText("保存先にアクセスできません。空き容量とアクセス権を確認してから再確認してください。");
     case Code::unsafeLocation:
       return LocalizedText(
-          "保存先が通常のフォルダ／ファイルではないか、安全にアクセスできません。保存先のリンクやアクセス権を確認してから再確認してください。元のデータは変更していません。");
+          "保存先が通常のフォルダ／ファイルではないか、安全にアクセスできません。保存先のリンクやアクセス権を確認してか"
+          "ら再確認してください。元のデータは変更していません。");
     case Code::invalidRecord:
       return LocalizedText("保存データを読み込めませんでした。再確認するか、元のデータを退避して初期化してください。");
     case Code::tooLarge:

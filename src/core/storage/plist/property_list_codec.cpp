@@ -55,7 +55,8 @@ bool isValidUtf8(std::string_view text) {
       codePoint = (codePoint << 6) | (next & 0x3F);
     }
     static constexpr std::uint32_t smallest[] = {0, 0x80, 0x800, 0x10000};
-    if (codePoint < smallest[extra] || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) return false;
+    if (codePoint < smallest[extra] || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+      return false;
     i += extra + 1;
   }
   return true;
@@ -136,8 +137,7 @@ std::optional<PropertyListValue> fromNode(plist_t node, int depth) {
     }
     case PLIST_KEY:
     case PLIST_UID:
-    case PLIST_NONE:
-      return std::nullopt;
+    case PLIST_NONE: return std::nullopt;
   }
   return std::nullopt;
 }
@@ -177,7 +177,8 @@ PlistPtr toNode(const PropertyListValue& value) {
     }
     PlistPtr operator()(const PropertyListValue::Dictionary& entries) const {
       PlistPtr dictionary(plist_new_dict());
-      for (const auto& [key, item] : entries) plist_dict_set_item(dictionary.get(), key.c_str(), toNode(item).release());
+      for (const auto& [key, item] : entries)
+        plist_dict_set_item(dictionary.get(), key.c_str(), toNode(item).release());
       return dictionary;
     }
   };
@@ -202,7 +203,8 @@ bool binaryStringsFreeOfNul(std::span<const std::uint8_t> bytes, std::uint64_t o
   const std::uint8_t offsetSize = trailer[6];
   const std::uint64_t tableOffset = bigEndian(trailer.subspan(24, 8));
   const std::uint64_t end = bytes.size() - 32;
-  if (offsetSize == 0 || offsetSize > 8 || tableOffset > end || objects > (end - tableOffset) / offsetSize) return false;
+  if (offsetSize == 0 || offsetSize > 8 || tableOffset > end || objects > (end - tableOffset) / offsetSize)
+    return false;
   for (std::uint64_t i = 0; i < objects; ++i) {
     const std::uint64_t offset = bigEndian(bytes.subspan(tableOffset + i * offsetSize, offsetSize));
     if (offset >= end) return false;

@@ -40,8 +40,7 @@ struct PropertyListValue {
 };
 
 // The string stored under `key`, or none when it is absent or not a string.
-inline std::optional<std::string> stringValue(const PropertyListValue::Dictionary& dictionary,
-                                              const std::string& key) {
+inline std::optional<std::string> stringValue(const PropertyListValue::Dictionary& dictionary, const std::string& key) {
   const auto found = dictionary.find(key);
   if (found == dictionary.end()) return std::nullopt;
   const auto* text = found->second.string();

@@ -42,7 +42,8 @@ LaunchPreferencesStore LaunchPreferencesStore::inDataDirectory(const Url& dataDi
 
 LocalizedText LaunchPreferencesStore::fallbackNotice() {
   return LocalizedText(
-      "設定を読み込めないため、一時的に呼び出しキーを⌘、画像の保存をOFFにしています。元のデータは変更していません。「保存先を再確認」または「設定データの復旧について…」から確認してください。");
+      "設定を読み込めないため、一時的に呼び出しキーを⌘、画像の保存をOFFにしています。元のデータは変更していません。「保"
+      "存先を再確認」または「設定データの復旧について…」から確認してください。");
 }
 
 LocalizedText LaunchPreferencesStore::resetTitle() {
@@ -51,7 +52,8 @@ LocalizedText LaunchPreferencesStore::resetTitle() {
 
 LocalizedText LaunchPreferencesStore::resetDetail() {
   return LocalizedText(
-      "元の設定ファイルをバックアップとして保全し、呼び出しキーを⌘、画像保存をONに戻します。アプリの登録・案内の進行状態・保存画像は削除しません。");
+      "元の設定ファイルをバックアップとして保全し、呼び出しキーを⌘、画像保存をONに戻します。アプリの登録・案内の進行状"
+      "態・保存画像は削除しません。");
 }
 
 }  // namespace quillon

@@ -3,8 +3,8 @@
 #include <span>
 
 #include "core/localization/localized_text.h"
-#include "core/storage/preferences/launch_preferences.h"
 #include "core/storage/plist/launch_property_list_store.h"
+#include "core/storage/preferences/launch_preferences.h"
 
 namespace quillon {
 

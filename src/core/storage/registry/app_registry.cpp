@@ -6,9 +6,9 @@
 #include <algorithm>
 
 #include "core/bundle/launch_bundle.h"
-#include "core/storage/registry/launch_onboarding_application_validator.h"
-#include "core/storage/files/launch_storage_error.h"
 #include "core/bundle/validated_launch_application.h"
+#include "core/storage/files/launch_storage_error.h"
+#include "core/storage/registry/launch_onboarding_application_validator.h"
 #include "core/support/file_times.h"
 
 namespace quillon {
@@ -83,7 +83,8 @@ std::vector<ManagedNotchApp> AppRegistry::launchableApps() const {
   for (const auto& app : apps_) {
     if (launchableURL(app)) launchable.push_back(app);
   }
-  std::stable_sort(launchable.begin(), launchable.end(), [](const auto& a, const auto& b) { return a.order < b.order; });
+  std::stable_sort(launchable.begin(), launchable.end(),
+                   [](const auto& a, const auto& b) { return a.order < b.order; });
   return launchable;
 }
 

@@ -1,9 +1,9 @@
 #include "core/storage/registry/launch_onboarding_application_validator.h"
 
-#include "core/bundle/launch_own_application.h"
-#include "core/localization/l10n.h"
 #include "core/bundle/launch_bundle.h"
+#include "core/bundle/launch_own_application.h"
 #include "core/bundle/validated_launch_application.h"
+#include "core/localization/l10n.h"
 
 namespace quillon {
 

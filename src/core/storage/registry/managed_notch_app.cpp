@@ -4,10 +4,10 @@
 #include <array>
 #include <set>
 
-#include "core/bundle/launch_own_application.h"
 #include "core/bundle/launch_bundle.h"
-#include "core/storage/files/launch_storage_error.h"
+#include "core/bundle/launch_own_application.h"
 #include "core/bundle/validated_launch_application.h"
+#include "core/storage/files/launch_storage_error.h"
 
 namespace quillon {
 
@@ -15,10 +15,9 @@ namespace {
 
 // UTF-8 encodings of the white space and line-break characters other than ASCII.
 constexpr std::array<std::string_view, 19> unicodeSpaces = {
-    "\xC2\x85",      "\xC2\xA0",      "\xE1\x9A\x80",  "\xE2\x80\x80", "\xE2\x80\x81",
-    "\xE2\x80\x82",  "\xE2\x80\x83",  "\xE2\x80\x84",  "\xE2\x80\x85", "\xE2\x80\x86",
-    "\xE2\x80\x87",  "\xE2\x80\x88",  "\xE2\x80\x89",  "\xE2\x80\x8A", "\xE2\x80\xA8",
-    "\xE2\x80\xA9",  "\xE2\x80\xAF",  "\xE2\x81\x9F",  "\xE3\x80\x80",
+    "\xC2\x85",     "\xC2\xA0",     "\xE1\x9A\x80", "\xE2\x80\x80", "\xE2\x80\x81", "\xE2\x80\x82", "\xE2\x80\x83",
+    "\xE2\x80\x84", "\xE2\x80\x85", "\xE2\x80\x86", "\xE2\x80\x87", "\xE2\x80\x88", "\xE2\x80\x89", "\xE2\x80\x8A",
+    "\xE2\x80\xA8", "\xE2\x80\xA9", "\xE2\x80\xAF", "\xE2\x81\x9F", "\xE3\x80\x80",
 };
 
 bool isAsciiSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }

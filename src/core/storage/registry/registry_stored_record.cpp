@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <limits>
-
 #include <nlohmann/json.hpp>
 
 namespace quillon {

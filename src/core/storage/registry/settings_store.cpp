@@ -40,7 +40,8 @@ SettingsStore::SettingsStore(LaunchUserDefaults& defaults, Url backupDirectory)
 
 LocalizedText SettingsStore::unreadableMessage() {
   return LocalizedText(
-      "アプリの登録情報を読み込めません。登録情報と保存画像は保護しています。再確認するか、登録情報を退避して初期化してください。");
+      "アプリの登録情報を読み込めません。登録情報と保存画像は保護しています。再確認するか、登録情報を退避して初期化して"
+      "ください。");
 }
 
 SettingsStore::Decoded SettingsStore::decodeStoredBlob(std::span<const std::uint8_t> blob) {

@@ -9,8 +9,8 @@
 
 #include "core/localization/localized_text.h"
 #include "core/platform/launch_user_defaults.h"
-#include "core/storage/registry/managed_notch_app.h"
 #include "core/storage/plist/property_list_value.h"
+#include "core/storage/registry/managed_notch_app.h"
 #include "core/support/bytes.h"
 #include "core/support/url.h"
 

@@ -1,10 +1,9 @@
 #include "core/storage/files/launch_local_storage.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
@@ -176,7 +175,9 @@ TEST_F(LocalStorageTest, PlantedLinksFifosAndForeignOwnersAreRefusedAtEveryLevel
       {"hard link", [&] { fs::create_hard_link(elsewhere / "file", root / "file"); }, root / "file", {}},
       {"directory named as the file", [&] { fs::create_directory(root / "file"); }, root / "file", {}},
       {"fifo", [&] { ASSERT_EQ(0, ::mkfifo((root / "file").c_str(), 0600)); }, root / "file", {}},
-      {"file where a directory belongs", [&] { writeFile(root / "Previews", bytesOf("x")); }, root / "Previews",
+      {"file where a directory belongs",
+       [&] { writeFile(root / "Previews", bytesOf("x")); },
+       root / "Previews",
        {"Previews"}},
       {"foreign file", giveAway(root / "file"), root / "file", {}},
       {"foreign data directory", giveAway(root), root, {}},

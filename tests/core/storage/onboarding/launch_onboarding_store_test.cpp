@@ -30,8 +30,9 @@ Bytes recordWith(Change change) {
 
 // A valid record padded with an unknown key to exactly `size` bytes.
 Bytes paddedRecord(std::size_t size) {
-  const std::string head = "<plist version=\"1.0\"><dict><key>version</key><integer>1</integer><key>lastStep</key>"
-                           "<string>preview</string><key>padding</key><string>";
+  const std::string head =
+      "<plist version=\"1.0\"><dict><key>version</key><integer>1</integer><key>lastStep</key>"
+      "<string>preview</string><key>padding</key><string>";
   const std::string tail = "</string></dict></plist>";
   return bytesOf(head + std::string(size - head.size() - tail.size(), 'x') + tail);
 }

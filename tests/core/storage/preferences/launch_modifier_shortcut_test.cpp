@@ -20,12 +20,14 @@ constexpr LaunchEventFlags capsLock = 0x10000;
 constexpr LaunchEventFlags function = 0x800000;
 
 TEST(LaunchModifierShortcut, OnlyNonEmptyCombinationsOfTheFourModifiersDecode) {
-  for (std::uint64_t raw : {std::uint64_t{0}, command | capsLock, command | function, std::uint64_t{1}, std::uint64_t{1} << 63}) {
+  for (std::uint64_t raw :
+       {std::uint64_t{0}, command | capsLock, command | function, std::uint64_t{1}, std::uint64_t{1} << 63}) {
     SCOPED_TRACE(raw);
     EXPECT_FALSE(S::fromRawValue(raw));
     EXPECT_THROW(S::decode(raw), LaunchDecodingError);
   }
-  for (std::uint64_t raw : {shift, control, option, command, S::supportedFlags}) EXPECT_EQ(raw, S::decode(raw).rawValue());
+  for (std::uint64_t raw : {shift, control, option, command, S::supportedFlags})
+    EXPECT_EQ(raw, S::decode(raw).rawValue());
   EXPECT_EQ("⌃⌥⇧⌘", S::fromRawValue(S::supportedFlags)->displayString());
 }
 
@@ -59,23 +61,45 @@ TEST(LaunchShortcutState, PressReleaseAndCancelFollowTheKeys) {
     LaunchEventFlags initial;
     std::vector<std::pair<LaunchEventFlags, Action>> steps;
   } rows[] = {
-      {"another modifier cancels and blocks until release", S::command(), 0,
-       {{command, Action::press}, {command, Action::none}, {command | shift, Action::cancel}, {command, Action::none},
-        {0, Action::none}, {command, Action::press}, {0, Action::release}, {0, Action::none}}},
-      {"a chord reached through other keys never presses", S::command(), 0,
-       {{option, Action::none}, {option | command, Action::none}, {command, Action::none}, {0, Action::none},
+      {"another modifier cancels and blocks until release",
+       S::command(),
+       0,
+       {{command, Action::press},
+        {command, Action::none},
+        {command | shift, Action::cancel},
+        {command, Action::none},
+        {0, Action::none},
+        {command, Action::press},
+        {0, Action::release},
+        {0, Action::none}}},
+      {"a chord reached through other keys never presses",
+       S::command(),
+       0,
+       {{option, Action::none},
+        {option | command, Action::none},
+        {command, Action::none},
+        {0, Action::none},
         {command | capsLock, Action::press}}},
-      {"two-key chords press when the last key goes down", S::optionShift(), 0,
-       {{option, Action::none}, {option | shift, Action::press}, {option | shift | control, Action::cancel},
-        {option, Action::none}, {option | shift, Action::press}, {shift, Action::release}}},
+      {"two-key chords press when the last key goes down",
+       S::optionShift(),
+       0,
+       {{option, Action::none},
+        {option | shift, Action::press},
+        {option | shift | control, Action::cancel},
+        {option, Action::none},
+        {option | shift, Action::press},
+        {shift, Action::release}}},
       {"started while the chord is held", S::command(), command, {{0, Action::release}, {command, Action::press}}},
-      {"started with more keys down", S::command(), command | option,
+      {"started with more keys down",
+       S::command(),
+       command | option,
        {{command, Action::none}, {0, Action::none}, {command, Action::press}}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     LaunchShortcutState state(row.chord, row.initial);
-    for (std::size_t i = 0; i < row.steps.size(); ++i) EXPECT_EQ(row.steps[i].second, state.update(row.steps[i].first)) << i;
+    for (std::size_t i = 0; i < row.steps.size(); ++i)
+      EXPECT_EQ(row.steps[i].second, state.update(row.steps[i].first)) << i;
   }
 }
 

@@ -1,8 +1,8 @@
 #include "core/storage/preferences/launch_preferences_store.h"
 
-#include <filesystem>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 
 #include "core/storage/files/launch_storage_error.h"

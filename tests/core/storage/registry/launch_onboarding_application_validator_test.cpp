@@ -21,19 +21,41 @@ TEST_F(OnboardingValidatorTest, EachFaultIsReportedWithTheFirstRuleItBreaks) {
     std::optional<E> expected;
   } rows[] = {
       {"a web URL", [](const fs::path&) { return *Url::parse("https://example.com/A.app/"); }, E::notLocalApplication},
-      {"no .app extension", [](const fs::path& p) { return bundleAt(p.parent_path() / "A.bundle"); }, E::notLocalApplication},
+      {"no .app extension", [](const fs::path& p) { return bundleAt(p.parent_path() / "A.bundle"); },
+       E::notLocalApplication},
       {"extension written APP", [](const fs::path& p) { return bundleAt(p.parent_path() / "A.APP"); }, std::nullopt},
       {"moved away", [](const fs::path& p) { return directoryUrl(p); }, E::unavailable},
-      {"a file named .app", [](const fs::path& p) { writeTestFile(p, "x"); return directoryUrl(p); }, E::unavailable},
-      {"a folder merely named .app", [](const fs::path& p) { fs::create_directories(p / "Contents/MacOS"); return directoryUrl(p); }, E::invalidBundle},
-      {"a framework", [](const fs::path& p) { return bundleAt(p, [](TestAppBundle& b) { b.packageType = "FMWK"; }); }, E::invalidBundle},
-      {"no identifier", [](const fs::path& p) { return bundleAt(p, [](TestAppBundle& b) { b.identifier.reset(); }); }, E::invalidBundle},
-      {"an empty identifier", [](const fs::path& p) { return bundleAt(p, [](TestAppBundle& b) { b.identifier = ""; }); }, E::invalidBundle},
+      {"a file named .app",
+       [](const fs::path& p) {
+         writeTestFile(p, "x");
+         return directoryUrl(p);
+       },
+       E::unavailable},
+      {"a folder merely named .app",
+       [](const fs::path& p) {
+         fs::create_directories(p / "Contents/MacOS");
+         return directoryUrl(p);
+       },
+       E::invalidBundle},
+      {"a framework", [](const fs::path& p) { return bundleAt(p, [](TestAppBundle& b) { b.packageType = "FMWK"; }); },
+       E::invalidBundle},
+      {"no identifier", [](const fs::path& p) { return bundleAt(p, [](TestAppBundle& b) { b.identifier.reset(); }); },
+       E::invalidBundle},
+      {"an empty identifier",
+       [](const fs::path& p) { return bundleAt(p, [](TestAppBundle& b) { b.identifier = ""; }); }, E::invalidBundle},
       {"this program (even without an executable)",
-       [](const fs::path& p) { return bundleAt(p, [](TestAppBundle& b) { b.identifier = "com.quillon.app"; b.writeExecutable = false; }); },
+       [](const fs::path& p) {
+         return bundleAt(p, [](TestAppBundle& b) {
+           b.identifier = "com.quillon.app";
+           b.writeExecutable = false;
+         });
+       },
        E::isQuillon},
       {"an executable linking outside the bundle",
-       [&](const fs::path& p) { return bundleAt(p, noExecutable, [](const fs::path& a) { fs::create_symlink("/bin/sh", a / "Contents/MacOS/Notch"); }); },
+       [&](const fs::path& p) {
+         return bundleAt(p, noExecutable,
+                         [](const fs::path& a) { fs::create_symlink("/bin/sh", a / "Contents/MacOS/Notch"); });
+       },
        E::missingExecutable},
       {"no executable", [&](const fs::path& p) { return bundleAt(p, noExecutable); }, E::missingExecutable},
   };
@@ -59,9 +81,13 @@ TEST_F(OnboardingValidatorTest, ALinkValidatesToItsTargetAndNamesFollowTheirPrec
   EXPECT_EQ("com.example.notch", validated.bundleIdentifier);
   EXPECT_EQ("Bundle Name", validated.displayName);
 
-  const auto named = bundleAt(root / "D.app", [](TestAppBundle& b) { b.name = "Name"; b.displayName = "Display"; });
+  const auto named = bundleAt(root / "D.app", [](TestAppBundle& b) {
+    b.name = "Name";
+    b.displayName = "Display";
+  });
   EXPECT_EQ("Display", LaunchOnboardingApplicationValidator::validate(named).displayName);
-  EXPECT_EQ("Plain Name", LaunchOnboardingApplicationValidator::validate(bundleAt(root / "Plain Name.app")).displayName);
+  EXPECT_EQ("Plain Name",
+            LaunchOnboardingApplicationValidator::validate(bundleAt(root / "Plain Name.app")).displayName);
 }
 
 }  // namespace

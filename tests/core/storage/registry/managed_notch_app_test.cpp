@@ -17,12 +17,19 @@ struct ManagedNotchAppTest : ::testing::Test, RegistryFixture {
 };
 
 TEST_F(ManagedNotchAppTest, NamesComeFromTheBundleOnlyWhileItIsTheSameAppAndUrlsAreStandardized) {
-  bundleAt(root / "Same.app", [](TestAppBundle& b) { b.identifier = "com.example.same"; b.displayName = "Shown Name"; });
-  bundleAt(root / "Replaced.app", [](TestAppBundle& b) { b.identifier = "com.example.other"; b.displayName = "Shown Name"; });
+  bundleAt(root / "Same.app", [](TestAppBundle& b) {
+    b.identifier = "com.example.same";
+    b.displayName = "Shown Name";
+  });
+  bundleAt(root / "Replaced.app", [](TestAppBundle& b) {
+    b.identifier = "com.example.other";
+    b.displayName = "Shown Name";
+  });
   std::vector<ManagedNotchApp> entries = {entryAt(root / "Same.app", "com.example.same", "Stored"),
                                           entryAt(root / "Replaced.app", "com.example.replaced", "Stored"),
                                           entryAt(root / "x" / ".." / "Gone.APP", "com.example.gone", "  Kept\n")};
-  for (const char* blank : {"", "\t\n", "\u3000\u00a0"}) entries.push_back(entryAt(root / "Notch Bar.app", "com.example.bar" + std::to_string(entries.size()), blank));
+  for (const char* blank : {"", "\t\n", "\u3000\u00a0"})
+    entries.push_back(entryAt(root / "Notch Bar.app", "com.example.bar" + std::to_string(entries.size()), blank));
   const auto apps = ManagedNotchApp::normalized(entries);
   EXPECT_EQ("Shown Name", apps[0].displayName);
   EXPECT_EQ("Stored", apps[1].displayName);

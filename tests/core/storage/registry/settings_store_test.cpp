@@ -21,7 +21,8 @@ struct SettingsStoreTest : ::testing::Test, RegistryFixture {
   }
   Bytes arrayOf(int count, const std::function<void(json&)>& change = {}) {
     json list = json::array();
-    for (int i = 0; i < count; ++i) list.push_back(entry("com.example.n" + std::to_string(i), (root / "A.app").string(), i));
+    for (int i = 0; i < count; ++i)
+      list.push_back(entry("com.example.n" + std::to_string(i), (root / "A.app").string(), i));
     if (change) change(list);
     return blobOf(list);
   }
@@ -50,10 +51,12 @@ TEST_F(SettingsStoreTest, UnreadableStoredValuesProtectTheRegistryAndStayAsTheyW
       {"malformed JSON", PropertyListValue{bytesOf("[{\"id\": ")}},
       {"nested deeply enough to exhaust the stack", PropertyListValue{bytesOf(std::string(1'000'000, '['))}},
       {"not UTF-8", PropertyListValue{Bytes{'[', '"', 0xFF, '"', ']'}}},
-      {"envelope of version 2", PropertyListValue{blobOf(json{{"version", 2}, {"apps", json::array()}, {"preservePreviews", true}})}},
+      {"envelope of version 2",
+       PropertyListValue{blobOf(json{{"version", 2}, {"apps", json::array()}, {"preservePreviews", true}})}},
       {"envelope without preservePreviews", PropertyListValue{blobOf(json{{"version", 1}, {"apps", json::array()}})}},
       {"duplicate ids", PropertyListValue{arrayOf(2, [&](json& l) { l[0]["id"] = l[1]["id"] = sameId; })}},
-      {"duplicate bundle identifiers", PropertyListValue{arrayOf(2, [](json& l) { l[1]["bundleIdentifier"] = l[0]["bundleIdentifier"]; })}},
+      {"duplicate bundle identifiers",
+       PropertyListValue{arrayOf(2, [](json& l) { l[1]["bundleIdentifier"] = l[0]["bundleIdentifier"]; })}},
       {"257 entries", PropertyListValue{arrayOf(257)}},
       {"this program's identifier", PropertyListValue{with("bundleIdentifier", "com.quillon.app")}},
       {"a blank identifier", PropertyListValue{with("bundleIdentifier", " \n\u3000")}},
@@ -64,7 +67,8 @@ TEST_F(SettingsStoreTest, UnreadableStoredValuesProtectTheRegistryAndStayAsTheyW
       {"enabled as a number", PropertyListValue{with("enabled", 1)}},
       {"a null display name", PropertyListValue{with("displayName", nullptr)}},
   };
-  for (const char* key : {"id", "bundleIdentifier", "bundleURL", "displayName", "order", "enabled", "visibilityDriver"}) {
+  for (const char* key :
+       {"id", "bundleIdentifier", "bundleURL", "displayName", "order", "enabled", "visibilityDriver"}) {
     rows.push_back({std::string("without ") + key, PropertyListValue{arrayOf(1, [&](json& l) { l[0].erase(key); })}});
   }
   for (const auto& [name, value] : rows) {
