@@ -34,8 +34,8 @@ class MacGlobalEventTap final : public GlobalEventTap {
   // A filtering tap sees every scroll whatever the chord, so there is nothing to renew;
   // kept so that both platforms' taps answer the same calls.
   void updateShortcut(LaunchModifierShortcut) override {}
-  // Vertical scrolling pages only where the desktop's mice lack a horizontal wheel; the
-  // home platform's scroll events already carry both axes as the user made them.
+  // Not applied here yet: this tap passes each scroll's two axes to the router as the
+  // user made them, so the setting changes nothing on this platform.
   void setVerticalScrollPages(bool) override {}
 
  private:
