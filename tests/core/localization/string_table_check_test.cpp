@@ -94,7 +94,7 @@ std::vector<std::string> missingFrom(const StringTable& table, const std::vector
 }
 
 TEST(StringTableCheck, TheScannerFindsWhatTheCompilerSeesAndReportsWhatIsMissing) {
-  const std::string source = R"cpp(
+  const std::string source = R"sample(
     // LocalizedText("in a comment") is not used
     /* LocalizedText("in a block comment") neither */
     auto a = LocalizedText("100% 確認");
@@ -104,9 +104,8 @@ TEST(StringTableCheck, TheScannerFindsWhatTheCompilerSeesAndReportsWhatIsMissing
         "後半\n");
     auto d = LocalizedText(variable);
     LocalizedText f("直接初期化");
-    int g = 16'384;
-    auto h = LocalizedText("after a digit separator");
-  )cpp";
+    int g = 16'384; auto h = LocalizedText("after a digit separator");
+  )sample";
   const auto used = localizedKeysIn(source, "sample.cpp");
   std::vector<std::string> keys;
   for (const auto& text : used) keys.push_back(text.key);
