@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!dictionary) return 0;
   try {
     LaunchOnboardingRecordCoding::decode(*dictionary);
-  } catch (const LaunchStorageError&) {
+  } catch (const LaunchError&) {
   }
   return 0;
 }

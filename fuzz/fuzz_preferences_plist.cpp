@@ -2,10 +2,9 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "core/storage/files/launch_storage_error.h"
-#include "core/storage/plist/launch_decoding_error.h"
 #include "core/storage/plist/property_list.h"
 #include "core/storage/preferences/launch_preferences_store.h"
+#include "core/support/launch_error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace quillon;
@@ -14,8 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // What was accepted is written back the same way.
     const auto again = LaunchPreferencesCoding::decodeFile(LaunchPreferencesCoding::encode(preferences).toBinary());
     if (again != preferences) std::abort();
-  } catch (const LaunchStorageError&) {
-  } catch (const LaunchDecodingError&) {
+  } catch (const LaunchError&) {
   }
   return 0;
 }

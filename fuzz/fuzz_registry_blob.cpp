@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto decoded = SettingsStore::decodeStoredBlob({data, size});
     const auto again = RegistryJsonCoding::decodeApps(RegistryJsonCoding::encodeApps(decoded.apps));
     if (!again || *again != decoded.apps) std::abort();
-  } catch (const LaunchStorageError&) {
+  } catch (const LaunchError&) {
   }
   return 0;
 }

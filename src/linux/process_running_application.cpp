@@ -54,14 +54,14 @@ std::shared_ptr<ProcessRunningApplication> ProcessRunningApplication::adopt(
 
 std::shared_ptr<ProcessRunningApplication> ProcessRunningApplication::forProcess(pid_t pid) {
   UniqueFd pidfd(pidfdOpen(pid));
-  if (!pidfd && outOfDescriptors(errno)) throw LaunchRunningApplicationsError{errno};
+  if (!pidfd && outOfDescriptors(errno)) throw LaunchRunningApplicationsError::unavailable(errno);
   if (!pidfd || hasExited(pidfd.get())) return nullptr;
   errno = 0;
   auto application = adopt(pid, std::move(pidfd));
   // An unreadable Info dictionary leaves the identifier out; without descriptors that
   // says nothing about the bundle.
   if (application && application->bundlePath_ && !application->bundleIdentifier_ && outOfDescriptors(errno)) {
-    throw LaunchRunningApplicationsError{errno};
+    throw LaunchRunningApplicationsError::unavailable(errno);
   }
   return application;
 }

@@ -40,13 +40,13 @@ void forEachProcessOfUser(const std::function<void(pid_t)>& visit) {
     void operator()(DIR* d) const { ::closedir(d); }
   };
   std::unique_ptr<DIR, CloseDir> directory(::opendir("/proc"));
-  if (!directory) throw LaunchRunningApplicationsError{errno};
+  if (!directory) throw LaunchRunningApplicationsError::unavailable(errno);
   const uid_t user = ::geteuid();
   while (true) {
     errno = 0;
     const dirent* entry = ::readdir(directory.get());
     if (entry == nullptr) {
-      if (errno != 0) throw LaunchRunningApplicationsError{errno};
+      if (errno != 0) throw LaunchRunningApplicationsError::unavailable(errno);
       break;
     }
     const auto pid = processIdentifierOf(entry->d_name);
@@ -156,11 +156,7 @@ void ProcessWorkspace::openApplication(const std::string& bundlePath, OpenComple
   auto outcome = std::make_shared<std::optional<LaunchResult<LaunchApplicationHandle>>>();
   loop_.runDetached(
       [bundlePath, outcome] {
-        try {
-          outcome->emplace(launch(bundlePath));
-        } catch (...) {
-          outcome->emplace(std::current_exception());
-        }
+        outcome->emplace(launchResultOf<LaunchApplicationHandle>([&bundlePath] { return launch(bundlePath); }));
       },
       [outcome, completion = std::move(completion)] {
         if (completion) completion(std::move(**outcome));

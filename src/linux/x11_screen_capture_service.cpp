@@ -18,7 +18,7 @@ namespace {
 
 constexpr const char* kDomain = "X11Capture";
 
-[[noreturn]] void fail(X11ScreenCaptureService::ErrorCode code) { throw LaunchCaptureServiceError{kDomain, code}; }
+[[noreturn]] void fail(X11ScreenCaptureService::ErrorCode code) { throw LaunchCaptureServiceError::of(kDomain, code); }
 
 // A reply that has not come by the deadline fails the capture as a stalled server;
 // one that came empty (an error) fails it with `code`.

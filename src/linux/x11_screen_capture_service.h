@@ -56,7 +56,7 @@ class X11ScreenCaptureService final : public LaunchScreenCaptureService {
                               LaunchCaptureConfiguration configuration) override;
 
   // The synchronous work behind the tasks above on the shared connection, for callers
-  // off the main loop (the demo's screenshot). Throw LaunchCaptureServiceError.
+  // off the main loop (the demo's screenshot). Throw a LaunchCaptureServiceError.
   Bitmap windowImage(std::uint32_t windowID, const LaunchCaptureConfiguration& configuration);
   Bitmap displayImage(std::uint32_t displayID, const std::vector<std::uint32_t>& windowIDs,
                       const LaunchCaptureConfiguration& configuration);

@@ -21,13 +21,13 @@ namespace {
 
 constexpr const char* kErrorDomain = "MacCapture";
 
-std::exception_ptr ownError(MacScreenCaptureService::ErrorCode code) {
-  return std::make_exception_ptr(LaunchCaptureServiceError{kErrorDomain, code});
+LaunchError ownError(MacScreenCaptureService::ErrorCode code) {
+  return LaunchCaptureServiceError::of(kErrorDomain, code);
 }
 
-std::exception_ptr systemError(NSError* error) {
+LaunchError systemError(NSError* error) {
   if (error == nil) return ownError(MacScreenCaptureService::imageUnavailable);
-  return std::make_exception_ptr(LaunchCaptureServiceError{error.domain.UTF8String, static_cast<long>(error.code)});
+  return LaunchCaptureServiceError::of(error.domain.UTF8String, static_cast<long>(error.code));
 }
 
 GlobalRect globalRect(CGRect rect) { return {rect.origin.x, rect.origin.y, rect.size.width, rect.size.height}; }

@@ -21,8 +21,8 @@ int main(int argc, char** argv) {
   for (unsigned long count = 0;; ++count) {
     try {
       storage.write(count % 2 == 0 ? storageWriterFirstContent() : storageWriterSecondContent(), argv[2], {});
-    } catch (const LaunchStorageError& error) {
-      std::fprintf(stderr, "write failed: %d\n", error.errnoValue);
+    } catch (const LaunchError& error) {
+      std::fprintf(stderr, "write failed: %d\n", error.errnoValue());
       return 1;
     }
     const char done = '.';

@@ -238,8 +238,8 @@ void scanWithFreeDescriptors(int free) {
   for (int i = 0; i < free; ++i) ::close(fillers[fillers.size() - 1 - static_cast<std::size_t>(i)]);
   try {
     ProcessWorkspace::scanRunningApplications();
-  } catch (const LaunchRunningApplicationsError& error) {
-    std::_Exit(error.errnoValue);
+  } catch (const LaunchError& error) {
+    std::_Exit(error.errnoValue());
   }
   std::_Exit(0);
 }
@@ -335,7 +335,7 @@ TEST_F(ProcessWorkspaceTest, OpenReportsTheErrnoOfTheStepThatFailed) {
                                                         {notRunnable.writeTo(sandbox.path("Plain.app")), EACCES}};
   for (const auto& [bundle, expected] : rows) {
     SCOPED_TRACE(bundle.string());
-    EXPECT_EQ(LaunchOpenApplicationError::of(expected), failure<LaunchError>(open(bundle)));
+    EXPECT_EQ(LaunchOpenApplicationError::of(expected), failure(open(bundle)));
   }
 }
 
@@ -450,7 +450,7 @@ TEST_F(ProcessLifecycleTest, QuitsTheRunningAppUnlessItIsGoneSelectedOrStubborn)
     }
 
     const auto result = switchApps(subject, source, to);
-    EXPECT_EQ(row.error, failure<LaunchError>(result));
+    EXPECT_EQ(row.error, failure(result));
     EXPECT_EQ(row.sourceRunsAfter, isAlive(source.get()));
     EXPECT_EQ(row.targetRunsAfter, runningFrom(to));
     EXPECT_FALSE(subject.isSwitching());

@@ -25,7 +25,8 @@ class FakeScreenCaptureService final : public LaunchScreenCaptureService {
 
   void setPermission(bool granted) { permission_ = granted; }
   void setContent(LaunchShareableContent content) { content_ = std::move(content); }
-  void failNextContent(LaunchCaptureServiceError error) { contentFailures_.push_back(std::move(error)); }
+  // The next content read fails with the platform's `domain` and `code`.
+  void failNextContent(LaunchPlatformFailure failure) { contentFailures_.push_back(failed(std::move(failure))); }
   // The next content read waits until `releaseContent`, as a system that is slow to
   // answer; its waits are resumed through `loop`.
   void holdNextContent(LaunchMainLoop& loop) { holdLoop_ = &loop; }
@@ -40,7 +41,7 @@ class FakeScreenCaptureService final : public LaunchScreenCaptureService {
   // The image of one window; display captures use `setDisplayImage`.
   void setWindowImage(std::uint32_t windowID, Bitmap image) { windowImages_[windowID] = std::move(image); }
   void setDisplayImage(Bitmap image) { displayImage_ = std::move(image); }
-  void failNextCapture(LaunchCaptureServiceError error) { captureFailures_.push_back(std::move(error)); }
+  void failNextCapture(LaunchPlatformFailure failure) { captureFailures_.push_back(failed(std::move(failure))); }
   // Runs inside every capture call, after it is recorded: what happens on screen while
   // the image is taken (a window moves, the app quits, time passes).
   void setDuringCapture(std::function<void()> hook) { duringCapture_ = std::move(hook); }
@@ -72,7 +73,7 @@ class FakeScreenCaptureService final : public LaunchScreenCaptureService {
     if (duringCapture_) duringCapture_();
     if (auto error = nextFailure()) throw *error;
     auto found = windowImages_.find(windowID);
-    if (found == windowImages_.end()) throw LaunchCaptureServiceError{"FakeCapture", 1};
+    if (found == windowImages_.end()) throw LaunchCaptureServiceError::of("FakeCapture", 1);
     co_return found->second;
   }
   Task<Bitmap> captureDisplay(std::uint32_t displayID, std::vector<std::uint32_t> windowIDs,
@@ -80,12 +81,15 @@ class FakeScreenCaptureService final : public LaunchScreenCaptureService {
     captures_.push_back({std::nullopt, displayID, windowIDs, configuration});
     if (duringCapture_) duringCapture_();
     if (auto error = nextFailure()) throw *error;
-    if (!displayImage_) throw LaunchCaptureServiceError{"FakeCapture", 2};
+    if (!displayImage_) throw LaunchCaptureServiceError::of("FakeCapture", 2);
     co_return *displayImage_;
   }
 
  private:
-  std::optional<LaunchCaptureServiceError> nextFailure() {
+  static LaunchError failed(LaunchPlatformFailure failure) {
+    return LaunchCaptureServiceError::of(std::move(failure.domain), failure.code);
+  }
+  std::optional<LaunchError> nextFailure() {
     if (captureFailures_.empty()) return std::nullopt;
     auto error = std::move(captureFailures_.front());
     captureFailures_.pop_front();
@@ -95,8 +99,8 @@ class FakeScreenCaptureService final : public LaunchScreenCaptureService {
   bool permission_ = true;
   double scale_ = 1.0;
   LaunchShareableContent content_;
-  std::deque<LaunchCaptureServiceError> contentFailures_;
-  std::deque<LaunchCaptureServiceError> captureFailures_;
+  std::deque<LaunchError> contentFailures_;
+  std::deque<LaunchError> captureFailures_;
   std::map<std::uint32_t, Bitmap> windowImages_;
   std::optional<Bitmap> displayImage_;
   std::vector<CaptureRequest> captures_;

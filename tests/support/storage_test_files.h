@@ -16,24 +16,19 @@
 #include "core/support/bytes.h"
 
 namespace quillon {
-// Readable failures: "unavailable(2)" instead of a byte dump.
-inline void PrintTo(const LaunchStorageError& error, std::ostream* out) {
-  switch (error.code) {
-    case LaunchStorageError::Code::unavailable: *out << "unavailable(" << error.errnoValue << ")"; return;
-    case LaunchStorageError::Code::unsafeLocation: *out << "unsafeLocation"; return;
-    case LaunchStorageError::Code::invalidRecord: *out << "invalidRecord"; return;
-    case LaunchStorageError::Code::tooLarge: *out << "tooLarge"; return;
-  }
+// Readable failures: the error's text and errno instead of a byte dump.
+inline void PrintTo(const LaunchError& error, std::ostream* out) {
+  *out << error.description() << " (errno " << error.errnoValue() << ")";
 }
 }  // namespace quillon
 
 namespace quillon::testing_files {
 
 // The storage error `operation` threw, or none.
-inline std::optional<LaunchStorageError> errorOf(const std::function<void()>& operation) {
+inline std::optional<LaunchError> errorOf(const std::function<void()>& operation) {
   try {
     operation();
-  } catch (const LaunchStorageError& error) {
+  } catch (const LaunchError& error) {
     return error;
   }
   return std::nullopt;

@@ -9,20 +9,19 @@
 
 namespace quillon {
 
-LocalizedText localizedDescription(AppRegistrationError error) {
-  switch (error) {
-    case AppRegistrationError::switchInProgress:
-      return LocalizedText("切替の完了を待ってから、もう一度アプリを追加してください。");
-    case AppRegistrationError::registrationFailed:
-      return LocalizedText("アプリを登録できませんでした。Finderでアプリの場所を確認し、もう一度選び直してください。");
-    case AppRegistrationError::storageUnavailable:
-      return LocalizedText(
-          "登録情報を読み込めないため、変更していません。登録情報の再確認または退避して初期化を行ってください。");
+std::string launchErrorText(AppRegistrationError::Code code, const LaunchError&) {
+  switch (code) {
+    case AppRegistrationError::Code::switchInProgress:
+      return L10n::text(LocalizedText("切替の完了を待ってから、もう一度アプリを追加してください。"));
+    case AppRegistrationError::Code::registrationFailed:
+      return L10n::text(
+          LocalizedText("アプリを登録できませんでした。Finderでアプリの場所を確認し、もう一度選び直してください。"));
+    case AppRegistrationError::Code::storageUnavailable:
+      return L10n::text(LocalizedText(
+          "登録情報を読み込めないため、変更していません。登録情報の再確認または退避して初期化を行ってください。"));
   }
-  return LocalizedText("");
+  return {};
 }
-
-std::string description(AppRegistrationError error) { return L10n::text(localizedDescription(error)); }
 
 LocalizedText AppRegistrationReport::registeredCountText() const {
   return LocalizedText::format("{}件を登録・確認しました。", registeredCount);
@@ -50,7 +49,7 @@ Task<void> AppRegistrationService::addFromMenu(AppRegistry& registry, LaunchAler
   const auto chosen = co_await alerts.showOpenPanel(std::move(request));
   if (chosen.empty()) co_return;
 
-  std::optional<AppRegistrationError> failure;
+  std::optional<LaunchError> failure;
   // The main loop ran on while the panel was open: a switch may have started, or the
   // stored value may have been found unreadable, while the user was choosing.
   if (isSwitching()) {
@@ -66,7 +65,7 @@ Task<void> AppRegistrationService::addFromMenu(AppRegistry& registry, LaunchAler
   }
   LaunchAlert alert{LaunchAlert::Style::warning,
                     L10n::text(LocalizedText("アプリを追加できません")),
-                    description(*failure),
+                    failure->description(),
                     {L10n::text(LocalizedText("閉じる"))}};
   co_await alerts.showAlert(std::move(alert));
 }
@@ -75,14 +74,13 @@ AppRegistrationReport AppRegistrationService::registerApplications(const std::ve
                                                                    AppRegistry& registry) {
   AppRegistrationReport report;
   for (const auto& url : urls) {
-    LaunchOnboardingApplication validated;
-    try {
-      validated = LaunchOnboardingApplicationValidator::validate(url);
-    } catch (LaunchOnboardingApplicationError error) {
-      report.lines.push_back(LocalizedText::format("{}: {}", url.lastPathComponent(), description(error)));
+    const auto checked = LaunchOnboardingApplicationValidator::validate(url);
+    if (const auto* error = checked.failure()) {
+      report.lines.push_back(LocalizedText::format("{}: {}", url.lastPathComponent(), error->description()));
       ++report.failedCount;
       continue;
     }
+    const LaunchOnboardingApplication& validated = checked.value();
     const auto& apps = registry.apps();
     const auto before = std::find_if(
         apps.begin(), apps.end(), [&](const auto& app) { return app.bundleIdentifier == validated.bundleIdentifier; });

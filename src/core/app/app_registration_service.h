@@ -6,6 +6,7 @@
 
 #include "core/async/launch_task.h"
 #include "core/localization/localized_text.h"
+#include "core/support/launch_error.h"
 #include "core/support/launch_uuid.h"
 #include "core/support/url.h"
 
@@ -14,15 +15,26 @@ namespace quillon {
 class AppRegistry;
 class LaunchAlertPresenter;
 
-// Why the menu could not add an app. Thrown by value.
-enum class AppRegistrationError {
-  switchInProgress,    // a switch started while the panel was open
-  registrationFailed,  // the bundle was refused or the registry could not be saved
-  storageUnavailable,  // the stored registry is unreadable, so nothing may change
+// Why the menu could not add an app: the codes of the domain, and the errors made of
+// them as the menu's add reports them.
+struct AppRegistrationError {
+  enum class Code {
+    switchInProgress,    // a switch started while the panel was open
+    registrationFailed,  // the bundle was refused or the registry could not be saved
+    storageUnavailable,  // the stored registry is unreadable, so nothing may change
+  };
+  static const LaunchError switchInProgress;
+  static const LaunchError registrationFailed;
+  static const LaunchError storageUnavailable;
 };
 
-LocalizedText localizedDescription(AppRegistrationError error);
-std::string description(AppRegistrationError error);
+constexpr LaunchErrorDomain launchErrorDomain(AppRegistrationError::Code) { return LaunchErrorDomain::appRegistration; }
+// Why nothing was added and what to do, in the user's language.
+std::string launchErrorText(AppRegistrationError::Code code, const LaunchError& error);
+
+inline const LaunchError AppRegistrationError::switchInProgress{Code::switchInProgress};
+inline const LaunchError AppRegistrationError::registrationFailed{Code::registrationFailed};
+inline const LaunchError AppRegistrationError::storageUnavailable{Code::storageUnavailable};
 
 // What registering several apps at once did: one line per chosen URL, in order, and
 // how many ended registered (or confirmed) and how many failed.

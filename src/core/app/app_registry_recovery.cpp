@@ -48,7 +48,7 @@ Task<std::optional<LocalizedText>> AppRegistryRecovery::reset() {
     registry_.setApps(registry_.store().loadApps());
     result = LocalizedText::format(
         "登録一覧を初期化しました。元の登録データ: {}\n起動中のアプリと保存画像は変更していません。", backup.path());
-  } catch (const LaunchStorageError& error) {
+  } catch (const LaunchError& error) {
     failure = error.description();
   }
   actions_.registryChanged();

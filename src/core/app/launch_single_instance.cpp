@@ -23,10 +23,10 @@ LockOutcome lockFile(int directory, UniqueFd& lock) {
   // no-follow so that a planted link cannot make us create or lock a file elsewhere.
   lock.reset(::openat(directory, LaunchSingleInstance::lockFileName,
                       O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
-  if (!lock) throw LaunchStorageError::unsafeLocation();
+  if (!lock) throw LaunchStorageError::unsafeLocation;
   struct stat info {};
   if (::fstat(lock.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::getuid() || info.st_nlink != 1) {
-    throw LaunchStorageError::unsafeLocation();
+    throw LaunchStorageError::unsafeLocation;
   }
   if (::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) {
     if (errno == EWOULDBLOCK) return LockOutcome::heldElsewhere;
@@ -47,8 +47,8 @@ LaunchInstanceAcquisition LaunchSingleInstance::acquire(const Url& directoryUrl)
       case LockOutcome::heldElsewhere: return LaunchInstanceAcquisition::alreadyRunning();
       case LockOutcome::locked: return LaunchInstanceAcquisition::acquired(LaunchSingleInstance(std::move(lock)));
     }
-    throw LaunchStorageError::invalidRecord();  // not reached: the switch is exhaustive
-  } catch (const LaunchStorageError& error) {
+    throw LaunchStorageError::invalidRecord;  // not reached: the switch is exhaustive
+  } catch (const LaunchError& error) {
     return LaunchInstanceAcquisition::unavailable(
         L10n::text(LocalizedText(
             "Quillonの起動を確認できません。次の保存先のアクセス権やリンクを確認して、もう一度開いてください。\n")) +

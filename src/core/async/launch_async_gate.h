@@ -85,9 +85,9 @@ class LaunchAsyncGate {
                          LateResultHandler onLateResult);
   static Task<void> enforceDeadline(std::weak_ptr<State> weak, LaunchMainLoop& loop, LaunchUuid token, double timeout,
                                     bool cancelWork);
-  // Resolves the current wait with `error`; does nothing for a stale token or when the
+  // Resolves the current wait with `failure`; does nothing for a stale token or when the
   // wait is already resolved. `isRunning` stays true until the operation ends.
-  static void finishWaiting(State& state, const LaunchUuid& token, std::exception_ptr error, bool cancelWork);
+  static void finishWaiting(State& state, const LaunchUuid& token, LaunchResult<T> failure, bool cancelWork);
   // Ends the current wait without resuming anybody and hands back the waiter, if the
   // wait of `token` was still open.
   static std::optional<LaunchCompletion<T>> release(State& state, const LaunchUuid& token, bool cancelWork);
@@ -155,6 +155,8 @@ Task<void> LaunchAsyncGate<T>::work(std::weak_ptr<State> weak, LaunchUuid token,
   std::optional<LaunchResult<T>> result;
   try {
     result.emplace(co_await operation());
+  } catch (const LaunchError& error) {
+    result.emplace(error);
   } catch (...) {
     result.emplace(std::current_exception());
   }
@@ -181,7 +183,7 @@ Task<void> LaunchAsyncGate<T>::enforceDeadline(std::weak_ptr<State> weak, Launch
     co_return;
   }
   if (auto state = weak.lock()) {
-    finishWaiting(*state, token, std::make_exception_ptr(LaunchAsyncWaitError::timedOut), cancelWork);
+    finishWaiting(*state, token, LaunchAsyncWaitError::timedOut, cancelWork);
   }
 }
 
@@ -198,9 +200,9 @@ std::optional<LaunchCompletion<T>> LaunchAsyncGate<T>::release(State& state, con
 }
 
 template <class T>
-void LaunchAsyncGate<T>::finishWaiting(State& state, const LaunchUuid& token, std::exception_ptr error,
+void LaunchAsyncGate<T>::finishWaiting(State& state, const LaunchUuid& token, LaunchResult<T> failure,
                                        bool cancelWork) {
-  if (auto waiter = release(state, token, cancelWork)) (*waiter)(LaunchResult<T>(std::move(error)));
+  if (auto waiter = release(state, token, cancelWork)) (*waiter)(std::move(failure));
 }
 
 }  // namespace quillon

@@ -259,6 +259,8 @@ RootTask runRoot(Task<T> task, std::function<void(LaunchResult<T>)> done) {
     } else {
       result.emplace(co_await std::move(task));
     }
+  } catch (const LaunchError& error) {
+    result.emplace(error);
   } catch (...) {
     result.emplace(std::current_exception());
   }
@@ -434,20 +436,8 @@ template <class T>
 Task<T> runOffMainThread(LaunchMainLoop& loop, std::function<T()> work) {
   std::function<void(LaunchCompletion<T>)> start = [&loop, work = std::move(work)](LaunchCompletion<T> done) {
     auto outcome = std::make_shared<std::optional<LaunchResult<T>>>();
-    loop.runDetached(
-        [work, outcome] {
-          try {
-            if constexpr (std::is_void_v<T>) {
-              work();
-              outcome->emplace();
-            } else {
-              outcome->emplace(work());
-            }
-          } catch (...) {
-            outcome->emplace(std::current_exception());
-          }
-        },
-        [done, outcome] { done(std::move(**outcome)); });
+    loop.runDetached([work, outcome] { outcome->emplace(launchResultOf<T>(work)); },
+                     [done, outcome] { done(std::move(**outcome)); });
   };
   co_return co_await awaitCallback<T>(loop, std::move(start));
 }

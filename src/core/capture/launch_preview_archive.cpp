@@ -58,17 +58,17 @@ std::vector<LaunchStoredFile> LaunchPreviewArchive::list() const {
       // No-follow metadata only: a link or a foreign file is never opened, and it is
       // not ours to delete either.
       if (const auto info = storage_.fileInfo(name, children_)) files.push_back({name, info->size, info->modifiedAt});
-    } catch (const LaunchStorageError& error) {
-      if (error.code != LaunchStorageError::Code::unsafeLocation) throw;
+    } catch (const LaunchError& error) {
+      if (error != LaunchStorageError::unsafeLocation) throw;
     }
   }
   return files;
 }
 
 LaunchPreviewRecord LaunchPreviewArchive::readRecord(const LaunchStoredFile& file) const {
-  if (file.size > maximumRecordBytes) throw LaunchStorageError::tooLarge();
+  if (file.size > maximumRecordBytes) throw LaunchStorageError::tooLarge;
   const auto data = storage_.read(file.name, children_, maximumRecordBytes);
-  if (!data) throw LaunchStorageError::invalidRecord();
+  if (!data) throw LaunchStorageError::invalidRecord;
   return LaunchPreviewRecord::decode(*data);
 }
 
@@ -76,7 +76,7 @@ std::optional<LaunchAppPreview> LaunchPreviewArchive::read(const LaunchStoredFil
   LaunchPreviewRecord record;
   try {
     record = readRecord(file);
-  } catch (const LaunchStorageError&) {
+  } catch (const LaunchError&) {
     return std::nullopt;  // one bad file costs its own image, not the others'
   }
   if (record.version != LaunchPreviewRecord::currentVersion || !record.applicationURL.isFileUrl()) return std::nullopt;
@@ -108,7 +108,7 @@ void LaunchPreviewArchive::save(const LaunchAppPreview& preview, const LaunchUui
   record.savedAt = preview.savedAt > 0 ? preview.savedAt : clock_->now();
   record.png = std::move(*png);
   const Bytes data = record.encode();
-  if (data.size() > maximumRecordBytes) throw LaunchStorageError::tooLarge();
+  if (data.size() > maximumRecordBytes) throw LaunchStorageError::tooLarge;
   storage_.write(data, fileName(id), children_);
   prune();
 }
@@ -132,7 +132,7 @@ void LaunchPreviewArchive::retain(const std::map<LaunchUuid, Url>& apps) const {
   // A record that could not be read this time (out of descriptors, an I/O error) may
   // be perfectly good: it stays, and the first such failure is reported once the
   // others were dealt with. Only what was read and found wanting is deleted.
-  std::optional<LaunchStorageError> failure;
+  std::optional<LaunchError> failure;
   for (const auto& file : list()) {
     const auto app = apps.find(*recordID(file.name));
     bool keep = false;
@@ -141,9 +141,8 @@ void LaunchPreviewArchive::retain(const std::map<LaunchUuid, Url>& apps) const {
         const auto record = readRecord(file);
         keep = record.version == LaunchPreviewRecord::currentVersion && record.applicationURL.isFileUrl() &&
                LaunchAppPreview::normalizedURL(record.applicationURL) == LaunchAppPreview::normalizedURL(app->second);
-      } catch (const LaunchStorageError& error) {
-        const bool invalid =
-            error.code == LaunchStorageError::Code::invalidRecord || error.code == LaunchStorageError::Code::tooLarge;
+      } catch (const LaunchError& error) {
+        const bool invalid = error == LaunchStorageError::invalidRecord || error == LaunchStorageError::tooLarge;
         if (!invalid) {
           if (!failure) failure = error;
           continue;

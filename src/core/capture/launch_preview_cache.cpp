@@ -1,7 +1,6 @@
 #include "core/capture/launch_preview_cache.h"
 
 #include <algorithm>
-#include <exception>
 
 #include "core/async/launch_clock.h"
 #include "core/async/launch_main_loop.h"
@@ -16,18 +15,6 @@ namespace quillon {
 namespace {
 
 constexpr double minimumVisibleHeight = 64;
-
-std::string describe(const std::exception_ptr& error) {
-  try {
-    std::rethrow_exception(error);
-  } catch (const LaunchStorageError& storageError) {
-    return storageError.description();
-  } catch (const std::exception& other) {
-    return other.what();
-  } catch (...) {
-    return "unknown error";
-  }
-}
 
 // A tightly packed copy: every image the cache holds has rows of exactly width * 4 bytes.
 Bitmap packed(const Bitmap& bitmap) {
@@ -92,8 +79,8 @@ bool LaunchPreviewCache::remember(const LaunchSurfaceSnapshot& snapshot, const L
       archive_->save(previews_.at(id), id);
       saveError_.reset();
       maintenanceError_.reset();
-    } catch (...) {
-      reportFailure(saveError_, std::current_exception());
+    } catch (const LaunchError& error) {
+      reportFailure(saveError_, error);
     }
   }
   return true;
@@ -123,8 +110,8 @@ void LaunchPreviewCache::remove(const LaunchUuid& id) {
   if (!diskMutationAllowed_ || !archive_) return;
   try {
     archive_->remove(id);
-  } catch (...) {
-    reportFailure(maintenanceError_, std::current_exception());
+  } catch (const LaunchError& error) {
+    reportFailure(maintenanceError_, error);
   }
 }
 
@@ -145,8 +132,8 @@ void LaunchPreviewCache::retainApplications(const std::map<LaunchUuid, Url>& app
   try {
     archive_->retain(normalized);
     maintenanceError_.reset();
-  } catch (...) {
-    reportFailure(maintenanceError_, std::current_exception());
+  } catch (const LaunchError& error) {
+    reportFailure(maintenanceError_, error);
   }
 }
 
@@ -161,8 +148,8 @@ void LaunchPreviewCache::setPersistenceEnabled(bool enabled, bool isUserInitiate
     try {
       archive_->retain({});
       maintenanceError_.reset();
-    } catch (...) {
-      reportFailure(maintenanceError_, std::current_exception());
+    } catch (const LaunchError& error) {
+      reportFailure(maintenanceError_, error);
     }
     return;
   }
@@ -180,8 +167,8 @@ void LaunchPreviewCache::clear() {
     archive_->retain({});
     saveError_.reset();
     maintenanceError_.reset();
-  } catch (...) {
-    reportFailure(maintenanceError_, std::current_exception());
+  } catch (const LaunchError& error) {
+    reportFailure(maintenanceError_, error);
   }
 }
 
@@ -201,11 +188,7 @@ void LaunchPreviewCache::startRestore() {
   auto outcome = std::make_shared<std::optional<LaunchResult<Loaded>>>();
   services_.loop.runDetached(
       [archive = *archive_, outcome] {
-        try {
-          outcome->emplace(archive.load());
-        } catch (...) {
-          outcome->emplace(std::current_exception());
-        }
+        outcome->emplace(launchResultOf<Loaded>([&archive] { return archive.load(); }));
       },
       [alive = std::weak_ptr<const bool>(alive_), this, generation, outcome] {
         // A cache that is gone, or a restore that was cancelled or superseded, takes
@@ -219,8 +202,11 @@ void LaunchPreviewCache::finishRestore(LaunchResult<Loaded> outcome) {
   if (outcome.hasValue()) {
     applyRestored(std::move(outcome.value()));
     maintenanceError_.reset();
+  } else if (const auto* error = outcome.failure()) {
+    reportFailure(maintenanceError_, *error);
   } else {
-    reportFailure(maintenanceError_, outcome.error());
+    // A fault of the worker, not a failure of the archive: the images stay unrestored.
+    reportFailure(maintenanceError_, LaunchStorageError::invalidRecord);
   }
   restoring_ = false;
   changedDuringRestore_.clear();
@@ -260,9 +246,9 @@ void LaunchPreviewCache::cancelRestore() {
   retainedDuringRestore_.reset();
 }
 
-void LaunchPreviewCache::reportFailure(std::optional<LocalizedText>& slot, const std::exception_ptr& error) {
+void LaunchPreviewCache::reportFailure(std::optional<LocalizedText>& slot, const LaunchError& error) {
   slot = failureText();
-  services_.log.log("[Quillon/preview-cache] " + describe(error));
+  services_.log.log("[Quillon/preview-cache] " + error.description());
 }
 
 }  // namespace quillon

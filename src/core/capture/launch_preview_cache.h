@@ -88,7 +88,7 @@ class LaunchPreviewCache {
   void applyRestored(Loaded loaded);
   void cancelRestore();
   void dropFromMemory(const LaunchUuid& id);
-  void reportFailure(std::optional<LocalizedText>& slot, const std::exception_ptr& error);
+  void reportFailure(std::optional<LocalizedText>& slot, const LaunchError& error);
 
   int maximumEntries_;
   int maximumDimension_;

@@ -10,7 +10,7 @@ namespace {
 
 const PropertyListValue& member(const PropertyListValue::Dictionary& dictionary, const char* key) {
   const auto found = dictionary.find(key);
-  if (found == dictionary.end()) throw LaunchStorageError::invalidRecord();
+  if (found == dictionary.end()) throw LaunchStorageError::invalidRecord;
   return found->second;
 }
 
@@ -30,19 +30,19 @@ Bytes LaunchPreviewRecord::encode() const {
 LaunchPreviewRecord LaunchPreviewRecord::decode(std::span<const std::uint8_t> data) {
   const auto root = PropertyListCodec::decode(data);
   const auto* dictionary = root ? root->dictionary() : nullptr;
-  if (!dictionary) throw LaunchStorageError::invalidRecord();
+  if (!dictionary) throw LaunchStorageError::invalidRecord;
 
   const auto* version = member(*dictionary, "version").integer();
   const auto* url = member(*dictionary, "applicationURL").dictionary();
   const auto* savedAt = std::get_if<PropertyListDate>(&member(*dictionary, "savedAt").value);
   const auto* png = member(*dictionary, "png").data();
-  if (!version || !url || !savedAt || !png) throw LaunchStorageError::invalidRecord();
+  if (!version || !url || !savedAt || !png) throw LaunchStorageError::invalidRecord;
   // A URL relative to a base is not what the archive writes; taking only "relative"
   // would silently read it as another location.
   const auto relative = stringValue(*url, "relative");
-  if (!relative || url->size() != 1) throw LaunchStorageError::invalidRecord();
+  if (!relative || url->size() != 1) throw LaunchStorageError::invalidRecord;
   const auto parsed = Url::parse(*relative);
-  if (!parsed) throw LaunchStorageError::invalidRecord();
+  if (!parsed) throw LaunchStorageError::invalidRecord;
 
   LaunchPreviewRecord record;
   record.version = *version;

@@ -121,15 +121,16 @@ Task<LaunchSurfaceSnapshot> LaunchSurfaceCapture::capture(std::shared_ptr<const 
 
 Task<LaunchShareableContent> LaunchSurfaceCapture::loadContent() {
   std::optional<LaunchShareableContent> content;
-  std::optional<LaunchCaptureServiceError> failure;
+  std::optional<LaunchError> failure;
   try {
     content = co_await service_.shareableContent();
-  } catch (const LaunchCaptureServiceError& error) {
+  } catch (const LaunchError& error) {
     failure = error;
   }
   co_await checkCancellation();
   if (content) co_return std::move(*content);
-  log_.log(fmt::format("[Quillon/capture] content unavailable domain={} code={}", failure->domain, failure->code));
+  log_.log(fmt::format("[Quillon/capture] content unavailable domain={} code={}", failure->platform().domain,
+                       failure->platform().code));
   // Content fails without the permission too; tell the user what would fix it.
   fail(service_.preflightPermission() ? Code::imageCaptureFailed : Code::permissionMissing);
 }
@@ -225,7 +226,7 @@ Task<LaunchSurfaceSnapshot> LaunchSurfaceCapture::performCapture(
   const double sampledAtUptime = clock.uptime();
   std::shared_ptr<const Bitmap> image;
   {
-    std::optional<LaunchCaptureServiceError> failure;
+    std::optional<LaunchError> failure;
     try {
       if (singleWindow) {
         image = std::make_shared<const Bitmap>(co_await service_.captureWindow(primary.windowID, configuration));
@@ -236,12 +237,13 @@ Task<LaunchSurfaceSnapshot> LaunchSurfaceCapture::performCapture(
         image = std::make_shared<const Bitmap>(
             co_await service_.captureDisplay(selection.display.displayID, std::move(ids), configuration));
       }
-    } catch (const LaunchCaptureServiceError& error) {
+    } catch (const LaunchError& error) {
       failure = error;
     }
     co_await checkCancellation();
     if (failure) {
-      log_.log(fmt::format("[Quillon/capture] image unavailable domain={} code={}", failure->domain, failure->code));
+      log_.log(fmt::format("[Quillon/capture] image unavailable domain={} code={}", failure->platform().domain,
+                           failure->platform().code));
       fail(Code::imageCaptureFailed);
     }
   }
@@ -306,7 +308,7 @@ Task<std::shared_ptr<const Bitmap>> LaunchSurfaceCapture::frontOnlyImage(const L
   std::shared_ptr<const Bitmap> backImage;
   try {
     frontImage = std::make_shared<const Bitmap>(co_await service_.captureWindow(front.windowID, configuration));
-  } catch (const LaunchCaptureServiceError&) {
+  } catch (const LaunchError&) {
   }
   co_await checkCancellation();
   if (!frontImage) co_return nullptr;
@@ -323,7 +325,7 @@ Task<std::shared_ptr<const Bitmap>> LaunchSurfaceCapture::frontOnlyImage(const L
 
   try {
     backImage = std::make_shared<const Bitmap>(co_await service_.captureWindow(back.windowID, configuration));
-  } catch (const LaunchCaptureServiceError&) {
+  } catch (const LaunchError&) {
   }
   co_await checkCancellation();
   if (!backImage) co_return nullptr;

@@ -2,11 +2,13 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/async/launch_task.h"
 #include "core/support/bitmap.h"
 #include "core/support/geometry.h"
+#include "core/support/launch_error.h"
 
 namespace quillon {
 
@@ -40,12 +42,22 @@ struct LaunchCaptureConfiguration {
   bool ignoresShadows = true;
 };
 
-// A failure reported by the capture service, with the platform's error domain and code
-// for the log.
+// The capture service could not deliver: the one code of its domain, made into an
+// error with the platform's own error domain and code, which are for the log.
 struct LaunchCaptureServiceError {
-  std::string domain;
-  long code = 0;
+  enum class Code { captureFailed };
+  static LaunchError of(std::string platformDomain, long platformCode);
 };
+
+constexpr LaunchErrorDomain launchErrorDomain(LaunchCaptureServiceError::Code) {
+  return LaunchErrorDomain::captureService;
+}
+// "capture failed: <platform domain> <platform code>", for the log.
+std::string launchErrorText(LaunchCaptureServiceError::Code code, const LaunchError& error);
+
+inline LaunchError LaunchCaptureServiceError::of(std::string platformDomain, long platformCode) {
+  return LaunchError(Code::captureFailed, LaunchPlatformFailure{std::move(platformDomain), platformCode});
+}
 
 class LaunchScreenCaptureService {
  public:

@@ -15,8 +15,12 @@ std::string launchErrorText(LaunchOpenApplicationError::Code code, const LaunchE
   return {};
 }
 
-std::string LaunchRunningApplicationsError::description() const {
-  return std::string("running applications unavailable: ") + std::strerror(errnoValue);
+std::string launchErrorText(LaunchRunningApplicationsError::Code code, const LaunchError& error) {
+  switch (code) {
+    case LaunchRunningApplicationsError::Code::unavailable:
+      return std::string("running applications unavailable: ") + std::strerror(error.errnoValue());
+  }
+  return {};
 }
 
 bool isAlive(const LaunchRunningApplication* application) {

@@ -71,10 +71,19 @@ inline LaunchError LaunchOpenApplicationError::of(int errnoValue) { return Launc
 // ENFILE once descriptors ran out). A shorter list would make running apps look quit,
 // so none is given. For the log.
 struct LaunchRunningApplicationsError {
-  int errnoValue = 0;
-  std::string description() const;
-  friend bool operator==(const LaunchRunningApplicationsError&, const LaunchRunningApplicationsError&) = default;
+  enum class Code { unavailable };
+  static LaunchError unavailable(int errnoValue);
 };
+
+constexpr LaunchErrorDomain launchErrorDomain(LaunchRunningApplicationsError::Code) {
+  return LaunchErrorDomain::runningApplications;
+}
+// "running applications unavailable: <the errno's text>", for the log.
+std::string launchErrorText(LaunchRunningApplicationsError::Code code, const LaunchError& error);
+
+inline LaunchError LaunchRunningApplicationsError::unavailable(int errnoValue) {
+  return LaunchError(Code::unavailable, errnoValue);
+}
 
 // Running applications, launching them, and the few other desktop services the
 // program asks the system for.
@@ -89,7 +98,7 @@ class LaunchWorkspace {
 
   // Every running application of the user, including those started outside Quillon.
   // Reading them takes tens of milliseconds, so it happens off the main thread; the
-  // task resumes on it. Throws LaunchRunningApplicationsError instead of giving a
+  // task resumes on it. Throws a LaunchRunningApplicationsError instead of giving a
   // partial list.
   virtual Task<std::vector<LaunchApplicationHandle>> runningApplications() = 0;
 

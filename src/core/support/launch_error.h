@@ -12,10 +12,16 @@ namespace quillon {
 // The areas of the product whose failures have names of their own. Each has one
 // enumeration of codes and one function that puts a code into words.
 enum class LaunchErrorDomain {
-  asyncWait,        // LaunchAsyncWaitError: a bounded wait gave up
-  lifecycle,        // LaunchLifecycleError: a quit-open-verify transition failed
-  openApplication,  // LaunchOpenApplicationError: the platform could not open an app
-  surfaceCapture,   // SurfaceCaptureError: probing or capturing a notch surface failed
+  asyncWait,              // LaunchAsyncWaitError: a bounded wait gave up
+  lifecycle,              // LaunchLifecycleError: a quit-open-verify transition failed
+  openApplication,        // LaunchOpenApplicationError: the platform could not open an app
+  surfaceCapture,         // SurfaceCaptureError: probing or capturing a notch surface failed
+  storage,                // LaunchStorageError: local data could not be read or written
+  decoding,               // LaunchDecodingError: stored data parsed but holds a value its record cannot take
+  onboardingApplication,  // LaunchOnboardingApplicationError: a chosen bundle cannot be registered
+  appRegistration,        // AppRegistrationError: the menu could not add an app
+  runningApplications,    // LaunchRunningApplicationsError: the running applications could not all be read
+  captureService,         // LaunchCaptureServiceError: the platform's capture service failed
 };
 
 // A code enumeration names its domain through `launchErrorDomain(code)` and its words
@@ -26,10 +32,19 @@ concept LaunchErrorCode = std::is_enum_v<Code> && requires(Code code) {
   { launchErrorDomain(code) } -> std::same_as<LaunchErrorDomain>;
 };
 
+// A failure a platform service reported in its own terms: its error domain and code,
+// kept for the log and never shown to the user.
+struct LaunchPlatformFailure {
+  std::string domain;
+  long code = 0;
+  friend bool operator==(const LaunchPlatformFailure&, const LaunchPlatformFailure&) = default;
+};
+
 // Every failure as one value: the domain, a code of the domain's enumeration, and what
 // little a code needs beside it (the errno of a failed system call, for the log; the
-// windows an ambiguous match found). Returned through `LaunchResult`, or thrown by value
-// where a coroutine must fail; its fixed text comes from the domain's one mapping.
+// windows an ambiguous match found; the platform's own domain and code). Returned
+// through `LaunchResult`, or thrown by value where a coroutine must fail; its fixed text
+// comes from the domain's one mapping.
 class LaunchError {
  public:
   template <LaunchErrorCode Code>
@@ -39,6 +54,10 @@ class LaunchError {
         errnoValue_(errnoValue),
         windowIDs_(std::move(windowIDs)),
         text_([](const LaunchError& error) { return launchErrorText(static_cast<Code>(error.code_), error); }) {}
+  template <LaunchErrorCode Code>
+  LaunchError(Code code, LaunchPlatformFailure platform) : LaunchError(code) {
+    platform_ = std::move(platform);
+  }
 
   LaunchErrorDomain domain() const { return domain_; }
   // The code when the error is of `Code`'s domain.
@@ -53,12 +72,13 @@ class LaunchError {
   }
   int errnoValue() const { return errnoValue_; }
   const std::vector<std::uint32_t>& windowIDs() const { return windowIDs_; }
+  const LaunchPlatformFailure& platform() const { return platform_; }
   // The domain's fixed text for the code.
   std::string description() const { return text_(*this); }
 
   friend bool operator==(const LaunchError& a, const LaunchError& b) {
     return a.domain_ == b.domain_ && a.code_ == b.code_ && a.errnoValue_ == b.errnoValue_ &&
-           a.windowIDs_ == b.windowIDs_;
+           a.windowIDs_ == b.windowIDs_ && a.platform_ == b.platform_;
   }
 
  private:
@@ -66,6 +86,7 @@ class LaunchError {
   int code_;
   int errnoValue_;
   std::vector<std::uint32_t> windowIDs_;
+  LaunchPlatformFailure platform_;
   std::string (*text_)(const LaunchError&);
 };
 

@@ -5,65 +5,100 @@
 #include <utility>
 #include <variant>
 
+#include "core/support/launch_error.h"
+
 namespace quillon {
 
-// The outcome of an asynchronous step: a value or the error it threw. Used where a
-// result crosses a callback instead of a `co_await` (late results, completions).
+// The outcome of a step: a value, the product's failure as the `LaunchError` it is, or
+// an exception that is no failure of the product (a cancellation, a fault). Returned by
+// synchronous steps that can fail, and used where a result crosses a callback instead
+// of a `co_await` (late results, completions).
 template <class T>
 class LaunchResult {
  public:
-  LaunchResult(T value) : state_(std::in_place_index<0>, std::move(value)) {}        // NOLINT
-  LaunchResult(std::exception_ptr error) : state_(std::in_place_index<1>, error) {}  // NOLINT
+  LaunchResult(T value) : state_(std::in_place_index<0>, std::move(value)) {}            // NOLINT
+  LaunchResult(LaunchError error) : state_(std::in_place_index<1>, std::move(error)) {}  // NOLINT
+  LaunchResult(std::exception_ptr error) : state_(std::in_place_index<2>, error) {}      // NOLINT
 
   bool hasValue() const { return state_.index() == 0; }
   T& value() { return std::get<0>(state_); }
   const T& value() const { return std::get<0>(state_); }
-  std::exception_ptr error() const { return hasValue() ? nullptr : std::get<1>(state_); }
+  // The product's failure; none for a value or a foreign exception.
+  const LaunchError* failure() const { return std::get_if<1>(&state_); }
+  // Any failure as an exception (a LaunchError is thrown by value); none for a value.
+  std::exception_ptr error() const {
+    if (const auto* error = failure()) return std::make_exception_ptr(*error);
+    return hasValue() ? nullptr : std::get<2>(state_);
+  }
 
-  // The value, or the error rethrown.
+  // The value, or the failure thrown.
   T get() && {
-    if (!hasValue()) std::rethrow_exception(std::get<1>(state_));
+    if (const auto* error = failure()) throw *error;
+    if (!hasValue()) std::rethrow_exception(std::get<2>(state_));
     return std::move(std::get<0>(state_));
   }
 
  private:
-  std::variant<T, std::exception_ptr> state_;
+  std::variant<T, LaunchError, std::exception_ptr> state_;
 };
 
 template <>
 class LaunchResult<void> {
  public:
   LaunchResult() = default;
-  LaunchResult(std::exception_ptr error) : error_(error) {}  // NOLINT
+  LaunchResult(LaunchError error) : failure_(std::move(error)) {}  // NOLINT
+  LaunchResult(std::exception_ptr error) : exception_(error) {}    // NOLINT
 
-  bool hasValue() const { return error_ == nullptr; }
-  std::exception_ptr error() const { return error_; }
+  bool hasValue() const { return !failure_ && exception_ == nullptr; }
+  const LaunchError* failure() const { return failure_ ? &*failure_ : nullptr; }
+  std::exception_ptr error() const { return failure_ ? std::make_exception_ptr(*failure_) : exception_; }
   void get() && {
-    if (error_) std::rethrow_exception(error_);
+    if (failure_) throw *failure_;
+    if (exception_) std::rethrow_exception(exception_);
   }
 
  private:
-  std::exception_ptr error_;
+  std::optional<LaunchError> failure_;
+  std::exception_ptr exception_;
 };
 
-// The error of type E that `result` failed with (matched by catch, copied out); none
-// for a value or another error.
-template <class E, class T>
-std::optional<E> failure(const LaunchResult<T>& result) {
-  if (result.hasValue()) return std::nullopt;
+// The outcome of `body()`: its value, the LaunchError it threw, or any other exception.
+// For steps that run where nothing may escape (a worker thread, a task's root).
+template <class T, class Body>
+LaunchResult<T> launchResultOf(Body&& body) {
   try {
-    std::rethrow_exception(result.error());
-  } catch (const E& error) {
+    if constexpr (std::is_void_v<T>) {
+      body();
+      return {};
+    } else {
+      return body();
+    }
+  } catch (const LaunchError& error) {
     return error;
   } catch (...) {
-    return std::nullopt;
+    return std::current_exception();
   }
 }
 
-// True when `result` failed with an error of type E.
+// The LaunchError that `result` failed with; none for a value or a foreign exception.
+template <class T>
+std::optional<LaunchError> failure(const LaunchResult<T>& result) {
+  if (const auto* error = result.failure()) return *error;
+  return std::nullopt;
+}
+
+// True when `result` failed with an exception of type E that is not a LaunchError (a
+// cancellation, a fault): for tests that tell foreign exceptions apart.
 template <class E, class T>
 bool failedWith(const LaunchResult<T>& result) {
-  return failure<E>(result).has_value();
+  if (result.hasValue() || result.failure() != nullptr) return false;
+  try {
+    std::rethrow_exception(result.error());
+  } catch (const E&) {
+    return true;
+  } catch (...) {
+    return false;
+  }
 }
 
 }  // namespace quillon

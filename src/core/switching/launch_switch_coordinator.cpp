@@ -46,14 +46,8 @@ LaunchSwitchCoordinator::~LaunchSwitchCoordinator() { *self_ = nullptr; }
 
 std::string LaunchSwitchCoordinator::failureDescription(const LaunchResult<LaunchLifecycleResult>& result) {
   if (result.hasValue()) return {};
-  if (const auto error = failure<LaunchError>(result)) return error->description();
-  // Not a failure of the product's own (a cancellation, a fault): the words it carries.
-  try {
-    std::rethrow_exception(result.error());
-  } catch (const std::exception& other) {
-    return other.what();
-  } catch (...) {
-  }
+  if (const auto* error = result.failure()) return error->description();
+  // Not a failure of the product's own (a cancellation, a fault), so it has no words.
   return "unknown error";
 }
 
@@ -106,7 +100,7 @@ Task<bool> LaunchSwitchCoordinator::select(LaunchUuid id, std::optional<LaunchUu
     if (auto self = weak.lock(); self && *self) (*self)->applyLateResult(token, id, target, std::move(result));
   };
   auto operation = [this, source, target = *url]() { return performSwitch_(source, target); };
-  std::exception_ptr failed;
+  std::optional<LaunchResult<LaunchLifecycleResult>> failed;
   try {
     auto waited = switchGate_.run(switchTimeout_, false, std::move(onLate), std::move(operation));
     const LaunchLifecycleResult result = co_await std::move(waited);
@@ -120,8 +114,10 @@ Task<bool> LaunchSwitchCoordinator::select(LaunchUuid id, std::optional<LaunchUu
     isSwitching_ = switchGate_.isRunning();
     changed();
     co_return ok;
+  } catch (const LaunchError& error) {
+    failed.emplace(error);
   } catch (...) {
-    failed = std::current_exception();
+    failed.emplace(std::current_exception());
   }
 
   if (settledSwitchGeneration_ == token) {
@@ -133,7 +129,7 @@ Task<bool> LaunchSwitchCoordinator::select(LaunchUuid id, std::optional<LaunchUu
   if (!switchGate_.isRunning()) {
     pendingTarget_.reset();
     isAwaitingOutcome_ = false;
-    recordSwitchFailure(failureDescription(LaunchResult<LaunchLifecycleResult>(failed)));
+    recordSwitchFailure(failureDescription(*failed));
   } else {
     isAwaitingOutcome_ = true;
     status_.showStatus(LocalizedText("切替結果は未確定です。メニューの「切替結果を再確認」を利用してください"));
@@ -187,7 +183,7 @@ void LaunchSwitchCoordinator::recordSwitchFailure(const std::string& description
 Task<std::optional<std::vector<LaunchApplicationHandle>>> LaunchSwitchCoordinator::runningApplications() {
   try {
     co_return co_await workspace_.runningApplications();
-  } catch (const LaunchRunningApplicationsError& error) {
+  } catch (const LaunchError& error) {
     // A partial list could adopt the wrong app or none; keep what is known instead.
     log_.log("[Quillon/launch] running applications unavailable: " + error.description());
   }
@@ -221,15 +217,10 @@ Task<void> LaunchSwitchCoordinator::refreshRunningSelection() {
 
   std::vector<RunningMatch> matches;
   for (const auto& app : registry_.launchableApps()) {
-    std::optional<LaunchOnboardingApplication> validated;
-    try {
-      validated = LaunchOnboardingApplicationValidator::validate(app.bundleURL);
-    } catch (LaunchOnboardingApplicationError) {
-      continue;
-    }
-    if (validated->bundleIdentifier != app.bundleIdentifier) continue;
+    const auto validated = LaunchOnboardingApplicationValidator::validate(app.bundleURL);
+    if (!validated.hasValue() || validated.value().bundleIdentifier != app.bundleIdentifier) continue;
     for (const auto& application : *running) {
-      if (isAlive(application.get()) && samePath(validated->url, application->bundlePath(), true)) {
+      if (isAlive(application.get()) && samePath(validated.value().url, application->bundlePath(), true)) {
         matches.push_back({app, application});
       }
     }

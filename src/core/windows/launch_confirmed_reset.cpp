@@ -10,10 +10,9 @@ Task<std::optional<LaunchResetResult>> confirmedReset(std::function<Task<bool>()
   if (!co_await std::move(confirmation)) co_return std::nullopt;
   try {
     co_return LaunchResetResult(reset());
-  } catch (const LaunchStorageError& error) {
-    co_return LaunchResetResult(error.description());
-  } catch (...) {
-    co_return LaunchResetResult(LaunchStorageError::invalidRecord().description());
+  } catch (const LaunchError& error) {
+    co_return LaunchResetResult(
+        (error.code<LaunchStorageError::Code>() ? error : LaunchStorageError::invalidRecord).description());
   }
 }
 

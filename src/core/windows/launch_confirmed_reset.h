@@ -14,7 +14,7 @@ namespace quillon {
 using LaunchResetResult = std::variant<Url, std::string>;
 
 // Asks `confirm`, then runs `reset` (which backs the original up before writing
-// anything). None when the user cancelled. A thrown error that is not a storage error
+// anything). None when the user cancelled. A failure that is not a storage error
 // reads as invalidRecord, as it does when a store loads.
 Task<std::optional<LaunchResetResult>> confirmedReset(std::function<Task<bool>()> confirm, std::function<Url()> reset);
 

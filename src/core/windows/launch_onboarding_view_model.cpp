@@ -221,8 +221,8 @@ Task<void> LaunchOnboardingViewModel::resetProgress() {
 bool LaunchOnboardingViewModel::saveProgress() {
   try {
     store_.save(record_);
-  } catch (...) {
-    viewState_.progressError = store_.storageError().value_or(LaunchStorageError::invalidRecord().description());
+  } catch (const LaunchError&) {
+    viewState_.progressError = store_.storageError().value_or(LaunchStorageError::invalidRecord.description());
     viewState_.message = L10n::text(LocalizedText(
         "案内の進み具合を保存できませんでした。案内は続けられます。「あとで」や閉じるボタンでも終了できます。"));
     viewState_.isError = true;

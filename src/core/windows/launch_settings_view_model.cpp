@@ -74,7 +74,7 @@ void LaunchSettingsViewModel::toggleModifier(LaunchEventFlags flag) {
 void LaunchSettingsViewModel::save(LaunchPreferences preferences) {
   try {
     store_.save(preferences);
-  } catch (...) {
+  } catch (const LaunchError&) {
     std::string message = L10n::text(LocalizedText("設定を保存できませんでした。変更は適用していません。"));
     message += store_.loadFailed() ? L10n::text(LocalizedText("元のデータを保護しています。「保存先を再確認」または「設"
                                                               "定データの復旧について…」から確認してください。"))

@@ -41,8 +41,8 @@ std::string DesktopScreenshot::save(const std::string& path) {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(png->data()), static_cast<std::streamsize>(png->size()));
     return out ? "" : "writing " + path;
-  } catch (const LaunchCaptureServiceError& error) {
-    return "capture " + error.domain + " " + std::to_string(error.code);
+  } catch (const LaunchError& error) {
+    return error.description();
   }
 }
 

@@ -86,7 +86,7 @@ TEST_F(AppDelegateTest, AnUnusableLocationShowsTheStartFailureAlertAndTerminates
   loop.runUntilIdle();
   const LaunchAlert& alert = alerts.alerts()[0];
   EXPECT_NE(std::string::npos, alert.informativeText.find("\n" + dataDirectory.string() + "\n" +
-                                                          LaunchStorageError::unsafeLocation().description() + "\n"))
+                                                          LaunchStorageError::unsafeLocation.description() + "\n"))
       << alert.informativeText;
   EXPECT_EQ((std::vector<std::string>{"閉じる"}), alert.buttons);
   EXPECT_EQ("terminate 1", calls.back());

@@ -61,7 +61,7 @@ TEST_F(AppRegistrationServiceTest, TheMenuShowsWhyAnAddFailed) {
     const char* name;
     std::string chosen;
     bool switchDuringPanel, corruptDuringPanel;
-    AppRegistrationError expected;
+    LaunchError expected;
   } rows[] = {
       {"a switch started meanwhile", good, true, false, AppRegistrationError::switchInProgress},
       {"not an app", (root / "Folder.app").string(), false, false, AppRegistrationError::registrationFailed},
@@ -86,7 +86,7 @@ TEST_F(AppRegistrationServiceTest, TheMenuShowsWhyAnAddFailed) {
     presenter.answerOpenPanel({row.chosen});
     loop.runUntilIdle();
     ASSERT_EQ(1u, presenter.alerts().size());
-    EXPECT_EQ(description(row.expected), presenter.alerts()[0].informativeText);
+    EXPECT_EQ(row.expected.description(), presenter.alerts()[0].informativeText);
     EXPECT_FALSE(handle.isFinished()) << "the task ends only when the failure alert is answered";
     presenter.answerAlert(0);
     loop.runUntilIdle();

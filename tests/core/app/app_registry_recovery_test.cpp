@@ -94,7 +94,7 @@ TEST_F(AppRegistryRecoveryTest, AFailedResetSaysWhyAndStillRefreshes) {
   alerts.answerNextAlert(0);
   EXPECT_EQ(std::nullopt, reset(recovery));
   ASSERT_EQ(2u, alerts.alerts().size());
-  EXPECT_EQ(LaunchStorageError::invalidRecord().description(), alerts.alerts()[1].informativeText);
+  EXPECT_EQ(LaunchStorageError::invalidRecord.description(), alerts.alerts()[1].informativeText);
   EXPECT_EQ(1, changes);
   EXPECT_EQ(0, defaults.writeCount());
 }

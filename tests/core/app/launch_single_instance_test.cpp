@@ -49,7 +49,7 @@ TEST_F(SingleInstanceTest, AnExistingLockFileIsTightenedTo0600) {
 
 TEST_F(SingleInstanceTest, UnusableLocationsStopTheLaunchWithThePathAndTheReason) {
   const fs::path elsewhere = temporary / "elsewhere";
-  const std::string unsafe = LaunchStorageError::unsafeLocation().description();
+  const std::string unsafe = LaunchStorageError::unsafeLocation.description();
   const struct {
     const char* name;
     std::function<void()> plant;

@@ -97,7 +97,7 @@ TEST_F(AsyncGateTest, CallerGetsTheOutcomeOrTheTimeoutAndLateResultsArriveOnce) 
     }
     ASSERT_EQ(1u, caller.outcomes->size());
     if (row.timesOut) {
-      EXPECT_EQ(failure<LaunchError>(caller.outcome()), LaunchAsyncWaitError::timedOut);
+      EXPECT_EQ(failure(caller.outcome()), LaunchAsyncWaitError::timedOut);
       if (!row.cancelWork && row.seconds > row.resolvesAt) {
         EXPECT_TRUE(gate.isRunning()) << "detached: the work still runs";
         EXPECT_TRUE(lateResults.empty());
@@ -131,7 +131,7 @@ TEST_F(AsyncGateTest, OnlyOneOperationRunsUntilTheDetachedWorkEnds) {
   auto refused = start(15.0, false, sleeping(1.0, 1));
   loop.runUntilIdle();
   ASSERT_TRUE(refused.resolved());
-  EXPECT_EQ(LaunchAsyncWaitError::alreadyRunning, failure<LaunchError>(refused.outcome()));
+  EXPECT_EQ(LaunchAsyncWaitError::alreadyRunning, failure(refused.outcome()));
 
   loop.advance(4.0);
   EXPECT_FALSE(gate.isRunning());

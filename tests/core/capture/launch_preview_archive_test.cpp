@@ -179,7 +179,7 @@ TEST_F(PreviewArchiveTest, RetainKeepsRecordsItCouldNotReadAndDeletesInvalidOnes
   try {
     archive.retain(all);
     ADD_FAILURE() << "the unread record's error is reported";
-  } catch (const LaunchStorageError& error) {
+  } catch (const LaunchError& error) {
     EXPECT_EQ(LaunchStorageError::unavailable(EAGAIN), error);
   }
   EXPECT_EQ(std::set<std::string>{LaunchPreviewArchive::fileName(busy)}, entries(previews));

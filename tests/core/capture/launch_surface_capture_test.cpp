@@ -244,7 +244,7 @@ TEST_F(LaunchSurfaceCaptureTest, OneCaptureAtATimeBoundedAndCancelledAfterTwoAnd
 
   auto second = run(std::nullopt);
   ASSERT_TRUE(second);
-  EXPECT_EQ(quillon::failure<LaunchError>(*second), LaunchAsyncWaitError::alreadyRunning);
+  EXPECT_EQ(quillon::failure(*second), LaunchAsyncWaitError::alreadyRunning);
 
   loop.advance(2.49);
   EXPECT_FALSE(first);

@@ -143,7 +143,7 @@ TEST_F(LaunchAppLifecycleTest, QuitIsPolledUntilTheLimitFromTheQuitRequest) {
     loop.advance(0.16);  // wide enough for the rounding of the summed polls
     if (row.timesOut) {
       ASSERT_TRUE(running.done());
-      EXPECT_EQ(LaunchLifecycleError::terminationTimedOut, failure<LaunchError>(running.result()));
+      EXPECT_EQ(LaunchLifecycleError::terminationTimedOut, failure(running.result()));
       EXPECT_TRUE(workspace.opened.empty());
       EXPECT_FALSE(lifecycle.isSwitching());
       EXPECT_EQ(0u, loop.pendingTimerCount());
@@ -271,7 +271,7 @@ TEST_F(LaunchAppLifecycleTest, EachRefusalStopsAtItsStep) {
     Process from = newSource();
     Url to = directoryUrl(betaPath);
     row.arrange(from, to);
-    EXPECT_EQ(row.expected, failure<LaunchError>(perform(from, to)));
+    EXPECT_EQ(row.expected, failure(perform(from, to)));
     EXPECT_EQ(row.asked, from->terminationRequests);
     EXPECT_EQ(row.opened, workspace.opened.size());
     EXPECT_FALSE(lifecycle.isSwitching());
@@ -316,7 +316,7 @@ TEST_F(LaunchAppLifecycleTest, OnlyASourceStillRunningIsAskedToQuit) {
 TEST_F(LaunchAppLifecycleTest, OpenErrorIsRethrownUnchanged) {
   openError = std::make_exception_ptr(LaunchOpenApplicationError::of(EACCES));
   const auto result = perform(source);
-  EXPECT_EQ(LaunchOpenApplicationError::of(EACCES), failure<LaunchError>(result));
+  EXPECT_EQ(LaunchOpenApplicationError::of(EACCES), failure(result));
   EXPECT_TRUE(source->terminated) << "the source had already quit";
   EXPECT_FALSE(lifecycle.isSwitching());
 }
@@ -328,7 +328,7 @@ TEST_F(LaunchAppLifecycleTest, SecondTransitionMeanwhileIsRefusedAndDisturbsNoth
   auto second = start(nullptr, directoryUrl(alphaPath));
   loop.runUntilIdle();
   ASSERT_TRUE(second.done());
-  EXPECT_EQ(LaunchLifecycleError::alreadySwitching, failure<LaunchError>(second.result()));
+  EXPECT_EQ(LaunchLifecycleError::alreadySwitching, failure(second.result()));
   EXPECT_TRUE(lifecycle.isSwitching());
   loop.advance(1.0);
   ASSERT_TRUE(first.done());

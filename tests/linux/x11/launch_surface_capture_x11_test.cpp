@@ -191,7 +191,7 @@ TEST(LaunchSurfaceCaptureX11, ASecondCaptureWhileOneRunsIsRefusedAtOnce) {
                                               [&](auto result) { first.emplace(std::move(result)); });
   auto second = rig.runCapture();
   ASSERT_TRUE(second);
-  EXPECT_EQ(failure<LaunchError>(*second), LaunchAsyncWaitError::alreadyRunning);
+  EXPECT_EQ(failure(*second), LaunchAsyncWaitError::alreadyRunning);
   rig.display.loop().runUntil([&] { return first.has_value(); }, 20.0);
   ASSERT_TRUE(first && first->hasValue());
   saveArtifact(first->value().image, "ember-expanded-notch.png");
@@ -256,9 +256,9 @@ template <class T>
 std::optional<long> errorCodeOf(X11TestDisplay& display, Task<T> task) {
   try {
     await(display, std::move(task));
-  } catch (const LaunchCaptureServiceError& error) {
-    EXPECT_EQ(error.domain, "X11Capture");
-    return error.code;
+  } catch (const LaunchError& error) {
+    EXPECT_EQ(error.platform().domain, "X11Capture");
+    return error.platform().code;
   }
   return std::nullopt;
 }

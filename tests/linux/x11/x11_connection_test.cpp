@@ -105,8 +105,8 @@ TEST(X11Connection, AServerGrabStallsNoAdapterPastItsBound) {
   try {
     capture.windowImage(window, {});
     ADD_FAILURE() << "captured from a grabbed server";
-  } catch (const LaunchCaptureServiceError& error) {
-    EXPECT_EQ(error.code, X11ScreenCaptureService::serverNotAnswering);
+  } catch (const LaunchError& error) {
+    EXPECT_EQ(error.platform().code, X11ScreenCaptureService::serverNotAnswering);
   }
 
   xcb_ungrab_server(c);

@@ -28,7 +28,7 @@ std::optional<struct stat> statFile(int directory, const std::string& name) {
     if (errno == ENOENT) return std::nullopt;
     throw LaunchStorageError::unavailable(errno);
   }
-  if (!isSafeFile(info)) throw LaunchStorageError::unsafeLocation();
+  if (!isSafeFile(info)) throw LaunchStorageError::unsafeLocation;
   return info;
 }
 
@@ -40,9 +40,9 @@ Bytes readAll(int directory, const std::string& name, std::size_t maximumBytes) 
   if (!file) throw LaunchStorageError::unavailable(errno);
   struct stat info {};
   if (::fstat(file.get(), &info) != 0) throw LaunchStorageError::unavailable(errno);
-  if (!isSafeFile(info)) throw LaunchStorageError::unsafeLocation();
+  if (!isSafeFile(info)) throw LaunchStorageError::unsafeLocation;
   if (info.st_size < 0 || static_cast<std::uintmax_t>(info.st_size) > maximumBytes) {
-    throw LaunchStorageError::tooLarge();
+    throw LaunchStorageError::tooLarge;
   }
   Bytes data;
   data.reserve(static_cast<std::size_t>(info.st_size));
@@ -55,7 +55,7 @@ Bytes readAll(int directory, const std::string& name, std::size_t maximumBytes) 
     }
     if (got == 0) break;
     // The file may have grown since fstat; the second bound keeps memory in check.
-    if (data.size() + static_cast<std::size_t>(got) > maximumBytes) throw LaunchStorageError::tooLarge();
+    if (data.size() + static_cast<std::size_t>(got) > maximumBytes) throw LaunchStorageError::tooLarge;
     data.insert(data.end(), chunk, chunk + got);
   }
   return data;
@@ -66,16 +66,16 @@ Bytes readAll(int directory, const std::string& name, std::size_t maximumBytes) 
 void LaunchLocalStorage::checkComponent(const std::string& component) {
   if (component.empty() || component == "." || component == ".." || component.find('/') != std::string::npos ||
       component.find('\0') != std::string::npos) {
-    throw LaunchStorageError::unsafeLocation();
+    throw LaunchStorageError::unsafeLocation;
   }
 }
 
 std::optional<UniqueFd> LaunchLocalStorage::openDirectory(const Components& components, bool creates) const {
-  if (!rootDirectory_.isFileUrl()) throw LaunchStorageError::unsafeLocation();
+  if (!rootDirectory_.isFileUrl()) throw LaunchStorageError::unsafeLocation;
   const std::string rootPath = standardizePath(rootDirectory_.path());
   // A decoded "%00" would cut the path short at the system call and silently open
   // another directory.
-  if (rootPath == "/" || rootPath.find('\0') != std::string::npos) throw LaunchStorageError::unsafeLocation();
+  if (rootPath == "/" || rootPath.find('\0') != std::string::npos) throw LaunchStorageError::unsafeLocation;
   for (const auto& component : components) checkComponent(component);
 
   const auto slash = rootPath.rfind('/');
@@ -92,16 +92,16 @@ std::optional<UniqueFd> LaunchLocalStorage::openDirectory(const Components& comp
     constexpr int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
     UniqueFd next(::openat(current.get(), component.c_str(), flags));
     if (!next) {
-      if (errno != ENOENT) throw LaunchStorageError::unsafeLocation();
+      if (errno != ENOENT) throw LaunchStorageError::unsafeLocation;
       if (!creates) return std::nullopt;
       if (::mkdirat(current.get(), component.c_str(), 0700) != 0 && errno != EEXIST) {
         throw LaunchStorageError::unavailable(errno);
       }
       next.reset(::openat(current.get(), component.c_str(), flags));
-      if (!next) throw LaunchStorageError::unsafeLocation();
+      if (!next) throw LaunchStorageError::unsafeLocation;
     }
     struct stat info {};
-    if (::fstat(next.get(), &info) != 0 || info.st_uid != ::getuid()) throw LaunchStorageError::unsafeLocation();
+    if (::fstat(next.get(), &info) != 0 || info.st_uid != ::getuid()) throw LaunchStorageError::unsafeLocation;
     if (creates && ::fchmod(next.get(), 0700) != 0) throw LaunchStorageError::unavailable(errno);
     current = std::move(next);
   }
@@ -199,7 +199,7 @@ Url LaunchLocalStorage::preserve(const std::string& name) const {
   checkComponent(name);
   auto directory = openDirectory({}, true);
   if (!directory) throw LaunchStorageError::unavailable(ENOENT);
-  if (!checkFile(directory->get(), name)) throw LaunchStorageError::invalidRecord();
+  if (!checkFile(directory->get(), name)) throw LaunchStorageError::invalidRecord;
   const Bytes data = readAll(directory->get(), name, preserveLimit);
   const std::string backup = name + ".preserved-" + LaunchUuid::random().toString();
   write(data, backup, {});

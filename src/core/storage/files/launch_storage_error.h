@@ -2,12 +2,13 @@
 
 #include <string>
 
-#include "core/localization/localized_text.h"
+#include "core/support/launch_error.h"
 
 namespace quillon {
 
-// The one error of local data. Thrown by value from the storage layer and the stores;
-// the errno payload is for logs, never part of the text shown to the user.
+// The one error of local data: the codes of the storage domain, and the errors made of
+// them as the storage layer and the stores throw them. The errno of `unavailable` is
+// for logs, never part of the text shown to the user.
 struct LaunchStorageError {
   enum class Code {
     unavailable,     // a system call failed (errno, 0 when none applies)
@@ -16,19 +17,21 @@ struct LaunchStorageError {
     tooLarge,        // content exceeds the caller's limit
   };
 
-  Code code = Code::unavailable;
-  int errnoValue = 0;
-
-  static LaunchStorageError unavailable(int errnoValue) { return {Code::unavailable, errnoValue}; }
-  static LaunchStorageError unsafeLocation() { return {Code::unsafeLocation, 0}; }
-  static LaunchStorageError invalidRecord() { return {Code::invalidRecord, 0}; }
-  static LaunchStorageError tooLarge() { return {Code::tooLarge, 0}; }
-
-  LocalizedText localizedDescription() const;
-  // The description in the user's language.
-  std::string description() const;
-
-  friend bool operator==(const LaunchStorageError&, const LaunchStorageError&) = default;
+  static LaunchError unavailable(int errnoValue);
+  static const LaunchError unsafeLocation;
+  static const LaunchError invalidRecord;
+  static const LaunchError tooLarge;
 };
+
+constexpr LaunchErrorDomain launchErrorDomain(LaunchStorageError::Code) { return LaunchErrorDomain::storage; }
+// The code's fixed text in the user's language.
+std::string launchErrorText(LaunchStorageError::Code code, const LaunchError& error);
+
+inline LaunchError LaunchStorageError::unavailable(int errnoValue) {
+  return LaunchError(Code::unavailable, errnoValue);
+}
+inline const LaunchError LaunchStorageError::unsafeLocation{Code::unsafeLocation};
+inline const LaunchError LaunchStorageError::invalidRecord{Code::invalidRecord};
+inline const LaunchError LaunchStorageError::tooLarge{Code::tooLarge};
 
 }  // namespace quillon

@@ -15,17 +15,17 @@ constexpr const char* dismissedAtKey = "dismissedAt";
 std::optional<double> optionalDate(const PropertyList& dictionary, const char* key) {
   if (!dictionary.contains(key)) return std::nullopt;
   auto date = dictionary.date(key);
-  if (!date) throw LaunchStorageError::invalidRecord();
+  if (!date) throw LaunchStorageError::invalidRecord;
   return date;
 }
 }  // namespace
 
 LaunchOnboardingRecord LaunchOnboardingRecordCoding::decode(const PropertyList& dictionary) {
   const auto version = dictionary.integer(versionKey);
-  if (!version || *version != LaunchOnboardingRecord::currentVersion) throw LaunchStorageError::invalidRecord();
+  if (!version || *version != LaunchOnboardingRecord::currentVersion) throw LaunchStorageError::invalidRecord;
   const auto stepName = dictionary.string(lastStepKey);
   const auto step = stepName ? onboardingStepNamed(*stepName) : std::nullopt;
-  if (!step) throw LaunchStorageError::invalidRecord();
+  if (!step) throw LaunchStorageError::invalidRecord;
   LaunchOnboardingRecord record;
   record.version = LaunchOnboardingRecord::currentVersion;
   record.lastStep = *step;

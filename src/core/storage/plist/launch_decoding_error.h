@@ -1,21 +1,25 @@
 #pragma once
 
-#include <exception>
 #include <string>
+
+#include "core/support/launch_error.h"
 
 namespace quillon {
 
-// Stored data that parsed but holds a value the record cannot take (a data-corruption
-// error). The description is for logs and tests; stores report it to the user as an
-// invalid record.
-class LaunchDecodingError : public std::exception {
- public:
-  explicit LaunchDecodingError(std::string description) : description_(std::move(description)) {}
-  const std::string& description() const { return description_; }
-  const char* what() const noexcept override { return description_.c_str(); }
-
- private:
-  std::string description_;
+// Stored data that parsed but holds a value its record cannot take (a data-corruption
+// error). The text is for logs and tests; stores report it to the user as an invalid
+// record.
+struct LaunchDecodingError {
+  enum class Code {
+    unsupportedModifierChord,  // a stored chord that is empty or holds another key
+  };
+  static const LaunchError unsupportedModifierChord;
 };
+
+constexpr LaunchErrorDomain launchErrorDomain(LaunchDecodingError::Code) { return LaunchErrorDomain::decoding; }
+// What was wrong with the value, in English.
+std::string launchErrorText(LaunchDecodingError::Code code, const LaunchError& error);
+
+inline const LaunchError LaunchDecodingError::unsupportedModifierChord{Code::unsupportedModifierChord};
 
 }  // namespace quillon

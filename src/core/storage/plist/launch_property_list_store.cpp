@@ -19,14 +19,14 @@ std::optional<PropertyList> LaunchPropertyListFile::readDictionary() const {
   auto data = storage_.read(fileName_, {}, maximumBytes);
   if (!data) return std::nullopt;
   auto dictionary = PropertyList::parseDictionary(*data);
-  if (!dictionary) throw LaunchStorageError::invalidRecord();
+  if (!dictionary) throw LaunchStorageError::invalidRecord;
   return dictionary;
 }
 
 void LaunchPropertyListFile::writeDictionary(const PropertyList& dictionary) {
   try {
     storage_.write(dictionary.toBinary(), fileName_, {});
-  } catch (const LaunchStorageError& error) {
+  } catch (const LaunchError& error) {
     storageError_ = error.description();
     throw;
   }
@@ -40,17 +40,11 @@ void LaunchPropertyListFile::noteLoadSucceeded() {
   storageError_.reset();
 }
 
-void LaunchPropertyListFile::noteLoadFailed(std::exception_ptr error) {
-  LaunchStorageError reported = LaunchStorageError::invalidRecord();
-  try {
-    std::rethrow_exception(std::move(error));
-  } catch (const LaunchStorageError& storageError) {
-    reported = storageError;
-  } catch (...) {
-    // Decoding failures of any other kind are an invalid record.
-  }
+void LaunchPropertyListFile::noteLoadFailed(const LaunchError& error) {
+  // Decoding failures of any other kind are an invalid record.
+  const bool isStorage = error.code<LaunchStorageError::Code>().has_value();
   loadFailed_ = true;
-  storageError_ = reported.description();
+  storageError_ = (isStorage ? error : LaunchStorageError::invalidRecord).description();
 }
 
 }  // namespace quillon

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <exception>
 #include <optional>
 #include <string>
 
@@ -41,7 +40,7 @@ class LaunchPropertyListFile {
 
   void noteLoadSucceeded();
   // Anything that is not a LaunchStorageError is reported as invalidRecord.
-  void noteLoadFailed(std::exception_ptr error);
+  void noteLoadFailed(const LaunchError& error);
 
  private:
   Url url_;
@@ -78,8 +77,8 @@ class LaunchPropertyListStore : public LaunchPropertyListFile {
       Record record = dictionary ? Coding::decode(*dictionary) : Coding::defaultRecord();
       noteLoadSucceeded();
       return record;
-    } catch (...) {
-      noteLoadFailed(std::current_exception());
+    } catch (const LaunchError& error) {
+      noteLoadFailed(error);
       return Coding::fallbackRecord();
     }
   }
@@ -88,7 +87,7 @@ class LaunchPropertyListStore : public LaunchPropertyListFile {
   // with invalidRecord and storageError keeps the reason the file is unreadable.
   void save(const Record& record) {
     load();
-    if (loadFailed()) throw LaunchStorageError::invalidRecord();
+    if (loadFailed()) throw LaunchStorageError::invalidRecord;
     writeDictionary(Coding::encode(record));
   }
 

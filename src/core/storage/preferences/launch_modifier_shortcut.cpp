@@ -15,7 +15,7 @@ std::optional<LaunchModifierShortcut> LaunchModifierShortcut::fromRawValue(std::
 
 LaunchModifierShortcut LaunchModifierShortcut::decode(std::uint64_t rawValue) {
   auto shortcut = fromRawValue(rawValue);
-  if (!shortcut) throw LaunchDecodingError(decodingErrorDescription);
+  if (!shortcut) throw LaunchDecodingError::unsupportedModifierChord;
   return *shortcut;
 }
 

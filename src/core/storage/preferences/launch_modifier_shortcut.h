@@ -17,14 +17,12 @@ class LaunchModifierShortcut {
   static constexpr LaunchEventFlags commandFlag = 0x100000;
   static constexpr LaunchEventFlags supportedFlags = 0x1E0000;
 
-  static constexpr const char* decodingErrorDescription = "Empty or unsupported modifier chord";
-
   static constexpr LaunchModifierShortcut command() { return LaunchModifierShortcut(commandFlag); }
   static constexpr LaunchModifierShortcut optionShift() { return LaunchModifierShortcut(optionFlag | shiftFlag); }
 
   // None for 0 or a value with any bit outside supportedFlags.
   static std::optional<LaunchModifierShortcut> fromRawValue(std::uint64_t rawValue);
-  // The stored form; throws LaunchDecodingError with decodingErrorDescription.
+  // The stored form; throws LaunchDecodingError::unsupportedModifierChord.
   static LaunchModifierShortcut decode(std::uint64_t rawValue);
 
   constexpr std::uint64_t rawValue() const { return rawValue_; }

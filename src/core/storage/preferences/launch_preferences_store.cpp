@@ -14,10 +14,10 @@ constexpr const char* switchWithVerticalScrollKey = "switchWithVerticalScroll";
 LaunchPreferences LaunchPreferencesCoding::decode(const PropertyList& dictionary) {
   const auto raw = dictionary.unsignedInteger(shortcutKey);
   const auto savePreviews = dictionary.boolean(savePreviewsKey);
-  if (!raw || !savePreviews) throw LaunchStorageError::invalidRecord();
+  if (!raw || !savePreviews) throw LaunchStorageError::invalidRecord;
   // Files written before the vertical-scroll setting existed lack it: it is off.
   const auto vertical = dictionary.boolean(switchWithVerticalScrollKey);
-  if (!vertical && dictionary.contains(switchWithVerticalScrollKey)) throw LaunchStorageError::invalidRecord();
+  if (!vertical && dictionary.contains(switchWithVerticalScrollKey)) throw LaunchStorageError::invalidRecord;
   return {LaunchModifierShortcut::decode(*raw), *savePreviews, vertical.value_or(false)};
 }
 
@@ -30,9 +30,9 @@ PropertyList LaunchPreferencesCoding::encode(const LaunchPreferences& record) {
 }
 
 LaunchPreferences LaunchPreferencesCoding::decodeFile(std::span<const std::uint8_t> bytes) {
-  if (bytes.size() > LaunchPropertyListFile::maximumBytes) throw LaunchStorageError::tooLarge();
+  if (bytes.size() > LaunchPropertyListFile::maximumBytes) throw LaunchStorageError::tooLarge;
   const auto dictionary = PropertyList::parseDictionary(bytes);
-  if (!dictionary) throw LaunchStorageError::invalidRecord();
+  if (!dictionary) throw LaunchStorageError::invalidRecord;
   return decode(*dictionary);
 }
 

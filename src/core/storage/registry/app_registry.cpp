@@ -47,13 +47,9 @@ bool AppRegistry::canPrunePreviews() const { return !store_.loadFailed() && !sto
 
 std::optional<Url> AppRegistry::resolvedURL(const ManagedNotchApp& app) const {
   if (store_.loadFailed()) return std::nullopt;
-  try {
-    const auto validated = LaunchOnboardingApplicationValidator::validate(app.bundleURL);
-    if (validated.bundleIdentifier != app.bundleIdentifier) return std::nullopt;
-    return validated.url;
-  } catch (LaunchOnboardingApplicationError) {
-    return std::nullopt;
-  }
+  const auto validated = LaunchOnboardingApplicationValidator::validate(app.bundleURL);
+  if (!validated.hasValue() || validated.value().bundleIdentifier != app.bundleIdentifier) return std::nullopt;
+  return validated.value().url;
 }
 
 std::optional<Url> AppRegistry::launchableURL(const ManagedNotchApp& app) const {
@@ -106,12 +102,9 @@ std::optional<std::pair<ManagedNotchApp, Url>> AppRegistry::launchableAppAndURL(
 
 std::optional<ManagedNotchApp> AppRegistry::add(const Url& bundleURL) {
   if (store_.loadFailed()) return std::nullopt;
-  LaunchOnboardingApplication validated;
-  try {
-    validated = LaunchOnboardingApplicationValidator::validate(bundleURL);
-  } catch (LaunchOnboardingApplicationError) {
-    return std::nullopt;
-  }
+  const auto checked = LaunchOnboardingApplicationValidator::validate(bundleURL);
+  if (!checked.hasValue()) return std::nullopt;
+  const LaunchOnboardingApplication& validated = checked.value();
   auto updated = apps_;
   LaunchUuid affected;
   const auto existing = std::find_if(updated.begin(), updated.end(), [&](const auto& app) {
@@ -130,7 +123,7 @@ std::optional<ManagedNotchApp> AppRegistry::add(const Url& bundleURL) {
   }
   try {
     updated = ManagedNotchApp::normalized(std::move(updated));
-  } catch (const LaunchStorageError&) {
+  } catch (const LaunchError&) {
     return std::nullopt;
   }
   if (!store_.saveApps(updated)) return std::nullopt;
@@ -147,7 +140,7 @@ bool AppRegistry::remove(const LaunchUuid& id) {
   updated.erase(found);
   try {
     updated = ManagedNotchApp::normalized(std::move(updated));
-  } catch (const LaunchStorageError&) {
+  } catch (const LaunchError&) {
     return false;
   }
   if (!store_.saveApps(updated)) return false;

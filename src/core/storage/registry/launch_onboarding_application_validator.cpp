@@ -7,44 +7,43 @@
 
 namespace quillon {
 
-LocalizedText localizedDescription(LaunchOnboardingApplicationError error) {
-  switch (error) {
-    case LaunchOnboardingApplicationError::notLocalApplication:
-      return LocalizedText("Finderから、このMacにある.appを追加してください。");
-    case LaunchOnboardingApplicationError::unavailable:
-      return LocalizedText("アプリを読み込めません。移動・削除されていないか確認してください。");
-    case LaunchOnboardingApplicationError::invalidBundle:
-      return LocalizedText("有効なアプリではありません。.appという名前だけのフォルダは登録できません。");
-    case LaunchOnboardingApplicationError::missingExecutable:
-      return LocalizedText("実行ファイルを確認できません。アプリのインストールを確認してください。");
-    case LaunchOnboardingApplicationError::isQuillon:
-      return LocalizedText("Quillon自身は切替先に登録できません。使いたいノッチアプリを追加してください。");
+std::string launchErrorText(LaunchOnboardingApplicationError::Code code, const LaunchError&) {
+  using Code = LaunchOnboardingApplicationError::Code;
+  switch (code) {
+    case Code::notLocalApplication:
+      return L10n::text(LocalizedText("Finderから、このMacにある.appを追加してください。"));
+    case Code::unavailable:
+      return L10n::text(LocalizedText("アプリを読み込めません。移動・削除されていないか確認してください。"));
+    case Code::invalidBundle:
+      return L10n::text(LocalizedText("有効なアプリではありません。.appという名前だけのフォルダは登録できません。"));
+    case Code::missingExecutable:
+      return L10n::text(LocalizedText("実行ファイルを確認できません。アプリのインストールを確認してください。"));
+    case Code::isQuillon:
+      return L10n::text(LocalizedText("Quillon自身は切替先に登録できません。使いたいノッチアプリを追加してください。"));
   }
-  return LocalizedText("");
+  return {};
 }
 
-std::string description(LaunchOnboardingApplicationError error) { return L10n::text(localizedDescription(error)); }
-
-LaunchOnboardingApplication LaunchOnboardingApplicationValidator::validate(const Url& url) {
+LaunchResult<LaunchOnboardingApplication> LaunchOnboardingApplicationValidator::validate(const Url& url) {
   using Error = LaunchOnboardingApplicationError;
-  if (!url.isFileUrl() || !hasApplicationExtension(url)) throw Error::notLocalApplication;
+  if (!url.isFileUrl() || !hasApplicationExtension(url)) return Error::notLocalApplication;
   const auto location = ValidatedLaunchApplication::canonical(url);
-  if (!location) throw Error::unavailable;
+  if (!location) return Error::unavailable;
   const auto bundle = LaunchBundle::open(*location);
-  if (!bundle || ValidatedLaunchApplication::canonical(bundle->bundleURL()) != location) throw Error::invalidBundle;
+  if (!bundle || ValidatedLaunchApplication::canonical(bundle->bundleURL()) != location) return Error::invalidBundle;
   const auto identifier = bundle->bundleIdentifier();
   if (!identifier || identifier->empty() || bundle->infoString("CFBundlePackageType") != "APPL") {
-    throw Error::invalidBundle;
+    return Error::invalidBundle;
   }
-  if (*identifier == LaunchOwnApplication::ownBundleIdentifier) throw Error::isQuillon;
-  if (!ValidatedLaunchApplication::canonicalExecutable(*bundle, *location)) throw Error::missingExecutable;
+  if (*identifier == LaunchOwnApplication::ownBundleIdentifier) return Error::isQuillon;
+  if (!ValidatedLaunchApplication::canonicalExecutable(*bundle, *location)) return Error::missingExecutable;
 
   auto name = bundle->displayName();
   if (!name) {
     name = location->lastPathComponent();
     if (const auto dot = name->rfind('.'); dot != std::string::npos && dot != 0) name->resize(dot);
   }
-  return {*location, *identifier, std::move(*name)};
+  return LaunchOnboardingApplication{*location, *identifier, std::move(*name)};
 }
 
 }  // namespace quillon

@@ -2,22 +2,40 @@
 
 #include <string>
 
-#include "core/localization/localized_text.h"
+#include "core/support/launch_error.h"
+#include "core/support/launch_result.h"
 #include "core/support/url.h"
 
 namespace quillon {
 
-// Why a chosen bundle cannot be registered. Thrown by value.
-enum class LaunchOnboardingApplicationError {
-  notLocalApplication,  // not a file URL ending in ".app"
-  unavailable,          // nothing (or no directory) at that location any more
-  invalidBundle,        // not an application bundle ("APPL") with an identifier
-  missingExecutable,    // no runnable executable inside the bundle
-  isQuillon,            // this program itself
+// Why a chosen bundle cannot be registered: the codes of the domain, and the errors
+// made of them as the validator returns them.
+struct LaunchOnboardingApplicationError {
+  enum class Code {
+    notLocalApplication,  // not a file URL ending in ".app"
+    unavailable,          // nothing (or no directory) at that location any more
+    invalidBundle,        // not an application bundle ("APPL") with an identifier
+    missingExecutable,    // no runnable executable inside the bundle
+    isQuillon,            // this program itself
+  };
+  static const LaunchError notLocalApplication;
+  static const LaunchError unavailable;
+  static const LaunchError invalidBundle;
+  static const LaunchError missingExecutable;
+  static const LaunchError isQuillon;
 };
 
-LocalizedText localizedDescription(LaunchOnboardingApplicationError error);
-std::string description(LaunchOnboardingApplicationError error);
+constexpr LaunchErrorDomain launchErrorDomain(LaunchOnboardingApplicationError::Code) {
+  return LaunchErrorDomain::onboardingApplication;
+}
+// What the user can do about the refused bundle, in the user's language.
+std::string launchErrorText(LaunchOnboardingApplicationError::Code code, const LaunchError& error);
+
+inline const LaunchError LaunchOnboardingApplicationError::notLocalApplication{Code::notLocalApplication};
+inline const LaunchError LaunchOnboardingApplicationError::unavailable{Code::unavailable};
+inline const LaunchError LaunchOnboardingApplicationError::invalidBundle{Code::invalidBundle};
+inline const LaunchError LaunchOnboardingApplicationError::missingExecutable{Code::missingExecutable};
+inline const LaunchError LaunchOnboardingApplicationError::isQuillon{Code::isQuillon};
 
 // A bundle fit to be registered: its canonical directory URL, identifier and the name
 // to show for it.
@@ -32,9 +50,10 @@ struct LaunchOnboardingApplication {
 // onboarding window and the registry's own launchability check.
 class LaunchOnboardingApplicationValidator {
  public:
-  // Throws LaunchOnboardingApplicationError; the checks run in a fixed order so that a
-  // folder merely named ".app" is reported as no app rather than as a missing program.
-  static LaunchOnboardingApplication validate(const Url& url);
+  // The application, or a LaunchOnboardingApplicationError; the checks run in a fixed
+  // order so that a folder merely named ".app" is reported as no app rather than as a
+  // missing program.
+  static LaunchResult<LaunchOnboardingApplication> validate(const Url& url);
 };
 
 }  // namespace quillon

@@ -54,12 +54,12 @@ std::string trimmedWhitespaceAndNewlines(std::string_view text) {
 }
 
 std::vector<ManagedNotchApp> ManagedNotchApp::normalized(std::vector<ManagedNotchApp> apps) {
-  if (apps.size() > maximumCount) throw LaunchStorageError::invalidRecord();
+  if (apps.size() > maximumCount) throw LaunchStorageError::invalidRecord;
   std::set<LaunchUuid> ids;
   std::set<std::string> identifiers;
   for (const auto& app : apps) {
     if (!ids.insert(app.id).second || !identifiers.insert(app.bundleIdentifier).second) {
-      throw LaunchStorageError::invalidRecord();
+      throw LaunchStorageError::invalidRecord;
     }
   }
   std::stable_sort(apps.begin(), apps.end(), [](const auto& a, const auto& b) { return a.order < b.order; });
@@ -69,7 +69,7 @@ std::vector<ManagedNotchApp> ManagedNotchApp::normalized(std::vector<ManagedNotc
     if (trimmedWhitespaceAndNewlines(app.bundleIdentifier).empty() ||
         app.bundleIdentifier == LaunchOwnApplication::ownBundleIdentifier || !app.bundleURL.isFileUrl() ||
         !hasApplicationExtension(app.bundleURL)) {
-      throw LaunchStorageError::invalidRecord();
+      throw LaunchStorageError::invalidRecord;
     }
     app.bundleURL = Url::fileUrl(standardizePath(app.bundleURL.path()), true);
     app.order = static_cast<std::int64_t>(index);

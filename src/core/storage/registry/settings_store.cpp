@@ -45,7 +45,7 @@ LocalizedText SettingsStore::unreadableMessage() {
 }
 
 SettingsStore::Decoded SettingsStore::decodeStoredBlob(std::span<const std::uint8_t> blob) {
-  if (blob.size() > maximumStoredBytes) throw LaunchStorageError::tooLarge();
+  if (blob.size() > maximumStoredBytes) throw LaunchStorageError::tooLarge;
   Decoded decoded;
   if (auto apps = RegistryJsonCoding::decodeApps(blob)) {
     decoded.apps = std::move(*apps);
@@ -54,7 +54,7 @@ SettingsStore::Decoded SettingsStore::decodeStoredBlob(std::span<const std::uint
     decoded.apps = std::move(record->apps);
     decoded.preservePreviews = record->preservePreviews;
   } else {
-    throw LaunchStorageError::invalidRecord();
+    throw LaunchStorageError::invalidRecord;
   }
   decoded.apps = ManagedNotchApp::normalized(std::move(decoded.apps));
   return decoded;
@@ -72,13 +72,13 @@ std::vector<ManagedNotchApp> SettingsStore::loadApps() {
       return {};
     }
     const auto* blob = original->data();
-    if (blob == nullptr) throw LaunchStorageError::invalidRecord();
+    if (blob == nullptr) throw LaunchStorageError::invalidRecord;
     auto decoded = decodeStoredBlob(*blob);
     preservesPreviewsAfterRecovery_ = decoded.preservePreviews;
     loadFailed_ = false;
     storageError_.reset();
     return std::move(decoded.apps);
-  } catch (const LaunchStorageError&) {
+  } catch (const LaunchError&) {
     // Which rule the value broke does not change what the user can do about it.
     loadFailed_ = true;
     storageError_ = L10n::text(unreadableMessage());
@@ -96,7 +96,7 @@ bool SettingsStore::saveApps(const std::vector<ManagedNotchApp>& apps) {
     preservesPreviewsAfterRecovery_ = false;
     storageError_.reset();
     return true;
-  } catch (const LaunchStorageError& error) {
+  } catch (const LaunchError& error) {
     storageError_ = error.description();
     return false;
   }
@@ -104,7 +104,7 @@ bool SettingsStore::saveApps(const std::vector<ManagedNotchApp>& apps) {
 
 Url SettingsStore::resetPreservingBackup() {
   const auto original = readOriginal_();
-  if (!original) throw LaunchStorageError::invalidRecord();
+  if (!original) throw LaunchStorageError::invalidRecord;
   Bytes backup;
   if (const auto* blob = original->data()) {
     backup = *blob;
@@ -117,7 +117,7 @@ Url SettingsStore::resetPreservingBackup() {
   const RegistryStoredRecord emptied{RegistryStoredRecord::currentVersion, {}, true};
   if (!writeRecord_(RegistryJsonCoding::encodeRecord(emptied))) throw LaunchStorageError::unavailable(0);
   loadApps();
-  if (loadFailed_) throw LaunchStorageError::invalidRecord();
+  if (loadFailed_) throw LaunchStorageError::invalidRecord;
   return Url::fileUrl(standardizePath(backupDirectory_.path()) + "/" + name, false);
 }
 

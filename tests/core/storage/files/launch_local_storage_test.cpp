@@ -23,7 +23,7 @@ using testing_files::errorOf;
 using testing_files::readFile;
 using testing_files::writeFile;
 
-const LaunchStorageError unsafe = LaunchStorageError::unsafeLocation();
+const LaunchError unsafe = LaunchStorageError::unsafeLocation;
 const fs::perms privateFile = fs::perms::owner_read | fs::perms::owner_write;
 
 fs::perms modeOf(const fs::path& path) { return fs::symlink_status(path).permissions() & fs::perms::all; }
@@ -136,7 +136,7 @@ TEST_F(LocalStorageTest, ReadBoundsTheSizeAtExactlyTheLimit) {
       if (size == limit) {
         EXPECT_EQ(data, storage.read("file", {}, limit));
       } else {
-        EXPECT_EQ(LaunchStorageError::tooLarge(), errorOf([&] { storage.read("file", {}, limit); }));
+        EXPECT_EQ(LaunchStorageError::tooLarge, errorOf([&] { storage.read("file", {}, limit); }));
       }
     }
   }
@@ -149,7 +149,7 @@ TEST_F(LocalStorageTest, ReadStopsAFileThatGrowsPastTheLimitWhileBeingRead) {
   if (!fs::exists(proc + "/maps")) GTEST_SKIP() << "needs /proc, whose files grow after fstat";
   LaunchLocalStorage procStorage(Url::fileUrl(proc, true));
   ASSERT_EQ(0u, fs::file_size(proc + "/maps"));
-  EXPECT_EQ(LaunchStorageError::tooLarge(), errorOf([&] { procStorage.read("maps", {}, 64); }));
+  EXPECT_EQ(LaunchStorageError::tooLarge, errorOf([&] { procStorage.read("maps", {}, 64); }));
   auto whole = procStorage.read("maps", {}, 16 * 1024 * 1024);
   ASSERT_TRUE(whole);
   EXPECT_GT(whole->size(), 64u);
@@ -229,7 +229,7 @@ TEST_F(LocalStorageTest, SymbolicLinksAboveTheDataDirectoryAreFollowed) {
 }
 
 TEST_F(LocalStorageTest, PreserveCopiesBesideTheOriginal) {
-  EXPECT_EQ(LaunchStorageError::invalidRecord(), errorOf([&] { storage.preserve("registry.json"); }));
+  EXPECT_EQ(LaunchStorageError::invalidRecord, errorOf([&] { storage.preserve("registry.json"); }));
   const Bytes original(70'000, 0xAB);  // more than one read chunk
   storage.write(original, "registry.json", {});
   const Url first = storage.preserve("registry.json");

@@ -47,7 +47,7 @@ struct OnboardingStoreTest : ::testing::Test {
 
   void SetUp() override { fs::create_directory(dataDirectory); }
 
-  void expectFailedWith(LaunchStorageError error) const {
+  void expectFailedWith(const LaunchError& error) const {
     EXPECT_TRUE(store.loadFailed());
     EXPECT_EQ(error.description(), store.storageError());
   }
@@ -58,7 +58,7 @@ struct OnboardingStoreTest : ::testing::Test {
 };
 
 TEST_F(OnboardingStoreTest, MissingFileGivesTheDefaultRecordClearsAFormerFailureAndCannotBeReset) {
-  EXPECT_EQ(LaunchStorageError::invalidRecord(), errorOf([&] { store.resetPreservingBackup(); }));
+  EXPECT_EQ(LaunchStorageError::invalidRecord, errorOf([&] { store.resetPreservingBackup(); }));
   EXPECT_EQ(std::set<std::string>{}, entries(dataDirectory));
   writeFile(file, bytesOf("garbage"));
   store.load();
@@ -113,7 +113,7 @@ TEST_F(OnboardingStoreTest, InvalidRecordsFallBackAndLeaveTheFileAlone) {
     SCOPED_TRACE(c.name);
     writeFile(file, c.data);
     EXPECT_EQ(LaunchOnboardingRecordCoding::fallbackRecord(), store.load());
-    expectFailedWith(LaunchStorageError::invalidRecord());
+    expectFailedWith(LaunchStorageError::invalidRecord);
     EXPECT_EQ(c.data, readFile(file));
   }
 }
@@ -128,14 +128,14 @@ TEST_F(OnboardingStoreTest, AnOversizedFileIsNeitherReadNorOverwrittenButResetPr
   const Bytes oversized = paddedRecord(16'384);
   writeFile(file, oversized);
   EXPECT_EQ(LaunchOnboardingRecordCoding::fallbackRecord(), store.load());
-  expectFailedWith(LaunchStorageError::tooLarge());
+  expectFailedWith(LaunchStorageError::tooLarge);
 
   LaunchOnboardingRecord record;
   record.dismissedAt = 1'800'000'000.0;
-  EXPECT_EQ(LaunchStorageError::invalidRecord(), errorOf([&] { store.save(record); }));
+  EXPECT_EQ(LaunchStorageError::invalidRecord, errorOf([&] { store.save(record); }));
   EXPECT_EQ(oversized, readFile(file));
   // The reason shown to the user stays the actual reason the file is unreadable.
-  expectFailedWith(LaunchStorageError::tooLarge());
+  expectFailedWith(LaunchStorageError::tooLarge);
   EXPECT_EQ((std::set<std::string>{"onboarding.plist"}), entries(dataDirectory));
 
   const Url backup = store.resetPreservingBackup();
@@ -159,7 +159,7 @@ TEST_F(OnboardingStoreTest, FailedWriteSetsTheErrorAndASuccessfulOneClearsIt) {
   after.completedAt = 1'800'000'000.0;
   {
     testing_files::ScopedFileSizeLimit diskFull(8);
-    EXPECT_THROW(store.save(after), LaunchStorageError);
+    EXPECT_THROW(store.save(after), LaunchError);
   }
   EXPECT_FALSE(store.loadFailed());
   EXPECT_EQ(LaunchStorageError::unavailable(0).description(), store.storageError());

@@ -24,7 +24,7 @@ TEST(LaunchModifierShortcut, OnlyNonEmptyCombinationsOfTheFourModifiersDecode) {
        {std::uint64_t{0}, command | capsLock, command | function, std::uint64_t{1}, std::uint64_t{1} << 63}) {
     SCOPED_TRACE(raw);
     EXPECT_FALSE(S::fromRawValue(raw));
-    EXPECT_THROW(S::decode(raw), LaunchDecodingError);
+    EXPECT_THROW(S::decode(raw), LaunchError);
   }
   for (std::uint64_t raw : {shift, control, option, command, S::supportedFlags})
     EXPECT_EQ(raw, S::decode(raw).rawValue());

@@ -69,8 +69,8 @@ TEST_F(LaunchPreferencesStoreTest, UnusableContentFallsBackTemporarilyAndIsNever
     writeFile(file, bytes);
     EXPECT_EQ((LaunchPreferences{LaunchModifierShortcut::command(), false}), store.load());
     EXPECT_TRUE(store.loadFailed());
-    EXPECT_EQ(LaunchStorageError::invalidRecord().description(), store.storageError());
-    EXPECT_THROW(store.save({LaunchModifierShortcut::command(), true}), LaunchStorageError);
+    EXPECT_EQ(LaunchStorageError::invalidRecord.description(), store.storageError());
+    EXPECT_THROW(store.save({LaunchModifierShortcut::command(), true}), LaunchError);
     EXPECT_EQ(bytes, readFile(file));
   }
 }

@@ -18,7 +18,7 @@ TEST_F(OnboardingValidatorTest, EachFaultIsReportedWithTheFirstRuleItBreaks) {
   const struct {
     const char* name;
     std::function<Url(const fs::path&)> make;
-    std::optional<E> expected;
+    std::optional<LaunchError> expected;
   } rows[] = {
       {"a web URL", [](const fs::path&) { return *Url::parse("https://example.com/A.app/"); }, E::notLocalApplication},
       {"no .app extension", [](const fs::path& p) { return bundleAt(p.parent_path() / "A.bundle"); },
@@ -63,12 +63,7 @@ TEST_F(OnboardingValidatorTest, EachFaultIsReportedWithTheFirstRuleItBreaks) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     const Url url = row.make(root / std::to_string(index++) / "A.app");
-    try {
-      LaunchOnboardingApplicationValidator::validate(url);
-      EXPECT_EQ(std::nullopt, row.expected);
-    } catch (E error) {
-      EXPECT_EQ(row.expected, error);
-    }
+    EXPECT_EQ(row.expected, failure(LaunchOnboardingApplicationValidator::validate(url)));
   }
 }
 
@@ -76,7 +71,7 @@ TEST_F(OnboardingValidatorTest, ALinkValidatesToItsTargetAndNamesFollowTheirPrec
   const auto target = root / "Real" / "Target.app";
   bundleAt(target, [](TestAppBundle& b) { b.name = "Bundle Name"; });
   fs::create_directory_symlink(target, root / "Shortcut.app");
-  const auto validated = LaunchOnboardingApplicationValidator::validate(directoryUrl(root / "Shortcut.app"));
+  const auto validated = LaunchOnboardingApplicationValidator::validate(directoryUrl(root / "Shortcut.app")).value();
   EXPECT_EQ(canonicalDirectoryUrl(target), validated.url);
   EXPECT_EQ("com.example.notch", validated.bundleIdentifier);
   EXPECT_EQ("Bundle Name", validated.displayName);
@@ -85,9 +80,9 @@ TEST_F(OnboardingValidatorTest, ALinkValidatesToItsTargetAndNamesFollowTheirPrec
     b.name = "Name";
     b.displayName = "Display";
   });
-  EXPECT_EQ("Display", LaunchOnboardingApplicationValidator::validate(named).displayName);
+  EXPECT_EQ("Display", LaunchOnboardingApplicationValidator::validate(named).value().displayName);
   EXPECT_EQ("Plain Name",
-            LaunchOnboardingApplicationValidator::validate(bundleAt(root / "Plain Name.app")).displayName);
+            LaunchOnboardingApplicationValidator::validate(bundleAt(root / "Plain Name.app")).value().displayName);
 }
 
 }  // namespace

@@ -165,7 +165,7 @@ TEST_F(SettingsStoreTest, ResetChangesNothingWhenTheBackupCannotBeWritten) {
       fs::create_directory_symlink(root / "elsewhere", dataDirectory);
     }
     SettingsStore store(fresh, directoryUrl(dataDirectory));
-    EXPECT_THROW(store.resetPreservingBackup(), LaunchStorageError);
+    EXPECT_THROW(store.resetPreservingBackup(), LaunchError);
     EXPECT_EQ(0, fresh.writeCount());
     if (fault != "nothing stored") {
       EXPECT_EQ(PropertyListValue{original}, fresh.object(SettingsStore::defaultAppsKey));
@@ -176,7 +176,7 @@ TEST_F(SettingsStoreTest, ResetChangesNothingWhenTheBackupCannotBeWritten) {
   fs::remove_all(dataDirectory);
   store(original);
   defaults.dropWrites(true);
-  EXPECT_THROW(makeStore().resetPreservingBackup(), LaunchStorageError);
+  EXPECT_THROW(makeStore().resetPreservingBackup(), LaunchError);
   EXPECT_EQ(PropertyListValue{original}, stored());
   EXPECT_EQ(1u, backups().size());
 }

@@ -1,0 +1,13 @@
+#include "core/storage/plist/launch_decoding_error.h"
+
+namespace quillon {
+
+std::string launchErrorText(LaunchDecodingError::Code code, const LaunchError&) {
+  switch (code) {
+    case LaunchDecodingError::Code::unsupportedModifierChord:
+      return "Empty or unsupported modifier chord";
+  }
+  return {};
+}
+
+}  // namespace quillon
