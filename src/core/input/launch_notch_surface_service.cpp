@@ -220,9 +220,8 @@ Task<LaunchNotchSurfaceService::SurfaceReadiness> LaunchNotchSurfaceService::wai
     } catch (const LaunchError& error) {
       failure = error;
       reason = error.description();
-    } catch (const std::exception& other) {
-      reason = other.what();
     } catch (...) {
+      // A cancellation or a fault: no failure of the capture, so nothing to name.
     }
     if (captured) {
       const double age = clock.uptime() - captured->sampledAtUptime;
