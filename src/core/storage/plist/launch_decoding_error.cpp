@@ -4,8 +4,7 @@ namespace quillon {
 
 std::string launchErrorText(LaunchDecodingError::Code code, const LaunchError&) {
   switch (code) {
-    case LaunchDecodingError::Code::unsupportedModifierChord:
-      return "Empty or unsupported modifier chord";
+    case LaunchDecodingError::Code::unsupportedModifierChord: return "Empty or unsupported modifier chord";
   }
   return {};
 }
