@@ -213,7 +213,7 @@ void LaunchPreviewCache::finishRestore(LaunchResult<Loaded> outcome) {
   retainedDuringRestore_.reset();
 }
 
-void LaunchPreviewCache::applyRestored(Loaded loaded) {
+void LaunchPreviewCache::applyRestored(Loaded&& loaded) {
   std::vector<LaunchUuid> restored;
   for (auto& [id, preview] : loaded) {
     if (changedDuringRestore_.contains(id)) continue;

@@ -85,7 +85,7 @@ class LaunchPreviewCache {
 
   void startRestore();
   void finishRestore(LaunchResult<Loaded> outcome);
-  void applyRestored(Loaded loaded);
+  void applyRestored(Loaded&& loaded);
   void cancelRestore();
   void dropFromMemory(const LaunchUuid& id);
   void reportFailure(std::optional<LocalizedText>& slot, const LaunchError& error);

@@ -50,7 +50,7 @@ Task<T> offMainThread(LaunchMainLoop& loop, std::shared_ptr<std::atomic<bool>> s
   co_return result;
 }
 
-LaunchSurfaceSnapshot buildSnapshot(std::shared_ptr<const Bitmap> image, std::uint8_t alphaThreshold,
+LaunchSurfaceSnapshot buildSnapshot(const std::shared_ptr<const Bitmap>& image, std::uint8_t alphaThreshold,
                                     const GlobalRect& captureRect, double sampledAt, double sampledAtUptime,
                                     std::uint32_t windowID, std::int32_t processID,
                                     const std::vector<LaunchWindowCandidate>& group) {
