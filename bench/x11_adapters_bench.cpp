@@ -227,7 +227,8 @@ void BM_SurfaceCaptureOffTheMainThread(benchmark::State& state) {
           [&](LaunchResult<std::optional<LaunchWindowTarget>> result) { checked.emplace(std::move(result)); });
     });
     poll.runUntil([&] { return checked.has_value(); }, 5.0);
-    if (!checked || !checked->hasValue() || !checked->value()) return state.SkipWithError("the check failed");
+    // Its answer depends on the other windows over the notch; its cost is what counts.
+    if (!checked || !checked->hasValue()) return state.SkipWithError("the check did not finish");
   }
   state.counters["longest_main_block_us"] = loop.longest;
 }

@@ -53,8 +53,7 @@ Task<void> X11WorkerConnection::runErased(std::function<void(X11Connection&, X11
                              const std::uint64_t one = 1;
                              [[maybe_unused]] const auto written = ::write(shared->wake.get(), &one, sizeof one);
                            })};
-  std::function<void()> job = [shared = shared_, stop, deadline, work = std::move(work),
-                               stopped = std::move(stopped)] {
+  std::function<void()> job = [shared = shared_, stop, deadline, work = std::move(work), stopped = std::move(stopped)] {
     const std::lock_guard lock(shared->mutex);
     X11Connection& connection = *shared->connection;
     if (stop->load() || std::chrono::steady_clock::now() >= deadline) stopped();

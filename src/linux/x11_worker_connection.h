@@ -40,10 +40,8 @@ class X11WorkerConnection {
   template <class T>
   Task<T> run(std::function<T(X11Connection&, X11Deadline)> work, std::function<void()> stopped) {
     auto value = std::make_shared<std::optional<T>>();
-    std::function<void(X11Connection&, X11Deadline)> erased = [value, work = std::move(work)](X11Connection& c,
-                                                                                             X11Deadline d) {
-      value->emplace(work(c, d));
-    };
+    std::function<void(X11Connection&, X11Deadline)> erased =
+        [value, work = std::move(work)](X11Connection& c, X11Deadline d) { value->emplace(work(c, d)); };
     auto running = runErased(std::move(erased), std::move(stopped));
     co_await std::move(running);
     co_return std::move(**value);

@@ -13,7 +13,7 @@
 namespace quillon {
 
 struct LaunchPreviewDiskQueue::Shared {
-  explicit Shared(const LaunchPreviewArchive& archive) : archive(archive) {}
+  explicit Shared(const LaunchPreviewArchive& settings) : archive(settings) {}
 
   const LaunchPreviewArchive archive;  // a copy: it holds only settings
   std::mutex mutex;
