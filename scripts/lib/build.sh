@@ -45,12 +45,12 @@ quillon_sanitize_address() {
 }
 
 # ThreadSanitizer over the tests of the code that runs off the main thread: pixel work and
-# capture off the main thread, the input trace's writer, the /proc scan, and
+# capture off the main thread with its window lists, the preview disk queue, the input trace's writer, the /proc scan, and
 # posting to the main loop from other threads. QUILLON_TSAN_TESTS narrows the selection
 # (a ctest regular expression).
 quillon_sanitize_thread() {
   local dir="$QUILLON_ROOT/build-tsan"
-  local tests=${QUILLON_TSAN_TESTS:-'^(PollMainLoop|TaskOffMainThread|LaunchInputTrace|Process[A-Za-z]*|LaunchSurfaceCaptureX11|X11ScreenCaptureService)[.]'}
+  local tests=${QUILLON_TSAN_TESTS:-'^(PollMainLoop|TaskOffMainThread|LaunchInputTrace|Process[A-Za-z]*|LaunchSurfaceCaptureX11|X11ScreenCaptureService|LaunchPreviewDiskQueue)[.]'}
   QUILLON_TARGETS="quillon_core_tests quillon_linux_tests quillon_x11_tests sample_apps" quillon_sanitized_build "$dir" \
     "-fsanitize=thread -fno-omit-frame-pointer"
   (cd "$dir" &&

@@ -1,6 +1,7 @@
 #include "linux/x11_connection.h"
 
 #include <poll.h>
+#include <unistd.h>
 #include <xcb/composite.h>
 #include <xcb/randr.h>
 #include <xcb/res.h>
@@ -111,6 +112,13 @@ xcb_atom_t X11Connection::atom(const std::string& name, X11Deadline deadline) {
   return reply->atom;
 }
 
+void X11Connection::interruptWaitsOn(const std::atomic<bool>* stop, int wakeFd) {
+  interruptStop_ = stop;
+  interruptFd_ = stop != nullptr ? wakeFd : -1;
+}
+
+bool X11Connection::waitsInterrupted() const { return interruptStop_ != nullptr && interruptStop_->load(); }
+
 void X11Connection::flush() {
   xcb_flush(connection_);
   scheduleDispatch();
@@ -127,12 +135,18 @@ XcbReply<void> X11Connection::waitForReply(unsigned int sequence, X11Deadline de
     }
     if (hasError()) return nullptr;
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
+    if (left.count() <= 0 || waitsInterrupted()) {
       xcb_discard_reply(connection_, sequence);
       return nullptr;
     }
-    pollfd fd{xcb_get_file_descriptor(connection_), POLLIN, 0};
-    ::poll(&fd, 1, static_cast<int>(std::min<std::chrono::milliseconds::rep>(left.count(), 60'000)));
+    pollfd fds[2] = {{xcb_get_file_descriptor(connection_), POLLIN, 0}, {interruptFd_, POLLIN, 0}};
+    ::poll(fds, interruptFd_ >= 0 ? 2 : 1,
+           static_cast<int>(std::min<std::chrono::milliseconds::rep>(left.count(), 60'000)));
+    // A wake-up meant for an earlier request would otherwise keep poll returning at once.
+    if (interruptFd_ >= 0 && (fds[1].revents & POLLIN) != 0) {
+      std::uint64_t count = 0;
+      [[maybe_unused]] const auto drained = ::read(interruptFd_, &count, sizeof count);
+    }
   }
 }
 

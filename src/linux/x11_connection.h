@@ -2,6 +2,7 @@
 
 #include <xcb/xcb.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -57,6 +58,8 @@ class X11PendingReply {
   X11PendingReply& operator=(const X11PendingReply&) = delete;
   ~X11PendingReply() { discard(); }
 
+  // The connection it was sent on; null once taken.
+  const X11Connection* connection() const { return connection_; }
   // The reply, or none (an error, the deadline passed, a broken connection). Once only.
   template <class R>
   XcbReply<R> take(X11Deadline deadline);
@@ -122,6 +125,12 @@ class X11Connection {
   // to it in time, else the error (null when it succeeded).
   std::optional<XcbReply<xcb_generic_error_t>> check(xcb_void_cookie_t cookie, X11Deadline deadline);
 
+  // Ends every wait for a reply early, as if its deadline had passed, once `stop` is
+  // set; `wakeFd` (an eventfd) is written when it is, so a wait asleep in poll notices at
+  // once. For a connection that one worker thread uses; null stops nothing.
+  void interruptWaitsOn(const std::atomic<bool>* stop, int wakeFd);
+  bool waitsInterrupted() const;
+
   void attach(LaunchMainLoop& loop);
   // Whether the main loop still watches the connection (it stops once it breaks).
   bool isWatched() const { return watchId_ != 0; }
@@ -158,6 +167,8 @@ class X11Connection {
   std::uint64_t watchId_ = 0;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   bool dispatchScheduled_ = false;
+  const std::atomic<bool>* interruptStop_ = nullptr;
+  int interruptFd_ = -1;
 };
 
 template <class R>

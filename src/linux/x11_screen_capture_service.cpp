@@ -12,6 +12,7 @@
 #include "linux/x11_connection.h"
 #include "linux/x11_monitors.h"
 #include "linux/x11_window_list.h"
+#include "linux/x11_worker_connection.h"
 
 namespace quillon {
 namespace {
@@ -24,9 +25,12 @@ constexpr const char* kDomain = "X11Capture";
 // one that came empty (an error) fails it with `code`.
 template <class R>
 XcbReply<R> replyOrFail(X11PendingReply request, X11Deadline deadline, X11ScreenCaptureService::ErrorCode code) {
+  const X11Connection* connection = request.connection();
   auto reply = request.take<R>(deadline);
   if (reply) return reply;
-  if (std::chrono::steady_clock::now() >= deadline) fail(X11ScreenCaptureService::serverNotAnswering);
+  if (std::chrono::steady_clock::now() >= deadline || (connection != nullptr && connection->waitsInterrupted())) {
+    fail(X11ScreenCaptureService::serverNotAnswering);
+  }
   fail(code);
 }
 
@@ -138,8 +142,7 @@ Bitmap windowPixels(X11Connection& x, std::uint32_t window, X11Deadline deadline
   return readDrawable(x, pixmap, size.width, size.height, size.depth, deadline);
 }
 
-LaunchShareableContent contentOf(X11Connection& connection) {
-  const auto deadline = x11DeadlineAfter(kX11CaptureBound);
+LaunchShareableContent contentOf(X11Connection& connection, X11Deadline deadline) {
   const auto monitors = queryX11Monitors(connection, deadline);
   if (!monitors) fail(X11ScreenCaptureService::serverNotAnswering);
   const auto windows = listX11Windows(connection, deadline);
@@ -156,15 +159,14 @@ LaunchShareableContent contentOf(X11Connection& connection) {
   return content;
 }
 
-Bitmap windowImageOf(X11Connection& connection, std::uint32_t windowID,
-                     const LaunchCaptureConfiguration& configuration) {
-  Bitmap image = windowPixels(connection, windowID, x11DeadlineAfter(kX11CaptureBound));
+Bitmap windowImageOf(X11Connection& connection, std::uint32_t windowID, const LaunchCaptureConfiguration& configuration,
+                     X11Deadline deadline) {
+  Bitmap image = windowPixels(connection, windowID, deadline);
   return resized(std::move(image), configuration.width, configuration.height);
 }
 
 Bitmap displayImageOf(X11Connection& connection, std::uint32_t displayID, const std::vector<std::uint32_t>& windowIDs,
-                      const LaunchCaptureConfiguration& configuration) {
-  const auto deadline = x11DeadlineAfter(kX11CaptureBound);
+                      const LaunchCaptureConfiguration& configuration, X11Deadline deadline) {
   const auto monitors = queryX11Monitors(connection, deadline);
   if (!monitors) fail(X11ScreenCaptureService::serverNotAnswering);
   const auto monitor =
@@ -215,25 +217,22 @@ X11ScreenCaptureService::X11ScreenCaptureService(X11Connection& connection, Laun
 
 void X11ScreenCaptureService::captureOffMainThread(LaunchMainLoop& loop, std::unique_ptr<X11Connection> own) {
   if (!own) return;
-  loop_ = &loop;
-  worker_ = std::make_shared<Worker>();
-  worker_->connection = std::move(own);
+  worker_ = std::make_shared<X11WorkerConnection>(loop, std::move(own));
 }
 
 template <class T>
-Task<T> X11ScreenCaptureService::run(std::function<T(X11Connection&)> work) {
+Task<T> X11ScreenCaptureService::run(std::function<T(X11Connection&, X11Deadline)> work) {
+  std::function<T(X11Connection&, X11Deadline)> checked = [work = std::move(work)](X11Connection& c, X11Deadline d) {
+    if (c.hasError()) fail(imageUnavailable);
+    return work(c, d);
+  };
   if (!worker_) {
-    if (connection_.hasError()) fail(imageUnavailable);
-    T result = work(connection_);
+    T result = checked(connection_, x11DeadlineAfter(kX11CaptureBound));
     connection_.scheduleDispatch();
     co_return result;
   }
-  std::function<T()> job = [worker = worker_, work = std::move(work)] {
-    const std::lock_guard lock(worker->mutex);
-    if (worker->connection->hasError()) fail(imageUnavailable);
-    return work(*worker->connection);
-  };
-  co_return co_await runOffMainThread<T>(*loop_, std::move(job));
+  auto running = worker_->run<T>(std::move(checked), [] { fail(serverNotAnswering); });
+  co_return co_await std::move(running);
 }
 
 bool X11ScreenCaptureService::preflightPermission() { return redirected_ && !connection_.hasError(); }
@@ -243,7 +242,9 @@ bool X11ScreenCaptureService::requestPermission() {
   return preflightPermission();
 }
 
-LaunchShareableContent X11ScreenCaptureService::currentContent() { return contentOf(connection_); }
+LaunchShareableContent X11ScreenCaptureService::currentContent() {
+  return contentOf(connection_, x11DeadlineAfter(kX11CaptureBound));
+}
 
 Task<LaunchShareableContent> X11ScreenCaptureService::shareableContent() {
   return run<LaunchShareableContent>(contentOf);
@@ -254,29 +255,30 @@ double X11ScreenCaptureService::pointPixelScaleForWindow(std::uint32_t /*windowI
 double X11ScreenCaptureService::pointPixelScaleForDisplay(std::uint32_t /*displayID*/) { return 1.0; }
 
 Bitmap X11ScreenCaptureService::windowImage(std::uint32_t windowID, const LaunchCaptureConfiguration& configuration) {
-  Bitmap image = windowImageOf(connection_, windowID, configuration);
+  Bitmap image = windowImageOf(connection_, windowID, configuration, x11DeadlineAfter(kX11CaptureBound));
   connection_.scheduleDispatch();
   return image;
 }
 
 Bitmap X11ScreenCaptureService::displayImage(std::uint32_t displayID, const std::vector<std::uint32_t>& windowIDs,
                                              const LaunchCaptureConfiguration& configuration) {
-  Bitmap image = displayImageOf(connection_, displayID, windowIDs, configuration);
+  Bitmap image = displayImageOf(connection_, displayID, windowIDs, configuration, x11DeadlineAfter(kX11CaptureBound));
   connection_.scheduleDispatch();
   return image;
 }
 
 Task<Bitmap> X11ScreenCaptureService::captureWindow(std::uint32_t windowID, LaunchCaptureConfiguration configuration) {
-  return run<Bitmap>([windowID, configuration](X11Connection& connection) {
-    return windowImageOf(connection, windowID, configuration);
+  return run<Bitmap>([windowID, configuration](X11Connection& connection, X11Deadline deadline) {
+    return windowImageOf(connection, windowID, configuration, deadline);
   });
 }
 
 Task<Bitmap> X11ScreenCaptureService::captureDisplay(std::uint32_t displayID, std::vector<std::uint32_t> windowIDs,
                                                      LaunchCaptureConfiguration configuration) {
-  return run<Bitmap>([displayID, windowIDs = std::move(windowIDs), configuration](X11Connection& connection) {
-    return displayImageOf(connection, displayID, windowIDs, configuration);
-  });
+  return run<Bitmap>(
+      [displayID, windowIDs = std::move(windowIDs), configuration](X11Connection& connection, X11Deadline deadline) {
+        return displayImageOf(connection, displayID, windowIDs, configuration, deadline);
+      });
 }
 
 }  // namespace quillon

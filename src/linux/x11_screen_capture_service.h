@@ -1,9 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "core/platform/launch_screen_capture_service.h"
@@ -13,6 +13,8 @@ namespace quillon {
 class LaunchLogSink;
 class LaunchMainLoop;
 class X11Connection;
+class X11WorkerConnection;
+using X11Deadline = std::chrono::steady_clock::time_point;
 
 // Captures through the Composite extension: every top-level window keeps its own
 // off-screen pixmap, so a window's pixels, alpha included, can be read without what is
@@ -39,11 +41,13 @@ class X11ScreenCaptureService final : public LaunchScreenCaptureService {
 
   // From now on the tasks below make their requests on a worker thread over `own`, a
   // connection of the capture's alone, and convert the pixels there too; each result
-  // comes back on `loop`. A server that stalls (another client grabbed it) then holds
-  // that thread, never the main loop, and a capture's round trips do not queue behind
-  // the main connection's. Requests of two captures never interleave: a capture that
-  // overran its time runs out its own bound before the next one starts.
+  // comes back on `loop` (see X11WorkerConnection). All requests of one capture share
+  // its one time limit, and a capture that is cancelled (its limit passed) stops its
+  // request in progress, so the next capture never waits behind one given up on.
   void captureOffMainThread(LaunchMainLoop& loop, std::unique_ptr<X11Connection> own);
+  // The worker, for the window lists a capture reads (X11WindowServer); null until
+  // captureOffMainThread.
+  std::shared_ptr<X11WorkerConnection> worker() const { return worker_; }
 
   // LaunchScreenCaptureService:
   bool preflightPermission() override;
@@ -63,20 +67,13 @@ class X11ScreenCaptureService final : public LaunchScreenCaptureService {
   LaunchShareableContent currentContent();
 
  private:
-  // The capture's own connection; shared with the work in flight, which may outlive
-  // the service.
-  struct Worker {
-    std::mutex mutex;
-    std::unique_ptr<X11Connection> connection;
-  };
   template <class T>
-  Task<T> run(std::function<T(X11Connection&)> work);
+  Task<T> run(std::function<T(X11Connection&, X11Deadline)> work);
 
   X11Connection& connection_;
   LaunchLogSink* log_;
   bool redirected_ = false;
-  LaunchMainLoop* loop_ = nullptr;
-  std::shared_ptr<Worker> worker_;
+  std::shared_ptr<X11WorkerConnection> worker_;
 };
 
 }  // namespace quillon

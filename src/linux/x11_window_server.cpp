@@ -4,20 +4,23 @@
 #include "linux/x11_monitors.h"
 #include "linux/x11_screen_lock.h"
 #include "linux/x11_window_list.h"
+#include "linux/x11_worker_connection.h"
 
 namespace quillon {
 
 X11WindowServer::X11WindowServer(X11Connection& connection, const X11ScreenLock* lock)
     : connection_(connection), lock_(lock) {}
 
-std::vector<LaunchWindowRow> X11WindowServer::onScreenWindows(bool excludeDesktopElements) const {
-  // One deadline for the whole list: a server that stalls (another client grabbed it)
-  // yields no rows rather than a frozen caller.
-  const auto deadline = x11DeadlineAfter(kX11WindowListBound);
+namespace {
+
+// One deadline for the whole list: a server that stalls (another client grabbed it)
+// yields no rows rather than a frozen caller.
+std::vector<LaunchWindowRow> rowsOf(X11Connection& connection, bool excludeDesktopElements, X11Deadline deadline) {
   std::vector<LaunchWindowRow> rows;
-  const auto monitors = queryX11Monitors(connection_, deadline);
+  if (connection.hasError()) return rows;
+  const auto monitors = queryX11Monitors(connection, deadline);
   if (!monitors) return rows;
-  const auto windows = listX11Windows(connection_, deadline);
+  const auto windows = listX11Windows(connection, deadline);
   if (!windows) return rows;
   const X11RootSpace space(*monitors);
   for (const auto& window : *windows) {
@@ -31,6 +34,29 @@ std::vector<LaunchWindowRow> X11WindowServer::onScreenWindows(bool excludeDeskto
     rows.push_back(row);
   }
   return rows;
+}
+
+}  // namespace
+
+std::vector<LaunchWindowRow> X11WindowServer::onScreenWindows(bool excludeDesktopElements) const {
+  return rowsOf(connection_, excludeDesktopElements, x11DeadlineAfter(kX11WindowListBound));
+}
+
+Task<std::vector<LaunchWindowRow>> X11WindowServer::readOnScreenWindows(bool excludeDesktopElements) const {
+  if (!worker_) co_return onScreenWindows(excludeDesktopElements);
+  std::function<std::vector<LaunchWindowRow>(X11Connection&, X11Deadline)> read =
+      [excludeDesktopElements](X11Connection& connection, X11Deadline deadline) {
+        return rowsOf(connection, excludeDesktopElements, deadline);
+      };
+  // A list given up on is an empty one, as on the main connection.
+  std::function<void()> stopped = [] { throw CancellationError{}; };
+  std::vector<LaunchWindowRow> rows;
+  try {
+    auto reading = worker_->run<std::vector<LaunchWindowRow>>(std::move(read), std::move(stopped));
+    rows = co_await std::move(reading);
+  } catch (const CancellationError&) {
+  }
+  co_return rows;
 }
 
 // X11 has no session lock of its own (see X11ScreenLock); a locker that reports through

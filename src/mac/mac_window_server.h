@@ -12,6 +12,9 @@ class MacWindowServer final : public LaunchWindowServer {
  public:
   // LaunchWindowServer:
   std::vector<LaunchWindowRow> onScreenWindows(bool excludeDesktopElements) const override;
+  // Read where it is asked for, on the caller's thread: the list is not yet read off
+  // the main thread on macOS.
+  Task<std::vector<LaunchWindowRow>> readOnScreenWindows(bool excludeDesktopElements) const override;
   // The current session dictionary's "CGSSessionScreenIsLocked"; an unreadable
   // dictionary counts as locked, since nothing may be shown over a lock screen.
   bool isScreenLocked() const override;

@@ -16,6 +16,10 @@ NSNumber* numberIn(NSDictionary* row, CFStringRef key) {
 
 }  // namespace
 
+Task<std::vector<LaunchWindowRow>> MacWindowServer::readOnScreenWindows(bool excludeDesktopElements) const {
+  co_return onScreenWindows(excludeDesktopElements);
+}
+
 std::vector<LaunchWindowRow> MacWindowServer::onScreenWindows(bool excludeDesktopElements) const {
   CGWindowListOption options = kCGWindowListOptionOnScreenOnly;
   if (excludeDesktopElements) options |= kCGWindowListExcludeDesktopElements;

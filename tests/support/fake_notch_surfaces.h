@@ -32,6 +32,10 @@ class FakeNotchSurfaces final : public LaunchNotchSurfaces {
                                                bool) override {
     return revalidated;
   }
+  Task<std::optional<LaunchWindowTarget>> readAndRevalidate(const LaunchSurfaceSnapshot&,
+                                                            const LaunchRunningApplication&, double, bool) override {
+    co_return revalidated;
+  }
   Task<LaunchSurfaceSnapshot> capture(std::shared_ptr<const LaunchRunningApplication> application,
                                       std::optional<GlobalPoint> point) override {
     std::function<void(LaunchCompletion<LaunchSurfaceSnapshot>)> start =

@@ -27,14 +27,26 @@ class FakeWindowServer final : public LaunchWindowServer {
     return result;
   }
 
+  // How many reads were the blocking kind, which hold the main thread on a real server.
+  int blockingReads() const { return blockingReads_; }
+
   // LaunchWindowServer:
   std::vector<LaunchWindowRow> onScreenWindows(bool excludeDesktopElements) const override {
-    options_.push_back(excludeDesktopElements);
-    return rows_;
+    ++blockingReads_;
+    return read(excludeDesktopElements);
+  }
+  Task<std::vector<LaunchWindowRow>> readOnScreenWindows(bool excludeDesktopElements) const override {
+    co_return read(excludeDesktopElements);
   }
   bool isScreenLocked() const override { return locked_; }
 
  private:
+  std::vector<LaunchWindowRow> read(bool excludeDesktopElements) const {
+    options_.push_back(excludeDesktopElements);
+    return rows_;
+  }
+
+  mutable int blockingReads_ = 0;
   std::vector<LaunchWindowRow> rows_;
   mutable std::vector<bool> options_;
   bool locked_ = false;

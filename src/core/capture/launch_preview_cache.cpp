@@ -4,6 +4,7 @@
 
 #include "core/async/launch_clock.h"
 #include "core/async/launch_main_loop.h"
+#include "core/capture/launch_preview_disk_queue.h"
 #include "core/capture/launch_surface_snapshot.h"
 #include "core/localization/l10n.h"
 #include "core/platform/launch_image_codec.h"
@@ -31,7 +32,10 @@ LaunchPreviewCache::LaunchPreviewCache(int maximumEntries, int maximumDimension,
     : maximumEntries_(std::max(1, maximumEntries)),
       maximumDimension_(std::clamp(maximumDimension, 1, LaunchPreviewArchive::maximumPixelSide)),
       services_(services) {
-  if (directoryURL) archive_.emplace(*directoryURL, maximumEntries_, services_.codec, services_.clock);
+  if (directoryURL) {
+    disk_ = std::make_unique<LaunchPreviewDiskQueue>(
+        services_.loop, LaunchPreviewArchive(*directoryURL, maximumEntries_, services_.codec, services_.clock));
+  }
   if (persistenceEnabled) setPersistenceEnabled(true, true);
 }
 
@@ -74,14 +78,14 @@ bool LaunchPreviewCache::remember(const LaunchSurfaceSnapshot& snapshot, const L
     remove(oldest);
   }
 
-  if (persistenceEnabled_ && archive_) {
-    try {
-      archive_->save(previews_.at(id), id);
-      saveError_.reset();
-      maintenanceError_.reset();
-    } catch (const LaunchError& error) {
-      reportFailure(saveError_, error);
-    }
+  if (persistenceEnabled_ && disk_) {
+    // The image is handed over as a copy; the cache keeps showing its own.
+    disk_->enqueue([preview = previews_.at(id), id](const LaunchPreviewArchive& archive) { archive.save(preview, id); },
+                   [this](const LaunchResult<void>& result) {
+                     if (!result.hasValue()) return reportFailure(saveError_, result);
+                     saveError_.reset();
+                     maintenanceError_.reset();
+                   });
   }
   return true;
 }
@@ -107,12 +111,11 @@ void LaunchPreviewCache::dropFromMemory(const LaunchUuid& id) {
 void LaunchPreviewCache::remove(const LaunchUuid& id) {
   dropFromMemory(id);
   if (isRestoring()) changedDuringRestore_.insert(id);
-  if (!diskMutationAllowed_ || !archive_) return;
-  try {
-    archive_->remove(id);
-  } catch (const LaunchError& error) {
-    reportFailure(maintenanceError_, error);
-  }
+  if (!diskMutationAllowed_ || !disk_) return;
+  disk_->enqueue([id](const LaunchPreviewArchive& archive) { archive.remove(id); },
+                 [this](const LaunchResult<void>& result) {
+                   if (!result.hasValue()) reportFailure(maintenanceError_, result);
+                 });
 }
 
 void LaunchPreviewCache::retainApplications(const std::map<LaunchUuid, Url>& apps) {
@@ -128,13 +131,17 @@ void LaunchPreviewCache::retainApplications(const std::map<LaunchUuid, Url>& app
     it = previews_.erase(it);
   }
   if (isRestoring()) retainedDuringRestore_ = normalized;
-  if (!diskMutationAllowed_ || !archive_) return;
-  try {
-    archive_->retain(normalized);
-    maintenanceError_.reset();
-  } catch (const LaunchError& error) {
-    reportFailure(maintenanceError_, error);
-  }
+  if (!diskMutationAllowed_ || !disk_) return;
+  retainOnDisk(std::move(normalized), false);
+}
+
+void LaunchPreviewCache::retainOnDisk(std::map<LaunchUuid, Url> apps, bool clearsSaveError) {
+  disk_->enqueue([apps = std::move(apps)](const LaunchPreviewArchive& archive) { archive.retain(apps); },
+                 [this, clearsSaveError](const LaunchResult<void>& result) {
+                   if (!result.hasValue()) return reportFailure(maintenanceError_, result);
+                   if (clearsSaveError) saveError_.reset();
+                   maintenanceError_.reset();
+                 });
 }
 
 void LaunchPreviewCache::setPersistenceEnabled(bool enabled, bool isUserInitiated) {
@@ -144,13 +151,8 @@ void LaunchPreviewCache::setPersistenceEnabled(bool enabled, bool isUserInitiate
     cancelRestore();
     // A preference that could not be read is a temporary OFF: the stored images are
     // the user's and stay where they are.
-    if (!isUserInitiated || !archive_) return;
-    try {
-      archive_->retain({});
-      maintenanceError_.reset();
-    } catch (const LaunchError& error) {
-      reportFailure(maintenanceError_, error);
-    }
+    if (!isUserInitiated || !disk_) return;
+    retainOnDisk({}, false);
     return;
   }
   if (persistenceEnabled_) return;
@@ -162,14 +164,8 @@ void LaunchPreviewCache::clear() {
   cancelRestore();
   previews_.clear();
   order_.clear();
-  if (!archive_) return;
-  try {
-    archive_->retain({});
-    saveError_.reset();
-    maintenanceError_.reset();
-  } catch (const LaunchError& error) {
-    reportFailure(maintenanceError_, error);
-  }
+  if (!disk_) return;
+  retainOnDisk({}, true);
 }
 
 std::optional<std::string> LaunchPreviewCache::persistenceError() const {
@@ -179,23 +175,22 @@ std::optional<std::string> LaunchPreviewCache::persistenceError() const {
 }
 
 void LaunchPreviewCache::startRestore() {
-  if (!archive_) return;
+  if (!disk_) return;
   cancelRestore();
   const auto generation = ++restoreGeneration_;
   restoring_ = true;
-  // The reads, the property lists and the PNG decoding all happen on the worker; the
-  // main thread only moves the finished bitmaps into place.
-  auto outcome = std::make_shared<std::optional<LaunchResult<Loaded>>>();
-  services_.loop.runDetached(
-      [archive = *archive_, outcome] {
-        outcome->emplace(launchResultOf<Loaded>([&archive] { return archive.load(); }));
-      },
-      [alive = std::weak_ptr<const bool>(alive_), this, generation, outcome] {
-        // A cache that is gone, or a restore that was cancelled or superseded, takes
-        // nothing from this one.
-        if (alive.expired() || generation != restoreGeneration_ || !*outcome) return;
-        finishRestore(std::move(**outcome));
-      });
+  // The reads, the property lists and the PNG decoding all happen on the worker, after
+  // any disk work asked for earlier; the main thread only moves the finished bitmaps
+  // into place.
+  auto loaded = std::make_shared<Loaded>();
+  disk_->enqueue([loaded](const LaunchPreviewArchive& archive) { *loaded = archive.load(); },
+                 [this, generation, loaded](const LaunchResult<void>& result) {
+                   // A restore that was cancelled or superseded takes nothing from this one.
+                   if (generation != restoreGeneration_) return;
+                   if (result.hasValue()) return finishRestore(std::move(*loaded));
+                   if (const auto* error = result.failure()) return finishRestore(*error);
+                   finishRestore(result.error());
+                 });
 }
 
 void LaunchPreviewCache::finishRestore(LaunchResult<Loaded> outcome) {
@@ -244,6 +239,13 @@ void LaunchPreviewCache::cancelRestore() {
   restoring_ = false;
   changedDuringRestore_.clear();
   retainedDuringRestore_.reset();
+}
+
+void LaunchPreviewCache::reportFailure(std::optional<LocalizedText>& slot, const LaunchResult<void>& result) {
+  // A fault of the worker, not a failure of the archive, is still a write that did not
+  // happen.
+  const auto* error = result.failure();
+  reportFailure(slot, error ? *error : LaunchError(LaunchStorageError::invalidRecord));
 }
 
 void LaunchPreviewCache::reportFailure(std::optional<LocalizedText>& slot, const LaunchError& error) {

@@ -21,6 +21,7 @@ class LaunchClock;
 class LaunchImageCodec;
 class LaunchLogSink;
 class LaunchMainLoop;
+class LaunchPreviewDiskQueue;
 struct LaunchSurfaceSnapshot;
 
 // The last preview image of each registered app, keyed by registry ID, at most
@@ -33,8 +34,10 @@ struct LaunchSurfaceSnapshot;
 // preference that could not be read turns persistence off without touching the disk.
 // Disk failures never reach the caller: they become one status text for the settings.
 //
-// Main thread only. Restoring reads and decodes the archive off the main thread and
-// applies the images on the main loop, so a start with a full archive does not stall it.
+// Main thread only. Every disk operation (saving, deleting, restoring) runs off the main
+// thread, in the order asked for, through LaunchPreviewDiskQueue; the main thread hands
+// over the image and later learns the outcome, so the status text follows a failure
+// once the loop has run. Restored images are applied on the main loop.
 class LaunchPreviewCache {
  public:
   struct Services {
@@ -89,11 +92,13 @@ class LaunchPreviewCache {
   void cancelRestore();
   void dropFromMemory(const LaunchUuid& id);
   void reportFailure(std::optional<LocalizedText>& slot, const LaunchError& error);
+  // A failed disk operation: its own error, or the archive's generic one for a fault.
+  void reportFailure(std::optional<LocalizedText>& slot, const LaunchResult<void>& result);
+  void retainOnDisk(std::map<LaunchUuid, Url> apps, bool clearsSaveError);
 
   int maximumEntries_;
   int maximumDimension_;
   Services services_;
-  std::optional<LaunchPreviewArchive> archive_;
   std::map<LaunchUuid, LaunchAppPreview> previews_;
   std::vector<LaunchUuid> order_;
   bool persistenceEnabled_ = false;
@@ -105,11 +110,11 @@ class LaunchPreviewCache {
   // must not undo a newer remember, a remove or a retain.
   bool restoring_ = false;
   std::uint64_t restoreGeneration_ = 0;
-  // Completions of the worker hold this weakly: a cache destroyed while its restore
-  // runs is never called back.
-  std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
   std::set<LaunchUuid> changedDuringRestore_;
   std::optional<std::map<LaunchUuid, Url>> retainedDuringRestore_;
+  // Last, so it is destroyed first: its teardown waits for pending writes while the
+  // rest of the cache is still whole.
+  std::unique_ptr<LaunchPreviewDiskQueue> disk_;
 };
 
 }  // namespace quillon

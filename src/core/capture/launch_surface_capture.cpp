@@ -186,9 +186,13 @@ Task<LaunchSurfaceSnapshot> LaunchSurfaceCapture::performCapture(
 
   const LaunchShareableContent content = co_await loadContent();
   requireAlive(*application);
-  // One window list serves the selection and the sharing check: each is a round trip
-  // to the window server on the main thread.
-  const std::vector<LaunchWindowRow> rows = windowServer_.onScreenWindows(false);
+  // One window list serves the selection and the sharing check. It is read like the
+  // content, without holding the main thread: a window server that stalls holds this
+  // capture alone, and the capture's time limit ends it.
+  auto reading = windowServer_.readOnScreenWindows(false);
+  const std::vector<LaunchWindowRow> rows = co_await std::move(reading);
+  co_await checkCancellation();
+  requireAlive(*application);
   const Selection selection = select(content, rows, pid, point);
   const LaunchCaptureGroup& group = selection.group;
   const LaunchShareableWindow& primary = selection.windows.front();
@@ -264,9 +268,12 @@ Task<LaunchSurfaceSnapshot> LaunchSurfaceCapture::performCapture(
 
   // The screenshot took time: the windows must still be exactly what was captured.
   const LaunchShareableContent fresh = co_await loadContent();
+  auto rereading = windowServer_.readOnScreenWindows(false);
+  const std::vector<LaunchWindowRow> freshRows = co_await std::move(rereading);
+  co_await checkCancellation();
   std::optional<Selection> again;
   try {
-    again = select(fresh, windowServer_.onScreenWindows(false), pid, point);
+    again = select(fresh, freshRows, pid, point);
   } catch (const LaunchError&) {
     fail(Code::staleCapture);
   }

@@ -56,11 +56,17 @@ std::vector<LaunchWindowCandidate> LaunchWindowTargetProbe::candidatesOf(const s
 
 std::optional<LaunchWindowTargetProbe::WindowContext> LaunchWindowTargetProbe::windowContext(
     std::int32_t processID) const {
+  if (screens_.screens().empty()) return std::nullopt;
+  return windowContext(processID, windowServer_.onScreenWindows(true));
+}
+
+std::optional<LaunchWindowTargetProbe::WindowContext> LaunchWindowTargetProbe::windowContext(
+    std::int32_t processID, std::vector<LaunchWindowRow> rows) const {
   const auto screens = screens_.screens();
   if (screens.empty()) return std::nullopt;
   WindowContext context;
   for (const auto& display : currentDisplayTargets(screens)) context.displays.push_back(display.frame);
-  context.rows = windowServer_.onScreenWindows(true);
+  context.rows = std::move(rows);
   context.candidates = candidatesOf(context.rows, processID);
   return context;
 }
@@ -128,7 +134,24 @@ std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::revalidate(const Laun
                                                                       double maximumAge,
                                                                       bool ignoringOwnOverlay) const {
   if (snapshot.processID != application.processIdentifier() || application.isTerminated()) return std::nullopt;
-  const auto context = windowContext(snapshot.processID);
+  return revalidateIn(windowContext(snapshot.processID), snapshot, maximumAge, ignoringOwnOverlay);
+}
+
+Task<std::optional<LaunchWindowTarget>> LaunchWindowTargetProbe::readAndRevalidate(
+    const LaunchSurfaceSnapshot& snapshot, const LaunchRunningApplication& application, double maximumAge,
+    bool ignoringOwnOverlay) const {
+  if (snapshot.processID != application.processIdentifier() || application.isTerminated()) co_return std::nullopt;
+  auto reading = windowServer_.readOnScreenWindows(true);
+  std::vector<LaunchWindowRow> rows = co_await std::move(reading);
+  // The app may have quit while the list was read.
+  if (application.isTerminated()) co_return std::nullopt;
+  co_return revalidateIn(windowContext(snapshot.processID, std::move(rows)), snapshot, maximumAge, ignoringOwnOverlay);
+}
+
+std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::revalidateIn(const std::optional<WindowContext>& context,
+                                                                        const LaunchSurfaceSnapshot& snapshot,
+                                                                        double maximumAge,
+                                                                        bool ignoringOwnOverlay) const {
   if (!context) return std::nullopt;
 
   std::vector<GlobalRect> hosts;

@@ -5,6 +5,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "core/async/launch_task.h"
 #include "core/capture/launch_surface_snapshot.h"
 #include "core/capture/launch_window_candidate.h"
 #include "core/capture/launch_window_target.h"
@@ -53,6 +54,11 @@ class LaunchWindowTargetProbe {
   std::optional<LaunchWindowTarget> revalidate(const LaunchSurfaceSnapshot& snapshot,
                                                const LaunchRunningApplication& application, double maximumAge,
                                                bool ignoringOwnOverlay) const;
+  // The same check over a window list read without holding the main thread: for the
+  // check that follows a capture, which must not undo the capture's own care.
+  Task<std::optional<LaunchWindowTarget>> readAndRevalidate(const LaunchSurfaceSnapshot& snapshot,
+                                                            const LaunchRunningApplication& application,
+                                                            double maximumAge, bool ignoringOwnOverlay) const;
   // Whether the accessibility element under `point` belongs to one of the snapshot's
   // windows.
   bool ownsCompositePoint(const LaunchRunningApplication& application, const LaunchSurfaceSnapshot& snapshot,
@@ -74,6 +80,10 @@ class LaunchWindowTargetProbe {
     std::vector<GlobalRect> displays;
   };
   std::optional<WindowContext> windowContext(std::int32_t processID) const;
+  std::optional<WindowContext> windowContext(std::int32_t processID, std::vector<LaunchWindowRow> rows) const;
+  std::optional<LaunchWindowTarget> revalidateIn(const std::optional<WindowContext>& context,
+                                                 const LaunchSurfaceSnapshot& snapshot, double maximumAge,
+                                                 bool ignoringOwnOverlay) const;
   bool matchesAccessibility(std::int32_t processID, GlobalPoint point, const GlobalRect& frame) const;
 
   const LaunchWindowServer& windowServer_;

@@ -107,8 +107,9 @@ Task<void> LaunchNotchSurfaceService::runCapture(LaunchUuid generation, LaunchAp
   } catch (...) {
     // A cancellation: an error that says nothing about images.
   }
-  const bool retry =
+  auto completing =
       completeCapture(std::move(captured), failure, application, token, startedAt, cancellation->isCancelled());
+  const bool retry = co_await std::move(completing);
   // A newer request owns the field now.
   if (captureGeneration_ != generation) co_return;
   captureTask_.reset();
@@ -121,18 +122,18 @@ Task<void> LaunchNotchSurfaceService::runCapture(LaunchUuid generation, LaunchAp
   }
 }
 
-bool LaunchNotchSurfaceService::completeCapture(std::optional<LaunchSurfaceSnapshot> captured,
-                                                const std::optional<LaunchError>& failure,
-                                                const LaunchApplicationHandle& application, const LaunchUuid& token,
-                                                double startedAt, bool cancelled) {
-  const double now = services_.loop.clock().uptime();
+Task<bool> LaunchNotchSurfaceService::completeCapture(std::optional<LaunchSurfaceSnapshot> captured,
+                                                      std::optional<LaunchError> failure,
+                                                      LaunchApplicationHandle application, LaunchUuid token,
+                                                      double startedAt, bool cancelled) {
+  double now = services_.loop.clock().uptime();
   const std::int32_t pid = application->processIdentifier();
   const Phase phase = gesture_->session().phase();
   const bool tokenMatch = gesture_->session().token() == token;
   if (!captured) {
     if (failure == LaunchAsyncWaitError::alreadyRunning) {
       record(std::string("capture deferred=inner-gate-busy phase=") + word(phase));
-      return false;
+      co_return false;
     }
     const auto issue = failure ? captureIssue(*failure) : std::nullopt;
     if (phase == Phase::preparing && services_.trace.isEnabled()) {
@@ -141,7 +142,7 @@ bool LaunchNotchSurfaceService::completeCapture(std::optional<LaunchSurfaceSnaps
     // An error that says nothing about images (the window moved, the app quit) means
     // the kept capture may no longer describe the screen.
     if (phase == Phase::idle && !issue) forgetSnapshots();
-    return false;
+    co_return false;
   }
   const LaunchSurfaceSnapshot& snapshot = *captured;
   if (phase == Phase::preparing && services_.trace.isEnabled()) {
@@ -153,24 +154,35 @@ bool LaunchNotchSurfaceService::completeCapture(std::optional<LaunchSurfaceSnaps
                        pid, boolean(cancelled), boolean(tokenMatch), boolean(fresh), boolean(stable),
                        boolean(gesture_->edgeAtUptime() <= snapshot.sampledAtUptime)));
   }
-  const auto& current = services_.coordinator.currentApplication();
-  if (cancelled || !current || current->processIdentifier() != pid || phase == Phase::committing) {
+  // Asked again after the window list is read: the gesture may move on meanwhile.
+  const auto moot = [this, pid] {
+    const auto& current = services_.coordinator.currentApplication();
+    const bool gone =
+        !current || current->processIdentifier() != pid || gesture_->session().phase() == Phase::committing;
+    if (gone) record("capture discarded=identity-display-or-expansion");
+    return gone;
+  };
+  if (cancelled) {
     record("capture discarded=identity-display-or-expansion");
-    return false;
+    co_return false;
   }
+  if (moot()) co_return false;
   const bool ignoringOwnOverlay = phase == Phase::active && gesture_->overlayVisible();
-  const auto target = surfaces_->revalidate(snapshot, *application, revalidationMaximumAge, ignoringOwnOverlay);
+  auto revalidating = surfaces_->readAndRevalidate(snapshot, *application, revalidationMaximumAge, ignoringOwnOverlay);
+  const auto target = co_await std::move(revalidating);
+  if (moot()) co_return false;
+  now = services_.loop.clock().uptime();
   if (!target) {
     forgetSnapshots();
     record("capture invalidated=identity-display-or-expansion");
-    return phase == Phase::idle && lastMoveAt_ >= 0 && now - lastMoveAt_ <= arrivalRetryWindow &&
-           gesture_->pointerNearCandidate();
+    co_return phase == Phase::idle&& lastMoveAt_ >= 0 && now - lastMoveAt_ <= arrivalRetryWindow &&
+        gesture_->pointerNearCandidate();
   }
   previousSnapshot_ = std::move(snapshot_);
   snapshot_ = std::move(captured);
   accepted_.notify(
       AcceptedCapture{application, *target, *snapshot_, now - startedAt, now - snapshot_->sampledAtUptime, tokenMatch});
-  return false;
+  co_return false;
 }
 
 // MARK: Readiness after a switch

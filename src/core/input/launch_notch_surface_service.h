@@ -136,9 +136,8 @@ class LaunchNotchSurfaceService {
   };
   Task<void> runCapture(LaunchUuid generation, LaunchApplicationHandle application, LaunchUuid token);
   // Whether the capture should be tried again soon.
-  bool completeCapture(std::optional<LaunchSurfaceSnapshot> captured, const std::optional<LaunchError>& failure,
-                       const LaunchApplicationHandle& application, const LaunchUuid& token, double startedAt,
-                       bool cancelled);
+  Task<bool> completeCapture(std::optional<LaunchSurfaceSnapshot> captured, std::optional<LaunchError> failure,
+                             LaunchApplicationHandle application, LaunchUuid token, double startedAt, bool cancelled);
   Task<void> runReadiness(LaunchApplicationHandle application, LaunchUuid selectedID, LaunchDisplayTarget display,
                           LaunchUuid generation);
   Task<SurfaceReadiness> waitForSurface(LaunchApplicationHandle application, LaunchDisplayTarget display);

@@ -19,6 +19,12 @@ std::optional<LaunchWindowTarget> ProbedNotchSurfaces::revalidate(const LaunchSu
   return probe_.revalidate(snapshot, application, maximumAge, ignoringOwnOverlay);
 }
 
+Task<std::optional<LaunchWindowTarget>> ProbedNotchSurfaces::readAndRevalidate(
+    const LaunchSurfaceSnapshot& snapshot, const LaunchRunningApplication& application, double maximumAge,
+    bool ignoringOwnOverlay) {
+  return probe_.readAndRevalidate(snapshot, application, maximumAge, ignoringOwnOverlay);
+}
+
 Task<LaunchSurfaceSnapshot> ProbedNotchSurfaces::capture(std::shared_ptr<const LaunchRunningApplication> application,
                                                          std::optional<GlobalPoint> targetQuartzPoint) {
   return capture_.capture(std::move(application), targetQuartzPoint);

@@ -33,6 +33,10 @@ class LaunchNotchSurfaces {
   virtual std::optional<LaunchWindowTarget> revalidate(const LaunchSurfaceSnapshot& snapshot,
                                                        const LaunchRunningApplication& application, double maximumAge,
                                                        bool ignoringOwnOverlay) = 0;
+  // The same check over a window list read without holding the main thread.
+  virtual Task<std::optional<LaunchWindowTarget>> readAndRevalidate(const LaunchSurfaceSnapshot& snapshot,
+                                                                    const LaunchRunningApplication& application,
+                                                                    double maximumAge, bool ignoringOwnOverlay) = 0;
   // Throws what the capture throws: a LaunchError (a capture error, or the wait's
   // alreadyRunning) or CancellationError.
   virtual Task<LaunchSurfaceSnapshot> capture(std::shared_ptr<const LaunchRunningApplication> application,
@@ -51,6 +55,9 @@ class ProbedNotchSurfaces final : public LaunchNotchSurfaces {
   std::optional<LaunchWindowTarget> revalidate(const LaunchSurfaceSnapshot& snapshot,
                                                const LaunchRunningApplication& application, double maximumAge,
                                                bool ignoringOwnOverlay) override;
+  Task<std::optional<LaunchWindowTarget>> readAndRevalidate(const LaunchSurfaceSnapshot& snapshot,
+                                                            const LaunchRunningApplication& application,
+                                                            double maximumAge, bool ignoringOwnOverlay) override;
   Task<LaunchSurfaceSnapshot> capture(std::shared_ptr<const LaunchRunningApplication> application,
                                       std::optional<GlobalPoint> targetQuartzPoint) override;
 

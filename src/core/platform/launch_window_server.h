@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/async/launch_task.h"
 #include "core/support/geometry.h"
 
 namespace quillon {
@@ -30,6 +31,11 @@ class LaunchWindowServer {
   // On-screen windows, front to back. `excludeDesktopElements` leaves out the desktop
   // background and icons.
   virtual std::vector<LaunchWindowRow> onScreenWindows(bool excludeDesktopElements) const = 0;
+  // The same list for a caller that can wait (a capture and the checks around it). The
+  // platform may read it away from the main thread, so a window server that is slow to
+  // answer holds the awaiting task, never the main loop; cancelling that task may end the
+  // read early with an empty list.
+  virtual Task<std::vector<LaunchWindowRow>> readOnScreenWindows(bool excludeDesktopElements) const = 0;
   virtual bool isScreenLocked() const = 0;
 };
 

@@ -151,6 +151,7 @@ TEST_F(PreviewCacheTest, PreferenceOffDeletesEveryRecordOnceButAnUnreadablePrefe
 
   // The user turns it off: every record goes, the images in memory stay.
   cache->setPersistenceEnabled(false, true);
+  loop.runUntilIdle();
   EXPECT_TRUE(entries(previews).empty());
   EXPECT_NE(nullptr, cache->image(a, app(1)));
   EXPECT_EQ(std::nullopt, cache->persistenceError());
@@ -164,6 +165,7 @@ TEST_F(PreviewCacheTest, DiskFailuresBecomeOneTextAndOneLogLine) {
   codec.setEncodeFails(true);
   EXPECT_TRUE(cache->remember(snapshot(8, 4, 1), id, app(1)));
   EXPECT_NE(nullptr, cache->image(id, app(1)));
+  loop.runUntilIdle();  // the outcome comes back from the disk's worker
   EXPECT_EQ(
       "画像の保存・削除に失敗しました。一時画像とアイコンでの切替は使えます。保存先の空き容量とアクセス権を確認してくだ"
       "さい。",
@@ -175,12 +177,14 @@ TEST_F(PreviewCacheTest, DiskFailuresBecomeOneTextAndOneLogLine) {
 
   codec.setEncodeFails(false);
   cache->remember(snapshot(8, 4, 1), id, app(1));
+  loop.runUntilIdle();
   EXPECT_EQ(std::nullopt, cache->persistenceError());
 
   // A folder that became a link cannot be cleared; the restore of a new cache reports it.
   fs::rename(previews, temporary / "moved");
   fs::create_directory_symlink(temporary / "moved", previews);
   cache->clear();
+  loop.runUntilIdle();
   EXPECT_TRUE(cache->persistenceError().has_value());
   EXPECT_EQ(1u, entries(temporary / "moved").size());
   auto restarted = savingCache(false);

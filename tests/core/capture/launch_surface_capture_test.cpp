@@ -101,6 +101,8 @@ TEST_F(LaunchSurfaceCaptureTest, SnapshotMapsBothMasksOntoTheWindowAtItsScale) {
   EXPECT_EQ(160, service.captures()[0].configuration.height);
   EXPECT_TRUE(log.lines().empty());
   EXPECT_FALSE(capture.isRunning());
+  EXPECT_EQ(2u, windowServer.readOptions().size()) << "the selection and the re-check";
+  EXPECT_EQ(0, windowServer.blockingReads()) << "the main thread never waits for the window list";
 }
 
 TEST_F(LaunchSurfaceCaptureTest, NeighbouringWindowsAreCapturedTogetherFromTheirDisplay) {

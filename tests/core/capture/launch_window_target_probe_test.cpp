@@ -8,6 +8,7 @@
 #include "support/fake_window_server.h"
 #include "support/fake_workspace.h"
 #include "support/manual_clock.h"
+#include "support/manual_main_loop.h"
 #include "support/surface_images.h"
 
 namespace quillon {
@@ -194,6 +195,10 @@ TEST_F(LaunchWindowTargetProbeTest, RevalidateAcceptsOnlyAnUnchangedUncoveredRec
     row.edit(snapshot, app);
     const auto target = probe.revalidate(snapshot, app, 1.25, row.ignoringOwnOverlay);
     EXPECT_EQ(row.valid, target.has_value());
+    ManualMainLoop loop{clock};
+    const auto read = runTask(loop, probe.readAndRevalidate(snapshot, app, 1.25, row.ignoringOwnOverlay));
+    ASSERT_TRUE(read && read->hasValue());
+    EXPECT_EQ(target, read->value()) << "the read without waiting decides the same";
     if (target) {
       EXPECT_EQ((LaunchWindowTarget{kPid, 7, kNotch, kDisplay, 1000 + row.age, 1, 25}), *target);
     }

@@ -150,6 +150,52 @@ TEST(X11ScreenCaptureService, AGrabbedServerHoldsTheCaptureThreadNotTheMainLoop)
   EXPECT_EQ(image.pixel(15, 20)[0], 0xff);
 }
 
+// A capture given up on (its time limit cancels it) stops its request on the worker at
+// once, while the server is still grabbed, instead of holding the worker until its own
+// bound; the window lists read over the same worker share that cancellation.
+TEST(X11ScreenCaptureService, ACancelledCaptureStopsItsRequestWhileTheServerIsStillGrabbed) {
+  X11TestDisplay display;
+  X11ScreenCaptureService capture(display.adapters());
+  capture.captureOffMainThread(display.loop(), X11Connection::open(display.name().c_str()));
+  X11WindowServer windows(display.adapters());
+  windows.readOffMainThread(capture.worker());
+  const auto window = display.createWindow({.bounds = {10, 20, 30, 40}, .rgb = 0xff0000});
+  auto* c = display.other().get();
+  xcb_grab_server(c);
+  XcbReply<xcb_get_input_focus_reply_t> sync(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+
+  const auto startedAt = std::chrono::steady_clock::now();
+  std::optional<LaunchResult<Bitmap>> image;
+  std::optional<LaunchResult<std::vector<LaunchWindowRow>>> rows;
+  auto capturing = spawn<Bitmap>(display.loop(), capture.captureWindow(window, {}),
+                                 [&](LaunchResult<Bitmap> result) { image.emplace(std::move(result)); });
+  auto listing = spawn<std::vector<LaunchWindowRow>>(
+      display.loop(), windows.readOnScreenWindows(false),
+      [&](LaunchResult<std::vector<LaunchWindowRow>> result) { rows.emplace(std::move(result)); });
+  bool started = false;  // posted after both tasks' starts
+  display.loop().post([&] { started = true; });
+  display.loop().runUntil([&] { return started; }, 5.0);
+  ASSERT_FALSE(image) << "the server is grabbed";
+  capturing.cancel();
+  listing.cancel();
+  display.loop().runUntil([&] { return image && rows; }, 20.0);
+  EXPECT_LT(std::chrono::steady_clock::now(), startedAt + kX11CaptureBound) << "stopped, not timed out";
+  ASSERT_TRUE(image && !image->hasValue());
+  try {
+    std::move(*image).get();
+  } catch (const LaunchCaptureServiceError& error) {
+    EXPECT_EQ(error.code, X11ScreenCaptureService::serverNotAnswering);
+  }
+  ASSERT_TRUE(rows && rows->hasValue());
+  EXPECT_TRUE(rows->value().empty());
+
+  xcb_ungrab_server(c);
+  xcb_flush(c);
+  const auto again = display.finish(capture.captureWindow(window, {}));
+  ASSERT_TRUE(again && again->hasValue()) << "the worker is free for the next capture";
+  EXPECT_NE(rowOf(display.finish(windows.readOnScreenWindows(false))->value(), window), nullptr);
+}
+
 TEST(X11Screens, IdsAreStableAndAnAddedMonitorFollowsTheOneAtTheOriginInCocoaCoordinates) {
   X11TestDisplay display;
   X11Screens screens(display.adapters());

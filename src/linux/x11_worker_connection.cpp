@@ -1,0 +1,71 @@
+#include "linux/x11_worker_connection.h"
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+
+#include "core/async/launch_cancellation.h"
+#include "core/support/unique_fd.h"
+
+namespace quillon {
+
+// Shared with the work in flight, which may outlive the worker's owner.
+struct X11WorkerConnection::Shared {
+  std::mutex mutex;  // one piece of work at a time
+  std::unique_ptr<X11Connection> connection;
+  UniqueFd wake{::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)};
+};
+
+X11WorkerConnection::X11WorkerConnection(LaunchMainLoop& loop, std::unique_ptr<X11Connection> connection)
+    : loop_(loop), shared_(std::make_shared<Shared>()) {
+  shared_->connection = std::move(connection);
+}
+
+X11WorkerConnection::~X11WorkerConnection() = default;
+
+X11Deadline X11WorkerConnection::deadlineFor(const std::shared_ptr<LaunchCancellation>& owner) {
+  const bool sameOwner = !lastOwner_.expired() && !lastOwner_.owner_before(owner) && !owner.owner_before(lastOwner_);
+  if (!sameOwner) {
+    lastOwner_ = owner;
+    lastDeadline_ = x11DeadlineAfter(kX11CaptureBound);
+  }
+  return lastDeadline_;
+}
+
+Task<void> X11WorkerConnection::runErased(std::function<void(X11Connection&, X11Deadline)> work,
+                                          std::function<void()> stopped) {
+  auto cancellation = co_await currentCancellation();
+  const X11Deadline deadline = deadlineFor(cancellation);
+  auto stop = std::make_shared<std::atomic<bool>>(false);
+  // The handler runs on the main thread when the task is cancelled; it may find the
+  // piece queued, running or done.
+  struct HandlerGuard {
+    std::shared_ptr<LaunchCancellation> cancellation;
+    LaunchCancellation::HandlerId id;
+    ~HandlerGuard() { cancellation->removeHandler(id); }
+  };
+  const HandlerGuard guard{cancellation, cancellation->addHandler([stop, shared = shared_] {
+                             stop->store(true);
+                             const std::uint64_t one = 1;
+                             [[maybe_unused]] const auto written = ::write(shared->wake.get(), &one, sizeof one);
+                           })};
+  std::function<void()> job = [shared = shared_, stop, deadline, work = std::move(work), stopped = std::move(stopped)] {
+    const std::lock_guard lock(shared->mutex);
+    X11Connection& connection = *shared->connection;
+    if (stop->load() || std::chrono::steady_clock::now() >= deadline) stopped();
+    struct Interruption {
+      X11Connection& connection;
+      ~Interruption() { connection.interruptWaitsOn(nullptr, -1); }
+    } const interruption{connection};
+    connection.interruptWaitsOn(stop.get(), shared->wake.get());
+    work(connection, deadline);
+  };
+  auto running = runOffMainThread<void>(loop_, std::move(job));
+  co_await std::move(running);
+}
+
+}  // namespace quillon

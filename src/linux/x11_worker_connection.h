@@ -1,0 +1,62 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include "core/async/launch_task.h"
+#include "linux/x11_connection.h"
+
+namespace quillon {
+
+class LaunchCancellation;
+class LaunchMainLoop;
+
+// A connection of its own for round trips that must not hold the main thread (a
+// capture and its window lists): each piece of work runs on a worker thread and its
+// outcome comes back on the loop. A server that stalls (another client grabbed it) then
+// holds the worker, never the main loop, and these round trips do not queue behind the
+// main connection's.
+//
+// One piece of work at a time, in the order they were asked for, so requests of two
+// captures never interleave.
+//
+// Deadline: every piece of work awaited by one task (one capture, with everything it
+// asks for) shares a single deadline, `kX11CaptureBound` from the first; a piece asked
+// for after it passed fails at once. Cancelling the awaiting task (the capture's own
+// time limit does) stops the piece in progress within one wake-up: its waits end as if
+// their deadline had passed, and the worker is free for the next capture.
+class X11WorkerConnection {
+ public:
+  X11WorkerConnection(LaunchMainLoop& loop, std::unique_ptr<X11Connection> connection);
+  ~X11WorkerConnection();
+  X11WorkerConnection(const X11WorkerConnection&) = delete;
+  X11WorkerConnection& operator=(const X11WorkerConnection&) = delete;
+
+  // Runs `work` over the worker's connection with the awaiting task's deadline. A piece
+  // that was stopped (cancelled, or its deadline passed before it began) never touches
+  // the connection: `stopped`, which must throw, runs instead and its error comes back.
+  template <class T>
+  Task<T> run(std::function<T(X11Connection&, X11Deadline)> work, std::function<void()> stopped) {
+    auto value = std::make_shared<std::optional<T>>();
+    std::function<void(X11Connection&, X11Deadline)> erased =
+        [value, work = std::move(work)](X11Connection& c, X11Deadline d) { value->emplace(work(c, d)); };
+    auto running = runErased(std::move(erased), std::move(stopped));
+    co_await std::move(running);
+    co_return std::move(**value);
+  }
+
+ private:
+  struct Shared;
+  Task<void> runErased(std::function<void(X11Connection&, X11Deadline)> work, std::function<void()> stopped);
+  X11Deadline deadlineFor(const std::shared_ptr<LaunchCancellation>& owner);
+
+  LaunchMainLoop& loop_;
+  std::shared_ptr<Shared> shared_;
+  // The task whose deadline was given last (main thread only).
+  std::weak_ptr<LaunchCancellation> lastOwner_;
+  X11Deadline lastDeadline_{};
+};
+
+}  // namespace quillon
