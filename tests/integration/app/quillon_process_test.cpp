@@ -184,7 +184,7 @@ TEST_F(SwitchMenuTest, SeveralRunningAppsAreReducedToTheOneChosen) {
   const auto mark = outputMark();
   ChildProcess ember({executable("Ember").string()}, {}, true);
   ASSERT_TRUE(
-      waitForMenu("オーロラ | エンバー | タイド | ~複数起動中：メニューから操作対象を選択 | 登録アプリが複数起動中 { "
+      waitForMenu("オーロラ | エンバー | タイド | ~登録アプリが複数起動中 | 残すアプリを選んで他を終了 { "
                   "「オーロラ」だけを残して他を終了 ; 「エンバー」だけを残して他を終了 } | Quillonについて…",
                   mark))
       << quillon->errorText();
