@@ -1,6 +1,7 @@
 #include "desktop/qt_alert_presenter.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -83,6 +84,16 @@ std::unique_ptr<QFileDialog> QtAlertPresenter::makeOpenPanel(const LaunchOpenPan
   dialog->setDirectory(QString::fromStdString(request.directoryPath));
   if (request.applicationsOnly || request.canChooseDirectories) {
     dialog->setFileMode(QFileDialog::Directory);
+    // WORKAROUND(Qt): a directory-mode dialog lets the user pick one folder only, and a
+    // bundle is a folder. Its file views take several when asked to, and its accept()
+    // passes on every selected one.
+    if (request.allowsMultipleSelection) {
+      for (auto* view : dialog->findChildren<QAbstractItemView*>()) {
+        const QString name = view->objectName();
+        if (name == QStringLiteral("listView") || name == QStringLiteral("treeView"))
+          view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+      }
+    }
   } else {
     dialog->setFileMode(request.allowsMultipleSelection ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
   }

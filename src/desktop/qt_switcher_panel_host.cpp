@@ -62,7 +62,7 @@ class QtPanel final : public LaunchSwitcherPanel {
   void setAcceptsMouse(bool accepts) override { widget_->setAcceptsMouse(accepts); }
   std::optional<std::string> keepAboveAll() override {
     auto kept = keepAbove_ ? keepAbove_(static_cast<std::uint64_t>(widget_->winId()), covered_) : std::nullopt;
-    if (!kept) return LaunchSwitcherOverlay::unsupportedDescription;
+    if (!kept) return LaunchSwitcherOverlay::unsupportedDescription();
     kept_ = std::move(*kept);
     return std::nullopt;
   }

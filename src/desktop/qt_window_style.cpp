@@ -94,7 +94,7 @@ QRect clickablePart(const QAbstractButton& button) {
 }
 
 // Logs its window's controls once the events of a change have settled, and only when
-// the line differs from the last one.
+// the line differs from the last one logged while the window stayed shown.
 class ControlReporter final : public QObject {
  public:
   explicit ControlReporter(QWidget& window) : QObject(&window), window_(window) {
@@ -109,7 +109,10 @@ class ControlReporter final : public QObject {
     }
   }
 
-  bool eventFilter(QObject*, QEvent* event) override {
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    // A window shown again says where its controls are again, also when nothing moved:
+    // whoever clicks them (a test of the whole product) waits for the line.
+    if (watched == &window_ && event->type() == QEvent::Hide) last_.clear();
     switch (event->type()) {
       case QEvent::Show:
       case QEvent::Hide:

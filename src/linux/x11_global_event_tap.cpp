@@ -9,6 +9,7 @@
 #include "core/async/launch_subscription.h"
 #include "core/input/input_router.h"
 #include "core/input/launch_input_trace.h"
+#include "core/localization/l10n.h"
 #include "core/platform/launch_log_sink.h"
 #include "core/platform/launch_screens.h"
 #include "linux/x11_connection.h"
@@ -225,7 +226,9 @@ bool X11GlobalEventTap::start() {
   impl_->trace.record("tap.start requested");
   if (!impl_->install()) {
     impl_->trace.record("tap.start failed=create");
-    impl_->log.log("[Quillon] permission missing — CGEvent.tapCreate failed. Input routing disabled.");
+    // The line is the home platform's; Linux's string table names the X11 tap instead.
+    impl_->log.log(
+        L10n::text(LocalizedText("[Quillon] permission missing — CGEvent.tapCreate failed. Input routing disabled.")));
     return false;
   }
   impl_->started = true;

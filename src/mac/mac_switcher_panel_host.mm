@@ -36,7 +36,7 @@ class MacPanel final : public LaunchSwitcherPanel {
     if (kept_) place();
   }
   std::optional<std::string> keepAboveAll() override {
-    if (nativeWindow() == nil) return LaunchSwitcherOverlay::unsupportedDescription;
+    if (nativeWindow() == nil) return LaunchSwitcherOverlay::unsupportedDescription();
     kept_ = true;
     place();
     return std::nullopt;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QDir>
 #include <QFileDialog>
 #include <QIcon>
@@ -73,6 +74,35 @@ TEST(QtAlertPresenter, OpenPanelChoosesOnlyApplicationBundles) {
   dialog->selectFile(upper);
   asDialog->accept();
   EXPECT_EQ(dialog->result(), QDialog::Accepted);
+}
+
+// The guide registers several bundles at once, as the menu does: the user picks them
+// together in the file views, and the dialog hands all of them back.
+TEST(QtAlertPresenter, OpenPanelTakesSeveralBundlesWhenAskedTo) {
+  LaunchOpenPanelRequest request;
+  request.directoryPath = QUILLON_BINARY_DIR "/sample-apps";
+  request.applicationsOnly = true;
+  request.allowsMultipleSelection = true;
+  auto dialog = QtAlertPresenter::makeOpenPanel(request);
+  dialog->show();
+  auto* list = dialog->findChild<QAbstractItemView*>(QStringLiteral("listView"));
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->selectionMode(), QAbstractItemView::ExtendedSelection);
+  // The file system model fills in on its own thread.
+  auto* model = list->model();
+  const auto rowOf = [&](const QString& name) {
+    const auto found = model->match(model->index(0, 0, list->rootIndex()), Qt::DisplayRole, name);
+    return found.isEmpty() ? QModelIndex() : found.front();
+  };
+  ASSERT_TRUE(spinUntil(
+      [&] { return rowOf(QStringLiteral("Aurora.app")).isValid() && rowOf(QStringLiteral("Ember.app")).isValid(); }));
+  list->selectionModel()->select(rowOf(QStringLiteral("Aurora.app")),
+                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  list->selectionModel()->select(rowOf(QStringLiteral("Ember.app")),
+                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  static_cast<QDialog*>(dialog.get())->accept();
+  EXPECT_EQ(dialog->result(), QDialog::Accepted);
+  EXPECT_EQ(dialog->selectedFiles().size(), 2) << dialog->selectedFiles().join(u' ').toStdString();
 }
 
 // The alert is shown and the task waits without a nested event loop; the answer comes

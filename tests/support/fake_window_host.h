@@ -14,6 +14,8 @@ namespace quillon {
 class FakeWindowHost final : public LaunchWindowHost {
  public:
   std::vector<std::string> presented;
+  // The guide's model, once its window was made.
+  LaunchOnboardingViewModel* onboarding = nullptr;
 
   void activate() { activations_.notify(); }
 
@@ -21,7 +23,8 @@ class FakeWindowHost final : public LaunchWindowHost {
   std::unique_ptr<LaunchWindow> makeSettingsWindow(LaunchSettingsViewModel&) override {
     return std::make_unique<Window>(presented, "settings");
   }
-  std::unique_ptr<LaunchWindow> makeOnboardingWindow(LaunchOnboardingViewModel&) override {
+  std::unique_ptr<LaunchWindow> makeOnboardingWindow(LaunchOnboardingViewModel& model) override {
+    onboarding = &model;
     return std::make_unique<Window>(presented, "onboarding");
   }
   LaunchSubscription subscribeToActivation(std::function<void()> handler) override {

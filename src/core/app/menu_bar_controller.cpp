@@ -133,7 +133,7 @@ LaunchMenuModel MenuBarController::makeMenu() {
   if (const auto several = coordinator_.severalRunning(); !several.empty()) {
     LaunchMenuItem offer;
     offer.kind = LaunchMenuItem::Kind::submenu;
-    offer.title = L10n::text(LocalizedText("登録アプリが複数起動中"));
+    offer.title = L10n::text(LocalizedText("残すアプリを選んで他を終了"));
     offer.enabled = !switching;
     for (const auto& app : several) {
       offer.submenu.push_back(actionItem(

@@ -163,7 +163,8 @@ void QuillonComposition::compose() {
             previewCache_->clear();
             return imageStorageError();
           },
-          [this] { return imageStorageError(); }, [this] { registeredAppsChanged(); }, [this] { resetRegistrations(); },
+          [this] { return imageStorageError(); }, [this] { registeredAppsChanged(); },
+          [this](std::function<void(std::optional<LocalizedText>)> done) { resetRegistrations(std::move(done)); },
           [this] {
             return LaunchPreferences{shortcut_, appliedSavePreviews_.value_or(false)};
           },
@@ -246,10 +247,14 @@ bool QuillonComposition::startInput() {
   return true;
 }
 
-void QuillonComposition::resetRegistrations() {
+void QuillonComposition::resetRegistrations(std::function<void(std::optional<LocalizedText>)> done) {
   if (!delegate_->isActive() || (resetTask_.isValid() && !resetTask_.isFinished())) return;
-  auto reset = [](AppRegistryRecovery& recovery) -> Task<void> { co_await recovery.reset(); };
-  resetTask_ = spawn(platform_.loop, reset(*registryRecovery_));
+  auto reset = [](AppRegistryRecovery& recovery,
+                  std::function<void(std::optional<LocalizedText>)> report) -> Task<void> {
+    auto result = co_await recovery.reset();
+    if (report) report(std::move(result));
+  };
+  resetTask_ = spawn(platform_.loop, reset(*registryRecovery_, std::move(done)));
 }
 
 void QuillonComposition::tearDown() {

@@ -11,6 +11,7 @@
 #include "core/async/launch_subscription.h"
 #include "core/async/launch_task.h"
 #include "core/bundle/launch_own_application.h"
+#include "core/localization/localized_text.h"
 #include "core/storage/preferences/launch_modifier_shortcut.h"
 #include "core/storage/preferences/launch_preferences.h"
 
@@ -81,7 +82,9 @@ class QuillonComposition {
   bool startInput();
   std::optional<std::string> imageStorageError() const;
   void retainPreviewsOfRegisteredApps();
-  void resetRegistrations();
+  // `done`, when given, gets the result's text (none when nothing was reset); it is not
+  // called once the task was dropped at teardown.
+  void resetRegistrations(std::function<void(std::optional<LocalizedText>)> done = {});
   void refreshTick();
 
   QuillonPlatform platform_;

@@ -125,7 +125,10 @@ LaunchOnboardingViewModel& QuillonWindows::onboardingModel() {
     return result ? std::optional(L10n::text(*result)) : std::nullopt;
   };
   callbacks.onResetRegistrations = [this] {
-    if (hooks_.resetRegistrations) hooks_.resetRegistrations();
+    if (!hooks_.resetRegistrations) return;
+    hooks_.resetRegistrations([this](std::optional<LocalizedText> result) {
+      if (result && onboardingModel_) onboardingModel_->registrationsReset(L10n::text(*result));
+    });
   };
   callbacks.isSwitching = [this] { return services_.coordinator.isSwitching(); };
   callbacks.confirmProgressReset = [this] {

@@ -9,6 +9,7 @@
 #include "core/app/quillon_platform.h"
 #include "core/async/launch_subscription.h"
 #include "core/async/launch_task.h"
+#include "core/localization/localized_text.h"
 #include "core/storage/onboarding/launch_onboarding_store.h"
 #include "core/storage/preferences/launch_preferences.h"
 
@@ -48,7 +49,9 @@ class QuillonWindows {
     // The preview cache's save error, else its maintenance error.
     std::function<std::optional<std::string>()> imageStorageError;
     std::function<void()> registryChanged;
-    std::function<void()> resetRegistrations;
+    // Resets the registry (asking first); `done` gets the result's text, none when
+    // nothing was reset.
+    std::function<void(std::function<void(std::optional<LocalizedText>)> done)> resetRegistrations;
     // The preferences applied last, which the settings window shows.
     std::function<LaunchPreferences()> preferencesInForce;
     // Opens the desktop's settings; empty where the platform knows no way to.

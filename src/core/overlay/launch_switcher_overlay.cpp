@@ -6,6 +6,7 @@
 
 #include "core/capture/launch_surface_snapshot.h"
 #include "core/display/launch_screen_coordinates.h"
+#include "core/localization/l10n.h"
 #include "core/overlay/launch_overlay_previews.h"
 #include "core/overlay/launch_switcher_content_view.h"
 #include "core/overlay/launch_switcher_panel_host.h"
@@ -44,6 +45,10 @@ std::shared_ptr<const Bitmap> croppedImageOf(const LaunchSurfaceSnapshot& snapsh
 LaunchSwitcherOverlay::LaunchSwitcherOverlay(Services services) : services_(services) {}
 
 LaunchSwitcherOverlay::~LaunchSwitcherOverlay() { dismiss(); }
+
+std::string LaunchSwitcherOverlay::unsupportedDescription() {
+  return L10n::text(LocalizedText("The operation couldn’t be completed. (Cocoa error 3328.)"));
+}
 
 int LaunchSwitcherOverlay::presentationLevel(int hostLevel, int mainMenuLevel, int maximumLevel) {
   return std::min(std::max(std::min(hostLevel, maximumLevel - 1) + 1, mainMenuLevel + 4), maximumLevel);
@@ -125,7 +130,7 @@ void LaunchSwitcherOverlay::present(const LaunchSwitcherRequest& request) {
   // would be invisible, so it is refused like a platform without the means.
   std::optional<std::string> failure;
   if (services_.windowServer.isScreenLocked()) {
-    failure = unsupportedDescription;
+    failure = unsupportedDescription();
   } else {
     failure = panel->keepAboveAll();
   }

@@ -97,8 +97,9 @@ class LaunchSwitcherOverlay {
   static constexpr const char* refusedLine = "[LaunchSwitcher] source crosses display bounds; presentation refused";
   static constexpr const char* unavailablePrefix = "[LaunchSwitcher] owned presentation unavailable: ";
   // What the platform says when it cannot keep the panel above all: locked screen,
-  // missing window-server support.
-  static constexpr const char* unsupportedDescription = "The operation couldn\u2019t be completed. (Cocoa error 3328.)";
+  // missing window-server support. In the platform's own words (a platform's string
+  // table may name its error kind), so it is looked up when said.
+  static std::string unsupportedDescription();
 
  private:
   Services services_;

@@ -248,7 +248,9 @@ Task<void> LaunchSwitchCoordinator::refreshRunningSelection() {
   } else if (matches.empty()) {
     status_.showStatus(LocalizedText("メニューからアプリを選んで起動"));
   } else {
-    status_.showStatus(LocalizedText("複数起動中：メニューから操作対象を選択"));
+    // Not a choice among copies of one app: two notch apps fight over the notch, and the
+    // menu's offer below the line ends that.
+    status_.showStatus(LocalizedText("登録アプリが複数起動中"));
   }
   changed();
 }

@@ -290,6 +290,11 @@ void LaunchOnboardingViewModel::setVisible(bool visible) {
   publish();
 }
 
+void LaunchOnboardingViewModel::registrationsReset(std::string resultText) {
+  refreshApps();
+  setMessage(std::move(resultText), false);
+}
+
 void LaunchOnboardingViewModel::setMessage(std::optional<std::string> message, bool isError) {
   viewState_.message = std::move(message);
   viewState_.isError = viewState_.message.has_value() && isError;

@@ -179,6 +179,9 @@ class LaunchOnboardingViewModel {
   // The window was closed by its close button: while presented, that is a "later".
   void windowClosed();
   void refreshApps();
+  // A reset of the registry finished (its confirmation ran meanwhile): the new list and
+  // the result's text in the message area.
+  void registrationsReset(std::string resultText);
   void updatePermissions(const LaunchOnboardingPermissions& permissions);
   void setShortcutLabel(std::string label);
   void setRegistrationBusy(bool busy);

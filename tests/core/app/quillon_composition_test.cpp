@@ -4,6 +4,7 @@
 
 #include "core/bundle/validated_launch_application.h"
 #include "core/storage/registry/app_registry.h"
+#include "core/windows/launch_onboarding_view_model.h"
 #include "support/fake_accessibility.h"
 #include "support/fake_alert_presenter.h"
 #include "support/fake_event_taps.h"
@@ -103,6 +104,22 @@ TEST_F(QuillonCompositionTest, AMenuChoiceSwitchesAppsAndTheOneSecondRefreshShow
   composition.applicationWillTerminate();
   EXPECT_EQ(nullptr, taps.router);  // the tap is gone before the router it fed
   EXPECT_EQ(0u, loop.pendingTimerCount());
+}
+
+// The guide's reset of the registry says what it did in the guide's message area, as
+// its reload does, once the confirmation and the result's alert were answered.
+TEST_F(QuillonCompositionTest, TheGuidesRegistryResetShowsItsResultInTheGuide) {
+  launch();
+  ASSERT_TRUE(menu.choose({"はじめに…"}));
+  ASSERT_NE(nullptr, windows.onboarding);
+  alerts.answerNextAlert(1);  // preserve and reset
+  alerts.answerNextAlert(0);  // close the result
+  windows.onboarding->send(LaunchOnboardingViewEvent::resetRegistrations());
+  loop.runUntilIdle();
+  const auto& message = windows.onboarding->viewState().message;
+  ASSERT_TRUE(message);
+  EXPECT_EQ(0u, message->find("登録一覧を初期化しました。元の登録データ: ")) << *message;
+  EXPECT_TRUE(windows.onboarding->viewState().apps.empty());
 }
 
 TEST_F(QuillonCompositionTest, AGestureThroughThePlatformsTapSwitchesToTheNextCard) {

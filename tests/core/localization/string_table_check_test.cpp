@@ -221,5 +221,28 @@ TEST(StringTableCheck, TheLinuxTablesRewordOnlyTextsOfTheCommonTables) {
   }
 }
 
+// A common text that names a thing of the home platform (an API in a log line, its
+// error kind, file manager or computer) reaches a Linux user only in Linux words.
+TEST(StringTableCheck, EveryTextNamingTheHomePlatformHasLinuxWords) {
+  auto japanese = loadTable("ja");
+  auto linuxJapanese = loadTable("linux/ja");
+  auto linuxEnglish = loadTable("linux/en");
+  ASSERT_TRUE(japanese && linuxJapanese && linuxEnglish);
+  const std::vector<std::string> homeWords = {"CGEvent", "Cocoa error", "Finder", "このMac", "Appleメニュー"};
+  int named = 0;
+  for (const auto& [key, value] : japanese->entries.entries()) {
+    for (const auto& word : homeWords) {
+      if (key.find(word) == std::string::npos) continue;
+      ++named;
+      for (const auto* linux : {&*linuxJapanese, &*linuxEnglish}) {
+        const auto* reworded = linux->entries.find(key);
+        ASSERT_TRUE(reworded) << "\"" << key << "\" has no words in the " << linux->name << " table";
+        EXPECT_EQ(std::string::npos, reworded->find(word)) << linux->name << ": " << *reworded;
+      }
+    }
+  }
+  EXPECT_GE(named, 5) << "the home platform's words are no longer found; has the table changed its spelling?";
+}
+
 }  // namespace
 }  // namespace quillon

@@ -130,7 +130,7 @@ TEST_F(LaunchSwitcherOverlayTest, RequestsThatCannotBeShownLeaveItDown) {
       {"empty surface", [](auto&, LaunchSwitcherRequest& r) { r.sourceQuartzRect.height = 0; },
        LaunchSwitcherOverlay::refusedLine},
       {"screen locked", [](OverlayRig& t, auto&) { t.windowServer.setScreenLocked(true); },
-       unavailable + LaunchSwitcherOverlay::unsupportedDescription},
+       unavailable + LaunchSwitcherOverlay::unsupportedDescription()},
       {"cannot keep above all", [](OverlayRig& t, auto&) { t.panels.keepAboveFailure = "no space"; },
        unavailable + "no space"},
   };

@@ -191,7 +191,7 @@ TEST_F(CoordinatorTest, RefreshAdoptsOnlyASingleRunningRegisteredApp) {
   auto second = run(ember, 102);
   refresh();
   EXPECT_FALSE(coordinator.currentID());
-  EXPECT_EQ(status(), "複数起動中：メニューから操作対象を選択");
+  EXPECT_EQ(status(), "登録アプリが複数起動中");
 
   second->terminated = true;
   refresh();

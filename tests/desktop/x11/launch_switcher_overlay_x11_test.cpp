@@ -268,7 +268,7 @@ TEST(LaunchSwitcherOverlayOnX11, GivesWayToAScreenLocker) {
   overlay.present(request);
   EXPECT_TRUE(overlay.isPresented()) << "the keyboard probe kept a grab of its own";
   const std::string refused =
-      std::string(LaunchSwitcherOverlay::unavailablePrefix) + LaunchSwitcherOverlay::unsupportedDescription;
+      std::string(LaunchSwitcherOverlay::unavailablePrefix) + LaunchSwitcherOverlay::unsupportedDescription();
   EXPECT_EQ(2, std::count(log.lines().begin(), log.lines().end(), refused));
 }
 

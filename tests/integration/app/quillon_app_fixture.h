@@ -62,14 +62,17 @@ struct QuillonProcessTest : ::testing::Test {
   fs::path dataDirectory = applicationSupport / "com.quillon.app";
   fs::path lockFile = dataDirectory / ".instance.lock";
 
-  std::unique_ptr<ChildProcess> startQuillon(std::vector<std::string> environment = {}) {
+  std::unique_ptr<ChildProcess> startQuillon(std::vector<std::string> environment = {},
+                                             const std::vector<std::string>& arguments = {}) {
     fs::create_directories(temporary / "runtime");
     fs::permissions(temporary / "runtime", fs::perms::owner_all);
     environment.insert(environment.begin(), {"HOME=" + (temporary / "home").string(),
                                              "XDG_DATA_HOME=", "XDG_CONFIG_HOME=" + (temporary / "config").string(),
                                              "XDG_RUNTIME_DIR=" + (temporary / "runtime").string(),
                                              "QUILLON_LOG=stderr", "LC_ALL=ja_JP.UTF-8"});
-    return std::make_unique<ChildProcess>(std::vector<std::string>{QUILLON_EXECUTABLE}, environment);
+    std::vector<std::string> command{QUILLON_EXECUTABLE};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    return std::make_unique<ChildProcess>(command, environment);
   }
 };
 

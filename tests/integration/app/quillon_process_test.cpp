@@ -73,6 +73,31 @@ TEST_F(QuillonProcessTest, WithoutADisplayTheAlertTextGoesToTheTerminal) {
   EXPECT_FALSE(fs::exists(lockFile)) << "nothing is touched before the platform exists";
 }
 
+// The desktop entry's actions start quillon again; the running instance opens the window
+// asked for (settings by default, the guide with --onboarding) and the new process exits.
+struct SecondStartTest : TrayMenuTest {
+  SecondStartTest() { quillonEnvironment.push_back("QUILLON_MENU_LOG=1"); }
+};
+
+TEST_F(SecondStartTest, OpensTheAskedWindowInTheRunningInstance) {
+  // The first-run guide of the fresh account is put away first, so that its reopening shows.
+  const auto guideAtStart = waitForControls("Quillon — はじめに", {"あとで"}, 0);
+  ASSERT_TRUE(guideAtStart) << quillon->errorText();
+  clickControl(*guideAtStart, "あとで");
+  ASSERT_TRUE(waitForWindow([&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.layer == 0; }, true));
+  for (const auto& [arguments, title] : {std::pair{std::vector<std::string>{}, "Quillon 設定"},
+                                         std::pair{std::vector<std::string>{"--onboarding"}, "Quillon — はじめに"}}) {
+    SCOPED_TRACE(title);
+    const auto mark = outputMark();
+    auto again = startQuillon(quillonEnvironment, arguments);
+    EXPECT_EQ(0, exitStatus(again->waitForExit(deadline))) << again->errorText();
+    const std::string prefix = std::string("[Quillon/window] ") + title + " | ";
+    EXPECT_TRUE(
+        quillon->waitForErrorLineWhere([&](std::string_view line) { return line.starts_with(prefix); }, deadline, mark))
+        << quillon->errorText();
+  }
+}
+
 TEST_F(TrayMenuTest, TheStatusItemsMenuOpensByAClickAndItsLastItemQuits) {
   const auto menu = openMenu();
   ASSERT_TRUE(menu) << "no menu opened from the tray\n" << quillon->errorText();
@@ -184,7 +209,7 @@ TEST_F(SwitchMenuTest, SeveralRunningAppsAreReducedToTheOneChosen) {
   const auto mark = outputMark();
   ChildProcess ember({executable("Ember").string()}, {}, true);
   ASSERT_TRUE(
-      waitForMenu("オーロラ | エンバー | タイド | ~複数起動中：メニューから操作対象を選択 | 登録アプリが複数起動中 { "
+      waitForMenu("オーロラ | エンバー | タイド | ~登録アプリが複数起動中 | 残すアプリを選んで他を終了 { "
                   "「オーロラ」だけを残して他を終了 ; 「エンバー」だけを残して他を終了 } | Quillonについて…",
                   mark))
       << quillon->errorText();
