@@ -72,6 +72,8 @@ QuillonPlatform LinuxPlatform::ports() {
 QtSwitcherPanelHost::Windowing x11PanelWindowing(X11Connection& connection, X11ScreenLock* lock) {
   QtSwitcherPanelHost::Windowing windowing;
   windowing.compositing = x11HasCompositingManager(connection);
+  // The event tap holds an active pointer grab while the switcher is up.
+  windowing.pointerGrabbedWhileUp = true;
   windowing.keepAbove = [&connection](std::uint64_t window, std::function<void()> covered) {
     return X11StackingKeeper::hold(connection, static_cast<std::uint32_t>(window), std::move(covered));
   };

@@ -45,9 +45,12 @@ QRect logicalGeometry(const Rect& device, QScreen** screenOut) {
 
 class QtPanel final : public LaunchSwitcherPanel {
  public:
-  QtPanel(std::unique_ptr<QtSwitcherPanel> widget, const QtSwitcherPanelHost::KeepAbove& keepAbove,
+  QtPanel(std::unique_ptr<QtSwitcherPanel> widget, const QtSwitcherPanelHost::Windowing& windowing,
           std::function<void()> covered)
-      : widget_(std::move(widget)), keepAbove_(keepAbove), covered_(std::move(covered)) {}
+      : widget_(std::move(widget)),
+        keepAbove_(windowing.keepAbove),
+        pointerGrabbed_(windowing.pointerGrabbedWhileUp),
+        covered_(std::move(covered)) {}
   ~QtPanel() override { QtPanel::orderOut(); }
 
   void orderFront() override {
@@ -59,7 +62,7 @@ class QtPanel final : public LaunchSwitcherPanel {
     widget_->hide();
   }
   bool isVisible() const override { return widget_->isVisible(); }
-  void setAcceptsMouse(bool accepts) override { widget_->setAcceptsMouse(accepts); }
+  void setAcceptsMouse(bool accepts) override { widget_->setAcceptsMouse(accepts && !pointerGrabbed_); }
   std::optional<std::string> keepAboveAll() override {
     auto kept = keepAbove_ ? keepAbove_(static_cast<std::uint64_t>(widget_->winId()), covered_) : std::nullopt;
     if (!kept) return LaunchSwitcherOverlay::unsupportedDescription();
@@ -72,6 +75,7 @@ class QtPanel final : public LaunchSwitcherPanel {
  private:
   std::unique_ptr<QtSwitcherPanel> widget_;
   const QtSwitcherPanelHost::KeepAbove& keepAbove_;
+  bool pointerGrabbed_;
   std::function<void()> covered_;
   LaunchSubscription kept_;
 };
@@ -91,7 +95,7 @@ std::unique_ptr<LaunchSwitcherPanel> QtSwitcherPanelHost::makePanel(LaunchSwitch
   if (screen) widget->setScreen(screen);
   widget->setFixedSize(geometry.size());
   widget->move(geometry.topLeft());
-  return std::make_unique<QtPanel>(std::move(widget), windowing_.keepAbove, [this] { covered_.notify(); });
+  return std::make_unique<QtPanel>(std::move(widget), windowing_, [this] { covered_.notify(); });
 }
 
 QtSwitcherPanel* QtSwitcherPanelHost::widgetOf(LaunchSwitcherPanel* panel) {

@@ -35,6 +35,11 @@ class QtSwitcherPanelHost final : public LaunchSwitcherPanelHost {
     std::function<std::optional<Rect>(const ScreenRect&)> deviceFrame;
     // Runs the handler when the user's session locks the screen.
     std::function<LaunchSubscription(std::function<void()>)> observeLock;
+    // The pointer is grabbed while a panel is up, so every click and scroll already comes
+    // to us and the panel's window stays transparent for pointer input. Were it to take
+    // the pointer, the notch app below would see it leave and collapse its surface under
+    // the carousel: the capture during the gesture would find a collapsed notch.
+    bool pointerGrabbedWhileUp = false;
   };
 
   // `clock` must outlive the host, and the host its panels.

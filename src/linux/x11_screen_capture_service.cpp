@@ -1,6 +1,7 @@
 #include "linux/x11_screen_capture_service.h"
 
 #include <xcb/composite.h>
+#include <xcb/shape.h>
 
 #include <algorithm>
 #include <chrono>
@@ -115,6 +116,41 @@ Sized viewableSize(X11Connection& x, std::uint32_t window, X11Deadline deadline)
   return {geometry->width + 2 * geometry->border_width, geometry->height + 2 * geometry->border_width, geometry->depth};
 }
 
+// Clears what lies outside a window's Shape bounding region: the screen shows the
+// windows below there, while the named pixmap still holds the whole rectangle (the black
+// box around a shaped panel drawn without a compositor). The region is relative to the
+// window's origin inside its border; the pixmap starts at the border's outer corner.
+void clipToBoundingShape(X11Connection& x, std::uint32_t window, Bitmap& image, X11Deadline deadline) {
+  auto* c = x.get();
+  const auto* shape = xcb_get_extension_data(c, &xcb_shape_id);
+  if (shape == nullptr || shape->present == 0) return;
+  auto geometryRequest = x.pending(xcb_get_geometry(c, window));
+  auto regionRequest = x.pending(xcb_shape_get_rectangles(c, window, XCB_SHAPE_SK_BOUNDING));
+  const auto geometry = replyOrFail<xcb_get_geometry_reply_t>(std::move(geometryRequest), deadline,
+                                                              X11ScreenCaptureService::windowNotOnScreen);
+  const auto region = replyOrFail<xcb_shape_get_rectangles_reply_t>(std::move(regionRequest), deadline,
+                                                                    X11ScreenCaptureService::windowNotOnScreen);
+  const int border = geometry->border_width;
+  std::vector<std::uint8_t> inside(static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height), 0);
+  const xcb_rectangle_t* rects = xcb_shape_get_rectangles_rectangles(region.get());
+  const int count = xcb_shape_get_rectangles_rectangles_length(region.get());
+  for (int i = 0; i < count; ++i) {
+    const int left = std::max(0, rects[i].x + border);
+    const int top = std::max(0, rects[i].y + border);
+    const int right = std::min(image.width, rects[i].x + border + rects[i].width);
+    const int bottom = std::min(image.height, rects[i].y + border + rects[i].height);
+    for (int y = top; y < bottom; ++y) {
+      std::fill_n(inside.begin() + static_cast<std::ptrdiff_t>(y) * image.width + left, std::max(0, right - left), 1);
+    }
+  }
+  for (int y = 0; y < image.height; ++y) {
+    for (int px = 0; px < image.width; ++px) {
+      if (!inside[static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) + static_cast<std::size_t>(px)])
+        std::memset(image.pixel(px, y), 0, 4);
+    }
+  }
+}
+
 Bitmap windowPixels(X11Connection& x, std::uint32_t window, X11Deadline deadline) {
   if (!x.hasComposite()) fail(X11ScreenCaptureService::compositeUnavailable);
   const Sized size = viewableSize(x, window, deadline);
@@ -193,7 +229,8 @@ Bitmap displayImageOf(X11Connection& connection, std::uint32_t displayID, const 
   std::size_t painted = 0;
   for (const auto& window : *windows) {
     if (std::find(windowIDs.begin(), windowIDs.end(), window.window) == windowIDs.end()) continue;
-    const Bitmap image = windowPixels(connection, window.window, deadline);
+    Bitmap image = windowPixels(connection, window.window, deadline);
+    clipToBoundingShape(connection, window.window, image, deadline);
     drawOver(canvas, image, static_cast<int>(window.rootBounds.x) - left, static_cast<int>(window.rootBounds.y) - top);
     ++painted;
   }

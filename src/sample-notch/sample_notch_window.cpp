@@ -277,6 +277,18 @@ struct SampleNotchWindow::Impl {
     std::fflush(stdout);
   }
 
+  // Whether the innermost window under the pointer is the surface, as the server sees it now.
+  bool pointerOnSurface() {
+    xcb_window_t under = screen->root;
+    for (int depth = 0; depth < 8 && under != XCB_WINDOW_NONE; ++depth) {
+      if (under == window) return true;
+      XcbReply<xcb_query_pointer_reply_t> pointer(xcb_query_pointer_reply(c(), xcb_query_pointer(c(), under), nullptr));
+      if (!pointer || !pointer->same_screen) return false;
+      under = pointer->child;
+    }
+    return false;
+  }
+
   void handle(xcb_generic_event_t* event) {
     switch (event->response_type & 0x7fU) {
       case XCB_EXPOSE: {
@@ -297,9 +309,13 @@ struct SampleNotchWindow::Impl {
         }
         break;
       }
+      // A window manager that reframes the surface on a resize (openbox) makes a pair of
+      // crossings with the pointer still on it: collapsing on that leave would resize it
+      // again, and the next pair would expand it, over and over. Only a pointer that is
+      // really elsewhere collapses the surface.
       case XCB_LEAVE_NOTIFY: {
         auto* e = reinterpret_cast<xcb_leave_notify_event_t*>(event);
-        if (e->event == window && e->mode == XCB_NOTIFY_MODE_NORMAL && !options.pinnedExpanded) {
+        if (e->event == window && e->mode == XCB_NOTIFY_MODE_NORMAL && !options.pinnedExpanded && !pointerOnSurface()) {
           setExpanded(false);
         }
         break;

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -28,6 +29,7 @@
 #include <thread>
 #include <vector>
 
+#include <QColor>
 #include <QGuiApplication>
 #include <QImage>
 
@@ -140,6 +142,9 @@ class Tour {
   std::optional<LaunchWindowRow> waitForNewWindow(double seconds, const std::set<std::uint32_t>& before);
   std::optional<LaunchWindowRow> openCarousel();
   bool stepCarousel(const LaunchWindowRow& panel);
+  QImage imageArea(const LaunchWindowRow& panel) const;
+  static QColor meanColour(const QImage& area);
+  static double colourDistance(const QColor& a, const QColor& b);
   bool showsImage(const LaunchWindowRow& panel) const;
 
   X11Connection& x11_;
@@ -345,10 +350,33 @@ bool Tour::stepCarousel(const LaunchWindowRow& panel) {
 // left and the image on the right, so without one the right part of the body is the
 // plain black of the panel. An image covers more than a sliver of it with colours
 // other than its most common one.
-bool Tour::showsImage(const LaunchWindowRow& panel) const {
+QImage Tour::imageArea(const LaunchWindowRow& panel) const {
   const GlobalRect& b = *panel.bounds;
-  const QImage area =
-      screen().copy(pixels({b.x + b.width * 0.62, b.y + b.height * 0.1, b.width * 0.28, b.height * 0.5}));
+  return screen().copy(pixels({b.x + b.width * 0.62, b.y + b.height * 0.1, b.width * 0.28, b.height * 0.5}));
+}
+
+// The mean colour of a picture: each sample app draws its notch in a colour of its own,
+// so it tells whose image a card shows even while the image animates.
+QColor Tour::meanColour(const QImage& area) {
+  double sum[3] = {};
+  for (int y = 0; y < area.height(); ++y) {
+    for (int x = 0; x < area.width(); ++x) {
+      const QRgb p = area.pixel(x, y);
+      sum[0] += qRed(p);
+      sum[1] += qGreen(p);
+      sum[2] += qBlue(p);
+    }
+  }
+  const double n = std::max(1, area.width() * area.height());
+  return QColor(static_cast<int>(sum[0] / n), static_cast<int>(sum[1] / n), static_cast<int>(sum[2] / n));
+}
+
+double Tour::colourDistance(const QColor& a, const QColor& b) {
+  return std::hypot(a.red() - b.red(), a.green() - b.green(), a.blue() - b.blue());
+}
+
+bool Tour::showsImage(const LaunchWindowRow& panel) const {
+  const QImage area = imageArea(panel);
   if (area.isNull()) return false;
   std::map<QRgb, int> counts;
   for (int y = 0; y < area.height(); ++y) {
@@ -406,6 +434,8 @@ int Tour::stages() {
   std::optional<LaunchWindowRow> panel = openCarousel();
   const bool carousel = panel.has_value();
   const bool live = carousel && showsImage(*panel);
+  // The current card's image: the app the gesture starts from, seen live.
+  const std::optional<QColor> shownBefore = live ? std::optional(meanColour(imageArea(*panel))) : std::nullopt;
   record("carousel", "呼び出しキーを押したまま：カルーセル", live,
          carousel ? "the live image of the current app on its card" : "the switcher panel");
   // Two steps go two apps on.
@@ -424,12 +454,21 @@ int Tour::stages() {
 
   // 7. The gesture again: one step on is the app the first gesture started from, whose
   // card now shows the image kept from then. Escape closes the carousel without switching.
+  // The stepped card counts when its image area shows a picture in the colours of the
+  // one seen live in 4, nearer to it than to what the card of the current app showed
+  // before the step: an icon-only card, or the current app's card left in place, fails.
   const auto again = gestureSwitched ? openCarousel() : std::nullopt;
   bool kept = false;
-  // Without the step the card would be the current app's, live.
-  if (again) kept = stepCarousel(*again) && showsImage(*again);
+  if (again && shownBefore) {
+    const QColor current = meanColour(imageArea(*again));
+    const bool movedOn = stepCarousel(*again);
+    const QColor now = meanColour(imageArea(*again));
+    kept = movedOn && showsImage(*again) && colourDistance(now, *shownBefore) < colourDistance(now, current);
+  }
   record("carousel-kept", "もう一度：前に表示したアプリの保存画像", kept,
-         again ? "the kept image on the card of the app shown before" : "the switcher panel");
+         !again         ? "the switcher panel"
+         : !shownBefore ? "no live image in 4 to keep"
+                        : "the kept image on the stepped card of the app shown before");
   tap(keyEscape);
   key(keySuper, false);
   if (again)

@@ -2,6 +2,7 @@
 #include <png.h>
 #include <signal.h>
 #include <unistd.h>
+#include <xcb/shape.h>
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -310,6 +311,16 @@ TEST(X11ScreenCaptureService, DisplayRegionHoldsExactlyTheGivenWindowsInTheirSta
       await(display, capture.captureDisplay(displayID, {front, back}, {150, 100, {100, 300, 150, 100}, false, true}));
   EXPECT_EQ(pixelAt(stacked, 10, 50), (Pixel{255, 0, 0, 255}));
   EXPECT_EQ(pixelAt(stacked, 75, 50), (Pixel{0, 0, 255, 255})) << "overlap shows the front window";
+  // Shaped to its left half, the front window leaves the back one showing in the overlap
+  // and nothing beside it, as on screen.
+  xcb_connection_t* other = display.other().get();
+  const xcb_rectangle_t leftHalf{0, 0, 50, 100};
+  xcb_shape_rectangles(other, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, 0, front, 0, 0, 1, &leftHalf);
+  free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr));
+  const Bitmap shaped =
+      await(display, capture.captureDisplay(displayID, {front, back}, {150, 100, {100, 300, 150, 100}, false, true}));
+  EXPECT_EQ(pixelAt(shaped, 75, 50), (Pixel{0, 0, 255, 255}));
+  EXPECT_EQ(pixelAt(shaped, 125, 50), kClear) << "outside the front window's shape";
   const auto gone = tide.window();
   ASSERT_EQ(tide.terminate(), 0);
   EXPECT_EQ(errorCodeOf(display, capture.captureWindow(gone, {})), X11ScreenCaptureService::windowNotOnScreen);
