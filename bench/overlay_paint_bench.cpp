@@ -11,7 +11,7 @@
 
 #include "core/overlay/launch_card_layout.h"
 #include "core/overlay/launch_switcher_content_view.h"
-#include "core/platform/launch_workspace.h"
+#include "core/platform/workspace.h"
 #include "desktop/qt_layer_renderer.h"
 #include "desktop/qt_switcher_panel.h"
 
@@ -21,16 +21,16 @@ namespace {
 constexpr double scale = 2;
 constexpr int appCount = 16;
 
-class BenchClock final : public LaunchClock {
+class BenchClock final : public Clock {
  public:
   double uptime() const override { return time; }
   double now() const override { return time; }
   double time = 100;
 };
 
-class BenchWorkspace final : public LaunchWorkspace {
+class BenchWorkspace final : public Workspace {
  public:
-  Task<std::vector<LaunchApplicationHandle>> runningApplications() override { co_return {}; }
+  Task<std::vector<ApplicationHandle>> runningApplications() override { co_return {}; }
   void openApplication(const std::string&, OpenCompletion) override {}
   std::optional<Bitmap> iconForBundle(const std::string&, int pixelSize) const override {
     Bitmap icon = Bitmap::transparent(pixelSize, pixelSize);
@@ -73,7 +73,7 @@ struct Carousel {
     LaunchSwitcherConfiguration configuration;
     for (int i = 0; i < appCount; ++i) {
       ManagedNotchApp app;
-      app.id = LaunchUuid::random();
+      app.id = Uuid::random();
       app.displayName = "ノッチアプリ " + std::to_string(i);
       app.bundleURL = Url::fileUrl("/Applications/App" + std::to_string(i) + ".app", true);
       configuration.apps.push_back(app);
@@ -103,7 +103,7 @@ struct Carousel {
   BenchWorkspace workspace;
   QSizeF size{LaunchCardLayout::preferredWidth(Size{1200, 300}) + 48, 284};
   LaunchSwitcherContentView view{clock, workspace, {0, 0, size.width(), size.height()}};
-  std::vector<LaunchUuid> ids;
+  std::vector<Uuid> ids;
   QtLayerRenderer renderer;
   QImage image;
 };

@@ -13,11 +13,11 @@
 
 #include <QImage>
 
-#include "core/async/launch_clock.h"
+#include "core/async/clock.h"
 #include "core/async/poll_main_loop.h"
 #include "core/capture/launch_preview_archive.h"
 #include "core/capture/launch_preview_cache.h"
-#include "core/platform/launch_log_sink.h"
+#include "core/platform/log_sink.h"
 #include "desktop/qt_image_codec.h"
 #include "support/temporary_directory.h"
 
@@ -177,7 +177,7 @@ void BM_DecodePreviewPng(benchmark::State& state) {
 BENCHMARK(BM_DecodePreviewPng)->Unit(benchmark::kMillisecond);
 
 // Times every piece of work the main thread runs for the loop it wraps.
-class BlockTimingLoop final : public LaunchMainLoop {
+class BlockTimingLoop final : public MainLoop {
  public:
   explicit BlockTimingLoop(PollMainLoop& loop) : loop_(loop) {}
   double longestBlock() const { return longest_; }
@@ -188,7 +188,7 @@ class BlockTimingLoop final : public LaunchMainLoop {
     longest_ = std::max(longest_, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   }
 
-  const LaunchClock& clock() const override { return loop_.clock(); }
+  const Clock& clock() const override { return loop_.clock(); }
   void post(std::function<void()> work) override {
     loop_.post([this, work = std::move(work)] { timed(work); });
   }
@@ -209,7 +209,7 @@ class BlockTimingLoop final : public LaunchMainLoop {
   double longest_ = 0;
 };
 
-class NullLog final : public LaunchLogSink {
+class NullLog final : public LogSink {
  public:
   void log(std::string_view) override {}
 };
@@ -224,7 +224,7 @@ void BM_RestoreSixteenArchivedPreviews(benchmark::State& state) {
   for (int i = 0; i < 16; ++i) {
     std::filesystem::create_directories(temporary / ("App" + std::to_string(i) + ".app"));
     archive.save({Url::fileUrl((temporary / ("App" + std::to_string(i) + ".app")).string(), true), preview()},
-                 LaunchUuid::random());
+                 Uuid::random());
   }
   PollMainLoop poll(clock);
   double longest = 0;

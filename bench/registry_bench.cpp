@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "core/storage/registry/app_registry.h"
-#include "core/storage/registry/registry_stored_record.h"
-#include "core/storage/registry/settings_store.h"
+#include "core/records/registry/app_registry.h"
+#include "core/records/registry/registry_stored_record.h"
+#include "core/records/registry/settings_store.h"
 #include "support/fake_user_defaults.h"
 #include "support/temporary_directory.h"
 #include "support/test_app_bundle.h"
@@ -30,8 +30,7 @@ struct Fixture {
       layout.identifier = "com.example.app" + std::to_string(i);
       layout.name = "App " + std::to_string(i);
       const auto path = layout.writeTo(temporary / ("App" + std::to_string(i) + ".app"));
-      apps.push_back(
-          {LaunchUuid::random(), *layout.identifier, directoryUrl(path), *layout.name, i, true, "suppression"});
+      apps.push_back({Uuid::random(), *layout.identifier, directoryUrl(path), *layout.name, i, true, "suppression"});
     }
     defaults.set(SettingsStore::defaultAppsKey, PropertyListValue{RegistryJsonCoding::encodeApps(apps)});
   }

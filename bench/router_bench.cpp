@@ -64,7 +64,7 @@ BENCHMARK(BM_RouterIgnoredModifier)->Arg(1)->Arg(16)->Arg(256);
 void BM_RouterScrollBelowAPage(benchmark::State& state) {
   auto r = rig(static_cast<int>(state.range(0)));
   r->modifiers(kCommand);
-  LaunchScrollEvent event{.flags = kCommand, .lineDeltaAxis2 = -0.5};
+  ScrollEvent event{.flags = kCommand, .lineDeltaAxis2 = -0.5};
   for (auto _ : state) {
     r->clock.advance(0.001);
     benchmark::DoNotOptimize(r->router->shouldConsumeScroll(event, kOverNotch));
@@ -76,7 +76,7 @@ BENCHMARK(BM_RouterScrollBelowAPage)->Arg(1)->Arg(16)->Arg(256);
 void BM_RouterScrollPaging(benchmark::State& state) {
   auto r = rig(static_cast<int>(state.range(0)));
   r->modifiers(kCommand);
-  LaunchScrollEvent event{.flags = kCommand, .lineDeltaAxis2 = -10};
+  ScrollEvent event{.flags = kCommand, .lineDeltaAxis2 = -10};
   for (auto _ : state) {
     r->clock.advance(0.2);
     benchmark::DoNotOptimize(r->router->shouldConsumeScroll(event, kOverNotch));
@@ -90,7 +90,7 @@ BENCHMARK(BM_RouterScrollPaging)->Arg(1)->Arg(16)->Arg(256);
 void BM_RouterSmoothScroll(benchmark::State& state) {
   auto r = rig(static_cast<int>(state.range(0)));
   r->modifiers(kCommand);
-  LaunchScrollEvent event{.flags = kCommand, .isContinuous = true, .lineDeltaAxis2 = -0.5, .pointDeltaAxis2 = -0.8};
+  ScrollEvent event{.flags = kCommand, .isContinuous = true, .lineDeltaAxis2 = -0.5, .pointDeltaAxis2 = -0.8};
   for (auto _ : state) {
     r->clock.advance(0.004);
     benchmark::DoNotOptimize(r->router->shouldConsumeScroll(event, kOverNotch));

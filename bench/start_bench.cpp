@@ -29,10 +29,10 @@
 
 #include <QCoreApplication>
 
-#include "core/app/launch_data_directory.h"
-#include "core/async/launch_clock.h"
+#include "core/async/clock.h"
 #include "core/capture/launch_preview_archive.h"
-#include "core/storage/registry/app_registry.h"
+#include "core/product/data_directory.h"
+#include "core/records/registry/app_registry.h"
 #include "desktop/qt_image_codec.h"
 #include "desktop/qt_user_defaults.h"
 #include "linux/x11_connection.h"
@@ -62,9 +62,9 @@ class BenchHome {
     ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
     ::setenv("QUILLON_LOG", "stderr", 1);
     const fs::path support = home / ".local/share";
-    LaunchDataDirectory::createMissingPrivately(support.string());
-    const Url dataDirectory = LaunchDataDirectory::url(Url::fileUrl(support.string(), true));
-    LaunchDataDirectory::createMissingPrivately(dataDirectory.path());
+    DataDirectory::createMissingPrivately(support.string());
+    const Url dataDirectory = DataDirectory::url(Url::fileUrl(support.string(), true));
+    DataDirectory::createMissingPrivately(dataDirectory.path());
 
     std::vector<fs::path> bundles;
     for (const char* name : {"Aurora", "Ember", "Tide"}) {

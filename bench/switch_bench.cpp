@@ -25,15 +25,15 @@
 #include <thread>
 #include <vector>
 
-#include "core/app/menu_bar_controller.h"
-#include "core/async/launch_clock.h"
+#include "core/async/clock.h"
 #include "core/async/poll_main_loop.h"
 #include "core/capture/snapshot_fixture.h"
 #include "core/input/launch_input_router.h"
 #include "core/input/launch_input_trace.h"
 #include "core/input/launch_notch_surface_service.h"
 #include "core/overlay/launch_switcher_overlay.h"
-#include "core/storage/registry/app_registry.h"
+#include "core/product/menu_bar_controller.h"
+#include "core/records/registry/app_registry.h"
 #include "core/switching/launch_app_lifecycle.h"
 #include "core/switching/launch_switch_coordinator.h"
 #include "linux/detached_process.h"
@@ -124,15 +124,15 @@ void BM_SwitchBetweenTwoApps(benchmark::State& state) {
   SystemClock clock;
   PollMainLoop loop(clock);
   ProcessWorkspace workspace(loop);
-  LaunchAppLifecycle lifecycle(workspace, loop, LaunchOwnApplication{}, ::getpid());
+  LaunchAppLifecycle lifecycle(workspace, loop, OwnApplication{}, ::getpid());
   const std::filesystem::path apps[] = {root / "Alpha.app", root / "Beta.app"};
-  LaunchApplicationHandle current = ProcessWorkspace::launch(apps[0].string());
+  ApplicationHandle current = ProcessWorkspace::launch(apps[0].string());
   int next = 1;
   for (auto _ : state) {
-    std::optional<LaunchResult<LaunchLifecycleResult>> outcome;
+    std::optional<Result<LaunchLifecycleResult>> outcome;
     auto handle = spawn<LaunchLifecycleResult>(
         loop, lifecycle.switchApplication(current, Url::fileUrl(apps[next].string(), true)),
-        [&](LaunchResult<LaunchLifecycleResult> r) { outcome.emplace(std::move(r)); });
+        [&](Result<LaunchLifecycleResult> r) { outcome.emplace(std::move(r)); });
     if (!loop.runUntil([&] { return outcome.has_value(); }, 30.0) || !outcome->hasValue()) {
       state.SkipWithError("switch failed");
       break;
@@ -187,9 +187,9 @@ void BM_BareQuit(benchmark::State& state) {
 
 // A running application the platform cannot watch: the quit wait polls, as it did
 // before exits were reported.
-class PollOnlyApplication final : public LaunchRunningApplication {
+class PollOnlyApplication final : public RunningApplication {
  public:
-  explicit PollOnlyApplication(LaunchApplicationHandle inner) : inner_(std::move(inner)) {}
+  explicit PollOnlyApplication(ApplicationHandle inner) : inner_(std::move(inner)) {}
   std::int32_t processIdentifier() const override { return inner_->processIdentifier(); }
   std::optional<std::string> bundlePath() const override { return inner_->bundlePath(); }
   std::optional<std::string> executablePath() const override { return inner_->executablePath(); }
@@ -197,23 +197,23 @@ class PollOnlyApplication final : public LaunchRunningApplication {
   bool isTerminated() const override { return inner_->isTerminated(); }
   bool requestTermination() override { return inner_->requestTermination(); }
   int probe() const override { return inner_->probe(); }
-  LaunchSubscription observeTermination(LaunchMainLoop&, std::function<void()>) override { return {}; }
+  Subscription observeTermination(MainLoop&, std::function<void()>) override { return {}; }
 
  private:
-  LaunchApplicationHandle inner_;
+  ApplicationHandle inner_;
 };
 
-class PollOnlyWorkspace final : public LaunchWorkspace {
+class PollOnlyWorkspace final : public Workspace {
  public:
-  explicit PollOnlyWorkspace(LaunchWorkspace& inner) : inner_(inner) {}
-  Task<std::vector<LaunchApplicationHandle>> runningApplications() override {
+  explicit PollOnlyWorkspace(Workspace& inner) : inner_(inner) {}
+  Task<std::vector<ApplicationHandle>> runningApplications() override {
     auto all = co_await inner_.runningApplications();
     for (auto& application : all) application = std::make_shared<PollOnlyApplication>(application);
     co_return all;
   }
   void openApplication(const std::string& bundlePath, OpenCompletion completion) override {
-    inner_.openApplication(bundlePath, [completion = std::move(completion)](LaunchResult<LaunchApplicationHandle> r) {
-      if (r.hasValue()) r = LaunchResult<LaunchApplicationHandle>(std::make_shared<PollOnlyApplication>(r.value()));
+    inner_.openApplication(bundlePath, [completion = std::move(completion)](Result<ApplicationHandle> r) {
+      if (r.hasValue()) r = Result<ApplicationHandle>(std::make_shared<PollOnlyApplication>(r.value()));
       completion(std::move(r));
     });
   }
@@ -222,11 +222,11 @@ class PollOnlyWorkspace final : public LaunchWorkspace {
   bool openUrl(const Url&) override { return false; }
 
  private:
-  LaunchWorkspace& inner_;
+  Workspace& inner_;
 };
 
 // The coordinator's switch operation, keeping the lifecycle's own timings.
-Task<LaunchLifecycleResult> timedSwitch(LaunchAppLifecycle& lifecycle, LaunchApplicationHandle source, Url url,
+Task<LaunchLifecycleResult> timedSwitch(LaunchAppLifecycle& lifecycle, ApplicationHandle source, Url url,
                                         LaunchLifecycleTimings& timings) {
   auto switching = lifecycle.switchApplication(std::move(source), std::move(url));
   auto result = co_await std::move(switching);
@@ -240,7 +240,7 @@ struct LiveSwitching {
   explicit LiveSwitching(benchmark::State& state)
       : exitReported(state.range(0) != 0),
         pollOnly(processes),
-        workspace(exitReported ? static_cast<LaunchWorkspace&>(processes) : pollOnly) {
+        workspace(exitReported ? static_cast<Workspace&>(processes) : pollOnly) {
     const std::string sampleApps = std::string(QUILLON_BINARY_DIR) + "/sample-apps/";
     const std::string bundles[] = {sampleApps + "Aurora.app", sampleApps + "Tide.app"};
     for (int i = 0; i < 2; ++i) {
@@ -285,21 +285,21 @@ struct LiveSwitching {
   PollMainLoop loop{clock};
   ProcessWorkspace processes{loop};
   PollOnlyWorkspace pollOnly;
-  LaunchWorkspace& workspace;
+  Workspace& workspace;
   FakeUserDefaults defaults;
   FakeLogSink log;
   FakeAlertPresenter alerts{loop};
   AppRegistry registry{SettingsStore(defaults, Url::fileUrl(root.string(), true))};
-  LaunchAppLifecycle lifecycle{workspace, loop, LaunchOwnApplication{}, ::getpid()};
+  LaunchAppLifecycle lifecycle{workspace, loop, OwnApplication{}, ::getpid()};
   LaunchLifecycleTimings timings;
   LaunchStatusModel status;
   LaunchSwitchCoordinator coordinator{
-      registry, workspace, loop, log, status, [this](LaunchApplicationHandle source, Url url) {
+      registry, workspace, loop, log, status, [this](ApplicationHandle source, Url url) {
         return timedSwitch(lifecycle, std::move(source), std::move(url), timings);
       }};
-  LaunchUuid ids[2];
+  Uuid ids[2];
   std::string titles[2];
-  LaunchApplicationHandle first;
+  ApplicationHandle first;
   bool ready = false;
 };
 
@@ -342,7 +342,7 @@ void BM_GestureSwitch(benchmark::State& state) {
   if (!live.ready) return;
   constexpr GlobalRect notch{556, 0, 400, 100};
   constexpr ScreenPoint overNotch{756, 950};
-  constexpr LaunchEventFlags chord = LaunchModifierShortcut::commandFlag;
+  constexpr EventFlags chord = LaunchModifierShortcut::commandFlag;
   FakeScreens screens;
   screens.setScreens({{1, {0, 0, 1512, 982}}});
   FakeWindowServer windowServer;

@@ -26,13 +26,13 @@
 #include <thread>
 #include <vector>
 
-#include "core/async/launch_clock.h"
+#include "core/async/clock.h"
 #include "core/async/poll_main_loop.h"
 #include "core/capture/launch_surface_capture.h"
 #include "core/capture/launch_window_target_probe.h"
 #include "core/input/input_router.h"
 #include "core/input/launch_input_trace.h"
-#include "core/platform/launch_log_sink.h"
+#include "core/platform/log_sink.h"
 #include "linux/process_running_application.h"
 #include "linux/x11_accessibility.h"
 #include "linux/x11_connection.h"
@@ -86,14 +86,14 @@ BENCHMARK(BM_CaptureExpandedSurface)->Unit(benchmark::kMicrosecond);
 
 void BM_CaptureDisplayRegionOfTwoSurfaces(benchmark::State& state) {
   const std::vector<std::uint32_t> ids{desktop->aurora->window(), desktop->ember->window()};
-  const LaunchCaptureConfiguration configuration{1020, 120, {246, 0, 1020, 120}, false, true};
+  const CaptureConfiguration configuration{1020, 120, {246, 0, 1020, 120}, false, true};
   for (auto _ : state) {
     benchmark::DoNotOptimize(desktop->capture->displayImage(desktop->displayID, ids, configuration));
   }
 }
 BENCHMARK(BM_CaptureDisplayRegionOfTwoSurfaces)->Unit(benchmark::kMicrosecond);
 
-class NullLogSink final : public LaunchLogSink {
+class NullLogSink final : public LogSink {
  public:
   void log(std::string_view) override {}
 };
@@ -106,12 +106,12 @@ void BM_SurfaceCaptureEndToEnd(benchmark::State& state) {
   PollMainLoop loop(clock);
   NullLogSink log;
   LaunchSurfaceCapture capture(loop, *desktop->capture, *desktop->windows, log);
-  const std::shared_ptr<const LaunchRunningApplication> application = ProcessRunningApplication::forProcess(tide.pid());
+  const std::shared_ptr<const RunningApplication> application = ProcessRunningApplication::forProcess(tide.pid());
   for (auto _ : state) {
-    std::optional<LaunchResult<LaunchSurfaceSnapshot>> outcome;
-    auto handle = spawn<LaunchSurfaceSnapshot>(
-        loop, capture.capture(application, std::nullopt),
-        [&](LaunchResult<LaunchSurfaceSnapshot> result) { outcome.emplace(std::move(result)); });
+    std::optional<Result<LaunchSurfaceSnapshot>> outcome;
+    auto handle =
+        spawn<LaunchSurfaceSnapshot>(loop, capture.capture(application, std::nullopt),
+                                     [&](Result<LaunchSurfaceSnapshot> result) { outcome.emplace(std::move(result)); });
     loop.runUntil([&] { return outcome.has_value(); }, 5.0);
     if (!outcome || !outcome->hasValue()) return state.SkipWithError("the capture failed");
   }
@@ -154,7 +154,7 @@ class BusyClient {
 
 // A main loop that times every piece of work it runs on the main thread: the longest is
 // how long the main thread was held at once.
-class TimedLoop final : public LaunchMainLoop {
+class TimedLoop final : public MainLoop {
  public:
   explicit TimedLoop(PollMainLoop& loop) : loop_(loop) {}
   double longest = 0;  // microseconds
@@ -170,7 +170,7 @@ class TimedLoop final : public LaunchMainLoop {
     return [this, work = std::move(work)] { timed(work); };
   }
 
-  const LaunchClock& clock() const override { return loop_.clock(); }
+  const Clock& clock() const override { return loop_.clock(); }
   void post(std::function<void()> work) override { loop_.post(wrap(std::move(work))); }
   TimerId startTimer(double delay, bool repeats, std::function<void()> fire) override {
     return loop_.startTimer(delay, repeats, wrap(std::move(fire)));
@@ -207,24 +207,24 @@ void BM_SurfaceCaptureOffTheMainThread(benchmark::State& state) {
   X11Screens screens(*desktop->connection);
   LaunchWindowTargetProbe probe(windows, *desktop->accessibility, screens, clock, getpid());
   LaunchSurfaceCapture capture(loop, service, windows, log);
-  const std::shared_ptr<const LaunchRunningApplication> application = ProcessRunningApplication::forProcess(tide.pid());
+  const std::shared_ptr<const RunningApplication> application = ProcessRunningApplication::forProcess(tide.pid());
   BusyClient busy(state.range(0) != 0);
   for (auto _ : state) {
-    std::optional<LaunchResult<LaunchSurfaceSnapshot>> outcome;
-    LaunchTaskHandle handle;
+    std::optional<Result<LaunchSurfaceSnapshot>> outcome;
+    TaskHandle handle;
     loop.timed([&] {
       handle = spawn<LaunchSurfaceSnapshot>(
           loop, capture.capture(application, std::nullopt),
-          [&](LaunchResult<LaunchSurfaceSnapshot> result) { outcome.emplace(std::move(result)); });
+          [&](Result<LaunchSurfaceSnapshot> result) { outcome.emplace(std::move(result)); });
     });
     poll.runUntil([&] { return outcome.has_value(); }, 5.0);
     if (!outcome || !outcome->hasValue()) return state.SkipWithError("the capture failed");
-    std::optional<LaunchResult<std::optional<LaunchWindowTarget>>> checked;
+    std::optional<Result<std::optional<LaunchWindowTarget>>> checked;
     const LaunchSurfaceSnapshot& snapshot = outcome->value();
     loop.timed([&] {
       handle = spawn<std::optional<LaunchWindowTarget>>(
           loop, probe.readAndRevalidate(snapshot, *application, 1.25, false),
-          [&](LaunchResult<std::optional<LaunchWindowTarget>> result) { checked.emplace(std::move(result)); });
+          [&](Result<std::optional<LaunchWindowTarget>> result) { checked.emplace(std::move(result)); });
     });
     poll.runUntil([&] { return checked.has_value(); }, 5.0);
     // Its answer depends on the other windows over the notch; its cost is what counts.
@@ -245,12 +245,12 @@ BENCHMARK(BM_BareFetchOfTheSameWindow)->Arg(0)->Arg(1)->Unit(benchmark::kMicrose
 // Declines every scroll; remembers the last modifiers.
 class DecliningRouter final : public ModifierInputRouter {
  public:
-  LaunchEventFlags flags = 0;
+  EventFlags flags = 0;
   void commandChanged(bool, ScreenPoint) override {}
   void cursorMoved(ScreenPoint) override {}
-  bool shouldConsumeScroll(const LaunchScrollEvent&, ScreenPoint) override { return false; }
-  void modifiersChanged(LaunchEventFlags changed, ScreenPoint) override { flags = changed; }
-  void inputObservationInterrupted(LaunchEventFlags) override {}
+  bool shouldConsumeScroll(const ScrollEvent&, ScreenPoint) override { return false; }
+  void modifiersChanged(EventFlags changed, ScreenPoint) override { flags = changed; }
+  void inputObservationInterrupted(EventFlags) override {}
 };
 
 // A tap on a connection of its own, with a user's connection for XTest input.

@@ -13,11 +13,11 @@ set(QUILLON_CORE_LAYERS
   "storage/plist"
   "platform"
   "bundle display"
-  "storage/registry storage/preferences storage/onboarding"
+  "records/registry records/preferences records/onboarding"
   "capture"
   "switching overlay"
-  "input windows"
-  "app")
+  "input view_models"
+  "product")
 
 set(rank 0)
 foreach(group IN LISTS QUILLON_CORE_LAYERS)

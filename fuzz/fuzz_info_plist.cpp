@@ -3,13 +3,13 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "core/bundle/launch_bundle.h"
+#include "core/bundle/bundle.h"
 #include "core/storage/plist/property_list_codec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace quillon;
-  if (size > LaunchBundle::infoPlistLimit) return 0;  // the bundle reader never reads more
-  const auto info = LaunchBundle::parseInfoDictionary({data, size});
+  if (size > Bundle::infoPlistLimit) return 0;  // the bundle reader never reads more
+  const auto info = Bundle::parseInfoDictionary({data, size});
   if (info.empty()) return 0;
   const PropertyListValue root{info};
   const auto again = PropertyListCodec::decode(PropertyListCodec::encodeBinary(root));

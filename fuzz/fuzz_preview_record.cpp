@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (again.version != record.version || again.applicationURL != record.applicationURL || again.png != record.png) {
       std::abort();
     }
-  } catch (const LaunchError&) {
+  } catch (const Error&) {
   }
   return 0;
 }

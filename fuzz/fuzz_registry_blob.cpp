@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "core/records/registry/registry_stored_record.h"
+#include "core/records/registry/settings_store.h"
 #include "core/storage/files/launch_storage_error.h"
-#include "core/storage/registry/registry_stored_record.h"
-#include "core/storage/registry/settings_store.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace quillon;
@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto decoded = SettingsStore::decodeStoredBlob({data, size});
     const auto again = RegistryJsonCoding::decodeApps(RegistryJsonCoding::encodeApps(decoded.apps));
     if (!again || *again != decoded.apps) std::abort();
-  } catch (const LaunchError&) {
+  } catch (const Error&) {
   }
   return 0;
 }

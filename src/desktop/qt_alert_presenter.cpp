@@ -12,11 +12,11 @@
 namespace quillon {
 namespace {
 
-QMessageBox::Icon iconFor(LaunchAlert::Style style) {
+QMessageBox::Icon iconFor(Alert::Style style) {
   switch (style) {
-    case LaunchAlert::Style::informational: return QMessageBox::Information;
-    case LaunchAlert::Style::warning: return QMessageBox::Warning;
-    case LaunchAlert::Style::critical: return QMessageBox::Critical;
+    case Alert::Style::informational: return QMessageBox::Information;
+    case Alert::Style::warning: return QMessageBox::Warning;
+    case Alert::Style::critical: return QMessageBox::Critical;
   }
   return QMessageBox::NoIcon;
 }
@@ -54,11 +54,11 @@ class BundleFileDialog final : public QFileDialog {
 
 }  // namespace
 
-std::unique_ptr<QMessageBox> QtAlertPresenter::makeMessageBox(const LaunchAlert& alert) {
+std::unique_ptr<QMessageBox> QtAlertPresenter::makeMessageBox(const Alert& alert) {
   auto box = std::make_unique<QMessageBox>();
   box->setIcon(iconFor(alert.style));
   const QIcon applicationIcon = qtApplicationIcon();
-  if (alert.icon == LaunchAlert::Icon::application && !applicationIcon.isNull()) {
+  if (alert.icon == Alert::Icon::application && !applicationIcon.isNull()) {
     box->setIconPixmap(applicationIcon.pixmap(64, 64));
   }
   box->setWindowIcon(applicationIcon);
@@ -75,7 +75,7 @@ std::unique_ptr<QMessageBox> QtAlertPresenter::makeMessageBox(const LaunchAlert&
   return box;
 }
 
-std::unique_ptr<QFileDialog> QtAlertPresenter::makeOpenPanel(const LaunchOpenPanelRequest& request) {
+std::unique_ptr<QFileDialog> QtAlertPresenter::makeOpenPanel(const OpenPanelRequest& request) {
   auto dialog = std::make_unique<BundleFileDialog>(request.applicationsOnly);
   // The Qt dialog rather than a desktop portal: it behaves the same under Xvfb, in
   // tests and on every desktop.
@@ -100,7 +100,7 @@ std::unique_ptr<QFileDialog> QtAlertPresenter::makeOpenPanel(const LaunchOpenPan
   return dialog;
 }
 
-QtAlertPresenter::QtAlertPresenter(LaunchMainLoop& loop) : loop_(loop) {}
+QtAlertPresenter::QtAlertPresenter(MainLoop& loop) : loop_(loop) {}
 
 QtAlertPresenter::~QtAlertPresenter() {
   for (const auto& dialog : open_) delete dialog.data();
@@ -121,8 +121,8 @@ std::vector<QDialog*> QtAlertPresenter::openDialogs() const {
   return dialogs;
 }
 
-Task<int> QtAlertPresenter::showAlert(LaunchAlert alert) {
-  std::function<void(LaunchCompletion<int>)> start = [this, alert = std::move(alert)](LaunchCompletion<int> done) {
+Task<int> QtAlertPresenter::showAlert(Alert alert) {
+  std::function<void(Completion<int>)> start = [this, alert = std::move(alert)](Completion<int> done) {
     QMessageBox* box = makeMessageBox(alert).release();
     box->setAttribute(Qt::WA_DeleteOnClose);
     // finished comes before the deferred deletion, with the clicked button still known.
@@ -134,10 +134,9 @@ Task<int> QtAlertPresenter::showAlert(LaunchAlert alert) {
   co_return co_await awaitCallback<int>(loop_, std::move(start));
 }
 
-Task<std::vector<std::string>> QtAlertPresenter::showOpenPanel(LaunchOpenPanelRequest request) {
+Task<std::vector<std::string>> QtAlertPresenter::showOpenPanel(OpenPanelRequest request) {
   using Paths = std::vector<std::string>;
-  std::function<void(LaunchCompletion<Paths>)> start = [this,
-                                                        request = std::move(request)](LaunchCompletion<Paths> done) {
+  std::function<void(Completion<Paths>)> start = [this, request = std::move(request)](Completion<Paths> done) {
     QFileDialog* dialog = makeOpenPanel(request).release();
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(dialog, &QDialog::finished, dialog, [dialog, done](int result) {

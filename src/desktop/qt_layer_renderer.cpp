@@ -11,34 +11,34 @@ namespace quillon {
 
 namespace {
 
-QColor toQColor(const LaunchColor& color) {
+QColor toQColor(const Color& color) {
   return QColor::fromRgbF(static_cast<float>(color.red), static_cast<float>(color.green),
                           static_cast<float>(color.blue), static_cast<float>(color.alpha));
 }
 
-void appendPath(const LaunchPath& path, QPainterPath& out) {
-  for (const LaunchPath::Element& element : path.elements()) {
+void appendPath(const Path& path, QPainterPath& out) {
+  for (const Path::Element& element : path.elements()) {
     const Point* p = element.points;
     switch (element.kind) {
-      case LaunchPath::Element::Kind::moveTo: out.moveTo(p[0].x, p[0].y); break;
-      case LaunchPath::Element::Kind::lineTo: out.lineTo(p[0].x, p[0].y); break;
-      case LaunchPath::Element::Kind::curveTo: out.cubicTo(p[0].x, p[0].y, p[1].x, p[1].y, p[2].x, p[2].y); break;
-      case LaunchPath::Element::Kind::close: out.closeSubpath(); break;
+      case Path::Element::Kind::moveTo: out.moveTo(p[0].x, p[0].y); break;
+      case Path::Element::Kind::lineTo: out.lineTo(p[0].x, p[0].y); break;
+      case Path::Element::Kind::curveTo: out.cubicTo(p[0].x, p[0].y, p[1].x, p[1].y, p[2].x, p[2].y); break;
+      case Path::Element::Kind::close: out.closeSubpath(); break;
     }
   }
 }
 
-QFont::Weight toQtWeight(LaunchFontWeight weight) {
+QFont::Weight toQtWeight(FontWeight weight) {
   switch (weight) {
-    case LaunchFontWeight::regular: return QFont::Normal;
-    case LaunchFontWeight::medium: return QFont::Medium;
-    case LaunchFontWeight::semibold: return QFont::DemiBold;
-    case LaunchFontWeight::bold: return QFont::Bold;
+    case FontWeight::regular: return QFont::Normal;
+    case FontWeight::medium: return QFont::Medium;
+    case FontWeight::semibold: return QFont::DemiBold;
+    case FontWeight::bold: return QFont::Bold;
   }
   return QFont::Normal;
 }
 
-QFont fontFor(const LaunchTextStyle& style) {
+QFont fontFor(const TextStyle& style) {
   QFont font;
   // Layer font sizes are in points of the view, which are the painter's logical pixels.
   font.setPixelSize(std::max(1, static_cast<int>(std::lround(style.fontSize))));
@@ -46,12 +46,12 @@ QFont fontFor(const LaunchTextStyle& style) {
   return font;
 }
 
-int alignmentFlags(const LaunchTextStyle& style) {
+int alignmentFlags(const TextStyle& style) {
   int flags = Qt::AlignTop;
   switch (style.alignment) {
-    case LaunchTextAlignment::left: flags |= Qt::AlignLeft; break;
-    case LaunchTextAlignment::center: flags |= Qt::AlignHCenter; break;
-    case LaunchTextAlignment::right: flags |= Qt::AlignRight; break;
+    case TextAlignment::left: flags |= Qt::AlignLeft; break;
+    case TextAlignment::center: flags |= Qt::AlignHCenter; break;
+    case TextAlignment::right: flags |= Qt::AlignRight; break;
   }
   if (style.wrapped) flags |= Qt::TextWordWrap;
   return flags;
@@ -71,7 +71,7 @@ void QtLayerRenderer::clearCaches() {
   texts_.clear();
 }
 
-void QtLayerRenderer::paint(QPainter& painter, const LaunchLayerScene& scene, double time, QSizeF viewSize) {
+void QtLayerRenderer::paint(QPainter& painter, const LayerScene& scene, double time, QSizeF viewSize) {
   time_ = time;
   // Images replaced by newer previews go with their last owner.
   std::erase_if(images_, [](const auto& entry) { return entry.second.source.expired(); });
@@ -85,7 +85,7 @@ void QtLayerRenderer::paint(QPainter& painter, const LaunchLayerScene& scene, do
   painter.restore();
 }
 
-void QtLayerRenderer::paintTree(QPainter& painter, const LaunchLayer& layer, const QTransform& parentToDevice,
+void QtLayerRenderer::paintTree(QPainter& painter, const Layer& layer, const QTransform& parentToDevice,
                                 double parentOpacity, bool applyMask) {
   if (layer.hidden) return;
   const double opacity = parentOpacity * std::clamp(layer.presentationOpacity(time_), 0.0, 1.0);
@@ -102,17 +102,17 @@ void QtLayerRenderer::paintTree(QPainter& painter, const LaunchLayer& layer, con
   }
   paintOwnContent(painter, layer, toDevice, frame, opacity);
   if (layer.sublayers().empty()) return;
-  const LaunchSublayerTransform& s = layer.sublayerTransform;
+  const SublayerTransform& s = layer.sublayerTransform;
   const QTransform childTransform =
       s.isIdentity() ? toDevice : QTransform(s.scaleX, 0, 0, s.scaleY, s.translateX, s.translateY) * toDevice;
   for (const auto& sublayer : layer.sublayers()) paintTree(painter, *sublayer, childTransform, opacity, true);
 }
 
-void QtLayerRenderer::paintOwnContent(QPainter& painter, const LaunchLayer& layer, const QTransform& toDevice,
+void QtLayerRenderer::paintOwnContent(QPainter& painter, const Layer& layer, const QTransform& toDevice,
                                       const Rect& frame, double opacity) {
   const QRectF local(0, 0, frame.width, frame.height);
   const bool hasBox = layer.backgroundColor.isVisible() || (layer.borderWidth > 0 && layer.borderColor.isVisible());
-  const bool hasShape = !layer.path.isEmpty() || layer.hasAnimation(LaunchLayerProperty::path);
+  const bool hasShape = !layer.path.isEmpty() || layer.hasAnimation(LayerProperty::path);
   if (!hasBox && !hasShape && !layer.contents && layer.text.empty()) return;
   painter.setOpacity(opacity);
   if (hasBox) {
@@ -130,7 +130,7 @@ void QtLayerRenderer::paintOwnContent(QPainter& painter, const LaunchLayer& laye
     }
   }
   if (hasShape) {
-    const LaunchPath& path = layer.presentationPath(time_, scratch_);
+    const Path& path = layer.presentationPath(time_, scratch_);
     if (!path.isEmpty()) {
       QPainterPath shape;
       appendPath(path, shape);
@@ -155,15 +155,15 @@ void QtLayerRenderer::paintOwnContent(QPainter& painter, const LaunchLayer& laye
   }
 }
 
-void QtLayerRenderer::paintMasked(QPainter& painter, const LaunchLayer& layer, const QTransform& parentToDevice,
+void QtLayerRenderer::paintMasked(QPainter& painter, const Layer& layer, const QTransform& parentToDevice,
                                   double opacity) {
-  const LaunchLayer& mask = *layer.mask();
+  const Layer& mask = *layer.mask();
   const Rect frame = layer.presentationFrame(time_);
   const QTransform toDevice = QTransform::fromTranslate(frame.x, frame.y) * parentToDevice;
   const Rect maskFrame = mask.presentationFrame(time_);
   const QTransform maskToDevice = QTransform::fromTranslate(maskFrame.x, maskFrame.y) * toDevice;
   QPainterPath maskPath;
-  const LaunchPath& path = mask.presentationPath(time_, scratch_);
+  const Path& path = mask.presentationPath(time_, scratch_);
   if (path.isEmpty()) {
     maskPath.addRect(QRectF(0, 0, maskFrame.width, maskFrame.height));
   } else {
@@ -222,15 +222,15 @@ const QImage& QtLayerRenderer::imageFor(const std::shared_ptr<const Bitmap>& bit
   return entry.scaled;
 }
 
-void QtLayerRenderer::paintImage(QPainter& painter, const LaunchLayer& layer, const QRectF& target) {
+void QtLayerRenderer::paintImage(QPainter& painter, const Layer& layer, const QRectF& target) {
   const Bitmap& bitmap = *layer.contents;
   if (bitmap.isEmpty()) return;
   const QSizeF imageSize(bitmap.width, bitmap.height);
   QRectF placed = target;
   switch (layer.contentsGravity) {
-    case LaunchContentsGravity::resize: break;
-    case LaunchContentsGravity::resizeAspect: placed = aspectFit(imageSize, target); break;
-    case LaunchContentsGravity::center: {
+    case ContentsGravity::resize: break;
+    case ContentsGravity::resizeAspect: placed = aspectFit(imageSize, target); break;
+    case ContentsGravity::center: {
       const double scale = layer.contentsScale > 0 ? layer.contentsScale : 1;
       const QSizeF size = imageSize / scale;
       placed = QRectF(target.center().x() - size.width() / 2, target.center().y() - size.height() / 2, size.width(),
@@ -242,8 +242,8 @@ void QtLayerRenderer::paintImage(QPainter& painter, const LaunchLayer& layer, co
   painter.drawImage(placed, imageFor(layer.contents, device));
 }
 
-void QtLayerRenderer::paintText(QPainter& painter, const LaunchLayer& layer, const QRectF& target) {
-  const LaunchTextStyle& style = layer.textStyle;
+void QtLayerRenderer::paintText(QPainter& painter, const Layer& layer, const QRectF& target) {
+  const TextStyle& style = layer.textStyle;
   const QFont font = fontFor(style);
   CachedText& cached = texts_[&layer];
   // Keyed by layer address, which a later layer may reuse: compare everything that
@@ -255,7 +255,7 @@ void QtLayerRenderer::paintText(QPainter& painter, const LaunchLayer& layer, con
     cached.fontSize = style.fontSize;
     cached.weight = style.weight;
     cached.shown = QString::fromStdString(layer.text);
-    if (style.truncation == LaunchTextTruncation::end && !style.wrapped) {
+    if (style.truncation == TextTruncation::end && !style.wrapped) {
       cached.shown = QFontMetricsF(font).elidedText(cached.shown, Qt::ElideRight, target.width());
     }
   }

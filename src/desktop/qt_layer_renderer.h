@@ -11,7 +11,7 @@
 #include <QString>
 #include <QTransform>
 
-#include "core/overlay/launch_layer_scene.h"
+#include "core/overlay/layer_scene.h"
 
 class QPainter;
 class QPainterPath;
@@ -25,7 +25,7 @@ namespace quillon {
 class QtLayerRenderer {
  public:
   // `viewSize` is the painter's logical size in points; the scene's root is drawn in it.
-  void paint(QPainter& painter, const LaunchLayerScene& scene, double time, QSizeF viewSize);
+  void paint(QPainter& painter, const LayerScene& scene, double time, QSizeF viewSize);
   // Forgets cached images and texts (after the scene was rebuilt).
   void clearCaches();
 
@@ -39,26 +39,25 @@ class QtLayerRenderer {
     std::string text;
     double width = 0;
     double fontSize = 0;
-    LaunchFontWeight weight = LaunchFontWeight::regular;
+    FontWeight weight = FontWeight::regular;
     QString shown;
   };
 
-  void paintTree(QPainter& painter, const LaunchLayer& layer, const QTransform& toDevice, double opacity,
-                 bool applyMask);
-  void paintOwnContent(QPainter& painter, const LaunchLayer& layer, const QTransform& toDevice, const Rect& frame,
+  void paintTree(QPainter& painter, const Layer& layer, const QTransform& toDevice, double opacity, bool applyMask);
+  void paintOwnContent(QPainter& painter, const Layer& layer, const QTransform& toDevice, const Rect& frame,
                        double opacity);
-  void paintMasked(QPainter& painter, const LaunchLayer& layer, const QTransform& toDevice, double opacity);
-  void paintImage(QPainter& painter, const LaunchLayer& layer, const QRectF& target);
-  void paintText(QPainter& painter, const LaunchLayer& layer, const QRectF& target);
+  void paintMasked(QPainter& painter, const Layer& layer, const QTransform& toDevice, double opacity);
+  void paintImage(QPainter& painter, const Layer& layer, const QRectF& target);
+  void paintText(QPainter& painter, const Layer& layer, const QRectF& target);
   const QImage& imageFor(const std::shared_ptr<const Bitmap>& bitmap, QSize deviceSize);
 
   double time_ = 0;
   QRectF viewport_;
   qreal pixelRatio_ = 1;
-  LaunchPath scratch_;
+  Path scratch_;
   QImage maskBuffer_;
   std::unordered_map<const Bitmap*, CachedImage> images_;
-  std::unordered_map<const LaunchLayer*, CachedText> texts_;
+  std::unordered_map<const Layer*, CachedText> texts_;
 };
 
 }  // namespace quillon

@@ -25,7 +25,7 @@ struct QtMainLoop::Shared {
   }
 };
 
-QtMainLoop::QtMainLoop(const LaunchClock& clock)
+QtMainLoop::QtMainLoop(const Clock& clock)
     : clock_(clock), shared_(std::make_shared<Shared>()), pool_(std::make_unique<QThreadPool>()) {
   shared_->context = new QObject();
 }
@@ -45,7 +45,7 @@ QtMainLoop::~QtMainLoop() {
 
 void QtMainLoop::post(std::function<void()> work) { shared_->post(std::move(work)); }
 
-LaunchMainLoop::TimerId QtMainLoop::startTimer(double delaySeconds, bool repeats, std::function<void()> fire) {
+MainLoop::TimerId QtMainLoop::startTimer(double delaySeconds, bool repeats, std::function<void()> fire) {
   const double delay = std::isfinite(delaySeconds) ? std::max(delaySeconds, 0.0) : 0.0;
   const double milliseconds = std::min(std::ceil(delay * 1000.0), static_cast<double>(std::numeric_limits<int>::max()));
   const TimerId id = ++nextTimerId_;
@@ -85,7 +85,7 @@ void QtMainLoop::runDetached(std::function<void()> work, std::function<void()> c
   });
 }
 
-LaunchMainLoop::WatchId QtMainLoop::watchReadable(int fd, std::function<void()> ready) {
+MainLoop::WatchId QtMainLoop::watchReadable(int fd, std::function<void()> ready) {
   const WatchId id = ++nextWatchId_;
   auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read);
   QObject::connect(notifier, &QSocketNotifier::activated, notifier, [ready = std::move(ready)] {

@@ -3,7 +3,7 @@
 #include <map>
 #include <memory>
 
-#include "core/async/launch_main_loop.h"
+#include "core/async/main_loop.h"
 
 class QObject;
 class QSocketNotifier;
@@ -12,18 +12,18 @@ class QTimer;
 
 namespace quillon {
 
-// LaunchMainLoop on Qt's event loop: posted work and completions of detached work are
+// MainLoop on Qt's event loop: posted work and completions of detached work are
 // queued events of the main thread, timers are QTimers, descriptor watches are socket
 // notifiers. Create it on the main thread after the QApplication; it does not run the
 // loop itself (QApplication::exec does).
-class QtMainLoop final : public LaunchMainLoop {
+class QtMainLoop final : public MainLoop {
  public:
-  explicit QtMainLoop(const LaunchClock& clock);
+  explicit QtMainLoop(const Clock& clock);
   // Waits for detached work still running, so none of it outlives what it captured.
   ~QtMainLoop() override;
 
-  // LaunchMainLoop:
-  const LaunchClock& clock() const override { return clock_; }
+  // MainLoop:
+  const Clock& clock() const override { return clock_; }
   void post(std::function<void()> work) override;
   TimerId startTimer(double delaySeconds, bool repeats, std::function<void()> fire) override;
   void cancelTimer(TimerId id) override;
@@ -33,7 +33,7 @@ class QtMainLoop final : public LaunchMainLoop {
 
  private:
   struct Shared;
-  const LaunchClock& clock_;
+  const Clock& clock_;
   std::shared_ptr<Shared> shared_;
   std::unique_ptr<QThreadPool> pool_;
   std::map<TimerId, QTimer*> timers_;

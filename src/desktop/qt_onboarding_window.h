@@ -7,9 +7,9 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "core/async/launch_subscription.h"
-#include "core/windows/launch_onboarding_demonstration.h"
-#include "core/windows/launch_onboarding_view_model.h"
+#include "core/async/subscription.h"
+#include "core/view_models/launch_onboarding_demonstration.h"
+#include "core/view_models/launch_onboarding_view_model.h"
 #include "desktop/qt_layer_renderer.h"
 
 class QFrame;
@@ -106,7 +106,7 @@ class QtOnboardingWindow final : public QWidget {
   QPushButton* back_ = nullptr;
   QPushButton* next_ = nullptr;
   QPushButton* finish_ = nullptr;
-  LaunchSubscription subscription_;
+  Subscription subscription_;
 };
 
 }  // namespace quillon

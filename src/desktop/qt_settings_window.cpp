@@ -16,7 +16,7 @@
 #include <QVBoxLayout>
 
 #include "core/localization/l10n.h"
-#include "core/platform/launch_login_item.h"
+#include "core/platform/login_item.h"
 #include "desktop/qt_window_style.h"
 
 namespace quillon {
@@ -26,7 +26,7 @@ namespace {
 namespace style = QtWindowStyle;
 
 struct ModifierKey {
-  LaunchEventFlags flag;
+  EventFlags flag;
   const char* symbol;
   const char* name;
 };
@@ -45,7 +45,7 @@ void showText(QLabel* label, const std::optional<std::string>& text) {
 
 }  // namespace
 
-QtSettingsWindow::QtSettingsWindow(LaunchSettingsViewModel& model, LaunchLoginItem* loginItem)
+QtSettingsWindow::QtSettingsWindow(LaunchSettingsViewModel& model, LoginItem* loginItem)
     : model_(model), loginItem_(loginItem) {
   setWindowTitle(style::text(LocalizedText("Quillon 設定")));
   setMinimumSize(480, 490);
@@ -214,7 +214,7 @@ void QtSettingsWindow::fitToContent() {
   if (wanted > height()) resize(width(), std::max(minimumHeight(), std::min(wanted, available)));
 }
 
-QAbstractButton* QtSettingsWindow::modifierButton(LaunchEventFlags flag) const {
+QAbstractButton* QtSettingsWindow::modifierButton(EventFlags flag) const {
   for (std::size_t i = 0; i < std::size(kModifierKeys); ++i) {
     if (kModifierKeys[i].flag == flag) return modifierButtons_[i];
   }

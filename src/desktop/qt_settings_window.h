@@ -4,8 +4,8 @@
 
 #include <QWidget>
 
-#include "core/async/launch_subscription.h"
-#include "core/windows/launch_settings_view_model.h"
+#include "core/async/subscription.h"
+#include "core/view_models/launch_settings_view_model.h"
 
 class QAbstractButton;
 class QCheckBox;
@@ -15,7 +15,7 @@ class QPushButton;
 
 namespace quillon {
 
-class LaunchLoginItem;
+class LoginItem;
 
 // The settings window: renders the settings model's state and sends the user's actions
 // to it. Created on first request and kept; closing it only hides it.
@@ -23,14 +23,14 @@ class QtSettingsWindow final : public QWidget {
  public:
   // `loginItem` may be null (no start-at-login switch on this platform). Both outlive
   // the window.
-  explicit QtSettingsWindow(LaunchSettingsViewModel& model, LaunchLoginItem* loginItem = nullptr);
+  explicit QtSettingsWindow(LaunchSettingsViewModel& model, LoginItem* loginItem = nullptr);
   ~QtSettingsWindow() override;
 
   // Refreshes the error boxes, shows the window and brings it to the front.
   void present();
 
   // The parts a test drives, in the order they appear.
-  QAbstractButton* modifierButton(LaunchEventFlags flag) const;
+  QAbstractButton* modifierButton(EventFlags flag) const;
   QPushButton* optionShiftButton() const { return optionShift_; }
   QCheckBox* savePreviewsToggle() const { return savePreviews_; }
   QCheckBox* verticalScrollToggle() const { return verticalScroll_; }
@@ -50,7 +50,7 @@ class QtSettingsWindow final : public QWidget {
   void render(const LaunchSettingsViewState& state);
 
   LaunchSettingsViewModel& model_;
-  LaunchLoginItem* loginItem_;
+  LoginItem* loginItem_;
   std::array<QAbstractButton*, 4> modifierButtons_{};
   QPushButton* optionShift_ = nullptr;
   QCheckBox* savePreviews_ = nullptr;
@@ -68,7 +68,7 @@ class QtSettingsWindow final : public QWidget {
   QWidget* content_ = nullptr;
   QLabel* messageIcon_ = nullptr;
   QLabel* message_ = nullptr;
-  LaunchSubscription subscription_;
+  Subscription subscription_;
 };
 
 }  // namespace quillon

@@ -9,7 +9,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
-#include "core/platform/launch_log_sink.h"
+#include "core/platform/log_sink.h"
 
 namespace quillon {
 namespace {
@@ -30,11 +30,11 @@ QIcon statusIcon() {
   return QIcon(pixmap);
 }
 
-void fill(QMenu& menu, const std::vector<LaunchMenuItem>& items) {
+void fill(QMenu& menu, const std::vector<MenuItem>& items) {
   for (const auto& item : items) {
     switch (item.kind) {
-      case LaunchMenuItem::Kind::separator: menu.addSeparator(); break;
-      case LaunchMenuItem::Kind::submenu: {
+      case MenuItem::Kind::separator: menu.addSeparator(); break;
+      case MenuItem::Kind::submenu: {
         // Owned by `menu`: QMenu::clear() deletes actions, and the submenu goes with
         // its parent menu when the whole menu is replaced.
         auto* submenu = new QMenu(QString::fromStdString(item.title), &menu);
@@ -45,10 +45,10 @@ void fill(QMenu& menu, const std::vector<LaunchMenuItem>& items) {
         action->setToolTip(QString::fromStdString(item.toolTip));
         break;
       }
-      case LaunchMenuItem::Kind::label:
-      case LaunchMenuItem::Kind::action: {
+      case MenuItem::Kind::label:
+      case MenuItem::Kind::action: {
         QAction* action = menu.addAction(QString::fromStdString(item.title));
-        action->setEnabled(item.kind == LaunchMenuItem::Kind::action && item.enabled);
+        action->setEnabled(item.kind == MenuItem::Kind::action && item.enabled);
         action->setCheckable(item.checked);
         action->setChecked(item.checked);
         if (!item.toolTip.empty()) action->setToolTip(QString::fromStdString(item.toolTip));
@@ -65,18 +65,18 @@ void fill(QMenu& menu, const std::vector<LaunchMenuItem>& items) {
   }
 }
 
-std::string summary(const std::vector<LaunchMenuItem>& items) {
+std::string summary(const std::vector<MenuItem>& items) {
   std::string text;
   for (const auto& item : items) {
     if (!text.empty()) text += " | ";
-    if (item.kind == LaunchMenuItem::Kind::separator) {
+    if (item.kind == MenuItem::Kind::separator) {
       text += "—";
       continue;
     }
-    if (!item.enabled || item.kind == LaunchMenuItem::Kind::label) text += "~";
+    if (!item.enabled || item.kind == MenuItem::Kind::label) text += "~";
     if (item.checked) text += "✓";
     text += item.title;
-    if (item.kind == LaunchMenuItem::Kind::submenu) {
+    if (item.kind == MenuItem::Kind::submenu) {
       std::string entries = summary(item.submenu);
       for (auto at = entries.find(" | "); at != std::string::npos; at = entries.find(" | ", at)) {
         entries.replace(at, 3, " ; ");
@@ -89,7 +89,7 @@ std::string summary(const std::vector<LaunchMenuItem>& items) {
 
 }  // namespace
 
-QtStatusMenuHost::QtStatusMenuHost(LaunchLogSink& log, bool logMenus) : log_(log), logMenus_(logMenus) {
+QtStatusMenuHost::QtStatusMenuHost(LogSink& log, bool logMenus) : log_(log), logMenus_(logMenus) {
   available_ = QSystemTrayIcon::isSystemTrayAvailable();
   menu_ = std::make_unique<QMenu>();
   menu_->setToolTipsVisible(true);

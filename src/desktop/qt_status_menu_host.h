@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "core/platform/launch_status_menu_host.h"
+#include "core/platform/status_menu_host.h"
 
 class QMenu;
 class QRect;
@@ -13,7 +13,7 @@ class QTimer;
 
 namespace quillon {
 
-class LaunchLogSink;
+class LogSink;
 
 // The status item as a tray icon whose context menu shows the menu model. Without a
 // tray (no tray host on the desktop) the menu is still kept, so it can be inspected,
@@ -24,9 +24,9 @@ class LaunchLogSink;
 // driving the real tray, can tell what the user was shown without reading pixels:
 // "[Quillon/menu] " and the items joined by " | ", a disabled item marked "~", a checked
 // one "✓", a separator "—", a submenu's entries in "{ … ; … }" after its title.
-class QtStatusMenuHost final : public LaunchStatusMenuHost {
+class QtStatusMenuHost final : public StatusMenuHost {
  public:
-  explicit QtStatusMenuHost(LaunchLogSink& log, bool logMenus = false);
+  explicit QtStatusMenuHost(LogSink& log, bool logMenus = false);
   ~QtStatusMenuHost() override;
 
   // The menu as last set (for tests and screenshots).
@@ -35,7 +35,7 @@ class QtStatusMenuHost final : public LaunchStatusMenuHost {
   // host has embedded it.
   QRect statusItemGeometry() const;
 
-  // LaunchStatusMenuHost:
+  // StatusMenuHost:
   bool isAvailable() const override;
   void setMenu(LaunchMenuModel model) override;
   void setToolTip(const std::string& toolTip) override;
@@ -51,7 +51,7 @@ class QtStatusMenuHost final : public LaunchStatusMenuHost {
   std::string toolTip_ = "Quillon";
   std::function<void()> openHandler_;
   std::function<void()> closeHandler_;
-  LaunchLogSink& log_;
+  LogSink& log_;
   bool logMenus_ = false;
   std::string loggedMenu_;
   bool available_ = false;

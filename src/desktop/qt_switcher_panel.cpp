@@ -12,7 +12,7 @@
 
 namespace quillon {
 
-QtSwitcherPanel::QtSwitcherPanel(LaunchSwitcherContentView& content, const LaunchClock& clock, bool compositing)
+QtSwitcherPanel::QtSwitcherPanel(LaunchSwitcherContentView& content, const Clock& clock, bool compositing)
     // Override-redirect: no window manager frames, stacks, focuses or lists it (no
     // taskbar or pager entry), and the stacking keeper alone decides where it sits.
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint |
@@ -61,9 +61,9 @@ void QtSwitcherPanel::showEvent(QShowEvent* event) {
 
 void QtSwitcherPanel::updateShape(double time) {
   if (compositing_) return;
-  const LaunchLayer* mask = content_.scene().root().mask();
+  const Layer* mask = content_.scene().root().mask();
   if (!mask) return;
-  const LaunchPath& path = mask->presentationPath(time, shapeScratch_);
+  const Path& path = mask->presentationPath(time, shapeScratch_);
   if (path.isEmpty()) {
     setMask(QRegion(0, 0, 1, 1));  // an empty region would remove the shape altogether
     return;
@@ -71,15 +71,15 @@ void QtSwitcherPanel::updateShape(double time) {
   QPainterPath shape;
   // The content is in device pixels; Qt's mask in its scaled units.
   const double height = content_.bounds().height;
-  for (const LaunchPath::Element& element : path.elements()) {
+  for (const Path::Element& element : path.elements()) {
     const Point* p = element.points;
     switch (element.kind) {
-      case LaunchPath::Element::Kind::moveTo: shape.moveTo(p[0].x, height - p[0].y); break;
-      case LaunchPath::Element::Kind::lineTo: shape.lineTo(p[0].x, height - p[0].y); break;
-      case LaunchPath::Element::Kind::curveTo:
+      case Path::Element::Kind::moveTo: shape.moveTo(p[0].x, height - p[0].y); break;
+      case Path::Element::Kind::lineTo: shape.lineTo(p[0].x, height - p[0].y); break;
+      case Path::Element::Kind::curveTo:
         shape.cubicTo(p[0].x, height - p[0].y, p[1].x, height - p[1].y, p[2].x, height - p[2].y);
         break;
-      case LaunchPath::Element::Kind::close: shape.closeSubpath(); break;
+      case Path::Element::Kind::close: shape.closeSubpath(); break;
     }
   }
   const double ratio = devicePixelRatioF();

@@ -22,7 +22,7 @@ class LaunchSwitcherContentView;
 class QtSwitcherPanel final : public QWidget {
  public:
   // `content` and `clock` must outlive the panel.
-  QtSwitcherPanel(LaunchSwitcherContentView& content, const LaunchClock& clock, bool compositing);
+  QtSwitcherPanel(LaunchSwitcherContentView& content, const Clock& clock, bool compositing);
 
   // Lets pointer events reach the panel (true) or the windows below it (false).
   void setAcceptsMouse(bool accepts);
@@ -42,12 +42,12 @@ class QtSwitcherPanel final : public QWidget {
   void updateShape(double time);
 
   LaunchSwitcherContentView& content_;
-  const LaunchClock& clock_;
+  const Clock& clock_;
   const bool compositing_;
   QtLayerRenderer renderer_;
   QTimer frameTimer_;
   std::uint64_t paintedFrames_ = 0;
-  LaunchPath shapeScratch_;
+  Path shapeScratch_;
   QImage deviceBuffer_;
 };
 

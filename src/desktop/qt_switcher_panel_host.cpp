@@ -77,12 +77,12 @@ class QtPanel final : public LaunchSwitcherPanel {
   const QtSwitcherPanelHost::KeepAbove& keepAbove_;
   bool pointerGrabbed_;
   std::function<void()> covered_;
-  LaunchSubscription kept_;
+  Subscription kept_;
 };
 
 }  // namespace
 
-QtSwitcherPanelHost::QtSwitcherPanelHost(const LaunchClock& clock, Windowing windowing)
+QtSwitcherPanelHost::QtSwitcherPanelHost(const Clock& clock, Windowing windowing)
     : clock_(clock), windowing_(std::move(windowing)) {}
 
 std::unique_ptr<LaunchSwitcherPanel> QtSwitcherPanelHost::makePanel(LaunchSwitcherContentView& content,
@@ -103,11 +103,11 @@ QtSwitcherPanel* QtSwitcherPanelHost::widgetOf(LaunchSwitcherPanel* panel) {
   return qtPanel ? qtPanel->widget() : nullptr;
 }
 
-LaunchSubscription QtSwitcherPanelHost::observeScreenLock(std::function<void()> handler) {
-  auto covered = std::make_shared<LaunchSubscription>(covered_.subscribe(handler));
-  auto locked = std::make_shared<LaunchSubscription>(windowing_.observeLock ? windowing_.observeLock(handler)
-                                                                            : LaunchSubscription());
-  return LaunchSubscription([covered, locked] {
+Subscription QtSwitcherPanelHost::observeScreenLock(std::function<void()> handler) {
+  auto covered = std::make_shared<Subscription>(covered_.subscribe(handler));
+  auto locked =
+      std::make_shared<Subscription>(windowing_.observeLock ? windowing_.observeLock(handler) : Subscription());
+  return Subscription([covered, locked] {
     covered->reset();
     locked->reset();
   });

@@ -9,7 +9,7 @@
 
 namespace quillon {
 
-class LaunchClock;
+class Clock;
 class QtSwitcherPanel;
 
 // Switcher panels as Qt windows (QtSwitcherPanel). What only the windowing system knows
@@ -25,7 +25,7 @@ class QtSwitcherPanelHost final : public LaunchSwitcherPanelHost {
   // subscription is reset, or returns none when it cannot (a screen locker is up).
   // `covered` runs when a screen locker's window comes up over the panel later.
   using KeepAbove =
-      std::function<std::optional<LaunchSubscription>(std::uint64_t nativeWindow, std::function<void()> covered)>;
+      std::function<std::optional<Subscription>(std::uint64_t nativeWindow, std::function<void()> covered)>;
   struct Windowing {
     // A compositing manager runs, so the panel can be translucent instead of shaped.
     bool compositing = false;
@@ -34,7 +34,7 @@ class QtSwitcherPanelHost final : public LaunchSwitcherPanelHost {
     // desktop); none, or no function, places it by Qt's primary screen.
     std::function<std::optional<Rect>(const ScreenRect&)> deviceFrame;
     // Runs the handler when the user's session locks the screen.
-    std::function<LaunchSubscription(std::function<void()>)> observeLock;
+    std::function<Subscription(std::function<void()>)> observeLock;
     // The pointer is grabbed while a panel is up, so every click and scroll already comes
     // to us and the panel's window stays transparent for pointer input. Were it to take
     // the pointer, the notch app below would see it leave and collapse its surface under
@@ -43,7 +43,7 @@ class QtSwitcherPanelHost final : public LaunchSwitcherPanelHost {
   };
 
   // `clock` must outlive the host, and the host its panels.
-  QtSwitcherPanelHost(const LaunchClock& clock, Windowing windowing);
+  QtSwitcherPanelHost(const Clock& clock, Windowing windowing);
 
   // The Qt window of a panel this host made (for tests and measurements); null for
   // any other panel.
@@ -60,12 +60,12 @@ class QtSwitcherPanelHost final : public LaunchSwitcherPanelHost {
   int maximumLevel() const override { return 2147483631; }
   // The session's lock, and a locker's window covering the panel (a screen locker is
   // an ordinary client on X11, which only shows itself that way).
-  LaunchSubscription observeScreenLock(std::function<void()> handler) override;
+  Subscription observeScreenLock(std::function<void()> handler) override;
 
  private:
-  const LaunchClock& clock_;
+  const Clock& clock_;
   Windowing windowing_;
-  LaunchObserverList<> covered_;
+  ObserverList<> covered_;
 };
 
 }  // namespace quillon

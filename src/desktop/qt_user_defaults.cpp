@@ -161,7 +161,7 @@ int QtUserDefaults::readError() const {
   return isDirectory ? EISDIR : 0;
 }
 
-LaunchDefaultsStamp QtUserDefaults::stamp() const {
+DefaultsStamp QtUserDefaults::stamp() const {
   struct stat info {};
   if (::stat(QFile::encodeName(settings_->fileName()).constData(), &info) != 0) return {.error = errno};
   auto nanoseconds = [](const timespec& time) { return std::int64_t{time.tv_sec} * 1'000'000'000 + time.tv_nsec; };

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "core/platform/launch_user_defaults.h"
+#include "core/platform/user_defaults.h"
 
 class QSettings;
 
@@ -13,7 +13,7 @@ namespace quillon {
 // The user-defaults domain over QSettings. On macOS the native format is the defaults
 // domain "com.quillon.app" itself; on Linux it is an INI file in the user's
 // configuration directory ($XDG_CONFIG_HOME, else ~/.config).
-class QtUserDefaults final : public LaunchUserDefaults {
+class QtUserDefaults final : public UserDefaults {
  public:
   // This program's domain.
   static std::unique_ptr<QtUserDefaults> forApplication();
@@ -26,13 +26,13 @@ class QtUserDefaults final : public LaunchUserDefaults {
   explicit QtUserDefaults(std::function<std::unique_ptr<QSettings>()> makeSettings);
   ~QtUserDefaults() override;
 
-  // LaunchUserDefaults:
+  // UserDefaults:
   std::optional<PropertyListValue> object(const std::string& key) const override;
   std::optional<Bytes> data(const std::string& key) const override;
   void setData(std::span<const std::uint8_t> data, const std::string& key) override;
   int readError() const override;
   // Of the settings file.
-  LaunchDefaultsStamp stamp() const override;
+  DefaultsStamp stamp() const override;
 
  private:
   std::function<std::unique_ptr<QSettings>()> makeSettings_;

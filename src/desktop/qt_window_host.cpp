@@ -10,7 +10,7 @@ namespace quillon {
 namespace {
 
 template <class Widget>
-class QtPresentedWindow final : public LaunchWindow {
+class QtPresentedWindow final : public Window {
  public:
   explicit QtPresentedWindow(std::unique_ptr<Widget> widget) : widget_(std::move(widget)) {}
   void present() override { widget_->present(); }
@@ -21,20 +21,20 @@ class QtPresentedWindow final : public LaunchWindow {
 
 }  // namespace
 
-std::unique_ptr<LaunchWindow> QtWindowHost::makeSettingsWindow(LaunchSettingsViewModel& model) {
+std::unique_ptr<Window> QtWindowHost::makeSettingsWindow(LaunchSettingsViewModel& model) {
   return std::make_unique<QtPresentedWindow<QtSettingsWindow>>(std::make_unique<QtSettingsWindow>(model, loginItem_));
 }
 
-std::unique_ptr<LaunchWindow> QtWindowHost::makeOnboardingWindow(LaunchOnboardingViewModel& model) {
+std::unique_ptr<Window> QtWindowHost::makeOnboardingWindow(LaunchOnboardingViewModel& model) {
   return std::make_unique<QtPresentedWindow<QtOnboardingWindow>>(std::make_unique<QtOnboardingWindow>(model));
 }
 
-LaunchSubscription QtWindowHost::subscribeToActivation(std::function<void()> handler) {
+Subscription QtWindowHost::subscribeToActivation(std::function<void()> handler) {
   const auto connection = QObject::connect(qApp, &QGuiApplication::applicationStateChanged,
                                            [handler = std::move(handler)](Qt::ApplicationState state) {
                                              if (state == Qt::ApplicationActive) handler();
                                            });
-  return LaunchSubscription([connection] { QObject::disconnect(connection); });
+  return Subscription([connection] { QObject::disconnect(connection); });
 }
 
 }  // namespace quillon

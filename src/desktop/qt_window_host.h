@@ -1,25 +1,25 @@
 #pragma once
 
-#include "core/windows/launch_window_host.h"
+#include "core/view_models/window_host.h"
 
 namespace quillon {
 
-class LaunchLoginItem;
+class LoginItem;
 
 // The settings window and the first-run guide as Qt widgets; the application's
 // activation is Qt's application state becoming active.
-class QtWindowHost final : public LaunchWindowHost {
+class QtWindowHost final : public WindowHost {
  public:
   // `loginItem` may be null (no start-at-login switch); it outlives the windows.
-  explicit QtWindowHost(LaunchLoginItem* loginItem = nullptr) : loginItem_(loginItem) {}
+  explicit QtWindowHost(LoginItem* loginItem = nullptr) : loginItem_(loginItem) {}
 
-  // LaunchWindowHost:
-  std::unique_ptr<LaunchWindow> makeSettingsWindow(LaunchSettingsViewModel& model) override;
-  std::unique_ptr<LaunchWindow> makeOnboardingWindow(LaunchOnboardingViewModel& model) override;
-  LaunchSubscription subscribeToActivation(std::function<void()> handler) override;
+  // WindowHost:
+  std::unique_ptr<Window> makeSettingsWindow(LaunchSettingsViewModel& model) override;
+  std::unique_ptr<Window> makeOnboardingWindow(LaunchOnboardingViewModel& model) override;
+  Subscription subscribeToActivation(std::function<void()> handler) override;
 
  private:
-  LaunchLoginItem* loginItem_;
+  LoginItem* loginItem_;
 };
 
 }  // namespace quillon

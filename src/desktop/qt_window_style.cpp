@@ -14,7 +14,7 @@
 #include <QVBoxLayout>
 
 #include "core/localization/l10n.h"
-#include "core/platform/launch_log_sink.h"
+#include "core/platform/log_sink.h"
 
 namespace quillon::QtWindowStyle {
 
@@ -81,7 +81,7 @@ QFrame* warningBox(const QString& title, QWidget* parent) {
 
 namespace {
 
-LaunchLogSink* controlLog = nullptr;
+LogSink* controlLog = nullptr;
 
 // A check box spans its row, but only its box and label take a click.
 QRect clickablePart(const QAbstractButton& button) {
@@ -149,7 +149,7 @@ class ControlReporter final : public QObject {
 
 }  // namespace
 
-void setControlLog(LaunchLogSink* log) { controlLog = log; }
+void setControlLog(LogSink* log) { controlLog = log; }
 
 void bringToFront(QWidget& window) {
   if (controlLog != nullptr && !window.property("reportsControls").toBool()) {

@@ -11,7 +11,7 @@ class QPushButton;
 class QWidget;
 
 namespace quillon {
-class LaunchLogSink;
+class LogSink;
 }
 
 namespace quillon {
@@ -39,7 +39,7 @@ QFrame* warningBox(const QString& title, QWidget* parent = nullptr);
 // they move or change: "[Quillon/window] <title> | <control>@<x>,<y> | …", the centres
 // in screen pixels, "~" before a disabled control and " [on]" after a checked one. Tests
 // click what a user would by these lines; off unless the platform asks for it.
-void setControlLog(LaunchLogSink* log);
+void setControlLog(LogSink* log);
 
 // Shows `window` (centred on the primary screen the first time, where the user left it
 // afterwards), restores it when minimized and makes it the active window.

@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "core/platform/launch_workspace.h"
+#include "core/platform/workspace.h"
 #include "linux/linux_pidfd.h"
 
 extern char** environ;

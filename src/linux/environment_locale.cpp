@@ -13,7 +13,7 @@ extern const std::string_view linuxJapaneseStringTable;
 extern const std::string_view linuxEnglishStringTable;
 }  // namespace embedded
 
-void useLinuxTexts(const LaunchLocale& locale) {
+void useLinuxTexts(const Locale& locale) {
   L10n::usePreferredLanguage(locale.preferredLanguage());
   usePlatformStringTables(embedded::linuxJapaneseStringTable, embedded::linuxEnglishStringTable);
 }

@@ -3,20 +3,20 @@
 #include <functional>
 #include <string>
 
-#include "core/platform/launch_locale.h"
+#include "core/platform/locale.h"
 
 namespace quillon {
 
 // The language for messages as gettext chooses it: the first entry of LANGUAGE, unless
 // the locale of LC_ALL, LC_MESSAGES or LANG (the first one set) is "C" or "POSIX",
 // which switches translations off; otherwise that locale.
-class EnvironmentLocale final : public LaunchLocale {
+class EnvironmentLocale final : public Locale {
  public:
   using Lookup = std::function<const char*(const char* name)>;
   // `lookup` reads a variable (null when unset); the process environment by default.
   explicit EnvironmentLocale(Lookup lookup = {});
 
-  // LaunchLocale:
+  // Locale:
   std::string preferredLanguage() const override;
 
  private:
@@ -26,6 +26,6 @@ class EnvironmentLocale final : public LaunchLocale {
 // Chooses the language of the texts from `locale` and lays the Linux table over the
 // common ones, so that keys, the computer, its file manager and settings carry the
 // names Linux users know. Once, where the platform is built, before any text is shown.
-void useLinuxTexts(const LaunchLocale& locale);
+void useLinuxTexts(const Locale& locale);
 
 }  // namespace quillon

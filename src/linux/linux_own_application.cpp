@@ -6,8 +6,8 @@
 
 namespace quillon {
 
-LaunchOwnApplication linuxOwnApplication() {
-  return LaunchOwnApplication::fromExecutablePath(processExecutablePath(::getpid()).value_or(""));
+OwnApplication linuxOwnApplication() {
+  return OwnApplication::fromExecutablePath(processExecutablePath(::getpid()).value_or(""));
 }
 
 }  // namespace quillon

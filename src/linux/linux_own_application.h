@@ -1,11 +1,11 @@
 #pragma once
 
-#include "core/bundle/launch_own_application.h"
+#include "core/bundle/own_application.h"
 
 namespace quillon {
 
 // This process's identity, found from the executable the kernel reports in
 // /proc/self/exe (which survives a rename of the bundle while it runs).
-LaunchOwnApplication linuxOwnApplication();
+OwnApplication linuxOwnApplication();
 
 }  // namespace quillon

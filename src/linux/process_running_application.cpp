@@ -6,9 +6,9 @@
 #include <cerrno>
 #include <utility>
 
-#include "core/async/launch_main_loop.h"
+#include "core/async/main_loop.h"
 #include "core/bundle/launch_bundle_location.h"
-#include "core/bundle/launch_process_identity.h"
+#include "core/bundle/process_identity.h"
 #include "linux/linux_pidfd.h"
 #include "linux/linux_process_executable.h"
 
@@ -31,7 +31,7 @@ bool outOfDescriptors(int error) { return error == EMFILE || error == ENFILE; }
 
 ProcessRunningApplication::ProcessRunningApplication(pid_t pid, UniqueFd pidfd, std::string executablePath)
     : pid_(pid), pidfd_(std::move(pidfd)), executablePath_(std::move(executablePath)) {
-  auto identity = LaunchProcessIdentity::forExecutable(*executablePath_);
+  auto identity = ProcessIdentity::forExecutable(*executablePath_);
   bundlePath_ = std::move(identity.bundlePath);
   bundleIdentifier_ = std::move(identity.bundleIdentifier);
 }
@@ -77,8 +77,8 @@ bool ProcessRunningApplication::requestTermination() {
 
 // The pidfd turns readable when the process exits and stays readable, so the watch
 // ends at its first call; left in place, the loop would call it on every turn.
-LaunchSubscription ProcessRunningApplication::observeTermination(LaunchMainLoop& loop, std::function<void()> exited) {
-  auto watch = std::make_shared<std::optional<LaunchMainLoop::WatchId>>();
+Subscription ProcessRunningApplication::observeTermination(MainLoop& loop, std::function<void()> exited) {
+  auto watch = std::make_shared<std::optional<MainLoop::WatchId>>();
   auto stop = [&loop, watch] {
     if (*watch) loop.unwatch(*std::exchange(*watch, std::nullopt));
   };
@@ -86,7 +86,7 @@ LaunchSubscription ProcessRunningApplication::observeTermination(LaunchMainLoop&
     stop();
     exited();
   });
-  return LaunchSubscription(stop);
+  return Subscription(stop);
 }
 
 int ProcessRunningApplication::probe() const {

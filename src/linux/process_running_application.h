@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "core/platform/launch_workspace.h"
+#include "core/platform/workspace.h"
 #include "core/support/unique_fd.h"
 
 namespace quillon {
@@ -14,7 +14,7 @@ namespace quillon {
 // A running process held through a pidfd. Process identifiers are reused; the pidfd is
 // not, so a termination request or a probe can never reach a process that merely
 // inherited the identifier after ours exited.
-class ProcessRunningApplication final : public LaunchRunningApplication {
+class ProcessRunningApplication final : public RunningApplication {
  public:
   // Takes the process `pidfd` refers to. Its identity comes from /proc; when the
   // process has already exited (so /proc no longer tells), from `launchedExecutable`,
@@ -27,7 +27,7 @@ class ProcessRunningApplication final : public LaunchRunningApplication {
   // its own.
   static std::shared_ptr<ProcessRunningApplication> forProcess(pid_t pid);
 
-  // LaunchRunningApplication:
+  // RunningApplication:
   std::int32_t processIdentifier() const override { return pid_; }
   std::optional<std::string> bundlePath() const override { return bundlePath_; }
   std::optional<std::string> executablePath() const override { return executablePath_; }
@@ -35,7 +35,7 @@ class ProcessRunningApplication final : public LaunchRunningApplication {
   bool isTerminated() const override;
   bool requestTermination() override;
   int probe() const override;
-  LaunchSubscription observeTermination(LaunchMainLoop& loop, std::function<void()> exited) override;
+  Subscription observeTermination(MainLoop& loop, std::function<void()> exited) override;
 
   int pidfd() const { return pidfd_.get(); }
 

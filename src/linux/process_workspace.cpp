@@ -13,8 +13,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/async/launch_main_loop.h"
-#include "core/bundle/launch_bundle.h"
+#include "core/async/main_loop.h"
+#include "core/bundle/bundle.h"
 #include "linux/desktop_motion_setting.h"
 #include "linux/detached_process.h"
 #include "linux/linux_process_executable.h"
@@ -91,16 +91,16 @@ bool runsOnThisDisplay(pid_t pid) {
 
 }  // namespace
 
-ProcessWorkspace::ProcessWorkspace(LaunchMainLoop& loop, IconReader icons) : loop_(loop), icons_(std::move(icons)) {}
+ProcessWorkspace::ProcessWorkspace(MainLoop& loop, IconReader icons) : loop_(loop), icons_(std::move(icons)) {}
 
-Task<std::vector<LaunchApplicationHandle>> ProcessWorkspace::runningApplications() {
+Task<std::vector<ApplicationHandle>> ProcessWorkspace::runningApplications() {
   auto scan = [memory = memory_] { return scanRemembering(*memory); };
-  auto scanning = runOffMainThread<std::vector<LaunchApplicationHandle>>(loop_, scan);
+  auto scanning = runOffMainThread<std::vector<ApplicationHandle>>(loop_, scan);
   co_return co_await std::move(scanning);
 }
 
-std::vector<LaunchApplicationHandle> ProcessWorkspace::scanRunningApplications() {
-  std::vector<LaunchApplicationHandle> applications;
+std::vector<ApplicationHandle> ProcessWorkspace::scanRunningApplications() {
+  std::vector<ApplicationHandle> applications;
   forEachProcessOfUser([&](pid_t pid) {
     auto application = ProcessRunningApplication::forProcess(pid);
     if (application && (!application->bundlePath() || runsOnThisDisplay(pid)))
@@ -109,13 +109,11 @@ std::vector<LaunchApplicationHandle> ProcessWorkspace::scanRunningApplications()
   return applications;
 }
 
-std::vector<LaunchApplicationHandle> ProcessWorkspace::scanRememberingApplications() {
-  return scanRemembering(*memory_);
-}
+std::vector<ApplicationHandle> ProcessWorkspace::scanRememberingApplications() { return scanRemembering(*memory_); }
 
-std::vector<LaunchApplicationHandle> ProcessWorkspace::scanRemembering(Memory& memory) {
+std::vector<ApplicationHandle> ProcessWorkspace::scanRemembering(Memory& memory) {
   const std::lock_guard lock(memory.mutex);
-  std::vector<LaunchApplicationHandle> applications;
+  std::vector<ApplicationHandle> applications;
   std::unordered_map<pid_t, KnownProcess> stillKnown;
   forEachProcessOfUser([&](pid_t pid) {
     if (const auto known = memory.known.find(pid); known != memory.known.end()) {
@@ -140,8 +138,8 @@ std::vector<LaunchApplicationHandle> ProcessWorkspace::scanRemembering(Memory& m
   return applications;
 }
 
-LaunchApplicationHandle ProcessWorkspace::launch(const std::string& bundlePath) {
-  const auto bundle = LaunchBundle::open(Url::fileUrl(bundlePath, true));
+ApplicationHandle ProcessWorkspace::launch(const std::string& bundlePath) {
+  const auto bundle = Bundle::open(Url::fileUrl(bundlePath, true));
   if (!bundle) throw LaunchOpenApplicationError::of(ENOENT);
   const auto executable = bundle->executableURL();
   if (!executable) throw LaunchOpenApplicationError::of(ENOENT);
@@ -153,10 +151,10 @@ LaunchApplicationHandle ProcessWorkspace::launch(const std::string& bundlePath) 
 }
 
 void ProcessWorkspace::openApplication(const std::string& bundlePath, OpenCompletion completion) {
-  auto outcome = std::make_shared<std::optional<LaunchResult<LaunchApplicationHandle>>>();
+  auto outcome = std::make_shared<std::optional<Result<ApplicationHandle>>>();
   loop_.runDetached(
       [bundlePath, outcome] {
-        outcome->emplace(launchResultOf<LaunchApplicationHandle>([&bundlePath] { return launch(bundlePath); }));
+        outcome->emplace(resultOf<ApplicationHandle>([&bundlePath] { return launch(bundlePath); }));
       },
       [outcome, completion = std::move(completion)] {
         if (completion) completion(std::move(**outcome));
@@ -166,7 +164,7 @@ void ProcessWorkspace::openApplication(const std::string& bundlePath, OpenComple
 std::optional<Bitmap> ProcessWorkspace::iconForBundle(const std::string& bundlePath, int pixelSize) const {
   std::string file;
   long long modified = 0;
-  if (const auto bundle = LaunchBundle::open(Url::fileUrl(bundlePath, true))) {
+  if (const auto bundle = Bundle::open(Url::fileUrl(bundlePath, true))) {
     struct stat info {};
     if (const auto icon = bundle->iconFileURL(); icon && ::stat(icon->path().c_str(), &info) == 0) {
       file = icon->path();

@@ -12,16 +12,16 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/platform/launch_workspace.h"
+#include "core/platform/workspace.h"
 
 namespace quillon {
 
-class LaunchMainLoop;
+class MainLoop;
 class ProcessRunningApplication;
 
 // The workspace on Linux: running applications from the process table, launching
 // bundles as detached processes, quitting them with SIGTERM, all through pidfds.
-class ProcessWorkspace final : public LaunchWorkspace {
+class ProcessWorkspace final : public Workspace {
  public:
   // Where icons come from: the pixels of an image file (a bundle's ".icns" or ".png"),
   // and the desktop's generic application icon, both at about a pixel size. Decoding
@@ -31,13 +31,13 @@ class ProcessWorkspace final : public LaunchWorkspace {
     std::function<std::optional<Bitmap>(int pixelSize)> genericApplication;
   };
 
-  explicit ProcessWorkspace(LaunchMainLoop& loop, IconReader icons = {});
+  explicit ProcessWorkspace(MainLoop& loop, IconReader icons = {});
 
-  // LaunchWorkspace:
+  // Workspace:
   // Processes of this user that run an executable (kernel threads and zombies are
   // left out), whether or not Quillon started them; of the apps inside a bundle only
   // those started for this X display.
-  Task<std::vector<LaunchApplicationHandle>> runningApplications() override;
+  Task<std::vector<ApplicationHandle>> runningApplications() override;
   // Starts the bundle's executable off the main thread; the completion comes back on it.
   void openApplication(const std::string& bundlePath, OpenCompletion completion) override;
   // The bundle's own icon ("CFBundleIconFile" in Contents/Resources), else the generic
@@ -49,14 +49,14 @@ class ProcessWorkspace final : public LaunchWorkspace {
   bool openUrl(const Url& url) override;
 
   // The blocking part of `openApplication`: throws LaunchOpenApplicationError.
-  static LaunchApplicationHandle launch(const std::string& bundlePath);
+  static ApplicationHandle launch(const std::string& bundlePath);
   // The blocking part of `runningApplications`: throws LaunchRunningApplicationsError.
-  static std::vector<LaunchApplicationHandle> scanRunningApplications();
+  static std::vector<ApplicationHandle> scanRunningApplications();
   // The same list, reusing what earlier calls on this workspace learnt: a process met
   // before keeps its handle while its pidfd shows it alive and its executable link reads
   // the same (an exec keeps the identifier and changes the link), so an unchanged table
   // costs a readlink and a poll per app instead of a pidfd and its Info dictionary.
-  std::vector<LaunchApplicationHandle> scanRememberingApplications();
+  std::vector<ApplicationHandle> scanRememberingApplications();
 
  private:
   struct KnownProcess {
@@ -71,9 +71,9 @@ class ProcessWorkspace final : public LaunchWorkspace {
     std::mutex mutex;
     std::unordered_map<pid_t, KnownProcess> known;
   };
-  static std::vector<LaunchApplicationHandle> scanRemembering(Memory& memory);
+  static std::vector<ApplicationHandle> scanRemembering(Memory& memory);
 
-  LaunchMainLoop& loop_;
+  MainLoop& loop_;
   IconReader icons_;
   // (icon file, its modification time, pixel size) -> pixels; the empty path is the
   // generic icon.

@@ -1,17 +1,17 @@
 #pragma once
 
-#include "core/platform/launch_log_sink.h"
+#include "core/platform/log_sink.h"
 
 namespace quillon {
 
 // The system log through syslog(3); on a systemd machine the lines reach the journal
 // under the identifier "quillon".
-class SyslogLogSink final : public LaunchLogSink {
+class SyslogLogSink final : public LogSink {
  public:
   SyslogLogSink();
   ~SyslogLogSink() override;
 
-  // LaunchLogSink:
+  // LogSink:
   void log(std::string_view line) override;
 };
 

@@ -4,27 +4,26 @@
 #include <chrono>
 #include <cmath>
 
-#include "core/platform/launch_log_sink.h"
+#include "core/platform/log_sink.h"
 #include "linux/x11_connection.h"
 #include "linux/x11_monitors.h"
 #include "linux/x11_window_list.h"
 
 namespace quillon {
 
-void logX11HasNoPermissionPrompt(LaunchLogSink* log) {
+void logX11HasNoPermissionPrompt(LogSink* log) {
   if (log) log->log("[Quillon/permissions] X11 has no permission prompt; rechecking");
 }
 
-X11Accessibility::X11Accessibility(X11Connection& connection, LaunchLogSink* log)
-    : connection_(connection), log_(log) {}
+X11Accessibility::X11Accessibility(X11Connection& connection, LogSink* log) : connection_(connection), log_(log) {}
 
 bool X11Accessibility::isTrusted(bool prompt) {
   if (prompt) logX11HasNoPermissionPrompt(log_);
   return !connection_.hasError() && connection_.xinputOpcode() && connection_.xkbFirstEvent();
 }
 
-std::optional<LaunchAccessibilityHit> X11Accessibility::elementAtPoint(GlobalPoint quartzPoint,
-                                                                       double messagingTimeoutSeconds) {
+std::optional<AccessibilityHit> X11Accessibility::elementAtPoint(GlobalPoint quartzPoint,
+                                                                 double messagingTimeoutSeconds) {
   if (!std::isfinite(quartzPoint.x) || !std::isfinite(quartzPoint.y) || connection_.hasError()) return std::nullopt;
   const auto deadline = x11DeadlineAfter(std::chrono::duration_cast<std::chrono::steady_clock::duration>(
       std::chrono::duration<double>(messagingTimeoutSeconds > 0 ? std::min(messagingTimeoutSeconds, 60.0) : 0.0)));
@@ -51,7 +50,7 @@ std::optional<LaunchAccessibilityHit> X11Accessibility::elementAtPoint(GlobalPoi
 
   const auto pid = x11WindowPid(connection_, window, deadline);
   if (!pid) return std::nullopt;
-  LaunchAccessibilityHit hit;
+  AccessibilityHit hit;
   hit.processID = *pid;
   const double border = geometry->border_width;
   hit.windowPosition = space.globalFromRoot(Point{static_cast<double>(geometry->x), static_cast<double>(geometry->y)});

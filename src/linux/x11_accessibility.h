@@ -2,32 +2,31 @@
 
 #include <optional>
 
-#include "core/platform/launch_accessibility.h"
+#include "core/platform/accessibility.h"
 
 namespace quillon {
 
-class LaunchLogSink;
+class LogSink;
 class X11Connection;
 
 // The window under a point, from the X server. X11 has no per-process permission to
 // observe other clients, so trust means a server that answers and offers what the
 // gesture reads: XInput 2.2 raw events and XKB modifier state. There is no prompt to
 // show; a request only says so in `log`, when one is given.
-class X11Accessibility final : public LaunchAccessibility {
+class X11Accessibility final : public Accessibility {
  public:
-  explicit X11Accessibility(X11Connection& connection, LaunchLogSink* log = nullptr);
+  explicit X11Accessibility(X11Connection& connection, LogSink* log = nullptr);
 
-  // LaunchAccessibility:
+  // Accessibility:
   bool isTrusted(bool prompt) override;
-  std::optional<LaunchAccessibilityHit> elementAtPoint(GlobalPoint quartzPoint,
-                                                       double messagingTimeoutSeconds) override;
+  std::optional<AccessibilityHit> elementAtPoint(GlobalPoint quartzPoint, double messagingTimeoutSeconds) override;
 
  private:
   X11Connection& connection_;
-  LaunchLogSink* log_;
+  LogSink* log_;
 };
 
 // The line a request for a permission logs on X11, where none has a prompt.
-void logX11HasNoPermissionPrompt(LaunchLogSink* log);
+void logX11HasNoPermissionPrompt(LogSink* log);
 
 }  // namespace quillon

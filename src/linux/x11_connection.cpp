@@ -13,13 +13,13 @@
 #include <chrono>
 #include <cstring>
 
-#include "core/async/launch_main_loop.h"
-#include "core/platform/launch_log_sink.h"
+#include "core/async/main_loop.h"
+#include "core/platform/log_sink.h"
 #include "linux/x11_xkb.h"
 
 namespace quillon {
 
-std::unique_ptr<X11Connection> X11Connection::open(const char* displayName, LaunchLogSink* log) {
+std::unique_ptr<X11Connection> X11Connection::open(const char* displayName, LogSink* log) {
   int screenNumber = 0;
   xcb_connection_t* connection = xcb_connect(displayName, &screenNumber);
   if (xcb_connection_has_error(connection) != 0) {
@@ -48,7 +48,7 @@ X11Connection::~X11Connection() {
 
 bool X11Connection::hasError() const { return xcb_connection_has_error(connection_) != 0; }
 
-void X11Connection::queryExtensions(LaunchLogSink* log) {
+void X11Connection::queryExtensions(LogSink* log) {
   const auto say = [log](const std::string& line) {
     if (log != nullptr) log->log(line);
   };
@@ -177,7 +177,7 @@ void X11PendingReply::discard() {
   if (auto* connection = std::exchange(connection_, nullptr)) xcb_discard_reply(connection->get(), sequence_);
 }
 
-void X11Connection::attach(LaunchMainLoop& loop) {
+void X11Connection::attach(MainLoop& loop) {
   if (loop_ != nullptr) return;
   loop_ = &loop;
   watchId_ = loop.watchReadable(xcb_get_file_descriptor(connection_), [this] { dispatchPending(); });

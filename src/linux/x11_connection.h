@@ -12,14 +12,14 @@
 #include <string>
 #include <utility>
 
-#include "core/async/launch_subscription.h"
+#include "core/async/subscription.h"
 #include "core/support/geometry.h"
 #include "linux/x11_reply.h"
 
 namespace quillon {
 
-class LaunchLogSink;
-class LaunchMainLoop;
+class LogSink;
+class MainLoop;
 class X11Connection;
 
 using X11Deadline = std::chrono::steady_clock::time_point;
@@ -88,7 +88,7 @@ class X11Connection {
 
   // Connects to `displayName` (the DISPLAY variable when null); none when it fails.
   // Each extension the server lacks costs one line in `log`, naming what is lost.
-  static std::unique_ptr<X11Connection> open(const char* displayName = nullptr, LaunchLogSink* log = nullptr);
+  static std::unique_ptr<X11Connection> open(const char* displayName = nullptr, LogSink* log = nullptr);
   ~X11Connection();
   X11Connection(const X11Connection&) = delete;
   X11Connection& operator=(const X11Connection&) = delete;
@@ -131,13 +131,13 @@ class X11Connection {
   void interruptWaitsOn(const std::atomic<bool>* stop, int wakeFd);
   bool waitsInterrupted() const;
 
-  void attach(LaunchMainLoop& loop);
+  void attach(MainLoop& loop);
   // Whether the main loop still watches the connection (it stops once it breaks).
   bool isWatched() const { return watchId_ != 0; }
-  LaunchSubscription subscribe(EventHandler handler) { return handlers_.subscribe(std::move(handler)); }
+  Subscription subscribe(EventHandler handler) { return handlers_.subscribe(std::move(handler)); }
   // Told once, on the main loop, when the connection is found broken (the server went
   // away or closed it); the server has then dropped every grab the connection held.
-  LaunchSubscription subscribeToLoss(std::function<void()> handler) { return losses_.subscribe(std::move(handler)); }
+  Subscription subscribeToLoss(std::function<void()> handler) { return losses_.subscribe(std::move(handler)); }
   // Sends the buffered requests. XCB reads whatever the server has sent while it writes,
   // and an event read that way no longer wakes the main loop; a drain is scheduled so it
   // does not wait in XCB's queue for the next unrelated wake-up. A frozen pointer waits
@@ -150,7 +150,7 @@ class X11Connection {
 
  private:
   X11Connection(xcb_connection_t* connection, xcb_screen_t* screen);
-  void queryExtensions(LaunchLogSink* log);
+  void queryExtensions(LogSink* log);
 
   xcb_connection_t* connection_;
   xcb_screen_t* screen_;
@@ -161,9 +161,9 @@ class X11Connection {
   std::optional<std::uint8_t> xinputOpcode_;
   std::optional<std::uint8_t> xkbFirstEvent_;
   std::map<std::string, xcb_atom_t> atoms_;
-  LaunchObserverList<const xcb_generic_event_t&> handlers_;
-  LaunchObserverList<> losses_;
-  LaunchMainLoop* loop_ = nullptr;
+  ObserverList<const xcb_generic_event_t&> handlers_;
+  ObserverList<> losses_;
+  MainLoop* loop_ = nullptr;
   std::uint64_t watchId_ = 0;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   bool dispatchScheduled_ = false;

@@ -5,13 +5,13 @@
 
 #include <utility>
 
-#include "core/async/launch_main_loop.h"
-#include "core/async/launch_subscription.h"
+#include "core/async/main_loop.h"
+#include "core/async/subscription.h"
 #include "core/input/input_router.h"
 #include "core/input/launch_input_trace.h"
 #include "core/localization/l10n.h"
-#include "core/platform/launch_log_sink.h"
-#include "core/platform/launch_screens.h"
+#include "core/platform/log_sink.h"
+#include "core/platform/screens.h"
 #include "linux/x11_connection.h"
 #include "linux/x11_input_system.h"
 #include "linux/x11_modifier_flags.h"
@@ -23,11 +23,11 @@ namespace quillon {
 
 struct X11GlobalEventTap::Impl {
   X11Connection& connection;
-  LaunchMainLoop& loop;
+  MainLoop& loop;
   ModifierInputRouter& router;
-  LaunchScreens& screens;
+  Screens& screens;
   LaunchInputTrace& trace;
-  LaunchLogSink& log;
+  LogSink& log;
 
   LaunchModifierShortcut shortcut = LaunchModifierShortcut::command();
   bool started = false;
@@ -46,14 +46,13 @@ struct X11GlobalEventTap::Impl {
   bool cursorQueryPosted = false;
   X11ScrollValuators valuators;
   std::shared_ptr<bool> alive = std::make_shared<bool>(true);
-  LaunchSubscription claims;
-  LaunchSubscription loss;
-  LaunchSubscription screenChanges;
+  Subscription claims;
+  Subscription loss;
+  Subscription screenChanges;
   // Last, so that it goes first: no event reaches a half-destroyed tap.
-  LaunchSubscription events;
+  Subscription events;
 
-  Impl(X11Connection& c, LaunchMainLoop& l, ModifierInputRouter& r, LaunchScreens& s, LaunchInputTrace& t,
-       LaunchLogSink& g)
+  Impl(X11Connection& c, MainLoop& l, ModifierInputRouter& r, Screens& s, LaunchInputTrace& t, LogSink& g)
       : connection(c), loop(l), router(r), screens(s), trace(t), log(g) {}
 
   ~Impl() {
@@ -107,7 +106,7 @@ struct X11GlobalEventTap::Impl {
     if (auto monitors = queryX11Monitors(connection, x11DeadlineAfter(kX11QueryBound))) space = X11RootSpace(*monitors);
   }
 
-  LaunchEventFlags flags() const { return launchEventFlagsForChord(modifiers, shortcut); }
+  EventFlags flags() const { return launchEventFlagsForChord(modifiers, shortcut); }
 
   void claim(bool on) {
     claimed = on;
@@ -153,7 +152,7 @@ struct X11GlobalEventTap::Impl {
 
   void handleState(const xcb_xkb_state_notify_event_t& state) {
     if (state.mods == modifiers) return;
-    const LaunchEventFlags before = flags();
+    const EventFlags before = flags();
     modifiers = state.mods;
     if (flags() == before) return;
     trace.record(fmt::format("tap.flags eventTimestamp={} flags=0x{:x}", state.time, flags()));
@@ -182,7 +181,7 @@ struct X11GlobalEventTap::Impl {
 
   // The answer decides nothing here: whether an application got the scroll was settled
   // by the claim before it came.
-  void deliver(LaunchScrollEvent scroll) {
+  void deliver(ScrollEvent scroll) {
     x11PageWithVerticalScroll(scroll, verticalPages);
     router.shouldConsumeScroll(scroll, cursor);
   }
@@ -215,8 +214,8 @@ struct X11GlobalEventTap::Impl {
   }
 };
 
-X11GlobalEventTap::X11GlobalEventTap(X11Connection& connection, LaunchMainLoop& loop, ModifierInputRouter& router,
-                                     LaunchScreens& screens, LaunchInputTrace& trace, LaunchLogSink& log)
+X11GlobalEventTap::X11GlobalEventTap(X11Connection& connection, MainLoop& loop, ModifierInputRouter& router,
+                                     Screens& screens, LaunchInputTrace& trace, LogSink& log)
     : impl_(std::make_unique<Impl>(connection, loop, router, screens, trace, log)) {}
 
 X11GlobalEventTap::~X11GlobalEventTap() = default;

@@ -3,14 +3,14 @@
 #include <memory>
 
 #include "core/input/global_event_tap.h"
-#include "core/storage/preferences/launch_modifier_shortcut.h"
+#include "core/records/preferences/launch_modifier_shortcut.h"
 
 namespace quillon {
 
 class LaunchInputTrace;
-class LaunchLogSink;
-class LaunchMainLoop;
-class LaunchScreens;
+class LogSink;
+class MainLoop;
+class Screens;
 class ModifierInputRouter;
 class X11Connection;
 class X11InputSystem;
@@ -61,8 +61,8 @@ class X11InputSystem;
 class X11GlobalEventTap final : public GlobalEventTap {
  public:
   // Everything given must outlive the tap; `connection` must be attached to `loop`.
-  X11GlobalEventTap(X11Connection& connection, LaunchMainLoop& loop, ModifierInputRouter& router,
-                    LaunchScreens& screens, LaunchInputTrace& trace, LaunchLogSink& log);
+  X11GlobalEventTap(X11Connection& connection, MainLoop& loop, ModifierInputRouter& router, Screens& screens,
+                    LaunchInputTrace& trace, LogSink& log);
   ~X11GlobalEventTap() override;
   X11GlobalEventTap(const X11GlobalEventTap&) = delete;
   X11GlobalEventTap& operator=(const X11GlobalEventTap&) = delete;

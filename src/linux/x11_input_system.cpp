@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/async/launch_subscription.h"
+#include "core/async/subscription.h"
 #include "linux/x11_connection.h"
 #include "linux/x11_modifier_flags.h"
 #include "linux/x11_monitors.h"
@@ -116,13 +116,13 @@ class X11EscapeTap final : public LaunchEscapeTap {
   std::function<bool()> onEscape_;
   std::vector<xcb_keycode_t> keycodes_;
   std::vector<std::pair<xcb_keycode_t, std::uint16_t>> grabs_;  // held while started
-  LaunchSubscription loss_;
-  LaunchSubscription events_;
+  Subscription loss_;
+  Subscription events_;
 };
 
 }  // namespace
 
-LaunchEventFlags X11InputSystem::currentModifierFlags() {
+EventFlags X11InputSystem::currentModifierFlags() {
   auto pointer = connection_.pending(xcb_query_pointer(connection_.get(), connection_.root()))
                      .take<xcb_query_pointer_reply_t>(x11DeadlineAfter(kX11QueryBound));
   return pointer ? launchEventFlagsFromX11Modifiers(pointer->mask) : 0;

@@ -4,8 +4,8 @@
 #include <memory>
 #include <utility>
 
-#include "core/async/launch_subscription.h"
-#include "core/platform/launch_input_system.h"
+#include "core/async/subscription.h"
+#include "core/platform/input_system.h"
 
 namespace quillon {
 
@@ -18,26 +18,26 @@ class X11Connection;
 // back: it would have to freeze the keyboard until the answer, and a press caught just
 // as the tap stops would then never be answered. The grab is released by `stop`, by
 // destruction, and with the connection.
-class X11InputSystem final : public LaunchInputSystem {
+class X11InputSystem final : public InputSystem {
  public:
   // `connection` must outlive this object and every tap it makes, and be attached to
   // the main loop for the taps to hear keys.
   explicit X11InputSystem(X11Connection& connection) : connection_(connection) {}
 
-  // LaunchInputSystem:
-  LaunchEventFlags currentModifierFlags() override;
+  // InputSystem:
+  EventFlags currentModifierFlags() override;
   ScreenPoint currentCursorLocation() override;
   std::unique_ptr<LaunchEscapeTap> makeEscapeTap(std::function<bool()> onEscape) override;
   void claimScrolls(bool claimed) override { claims_.notify(claimed); }
 
   // The event tap follows the claims: it is what takes the scrolls.
-  LaunchSubscription subscribeToScrollClaims(std::function<void(bool)> handler) {
+  Subscription subscribeToScrollClaims(std::function<void(bool)> handler) {
     return claims_.subscribe(std::move(handler));
   }
 
  private:
   X11Connection& connection_;
-  LaunchObserverList<bool> claims_;
+  ObserverList<bool> claims_;
 };
 
 }  // namespace quillon

@@ -6,10 +6,10 @@ namespace quillon {
 
 namespace {
 
-constexpr LaunchEventFlags capsLockFlag = 0x10000;
+constexpr EventFlags capsLockFlag = 0x10000;
 
-constexpr LaunchEventFlags fromX11(std::uint32_t state) {
-  LaunchEventFlags flags = 0;
+constexpr EventFlags fromX11(std::uint32_t state) {
+  EventFlags flags = 0;
   if (state & XCB_MOD_MASK_SHIFT) flags |= LaunchModifierShortcut::shiftFlag;
   if (state & XCB_MOD_MASK_CONTROL) flags |= LaunchModifierShortcut::controlFlag;
   if (state & XCB_MOD_MASK_1) flags |= LaunchModifierShortcut::optionFlag;
@@ -31,19 +31,19 @@ static_assert(LaunchModifierShortcut::command().matches(fromX11(XCB_MOD_MASK_4 |
 
 }  // namespace
 
-LaunchEventFlags launchEventFlagsFromX11Modifiers(std::uint32_t state) { return fromX11(state); }
+EventFlags launchEventFlagsFromX11Modifiers(std::uint32_t state) { return fromX11(state); }
 
-LaunchEventFlags launchEventFlagsForChord(std::uint32_t state, LaunchModifierShortcut chord) {
-  LaunchEventFlags flags = fromX11(state);
+EventFlags launchEventFlagsForChord(std::uint32_t state, LaunchModifierShortcut chord) {
+  EventFlags flags = fromX11(state);
   if ((state & (XCB_MOD_MASK_3 | XCB_MOD_MASK_5)) == 0) return flags;
-  for (const LaunchEventFlags flag : {LaunchModifierShortcut::controlFlag, LaunchModifierShortcut::optionFlag,
-                                      LaunchModifierShortcut::shiftFlag, LaunchModifierShortcut::commandFlag}) {
+  for (const EventFlags flag : {LaunchModifierShortcut::controlFlag, LaunchModifierShortcut::optionFlag,
+                                LaunchModifierShortcut::shiftFlag, LaunchModifierShortcut::commandFlag}) {
     if ((chord.rawValue() & flag) == 0) return flags | flag;
   }
   return flags;
 }
 
-std::uint16_t x11ModifiersFromLaunchEventFlags(LaunchEventFlags flags) {
+std::uint16_t x11ModifiersFromLaunchEventFlags(EventFlags flags) {
   std::uint16_t mask = 0;
   if (flags & LaunchModifierShortcut::shiftFlag) mask |= XCB_MOD_MASK_SHIFT;
   if (flags & LaunchModifierShortcut::controlFlag) mask |= XCB_MOD_MASK_CONTROL;

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "core/display/launch_screen_coordinates.h"
+#include "core/display/screen_coordinates.h"
 #include "linux/x11_connection.h"
 
 namespace quillon {
@@ -54,15 +54,15 @@ X11RootSpace::X11RootSpace(const std::vector<X11Monitor>& monitors) {
 }
 
 ScreenRect X11RootSpace::screenFromRoot(const Rect& root) const {
-  return LaunchScreenCoordinates(primaryHeight_).cocoaFromQuartz(globalFromRoot(root));
+  return ScreenCoordinates(primaryHeight_).cocoaFromQuartz(globalFromRoot(root));
 }
 
 Rect X11RootSpace::rootFromScreen(const ScreenRect& screen) const {
-  return rootFromGlobal(LaunchScreenCoordinates(primaryHeight_).quartzFromCocoa(screen));
+  return rootFromGlobal(ScreenCoordinates(primaryHeight_).quartzFromCocoa(screen));
 }
 
 ScreenPoint X11RootSpace::screenFromRoot(Point root) const {
-  return LaunchScreenCoordinates(primaryHeight_).cocoaFromQuartz(globalFromRoot(root));
+  return ScreenCoordinates(primaryHeight_).cocoaFromQuartz(globalFromRoot(root));
 }
 
 }  // namespace quillon

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/async/launch_main_loop.h"
+#include "core/async/main_loop.h"
 #include "linux/x11_accessibility.h"
 #include "linux/x11_connection.h"
 #include "linux/x11_monitors.h"
@@ -178,13 +178,13 @@ Bitmap windowPixels(X11Connection& x, std::uint32_t window, X11Deadline deadline
   return readDrawable(x, pixmap, size.width, size.height, size.depth, deadline);
 }
 
-LaunchShareableContent contentOf(X11Connection& connection, X11Deadline deadline) {
+ShareableContent contentOf(X11Connection& connection, X11Deadline deadline) {
   const auto monitors = queryX11Monitors(connection, deadline);
   if (!monitors) fail(X11ScreenCaptureService::serverNotAnswering);
   const auto windows = listX11Windows(connection, deadline);
   if (!windows) fail(X11ScreenCaptureService::serverNotAnswering);
   const X11RootSpace space(*monitors);
-  LaunchShareableContent content;
+  ShareableContent content;
   for (const auto& window : *windows) {
     content.windows.push_back(
         {window.window, window.pid.value_or(0), space.globalFromRoot(window.rootBounds), window.layer, true});
@@ -195,14 +195,14 @@ LaunchShareableContent contentOf(X11Connection& connection, X11Deadline deadline
   return content;
 }
 
-Bitmap windowImageOf(X11Connection& connection, std::uint32_t windowID, const LaunchCaptureConfiguration& configuration,
+Bitmap windowImageOf(X11Connection& connection, std::uint32_t windowID, const CaptureConfiguration& configuration,
                      X11Deadline deadline) {
   Bitmap image = windowPixels(connection, windowID, deadline);
   return resized(std::move(image), configuration.width, configuration.height);
 }
 
 Bitmap displayImageOf(X11Connection& connection, std::uint32_t displayID, const std::vector<std::uint32_t>& windowIDs,
-                      const LaunchCaptureConfiguration& configuration, X11Deadline deadline) {
+                      const CaptureConfiguration& configuration, X11Deadline deadline) {
   const auto monitors = queryX11Monitors(connection, deadline);
   if (!monitors) fail(X11ScreenCaptureService::serverNotAnswering);
   const auto monitor =
@@ -240,7 +240,7 @@ Bitmap displayImageOf(X11Connection& connection, std::uint32_t displayID, const 
 
 }  // namespace
 
-X11ScreenCaptureService::X11ScreenCaptureService(X11Connection& connection, LaunchLogSink* log)
+X11ScreenCaptureService::X11ScreenCaptureService(X11Connection& connection, LogSink* log)
     : connection_(connection), log_(log) {
   if (!connection_.hasComposite()) return;
   auto* c = connection_.get();
@@ -252,7 +252,7 @@ X11ScreenCaptureService::X11ScreenCaptureService(X11Connection& connection, Laun
   redirected_ = outcome && (!*outcome || (*outcome)->error_code == XCB_ACCESS);
 }
 
-void X11ScreenCaptureService::captureOffMainThread(LaunchMainLoop& loop, std::unique_ptr<X11Connection> own) {
+void X11ScreenCaptureService::captureOffMainThread(MainLoop& loop, std::unique_ptr<X11Connection> own) {
   if (!own) return;
   worker_ = std::make_shared<X11WorkerConnection>(loop, std::move(own));
 }
@@ -279,39 +279,37 @@ bool X11ScreenCaptureService::requestPermission() {
   return preflightPermission();
 }
 
-LaunchShareableContent X11ScreenCaptureService::currentContent() {
+ShareableContent X11ScreenCaptureService::currentContent() {
   return contentOf(connection_, x11DeadlineAfter(kX11CaptureBound));
 }
 
-Task<LaunchShareableContent> X11ScreenCaptureService::shareableContent() {
-  return run<LaunchShareableContent>(contentOf);
-}
+Task<ShareableContent> X11ScreenCaptureService::shareableContent() { return run<ShareableContent>(contentOf); }
 
 double X11ScreenCaptureService::pointPixelScaleForWindow(std::uint32_t /*windowID*/) { return 1.0; }
 
 double X11ScreenCaptureService::pointPixelScaleForDisplay(std::uint32_t /*displayID*/) { return 1.0; }
 
-Bitmap X11ScreenCaptureService::windowImage(std::uint32_t windowID, const LaunchCaptureConfiguration& configuration) {
+Bitmap X11ScreenCaptureService::windowImage(std::uint32_t windowID, const CaptureConfiguration& configuration) {
   Bitmap image = windowImageOf(connection_, windowID, configuration, x11DeadlineAfter(kX11CaptureBound));
   connection_.scheduleDispatch();
   return image;
 }
 
 Bitmap X11ScreenCaptureService::displayImage(std::uint32_t displayID, const std::vector<std::uint32_t>& windowIDs,
-                                             const LaunchCaptureConfiguration& configuration) {
+                                             const CaptureConfiguration& configuration) {
   Bitmap image = displayImageOf(connection_, displayID, windowIDs, configuration, x11DeadlineAfter(kX11CaptureBound));
   connection_.scheduleDispatch();
   return image;
 }
 
-Task<Bitmap> X11ScreenCaptureService::captureWindow(std::uint32_t windowID, LaunchCaptureConfiguration configuration) {
+Task<Bitmap> X11ScreenCaptureService::captureWindow(std::uint32_t windowID, CaptureConfiguration configuration) {
   return run<Bitmap>([windowID, configuration](X11Connection& connection, X11Deadline deadline) {
     return windowImageOf(connection, windowID, configuration, deadline);
   });
 }
 
 Task<Bitmap> X11ScreenCaptureService::captureDisplay(std::uint32_t displayID, std::vector<std::uint32_t> windowIDs,
-                                                     LaunchCaptureConfiguration configuration) {
+                                                     CaptureConfiguration configuration) {
   return run<Bitmap>(
       [displayID, windowIDs = std::move(windowIDs), configuration](X11Connection& connection, X11Deadline deadline) {
         return displayImageOf(connection, displayID, windowIDs, configuration, deadline);

@@ -4,7 +4,7 @@
 #include <functional>
 #include <optional>
 
-#include "core/async/launch_subscription.h"
+#include "core/async/subscription.h"
 
 namespace quillon {
 
@@ -29,7 +29,7 @@ class X11ScreenLock {
   // handlers run, but the state follows the lock state alone, since not every locker
   // reports it.
   void lockRequested() { handlers_.notify(); }
-  LaunchSubscription subscribe(std::function<void()> handler) { return handlers_.subscribe(std::move(handler)); }
+  Subscription subscribe(std::function<void()> handler) { return handlers_.subscribe(std::move(handler)); }
 
  private:
   void update(bool saverOn, bool sessionLocked);
@@ -38,8 +38,8 @@ class X11ScreenLock {
   std::optional<std::uint8_t> firstEvent_;
   bool saverOn_ = false;
   bool sessionLocked_ = false;
-  LaunchSubscription events_;
-  LaunchObserverList<> handlers_;
+  Subscription events_;
+  ObserverList<> handlers_;
 };
 
 }  // namespace quillon

@@ -23,16 +23,16 @@ X11Screens::X11Screens(X11Connection& connection) : connection_(connection) {
 
 X11Screens::~X11Screens() = default;
 
-std::vector<LaunchScreen> X11Screens::screens() const {
+std::vector<Screen> X11Screens::screens() const {
   const auto monitors = queryX11Monitors(connection_, x11DeadlineAfter(kX11QueryBound));
-  std::vector<LaunchScreen> result;
+  std::vector<Screen> result;
   if (!monitors || monitors->empty()) return result;
   const X11RootSpace space(*monitors);
   for (const auto& monitor : *monitors) result.push_back({monitor.displayID, space.screenFromRoot(monitor.rootFrame)});
   return result;
 }
 
-LaunchSubscription X11Screens::subscribeToChanges(std::function<void()> handler) {
+Subscription X11Screens::subscribeToChanges(std::function<void()> handler) {
   return changes_.subscribe(std::move(handler));
 }
 

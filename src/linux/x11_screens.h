@@ -4,8 +4,8 @@
 #include <functional>
 #include <vector>
 
-#include "core/async/launch_subscription.h"
-#include "core/platform/launch_screens.h"
+#include "core/async/subscription.h"
+#include "core/platform/screens.h"
 
 namespace quillon {
 
@@ -13,22 +13,22 @@ class X11Connection;
 
 // Screens from RandR monitors. Frames are converted to the Cocoa space of the port
 // (origin bottom-left of the primary monitor, y up).
-class X11Screens final : public LaunchScreens {
+class X11Screens final : public Screens {
  public:
   // `connection` must outlive this object and be attached to the main loop for change
   // notifications to arrive.
   explicit X11Screens(X11Connection& connection);
   ~X11Screens() override;
 
-  // LaunchScreens:
-  std::vector<LaunchScreen> screens() const override;
-  LaunchSubscription subscribeToChanges(std::function<void()> handler) override;
+  // Screens:
+  std::vector<Screen> screens() const override;
+  Subscription subscribeToChanges(std::function<void()> handler) override;
 
  private:
   X11Connection& connection_;
-  LaunchObserverList<> changes_;
+  ObserverList<> changes_;
   // Last, so that it goes first: no event reaches a half-destroyed object.
-  LaunchSubscription subscription_;
+  Subscription subscription_;
 };
 
 }  // namespace quillon

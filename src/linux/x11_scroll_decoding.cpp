@@ -35,8 +35,8 @@ bool isTouchpad(X11Connection& connection, const xcb_input_xi_device_info_t& dev
 
 }  // namespace
 
-LaunchScrollEvent x11ScrollFromButton(std::uint32_t button, LaunchEventFlags flags) {
-  LaunchScrollEvent event;
+ScrollEvent x11ScrollFromButton(std::uint32_t button, EventFlags flags) {
+  ScrollEvent event;
   event.flags = flags;
   switch (button) {
     case 4: event.lineDeltaAxis1 = 1; break;
@@ -51,7 +51,7 @@ LaunchScrollEvent x11ScrollFromButton(std::uint32_t button, LaunchEventFlags fla
   return event;
 }
 
-void x11PageWithVerticalScroll(LaunchScrollEvent& event, bool verticalPages) {
+void x11PageWithVerticalScroll(ScrollEvent& event, bool verticalPages) {
   const bool shift = (event.flags & LaunchModifierShortcut::shiftFlag) != 0;
   if (!verticalPages && !shift) return;
   // The larger axis of the event wins, so a touchpad's diagonal drift pages one way only.
@@ -105,7 +105,7 @@ X11ScrollValuators::Decoded X11ScrollValuators::decode(const xcb_input_raw_motio
   const std::vector<Valuator>* scrolls = found == devices_.end() ? nullptr : &found->second;
   const std::uint32_t* mask = xcb_input_raw_button_press_valuator_mask(&raw);
   const xcb_input_fp3232_t* values = xcb_input_raw_button_press_axisvalues(&raw);
-  LaunchScrollEvent scroll;
+  ScrollEvent scroll;
   bool scrolled = false;
   int index = 0;
   for (std::uint32_t number = 0; number < raw.valuators_len * 32U; ++number) {

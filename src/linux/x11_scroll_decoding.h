@@ -38,12 +38,12 @@ inline constexpr bool x11IsScrollButton(std::uint32_t button) {
 inline constexpr double kX11PointsPerPage = 8.0;
 inline constexpr double kX11TouchpadIncrementsPerPage = 5.0;
 
-LaunchScrollEvent x11ScrollFromButton(std::uint32_t button, LaunchEventFlags flags);
+ScrollEvent x11ScrollFromButton(std::uint32_t button, EventFlags flags);
 
 // Vertical scrolling that counts as horizontal: always with Shift held (as in most Linux
 // toolkits), and for every vertical scroll when `verticalPages` is set, for mice without
 // a horizontal wheel. Downwards becomes rightwards, the next page.
-void x11PageWithVerticalScroll(LaunchScrollEvent& event, bool verticalPages);
+void x11PageWithVerticalScroll(ScrollEvent& event, bool verticalPages);
 
 // The smooth-scrolling valuators of each input device, and the decoding of raw motion
 // against them. A scroll valuator reports distance in device units; one increment of it
@@ -57,8 +57,8 @@ class X11ScrollValuators {
     bool touchpad = false;
   };
   struct Decoded {
-    std::optional<LaunchScrollEvent> scroll;  // the flags left for the caller
-    bool moved = false;                       // x or y changed
+    std::optional<ScrollEvent> scroll;  // the flags left for the caller
+    bool moved = false;                 // x or y changed
   };
 
   // Reads every device's scroll valuators (again after devices changed).

@@ -91,13 +91,13 @@ X11StackingKeeper::~X11StackingKeeper() {
   connection_.flush();
 }
 
-std::optional<LaunchSubscription> X11StackingKeeper::hold(X11Connection& connection, std::uint32_t window,
-                                                          std::function<void()> covered) {
+std::optional<Subscription> X11StackingKeeper::hold(X11Connection& connection, std::uint32_t window,
+                                                    std::function<void()> covered) {
   if (x11KeyboardGrabbedElsewhere(connection)) return std::nullopt;
   auto keeper = std::make_shared<X11StackingKeeper>(connection, window, std::move(covered));
   if (keeper->isCovered()) return std::nullopt;
   // The subscription owns the keeper: resetting it drops the last reference.
-  return LaunchSubscription([keeper]() mutable { keeper.reset(); });
+  return Subscription([keeper]() mutable { keeper.reset(); });
 }
 
 void X11StackingKeeper::watch(std::uint32_t mapped, bool overrideRedirect) {

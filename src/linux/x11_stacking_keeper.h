@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "core/async/launch_subscription.h"
+#include "core/async/subscription.h"
 #include "core/support/geometry.h"
 
 namespace quillon {
@@ -39,8 +39,8 @@ class X11StackingKeeper {
   // host is given to hold its panels above every window. None when a locker's window is
   // up or another client holds the keyboard; `covered` runs on the main thread when such
   // a window maps later.
-  static std::optional<LaunchSubscription> hold(X11Connection& connection, std::uint32_t window,
-                                                std::function<void()> covered = {});
+  static std::optional<Subscription> hold(X11Connection& connection, std::uint32_t window,
+                                          std::function<void()> covered = {});
 
   // `window` is the panel's X window; its top-level ancestor (the frame, under a
   // reparenting window manager) is what gets restacked.
@@ -68,7 +68,7 @@ class X11StackingKeeper {
   std::function<void()> onCovered_;
   bool covered_ = false;
   std::deque<std::chrono::steady_clock::time_point> recentRaises_;
-  LaunchSubscription subscription_;
+  Subscription subscription_;
   std::uint64_t restackCount_ = 0;
 };
 

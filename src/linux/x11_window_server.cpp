@@ -15,8 +15,8 @@ namespace {
 
 // One deadline for the whole list: a server that stalls (another client grabbed it)
 // yields no rows rather than a frozen caller.
-std::vector<LaunchWindowRow> rowsOf(X11Connection& connection, bool excludeDesktopElements, X11Deadline deadline) {
-  std::vector<LaunchWindowRow> rows;
+std::vector<WindowRow> rowsOf(X11Connection& connection, bool excludeDesktopElements, X11Deadline deadline) {
+  std::vector<WindowRow> rows;
   if (connection.hasError()) return rows;
   const auto monitors = queryX11Monitors(connection, deadline);
   if (!monitors) return rows;
@@ -25,7 +25,7 @@ std::vector<LaunchWindowRow> rowsOf(X11Connection& connection, bool excludeDeskt
   const X11RootSpace space(*monitors);
   for (const auto& window : *windows) {
     if (excludeDesktopElements && window.desktopElement) continue;
-    LaunchWindowRow row;
+    WindowRow row;
     row.ownerPID = window.pid;
     row.windowNumber = window.window;
     row.bounds = space.globalFromRoot(window.rootBounds);
@@ -38,21 +38,21 @@ std::vector<LaunchWindowRow> rowsOf(X11Connection& connection, bool excludeDeskt
 
 }  // namespace
 
-std::vector<LaunchWindowRow> X11WindowServer::onScreenWindows(bool excludeDesktopElements) const {
+std::vector<WindowRow> X11WindowServer::onScreenWindows(bool excludeDesktopElements) const {
   return rowsOf(connection_, excludeDesktopElements, x11DeadlineAfter(kX11WindowListBound));
 }
 
-Task<std::vector<LaunchWindowRow>> X11WindowServer::readOnScreenWindows(bool excludeDesktopElements) const {
+Task<std::vector<WindowRow>> X11WindowServer::readOnScreenWindows(bool excludeDesktopElements) const {
   if (!worker_) co_return onScreenWindows(excludeDesktopElements);
-  std::function<std::vector<LaunchWindowRow>(X11Connection&, X11Deadline)> read =
+  std::function<std::vector<WindowRow>(X11Connection&, X11Deadline)> read =
       [excludeDesktopElements](X11Connection& connection, X11Deadline deadline) {
         return rowsOf(connection, excludeDesktopElements, deadline);
       };
   // A list given up on is an empty one, as on the main connection.
   std::function<void()> stopped = [] { throw CancellationError{}; };
-  std::vector<LaunchWindowRow> rows;
+  std::vector<WindowRow> rows;
   try {
-    auto reading = worker_->run<std::vector<LaunchWindowRow>>(std::move(read), std::move(stopped));
+    auto reading = worker_->run<std::vector<WindowRow>>(std::move(read), std::move(stopped));
     rows = co_await std::move(reading);
   } catch (const CancellationError&) {
   }

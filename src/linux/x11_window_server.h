@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/platform/launch_window_server.h"
+#include "core/platform/window_server.h"
 
 namespace quillon {
 
@@ -13,7 +13,7 @@ class X11WorkerConnection;
 
 // The window list from the X server's stacking order. Layers follow the table in
 // x11_window_list.h; the sharing state is absent because X11 has no such notion.
-class X11WindowServer final : public LaunchWindowServer {
+class X11WindowServer final : public WindowServer {
  public:
   // `lock`, when given, must outlive the window server; without it the screen never
   // counts as locked.
@@ -24,9 +24,9 @@ class X11WindowServer final : public LaunchWindowServer {
   // cancellation; until then, and without one, it reads on the main connection.
   void readOffMainThread(std::shared_ptr<X11WorkerConnection> worker) { worker_ = std::move(worker); }
 
-  // LaunchWindowServer:
-  std::vector<LaunchWindowRow> onScreenWindows(bool excludeDesktopElements) const override;
-  Task<std::vector<LaunchWindowRow>> readOnScreenWindows(bool excludeDesktopElements) const override;
+  // WindowServer:
+  std::vector<WindowRow> onScreenWindows(bool excludeDesktopElements) const override;
+  Task<std::vector<WindowRow>> readOnScreenWindows(bool excludeDesktopElements) const override;
   bool isScreenLocked() const override;
 
  private:

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "core/async/launch_cancellation.h"
+#include "core/async/cancellation.h"
 #include "core/support/unique_fd.h"
 
 namespace quillon {
@@ -20,14 +20,14 @@ struct X11WorkerConnection::Shared {
   UniqueFd wake{::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)};
 };
 
-X11WorkerConnection::X11WorkerConnection(LaunchMainLoop& loop, std::unique_ptr<X11Connection> connection)
+X11WorkerConnection::X11WorkerConnection(MainLoop& loop, std::unique_ptr<X11Connection> connection)
     : loop_(loop), shared_(std::make_shared<Shared>()) {
   shared_->connection = std::move(connection);
 }
 
 X11WorkerConnection::~X11WorkerConnection() = default;
 
-X11Deadline X11WorkerConnection::deadlineFor(const std::shared_ptr<LaunchCancellation>& owner) {
+X11Deadline X11WorkerConnection::deadlineFor(const std::shared_ptr<Cancellation>& owner) {
   const bool sameOwner = !lastOwner_.expired() && !lastOwner_.owner_before(owner) && !owner.owner_before(lastOwner_);
   if (!sameOwner) {
     lastOwner_ = owner;
@@ -44,8 +44,8 @@ Task<void> X11WorkerConnection::runErased(std::function<void(X11Connection&, X11
   // The handler runs on the main thread when the task is cancelled; it may find the
   // piece queued, running or done.
   struct HandlerGuard {
-    std::shared_ptr<LaunchCancellation> cancellation;
-    LaunchCancellation::HandlerId id;
+    std::shared_ptr<Cancellation> cancellation;
+    Cancellation::HandlerId id;
     ~HandlerGuard() { cancellation->removeHandler(id); }
   };
   const HandlerGuard guard{cancellation, cancellation->addHandler([stop, shared = shared_] {

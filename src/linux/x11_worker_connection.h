@@ -5,13 +5,13 @@
 #include <optional>
 #include <utility>
 
-#include "core/async/launch_task.h"
+#include "core/async/task.h"
 #include "linux/x11_connection.h"
 
 namespace quillon {
 
-class LaunchCancellation;
-class LaunchMainLoop;
+class Cancellation;
+class MainLoop;
 
 // A connection of its own for round trips that must not hold the main thread (a
 // capture and its window lists): each piece of work runs on a worker thread and its
@@ -29,7 +29,7 @@ class LaunchMainLoop;
 // their deadline had passed, and the worker is free for the next capture.
 class X11WorkerConnection {
  public:
-  X11WorkerConnection(LaunchMainLoop& loop, std::unique_ptr<X11Connection> connection);
+  X11WorkerConnection(MainLoop& loop, std::unique_ptr<X11Connection> connection);
   ~X11WorkerConnection();
   X11WorkerConnection(const X11WorkerConnection&) = delete;
   X11WorkerConnection& operator=(const X11WorkerConnection&) = delete;
@@ -50,12 +50,12 @@ class X11WorkerConnection {
  private:
   struct Shared;
   Task<void> runErased(std::function<void(X11Connection&, X11Deadline)> work, std::function<void()> stopped);
-  X11Deadline deadlineFor(const std::shared_ptr<LaunchCancellation>& owner);
+  X11Deadline deadlineFor(const std::shared_ptr<Cancellation>& owner);
 
-  LaunchMainLoop& loop_;
+  MainLoop& loop_;
   std::shared_ptr<Shared> shared_;
   // The task whose deadline was given last (main thread only).
-  std::weak_ptr<LaunchCancellation> lastOwner_;
+  std::weak_ptr<Cancellation> lastOwner_;
   X11Deadline lastDeadline_{};
 };
 

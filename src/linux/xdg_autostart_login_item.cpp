@@ -12,7 +12,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "core/app/launch_data_directory.h"
+#include "core/product/data_directory.h"
 
 namespace quillon {
 
@@ -85,7 +85,7 @@ bool XdgAutostartLoginItem::setEnabled(bool enabled) {
   if (!enabled) return ::unlink(path.c_str()) == 0 || errno == ENOENT;
 
   const std::string folder = configHome_ + "/autostart";
-  LaunchDataDirectory::createMissingPrivately(folder);
+  DataDirectory::createMissingPrivately(folder);
   std::ostringstream entry;
   entry << "[Desktop Entry]\n"
         << "Type=Application\n"

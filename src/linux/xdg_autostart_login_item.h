@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "core/platform/launch_login_item.h"
+#include "core/platform/login_item.h"
 
 namespace quillon {
 
@@ -12,7 +12,7 @@ namespace quillon {
 // Turning it on writes the entry (atomically, so a session starting meanwhile never
 // reads half of one); turning it off removes it. An entry the user hid through the
 // session's own settings ("Hidden=true") counts as off.
-class XdgAutostartLoginItem final : public LaunchLoginItem {
+class XdgAutostartLoginItem final : public LoginItem {
  public:
   static constexpr const char* entryName = "quillon.desktop";
 
@@ -26,7 +26,7 @@ class XdgAutostartLoginItem final : public LaunchLoginItem {
 
   std::string entryPath() const;
 
-  // LaunchLoginItem:
+  // LoginItem:
   bool isEnabled() override;
   bool setEnabled(bool enabled) override;
 

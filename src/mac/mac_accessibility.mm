@@ -47,8 +47,8 @@ bool MacAccessibility::isTrusted(bool prompt) {
   return AXIsProcessTrustedWithOptions((__bridge CFDictionaryRef)options);
 }
 
-std::optional<LaunchAccessibilityHit> MacAccessibility::elementAtPoint(GlobalPoint quartzPoint,
-                                                                       double messagingTimeoutSeconds) {
+std::optional<AccessibilityHit> MacAccessibility::elementAtPoint(GlobalPoint quartzPoint,
+                                                                 double messagingTimeoutSeconds) {
   const auto timeout = static_cast<float>(messagingTimeoutSeconds);
   auto systemWide = MacElement::adopt(AXUIElementCreateSystemWide());
   if (!systemWide) return std::nullopt;
@@ -60,7 +60,7 @@ std::optional<LaunchAccessibilityHit> MacAccessibility::elementAtPoint(GlobalPoi
   }
   auto element = MacElement::adopt(found);
   if (!element) return std::nullopt;
-  LaunchAccessibilityHit hit;
+  AccessibilityHit hit;
   pid_t pid = 0;
   if (AXUIElementGetPid(element.get(), &pid) != kAXErrorSuccess) return std::nullopt;
   hit.processID = pid;

@@ -3,13 +3,13 @@
 #include <memory>
 
 #include "core/input/global_event_tap.h"
-#include "core/storage/preferences/launch_modifier_shortcut.h"
+#include "core/records/preferences/launch_modifier_shortcut.h"
 
 namespace quillon {
 
 class LaunchInputTrace;
-class LaunchLogSink;
-class LaunchScreens;
+class LogSink;
+class Screens;
 class ModifierInputRouter;
 
 // The session-wide event tap: a filtering Quartz event tap at the head of the session's
@@ -24,7 +24,7 @@ class ModifierInputRouter;
 class MacGlobalEventTap final : public GlobalEventTap {
  public:
   // Everything given must outlive the tap.
-  MacGlobalEventTap(ModifierInputRouter& router, LaunchScreens& screens, LaunchInputTrace& trace, LaunchLogSink& log);
+  MacGlobalEventTap(ModifierInputRouter& router, Screens& screens, LaunchInputTrace& trace, LogSink& log);
   ~MacGlobalEventTap();
   MacGlobalEventTap(const MacGlobalEventTap&) = delete;
   MacGlobalEventTap& operator=(const MacGlobalEventTap&) = delete;

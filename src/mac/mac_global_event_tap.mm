@@ -3,11 +3,11 @@
 #import <ApplicationServices/ApplicationServices.h>
 #include <fmt/format.h>
 
-#include "core/display/launch_screen_coordinates.h"
+#include "core/display/screen_coordinates.h"
 #include "core/input/input_router.h"
 #include "core/input/launch_input_trace.h"
-#include "core/platform/launch_log_sink.h"
-#include "core/platform/launch_screens.h"
+#include "core/platform/log_sink.h"
+#include "core/platform/screens.h"
 #include "mac/mac_cf_ref.h"
 
 namespace quillon {
@@ -19,9 +19,9 @@ constexpr CGEventMask kObservedEvents =
 
 // The fields as the router reads them: line deltas for wheels, point deltas and the
 // continuous flag for trackpads and smooth scrolling, all read as doubles.
-LaunchScrollEvent scrollEventFrom(CGEventRef event) {
-  LaunchScrollEvent scroll;
-  scroll.flags = static_cast<LaunchEventFlags>(CGEventGetFlags(event));
+ScrollEvent scrollEventFrom(CGEventRef event) {
+  ScrollEvent scroll;
+  scroll.flags = static_cast<EventFlags>(CGEventGetFlags(event));
   scroll.isContinuous = CGEventGetIntegerValueField(event, kCGScrollWheelEventIsContinuous) != 0;
   scroll.scrollPhase = CGEventGetIntegerValueField(event, kCGScrollWheelEventScrollPhase);
   scroll.momentumPhase = CGEventGetIntegerValueField(event, kCGScrollWheelEventMomentumPhase);
@@ -36,18 +36,17 @@ LaunchScrollEvent scrollEventFrom(CGEventRef event) {
 
 struct MacGlobalEventTap::Impl {
   ModifierInputRouter& router;
-  LaunchScreens& screens;
+  Screens& screens;
   LaunchInputTrace& trace;
-  LaunchLogSink& log;
+  LogSink& log;
   MacCFRef<CFMachPortRef> port;
   MacCFRef<CFRunLoopSourceRef> source;
   // Event locations are global (y down); the router wants screen coordinates (y up),
   // flipped at the primary screen's top, which only a screen change moves.
-  LaunchScreenCoordinates space{0};
-  LaunchSubscription screenChanges;
+  ScreenCoordinates space{0};
+  Subscription screenChanges;
 
-  Impl(ModifierInputRouter& r, LaunchScreens& s, LaunchInputTrace& t, LaunchLogSink& l)
-      : router(r), screens(s), trace(t), log(l) {}
+  Impl(ModifierInputRouter& r, Screens& s, LaunchInputTrace& t, LogSink& l) : router(r), screens(s), trace(t), log(l) {}
 
   ~Impl() {
     if (!port) return;
@@ -65,7 +64,7 @@ struct MacGlobalEventTap::Impl {
       const bool timeout = type == kCGEventTapDisabledByTimeout;
       trace.record(timeout ? "tap.interrupted reason=timeout" : "tap.interrupted reason=user-input");
       router.inputObservationInterrupted(
-          static_cast<LaunchEventFlags>(CGEventSourceFlagsState(kCGEventSourceStateCombinedSessionState)));
+          static_cast<EventFlags>(CGEventSourceFlagsState(kCGEventSourceStateCombinedSessionState)));
       if (port) CGEventTapEnable(port.get(), true);
       trace.record("tap.reenabled");
       log.log(timeout ? "[Quillon] tap re-enabled after timeout" : "[Quillon] tap re-enabled after user input");
@@ -77,7 +76,7 @@ struct MacGlobalEventTap::Impl {
       case kCGEventMouseMoved: router.cursorMoved(cursor); return event;
       case kCGEventScrollWheel: return router.shouldConsumeScroll(scrollEventFrom(event), cursor) ? nullptr : event;
       case kCGEventFlagsChanged: {
-        const auto flags = static_cast<LaunchEventFlags>(CGEventGetFlags(event));
+        const auto flags = static_cast<EventFlags>(CGEventGetFlags(event));
         trace.record(fmt::format("tap.flags eventTimestamp={} flags=0x{:x}", CGEventGetTimestamp(event), flags));
         router.modifiersChanged(flags, cursor);
         return event;
@@ -96,17 +95,16 @@ struct MacGlobalEventTap::Impl {
       port.reset();
       return false;
     }
-    space = LaunchScreenCoordinates::forScreens(screens.screens());
-    screenChanges =
-        screens.subscribeToChanges([this] { space = LaunchScreenCoordinates::forScreens(screens.screens()); });
+    space = ScreenCoordinates::forScreens(screens.screens());
+    screenChanges = screens.subscribeToChanges([this] { space = ScreenCoordinates::forScreens(screens.screens()); });
     CFRunLoopAddSource(CFRunLoopGetMain(), source.get(), kCFRunLoopCommonModes);
     CGEventTapEnable(port.get(), true);
     return true;
   }
 };
 
-MacGlobalEventTap::MacGlobalEventTap(ModifierInputRouter& router, LaunchScreens& screens, LaunchInputTrace& trace,
-                                     LaunchLogSink& log)
+MacGlobalEventTap::MacGlobalEventTap(ModifierInputRouter& router, Screens& screens, LaunchInputTrace& trace,
+                                     LogSink& log)
     : impl_(std::make_unique<Impl>(router, screens, trace, log)) {}
 
 MacGlobalEventTap::~MacGlobalEventTap() = default;

@@ -3,7 +3,7 @@
 #include <functional>
 #include <memory>
 
-#include "core/platform/launch_input_system.h"
+#include "core/platform/input_system.h"
 
 namespace quillon {
 
@@ -13,11 +13,11 @@ namespace quillon {
 // press delivered to this program's own windows while the tap is being re-enabled (it
 // drops it on the same answer); the global one only observes, for presses the tap let
 // through. All three call `onEscape` on the main thread.
-class MacInputSystem final : public LaunchInputSystem {
+class MacInputSystem final : public InputSystem {
  public:
-  // LaunchInputSystem:
+  // InputSystem:
   // The combined session state: every event source of the login session.
-  LaunchEventFlags currentModifierFlags() override;
+  EventFlags currentModifierFlags() override;
   ScreenPoint currentCursorLocation() override;
   std::unique_ptr<LaunchEscapeTap> makeEscapeTap(std::function<bool()> onEscape) override;
 };

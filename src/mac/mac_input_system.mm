@@ -91,8 +91,8 @@ class MacEscapeTap final : public LaunchEscapeTap {
 
 }  // namespace
 
-LaunchEventFlags MacInputSystem::currentModifierFlags() {
-  return static_cast<LaunchEventFlags>(CGEventSourceFlagsState(kCGEventSourceStateCombinedSessionState));
+EventFlags MacInputSystem::currentModifierFlags() {
+  return static_cast<EventFlags>(CGEventSourceFlagsState(kCGEventSourceStateCombinedSessionState));
 }
 
 ScreenPoint MacInputSystem::currentCursorLocation() {

@@ -2,15 +2,15 @@
 
 #include <string>
 
-#include "core/platform/launch_locale.h"
+#include "core/platform/locale.h"
 
 namespace quillon {
 
 // The first of the user's preferred languages ("ja-JP", "en-US"), as set in System
 // Settings; empty when none is set.
-class MacLocale final : public LaunchLocale {
+class MacLocale final : public Locale {
  public:
-  // LaunchLocale:
+  // Locale:
   std::string preferredLanguage() const override;
 };
 

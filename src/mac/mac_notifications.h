@@ -5,14 +5,14 @@
 
 #include <functional>
 
-#include "core/async/launch_subscription.h"
+#include "core/async/subscription.h"
 
 namespace quillon {
 
 // Calls `handler` on the main thread for each `name` posted to `center`, until the
 // subscription ends. A notification already queued when it ends is not delivered, also
 // when the handler itself ends the subscription.
-LaunchSubscription macObserve(NSNotificationCenter* center, NSNotificationName name,
-                              std::function<void(NSNotification*)> handler);
+Subscription macObserve(NSNotificationCenter* center, NSNotificationName name,
+                        std::function<void(NSNotification*)> handler);
 
 }  // namespace quillon

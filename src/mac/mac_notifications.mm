@@ -4,8 +4,8 @@
 
 namespace quillon {
 
-LaunchSubscription macObserve(NSNotificationCenter* center, NSNotificationName name,
-                              std::function<void(NSNotification*)> handler) {
+Subscription macObserve(NSNotificationCenter* center, NSNotificationName name,
+                        std::function<void(NSNotification*)> handler) {
   auto live = std::make_shared<std::function<void(NSNotification*)>>(std::move(handler));
   id observer = [center addObserverForName:name
                                     object:nil
@@ -14,7 +14,7 @@ LaunchSubscription macObserve(NSNotificationCenter* center, NSNotificationName n
                                   // Through a copy: the handler may end its own subscription.
                                   if (auto call = *live) call(notification);
                                 }];
-  return LaunchSubscription([center, observer, live] {
+  return Subscription([center, observer, live] {
     *live = nullptr;
     [center removeObserver:observer];
   });

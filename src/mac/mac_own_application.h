@@ -1,11 +1,11 @@
 #pragma once
 
-#include "core/bundle/launch_own_application.h"
+#include "core/bundle/own_application.h"
 
 namespace quillon {
 
 // This process's identity, from the main bundle's executable (inside Quillon.app, or a
 // bare executable in a build tree).
-LaunchOwnApplication macOwnApplication();
+OwnApplication macOwnApplication();
 
 }  // namespace quillon

@@ -4,9 +4,9 @@
 
 namespace quillon {
 
-LaunchOwnApplication macOwnApplication() {
+OwnApplication macOwnApplication() {
   NSString* executable = [NSBundle mainBundle].executablePath;
-  return LaunchOwnApplication::fromExecutablePath(executable != nil ? executable.fileSystemRepresentation : "");
+  return OwnApplication::fromExecutablePath(executable != nil ? executable.fileSystemRepresentation : "");
 }
 
 }  // namespace quillon

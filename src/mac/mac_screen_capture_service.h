@@ -4,11 +4,11 @@
 #include <memory>
 #include <vector>
 
-#include "core/platform/launch_screen_capture_service.h"
+#include "core/platform/screen_capture_service.h"
 
 namespace quillon {
 
-class LaunchMainLoop;
+class MainLoop;
 
 // Captures through ScreenCaptureKit: the shareable content lists the windows and
 // displays, a content filter selects one window alone (its own alpha, nothing behind
@@ -22,7 +22,7 @@ class LaunchMainLoop;
 //
 // The system's errors keep their domain and code; the service's own carry the domain
 // "MacCapture" and one of the codes below.
-class MacScreenCaptureService final : public LaunchScreenCaptureService {
+class MacScreenCaptureService final : public ScreenCaptureService {
  public:
   enum ErrorCode : long {
     // Not in the last shareable content (gone, or never listed).
@@ -33,19 +33,19 @@ class MacScreenCaptureService final : public LaunchScreenCaptureService {
   };
 
   // `loop` must outlive the service and its tasks.
-  explicit MacScreenCaptureService(LaunchMainLoop& loop);
+  explicit MacScreenCaptureService(MainLoop& loop);
   ~MacScreenCaptureService() override;
 
-  // LaunchScreenCaptureService:
+  // ScreenCaptureService:
   // The system's pre-flight check and request (which shows its prompt once per run).
   bool preflightPermission() override;
   bool requestPermission() override;
-  Task<LaunchShareableContent> shareableContent() override;
+  Task<ShareableContent> shareableContent() override;
   double pointPixelScaleForWindow(std::uint32_t windowID) override;
   double pointPixelScaleForDisplay(std::uint32_t displayID) override;
-  Task<Bitmap> captureWindow(std::uint32_t windowID, LaunchCaptureConfiguration configuration) override;
+  Task<Bitmap> captureWindow(std::uint32_t windowID, CaptureConfiguration configuration) override;
   Task<Bitmap> captureDisplay(std::uint32_t displayID, std::vector<std::uint32_t> windowIDs,
-                              LaunchCaptureConfiguration configuration) override;
+                              CaptureConfiguration configuration) override;
 
  private:
   struct Impl;

@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "core/async/launch_main_loop.h"
+#include "core/async/main_loop.h"
 #include "mac/mac_bitmap.h"
 #include "mac/mac_cf_ref.h"
 
@@ -21,21 +21,19 @@ namespace {
 
 constexpr const char* kErrorDomain = "MacCapture";
 
-LaunchError ownError(MacScreenCaptureService::ErrorCode code) {
-  return LaunchCaptureServiceError::of(kErrorDomain, code);
-}
+Error ownError(MacScreenCaptureService::ErrorCode code) { return LaunchCaptureServiceError::of(kErrorDomain, code); }
 
-LaunchError systemError(NSError* error) {
+Error systemError(NSError* error) {
   if (error == nil) return ownError(MacScreenCaptureService::imageUnavailable);
   return LaunchCaptureServiceError::of(error.domain.UTF8String, static_cast<long>(error.code));
 }
 
 GlobalRect globalRect(CGRect rect) { return {rect.origin.x, rect.origin.y, rect.size.width, rect.size.height}; }
 
-LaunchShareableContent contentFrom(SCShareableContent* content) {
-  LaunchShareableContent result;
+ShareableContent contentFrom(SCShareableContent* content) {
+  ShareableContent result;
   for (SCWindow* window in content.windows) {
-    LaunchShareableWindow row;
+    ShareableWindow row;
     row.windowID = window.windowID;
     row.ownerProcessID = window.owningApplication != nil ? window.owningApplication.processID : 0;
     row.frame = globalRect(window.frame);
@@ -49,7 +47,7 @@ LaunchShareableContent contentFrom(SCShareableContent* content) {
   return result;
 }
 
-LaunchResult<Bitmap> bitmapFrom(CGImageRef image, NSError* error, int width, int height) {
+Result<Bitmap> bitmapFrom(CGImageRef image, NSError* error, int width, int height) {
   if (image == nullptr) return systemError(error);
   if (auto bitmap = macBitmapFromImage(image, width, height)) return std::move(*bitmap);
   return ownError(MacScreenCaptureService::imageUnavailable);
@@ -69,7 +67,7 @@ double backingScaleOfDisplay(CGDirectDisplayID displayID) {
 }
 
 API_AVAILABLE(macos(14.0))
-SCStreamConfiguration* streamConfiguration(const LaunchCaptureConfiguration& configuration, bool singleWindow) {
+SCStreamConfiguration* streamConfiguration(const CaptureConfiguration& configuration, bool singleWindow) {
   SCStreamConfiguration* stream = [[SCStreamConfiguration alloc] init];
   stream.width = static_cast<size_t>(pixels(configuration.width));
   stream.height = static_cast<size_t>(pixels(configuration.height));
@@ -89,7 +87,7 @@ SCStreamConfiguration* streamConfiguration(const LaunchCaptureConfiguration& con
   return stream;
 }
 
-CGWindowImageOption imageOptions(const LaunchCaptureConfiguration& configuration) {
+CGWindowImageOption imageOptions(const CaptureConfiguration& configuration) {
   CGWindowImageOption options = kCGWindowImageBestResolution;
   if (configuration.ignoresShadows) options |= kCGWindowImageBoundsIgnoreFraming;
   return options;
@@ -98,11 +96,11 @@ CGWindowImageOption imageOptions(const LaunchCaptureConfiguration& configuration
 }  // namespace
 
 struct MacScreenCaptureService::Impl : std::enable_shared_from_this<Impl> {
-  LaunchMainLoop& loop;
+  MainLoop& loop;
   // The content the last listing returned; main thread only.
   SCShareableContent* content = nil;
 
-  explicit Impl(LaunchMainLoop& l) : loop(l) {}
+  explicit Impl(MainLoop& l) : loop(l) {}
 
   SCWindow* windowWithID(std::uint32_t windowID) const {
     for (SCWindow* window in content.windows) {
@@ -118,7 +116,7 @@ struct MacScreenCaptureService::Impl : std::enable_shared_from_this<Impl> {
     return nil;
   }
 
-  void listContent(LaunchCompletion<LaunchShareableContent> done) {
+  void listContent(Completion<ShareableContent> done) {
     std::shared_ptr<Impl> self = shared_from_this();
     [SCShareableContent getShareableContentExcludingDesktopWindows:NO
                                                onScreenWindowsOnly:YES
@@ -135,7 +133,7 @@ struct MacScreenCaptureService::Impl : std::enable_shared_from_this<Impl> {
   }
 
   API_AVAILABLE(macos(14.0))
-  void screenshot(SCContentFilter* filter, SCStreamConfiguration* stream, LaunchCompletion<Bitmap> done) {
+  void screenshot(SCContentFilter* filter, SCStreamConfiguration* stream, Completion<Bitmap> done) {
     std::shared_ptr<Impl> self = shared_from_this();
     const int width = static_cast<int>(stream.width);
     const int height = static_cast<int>(stream.height);
@@ -143,15 +141,14 @@ struct MacScreenCaptureService::Impl : std::enable_shared_from_this<Impl> {
                                   configuration:stream
                               completionHandler:^(CGImageRef image, NSError* error) {
                                 // The image is only valid in here, so it is converted here.
-                                auto result =
-                                    std::make_shared<LaunchResult<Bitmap>>(bitmapFrom(image, error, width, height));
+                                auto result = std::make_shared<Result<Bitmap>>(bitmapFrom(image, error, width, height));
                                 self->loop.post([result, done] { done(std::move(*result)); });
                               }];
   }
 
   // macOS 13: the window server's image, made off the main thread.
-  void listImage(std::function<CGImageRef()> makeImage, int width, int height, LaunchCompletion<Bitmap> done) {
-    auto result = std::make_shared<std::optional<LaunchResult<Bitmap>>>();
+  void listImage(std::function<CGImageRef()> makeImage, int width, int height, Completion<Bitmap> done) {
+    auto result = std::make_shared<std::optional<Result<Bitmap>>>();
     loop.runDetached(
         [makeImage, width, height, result] {
           auto image = MacCFRef<CGImageRef>::adopt(makeImage());
@@ -160,8 +157,7 @@ struct MacScreenCaptureService::Impl : std::enable_shared_from_this<Impl> {
         [result, done] { done(std::move(**result)); });
   }
 
-  void captureWindow(std::uint32_t windowID, const LaunchCaptureConfiguration& configuration,
-                     LaunchCompletion<Bitmap> done) {
+  void captureWindow(std::uint32_t windowID, const CaptureConfiguration& configuration, Completion<Bitmap> done) {
     if (@available(macOS 14.0, *)) {
       SCWindow* window = windowWithID(windowID);
       if (window == nil) return done(ownError(windowNotFound));
@@ -177,7 +173,7 @@ struct MacScreenCaptureService::Impl : std::enable_shared_from_this<Impl> {
   }
 
   void captureDisplay(std::uint32_t displayID, const std::vector<std::uint32_t>& windowIDs,
-                      const LaunchCaptureConfiguration& configuration, LaunchCompletion<Bitmap> done) {
+                      const CaptureConfiguration& configuration, Completion<Bitmap> done) {
     if (@available(macOS 14.0, *)) {
       SCDisplay* display = displayWithID(displayID);
       if (display == nil) return done(ownError(displayNotFound));
@@ -209,7 +205,7 @@ struct MacScreenCaptureService::Impl : std::enable_shared_from_this<Impl> {
   }
 };
 
-MacScreenCaptureService::MacScreenCaptureService(LaunchMainLoop& loop) : impl_(std::make_shared<Impl>(loop)) {}
+MacScreenCaptureService::MacScreenCaptureService(MainLoop& loop) : impl_(std::make_shared<Impl>(loop)) {}
 
 MacScreenCaptureService::~MacScreenCaptureService() = default;
 
@@ -217,10 +213,11 @@ bool MacScreenCaptureService::preflightPermission() { return CGPreflightScreenCa
 
 bool MacScreenCaptureService::requestPermission() { return CGRequestScreenCaptureAccess(); }
 
-Task<LaunchShareableContent> MacScreenCaptureService::shareableContent() {
-  std::function<void(LaunchCompletion<LaunchShareableContent>)> start =
-      [impl = impl_](LaunchCompletion<LaunchShareableContent> done) { impl->listContent(done); };
-  co_return co_await awaitCallback<LaunchShareableContent>(impl_->loop, std::move(start));
+Task<ShareableContent> MacScreenCaptureService::shareableContent() {
+  std::function<void(Completion<ShareableContent>)> start = [impl = impl_](Completion<ShareableContent> done) {
+    impl->listContent(done);
+  };
+  co_return co_await awaitCallback<ShareableContent>(impl_->loop, std::move(start));
 }
 
 double MacScreenCaptureService::pointPixelScaleForWindow(std::uint32_t windowID) {
@@ -249,18 +246,17 @@ double MacScreenCaptureService::pointPixelScaleForDisplay(std::uint32_t displayI
   return backingScaleOfDisplay(displayID);
 }
 
-Task<Bitmap> MacScreenCaptureService::captureWindow(std::uint32_t windowID, LaunchCaptureConfiguration configuration) {
-  std::function<void(LaunchCompletion<Bitmap>)> start = [impl = impl_, windowID,
-                                                         configuration](LaunchCompletion<Bitmap> done) {
+Task<Bitmap> MacScreenCaptureService::captureWindow(std::uint32_t windowID, CaptureConfiguration configuration) {
+  std::function<void(Completion<Bitmap>)> start = [impl = impl_, windowID, configuration](Completion<Bitmap> done) {
     impl->captureWindow(windowID, configuration, done);
   };
   co_return co_await awaitCallback<Bitmap>(impl_->loop, std::move(start));
 }
 
 Task<Bitmap> MacScreenCaptureService::captureDisplay(std::uint32_t displayID, std::vector<std::uint32_t> windowIDs,
-                                                     LaunchCaptureConfiguration configuration) {
-  std::function<void(LaunchCompletion<Bitmap>)> start = [impl = impl_, displayID, windowIDs = std::move(windowIDs),
-                                                         configuration](LaunchCompletion<Bitmap> done) {
+                                                     CaptureConfiguration configuration) {
+  std::function<void(Completion<Bitmap>)> start = [impl = impl_, displayID, windowIDs = std::move(windowIDs),
+                                                   configuration](Completion<Bitmap> done) {
     impl->captureDisplay(displayID, windowIDs, configuration, done);
   };
   co_return co_await awaitCallback<Bitmap>(impl_->loop, std::move(start));

@@ -3,7 +3,7 @@
 #include <functional>
 #include <vector>
 
-#include "core/platform/launch_screens.h"
+#include "core/platform/screens.h"
 
 namespace quillon {
 
@@ -11,11 +11,11 @@ namespace quillon {
 // AppKit gives them. A change of the configuration (a display added or removed, its
 // resolution or arrangement changed) arrives as the application's screen-parameters
 // notification, on the main thread.
-class MacScreens final : public LaunchScreens {
+class MacScreens final : public Screens {
  public:
-  // LaunchScreens:
-  std::vector<LaunchScreen> screens() const override;
-  LaunchSubscription subscribeToChanges(std::function<void()> handler) override;
+  // Screens:
+  std::vector<Screen> screens() const override;
+  Subscription subscribeToChanges(std::function<void()> handler) override;
 };
 
 }  // namespace quillon

@@ -6,8 +6,8 @@
 
 namespace quillon {
 
-std::vector<LaunchScreen> MacScreens::screens() const {
-  std::vector<LaunchScreen> result;
+std::vector<Screen> MacScreens::screens() const {
+  std::vector<Screen> result;
   for (NSScreen* screen in [NSScreen screens]) {
     id number = screen.deviceDescription[@"NSScreenNumber"];
     if (![number isKindOfClass:[NSNumber class]]) continue;
@@ -18,7 +18,7 @@ std::vector<LaunchScreen> MacScreens::screens() const {
   return result;
 }
 
-LaunchSubscription MacScreens::subscribeToChanges(std::function<void()> handler) {
+Subscription MacScreens::subscribeToChanges(std::function<void()> handler) {
   return macObserve([NSNotificationCenter defaultCenter], NSApplicationDidChangeScreenParametersNotification,
                     [handler = std::move(handler)](NSNotification*) { handler(); });
 }

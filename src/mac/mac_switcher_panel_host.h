@@ -34,7 +34,7 @@ class MacSwitcherPanelHost final : public LaunchSwitcherPanelHost {
   int mainMenuLevel() const override;
   int maximumLevel() const override;
   // The session's "com.apple.screenIsLocked" distributed notification.
-  LaunchSubscription observeScreenLock(std::function<void()> handler) override;
+  Subscription observeScreenLock(std::function<void()> handler) override;
 
  private:
   std::unique_ptr<QtSwitcherPanelHost> drawing_;

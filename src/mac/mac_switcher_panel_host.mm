@@ -103,7 +103,7 @@ int MacSwitcherPanelHost::mainMenuLevel() const { return static_cast<int>(NSMain
 
 int MacSwitcherPanelHost::maximumLevel() const { return CGWindowLevelForKey(kCGMaximumWindowLevelKey); }
 
-LaunchSubscription MacSwitcherPanelHost::observeScreenLock(std::function<void()> handler) {
+Subscription MacSwitcherPanelHost::observeScreenLock(std::function<void()> handler) {
   return macObserve([NSDistributedNotificationCenter defaultCenter], @"com.apple.screenIsLocked",
                     [handler = std::move(handler)](NSNotification*) { handler(); });
 }

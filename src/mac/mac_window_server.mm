@@ -16,20 +16,20 @@ NSNumber* numberIn(NSDictionary* row, CFStringRef key) {
 
 }  // namespace
 
-Task<std::vector<LaunchWindowRow>> MacWindowServer::readOnScreenWindows(bool excludeDesktopElements) const {
+Task<std::vector<WindowRow>> MacWindowServer::readOnScreenWindows(bool excludeDesktopElements) const {
   co_return onScreenWindows(excludeDesktopElements);
 }
 
-std::vector<LaunchWindowRow> MacWindowServer::onScreenWindows(bool excludeDesktopElements) const {
+std::vector<WindowRow> MacWindowServer::onScreenWindows(bool excludeDesktopElements) const {
   CGWindowListOption options = kCGWindowListOptionOnScreenOnly;
   if (excludeDesktopElements) options |= kCGWindowListExcludeDesktopElements;
   auto list = MacCFRef<CFArrayRef>::adopt(CGWindowListCopyWindowInfo(options, kCGNullWindowID));
-  std::vector<LaunchWindowRow> rows;
+  std::vector<WindowRow> rows;
   if (!list) return rows;
   for (id entry in (__bridge NSArray*)list.get()) {
     if (![entry isKindOfClass:[NSDictionary class]]) continue;
     NSDictionary* row = entry;
-    LaunchWindowRow window;
+    WindowRow window;
     if (NSNumber* pid = numberIn(row, kCGWindowOwnerPID)) window.ownerPID = pid.intValue;
     if (NSNumber* number = numberIn(row, kCGWindowNumber)) window.windowNumber = number.unsignedIntValue;
     if (NSNumber* layer = numberIn(row, kCGWindowLayer)) window.layer = layer.intValue;

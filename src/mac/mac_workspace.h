@@ -4,25 +4,25 @@
 #include <string>
 #include <vector>
 
-#include "core/platform/launch_workspace.h"
+#include "core/platform/workspace.h"
 
 namespace quillon {
 
-class LaunchMainLoop;
+class MainLoop;
 
 // NSWorkspace: its running applications, opening bundles, icons, the reduce-motion
 // setting and URLs. Each running application is an NSRunningApplication; its exit is
 // observed through the workspace's termination notification, so a quit wait ends at
 // the exit rather than at the next poll.
-class MacWorkspace final : public LaunchWorkspace {
+class MacWorkspace final : public Workspace {
  public:
   // `loop` must outlive the workspace and every handle it gives out.
-  explicit MacWorkspace(LaunchMainLoop& loop) : loop_(loop) {}
+  explicit MacWorkspace(MainLoop& loop) : loop_(loop) {}
 
-  // LaunchWorkspace:
+  // Workspace:
   // The workspace's list of the user's applications (those with a bundle or a
   // connection to the window server, as NSWorkspace counts them).
-  Task<std::vector<LaunchApplicationHandle>> runningApplications() override;
+  Task<std::vector<ApplicationHandle>> runningApplications() override;
   // Through the workspace's open call; a failure carries the POSIX code behind it, or
   // EIO when the system named none.
   void openApplication(const std::string& bundlePath, OpenCompletion completion) override;
@@ -31,7 +31,7 @@ class MacWorkspace final : public LaunchWorkspace {
   bool openUrl(const Url& url) override;
 
  private:
-  LaunchMainLoop& loop_;
+  MainLoop& loop_;
 };
 
 }  // namespace quillon

@@ -7,7 +7,7 @@
 #include <memory>
 #include <utility>
 
-#include "core/async/launch_main_loop.h"
+#include "core/async/main_loop.h"
 #include "mac/mac_bitmap.h"
 #include "mac/mac_notifications.h"
 
@@ -33,7 +33,7 @@ std::optional<std::string> stringOf(NSString* string) {
 // The process identifier stays the same after an exit and may be reused, so every
 // check of this handle asks the NSRunningApplication first, which belongs to this
 // process alone.
-class MacRunningApplication final : public LaunchRunningApplication {
+class MacRunningApplication final : public RunningApplication {
  public:
   explicit MacRunningApplication(NSRunningApplication* application)
       : application_(application),
@@ -42,7 +42,7 @@ class MacRunningApplication final : public LaunchRunningApplication {
         executablePath_(pathOf(application.executableURL)),
         bundleIdentifier_(stringOf(application.bundleIdentifier)) {}
 
-  // LaunchRunningApplication:
+  // RunningApplication:
   std::int32_t processIdentifier() const override { return pid_; }
   std::optional<std::string> bundlePath() const override { return bundlePath_; }
   std::optional<std::string> executablePath() const override { return executablePath_; }
@@ -59,7 +59,7 @@ class MacRunningApplication final : public LaunchRunningApplication {
     if (application_.terminated || pid_ < 1) return ESRCH;
     return ::kill(pid_, 0) == 0 ? 0 : errno;
   }
-  LaunchSubscription observeTermination(LaunchMainLoop& loop, std::function<void()> exited) override {
+  Subscription observeTermination(MainLoop& loop, std::function<void()> exited) override {
     auto live = std::make_shared<std::function<void()>>(std::move(exited));
     // Once only: the notification and the check below may both see the exit.
     auto fire = [&loop, live] {
@@ -68,17 +68,18 @@ class MacRunningApplication final : public LaunchRunningApplication {
       });
     };
     const pid_t pid = pid_;
-    auto observed = std::make_shared<LaunchSubscription>(
-        macObserve([[NSWorkspace sharedWorkspace] notificationCenter], NSWorkspaceDidTerminateApplicationNotification,
-                   [fire, pid](NSNotification* note) {
-                     id gone = note.userInfo[NSWorkspaceApplicationKey];
-                     if (![gone isKindOfClass:[NSRunningApplication class]]) return;
-                     NSRunningApplication* application = gone;
-                     if (application.processIdentifier == pid) fire();
-                   }));
+    auto observed = std::make_shared<Subscription>(macObserve([[NSWorkspace sharedWorkspace] notificationCenter],
+                                                              NSWorkspaceDidTerminateApplicationNotification,
+                                                              [fire, pid](NSNotification* note) {
+                                                                id gone = note.userInfo[NSWorkspaceApplicationKey];
+                                                                if (![gone isKindOfClass:[NSRunningApplication class]])
+                                                                  return;
+                                                                NSRunningApplication* application = gone;
+                                                                if (application.processIdentifier == pid) fire();
+                                                              }));
     // An exit before the observer was in place has no notification left to send.
     if (application_.terminated) fire();
-    return LaunchSubscription([observed, live] {
+    return Subscription([observed, live] {
       *live = nullptr;
       observed->reset();
     });
@@ -92,8 +93,8 @@ class MacRunningApplication final : public LaunchRunningApplication {
   std::optional<std::string> bundleIdentifier_;
 };
 
-std::vector<LaunchApplicationHandle> currentApplications() {
-  std::vector<LaunchApplicationHandle> applications;
+std::vector<ApplicationHandle> currentApplications() {
+  std::vector<ApplicationHandle> applications;
   for (NSRunningApplication* application in [[NSWorkspace sharedWorkspace] runningApplications]) {
     applications.push_back(std::make_shared<MacRunningApplication>(application));
   }
@@ -110,7 +111,7 @@ int posixCodeOf(NSError* error) {
 
 }  // namespace
 
-Task<std::vector<LaunchApplicationHandle>> MacWorkspace::runningApplications() {
+Task<std::vector<ApplicationHandle>> MacWorkspace::runningApplications() {
   // The workspace keeps this list up to date on the main thread, so reading it is cheap.
   co_return currentApplications();
 }
@@ -121,7 +122,7 @@ void MacWorkspace::openApplication(const std::string& bundlePath, OpenCompletion
   configuration.activates = NO;
   configuration.hides = NO;
   configuration.allowsRunningApplicationSubstitution = NO;
-  LaunchMainLoop* loop = &loop_;
+  MainLoop* loop = &loop_;
   auto done = std::make_shared<OpenCompletion>(std::move(completion));
   [[NSWorkspace sharedWorkspace]
       openApplicationAtURL:url
@@ -131,7 +132,7 @@ void MacWorkspace::openApplication(const std::string& bundlePath, OpenCompletion
            // thread, where the running application's properties are kept up to date.
            loop->post([done, application, error] {
              if (application != nil) {
-               (*done)(LaunchApplicationHandle(std::make_shared<MacRunningApplication>(application)));
+               (*done)(ApplicationHandle(std::make_shared<MacRunningApplication>(application)));
              } else {
                (*done)(std::make_exception_ptr(LaunchOpenApplicationError{posixCodeOf(error)}));
              }

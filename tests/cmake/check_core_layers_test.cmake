@@ -2,18 +2,18 @@
 # and expects it to fail naming the file; the same trees without the bad line pass.
 # Run as `cmake -DCHECK=<check_core_layers.cmake> -DWORK=<scratch directory> -P ...`.
 set(cases
-  "core|input/a.h|#include \"core/app/b.h\"|higher layer"
-  "core|input/a.h|#include \"../app/b.h\"|not a core header"
-  "core|input/a.h|#include \"app/quillon_composition.h\"|not a core header"
+  "core|input/a.h|#include \"core/product/b.h\"|higher layer"
+  "core|input/a.h|#include \"../product/b.h\"|not a core header"
+  "core|input/a.h|#include \"executable/linux_platform.h\"|not a core header"
   "core|input/a.h|#include \"desktop/qt_main_loop.h\"|not a core header"
   "core|input/a.h|#include \"linux/x11_connection.h\"|not a core header"
-  "core|input/a.h|#include \"core/input/../app/b.h\"|not a core header"
+  "core|input/a.h|#include \"core/input/../product/b.h\"|not a core header"
   "core|input/a.h|#include <QObject>|portable core"
   "core|input/a.h|#include <xcb/xcb.h>|portable core"
   "core|input/a.h|#include <sys/epoll.h>|portable core"
   "core|elsewhere/a.h|#include <vector>|not in any known layer"
   "desktop|qt_a.cpp|#include \"linux/x11_connection.h\"|toolkit layer sees"
-  "desktop|qt_a.cpp|#include \"app/linux_platform.h\"|toolkit layer sees"
+  "desktop|qt_a.cpp|#include \"executable/linux_platform.h\"|toolkit layer sees"
   "desktop|qt_a.cpp|#include \"../linux/x11_connection.h\"|toolkit layer sees"
   "desktop|qt_a.cpp|#include <X11/Xlib.h>|one platform lacks")
 
@@ -28,10 +28,10 @@ foreach(case IN LISTS cases)
   set(root "${WORK}/case${index}")
   file(REMOVE_RECURSE "${root}")
   # Fine beside the bad line: the same layer, a lower one, the standard library.
-  file(WRITE "${root}/core/app/b.h" "#pragma once\n#include \"core/input/c.h\"\n")
+  file(WRITE "${root}/core/product/b.h" "#pragma once\n#include \"core/input/c.h\"\n")
   file(WRITE "${root}/core/input/c.h" "#pragma once\n#include <vector>\n#include \"core/support/d.h\"\n")
   file(WRITE "${root}/core/support/d.h" "#pragma once\n")
-  file(WRITE "${root}/desktop/qt_b.cpp" "#include <QWidget>\n#include \"desktop/qt_b.h\"\n#include \"core/app/b.h\"\n")
+  file(WRITE "${root}/desktop/qt_b.cpp" "#include <QWidget>\n#include \"desktop/qt_b.h\"\n#include \"core/product/b.h\"\n")
   execute_process(COMMAND "${CMAKE_COMMAND}" -DCORE_DIR=${root}/core -DDESKTOP_DIR=${root}/desktop -P "${CHECK}"
                   RESULT_VARIABLE clean OUTPUT_QUIET ERROR_VARIABLE cleanOutput)
   if(NOT clean EQUAL 0)

@@ -10,8 +10,8 @@
 #include <QMessageBox>
 #include <QPixmap>
 
-#include "core/app/quillon_about_content.h"
 #include "core/localization/l10n.h"
+#include "core/product/quillon_about_content.h"
 #include "desktop/qt_alert_presenter.h"
 #include "desktop/qt_status_menu_host.h"
 #include "support/fake_log_sink.h"
@@ -32,8 +32,8 @@ void save(QWidget& widget, const char* name) {
   ASSERT_TRUE(image.save(QStringLiteral(QUILLON_ARTIFACTS_DIR "/") + QLatin1String(name), "PNG")) << name;
 }
 
-LaunchMenuItem item(std::string title, bool enabled = true, bool checked = false) {
-  LaunchMenuItem result;
+MenuItem item(std::string title, bool enabled = true, bool checked = false) {
+  MenuItem result;
   result.title = std::move(title);
   result.enabled = enabled;
   result.checked = checked;
@@ -41,7 +41,7 @@ LaunchMenuItem item(std::string title, bool enabled = true, bool checked = false
 }
 
 TEST(DesktopScreenshots, AlertWithJapaneseText) {
-  LaunchAlert alert;
+  Alert alert;
   alert.messageText = "利用する操作に応じて権限を選べます";
   alert.informativeText =
       "メニューからの切替には追加の権限は不要です。ノッチ上のホットキー操作にはアクセシビリティが必要です。"
@@ -53,22 +53,22 @@ TEST(DesktopScreenshots, AlertWithJapaneseText) {
 
 // The longest About text, with the application's icon.
 TEST(DesktopScreenshots, PrivacyAlertWithTheApplicationIcon) {
-  const LaunchAlert alert{LaunchAlert::Style::informational,
-                          "このMac内のデータと権限",
-                          L10n::text(QuillonAboutContent::privacy()),
-                          {"閉じる", "設定を開く"},
-                          LaunchAlert::Icon::application};
+  const Alert alert{Alert::Style::informational,
+                    "このMac内のデータと権限",
+                    L10n::text(QuillonAboutContent::privacy()),
+                    {"閉じる", "設定を開く"},
+                    Alert::Icon::application};
   save(*QtAlertPresenter::makeMessageBox(alert), "alert-privacy.png");
 }
 
 TEST(DesktopScreenshots, StatusMenuWithJapaneseItems) {
   FakeLogSink log;
   QtStatusMenuHost host(log);
-  LaunchMenuItem remove = item("登録を解除");
-  remove.kind = LaunchMenuItem::Kind::submenu;
+  MenuItem remove = item("登録を解除");
+  remove.kind = MenuItem::Kind::submenu;
   remove.submenu = {item("オーロラ（現在のアプリ）"), item("エンバー"), item("タイド（利用停止中）")};
-  LaunchMenuItem permissions = item("アクセシビリティ: 許可済み", false);
-  permissions.kind = LaunchMenuItem::Kind::label;
+  MenuItem permissions = item("アクセシビリティ: 許可済み", false);
+  permissions.kind = MenuItem::Kind::label;
   host.setMenu({{
       item("オーロラ", true, true),
       item("エンバー"),
@@ -78,10 +78,10 @@ TEST(DesktopScreenshots, StatusMenuWithJapaneseItems) {
       item("設定…"),
       permissions,
       item("権限について…"),
-      LaunchMenuItem::separator(),
+      MenuItem::separator(),
       item("アプリを追加…"),
       remove,
-      LaunchMenuItem::separator(),
+      MenuItem::separator(),
       item("終了"),
   }});
   save(*host.menu(), "status-menu.png");

@@ -10,7 +10,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "core/async/launch_clock.h"
+#include "core/async/clock.h"
 #include "desktop/qt_application_icon.h"
 #include "desktop/qt_main_loop.h"
 #include "qt_spin.h"
@@ -20,8 +20,8 @@ namespace quillon {
 namespace {
 
 TEST(QtAlertPresenter, ButtonsKeepTheirOrderAndTheFirstIsTheDefault) {
-  LaunchAlert alert;
-  alert.style = LaunchAlert::Style::warning;
+  Alert alert;
+  alert.style = Alert::Style::warning;
   alert.messageText = "登録データを確認してください";
   alert.buttons = {"閉じる", "権限を確認する", "あとで"};
   auto box = QtAlertPresenter::makeMessageBox(alert);
@@ -40,7 +40,7 @@ TEST(QtAlertPresenter, ButtonsKeepTheirOrderAndTheFirstIsTheDefault) {
 }
 
 TEST(QtAlertPresenter, OpenPanelChoosesOnlyApplicationBundles) {
-  LaunchOpenPanelRequest request;
+  OpenPanelRequest request;
   request.directoryPath = QUILLON_BINARY_DIR "/sample-apps";
   auto dialog = QtAlertPresenter::makeOpenPanel(request);
   auto* asDialog = static_cast<QDialog*>(dialog.get());  // accept() is public on QDialog
@@ -79,7 +79,7 @@ TEST(QtAlertPresenter, OpenPanelChoosesOnlyApplicationBundles) {
 // The guide registers several bundles at once, as the menu does: the user picks them
 // together in the file views, and the dialog hands all of them back.
 TEST(QtAlertPresenter, OpenPanelTakesSeveralBundlesWhenAskedTo) {
-  LaunchOpenPanelRequest request;
+  OpenPanelRequest request;
   request.directoryPath = QUILLON_BINARY_DIR "/sample-apps";
   request.applicationsOnly = true;
   request.allowsMultipleSelection = true;
@@ -111,14 +111,10 @@ TEST(QtAlertPresenter, AnAlertAnswersThroughTheMainLoopWithTheApplicationIcon) {
   SystemClock clock;
   QtMainLoop loop(clock);
   QtAlertPresenter presenter(loop);
-  LaunchAlert alert{LaunchAlert::Style::informational,
-                    "Quillon",
-                    "",
-                    {"閉じる", "使い方", "プライバシー"},
-                    LaunchAlert::Icon::application};
+  Alert alert{
+      Alert::Style::informational, "Quillon", "", {"閉じる", "使い方", "プライバシー"}, Alert::Icon::application};
   std::optional<int> answer;
-  auto handle =
-      spawn<int>(loop, presenter.showAlert(alert), [&](LaunchResult<int> result) { answer = result.value(); });
+  auto handle = spawn<int>(loop, presenter.showAlert(alert), [&](Result<int> result) { answer = result.value(); });
   ASSERT_TRUE(spinUntil([&] { return !presenter.openDialogs().empty(); }));
   auto* box = qobject_cast<QMessageBox*>(presenter.openDialogs().front());
   ASSERT_NE(box, nullptr);

@@ -36,7 +36,7 @@ class QtLayerRendererTest : public testing::Test {
     LaunchSwitcherConfiguration configuration;
     for (const char* name : {"オーロラ・ノッチ", "エンバー", "タイドプール音楽プレイヤー（とても長い名前）"}) {
       ManagedNotchApp app;
-      app.id = LaunchUuid::random();
+      app.id = Uuid::random();
       app.displayName = name;
       app.bundleURL = Url::fileUrl(std::string("/Applications/") + name + ".app", true);
       configuration.apps.push_back(app);
@@ -91,7 +91,7 @@ class QtLayerRendererTest : public testing::Test {
   FakeWorkspace workspace;
   LaunchSwitcherContentView view{clock, workspace, {0, 0, viewWidth, viewHeight}};
   QtLayerRenderer renderer;
-  std::vector<LaunchUuid> ids;
+  std::vector<Uuid> ids;
 };
 
 TEST_F(QtLayerRendererTest, EntranceAndSlidesKeepTheDesktopAroundTheSilhouette) {

@@ -10,7 +10,7 @@
 #include <QCoreApplication>
 #include <QThread>
 
-#include "core/async/launch_clock.h"
+#include "core/async/clock.h"
 #include "qt_spin.h"
 
 namespace quillon {
@@ -46,7 +46,7 @@ TEST_F(QtMainLoopTest, TimersFireOnceRepeatOrNotAtAllWhenCancelled) {
   loop.startTimer(0.01, false, [&] { ++once; });
   const auto dropped = loop.startTimer(0.01, false, [&] { ++cancelled; });
   loop.cancelTimer(dropped);
-  LaunchMainLoop::TimerId repeating = 0;
+  MainLoop::TimerId repeating = 0;
   repeating = loop.startTimer(0.005, true, [&] {
     // Cancelling itself from inside its own callback must be safe.
     if (++repeated == 3) loop.cancelTimer(repeating);

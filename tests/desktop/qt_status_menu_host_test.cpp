@@ -11,8 +11,8 @@
 namespace quillon {
 namespace {
 
-LaunchMenuItem item(std::string title, bool enabled = true, bool checked = false, std::string toolTip = {}) {
-  LaunchMenuItem result;
+MenuItem item(std::string title, bool enabled = true, bool checked = false, std::string toolTip = {}) {
+  MenuItem result;
   result.title = std::move(title);
   result.enabled = enabled;
   result.checked = checked;
@@ -23,19 +23,19 @@ LaunchMenuItem item(std::string title, bool enabled = true, bool checked = false
 TEST(QtStatusMenuHost, MenuShowsTheModelItWasLastGiven) {
   FakeLogSink log;
   QtStatusMenuHost host(log);
-  LaunchMenuItem earlier = item("一");
-  earlier.kind = LaunchMenuItem::Kind::submenu;
+  MenuItem earlier = item("一");
+  earlier.kind = MenuItem::Kind::submenu;
   earlier.submenu = {item("A")};
   host.setMenu({{earlier, item("二"), item("三"), item("四"), item("五")}});
   int chosen = 0;
-  LaunchMenuItem app = item("オーロラ", true, true, "オーロラ\ncom.example.aurora\n/Applications/Aurora.app");
+  MenuItem app = item("オーロラ", true, true, "オーロラ\ncom.example.aurora\n/Applications/Aurora.app");
   app.action = [&] { ++chosen; };
-  LaunchMenuItem status = item("切り替え中…");
-  status.kind = LaunchMenuItem::Kind::label;
-  LaunchMenuItem remove = item("登録を解除", false);
-  remove.kind = LaunchMenuItem::Kind::submenu;
+  MenuItem status = item("切り替え中…");
+  status.kind = MenuItem::Kind::label;
+  MenuItem remove = item("登録を解除", false);
+  remove.kind = MenuItem::Kind::submenu;
   remove.submenu = {item("オーロラ（現在のアプリ）", false)};
-  host.setMenu({{app, status, LaunchMenuItem::separator(), remove}});
+  host.setMenu({{app, status, MenuItem::separator(), remove}});
 
   const auto actions = host.menu()->actions();
   ASSERT_EQ(actions.size(), 4);

@@ -16,8 +16,8 @@
 #include <QPushButton>
 
 #include "core/localization/l10n.h"
-#include "core/storage/onboarding/launch_onboarding_store.h"
-#include "core/storage/preferences/launch_preferences_store.h"
+#include "core/records/onboarding/launch_onboarding_store.h"
+#include "core/records/preferences/launch_preferences_store.h"
 #include "desktop/qt_onboarding_window.h"
 #include "desktop/qt_settings_window.h"
 #include "support/fake_login_item.h"

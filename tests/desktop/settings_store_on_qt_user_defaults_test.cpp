@@ -4,9 +4,9 @@
 
 #include <filesystem>
 
-#include "core/app/app_registry_recovery.h"
-#include "core/storage/registry/app_registry.h"
-#include "core/storage/registry/settings_store.h"
+#include "core/product/app_registry_recovery.h"
+#include "core/records/registry/app_registry.h"
+#include "core/records/registry/settings_store.h"
 #include "desktop/qt_user_defaults.h"
 #include "support/fake_alert_presenter.h"
 #include "support/manual_main_loop.h"

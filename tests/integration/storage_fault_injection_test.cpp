@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "core/support/launch_uuid.h"
+#include "core/support/uuid.h"
 #include "storage_writer_contents.h"
 #include "support/child_process.h"
 #include "support/storage_test_files.h"
@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 bool isTemporaryName(const std::string& name) {
   const std::string prefix = ".write-";
   if (name.rfind(prefix, 0) != 0) return false;
-  const auto uuid = LaunchUuid::parse(name.substr(prefix.size()));
+  const auto uuid = Uuid::parse(name.substr(prefix.size()));
   return uuid && uuid->toString() == name.substr(prefix.size());
 }
 

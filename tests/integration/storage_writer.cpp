@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
   for (unsigned long count = 0;; ++count) {
     try {
       storage.write(count % 2 == 0 ? storageWriterFirstContent() : storageWriterSecondContent(), argv[2], {});
-    } catch (const LaunchError& error) {
+    } catch (const Error& error) {
       std::fprintf(stderr, "write failed: %d\n", error.errnoValue());
       return 1;
     }

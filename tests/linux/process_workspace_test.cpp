@@ -28,19 +28,18 @@ struct ProcessWorkspaceTest : ::testing::Test {
   ProcessWorkspace workspace{sandbox.loop};
 
   // Opens through the port and waits for the completion on the real loop.
-  LaunchResult<LaunchApplicationHandle> open(const std::filesystem::path& bundle) {
-    std::optional<LaunchResult<LaunchApplicationHandle>> outcome;
-    workspace.openApplication(bundle.string(),
-                              [&](LaunchResult<LaunchApplicationHandle> r) { outcome.emplace(std::move(r)); });
+  Result<ApplicationHandle> open(const std::filesystem::path& bundle) {
+    std::optional<Result<ApplicationHandle>> outcome;
+    workspace.openApplication(bundle.string(), [&](Result<ApplicationHandle> r) { outcome.emplace(std::move(r)); });
     EXPECT_TRUE(sandbox.waitFor([&] { return outcome.has_value(); }));
     return std::move(*outcome);
   }
-  LaunchApplicationHandle openRunning(const std::filesystem::path& bundle) {
+  ApplicationHandle openRunning(const std::filesystem::path& bundle) {
     auto application = open(bundle).value();
     EXPECT_TRUE(sandbox.waitUntilReady(application->processIdentifier()));
     return application;
   }
-  bool waitForExit(const LaunchApplicationHandle& application) {
+  bool waitForExit(const ApplicationHandle& application) {
     return sandbox.waitFor([&] { return application->isTerminated(); });
   }
 };
@@ -199,10 +198,10 @@ TEST_F(ProcessWorkspaceTest, RunningApplicationsIncludeAppsStartedElsewhereAndSk
   if (zombie == 0) ::_exit(0);
   ASSERT_TRUE(sandbox.waitFor([&] { return !processRuns(zombie); }));
 
-  std::optional<LaunchResult<std::vector<LaunchApplicationHandle>>> scanned;
-  auto scan = spawn<std::vector<LaunchApplicationHandle>>(
+  std::optional<Result<std::vector<ApplicationHandle>>> scanned;
+  auto scan = spawn<std::vector<ApplicationHandle>>(
       sandbox.loop, workspace.runningApplications(),
-      [&](LaunchResult<std::vector<LaunchApplicationHandle>> r) { scanned.emplace(std::move(r)); });
+      [&](Result<std::vector<ApplicationHandle>> r) { scanned.emplace(std::move(r)); });
   ASSERT_TRUE(sandbox.waitFor([&] { return scanned.has_value(); }));
   const auto applications = std::move(*scanned).get();
   auto find = [&](pid_t pid) {
@@ -238,7 +237,7 @@ void scanWithFreeDescriptors(int free) {
   for (int i = 0; i < free; ++i) ::close(fillers[fillers.size() - 1 - static_cast<std::size_t>(i)]);
   try {
     ProcessWorkspace::scanRunningApplications();
-  } catch (const LaunchError& error) {
+  } catch (const Error& error) {
     std::_Exit(error.errnoValue());
   }
   std::_Exit(0);
@@ -273,7 +272,7 @@ pid_t forkWithIdentifier(pid_t pid, const std::function<void()>& child) {
 }
 
 // Quits the app and reaps it (the subreaper's zombie), freeing its identifier.
-void quitAndReap(ProcessWorkspaceTest& test, const LaunchApplicationHandle& application) {
+void quitAndReap(ProcessWorkspaceTest& test, const ApplicationHandle& application) {
   ASSERT_TRUE(application->requestTermination());
   ASSERT_TRUE(test.waitForExit(application));
   siginfo_t info{};
@@ -306,7 +305,7 @@ TEST_F(ProcessWorkspaceTest, RememberedAppIsNotConfusedWithANewcomerUnderItsIden
     for (auto& found : workspace.scanRememberingApplications()) {
       if (found->processIdentifier() == pid) return found;
     }
-    return LaunchApplicationHandle{};
+    return ApplicationHandle{};
   };
   const auto remembered = scanFor();
   ASSERT_TRUE(remembered && remembered->bundlePath());
@@ -364,9 +363,9 @@ TEST_F(ProcessWorkspaceTest, ExitIsReportedOnceWhileObserved) {
 
 // Forwards to a real handle and runs `hook` right after the quit request, while the
 // old process is quitting.
-class QuitHookApplication final : public LaunchRunningApplication {
+class QuitHookApplication final : public RunningApplication {
  public:
-  QuitHookApplication(LaunchApplicationHandle inner, std::function<void()> hook)
+  QuitHookApplication(ApplicationHandle inner, std::function<void()> hook)
       : inner_(std::move(inner)), hook_(std::move(hook)) {}
   std::int32_t processIdentifier() const override { return inner_->processIdentifier(); }
   std::optional<std::string> bundlePath() const override { return inner_->bundlePath(); }
@@ -379,12 +378,12 @@ class QuitHookApplication final : public LaunchRunningApplication {
     return accepted;
   }
   int probe() const override { return inner_->probe(); }
-  LaunchSubscription observeTermination(LaunchMainLoop& loop, std::function<void()> exited) override {
+  Subscription observeTermination(MainLoop& loop, std::function<void()> exited) override {
     return inner_->observeTermination(loop, std::move(exited));
   }
 
  private:
-  LaunchApplicationHandle inner_;
+  ApplicationHandle inner_;
   std::function<void()> hook_;
 };
 
@@ -392,23 +391,23 @@ class QuitHookApplication final : public LaunchRunningApplication {
 // sample apps that quit do so within milliseconds.
 struct ProcessLifecycleTest : ProcessWorkspaceTest {
   LaunchAppLifecycle lifecycle(double quitLimit = 2.0) {
-    return LaunchAppLifecycle(workspace, sandbox.loop, LaunchOwnApplication{}, ::getpid(), quitLimit);
+    return LaunchAppLifecycle(workspace, sandbox.loop, OwnApplication{}, ::getpid(), quitLimit);
   }
-  LaunchApplicationHandle launch(const std::filesystem::path& bundle, bool waitUntilReady = true) {
-    LaunchApplicationHandle application = ProcessWorkspace::launch(bundle.string());
+  ApplicationHandle launch(const std::filesystem::path& bundle, bool waitUntilReady = true) {
+    ApplicationHandle application = ProcessWorkspace::launch(bundle.string());
     if (waitUntilReady) {
       EXPECT_TRUE(sandbox.waitUntilReady(application->processIdentifier()));
     }
     return application;
   }
-  LaunchResult<LaunchLifecycleResult> switchApps(LaunchAppLifecycle& subject, LaunchApplicationHandle source,
-                                                 const std::filesystem::path& target) {
-    std::optional<LaunchResult<LaunchLifecycleResult>> outcome;
-    auto handle = spawn<LaunchLifecycleResult>(
-        sandbox.loop, subject.switchApplication(std::move(source), directoryUrl(target)),
-        [&](LaunchResult<LaunchLifecycleResult> result) { outcome.emplace(std::move(result)); });
+  Result<LaunchLifecycleResult> switchApps(LaunchAppLifecycle& subject, ApplicationHandle source,
+                                           const std::filesystem::path& target) {
+    std::optional<Result<LaunchLifecycleResult>> outcome;
+    auto handle =
+        spawn<LaunchLifecycleResult>(sandbox.loop, subject.switchApplication(std::move(source), directoryUrl(target)),
+                                     [&](Result<LaunchLifecycleResult> result) { outcome.emplace(std::move(result)); });
     EXPECT_TRUE(sandbox.waitFor([&] { return outcome.has_value(); }, 30.0));
-    if (!outcome) return LaunchResult<LaunchLifecycleResult>(std::make_exception_ptr(CancellationError{}));
+    if (!outcome) return Result<LaunchLifecycleResult>(std::make_exception_ptr(CancellationError{}));
     return std::move(*outcome);
   }
   // Processes of the workspace running from `bundle`.
@@ -428,7 +427,7 @@ TEST_F(ProcessLifecycleTest, QuitsTheRunningAppUnlessItIsGoneSelectedOrStubborn)
     const char* behaviour;
     double quitLimit;
     bool targetIsSource;
-    std::optional<LaunchError> error;
+    std::optional<Error> error;
     bool sourceRunsAfter;
     std::size_t targetRunsAfter;
   } rows[] = {

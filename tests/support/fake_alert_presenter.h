@@ -5,16 +5,16 @@
 #include <string>
 #include <vector>
 
-#include "core/platform/launch_alert_presenter.h"
+#include "core/platform/alert_presenter.h"
 
 namespace quillon {
 
 // Records every alert and open panel. Answers scripted beforehand are given at once (on
 // the next loop turn); without one the alert or panel stays open until the test
 // answers it, then the test runs the loop to let the waiting task go on.
-class FakeAlertPresenter final : public LaunchAlertPresenter {
+class FakeAlertPresenter final : public AlertPresenter {
  public:
-  explicit FakeAlertPresenter(LaunchMainLoop& loop) : loop_(loop) {}
+  explicit FakeAlertPresenter(MainLoop& loop) : loop_(loop) {}
 
   void answerNextAlert(int buttonIndex) { alertAnswers_.push_back(buttonIndex); }
   void answerNextOpenPanel(std::vector<std::string> paths) { panelAnswers_.push_back(std::move(paths)); }
@@ -26,12 +26,12 @@ class FakeAlertPresenter final : public LaunchAlertPresenter {
     std::exchange(openPanel_, std::nullopt).value()(std::move(paths));
   }
 
-  const std::vector<LaunchAlert>& alerts() const { return alerts_; }
-  const std::vector<LaunchOpenPanelRequest>& openPanels() const { return panels_; }
+  const std::vector<Alert>& alerts() const { return alerts_; }
+  const std::vector<OpenPanelRequest>& openPanels() const { return panels_; }
 
-  Task<int> showAlert(LaunchAlert alert) override {
+  Task<int> showAlert(Alert alert) override {
     alerts_.push_back(std::move(alert));
-    std::function<void(LaunchCompletion<int>)> start = [this](LaunchCompletion<int> done) {
+    std::function<void(Completion<int>)> start = [this](Completion<int> done) {
       if (alertAnswers_.empty()) {
         openAlert_.emplace(std::move(done));
         return;
@@ -41,10 +41,10 @@ class FakeAlertPresenter final : public LaunchAlertPresenter {
     };
     co_return co_await awaitCallback<int>(loop_, std::move(start));
   }
-  Task<std::vector<std::string>> showOpenPanel(LaunchOpenPanelRequest request) override {
+  Task<std::vector<std::string>> showOpenPanel(OpenPanelRequest request) override {
     panels_.push_back(std::move(request));
     using Paths = std::vector<std::string>;
-    std::function<void(LaunchCompletion<Paths>)> start = [this](LaunchCompletion<Paths> done) {
+    std::function<void(Completion<Paths>)> start = [this](Completion<Paths> done) {
       if (panelAnswers_.empty()) {
         openPanel_.emplace(std::move(done));
         return;
@@ -56,13 +56,13 @@ class FakeAlertPresenter final : public LaunchAlertPresenter {
   }
 
  private:
-  LaunchMainLoop& loop_;
+  MainLoop& loop_;
   std::deque<int> alertAnswers_;
   std::deque<std::vector<std::string>> panelAnswers_;
-  std::optional<LaunchCompletion<int>> openAlert_;
-  std::optional<LaunchCompletion<std::vector<std::string>>> openPanel_;
-  std::vector<LaunchAlert> alerts_;
-  std::vector<LaunchOpenPanelRequest> panels_;
+  std::optional<Completion<int>> openAlert_;
+  std::optional<Completion<std::vector<std::string>>> openPanel_;
+  std::vector<Alert> alerts_;
+  std::vector<OpenPanelRequest> panels_;
 };
 
 }  // namespace quillon

@@ -4,18 +4,18 @@
 #include <optional>
 #include <string>
 
-#include "core/platform/launch_image_codec.h"
+#include "core/platform/image_codec.h"
 
 namespace quillon {
 
 // A stand-in PNG format: "FAKEPNG", width, height, then the raw pixels. Round trips are
 // exact, anything else fails to decode, and encoding can be made to fail. Downscaling
 // averages each target pixel's block of source pixels.
-class FakeImageCodec final : public LaunchImageCodec {
+class FakeImageCodec final : public ImageCodec {
  public:
   void setEncodeFails(bool fails) { encodeFails_ = fails; }
 
-  // LaunchImageCodec:
+  // ImageCodec:
   std::optional<Bytes> encodePng(const Bitmap& bitmap) const override {
     if (encodeFails_ || bitmap.isEmpty()) return std::nullopt;
     Bytes out = bytesOf(kMagic);

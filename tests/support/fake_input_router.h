@@ -10,30 +10,30 @@ namespace quillon {
 class FakeInputRouter final : public ModifierInputRouter {
  public:
   struct Scroll {
-    LaunchScrollEvent event;
+    ScrollEvent event;
     ScreenPoint cursor;
   };
 
   bool claimScrolls = false;
-  std::vector<LaunchEventFlags> modifiers;
+  std::vector<EventFlags> modifiers;
   std::vector<ScreenPoint> modifierCursors;  // where the pointer was at each change
   std::vector<bool> commandChanges;
   std::vector<ScreenPoint> moves;
   std::vector<Scroll> scrolls;
-  std::vector<LaunchEventFlags> interruptions;
+  std::vector<EventFlags> interruptions;
 
   // ModifierInputRouter:
   void commandChanged(bool isDown, ScreenPoint) override { commandChanges.push_back(isDown); }
   void cursorMoved(ScreenPoint to) override { moves.push_back(to); }
-  bool shouldConsumeScroll(const LaunchScrollEvent& event, ScreenPoint cursor) override {
+  bool shouldConsumeScroll(const ScrollEvent& event, ScreenPoint cursor) override {
     scrolls.push_back({event, cursor});
     return claimScrolls;
   }
-  void modifiersChanged(LaunchEventFlags flags, ScreenPoint cursor) override {
+  void modifiersChanged(EventFlags flags, ScreenPoint cursor) override {
     modifiers.push_back(flags);
     modifierCursors.push_back(cursor);
   }
-  void inputObservationInterrupted(LaunchEventFlags currentFlags) override { interruptions.push_back(currentFlags); }
+  void inputObservationInterrupted(EventFlags currentFlags) override { interruptions.push_back(currentFlags); }
 };
 
 }  // namespace quillon

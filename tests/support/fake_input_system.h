@@ -4,14 +4,14 @@
 #include <memory>
 #include <vector>
 
-#include "core/platform/launch_input_system.h"
+#include "core/platform/input_system.h"
 
 namespace quillon {
 
 // The session's modifiers as the test sets them, and Escape taps that record
 // whether they are installed; `pressEscape` offers a key-down to the started taps as the
 // system would, and tells whether it was swallowed.
-class FakeInputSystem final : public LaunchInputSystem {
+class FakeInputSystem final : public InputSystem {
  public:
   struct TapRecord {
     std::function<bool()> onEscape;
@@ -21,7 +21,7 @@ class FakeInputSystem final : public LaunchInputSystem {
     bool installed() const { return started && !stopped; }
   };
 
-  LaunchEventFlags flags = 0;
+  EventFlags flags = 0;
   std::vector<bool> claims;  // every claimScrolls, in order
   bool refuseTaps = false;   // starting a tap fails, as without the permission
 
@@ -39,8 +39,8 @@ class FakeInputSystem final : public LaunchInputSystem {
     return false;
   }
 
-  // LaunchInputSystem:
-  LaunchEventFlags currentModifierFlags() override { return flags; }
+  // InputSystem:
+  EventFlags currentModifierFlags() override { return flags; }
   ScreenPoint currentCursorLocation() override { return {}; }
   void claimScrolls(bool claimed) override { claims.push_back(claimed); }
   std::unique_ptr<LaunchEscapeTap> makeEscapeTap(std::function<bool()> onEscape) override {

@@ -4,11 +4,11 @@
 #include <string_view>
 #include <vector>
 
-#include "core/platform/launch_log_sink.h"
+#include "core/platform/log_sink.h"
 
 namespace quillon {
 
-class FakeLogSink final : public LaunchLogSink {
+class FakeLogSink final : public LogSink {
  public:
   void log(std::string_view line) override { lines_.emplace_back(line); }
   const std::vector<std::string>& lines() const { return lines_; }

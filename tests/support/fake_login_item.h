@@ -1,11 +1,11 @@
 #pragma once
 
-#include "core/platform/launch_login_item.h"
+#include "core/platform/login_item.h"
 
 namespace quillon {
 
 // Keeps the switch in memory.
-class FakeLoginItem final : public LaunchLoginItem {
+class FakeLoginItem final : public LoginItem {
  public:
   bool isEnabled() override { return enabled_; }
   bool setEnabled(bool enabled) override {

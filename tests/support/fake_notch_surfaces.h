@@ -4,9 +4,9 @@
 #include <memory>
 #include <optional>
 
-#include "core/async/launch_main_loop.h"
+#include "core/async/main_loop.h"
 #include "core/input/launch_notch_surfaces.h"
-#include "core/platform/launch_workspace.h"
+#include "core/platform/workspace.h"
 
 namespace quillon {
 
@@ -15,38 +15,38 @@ namespace quillon {
 class FakeNotchSurfaces final : public LaunchNotchSurfaces {
  public:
   struct Capture {
-    std::shared_ptr<const LaunchRunningApplication> application;
+    std::shared_ptr<const RunningApplication> application;
     std::optional<GlobalPoint> point;
-    LaunchCompletion<LaunchSurfaceSnapshot> complete;
+    Completion<LaunchSurfaceSnapshot> complete;
   };
 
-  explicit FakeNotchSurfaces(LaunchMainLoop& loop) : loop_(loop) {}
+  explicit FakeNotchSurfaces(MainLoop& loop) : loop_(loop) {}
 
   std::optional<LaunchWindowTarget> expanded;     // what `expandedTarget` finds
   std::optional<LaunchWindowTarget> revalidated;  // what `revalidate` finds
   std::deque<Capture> captures;                   // started and not yet completed by the test
 
   // LaunchNotchSurfaces:
-  std::optional<LaunchWindowTarget> expandedTarget(const LaunchRunningApplication&) override { return expanded; }
-  std::optional<LaunchWindowTarget> revalidate(const LaunchSurfaceSnapshot&, const LaunchRunningApplication&, double,
+  std::optional<LaunchWindowTarget> expandedTarget(const RunningApplication&) override { return expanded; }
+  std::optional<LaunchWindowTarget> revalidate(const LaunchSurfaceSnapshot&, const RunningApplication&, double,
                                                bool) override {
     return revalidated;
   }
-  Task<std::optional<LaunchWindowTarget>> readAndRevalidate(const LaunchSurfaceSnapshot&,
-                                                            const LaunchRunningApplication&, double, bool) override {
+  Task<std::optional<LaunchWindowTarget>> readAndRevalidate(const LaunchSurfaceSnapshot&, const RunningApplication&,
+                                                            double, bool) override {
     co_return revalidated;
   }
-  Task<LaunchSurfaceSnapshot> capture(std::shared_ptr<const LaunchRunningApplication> application,
+  Task<LaunchSurfaceSnapshot> capture(std::shared_ptr<const RunningApplication> application,
                                       std::optional<GlobalPoint> point) override {
-    std::function<void(LaunchCompletion<LaunchSurfaceSnapshot>)> start =
-        [this, application, point](LaunchCompletion<LaunchSurfaceSnapshot> done) {
-          captures.push_back({application, point, std::move(done)});
-        };
+    std::function<void(Completion<LaunchSurfaceSnapshot>)> start = [this, application,
+                                                                    point](Completion<LaunchSurfaceSnapshot> done) {
+      captures.push_back({application, point, std::move(done)});
+    };
     co_return co_await awaitCallback<LaunchSurfaceSnapshot>(loop_, std::move(start));
   }
 
   // Completes the capture at `index` (0 = oldest); false when there is none.
-  bool complete(std::size_t index, LaunchResult<LaunchSurfaceSnapshot> result) {
+  bool complete(std::size_t index, Result<LaunchSurfaceSnapshot> result) {
     if (index >= captures.size()) return false;
     auto capture = std::move(captures[index]);
     captures.erase(captures.begin() + static_cast<std::ptrdiff_t>(index));
@@ -55,7 +55,7 @@ class FakeNotchSurfaces final : public LaunchNotchSurfaces {
   }
 
  private:
-  LaunchMainLoop& loop_;
+  MainLoop& loop_;
 };
 
 }  // namespace quillon

@@ -18,14 +18,14 @@ class FakeOverlayPreviews final : public LaunchOverlayPreviews {
     std::shared_ptr<const Bitmap> image;
     Url applicationURL;
   };
-  std::map<LaunchUuid, Entry> entries;
-  std::map<LaunchUuid, double> savedAtTimes;  // when each entry's image was taken
+  std::map<Uuid, Entry> entries;
+  std::map<Uuid, double> savedAtTimes;  // when each entry's image was taken
   int remembered = 0;
-  std::vector<LaunchUuid> removed;
-  std::map<LaunchUuid, Url> retained;
+  std::vector<Uuid> removed;
+  std::map<Uuid, Url> retained;
 
   // LaunchOverlayPreviews:
-  std::shared_ptr<const Bitmap> image(const LaunchUuid& id, const Url& applicationURL) override {
+  std::shared_ptr<const Bitmap> image(const Uuid& id, const Url& applicationURL) override {
     const auto found = entries.find(id);
     if (found == entries.end()) return nullptr;
     if (found->second.applicationURL.standardized() != applicationURL.standardized()) {
@@ -34,22 +34,22 @@ class FakeOverlayPreviews final : public LaunchOverlayPreviews {
     }
     return found->second.image;
   }
-  std::optional<double> savedAt(const LaunchUuid& id, const Url&) const override {
+  std::optional<double> savedAt(const Uuid& id, const Url&) const override {
     const auto found = savedAtTimes.find(id);
     return found == savedAtTimes.end() || !entries.contains(id) ? std::nullopt : std::optional(found->second);
   }
-  bool remember(const LaunchSurfaceSnapshot& snapshot, const LaunchUuid& id, const Url& applicationURL) override {
+  bool remember(const LaunchSurfaceSnapshot& snapshot, const Uuid& id, const Url& applicationURL) override {
     auto cropped = snapshot.croppedImage();
     if (!cropped) return false;
     ++remembered;
     entries[id] = {std::make_shared<const Bitmap>(std::move(*cropped)), applicationURL};
     return true;
   }
-  void remove(const LaunchUuid& id) override {
+  void remove(const Uuid& id) override {
     removed.push_back(id);
     entries.erase(id);
   }
-  void retainApplications(const std::map<LaunchUuid, Url>& apps) override { retained = apps; }
+  void retainApplications(const std::map<Uuid, Url>& apps) override { retained = apps; }
 };
 
 }  // namespace quillon

@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "core/platform/launch_status_menu_host.h"
+#include "core/platform/status_menu_host.h"
 
 namespace quillon {
 
 // Keeps every menu model it is given; `open`/`close` play the user opening and
 // closing the menu; `choose` runs an item's action by its path of titles.
-class FakeStatusMenuHost final : public LaunchStatusMenuHost {
+class FakeStatusMenuHost final : public StatusMenuHost {
  public:
   const std::vector<LaunchMenuModel>& models() const { return models_; }
 
@@ -21,14 +21,14 @@ class FakeStatusMenuHost final : public LaunchStatusMenuHost {
     if (closeHandler_) closeHandler_();
   }
   // The item reached by following `titles` through submenus, or none.
-  const LaunchMenuItem* find(const std::vector<std::string>& titles) const {
+  const MenuItem* find(const std::vector<std::string>& titles) const {
     if (models_.empty()) return nullptr;
-    const std::vector<LaunchMenuItem>* items = &models_.back().items;
-    const LaunchMenuItem* found = nullptr;
+    const std::vector<MenuItem>* items = &models_.back().items;
+    const MenuItem* found = nullptr;
     for (const auto& title : titles) {
       found = nullptr;
       for (const auto& item : *items) {
-        if (item.kind != LaunchMenuItem::Kind::separator && item.title == title) {
+        if (item.kind != MenuItem::Kind::separator && item.title == title) {
           found = &item;
           break;
         }
@@ -40,14 +40,14 @@ class FakeStatusMenuHost final : public LaunchStatusMenuHost {
   }
   // Runs the item's action as a click would: only when it is enabled and has one.
   bool choose(const std::vector<std::string>& titles) {
-    const LaunchMenuItem* item = find(titles);
+    const MenuItem* item = find(titles);
     if (item == nullptr || !item->enabled || !item->action) return false;
     auto action = item->action;  // the action may replace the model it lives in
     action();
     return true;
   }
 
-  // LaunchStatusMenuHost:
+  // StatusMenuHost:
   bool isAvailable() const override { return true; }
   void setMenu(LaunchMenuModel model) override { models_.push_back(std::move(model)); }
   void setToolTip(const std::string&) override {}

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/async/launch_subscription.h"
+#include "core/async/subscription.h"
 #include "core/overlay/launch_switcher_panel_host.h"
 
 namespace quillon {
@@ -44,7 +44,7 @@ class FakeSwitcherPanelHost final : public LaunchSwitcherPanelHost {
   double backingScale(const ScreenRect&) const override { return 2; }
   int mainMenuLevel() const override { return 24; }
   int maximumLevel() const override { return 2147483631; }
-  LaunchSubscription observeScreenLock(std::function<void()> handler) override {
+  Subscription observeScreenLock(std::function<void()> handler) override {
     return locks_.subscribe(std::move(handler));
   }
 
@@ -74,7 +74,7 @@ class FakeSwitcherPanelHost final : public LaunchSwitcherPanelHost {
   };
 
   std::vector<std::shared_ptr<FakePanelRecord>> panels_;
-  LaunchObserverList<> locks_;
+  ObserverList<> locks_;
 };
 
 }  // namespace quillon

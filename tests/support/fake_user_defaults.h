@@ -3,13 +3,13 @@
 #include <map>
 #include <string>
 
-#include "core/platform/launch_user_defaults.h"
+#include "core/platform/user_defaults.h"
 
 namespace quillon {
 
 // An in-memory defaults domain. Tests plant values of any type, make writes vanish or
 // come back altered, and count the writes that happened.
-class FakeUserDefaults final : public LaunchUserDefaults {
+class FakeUserDefaults final : public UserDefaults {
  public:
   void set(const std::string& key, PropertyListValue value) {
     values_.insert_or_assign(key, std::move(value));
@@ -27,7 +27,7 @@ class FakeUserDefaults final : public LaunchUserDefaults {
   // As if another program wrote the domain: the stamp moves.
   void touch() { ++revision_; }
 
-  // LaunchUserDefaults:
+  // UserDefaults:
   std::optional<PropertyListValue> object(const std::string& key) const override {
     const auto found = values_.find(key);
     if (found == values_.end()) return std::nullopt;
@@ -47,7 +47,7 @@ class FakeUserDefaults final : public LaunchUserDefaults {
     touch();
   }
   int readError() const override { return 0; }
-  LaunchDefaultsStamp stamp() const override { return {.size = revision_, .error = 0}; }
+  DefaultsStamp stamp() const override { return {.size = revision_, .error = 0}; }
 
  private:
   std::map<std::string, PropertyListValue> values_;

@@ -4,14 +4,14 @@
 #include <string>
 #include <vector>
 
-#include "core/async/launch_subscription.h"
-#include "core/windows/launch_window_host.h"
+#include "core/async/subscription.h"
+#include "core/view_models/window_host.h"
 
 namespace quillon {
 
 // Windows that only count their presentations ("settings", "onboarding", in order);
 // `activate()` plays the application becoming active.
-class FakeWindowHost final : public LaunchWindowHost {
+class FakeWindowHost final : public WindowHost {
  public:
   std::vector<std::string> presented;
   // The guide's model, once its window was made.
@@ -19,29 +19,30 @@ class FakeWindowHost final : public LaunchWindowHost {
 
   void activate() { activations_.notify(); }
 
-  // LaunchWindowHost:
-  std::unique_ptr<LaunchWindow> makeSettingsWindow(LaunchSettingsViewModel&) override {
-    return std::make_unique<Window>(presented, "settings");
+  // WindowHost:
+  std::unique_ptr<Window> makeSettingsWindow(LaunchSettingsViewModel&) override {
+    return std::make_unique<PresentLog>(presented, "settings");
   }
-  std::unique_ptr<LaunchWindow> makeOnboardingWindow(LaunchOnboardingViewModel& model) override {
+  std::unique_ptr<Window> makeOnboardingWindow(LaunchOnboardingViewModel& model) override {
     onboarding = &model;
-    return std::make_unique<Window>(presented, "onboarding");
+    return std::make_unique<PresentLog>(presented, "onboarding");
   }
-  LaunchSubscription subscribeToActivation(std::function<void()> handler) override {
+  Subscription subscribeToActivation(std::function<void()> handler) override {
     return activations_.subscribe(std::move(handler));
   }
 
  private:
-  class Window final : public LaunchWindow {
+  // A window that notes each time it is shown.
+  class PresentLog final : public Window {
    public:
-    Window(std::vector<std::string>& log, std::string name) : log_(log), name_(std::move(name)) {}
+    PresentLog(std::vector<std::string>& log, std::string name) : log_(log), name_(std::move(name)) {}
     void present() override { log_.push_back(name_); }
 
    private:
     std::vector<std::string>& log_;
     std::string name_;
   };
-  LaunchObserverList<> activations_;
+  ObserverList<> activations_;
 };
 
 }  // namespace quillon

@@ -2,23 +2,22 @@
 
 #include <vector>
 
-#include "core/platform/launch_window_server.h"
+#include "core/platform/window_server.h"
 
 namespace quillon {
 
 // The window list set by the test; every read is recorded with its options.
-class FakeWindowServer final : public LaunchWindowServer {
+class FakeWindowServer final : public WindowServer {
  public:
-  void setWindows(std::vector<LaunchWindowRow> rows) { rows_ = std::move(rows); }
+  void setWindows(std::vector<WindowRow> rows) { rows_ = std::move(rows); }
   void setScreenLocked(bool locked) { locked_ = locked; }
 
   // The `excludeDesktopElements` argument of every read, in order.
   const std::vector<bool>& readOptions() const { return options_; }
 
   // A row with every field present: a normal opaque window of `pid`.
-  static LaunchWindowRow row(std::int32_t pid, std::uint32_t window, GlobalRect bounds, int layer = 0,
-                             double alpha = 1.0) {
-    LaunchWindowRow result;
+  static WindowRow row(std::int32_t pid, std::uint32_t window, GlobalRect bounds, int layer = 0, double alpha = 1.0) {
+    WindowRow result;
     result.ownerPID = pid;
     result.windowNumber = window;
     result.bounds = bounds;
@@ -30,24 +29,24 @@ class FakeWindowServer final : public LaunchWindowServer {
   // How many reads were the blocking kind, which hold the main thread on a real server.
   int blockingReads() const { return blockingReads_; }
 
-  // LaunchWindowServer:
-  std::vector<LaunchWindowRow> onScreenWindows(bool excludeDesktopElements) const override {
+  // WindowServer:
+  std::vector<WindowRow> onScreenWindows(bool excludeDesktopElements) const override {
     ++blockingReads_;
     return read(excludeDesktopElements);
   }
-  Task<std::vector<LaunchWindowRow>> readOnScreenWindows(bool excludeDesktopElements) const override {
+  Task<std::vector<WindowRow>> readOnScreenWindows(bool excludeDesktopElements) const override {
     co_return read(excludeDesktopElements);
   }
   bool isScreenLocked() const override { return locked_; }
 
  private:
-  std::vector<LaunchWindowRow> read(bool excludeDesktopElements) const {
+  std::vector<WindowRow> read(bool excludeDesktopElements) const {
     options_.push_back(excludeDesktopElements);
     return rows_;
   }
 
   mutable int blockingReads_ = 0;
-  std::vector<LaunchWindowRow> rows_;
+  std::vector<WindowRow> rows_;
   mutable std::vector<bool> options_;
   bool locked_ = false;
 };

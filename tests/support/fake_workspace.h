@@ -9,13 +9,13 @@
 #include <utility>
 #include <vector>
 
-#include "core/async/launch_task.h"
-#include "core/platform/launch_workspace.h"
+#include "core/async/task.h"
+#include "core/platform/workspace.h"
 
 namespace quillon {
 
 // A running application whose every answer the test sets.
-class FakeRunningApplication final : public LaunchRunningApplication {
+class FakeRunningApplication final : public RunningApplication {
  public:
   std::int32_t pid = 500;
   std::optional<std::string> bundle;
@@ -59,7 +59,7 @@ class FakeRunningApplication final : public LaunchRunningApplication {
   }
   // Only when `notifiesExit` is set; `exit()` then tells the observers.
   bool notifiesExit = false;
-  LaunchSubscription observeTermination(LaunchMainLoop&, std::function<void()> exited) override {
+  Subscription observeTermination(MainLoop&, std::function<void()> exited) override {
     if (!notifiesExit) return {};
     return exitObservers_.subscribe(std::move(exited));
   }
@@ -69,28 +69,27 @@ class FakeRunningApplication final : public LaunchRunningApplication {
   }
 
  private:
-  LaunchObserverList<> exitObservers_;
+  ObserverList<> exitObservers_;
 };
 
 // A workspace with a settable list of running applications. Open requests go to
 // `answerOpen` when it is set, so a test decides when and how an open ends, and wait
 // for ever otherwise; `opened` records the bundle paths asked for.
-class FakeWorkspace final : public LaunchWorkspace {
+class FakeWorkspace final : public Workspace {
  public:
-  std::vector<LaunchApplicationHandle> applications;
+  std::vector<ApplicationHandle> applications;
   bool reduceMotion = false;
   std::optional<Bitmap> icon;  // every bundle's icon
 
   // With a loop set, a scan waits for releaseScan() and then returns the list as it was
   // when it began, as a slow scan off the main thread does.
-  LaunchMainLoop* holdScansOn = nullptr;
+  MainLoop* holdScansOn = nullptr;
   void releaseScan() { std::exchange(heldScan_, nullptr)(); }
 
-  Task<std::vector<LaunchApplicationHandle>> runningApplications() override {
+  Task<std::vector<ApplicationHandle>> runningApplications() override {
     auto list = applications;
     if (holdScansOn != nullptr) {
-      co_await awaitCallback<bool>(*holdScansOn,
-                                   [this](LaunchCompletion<bool> done) { heldScan_ = [done] { done(true); }; });
+      co_await awaitCallback<bool>(*holdScansOn, [this](Completion<bool> done) { heldScan_ = [done] { done(true); }; });
     }
     co_return list;
   }

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "core/async/launch_clock.h"
+#include "core/async/clock.h"
 
 namespace quillon {
 
 // A clock that moves only when told to. Wall-clock time moves with uptime.
-class ManualClock final : public LaunchClock {
+class ManualClock final : public Clock {
  public:
   explicit ManualClock(double uptime = 1000.0, double now = 1'800'000'000.0) : uptime_(uptime), now_(now) {}
 

@@ -5,16 +5,16 @@
 #include <functional>
 #include <vector>
 
-#include "core/async/launch_main_loop.h"
-#include "core/async/launch_task.h"
-#include "core/async/launch_timer_queue.h"
+#include "core/async/main_loop.h"
+#include "core/async/task.h"
+#include "core/async/timer_queue.h"
 #include "manual_clock.h"
 
 namespace quillon {
 
 // A main loop for unit tests: nothing runs until the test runs it, timers fire only
 // when the test advances the manual clock past them, and detached work runs inline.
-class ManualMainLoop final : public LaunchMainLoop {
+class ManualMainLoop final : public MainLoop {
  public:
   explicit ManualMainLoop(ManualClock& clock) : clock_(clock) {}
 
@@ -31,8 +31,8 @@ class ManualMainLoop final : public LaunchMainLoop {
   void holdDetachedCompletions(bool hold) { holdCompletions_ = hold; }
   void releaseDetachedCompletions();
 
-  // LaunchMainLoop:
-  const LaunchClock& clock() const override { return clock_; }
+  // MainLoop:
+  const Clock& clock() const override { return clock_; }
   void post(std::function<void()> work) override { posted_.push_back(std::move(work)); }
   TimerId startTimer(double delaySeconds, bool repeats, std::function<void()> fire) override {
     return timers_.start(clock_.uptime(), delaySeconds, repeats, std::move(fire));
@@ -48,7 +48,7 @@ class ManualMainLoop final : public LaunchMainLoop {
 
   ManualClock& clock_;
   std::deque<std::function<void()>> posted_;
-  LaunchTimerQueue timers_;
+  TimerQueue timers_;
   WatchId nextWatchId_ = 0;
   bool holdCompletions_ = false;
   std::vector<std::function<void()>> heldCompletions_;
@@ -57,10 +57,9 @@ class ManualMainLoop final : public LaunchMainLoop {
 // Spawns `task`, runs the loop until idle and returns the outcome; fails the test when
 // the task is still suspended (waiting for time or an event the test did not supply).
 template <class T>
-std::optional<LaunchResult<T>> runTask(ManualMainLoop& loop, Task<T> task) {
-  std::optional<LaunchResult<T>> outcome;
-  auto handle =
-      spawn<T>(loop, std::move(task), [&outcome](LaunchResult<T> result) { outcome.emplace(std::move(result)); });
+std::optional<Result<T>> runTask(ManualMainLoop& loop, Task<T> task) {
+  std::optional<Result<T>> outcome;
+  auto handle = spawn<T>(loop, std::move(task), [&outcome](Result<T> result) { outcome.emplace(std::move(result)); });
   loop.runUntilIdle();
   return outcome;
 }

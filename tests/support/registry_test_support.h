@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/storage/registry/managed_notch_app.h"
-#include "core/storage/registry/settings_store.h"
+#include "core/records/registry/managed_notch_app.h"
+#include "core/records/registry/settings_store.h"
 #include "support/fake_user_defaults.h"
 #include "support/temporary_directory.h"
 #include "support/test_app_bundle.h"
@@ -26,7 +26,7 @@ inline Url bundleAt(const std::filesystem::path& path, const std::function<void(
 
 // One stored entry as JSON, with every key present; tests remove or retype keys.
 inline nlohmann::json entry(const std::string& identifier, const std::string& path, std::int64_t order,
-                            const std::string& id = LaunchUuid::random().toString()) {
+                            const std::string& id = Uuid::random().toString()) {
   return {{"id", id},
           {"bundleIdentifier", identifier},
           {"bundleURL", Url::fileUrl(path, true).absoluteString()},

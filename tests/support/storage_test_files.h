@@ -17,7 +17,7 @@
 
 namespace quillon {
 // Readable failures: the error's text and errno instead of a byte dump.
-inline void PrintTo(const LaunchError& error, std::ostream* out) {
+inline void PrintTo(const Error& error, std::ostream* out) {
   *out << error.description() << " (errno " << error.errnoValue() << ")";
 }
 }  // namespace quillon
@@ -25,10 +25,10 @@ inline void PrintTo(const LaunchError& error, std::ostream* out) {
 namespace quillon::testing_files {
 
 // The storage error `operation` threw, or none.
-inline std::optional<LaunchError> errorOf(const std::function<void()>& operation) {
+inline std::optional<Error> errorOf(const std::function<void()>& operation) {
   try {
     operation();
-  } catch (const LaunchError& error) {
+  } catch (const Error& error) {
     return error;
   }
   return std::nullopt;

@@ -8,10 +8,10 @@
 #include <utility>
 
 #include "core/async/launch_async_wait_error.h"
-#include "core/async/launch_main_loop.h"
-#include "core/async/launch_task.h"
-#include "core/support/launch_result.h"
-#include "core/support/launch_uuid.h"
+#include "core/async/main_loop.h"
+#include "core/async/task.h"
+#include "core/support/result.h"
+#include "core/support/uuid.h"
 
 namespace quillon {
 
@@ -45,15 +45,15 @@ namespace quillon {
 template <class T>
 class LaunchAsyncGate {
  public:
-  using LateResultHandler = std::function<void(LaunchResult<T>)>;
+  using LateResultHandler = std::function<void(Result<T>)>;
   using Operation = std::function<Task<T>()>;
 
-  explicit LaunchAsyncGate(LaunchMainLoop& loop) : state_(std::make_shared<State>(loop)) {}
+  explicit LaunchAsyncGate(MainLoop& loop) : state_(std::make_shared<State>(loop)) {}
   LaunchAsyncGate(const LaunchAsyncGate&) = delete;
   LaunchAsyncGate& operator=(const LaunchAsyncGate&) = delete;
   ~LaunchAsyncGate() {
     // A fresh generation makes every pending step of the last run stale.
-    state_->generation = LaunchUuid::random();
+    state_->generation = Uuid::random();
     state_->waiter.reset();
     state_->worker.detach();
     state_->deadline.detach();
@@ -72,25 +72,24 @@ class LaunchAsyncGate {
 
  private:
   struct State {
-    explicit State(LaunchMainLoop& l) : loop(l) {}
-    LaunchMainLoop& loop;
+    explicit State(MainLoop& l) : loop(l) {}
+    MainLoop& loop;
     bool isRunning = false;
-    LaunchUuid generation = LaunchUuid::random();
-    LaunchTaskHandle worker;
-    LaunchTaskHandle deadline;
-    std::optional<LaunchCompletion<T>> waiter;  // present only while somebody waits
+    Uuid generation = Uuid::random();
+    TaskHandle worker;
+    TaskHandle deadline;
+    std::optional<Completion<T>> waiter;  // present only while somebody waits
   };
 
-  static Task<void> work(std::weak_ptr<State> weak, LaunchUuid token, Operation operation,
-                         LateResultHandler onLateResult);
-  static Task<void> enforceDeadline(std::weak_ptr<State> weak, LaunchMainLoop& loop, LaunchUuid token, double timeout,
+  static Task<void> work(std::weak_ptr<State> weak, Uuid token, Operation operation, LateResultHandler onLateResult);
+  static Task<void> enforceDeadline(std::weak_ptr<State> weak, MainLoop& loop, Uuid token, double timeout,
                                     bool cancelWork);
   // Resolves the current wait with `failure`; does nothing for a stale token or when the
   // wait is already resolved. `isRunning` stays true until the operation ends.
-  static void finishWaiting(State& state, const LaunchUuid& token, LaunchResult<T> failure, bool cancelWork);
+  static void finishWaiting(State& state, const Uuid& token, Result<T> failure, bool cancelWork);
   // Ends the current wait without resuming anybody and hands back the waiter, if the
   // wait of `token` was still open.
-  static std::optional<LaunchCompletion<T>> release(State& state, const LaunchUuid& token, bool cancelWork);
+  static std::optional<Completion<T>> release(State& state, const Uuid& token, bool cancelWork);
 
   std::shared_ptr<State> state_;
 };
@@ -101,19 +100,19 @@ Task<T> LaunchAsyncGate<T>::run(double timeout, bool cancelWorkOnTimeout, LateRe
   co_await checkCancellation();
   auto state = state_;
   if (state->isRunning) throw LaunchAsyncWaitError::alreadyRunning;
-  const auto token = LaunchUuid::random();
+  const auto token = Uuid::random();
   state->generation = token;
   state->isRunning = true;
   const std::weak_ptr<State> weak = state;
 
   // The caller's cancellation may fire from anywhere; it only schedules the release.
   struct HandlerGuard {
-    std::shared_ptr<LaunchCancellation> cancellation;
-    LaunchCancellation::HandlerId id;
+    std::shared_ptr<Cancellation> cancellation;
+    Cancellation::HandlerId id;
     ~HandlerGuard() { cancellation->removeHandler(id); }
   };
   auto cancellation = co_await currentCancellation();
-  LaunchMainLoop* loop = &state->loop;
+  MainLoop* loop = &state->loop;
   const HandlerGuard guard{cancellation, cancellation->addHandler([loop, weak, token, cancelWorkOnTimeout] {
                              loop->post([weak, token, cancelWorkOnTimeout] {
                                if (auto s = weak.lock()) {
@@ -127,7 +126,7 @@ Task<T> LaunchAsyncGate<T>::run(double timeout, bool cancelWorkOnTimeout, LateRe
   // the caller's task is dropped mid-wait it detaches the operation.
   struct ReleaseOnDrop {
     std::weak_ptr<State> weak;
-    LaunchUuid token;
+    Uuid token;
     bool cancelWork;
     ~ReleaseOnDrop() {
       if (auto s = weak.lock()) release(*s, token, cancelWork);
@@ -138,7 +137,7 @@ Task<T> LaunchAsyncGate<T>::run(double timeout, bool cancelWorkOnTimeout, LateRe
   const double limit = std::isnan(timeout) ? 0.0 : std::max(timeout, 0.0);
   // Named rather than written inside the co_await: GCC 12 destroys a lambda temporary
   // of a co_await operand twice.
-  std::function<void(LaunchCompletion<T>)> begin = [&](LaunchCompletion<T> completion) {
+  std::function<void(Completion<T>)> begin = [&](Completion<T> completion) {
     state->waiter.emplace(std::move(completion));
     // The worker is posted first, so an operation that finishes without suspending
     // always beats even a zero deadline.
@@ -150,12 +149,12 @@ Task<T> LaunchAsyncGate<T>::run(double timeout, bool cancelWorkOnTimeout, LateRe
 }
 
 template <class T>
-Task<void> LaunchAsyncGate<T>::work(std::weak_ptr<State> weak, LaunchUuid token, Operation operation,
+Task<void> LaunchAsyncGate<T>::work(std::weak_ptr<State> weak, Uuid token, Operation operation,
                                     LateResultHandler onLateResult) {
-  std::optional<LaunchResult<T>> result;
+  std::optional<Result<T>> result;
   try {
     result.emplace(co_await operation());
-  } catch (const LaunchError& error) {
+  } catch (const Error& error) {
     result.emplace(error);
   } catch (...) {
     result.emplace(std::current_exception());
@@ -175,8 +174,8 @@ Task<void> LaunchAsyncGate<T>::work(std::weak_ptr<State> weak, LaunchUuid token,
 }
 
 template <class T>
-Task<void> LaunchAsyncGate<T>::enforceDeadline(std::weak_ptr<State> weak, LaunchMainLoop& loop, LaunchUuid token,
-                                               double timeout, bool cancelWork) {
+Task<void> LaunchAsyncGate<T>::enforceDeadline(std::weak_ptr<State> weak, MainLoop& loop, Uuid token, double timeout,
+                                               bool cancelWork) {
   try {
     co_await sleepFor(loop, timeout);
   } catch (const CancellationError&) {
@@ -188,9 +187,9 @@ Task<void> LaunchAsyncGate<T>::enforceDeadline(std::weak_ptr<State> weak, Launch
 }
 
 template <class T>
-std::optional<LaunchCompletion<T>> LaunchAsyncGate<T>::release(State& state, const LaunchUuid& token, bool cancelWork) {
+std::optional<Completion<T>> LaunchAsyncGate<T>::release(State& state, const Uuid& token, bool cancelWork) {
   if (state.generation != token || !state.waiter) return std::nullopt;
-  std::optional<LaunchCompletion<T>> waiter = std::move(state.waiter);
+  std::optional<Completion<T>> waiter = std::move(state.waiter);
   state.waiter.reset();
   state.deadline.reset();
   // Cooperative: the operation ends when it notices, and its outcome (usually a
@@ -200,8 +199,7 @@ std::optional<LaunchCompletion<T>> LaunchAsyncGate<T>::release(State& state, con
 }
 
 template <class T>
-void LaunchAsyncGate<T>::finishWaiting(State& state, const LaunchUuid& token, LaunchResult<T> failure,
-                                       bool cancelWork) {
+void LaunchAsyncGate<T>::finishWaiting(State& state, const Uuid& token, Result<T> failure, bool cancelWork) {
   if (auto waiter = release(state, token, cancelWork)) (*waiter)(std::move(failure));
 }
 

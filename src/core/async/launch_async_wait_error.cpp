@@ -4,7 +4,7 @@
 
 namespace quillon {
 
-std::string launchErrorText(LaunchAsyncWaitError::Code code, const LaunchError&) {
+std::string launchErrorText(LaunchAsyncWaitError::Code code, const Error&) {
   int index = 0;
   switch (code) {
     case LaunchAsyncWaitError::Code::timedOut: index = 0; break;

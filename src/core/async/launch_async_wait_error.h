@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/support/launch_error.h"
+#include "core/support/error.h"
 
 namespace quillon {
 
@@ -14,15 +14,15 @@ struct LaunchAsyncWaitError {
     timedOut,        // the time limit passed before the operation finished
     alreadyRunning,  // an operation started through the gate has not finished yet
   };
-  static const LaunchError timedOut;
-  static const LaunchError alreadyRunning;
+  static const Error timedOut;
+  static const Error alreadyRunning;
 };
 
-constexpr LaunchErrorDomain launchErrorDomain(LaunchAsyncWaitError::Code) { return LaunchErrorDomain::asyncWait; }
+constexpr ErrorDomain launchErrorDomain(LaunchAsyncWaitError::Code) { return ErrorDomain::asyncWait; }
 // The generic "could not be completed" text, naming the type and the case's position.
-std::string launchErrorText(LaunchAsyncWaitError::Code code, const LaunchError& error);
+std::string launchErrorText(LaunchAsyncWaitError::Code code, const Error& error);
 
-inline const LaunchError LaunchAsyncWaitError::timedOut{LaunchAsyncWaitError::Code::timedOut};
-inline const LaunchError LaunchAsyncWaitError::alreadyRunning{LaunchAsyncWaitError::Code::alreadyRunning};
+inline const Error LaunchAsyncWaitError::timedOut{LaunchAsyncWaitError::Code::timedOut};
+inline const Error LaunchAsyncWaitError::alreadyRunning{LaunchAsyncWaitError::Code::alreadyRunning};
 
 }  // namespace quillon

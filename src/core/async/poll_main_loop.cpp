@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/async/launch_clock.h"
+#include "core/async/clock.h"
 #include "core/support/unique_fd.h"
 
 namespace quillon {
@@ -45,7 +45,7 @@ struct PollMainLoop::Shared {
   }
 };
 
-PollMainLoop::PollMainLoop(const LaunchClock& clock) : clock_(clock), shared_(std::make_shared<Shared>()) {
+PollMainLoop::PollMainLoop(const Clock& clock) : clock_(clock), shared_(std::make_shared<Shared>()) {
   int fds[2];
   if (::pipe(fds) != 0) std::terminate();
   for (int fd : fds) {
@@ -69,7 +69,7 @@ PollMainLoop::~PollMainLoop() {
 
 void PollMainLoop::post(std::function<void()> work) { shared_->push(std::move(work)); }
 
-LaunchMainLoop::TimerId PollMainLoop::startTimer(double delaySeconds, bool repeats, std::function<void()> fire) {
+MainLoop::TimerId PollMainLoop::startTimer(double delaySeconds, bool repeats, std::function<void()> fire) {
   return timers_.start(clock_.uptime(), delaySeconds, repeats, std::move(fire));
 }
 
@@ -82,7 +82,7 @@ void PollMainLoop::runDetached(std::function<void()> work, std::function<void()>
   }).detach();
 }
 
-LaunchMainLoop::WatchId PollMainLoop::watchReadable(int fd, std::function<void()> ready) {
+MainLoop::WatchId PollMainLoop::watchReadable(int fd, std::function<void()> ready) {
   const WatchId id = ++nextWatchId_;
   watches_.emplace(id, Watch{fd, std::move(ready)});
   return id;

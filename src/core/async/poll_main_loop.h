@@ -4,16 +4,16 @@
 #include <map>
 #include <memory>
 
-#include "core/async/launch_main_loop.h"
-#include "core/async/launch_timer_queue.h"
+#include "core/async/main_loop.h"
+#include "core/async/timer_queue.h"
 
 namespace quillon {
 
 // A real main loop on poll(2), for the command-line start-up path and for integration
 // tests that need real time without a desktop. The desktop build uses the Qt loop.
-class PollMainLoop final : public LaunchMainLoop {
+class PollMainLoop final : public MainLoop {
  public:
-  explicit PollMainLoop(const LaunchClock& clock);
+  explicit PollMainLoop(const Clock& clock);
   ~PollMainLoop() override;
 
   // Runs until quit() is called (also when it was called before run()).
@@ -24,8 +24,8 @@ class PollMainLoop final : public LaunchMainLoop {
   // Safe from any thread and from signal-free contexts.
   void quit();
 
-  // LaunchMainLoop:
-  const LaunchClock& clock() const override { return clock_; }
+  // MainLoop:
+  const Clock& clock() const override { return clock_; }
   void post(std::function<void()> work) override;
   TimerId startTimer(double delaySeconds, bool repeats, std::function<void()> fire) override;
   void cancelTimer(TimerId id) override;
@@ -42,9 +42,9 @@ class PollMainLoop final : public LaunchMainLoop {
 
   bool runOnce(double maximumWait);
 
-  const LaunchClock& clock_;
+  const Clock& clock_;
   std::shared_ptr<Shared> shared_;
-  LaunchTimerQueue timers_;
+  TimerQueue timers_;
   std::map<WatchId, Watch> watches_;
   WatchId nextWatchId_ = 0;
   bool quitRequested_ = false;

@@ -24,8 +24,6 @@ LocalizedText localizedText(LaunchLifecycleError::Code code) {
 
 }  // namespace
 
-std::string launchErrorText(LaunchLifecycleError::Code code, const LaunchError&) {
-  return L10n::text(localizedText(code));
-}
+std::string launchErrorText(LaunchLifecycleError::Code code, const Error&) { return L10n::text(localizedText(code)); }
 
 }  // namespace quillon

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/support/launch_error.h"
+#include "core/support/error.h"
 
 namespace quillon {
 
@@ -19,27 +19,27 @@ struct LaunchLifecycleError {
     terminationTimedOut,          // the app to quit was still running when the wait ended
     returnedApplicationMismatch,  // the launched process is not the registered bundle
   };
-  static const LaunchError invalidApplicationURL;
-  static const LaunchError invalidExecutable;
-  static const LaunchError ownApplication;
-  static const LaunchError sourceIdentityUnavailable;
-  static const LaunchError alreadySwitching;
-  static const LaunchError terminationRefused;
-  static const LaunchError terminationTimedOut;
-  static const LaunchError returnedApplicationMismatch;
+  static const Error invalidApplicationURL;
+  static const Error invalidExecutable;
+  static const Error ownApplication;
+  static const Error sourceIdentityUnavailable;
+  static const Error alreadySwitching;
+  static const Error terminationRefused;
+  static const Error terminationTimedOut;
+  static const Error returnedApplicationMismatch;
 };
 
-constexpr LaunchErrorDomain launchErrorDomain(LaunchLifecycleError::Code) { return LaunchErrorDomain::lifecycle; }
+constexpr ErrorDomain launchErrorDomain(LaunchLifecycleError::Code) { return ErrorDomain::lifecycle; }
 // What a failed switch says about the code, in the user's language.
-std::string launchErrorText(LaunchLifecycleError::Code code, const LaunchError& error);
+std::string launchErrorText(LaunchLifecycleError::Code code, const Error& error);
 
-inline const LaunchError LaunchLifecycleError::invalidApplicationURL{Code::invalidApplicationURL};
-inline const LaunchError LaunchLifecycleError::invalidExecutable{Code::invalidExecutable};
-inline const LaunchError LaunchLifecycleError::ownApplication{Code::ownApplication};
-inline const LaunchError LaunchLifecycleError::sourceIdentityUnavailable{Code::sourceIdentityUnavailable};
-inline const LaunchError LaunchLifecycleError::alreadySwitching{Code::alreadySwitching};
-inline const LaunchError LaunchLifecycleError::terminationRefused{Code::terminationRefused};
-inline const LaunchError LaunchLifecycleError::terminationTimedOut{Code::terminationTimedOut};
-inline const LaunchError LaunchLifecycleError::returnedApplicationMismatch{Code::returnedApplicationMismatch};
+inline const Error LaunchLifecycleError::invalidApplicationURL{Code::invalidApplicationURL};
+inline const Error LaunchLifecycleError::invalidExecutable{Code::invalidExecutable};
+inline const Error LaunchLifecycleError::ownApplication{Code::ownApplication};
+inline const Error LaunchLifecycleError::sourceIdentityUnavailable{Code::sourceIdentityUnavailable};
+inline const Error LaunchLifecycleError::alreadySwitching{Code::alreadySwitching};
+inline const Error LaunchLifecycleError::terminationRefused{Code::terminationRefused};
+inline const Error LaunchLifecycleError::terminationTimedOut{Code::terminationTimedOut};
+inline const Error LaunchLifecycleError::returnedApplicationMismatch{Code::returnedApplicationMismatch};
 
 }  // namespace quillon

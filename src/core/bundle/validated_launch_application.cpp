@@ -7,7 +7,7 @@
 #include <cctype>
 #include <string>
 
-#include "core/bundle/launch_bundle.h"
+#include "core/bundle/bundle.h"
 #include "core/bundle/launch_bundle_location.h"
 #include "core/bundle/launch_lifecycle_error.h"
 
@@ -26,8 +26,7 @@ std::optional<Url> ValidatedLaunchApplication::canonical(const Url& url) {
   return location;
 }
 
-std::optional<Url> ValidatedLaunchApplication::canonicalExecutable(const LaunchBundle& bundle,
-                                                                   const Url& canonicalBundle) {
+std::optional<Url> ValidatedLaunchApplication::canonicalExecutable(const Bundle& bundle, const Url& canonicalBundle) {
   const auto executable = bundle.executableURL();
   if (!executable) return std::nullopt;
   const auto resolved = resolvedPath(executable->path());
@@ -46,7 +45,7 @@ ValidatedLaunchApplication ValidatedLaunchApplication::validate(const Url& url) 
   if (!url.isFileUrl() || !hasApplicationExtension(url)) throw LaunchLifecycleError::invalidApplicationURL;
   const auto location = canonical(url);
   if (!location) throw LaunchLifecycleError::invalidApplicationURL;
-  const auto bundle = LaunchBundle::open(*location);
+  const auto bundle = Bundle::open(*location);
   if (!bundle || bundle->infoString("CFBundlePackageType") != "APPL" || canonical(bundle->bundleURL()) != location) {
     throw LaunchLifecycleError::invalidApplicationURL;
   }

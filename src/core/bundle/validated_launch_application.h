@@ -6,7 +6,7 @@
 
 namespace quillon {
 
-class LaunchBundle;
+class Bundle;
 
 // A bundle that passed the strict check made immediately before it is launched: a
 // local application bundle ("APPL") whose executable is a runnable regular file inside
@@ -24,7 +24,7 @@ struct ValidatedLaunchApplication {
 
   // The canonical executable of a bundle opened at `canonicalBundle`: it must resolve
   // to a path inside the bundle, be a regular file and be executable. None otherwise.
-  static std::optional<Url> canonicalExecutable(const LaunchBundle& bundle, const Url& canonicalBundle);
+  static std::optional<Url> canonicalExecutable(const Bundle& bundle, const Url& canonicalBundle);
 
   friend bool operator==(const ValidatedLaunchApplication&, const ValidatedLaunchApplication&) = default;
 };

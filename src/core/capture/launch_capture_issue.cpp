@@ -4,7 +4,7 @@
 
 namespace quillon {
 
-std::optional<LaunchCaptureIssue> captureIssue(const LaunchError& error) {
+std::optional<LaunchCaptureIssue> captureIssue(const Error& error) {
   using Code = SurfaceCaptureError::Code;
   const auto code = error.code<Code>();
   if (!code) return std::nullopt;

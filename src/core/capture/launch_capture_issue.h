@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "core/support/launch_error.h"
+#include "core/support/error.h"
 
 namespace quillon {
 
@@ -15,6 +15,6 @@ enum class LaunchCaptureIssue {
 
 // The issue an error stands for; none for errors that say nothing about images (a
 // vanished app, a moved window, any error that is not a capture error).
-std::optional<LaunchCaptureIssue> captureIssue(const LaunchError& error);
+std::optional<LaunchCaptureIssue> captureIssue(const Error& error);
 
 }  // namespace quillon

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "core/async/launch_clock.h"
-#include "core/platform/launch_image_codec.h"
+#include "core/async/clock.h"
+#include "core/platform/image_codec.h"
 #include "core/storage/files/launch_storage_error.h"
 
 namespace quillon {
@@ -13,13 +13,13 @@ namespace {
 constexpr const char* previewsFolder = "Previews";
 
 // The UUID a record file is named after, or none for any other name.
-std::optional<LaunchUuid> recordID(const std::string& name) {
+std::optional<Uuid> recordID(const std::string& name) {
   const std::string extension = LaunchPreviewArchive::fileExtension;
   if (name.size() <= extension.size() ||
       name.compare(name.size() - extension.size(), extension.size(), extension) != 0) {
     return std::nullopt;
   }
-  return LaunchUuid::parse(std::string_view(name).substr(0, name.size() - extension.size()));
+  return Uuid::parse(std::string_view(name).substr(0, name.size() - extension.size()));
 }
 
 // Oldest first. Files of the same age fall back to their names, so the choice of
@@ -36,10 +36,10 @@ Url LaunchPreviewArchive::defaultDirectory(const Url& dataDirectory) {
   return Url::fileUrl(standardizePath(dataDirectory.path()) + "/" + previewsFolder, true);
 }
 
-std::string LaunchPreviewArchive::fileName(const LaunchUuid& id) { return id.toString() + fileExtension; }
+std::string LaunchPreviewArchive::fileName(const Uuid& id) { return id.toString() + fileExtension; }
 
-LaunchPreviewArchive::LaunchPreviewArchive(const Url& directory, int maximumEntries, const LaunchImageCodec& codec,
-                                           const LaunchClock& clock)
+LaunchPreviewArchive::LaunchPreviewArchive(const Url& directory, int maximumEntries, const ImageCodec& codec,
+                                           const Clock& clock)
     : storage_(directory), maximumEntries_(std::max(1, maximumEntries)), codec_(&codec), clock_(&clock) {
   if (directory.isFileUrl() && directory.lastPathComponent() == previewsFolder) {
     const std::string path = standardizePath(directory.path());
@@ -58,7 +58,7 @@ std::vector<LaunchStoredFile> LaunchPreviewArchive::list() const {
       // No-follow metadata only: a link or a foreign file is never opened, and it is
       // not ours to delete either.
       if (const auto info = storage_.fileInfo(name, children_)) files.push_back({name, info->size, info->modifiedAt});
-    } catch (const LaunchError& error) {
+    } catch (const Error& error) {
       if (error != LaunchStorageError::unsafeLocation) throw;
     }
   }
@@ -76,7 +76,7 @@ std::optional<LaunchAppPreview> LaunchPreviewArchive::read(const LaunchStoredFil
   LaunchPreviewRecord record;
   try {
     record = readRecord(file);
-  } catch (const LaunchError&) {
+  } catch (const Error&) {
     return std::nullopt;  // one bad file costs its own image, not the others'
   }
   if (record.version != LaunchPreviewRecord::currentVersion || !record.applicationURL.isFileUrl()) return std::nullopt;
@@ -88,18 +88,18 @@ std::optional<LaunchAppPreview> LaunchPreviewArchive::read(const LaunchStoredFil
   return LaunchAppPreview{LaunchAppPreview::normalizedURL(record.applicationURL), std::move(*image), record.savedAt};
 }
 
-std::vector<std::pair<LaunchUuid, LaunchAppPreview>> LaunchPreviewArchive::load() const {
+std::vector<std::pair<Uuid, LaunchAppPreview>> LaunchPreviewArchive::load() const {
   auto files = list();
   sortByAge(files);
   const auto keep = std::min(files.size(), static_cast<std::size_t>(maximumEntries_));
-  std::vector<std::pair<LaunchUuid, LaunchAppPreview>> loaded;
+  std::vector<std::pair<Uuid, LaunchAppPreview>> loaded;
   for (auto it = files.end() - static_cast<std::ptrdiff_t>(keep); it != files.end(); ++it) {
     if (auto preview = read(*it)) loaded.emplace_back(*recordID(it->name), std::move(*preview));
   }
   return loaded;
 }
 
-void LaunchPreviewArchive::save(const LaunchAppPreview& preview, const LaunchUuid& id) const {
+void LaunchPreviewArchive::save(const LaunchAppPreview& preview, const Uuid& id) const {
   auto png = codec_->encodePng(preview.image);
   // No errno describes an encoder that gave up; the file was never touched.
   if (!png) throw LaunchStorageError::unavailable(0);
@@ -128,11 +128,11 @@ void LaunchPreviewArchive::prune() const {
   }
 }
 
-void LaunchPreviewArchive::retain(const std::map<LaunchUuid, Url>& apps) const {
+void LaunchPreviewArchive::retain(const std::map<Uuid, Url>& apps) const {
   // A record that could not be read this time (out of descriptors, an I/O error) may
   // be perfectly good: it stays, and the first such failure is reported once the
   // others were dealt with. Only what was read and found wanting is deleted.
-  std::optional<LaunchError> failure;
+  std::optional<Error> failure;
   for (const auto& file : list()) {
     const auto app = apps.find(*recordID(file.name));
     bool keep = false;
@@ -141,7 +141,7 @@ void LaunchPreviewArchive::retain(const std::map<LaunchUuid, Url>& apps) const {
         const auto record = readRecord(file);
         keep = record.version == LaunchPreviewRecord::currentVersion && record.applicationURL.isFileUrl() &&
                LaunchAppPreview::normalizedURL(record.applicationURL) == LaunchAppPreview::normalizedURL(app->second);
-      } catch (const LaunchError& error) {
+      } catch (const Error& error) {
         const bool invalid = error == LaunchStorageError::invalidRecord || error == LaunchStorageError::tooLarge;
         if (!invalid) {
           if (!failure) failure = error;
@@ -154,7 +154,7 @@ void LaunchPreviewArchive::retain(const std::map<LaunchUuid, Url>& apps) const {
   if (failure) throw *failure;
 }
 
-void LaunchPreviewArchive::remove(const LaunchUuid& id) const { storage_.remove(fileName(id), children_); }
+void LaunchPreviewArchive::remove(const Uuid& id) const { storage_.remove(fileName(id), children_); }
 
 void LaunchPreviewArchive::deleteFile(const LaunchStoredFile& file) const {
   // The storage layer repeats the safety check right before unlinking; a file that

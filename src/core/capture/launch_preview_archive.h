@@ -12,13 +12,13 @@
 #include "core/capture/launch_preview_record.h"
 #include "core/capture/launch_stored_file.h"
 #include "core/storage/files/launch_local_storage.h"
-#include "core/support/launch_uuid.h"
 #include "core/support/url.h"
+#include "core/support/uuid.h"
 
 namespace quillon {
 
-class LaunchClock;
-class LaunchImageCodec;
+class Clock;
+class ImageCodec;
 
 // The previews kept across restarts: one "<UUID>.preview" record per app in the
 // archive folder, written and deleted only through the storage layer, so a link, a
@@ -40,29 +40,28 @@ class LaunchPreviewArchive {
   // The folder "Previews" inside the data directory.
   static Url defaultDirectory(const Url& dataDirectory);
   // "<UUID>.preview", the UUID in upper case.
-  static std::string fileName(const LaunchUuid& id);
+  static std::string fileName(const Uuid& id);
 
   // A directory named "Previews" is addressed from its parent, so that the data
   // directory's own checks apply; any other directory is the storage root itself.
   // The codec and the clock must outlive the archive and its copies.
-  LaunchPreviewArchive(const Url& directory, int maximumEntries, const LaunchImageCodec& codec,
-                       const LaunchClock& clock);
+  LaunchPreviewArchive(const Url& directory, int maximumEntries, const ImageCodec& codec, const Clock& clock);
 
   int maximumEntries() const { return maximumEntries_; }
 
   // The newest records that can be restored, oldest first. Records that are unsafe,
   // too large, undecodable, of another version, for a non-file URL or with an image
   // outside 1...1200 pixels a side are skipped (and left for prune and retain).
-  std::vector<std::pair<LaunchUuid, LaunchAppPreview>> load() const;
+  std::vector<std::pair<Uuid, LaunchAppPreview>> load() const;
   // Writes the app's record atomically, then prunes.
-  void save(const LaunchAppPreview& preview, const LaunchUuid& id) const;
+  void save(const LaunchAppPreview& preview, const Uuid& id) const;
   // Deletes every record that is not of an app in `apps` with that app's
   // (normalised) URL, or whose content is invalid or too large; an empty map deletes
   // every record. A record that cannot be read for a passing reason (EMFILE, EIO)
   // stays, and the first such error is thrown after the rest were handled.
-  void retain(const std::map<LaunchUuid, Url>& apps) const;
+  void retain(const std::map<Uuid, Url>& apps) const;
   // Deletes the app's record; a missing one is no error.
-  void remove(const LaunchUuid& id) const;
+  void remove(const Uuid& id) const;
 
  private:
   // The record files, in directory order; entries that are not "<UUID>.preview" or
@@ -76,8 +75,8 @@ class LaunchPreviewArchive {
   LaunchLocalStorage storage_;
   LaunchLocalStorage::Components children_;
   int maximumEntries_;
-  const LaunchImageCodec* codec_;
-  const LaunchClock* clock_;
+  const ImageCodec* codec_;
+  const Clock* clock_;
 };
 
 }  // namespace quillon

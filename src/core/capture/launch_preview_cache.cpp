@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
-#include "core/async/launch_clock.h"
-#include "core/async/launch_main_loop.h"
+#include "core/async/clock.h"
+#include "core/async/main_loop.h"
 #include "core/capture/launch_preview_disk_queue.h"
 #include "core/capture/launch_surface_snapshot.h"
 #include "core/localization/l10n.h"
-#include "core/platform/launch_image_codec.h"
-#include "core/platform/launch_log_sink.h"
+#include "core/platform/image_codec.h"
+#include "core/platform/log_sink.h"
 #include "core/storage/files/launch_storage_error.h"
 
 namespace quillon {
@@ -47,8 +47,7 @@ LocalizedText LaunchPreviewCache::failureText() {
       "さい。");
 }
 
-bool LaunchPreviewCache::remember(const LaunchSurfaceSnapshot& snapshot, const LaunchUuid& id,
-                                  const Url& applicationURL) {
+bool LaunchPreviewCache::remember(const LaunchSurfaceSnapshot& snapshot, const Uuid& id, const Url& applicationURL) {
   if (!(snapshot.visibleQuartzRect.height >= minimumVisibleHeight)) return false;
   auto cropped = snapshot.croppedImage();
   if (!cropped || cropped->isEmpty()) return false;
@@ -74,14 +73,14 @@ bool LaunchPreviewCache::remember(const LaunchSurfaceSnapshot& snapshot, const L
   // would let the archive prune by file age, and records written within the file
   // system's timestamp granularity have no reliable age order.
   while (order_.size() > static_cast<std::size_t>(maximumEntries_)) {
-    const LaunchUuid oldest = order_.front();  // a copy: removing shifts the list under a reference
+    const Uuid oldest = order_.front();  // a copy: removing shifts the list under a reference
     remove(oldest);
   }
 
   if (persistenceEnabled_ && disk_) {
     // The image is handed over as a copy; the cache keeps showing its own.
     disk_->enqueue([preview = previews_.at(id), id](const LaunchPreviewArchive& archive) { archive.save(preview, id); },
-                   [this](const LaunchResult<void>& result) {
+                   [this](const Result<void>& result) {
                      if (!result.hasValue()) return reportFailure(saveError_, result);
                      saveError_.reset();
                      maintenanceError_.reset();
@@ -90,7 +89,7 @@ bool LaunchPreviewCache::remember(const LaunchSurfaceSnapshot& snapshot, const L
   return true;
 }
 
-const LaunchAppPreview* LaunchPreviewCache::preview(const LaunchUuid& id, const Url& applicationURL) const {
+const LaunchAppPreview* LaunchPreviewCache::preview(const Uuid& id, const Url& applicationURL) const {
   const auto found = previews_.find(id);
   if (found == previews_.end() || found->second.applicationURL != LaunchAppPreview::normalizedURL(applicationURL)) {
     return nullptr;
@@ -98,28 +97,28 @@ const LaunchAppPreview* LaunchPreviewCache::preview(const LaunchUuid& id, const 
   return &found->second;
 }
 
-const Bitmap* LaunchPreviewCache::image(const LaunchUuid& id, const Url& applicationURL) const {
+const Bitmap* LaunchPreviewCache::image(const Uuid& id, const Url& applicationURL) const {
   const LaunchAppPreview* kept = preview(id, applicationURL);
   return kept != nullptr ? &kept->image : nullptr;
 }
 
-void LaunchPreviewCache::dropFromMemory(const LaunchUuid& id) {
+void LaunchPreviewCache::dropFromMemory(const Uuid& id) {
   previews_.erase(id);
   std::erase(order_, id);
 }
 
-void LaunchPreviewCache::remove(const LaunchUuid& id) {
+void LaunchPreviewCache::remove(const Uuid& id) {
   dropFromMemory(id);
   if (isRestoring()) changedDuringRestore_.insert(id);
   if (!diskMutationAllowed_ || !disk_) return;
   disk_->enqueue([id](const LaunchPreviewArchive& archive) { archive.remove(id); },
-                 [this](const LaunchResult<void>& result) {
+                 [this](const Result<void>& result) {
                    if (!result.hasValue()) reportFailure(maintenanceError_, result);
                  });
 }
 
-void LaunchPreviewCache::retainApplications(const std::map<LaunchUuid, Url>& apps) {
-  std::map<LaunchUuid, Url> normalized;
+void LaunchPreviewCache::retainApplications(const std::map<Uuid, Url>& apps) {
+  std::map<Uuid, Url> normalized;
   for (const auto& [id, url] : apps) normalized.emplace(id, LaunchAppPreview::normalizedURL(url));
   for (auto it = previews_.begin(); it != previews_.end();) {
     const auto app = normalized.find(it->first);
@@ -135,9 +134,9 @@ void LaunchPreviewCache::retainApplications(const std::map<LaunchUuid, Url>& app
   retainOnDisk(std::move(normalized), false);
 }
 
-void LaunchPreviewCache::retainOnDisk(std::map<LaunchUuid, Url> apps, bool clearsSaveError) {
+void LaunchPreviewCache::retainOnDisk(std::map<Uuid, Url> apps, bool clearsSaveError) {
   disk_->enqueue([apps = std::move(apps)](const LaunchPreviewArchive& archive) { archive.retain(apps); },
-                 [this, clearsSaveError](const LaunchResult<void>& result) {
+                 [this, clearsSaveError](const Result<void>& result) {
                    if (!result.hasValue()) return reportFailure(maintenanceError_, result);
                    if (clearsSaveError) saveError_.reset();
                    maintenanceError_.reset();
@@ -184,7 +183,7 @@ void LaunchPreviewCache::startRestore() {
   // into place.
   auto loaded = std::make_shared<Loaded>();
   disk_->enqueue([loaded](const LaunchPreviewArchive& archive) { *loaded = archive.load(); },
-                 [this, generation, loaded](const LaunchResult<void>& result) {
+                 [this, generation, loaded](const Result<void>& result) {
                    // A restore that was cancelled or superseded takes nothing from this one.
                    if (generation != restoreGeneration_) return;
                    if (result.hasValue()) return finishRestore(std::move(*loaded));
@@ -193,7 +192,7 @@ void LaunchPreviewCache::startRestore() {
                  });
 }
 
-void LaunchPreviewCache::finishRestore(LaunchResult<Loaded> outcome) {
+void LaunchPreviewCache::finishRestore(Result<Loaded> outcome) {
   if (outcome.hasValue()) {
     applyRestored(std::move(outcome.value()));
     maintenanceError_.reset();
@@ -209,7 +208,7 @@ void LaunchPreviewCache::finishRestore(LaunchResult<Loaded> outcome) {
 }
 
 void LaunchPreviewCache::applyRestored(Loaded&& loaded) {
-  std::vector<LaunchUuid> restored;
+  std::vector<Uuid> restored;
   for (auto& [id, preview] : loaded) {
     if (changedDuringRestore_.contains(id)) continue;
     if (retainedDuringRestore_) {
@@ -229,7 +228,7 @@ void LaunchPreviewCache::applyRestored(Loaded&& loaded) {
     services_.log.log("[Quillon/preview-cache] kept images restored: " + std::to_string(restored.size()));
   }
   while (order_.size() > static_cast<std::size_t>(maximumEntries_)) {
-    const LaunchUuid oldest = order_.front();
+    const Uuid oldest = order_.front();
     dropFromMemory(oldest);
   }
 }
@@ -241,14 +240,14 @@ void LaunchPreviewCache::cancelRestore() {
   retainedDuringRestore_.reset();
 }
 
-void LaunchPreviewCache::reportFailure(std::optional<LocalizedText>& slot, const LaunchResult<void>& result) {
+void LaunchPreviewCache::reportFailure(std::optional<LocalizedText>& slot, const Result<void>& result) {
   // A fault of the worker, not a failure of the archive, is still a write that did not
   // happen.
   const auto* error = result.failure();
-  reportFailure(slot, error ? *error : LaunchError(LaunchStorageError::invalidRecord));
+  reportFailure(slot, error ? *error : Error(LaunchStorageError::invalidRecord));
 }
 
-void LaunchPreviewCache::reportFailure(std::optional<LocalizedText>& slot, const LaunchError& error) {
+void LaunchPreviewCache::reportFailure(std::optional<LocalizedText>& slot, const Error& error) {
   slot = failureText();
   services_.log.log("[Quillon/preview-cache] " + error.description());
 }

@@ -11,16 +11,16 @@
 #include "core/capture/launch_app_preview.h"
 #include "core/capture/launch_preview_archive.h"
 #include "core/localization/localized_text.h"
-#include "core/support/launch_result.h"
-#include "core/support/launch_uuid.h"
+#include "core/support/result.h"
 #include "core/support/url.h"
+#include "core/support/uuid.h"
 
 namespace quillon {
 
-class LaunchClock;
-class LaunchImageCodec;
-class LaunchLogSink;
-class LaunchMainLoop;
+class Clock;
+class ImageCodec;
+class LogSink;
+class MainLoop;
 class LaunchPreviewDiskQueue;
 struct LaunchSurfaceSnapshot;
 
@@ -41,10 +41,10 @@ struct LaunchSurfaceSnapshot;
 class LaunchPreviewCache {
  public:
   struct Services {
-    const LaunchImageCodec& codec;
-    const LaunchClock& clock;
-    LaunchMainLoop& loop;
-    LaunchLogSink& log;
+    const ImageCodec& codec;
+    const Clock& clock;
+    MainLoop& loop;
+    LogSink& log;
   };
 
   // `maximumEntries` is at least 1; `maximumDimension` is clamped to 1...1200. Without
@@ -58,15 +58,15 @@ class LaunchPreviewCache {
   // Takes the snapshot's shown part, scaled down to the size limit, as the app's
   // preview; false when the surface is under 64 points tall or the image cannot be
   // cut or scaled.
-  bool remember(const LaunchSurfaceSnapshot& snapshot, const LaunchUuid& id, const Url& applicationURL);
+  bool remember(const LaunchSurfaceSnapshot& snapshot, const Uuid& id, const Url& applicationURL);
   // The image of `id`, when it was taken from the bundle at `applicationURL`; null
   // otherwise. Valid until the cache next changes.
-  const Bitmap* image(const LaunchUuid& id, const Url& applicationURL) const;
+  const Bitmap* image(const Uuid& id, const Url& applicationURL) const;
   // The same, with when it was taken.
-  const LaunchAppPreview* preview(const LaunchUuid& id, const Url& applicationURL) const;
-  void remove(const LaunchUuid& id);
+  const LaunchAppPreview* preview(const Uuid& id, const Url& applicationURL) const;
+  void remove(const Uuid& id);
   // Keeps only the images of these apps taken from these bundles.
-  void retainApplications(const std::map<LaunchUuid, Url>& apps);
+  void retainApplications(const std::map<Uuid, Url>& apps);
   void setPersistenceEnabled(bool enabled, bool isUserInitiated);
   // Forgets every image, in memory and on disk.
   void clear();
@@ -78,29 +78,29 @@ class LaunchPreviewCache {
   bool diskMutationAllowed() const { return diskMutationAllowed_; }
   bool isRestoring() const { return restoring_; }
   // IDs, least recently remembered first.
-  const std::vector<LaunchUuid>& order() const { return order_; }
+  const std::vector<Uuid>& order() const { return order_; }
 
   // The text of saveError and maintenanceError.
   static LocalizedText failureText();
 
  private:
-  using Loaded = std::vector<std::pair<LaunchUuid, LaunchAppPreview>>;
+  using Loaded = std::vector<std::pair<Uuid, LaunchAppPreview>>;
 
   void startRestore();
-  void finishRestore(LaunchResult<Loaded> outcome);
+  void finishRestore(Result<Loaded> outcome);
   void applyRestored(Loaded&& loaded);
   void cancelRestore();
-  void dropFromMemory(const LaunchUuid& id);
-  void reportFailure(std::optional<LocalizedText>& slot, const LaunchError& error);
+  void dropFromMemory(const Uuid& id);
+  void reportFailure(std::optional<LocalizedText>& slot, const Error& error);
   // A failed disk operation: its own error, or the archive's generic one for a fault.
-  void reportFailure(std::optional<LocalizedText>& slot, const LaunchResult<void>& result);
-  void retainOnDisk(std::map<LaunchUuid, Url> apps, bool clearsSaveError);
+  void reportFailure(std::optional<LocalizedText>& slot, const Result<void>& result);
+  void retainOnDisk(std::map<Uuid, Url> apps, bool clearsSaveError);
 
   int maximumEntries_;
   int maximumDimension_;
   Services services_;
-  std::map<LaunchUuid, LaunchAppPreview> previews_;
-  std::vector<LaunchUuid> order_;
+  std::map<Uuid, LaunchAppPreview> previews_;
+  std::vector<Uuid> order_;
   bool persistenceEnabled_ = false;
   bool diskMutationAllowed_ = false;
   std::optional<LocalizedText> saveError_;
@@ -110,8 +110,8 @@ class LaunchPreviewCache {
   // must not undo a newer remember, a remove or a retain.
   bool restoring_ = false;
   std::uint64_t restoreGeneration_ = 0;
-  std::set<LaunchUuid> changedDuringRestore_;
-  std::optional<std::map<LaunchUuid, Url>> retainedDuringRestore_;
+  std::set<Uuid> changedDuringRestore_;
+  std::optional<std::map<Uuid, Url>> retainedDuringRestore_;
   // Last, so it is destroyed first: its teardown waits for pending writes while the
   // rest of the cache is still whole.
   std::unique_ptr<LaunchPreviewDiskQueue> disk_;

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <utility>
 
-#include "core/async/launch_main_loop.h"
+#include "core/async/main_loop.h"
 
 namespace quillon {
 
@@ -19,7 +19,7 @@ struct LaunchPreviewDiskQueue::Shared {
   std::mutex mutex;
   std::condition_variable drained;
   std::deque<std::pair<std::uint64_t, Operation>> pending;
-  std::deque<std::pair<std::uint64_t, LaunchResult<void>>> done;
+  std::deque<std::pair<std::uint64_t, Result<void>>> done;
   bool draining = false;  // a worker is taking operations from `pending`
   // Main thread only.
   std::uint64_t nextTicket = 0;
@@ -33,7 +33,7 @@ struct LaunchPreviewDiskQueue::Shared {
       auto [ticket, operation] = std::move(pending.front());
       pending.pop_front();
       lock.unlock();
-      auto result = launchResultOf<void>([&] { operation(archive); });
+      auto result = resultOf<void>([&] { operation(archive); });
       lock.lock();
       done.emplace_back(ticket, std::move(result));
     }
@@ -42,7 +42,7 @@ struct LaunchPreviewDiskQueue::Shared {
   }
 };
 
-LaunchPreviewDiskQueue::LaunchPreviewDiskQueue(LaunchMainLoop& loop, const LaunchPreviewArchive& archive)
+LaunchPreviewDiskQueue::LaunchPreviewDiskQueue(MainLoop& loop, const LaunchPreviewArchive& archive)
     : loop_(loop), shared_(std::make_shared<Shared>(archive)) {}
 
 LaunchPreviewDiskQueue::~LaunchPreviewDiskQueue() {
@@ -71,7 +71,7 @@ bool LaunchPreviewDiskQueue::isDrained() const {
 }
 
 void LaunchPreviewDiskQueue::deliverOutcomes() {
-  std::deque<std::pair<std::uint64_t, LaunchResult<void>>> done;
+  std::deque<std::pair<std::uint64_t, Result<void>>> done;
   {
     const std::lock_guard lock(shared_->mutex);
     done.swap(shared_->done);

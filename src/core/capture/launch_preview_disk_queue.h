@@ -4,11 +4,11 @@
 #include <memory>
 
 #include "core/capture/launch_preview_archive.h"
-#include "core/support/launch_result.h"
+#include "core/support/result.h"
 
 namespace quillon {
 
-class LaunchMainLoop;
+class MainLoop;
 
 // Runs the preview archive's disk work (PNG encoding, writes with fsync, pruning,
 // deletions, the restore's reads) off the main thread, one operation at a time and in
@@ -24,11 +24,11 @@ class LaunchPreviewDiskQueue {
  public:
   using Operation = std::function<void(const LaunchPreviewArchive&)>;
   // Told on the main loop: the operation's result, its failure included.
-  using Outcome = std::function<void(const LaunchResult<void>&)>;
+  using Outcome = std::function<void(const Result<void>&)>;
 
   static constexpr double drainLimit = 3.0;
 
-  LaunchPreviewDiskQueue(LaunchMainLoop& loop, const LaunchPreviewArchive& archive);
+  LaunchPreviewDiskQueue(MainLoop& loop, const LaunchPreviewArchive& archive);
   LaunchPreviewDiskQueue(const LaunchPreviewDiskQueue&) = delete;
   LaunchPreviewDiskQueue& operator=(const LaunchPreviewDiskQueue&) = delete;
   ~LaunchPreviewDiskQueue();
@@ -41,7 +41,7 @@ class LaunchPreviewDiskQueue {
   struct Shared;
   void deliverOutcomes();
 
-  LaunchMainLoop& loop_;
+  MainLoop& loop_;
   std::shared_ptr<Shared> shared_;
   // Completions hold this weakly: a queue that is gone is never called back.
   std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);

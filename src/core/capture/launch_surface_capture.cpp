@@ -6,15 +6,15 @@
 #include <cmath>
 #include <set>
 
+#include "core/async/clock.h"
 #include "core/async/launch_async_wait_error.h"
-#include "core/async/launch_clock.h"
 #include "core/capture/launch_capture_backing_policy.h"
 #include "core/capture/surface_capture_error.h"
 #include "core/display/surface_geometry_policy.h"
-#include "core/platform/launch_log_sink.h"
-#include "core/platform/launch_screen_capture_service.h"
-#include "core/platform/launch_window_server.h"
-#include "core/platform/launch_workspace.h"
+#include "core/platform/log_sink.h"
+#include "core/platform/screen_capture_service.h"
+#include "core/platform/window_server.h"
+#include "core/platform/workspace.h"
 
 namespace quillon {
 
@@ -27,7 +27,7 @@ using Code = SurfaceCaptureError::Code;
 // The capture service's limit on each side of an image, in pixels.
 constexpr double maximumPixelSide = 32768;
 
-void requireAlive(const LaunchRunningApplication& application) {
+void requireAlive(const RunningApplication& application) {
   if (!isAlive(&application)) fail(Code::targetUnavailable);
 }
 
@@ -39,7 +39,7 @@ bool containsRect(const GlobalRect& outer, const GlobalRect& inner) {
 // Pixel work runs on another thread; a capture that was cancelled meanwhile raises a
 // flag the work checks before each step, and the capture drops whatever comes back.
 template <class T>
-Task<T> offMainThread(LaunchMainLoop& loop, std::shared_ptr<std::atomic<bool>> stop, std::function<T()> work) {
+Task<T> offMainThread(MainLoop& loop, std::shared_ptr<std::atomic<bool>> stop, std::function<T()> work) {
   std::function<T()> guarded = [stop, work = std::move(work)] {
     if (stop->load()) throw CancellationError{};
     return work();
@@ -88,13 +88,13 @@ LaunchSurfaceSnapshot buildSnapshot(const std::shared_ptr<const Bitmap>& image, 
 
 struct LaunchSurfaceCapture::Selection {
   LaunchCaptureGroup group;
-  std::vector<LaunchShareableWindow> windows;  // the content's windows of the group, in group order
-  LaunchShareableDisplay display;
+  std::vector<ShareableWindow> windows;  // the content's windows of the group, in group order
+  ShareableDisplay display;
 };
 
-LaunchSurfaceCapture::LaunchSurfaceCapture(LaunchMainLoop& loop, LaunchScreenCaptureService& service,
-                                           const LaunchWindowServer& windowServer, LaunchLogSink& log,
-                                           std::uint8_t alphaThreshold, double maximumCaptureAge)
+LaunchSurfaceCapture::LaunchSurfaceCapture(MainLoop& loop, ScreenCaptureService& service,
+                                           const WindowServer& windowServer, LogSink& log, std::uint8_t alphaThreshold,
+                                           double maximumCaptureAge)
     : loop_(loop),
       service_(service),
       windowServer_(windowServer),
@@ -103,7 +103,7 @@ LaunchSurfaceCapture::LaunchSurfaceCapture(LaunchMainLoop& loop, LaunchScreenCap
       maximumCaptureAge_(maximumCaptureAge),
       requestGate_(loop) {}
 
-Task<LaunchSurfaceSnapshot> LaunchSurfaceCapture::capture(std::shared_ptr<const LaunchRunningApplication> application,
+Task<LaunchSurfaceSnapshot> LaunchSurfaceCapture::capture(std::shared_ptr<const RunningApplication> application,
                                                           std::optional<GlobalPoint> targetQuartzPoint) {
   co_await checkCancellation();
   std::function<Task<LaunchSurfaceSnapshot>()> operation = [this, application, targetQuartzPoint] {
@@ -113,18 +113,18 @@ Task<LaunchSurfaceSnapshot> LaunchSurfaceCapture::capture(std::shared_ptr<const 
   auto waiting = requestGate_.run(timeout, true, std::move(operation));
   try {
     co_return co_await std::move(waiting);
-  } catch (const LaunchError& error) {
+  } catch (const Error& error) {
     if (error == LaunchAsyncWaitError::timedOut) fail(Code::captureTimedOut);
     throw;
   }
 }
 
-Task<LaunchShareableContent> LaunchSurfaceCapture::loadContent() {
-  std::optional<LaunchShareableContent> content;
-  std::optional<LaunchError> failure;
+Task<ShareableContent> LaunchSurfaceCapture::loadContent() {
+  std::optional<ShareableContent> content;
+  std::optional<Error> failure;
   try {
     content = co_await service_.shareableContent();
-  } catch (const LaunchError& error) {
+  } catch (const Error& error) {
     failure = error;
   }
   co_await checkCancellation();
@@ -135,11 +135,10 @@ Task<LaunchShareableContent> LaunchSurfaceCapture::loadContent() {
   fail(service_.preflightPermission() ? Code::imageCaptureFailed : Code::permissionMissing);
 }
 
-LaunchSurfaceCapture::Selection LaunchSurfaceCapture::select(const LaunchShareableContent& content,
-                                                             const std::vector<LaunchWindowRow>& rows,
-                                                             std::int32_t processID,
+LaunchSurfaceCapture::Selection LaunchSurfaceCapture::select(const ShareableContent& content,
+                                                             const std::vector<WindowRow>& rows, std::int32_t processID,
                                                              std::optional<GlobalPoint> point) const {
-  std::vector<LaunchShareableWindow> own;
+  std::vector<ShareableWindow> own;
   for (const auto& window : content.windows) {
     if (window.ownerProcessID == processID && window.isOnScreen) own.push_back(window);
   }
@@ -169,13 +168,13 @@ LaunchSurfaceCapture::Selection LaunchSurfaceCapture::select(const LaunchShareab
   return selection;
 }
 
-Task<LaunchSurfaceSnapshot> LaunchSurfaceCapture::performCapture(
-    std::shared_ptr<const LaunchRunningApplication> application, std::optional<GlobalPoint> point) {
+Task<LaunchSurfaceSnapshot> LaunchSurfaceCapture::performCapture(std::shared_ptr<const RunningApplication> application,
+                                                                 std::optional<GlobalPoint> point) {
   auto stop = std::make_shared<std::atomic<bool>>(false);
   auto cancellation = co_await currentCancellation();
   struct StopOnCancel {
-    std::shared_ptr<LaunchCancellation> cancellation;
-    LaunchCancellation::HandlerId id;
+    std::shared_ptr<Cancellation> cancellation;
+    Cancellation::HandlerId id;
     ~StopOnCancel() { cancellation->removeHandler(id); }
   };
   const StopOnCancel stopOnCancel{cancellation, cancellation->addHandler([stop] { stop->store(true); })};
@@ -184,18 +183,18 @@ Task<LaunchSurfaceSnapshot> LaunchSurfaceCapture::performCapture(
   requireAlive(*application);
   const std::int32_t pid = application->processIdentifier();
 
-  const LaunchShareableContent content = co_await loadContent();
+  const ShareableContent content = co_await loadContent();
   requireAlive(*application);
   // One window list serves the selection and the sharing check. It is read like the
   // content, without holding the main thread: a window server that stalls holds this
   // capture alone, and the capture's time limit ends it.
   auto reading = windowServer_.readOnScreenWindows(false);
-  const std::vector<LaunchWindowRow> rows = co_await std::move(reading);
+  const std::vector<WindowRow> rows = co_await std::move(reading);
   co_await checkCancellation();
   requireAlive(*application);
   const Selection selection = select(content, rows, pid, point);
   const LaunchCaptureGroup& group = selection.group;
-  const LaunchShareableWindow& primary = selection.windows.front();
+  const ShareableWindow& primary = selection.windows.front();
 
   std::set<std::uint32_t> groupIDs;
   for (const auto& window : group.windows) groupIDs.insert(window.windowID);
@@ -217,7 +216,7 @@ Task<LaunchSurfaceSnapshot> LaunchSurfaceCapture::performCapture(
       !(captureRect.height * scale <= maximumPixelSide)) {
     fail(Code::invalidGeometry);
   }
-  LaunchCaptureConfiguration configuration;
+  CaptureConfiguration configuration;
   configuration.width = std::max(1, static_cast<int>(std::trunc(captureRect.width * scale)));
   configuration.height = std::max(1, static_cast<int>(std::trunc(captureRect.height * scale)));
   if (!singleWindow) {
@@ -225,12 +224,12 @@ Task<LaunchSurfaceSnapshot> LaunchSurfaceCapture::performCapture(
     configuration.sourceRect = {local.x, local.y, local.width, local.height};
   }
 
-  const LaunchClock& clock = loop_.clock();
+  const Clock& clock = loop_.clock();
   const double sampledAt = clock.now();
   const double sampledAtUptime = clock.uptime();
   std::shared_ptr<const Bitmap> image;
   {
-    std::optional<LaunchError> failure;
+    std::optional<Error> failure;
     try {
       if (singleWindow) {
         image = std::make_shared<const Bitmap>(co_await service_.captureWindow(primary.windowID, configuration));
@@ -241,7 +240,7 @@ Task<LaunchSurfaceSnapshot> LaunchSurfaceCapture::performCapture(
         image = std::make_shared<const Bitmap>(
             co_await service_.captureDisplay(selection.display.displayID, std::move(ids), configuration));
       }
-    } catch (const LaunchError& error) {
+    } catch (const Error& error) {
       failure = error;
     }
     co_await checkCancellation();
@@ -267,14 +266,14 @@ Task<LaunchSurfaceSnapshot> LaunchSurfaceCapture::performCapture(
   LaunchSurfaceSnapshot snapshot = co_await std::move(constructing);
 
   // The screenshot took time: the windows must still be exactly what was captured.
-  const LaunchShareableContent fresh = co_await loadContent();
+  const ShareableContent fresh = co_await loadContent();
   auto rereading = windowServer_.readOnScreenWindows(false);
-  const std::vector<LaunchWindowRow> freshRows = co_await std::move(rereading);
+  const std::vector<WindowRow> freshRows = co_await std::move(rereading);
   co_await checkCancellation();
   std::optional<Selection> again;
   try {
     again = select(fresh, freshRows, pid, point);
-  } catch (const LaunchError&) {
+  } catch (const Error&) {
     fail(Code::staleCapture);
   }
   const bool primaryUnchanged = std::any_of(fresh.windows.begin(), fresh.windows.end(), [&](const auto& w) {
@@ -307,7 +306,7 @@ Task<std::shared_ptr<const Bitmap>> LaunchSurfaceCapture::frontOnlyImage(const L
   if (front.frame != back.frame || back.windowLayer >= front.windowLayer || !containsRect(group.display, front.frame)) {
     co_return nullptr;
   }
-  LaunchCaptureConfiguration configuration;
+  CaptureConfiguration configuration;
   configuration.width = width;
   configuration.height = height;
 
@@ -315,7 +314,7 @@ Task<std::shared_ptr<const Bitmap>> LaunchSurfaceCapture::frontOnlyImage(const L
   std::shared_ptr<const Bitmap> backImage;
   try {
     frontImage = std::make_shared<const Bitmap>(co_await service_.captureWindow(front.windowID, configuration));
-  } catch (const LaunchError&) {
+  } catch (const Error&) {
   }
   co_await checkCancellation();
   if (!frontImage) co_return nullptr;
@@ -323,7 +322,7 @@ Task<std::shared_ptr<const Bitmap>> LaunchSurfaceCapture::frontOnlyImage(const L
     try {
       const auto bounds = SurfaceAlphaMask(*frontImage, visibleAlphaThreshold).solidPixelBounds();
       return bounds != Rect{0, 0, static_cast<double>(frontImage->width), static_cast<double>(frontImage->height)};
-    } catch (const LaunchError&) {
+    } catch (const Error&) {
       return false;
     }
   };
@@ -332,7 +331,7 @@ Task<std::shared_ptr<const Bitmap>> LaunchSurfaceCapture::frontOnlyImage(const L
 
   try {
     backImage = std::make_shared<const Bitmap>(co_await service_.captureWindow(back.windowID, configuration));
-  } catch (const LaunchError&) {
+  } catch (const Error&) {
   }
   co_await checkCancellation();
   if (!backImage) co_return nullptr;

@@ -7,25 +7,25 @@
 #include <vector>
 
 #include "core/async/launch_async_gate.h"
-#include "core/async/launch_task.h"
+#include "core/async/task.h"
 #include "core/capture/launch_capture_group.h"
 #include "core/capture/launch_surface_snapshot.h"
 #include "core/support/geometry.h"
 
 namespace quillon {
 
-class LaunchLogSink;
-class LaunchMainLoop;
-class LaunchRunningApplication;
-class LaunchScreenCaptureService;
-class LaunchWindowServer;
-struct LaunchShareableContent;
-struct LaunchWindowRow;
+class LogSink;
+class MainLoop;
+class RunningApplication;
+class ScreenCaptureService;
+class WindowServer;
+struct ShareableContent;
+struct WindowRow;
 
 // Takes a still image of a notch app's expanded notch surface and turns it into a
 // snapshot: the image, its solid mask, the screen rectangles it covers, and the identity
 // later checks compare against. Refuses rather than guesses whenever the window set,
-// the display, the timing or the geometry is in doubt; each refusal is a LaunchError with
+// the display, the timing or the geometry is in doubt; each refusal is a Error with
 // its own SurfaceCaptureError code. At most one capture runs at a time, bounded by `timeout`; the
 // pixel analysis runs off the main thread and stops with the capture.
 class LaunchSurfaceCapture {
@@ -35,9 +35,8 @@ class LaunchSurfaceCapture {
   // for interaction is.
   static constexpr std::uint8_t visibleAlphaThreshold = 8;
 
-  LaunchSurfaceCapture(LaunchMainLoop& loop, LaunchScreenCaptureService& service,
-                       const LaunchWindowServer& windowServer, LaunchLogSink& log, std::uint8_t alphaThreshold = 128,
-                       double maximumCaptureAge = 2.0);
+  LaunchSurfaceCapture(MainLoop& loop, ScreenCaptureService& service, const WindowServer& windowServer, LogSink& log,
+                       std::uint8_t alphaThreshold = 128, double maximumCaptureAge = 2.0);
   LaunchSurfaceCapture(const LaunchSurfaceCapture&) = delete;
   LaunchSurfaceCapture& operator=(const LaunchSurfaceCapture&) = delete;
 
@@ -49,23 +48,23 @@ class LaunchSurfaceCapture {
   // be on the display holding that point. Throws a capture error,
   // LaunchAsyncWaitError::alreadyRunning while another capture runs (unchanged, so the
   // caller can tell a deferred capture from a failed one), or CancellationError.
-  Task<LaunchSurfaceSnapshot> capture(std::shared_ptr<const LaunchRunningApplication> application,
+  Task<LaunchSurfaceSnapshot> capture(std::shared_ptr<const RunningApplication> application,
                                       std::optional<GlobalPoint> targetQuartzPoint);
 
  private:
   struct Selection;
-  Task<LaunchSurfaceSnapshot> performCapture(std::shared_ptr<const LaunchRunningApplication> application,
+  Task<LaunchSurfaceSnapshot> performCapture(std::shared_ptr<const RunningApplication> application,
                                              std::optional<GlobalPoint> point);
-  Task<LaunchShareableContent> loadContent();
-  Selection select(const LaunchShareableContent& content, const std::vector<LaunchWindowRow>& rows,
-                   std::int32_t processID, std::optional<GlobalPoint> point) const;
+  Task<ShareableContent> loadContent();
+  Selection select(const ShareableContent& content, const std::vector<WindowRow>& rows, std::int32_t processID,
+                   std::optional<GlobalPoint> point) const;
   Task<std::shared_ptr<const Bitmap>> frontOnlyImage(const LaunchCaptureGroup& group, int width, int height,
                                                      std::int32_t processID, std::shared_ptr<std::atomic<bool>> stop);
 
-  LaunchMainLoop& loop_;
-  LaunchScreenCaptureService& service_;
-  const LaunchWindowServer& windowServer_;
-  LaunchLogSink& log_;
+  MainLoop& loop_;
+  ScreenCaptureService& service_;
+  const WindowServer& windowServer_;
+  LogSink& log_;
   std::uint8_t alphaThreshold_;
   double maximumCaptureAge_;
   LaunchAsyncGate<LaunchSurfaceSnapshot> requestGate_;

@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/async/launch_clock.h"
+#include "core/async/clock.h"
 #include "core/capture/launch_window_candidate_policy.h"
 #include "core/capture/surface_capture_error.h"
 #include "core/display/launch_display_target.h"
 #include "core/display/surface_geometry_policy.h"
-#include "core/platform/launch_accessibility.h"
-#include "core/platform/launch_screens.h"
-#include "core/platform/launch_workspace.h"
+#include "core/platform/accessibility.h"
+#include "core/platform/screens.h"
+#include "core/platform/workspace.h"
 
 namespace quillon {
 
@@ -21,9 +21,9 @@ constexpr double minimumOpacity = 0.95;
 // Another window covering more than this share of the surface hides it.
 constexpr double occlusionShare = 0.2;
 
-std::optional<int> sharingStateOf(const std::vector<LaunchWindowRow>& rows, std::uint32_t windowID) {
+std::optional<int> sharingStateOf(const std::vector<WindowRow>& rows, std::uint32_t windowID) {
   const auto row =
-      std::find_if(rows.begin(), rows.end(), [&](const LaunchWindowRow& r) { return r.windowNumber == windowID; });
+      std::find_if(rows.begin(), rows.end(), [&](const WindowRow& r) { return r.windowNumber == windowID; });
   return row == rows.end() ? std::nullopt : row->sharingState;
 }
 
@@ -34,16 +34,15 @@ bool isTallEnoughSurface(const GlobalRect& frame, const GlobalRect& display) {
 
 }  // namespace
 
-LaunchWindowTargetProbe::LaunchWindowTargetProbe(const LaunchWindowServer& windowServer,
-                                                 LaunchAccessibility& accessibility, const LaunchScreens& screens,
-                                                 const LaunchClock& clock, std::int32_t ownProcessID)
+LaunchWindowTargetProbe::LaunchWindowTargetProbe(const WindowServer& windowServer, Accessibility& accessibility,
+                                                 const Screens& screens, const Clock& clock, std::int32_t ownProcessID)
     : windowServer_(windowServer),
       accessibility_(accessibility),
       screens_(screens),
       clock_(clock),
       ownProcessID_(ownProcessID) {}
 
-std::vector<LaunchWindowCandidate> LaunchWindowTargetProbe::candidatesOf(const std::vector<LaunchWindowRow>& rows,
+std::vector<LaunchWindowCandidate> LaunchWindowTargetProbe::candidatesOf(const std::vector<WindowRow>& rows,
                                                                          std::int32_t processID) {
   std::vector<LaunchWindowCandidate> candidates;
   for (const auto& row : rows) {
@@ -61,7 +60,7 @@ std::optional<LaunchWindowTargetProbe::WindowContext> LaunchWindowTargetProbe::w
 }
 
 std::optional<LaunchWindowTargetProbe::WindowContext> LaunchWindowTargetProbe::windowContext(
-    std::int32_t processID, std::vector<LaunchWindowRow> rows) const {
+    std::int32_t processID, std::vector<WindowRow> rows) const {
   const auto screens = screens_.screens();
   if (screens.empty()) return std::nullopt;
   WindowContext context;
@@ -80,7 +79,7 @@ bool LaunchWindowTargetProbe::matchesAccessibility(std::int32_t processID, Globa
   return haveSameBounds(GlobalRect::fromOriginAndSize(*hit->windowPosition, *hit->windowSize), frame);
 }
 
-std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::sample(const LaunchRunningApplication& application,
+std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::sample(const RunningApplication& application,
                                                                   GlobalPoint edge, GlobalPoint cursor) const {
   if (!accessibility_.isTrusted(false) || application.isTerminated()) return std::nullopt;
   const std::int32_t pid = application.processIdentifier();
@@ -89,7 +88,7 @@ std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::sample(const LaunchRu
   std::optional<LaunchWindowCandidatePolicy::Selection> selection;
   try {
     selection = LaunchWindowCandidatePolicy::select(context->candidates, context->displays, edge);
-  } catch (const LaunchError&) {
+  } catch (const Error&) {
     return std::nullopt;
   }
   const GlobalRect display = selection->displays.front();
@@ -108,14 +107,13 @@ std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::sample(const LaunchRu
                             window.windowLayer};
 }
 
-std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::expandedTarget(
-    const LaunchRunningApplication& application) const {
+std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::expandedTarget(const RunningApplication& application) const {
   const auto context = windowContext(application.processIdentifier());
   if (!context) return std::nullopt;
   std::optional<LaunchWindowCandidatePolicy::Selection> selection;
   try {
     selection = LaunchWindowCandidatePolicy::select(context->candidates, context->displays, std::nullopt);
-  } catch (const LaunchError&) {
+  } catch (const Error&) {
     return std::nullopt;
   }
   if (selection->displays.empty()) return std::nullopt;
@@ -130,7 +128,7 @@ std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::expandedTarget(
 }
 
 std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::revalidate(const LaunchSurfaceSnapshot& snapshot,
-                                                                      const LaunchRunningApplication& application,
+                                                                      const RunningApplication& application,
                                                                       double maximumAge,
                                                                       bool ignoringOwnOverlay) const {
   if (snapshot.processID != application.processIdentifier() || application.isTerminated()) return std::nullopt;
@@ -138,11 +136,11 @@ std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::revalidate(const Laun
 }
 
 Task<std::optional<LaunchWindowTarget>> LaunchWindowTargetProbe::readAndRevalidate(
-    const LaunchSurfaceSnapshot& snapshot, const LaunchRunningApplication& application, double maximumAge,
+    const LaunchSurfaceSnapshot& snapshot, const RunningApplication& application, double maximumAge,
     bool ignoringOwnOverlay) const {
   if (snapshot.processID != application.processIdentifier() || application.isTerminated()) co_return std::nullopt;
   auto reading = windowServer_.readOnScreenWindows(true);
-  std::vector<LaunchWindowRow> rows = co_await std::move(reading);
+  std::vector<WindowRow> rows = co_await std::move(reading);
   // The app may have quit while the list was read.
   if (application.isTerminated()) co_return std::nullopt;
   co_return revalidateIn(windowContext(snapshot.processID, std::move(rows)), snapshot, maximumAge, ignoringOwnOverlay);
@@ -170,9 +168,9 @@ std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::revalidateIn(const st
   for (const auto& window : current) currentIDs.insert(window.windowID);
   if (currentIDs != sourceIDs) return std::nullopt;
 
-  std::vector<LaunchWindowRow> rows = context->rows;
+  std::vector<WindowRow> rows = context->rows;
   if (ignoringOwnOverlay) {
-    std::erase_if(rows, [&](const LaunchWindowRow& row) { return row.ownerPID == ownProcessID_; });
+    std::erase_if(rows, [&](const WindowRow& row) { return row.ownerPID == ownProcessID_; });
   }
   const double now = clock_.uptime();
   const double age = now - snapshot.sampledAtUptime;
@@ -205,24 +203,22 @@ std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::revalidateIn(const st
                             snapshot.windowLayer};
 }
 
-bool LaunchWindowTargetProbe::substantiallyOccluded(const std::vector<LaunchWindowRow>& rows,
+bool LaunchWindowTargetProbe::substantiallyOccluded(const std::vector<WindowRow>& rows,
                                                     const std::unordered_set<std::uint32_t>& sourceIDs,
                                                     const GlobalRect& visibleRect) {
   if (!(visibleRect.width > 0) || !(visibleRect.height > 0) || rows.empty()) return true;
-  const auto isSource = [&](const LaunchWindowRow& row) {
-    return row.windowNumber && sourceIDs.contains(*row.windowNumber);
-  };
+  const auto isSource = [&](const WindowRow& row) { return row.windowNumber && sourceIDs.contains(*row.windowNumber); };
   const auto firstSource = std::find_if(rows.begin(), rows.end(), isSource);
   if (firstSource == rows.end()) return true;
   const double limit = occlusionShare * visibleRect.width * visibleRect.height;
-  return std::any_of(rows.begin(), firstSource, [&](const LaunchWindowRow& row) {
+  return std::any_of(rows.begin(), firstSource, [&](const WindowRow& row) {
     if (isSource(row) || !row.alpha || !(*row.alpha > minimumOpacity) || !row.bounds) return false;
     const GlobalRect overlap = row.bounds->intersection(visibleRect);
     return !overlap.isEmpty() && overlap.width * overlap.height > limit;
   });
 }
 
-bool LaunchWindowTargetProbe::ownsCompositePoint(const LaunchRunningApplication& application,
+bool LaunchWindowTargetProbe::ownsCompositePoint(const RunningApplication& application,
                                                  const LaunchSurfaceSnapshot& snapshot, GlobalPoint point) const {
   if (snapshot.processID != application.processIdentifier()) return false;
   return std::any_of(snapshot.sourceWindows.begin(), snapshot.sourceWindows.end(),

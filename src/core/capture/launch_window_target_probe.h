@@ -5,19 +5,19 @@
 #include <unordered_set>
 #include <vector>
 
-#include "core/async/launch_task.h"
+#include "core/async/task.h"
 #include "core/capture/launch_surface_snapshot.h"
 #include "core/capture/launch_window_candidate.h"
 #include "core/capture/launch_window_target.h"
-#include "core/platform/launch_window_server.h"
+#include "core/platform/window_server.h"
 #include "core/support/geometry.h"
 
 namespace quillon {
 
-class LaunchAccessibility;
-class LaunchClock;
-class LaunchRunningApplication;
-class LaunchScreens;
+class Accessibility;
+class Clock;
+class RunningApplication;
+class Screens;
 
 // Finds which on-screen window of a notch app is its expanded notch surface, and
 // re-checks an earlier snapshot against what is on screen now. Keeps nothing between
@@ -36,60 +36,59 @@ class LaunchWindowTargetProbe {
 
   // `ownProcessID` identifies the program's own windows (the switcher overlay) for
   // `revalidate`.
-  LaunchWindowTargetProbe(const LaunchWindowServer& windowServer, LaunchAccessibility& accessibility,
-                          const LaunchScreens& screens, const LaunchClock& clock, std::int32_t ownProcessID);
+  LaunchWindowTargetProbe(const WindowServer& windowServer, Accessibility& accessibility, const Screens& screens,
+                          const Clock& clock, std::int32_t ownProcessID);
 
   // The surface under the pointer: `edge` is where the pointer entered the notch and
   // `cursor` where it is now (Quartz points); both must lie on the window, and the
   // accessibility hit-test at both must find that window of the app.
-  std::optional<LaunchWindowTarget> sample(const LaunchRunningApplication& application, GlobalPoint edge,
+  std::optional<LaunchWindowTarget> sample(const RunningApplication& application, GlobalPoint edge,
                                            GlobalPoint cursor) const;
   // The surface without a pointer position (a gesture started from the menu or a timer):
   // probed at a point well inside the window.
-  std::optional<LaunchWindowTarget> expandedTarget(const LaunchRunningApplication& application) const;
+  std::optional<LaunchWindowTarget> expandedTarget(const RunningApplication& application) const;
   // A fresh target when `snapshot` still describes the screen: same windows at the same
   // places (within 2 points), not covered by another window, at most `maximumAge`
   // seconds old. With `ignoringOwnOverlay`, the program's own windows do not count as
   // covering (the overlay shows in front of the notch while a gesture runs).
   std::optional<LaunchWindowTarget> revalidate(const LaunchSurfaceSnapshot& snapshot,
-                                               const LaunchRunningApplication& application, double maximumAge,
+                                               const RunningApplication& application, double maximumAge,
                                                bool ignoringOwnOverlay) const;
   // The same check over a window list read without holding the main thread: for the
   // check that follows a capture, which must not undo the capture's own care.
   Task<std::optional<LaunchWindowTarget>> readAndRevalidate(const LaunchSurfaceSnapshot& snapshot,
-                                                            const LaunchRunningApplication& application,
-                                                            double maximumAge, bool ignoringOwnOverlay) const;
+                                                            const RunningApplication& application, double maximumAge,
+                                                            bool ignoringOwnOverlay) const;
   // Whether the accessibility element under `point` belongs to one of the snapshot's
   // windows.
-  bool ownsCompositePoint(const LaunchRunningApplication& application, const LaunchSurfaceSnapshot& snapshot,
+  bool ownsCompositePoint(const RunningApplication& application, const LaunchSurfaceSnapshot& snapshot,
                           GlobalPoint point) const;
 
   // The app's windows in the window list that may be notch surfaces, front to back:
   // owned by `processID`, fully described and nearly opaque.
-  static std::vector<LaunchWindowCandidate> candidatesOf(const std::vector<LaunchWindowRow>& rows,
-                                                         std::int32_t processID);
+  static std::vector<LaunchWindowCandidate> candidatesOf(const std::vector<WindowRow>& rows, std::int32_t processID);
   // Whether windows in front of the first source window cover more than a fifth of
   // `visibleRect`.
-  static bool substantiallyOccluded(const std::vector<LaunchWindowRow>& rows,
+  static bool substantiallyOccluded(const std::vector<WindowRow>& rows,
                                     const std::unordered_set<std::uint32_t>& sourceIDs, const GlobalRect& visibleRect);
 
  private:
   struct WindowContext {
-    std::vector<LaunchWindowRow> rows;
+    std::vector<WindowRow> rows;
     std::vector<LaunchWindowCandidate> candidates;
     std::vector<GlobalRect> displays;
   };
   std::optional<WindowContext> windowContext(std::int32_t processID) const;
-  std::optional<WindowContext> windowContext(std::int32_t processID, std::vector<LaunchWindowRow> rows) const;
+  std::optional<WindowContext> windowContext(std::int32_t processID, std::vector<WindowRow> rows) const;
   std::optional<LaunchWindowTarget> revalidateIn(const std::optional<WindowContext>& context,
                                                  const LaunchSurfaceSnapshot& snapshot, double maximumAge,
                                                  bool ignoringOwnOverlay) const;
   bool matchesAccessibility(std::int32_t processID, GlobalPoint point, const GlobalRect& frame) const;
 
-  const LaunchWindowServer& windowServer_;
-  LaunchAccessibility& accessibility_;
-  const LaunchScreens& screens_;
-  const LaunchClock& clock_;
+  const WindowServer& windowServer_;
+  Accessibility& accessibility_;
+  const Screens& screens_;
+  const Clock& clock_;
   std::int32_t ownProcessID_;
 };
 

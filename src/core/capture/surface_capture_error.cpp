@@ -5,7 +5,7 @@
 
 namespace quillon {
 
-std::string launchErrorText(SurfaceCaptureError::Code code, const LaunchError& error) {
+std::string launchErrorText(SurfaceCaptureError::Code code, const Error& error) {
   using Code = SurfaceCaptureError::Code;
   switch (code) {
     case Code::ambiguousWindows:

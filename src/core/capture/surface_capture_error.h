@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/support/launch_error.h"
+#include "core/support/error.h"
 
 namespace quillon {
 
@@ -31,16 +31,16 @@ struct SurfaceCaptureError {
 
   // Only `ambiguousWindows` carries window IDs, so equality compares the list exactly
   // where it matters.
-  static LaunchError ambiguousWindows(std::vector<std::uint32_t> ids);
-  static LaunchError of(Code code);
+  static Error ambiguousWindows(std::vector<std::uint32_t> ids);
+  static Error of(Code code);
 };
 
-constexpr LaunchErrorDomain launchErrorDomain(SurfaceCaptureError::Code) { return LaunchErrorDomain::surfaceCapture; }
-std::string launchErrorText(SurfaceCaptureError::Code code, const LaunchError& error);
+constexpr ErrorDomain launchErrorDomain(SurfaceCaptureError::Code) { return ErrorDomain::surfaceCapture; }
+std::string launchErrorText(SurfaceCaptureError::Code code, const Error& error);
 
-inline LaunchError SurfaceCaptureError::ambiguousWindows(std::vector<std::uint32_t> ids) {
-  return LaunchError(Code::ambiguousWindows, 0, std::move(ids));
+inline Error SurfaceCaptureError::ambiguousWindows(std::vector<std::uint32_t> ids) {
+  return Error(Code::ambiguousWindows, 0, std::move(ids));
 }
-inline LaunchError SurfaceCaptureError::of(Code code) { return LaunchError(code); }
+inline Error SurfaceCaptureError::of(Code code) { return Error(code); }
 
 }  // namespace quillon

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/display/launch_screen_coordinates.h"
+#include "core/display/screen_coordinates.h"
 
 namespace quillon {
 
@@ -20,8 +20,8 @@ std::optional<GlobalPoint> LaunchDisplayTarget::refreshedTopCenterPoint(
   return GlobalPoint{f.midX(), f.minY() + std::min(f.height * 0.5, 1.0)};
 }
 
-std::vector<LaunchDisplayTarget> currentDisplayTargets(const std::vector<LaunchScreen>& screens) {
-  const auto coordinates = LaunchScreenCoordinates::forScreens(screens);
+std::vector<LaunchDisplayTarget> currentDisplayTargets(const std::vector<Screen>& screens) {
+  const auto coordinates = ScreenCoordinates::forScreens(screens);
   std::vector<LaunchDisplayTarget> targets;
   targets.reserve(screens.size());
   for (const auto& screen : screens) {
@@ -30,7 +30,7 @@ std::vector<LaunchDisplayTarget> currentDisplayTargets(const std::vector<LaunchS
   return targets;
 }
 
-std::vector<LaunchDisplayTarget> currentDisplayTargets(const LaunchScreens& screens) {
+std::vector<LaunchDisplayTarget> currentDisplayTargets(const Screens& screens) {
   return currentDisplayTargets(screens.screens());
 }
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "core/platform/launch_screens.h"
+#include "core/platform/screens.h"
 #include "core/support/geometry.h"
 
 namespace quillon {
@@ -26,7 +26,7 @@ struct LaunchDisplayTarget {
 };
 
 // The displays in screen order, their frames converted to Quartz coordinates.
-std::vector<LaunchDisplayTarget> currentDisplayTargets(const std::vector<LaunchScreen>& screens);
-std::vector<LaunchDisplayTarget> currentDisplayTargets(const LaunchScreens& screens);
+std::vector<LaunchDisplayTarget> currentDisplayTargets(const std::vector<Screen>& screens);
+std::vector<LaunchDisplayTarget> currentDisplayTargets(const Screens& screens);
 
 }  // namespace quillon

@@ -25,9 +25,9 @@ ScreenRect SurfaceGeometryPolicy::topCenterCandidateRegion(const ScreenRect& fra
   return {frame.midX() - w / 2, frame.maxY() - h, w, h};
 }
 
-bool SurfaceGeometryPolicy::isTopCenterCandidate(ScreenPoint p, const std::vector<LaunchScreen>& screens) {
+bool SurfaceGeometryPolicy::isTopCenterCandidate(ScreenPoint p, const std::vector<Screen>& screens) {
   return std::any_of(screens.begin(), screens.end(),
-                     [p](const LaunchScreen& screen) { return topCenterCandidateRegion(screen.frame).contains(p); });
+                     [p](const Screen& screen) { return topCenterCandidateRegion(screen.frame).contains(p); });
 }
 
 }  // namespace quillon

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "core/platform/launch_screens.h"
+#include "core/platform/screens.h"
 #include "core/support/geometry.h"
 
 namespace quillon {
@@ -29,7 +29,7 @@ struct SurfaceGeometryPolicy {
   // most half the height but 450 points, hanging from the top edge.
   static ScreenRect topCenterCandidateRegion(const ScreenRect& cocoaScreenFrame);
   // Whether a Cocoa point lies in the candidate region of any screen.
-  static bool isTopCenterCandidate(ScreenPoint cocoaPoint, const std::vector<LaunchScreen>& screens);
+  static bool isTopCenterCandidate(ScreenPoint cocoaPoint, const std::vector<Screen>& screens);
 };
 
 }  // namespace quillon

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "core/storage/preferences/launch_modifier_shortcut.h"
+#include "core/records/preferences/launch_modifier_shortcut.h"
 
 namespace quillon {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "core/storage/preferences/launch_modifier_shortcut.h"
+#include "core/records/preferences/launch_modifier_shortcut.h"
 #include "core/support/geometry.h"
 
 namespace quillon {
@@ -11,7 +11,7 @@ namespace quillon {
 // axis 1 is vertical (positive = up, away from the user), axis 2 horizontal (positive =
 // left). A notched wheel fills the line deltas; a continuous device (trackpad, smooth
 // scrolling) also fills the point deltas and sets `isContinuous`.
-struct LaunchScrollEvent {
+struct ScrollEvent {
   // Phases of a continuous gesture; 0 for wheels and for events outside a gesture.
   static constexpr std::int64_t phaseBegan = 1;
   static constexpr std::int64_t phaseChanged = 2;
@@ -19,7 +19,7 @@ struct LaunchScrollEvent {
   static constexpr std::int64_t phaseCancelled = 8;
   static constexpr std::int64_t phaseMayBegin = 128;
 
-  LaunchEventFlags flags = 0;
+  EventFlags flags = 0;
   bool isContinuous = false;
   std::int64_t scrollPhase = 0;
   // Non-zero for inertial events that follow a lifted finger.
@@ -39,17 +39,17 @@ class InputRouter {
   virtual void commandChanged(bool isDown, ScreenPoint cursor) = 0;
   virtual void cursorMoved(ScreenPoint to) = 0;
   // True swallows the event: the application under the pointer never receives it.
-  virtual bool shouldConsumeScroll(const LaunchScrollEvent& event, ScreenPoint cursor) = 0;
+  virtual bool shouldConsumeScroll(const ScrollEvent& event, ScreenPoint cursor) = 0;
 };
 
 // A router that wants every modifier change in full rather than only the Command key,
 // and hears when the tap lost events for a while.
 class ModifierInputRouter : public InputRouter {
  public:
-  virtual void modifiersChanged(LaunchEventFlags flags, ScreenPoint cursor) = 0;
+  virtual void modifiersChanged(EventFlags flags, ScreenPoint cursor) = 0;
   // The tap was interrupted (events may have been missed); `currentFlags` is the
   // modifier state of the whole session at this moment.
-  virtual void inputObservationInterrupted(LaunchEventFlags currentFlags) = 0;
+  virtual void inputObservationInterrupted(EventFlags currentFlags) = 0;
 };
 
 }  // namespace quillon

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "core/capture/launch_capture_issue.h"
-#include "core/storage/preferences/launch_shortcut_state.h"
+#include "core/records/preferences/launch_shortcut_state.h"
 #include "core/support/geometry.h"
 #include "core/switching/launch_switch_session.h"
 

@@ -4,17 +4,17 @@
 
 #include <utility>
 
-#include "core/async/launch_clock.h"
-#include "core/display/launch_screen_coordinates.h"
+#include "core/async/clock.h"
+#include "core/display/screen_coordinates.h"
 #include "core/display/surface_geometry_policy.h"
 #include "core/input/launch_gesture_words.h"
 #include "core/input/launch_input_trace.h"
 #include "core/overlay/launch_switcher_overlay.h"
 #include "core/overlay/launch_switcher_panel_host.h"
-#include "core/platform/launch_input_system.h"
-#include "core/platform/launch_log_sink.h"
-#include "core/platform/launch_screens.h"
-#include "core/storage/registry/app_registry.h"
+#include "core/platform/input_system.h"
+#include "core/platform/log_sink.h"
+#include "core/platform/screens.h"
+#include "core/records/registry/app_registry.h"
 #include "core/switching/launch_status_model.h"
 #include "core/switching/launch_switch_coordinator.h"
 
@@ -25,7 +25,7 @@ using Phase = LaunchSwitchSession::Phase;
 
 LaunchInputRouter::LaunchInputRouter(Services services, LaunchModifierShortcut shortcut)
     : services_(services), tuning_(services.defaults), shortcutState_(shortcut, 0) {
-  const LaunchEventFlags flags = services_.input.currentModifierFlags();
+  const EventFlags flags = services_.input.currentModifierFlags();
   shortcutState_ = LaunchShortcutState(shortcut, flags);
   commandHeld_ = shortcutState_.isHeld();
   if (services_.trace.isEnabled()) {
@@ -36,7 +36,7 @@ LaunchInputRouter::LaunchInputRouter(Services services, LaunchModifierShortcut s
   services_.surfaces.attach(this);
   acceptedCaptures_ = services_.surfaces.subscribeToAcceptedCaptures(
       [this](const LaunchNotchSurfaceService::AcceptedCapture& capture) { captureAccepted(capture); });
-  timer_ = LaunchTimer(services_.loop, tickInterval, true, [weak = std::weak_ptr<LaunchInputRouter*>(self_)] {
+  timer_ = Timer(services_.loop, tickInterval, true, [weak = std::weak_ptr<LaunchInputRouter*>(self_)] {
     if (auto self = weak.lock()) (*self)->tick();
   });
 }
@@ -48,7 +48,7 @@ LaunchInputRouter::~LaunchInputRouter() {
 
 // MARK: Events of the tap
 
-void LaunchInputRouter::modifiersChanged(LaunchEventFlags flags, ScreenPoint cursor) {
+void LaunchInputRouter::modifiersChanged(EventFlags flags, ScreenPoint cursor) {
   cursor_ = cursor;
   const auto action = shortcutState_.update(flags);
   if (services_.trace.isEnabled()) {
@@ -67,7 +67,7 @@ void LaunchInputRouter::modifiersChanged(LaunchEventFlags flags, ScreenPoint cur
   }
 }
 
-void LaunchInputRouter::inputObservationInterrupted(LaunchEventFlags currentFlags) {
+void LaunchInputRouter::inputObservationInterrupted(EventFlags currentFlags) {
   record("router.interrupted");
   cancel("input observation interrupted");
   resetChordState(shortcutState_.shortcut(), currentFlags);
@@ -88,7 +88,7 @@ void LaunchInputRouter::cursorMoved(ScreenPoint to) {
   services_.surfaces.prefetch();
 }
 
-bool LaunchInputRouter::shouldConsumeScroll(const LaunchScrollEvent& event, ScreenPoint cursor) {
+bool LaunchInputRouter::shouldConsumeScroll(const ScrollEvent& event, ScreenPoint cursor) {
   cursor_ = cursor;
   // While preparing, the notch app keeps scrolling normally: nothing is shown yet.
   if (!commandHeld_ || session_.phase() != Phase::active) return false;
@@ -103,11 +103,11 @@ bool LaunchInputRouter::shouldConsumeScroll(const LaunchScrollEvent& event, Scre
   // From here on the gesture owns the scroll, momentum and phase ends included, so the
   // app below never sees half of a gesture.
   if (event.momentumPhase != 0) return true;
-  if (event.scrollPhase == LaunchScrollEvent::phaseEnded) {
+  if (event.scrollPhase == ScrollEvent::phaseEnded) {
     accumulator_.reset();
     return true;
   }
-  if (event.scrollPhase == LaunchScrollEvent::phaseCancelled) {
+  if (event.scrollPhase == ScrollEvent::phaseCancelled) {
     cancel("scroll gesture cancelled");
     return true;
   }
@@ -137,11 +137,11 @@ void LaunchInputRouter::press(ScreenPoint cursor) {
   // by the shell's refresh) and a refresh is only started: a host that died counts as
   // none, and one that appeared is adopted for the next press.
   coordinator.refreshSoon();
-  const LaunchApplicationHandle application = coordinator.currentApplication();
-  const std::optional<LaunchUuid> currentID = coordinator.currentID();
+  const ApplicationHandle application = coordinator.currentApplication();
+  const std::optional<Uuid> currentID = coordinator.currentID();
   if (!application || !currentID || !isAlive(application.get())) return record("router.press blocked=no-current-host");
   const auto apps = services_.registry.launchableApps();
-  std::vector<LaunchUuid> appIDs;
+  std::vector<Uuid> appIDs;
   appIDs.reserve(apps.size());
   for (const auto& app : apps) appIDs.push_back(app.id);
   const auto token = session_.begin(*currentID, std::move(appIDs));
@@ -162,7 +162,7 @@ void LaunchInputRouter::press(ScreenPoint cursor) {
   });
 }
 
-void LaunchInputRouter::edgeStep(LaunchUuid token, const LaunchApplicationHandle& application) {
+void LaunchInputRouter::edgeStep(Uuid token, const ApplicationHandle& application) {
   if (!commandHeld_) return record("edge blocked=modifier-released");
   if (session_.token() != token) return record("edge blocked=stale-token");
   installEscapeHandling();
@@ -182,7 +182,7 @@ void LaunchInputRouter::edgeStep(LaunchUuid token, const LaunchApplicationHandle
   surfaces.prefetch();
 }
 
-bool LaunchInputRouter::activateInitial(const LaunchUuid& token, const LaunchApplicationHandle& application,
+bool LaunchInputRouter::activateInitial(const Uuid& token, const ApplicationHandle& application,
                                         const LaunchWindowTarget& target, const LaunchSurfaceSnapshot* snapshot) {
   if (!commandHeld_ || session_.token() != token || session_.phase() != Phase::preparing || !sourceMatchesCurrent() ||
       target.processID != application->processIdentifier()) {
@@ -192,7 +192,7 @@ bool LaunchInputRouter::activateInitial(const LaunchUuid& token, const LaunchApp
   const auto selected = session_.selectedID();
   if (!selected) return false;
 
-  const auto coordinates = LaunchScreenCoordinates::forScreens(services_.screens.screens());
+  const auto coordinates = ScreenCoordinates::forScreens(services_.screens.screens());
   originFrame_ = coordinates.cocoaFromQuartz(target.frame);
   fallbackEdgeTarget_ = target;
   accumulator_.reset();
@@ -243,9 +243,9 @@ void LaunchInputRouter::tick() {
     case Phase::preparing:
       if (sourceMatchesCurrent() && services_.loop.clock().uptime() - edgeAtUptime_ <= preparationDeadline) {
         if (sourceApplication_) {
-          const LaunchApplicationHandle application = sourceApplication_;
+          const ApplicationHandle application = sourceApplication_;
           if (const auto target = surfaces.expandedTarget(*application)) {
-            const LaunchUuid token = session_.token();
+            const Uuid token = session_.token();
             activateInitial(token, application, *target, nullptr);
           }
         }
@@ -286,10 +286,10 @@ void LaunchInputRouter::captureAccepted(const LaunchNotchSurfaceService::Accepte
   if (phase == Phase::preparing && sourceMatchesCurrent()) {
     log(fmt::format("[Quillon/launch-input] captured {:.3f}s age={:.3f} visible={} tokenMatch={}", capture.duration,
                     capture.age, rectText(capture.snapshot.visibleQuartzRect), yesNo(capture.tokenMatch)));
-    const LaunchUuid sessionToken = session_.token();
+    const Uuid sessionToken = session_.token();
     activateInitial(sessionToken, capture.application, capture.target, &capture.snapshot);
   } else if (phase == Phase::active && sourceMatchesCurrent() && sourceID_) {
-    const LaunchUuid source = *sourceID_;
+    const Uuid source = *sourceID_;
     const bool applied = services_.overlay.updatePreview(capture.snapshot, source);
     if (services_.trace.isEnabled()) {
       record(fmt::format("image upgrade source={} applied={}", source.toString(), boolean(applied)));
@@ -329,12 +329,12 @@ void LaunchInputRouter::release(ScreenPoint cursor) {
   commit(*target);
 }
 
-void LaunchInputRouter::commit(const LaunchUuid& target) {
+void LaunchInputRouter::commit(const Uuid& target) {
   removeEscapeHandling();
   services_.overlay.showStatus(LocalizedText("切り替え中…"));
   // The readiness check needs the display the gesture was on; a source that sat on no
   // display, or on two overlapping ones, names none and the check is skipped.
-  const auto coordinates = LaunchScreenCoordinates::forScreens(services_.screens.screens());
+  const auto coordinates = ScreenCoordinates::forScreens(services_.screens.screens());
   const GlobalPoint centre = coordinates.quartzFromCocoa(ScreenPoint{originFrame_.midX(), originFrame_.midY()});
   std::optional<LaunchDisplayTarget> display;
   int containing = 0;
@@ -349,14 +349,14 @@ void LaunchInputRouter::commit(const LaunchUuid& target) {
   commitTask_ = spawn(services_.loop, runCommit(target, *sourceID_, sourceApplication_->processIdentifier(), display));
 }
 
-Task<void> LaunchInputRouter::runWatchdog(LaunchUuid token) {
+Task<void> LaunchInputRouter::runWatchdog(Uuid token) {
   co_await sleepFor(services_.loop, uncoverWatchdog);
   if (session_.phase() != Phase::committing || session_.token() != token) co_return;
   services_.overlay.dismiss();
   log("[Quillon/launch-input] uncovered after bounded launch wait");
 }
 
-Task<void> LaunchInputRouter::runCommit(LaunchUuid target, LaunchUuid sourceID, std::int32_t sourcePID,
+Task<void> LaunchInputRouter::runCommit(Uuid target, Uuid sourceID, std::int32_t sourcePID,
                                         std::optional<LaunchDisplayTarget> display) {
   bool ok = false;
   try {
@@ -368,7 +368,7 @@ Task<void> LaunchInputRouter::runCommit(LaunchUuid target, LaunchUuid sourceID, 
   if (ok) {
     services_.overlay.dismiss();
     clearCommitState();
-    const LaunchApplicationHandle current = services_.coordinator.currentApplication();
+    const ApplicationHandle current = services_.coordinator.currentApplication();
     if (current && display) services_.surfaces.startReadinessCheck(current, target, *display);
     co_return;
   }
@@ -446,7 +446,7 @@ void LaunchInputRouter::stop() {
   services_.overlay.dismiss();
 }
 
-void LaunchInputRouter::resetChordState(LaunchModifierShortcut shortcut, LaunchEventFlags flags) {
+void LaunchInputRouter::resetChordState(LaunchModifierShortcut shortcut, EventFlags flags) {
   shortcutState_.reset(shortcut, flags);
   commandHeld_ = false;
 }
@@ -498,7 +498,7 @@ bool LaunchInputRouter::nearCandidate(ScreenPoint point) const {
   return SurfaceGeometryPolicy::isTopCenterCandidate(point, knownScreens());
 }
 
-const std::vector<LaunchScreen>& LaunchInputRouter::knownScreens() const {
+const std::vector<Screen>& LaunchInputRouter::knownScreens() const {
   // An empty answer (a server not answering in time) is asked again next time.
   if (!knownScreens_ || knownScreens_->empty()) knownScreens_ = services_.screens.screens();
   return *knownScreens_;

@@ -7,33 +7,33 @@
 #include <string_view>
 #include <vector>
 
-#include "core/async/launch_main_loop.h"
-#include "core/async/launch_subscription.h"
-#include "core/async/launch_task.h"
+#include "core/async/main_loop.h"
+#include "core/async/subscription.h"
+#include "core/async/task.h"
 #include "core/capture/launch_surface_snapshot.h"
 #include "core/capture/launch_window_target.h"
 #include "core/display/launch_display_target.h"
 #include "core/input/input_router.h"
 #include "core/input/launch_notch_surface_service.h"
 #include "core/input/scroll_accumulator.h"
-#include "core/platform/launch_workspace.h"
-#include "core/storage/preferences/launch_shortcut_state.h"
+#include "core/platform/workspace.h"
+#include "core/records/preferences/launch_shortcut_state.h"
 #include "core/support/geometry.h"
-#include "core/support/launch_uuid.h"
+#include "core/support/uuid.h"
 #include "core/switching/launch_switch_session.h"
 
 namespace quillon {
 
 class AppRegistry;
 class LaunchEscapeTap;
-class LaunchInputSystem;
+class InputSystem;
 class LaunchInputTrace;
-class LaunchLogSink;
-class LaunchScreens;
+class LogSink;
+class Screens;
 class LaunchStatusModel;
 class LaunchSwitchCoordinator;
 class LaunchSwitcherOverlay;
-class LaunchUserDefaults;
+class UserDefaults;
 
 // The switch gesture's state machine: chord pressed over the running notch app, switcher
 // shown once that app's expanded surface is confirmed, horizontal scrolls page through
@@ -61,11 +61,11 @@ class LaunchInputRouter final : public ModifierInputRouter, private LaunchGestur
     const LaunchStatusModel& status;  // the failure text a failed switch shows
     LaunchNotchSurfaceService& surfaces;
     LaunchSwitcherOverlay& overlay;
-    LaunchInputSystem& input;
-    const LaunchScreens& screens;
-    const LaunchUserDefaults& defaults;  // the scroll tuning
-    LaunchMainLoop& loop;
-    LaunchLogSink& log;
+    InputSystem& input;
+    const Screens& screens;
+    const UserDefaults& defaults;  // the scroll tuning
+    MainLoop& loop;
+    LogSink& log;
     LaunchInputTrace& trace;
   };
 
@@ -77,11 +77,11 @@ class LaunchInputRouter final : public ModifierInputRouter, private LaunchGestur
   LaunchInputRouter& operator=(const LaunchInputRouter&) = delete;
 
   // ModifierInputRouter:
-  void modifiersChanged(LaunchEventFlags flags, ScreenPoint cursor) override;
-  void inputObservationInterrupted(LaunchEventFlags currentFlags) override;
+  void modifiersChanged(EventFlags flags, ScreenPoint cursor) override;
+  void inputObservationInterrupted(EventFlags currentFlags) override;
   void commandChanged(bool isDown, ScreenPoint cursor) override;
   void cursorMoved(ScreenPoint to) override;
-  bool shouldConsumeScroll(const LaunchScrollEvent& event, ScreenPoint cursor) override;
+  bool shouldConsumeScroll(const ScrollEvent& event, ScreenPoint cursor) override;
 
   // Ends the gesture unless a switch is being committed.
   void cancel(std::string_view reason);
@@ -114,26 +114,25 @@ class LaunchInputRouter final : public ModifierInputRouter, private LaunchGestur
  private:
   void press(ScreenPoint cursor);
   void release(ScreenPoint cursor);
-  void edgeStep(LaunchUuid token, const LaunchApplicationHandle& application);
-  bool activateInitial(const LaunchUuid& token, const LaunchApplicationHandle& application,
-                       const LaunchWindowTarget& target, const LaunchSurfaceSnapshot* snapshot);
+  void edgeStep(Uuid token, const ApplicationHandle& application);
+  bool activateInitial(const Uuid& token, const ApplicationHandle& application, const LaunchWindowTarget& target,
+                       const LaunchSurfaceSnapshot* snapshot);
   void tick();
   void captureAccepted(const LaunchNotchSurfaceService::AcceptedCapture& capture);
-  void commit(const LaunchUuid& target);
-  Task<void> runCommit(LaunchUuid target, LaunchUuid sourceID, std::int32_t sourcePID,
-                       std::optional<LaunchDisplayTarget> display);
-  Task<void> runWatchdog(LaunchUuid token);
+  void commit(const Uuid& target);
+  Task<void> runCommit(Uuid target, Uuid sourceID, std::int32_t sourcePID, std::optional<LaunchDisplayTarget> display);
+  Task<void> runWatchdog(Uuid token);
   void clearCommitState();
   void installEscapeHandling();
   void removeEscapeHandling();
-  void resetChordState(LaunchModifierShortcut shortcut, LaunchEventFlags flags);
+  void resetChordState(LaunchModifierShortcut shortcut, EventFlags flags);
   bool nearCandidate(ScreenPoint point) const;
   // LaunchGestureView:
   double edgeAtUptime() const override { return edgeAtUptime_; }
   bool pointerNearCandidate() const override { return nearCandidate(cursor_); }
   // The displays as last asked, kept until they change: the idle tick asks where the
   // pointer is on every tick, and each question would be a round trip to the server.
-  const std::vector<LaunchScreen>& knownScreens() const;
+  const std::vector<Screen>& knownScreens() const;
   std::vector<LaunchDisplayTarget> displayTargets() const;
   void record(std::string_view message);
   void log(std::string_view line);
@@ -145,18 +144,18 @@ class LaunchInputRouter final : public ModifierInputRouter, private LaunchGestur
   LaunchShortcutState shortcutState_;
   bool commandHeld_ = false;
   ScreenPoint cursor_;
-  mutable std::optional<std::vector<LaunchScreen>> knownScreens_;
+  mutable std::optional<std::vector<Screen>> knownScreens_;
   ScreenRect originFrame_;
-  LaunchTaskHandle commitTask_;
-  LaunchTaskHandle watchdogTask_;
-  LaunchTimer timer_;
+  TaskHandle commitTask_;
+  TaskHandle watchdogTask_;
+  Timer timer_;
   std::unique_ptr<LaunchEscapeTap> escapeTap_;
   double activeSince_ = 0;
   double edgeAtUptime_ = 0;
-  LaunchApplicationHandle sourceApplication_;
-  std::optional<LaunchUuid> sourceID_;
+  ApplicationHandle sourceApplication_;
+  std::optional<Uuid> sourceID_;
   std::optional<LaunchWindowTarget> fallbackEdgeTarget_;
-  LaunchSubscription acceptedCaptures_;
+  Subscription acceptedCaptures_;
   // Posted steps (the edge step, a retired Escape tap) hold this weakly and do nothing
   // once the router is gone.
   std::shared_ptr<LaunchInputRouter*> self_ = std::make_shared<LaunchInputRouter*>(this);

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <utility>
 
-#include "core/async/launch_clock.h"
+#include "core/async/clock.h"
 
 namespace quillon {
 
@@ -28,7 +28,7 @@ std::optional<std::string> LaunchInputTrace::acceptedPath(const char* value) {
   return std::string(path);
 }
 
-LaunchInputTrace::LaunchInputTrace(std::optional<std::string> path, const LaunchClock& clock)
+LaunchInputTrace::LaunchInputTrace(std::optional<std::string> path, const Clock& clock)
     : path_(std::move(path)), clock_(clock) {}
 
 LaunchInputTrace::~LaunchInputTrace() {

@@ -12,7 +12,7 @@
 
 namespace quillon {
 
-class LaunchClock;
+class Clock;
 
 // An optional diagnostic trace of the gesture, shared by the event tap and the router.
 // It is off unless NOTCH_INPUT_TRACE_PATH names an acceptable absolute path; then each
@@ -41,7 +41,7 @@ class LaunchInputTrace {
   static std::optional<std::string> acceptedPath(const char* value);
 
   // `path` absent = off. The clock stamps each record with its uptime.
-  LaunchInputTrace(std::optional<std::string> path, const LaunchClock& clock);
+  LaunchInputTrace(std::optional<std::string> path, const Clock& clock);
   ~LaunchInputTrace();
   LaunchInputTrace(const LaunchInputTrace&) = delete;
   LaunchInputTrace& operator=(const LaunchInputTrace&) = delete;
@@ -61,7 +61,7 @@ class LaunchInputTrace {
   void refuse();
 
   const std::optional<std::string> path_;
-  const LaunchClock& clock_;
+  const Clock& clock_;
 
   std::mutex mutex_;
   std::condition_variable wake_;

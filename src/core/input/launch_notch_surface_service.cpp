@@ -5,8 +5,8 @@
 #include <exception>
 #include <utility>
 
+#include "core/async/clock.h"
 #include "core/async/launch_async_wait_error.h"
-#include "core/async/launch_clock.h"
 #include "core/capture/launch_capture_guide_catalog.h"
 #include "core/capture/launch_fallback_policy.h"
 #include "core/capture/launch_image_guidance.h"
@@ -14,10 +14,10 @@
 #include "core/input/launch_gesture_words.h"
 #include "core/input/launch_input_trace.h"
 #include "core/localization/l10n.h"
-#include "core/platform/launch_log_sink.h"
-#include "core/platform/launch_screen_capture_service.h"
-#include "core/platform/launch_screens.h"
-#include "core/storage/registry/app_registry.h"
+#include "core/platform/log_sink.h"
+#include "core/platform/screen_capture_service.h"
+#include "core/platform/screens.h"
+#include "core/records/registry/app_registry.h"
 #include "core/switching/launch_status_model.h"
 #include "core/switching/launch_switch_coordinator.h"
 
@@ -51,13 +51,11 @@ void LaunchNotchSurfaceService::forgetSnapshots() {
   previousSnapshot_.reset();
 }
 
-std::optional<LaunchWindowTarget> LaunchNotchSurfaceService::expandedTarget(
-    const LaunchRunningApplication& application) {
+std::optional<LaunchWindowTarget> LaunchNotchSurfaceService::expandedTarget(const RunningApplication& application) {
   return surfaces_->expandedTarget(application);
 }
 
-std::optional<LaunchWindowTarget> LaunchNotchSurfaceService::revalidateKept(
-    const LaunchRunningApplication& application) {
+std::optional<LaunchWindowTarget> LaunchNotchSurfaceService::revalidateKept(const RunningApplication& application) {
   if (!snapshot_) return std::nullopt;
   return surfaces_->revalidate(*snapshot_, application, revalidationMaximumAge, false);
 }
@@ -79,13 +77,12 @@ void LaunchNotchSurfaceService::prefetch() {
     return;
   }
   if (phase == Phase::active && !gesture_->sourceMatchesCurrent()) return;
-  captureGeneration_ = LaunchUuid::random();
+  captureGeneration_ = Uuid::random();
   captureTask_ = spawn(services_.loop,
                        runCapture(captureGeneration_, coordinator.currentApplication(), gesture_->session().token()));
 }
 
-Task<void> LaunchNotchSurfaceService::runCapture(LaunchUuid generation, LaunchApplicationHandle application,
-                                                 LaunchUuid token) {
+Task<void> LaunchNotchSurfaceService::runCapture(Uuid generation, ApplicationHandle application, Uuid token) {
   const auto cancellation = co_await currentCancellation();
   const double startedAt = services_.loop.clock().uptime();
   const std::int32_t pid = application->processIdentifier();
@@ -98,11 +95,11 @@ Task<void> LaunchNotchSurfaceService::runCapture(LaunchUuid generation, LaunchAp
   }
 
   std::optional<LaunchSurfaceSnapshot> captured;
-  std::optional<LaunchError> failure;
+  std::optional<Error> failure;
   try {
     auto capturing = surfaces_->capture(application, std::nullopt);
     captured.emplace(co_await std::move(capturing));
-  } catch (const LaunchError& error) {
+  } catch (const Error& error) {
     failure = error;
   } catch (...) {
     // A cancellation: an error that says nothing about images.
@@ -115,7 +112,7 @@ Task<void> LaunchNotchSurfaceService::runCapture(LaunchUuid generation, LaunchAp
   captureTask_.reset();
   if (retry) {
     arrivalRetryPending_ = true;
-    arrivalRetry_ = LaunchTimer(services_.loop, arrivalRetryInterval, false, [this] {
+    arrivalRetry_ = Timer(services_.loop, arrivalRetryInterval, false, [this] {
       arrivalRetryPending_ = false;
       if (gesture_ && gesture_->session().phase() == Phase::idle) prefetch();
     });
@@ -123,9 +120,8 @@ Task<void> LaunchNotchSurfaceService::runCapture(LaunchUuid generation, LaunchAp
 }
 
 Task<bool> LaunchNotchSurfaceService::completeCapture(std::optional<LaunchSurfaceSnapshot> captured,
-                                                      std::optional<LaunchError> failure,
-                                                      LaunchApplicationHandle application, LaunchUuid token,
-                                                      double startedAt, bool cancelled) {
+                                                      std::optional<Error> failure, ApplicationHandle application,
+                                                      Uuid token, double startedAt, bool cancelled) {
   double now = services_.loop.clock().uptime();
   const std::int32_t pid = application->processIdentifier();
   const Phase phase = gesture_->session().phase();
@@ -187,16 +183,16 @@ Task<bool> LaunchNotchSurfaceService::completeCapture(std::optional<LaunchSurfac
 
 // MARK: Readiness after a switch
 
-void LaunchNotchSurfaceService::startReadinessCheck(LaunchApplicationHandle application, LaunchUuid selectedID,
+void LaunchNotchSurfaceService::startReadinessCheck(ApplicationHandle application, Uuid selectedID,
                                                     LaunchDisplayTarget display) {
   cancelReadiness();
-  readinessGeneration_ = LaunchUuid::random();
+  readinessGeneration_ = Uuid::random();
   readinessTask_ =
       spawn(services_.loop, runReadiness(std::move(application), selectedID, display, readinessGeneration_));
 }
 
-Task<void> LaunchNotchSurfaceService::runReadiness(LaunchApplicationHandle application, LaunchUuid selectedID,
-                                                   LaunchDisplayTarget display, LaunchUuid generation) {
+Task<void> LaunchNotchSurfaceService::runReadiness(ApplicationHandle application, Uuid selectedID,
+                                                   LaunchDisplayTarget display, Uuid generation) {
   const auto cancellation = co_await currentCancellation();
   auto waiting = waitForSurface(application, display);
   const SurfaceReadiness result = co_await std::move(waiting);
@@ -210,7 +206,7 @@ Task<void> LaunchNotchSurfaceService::runReadiness(LaunchApplicationHandle appli
 }
 
 Task<LaunchNotchSurfaceService::SurfaceReadiness> LaunchNotchSurfaceService::waitForSurface(
-    LaunchApplicationHandle application, LaunchDisplayTarget display) {
+    ApplicationHandle application, LaunchDisplayTarget display) {
   const auto cancellation = co_await currentCancellation();
   const auto& clock = services_.loop.clock();
   const std::int32_t pid = application->processIdentifier();
@@ -224,12 +220,12 @@ Task<LaunchNotchSurfaceService::SurfaceReadiness> LaunchNotchSurfaceService::wai
     if (cancellation->isCancelled() || application->isTerminated() || !sameProcess() || !point) co_return {};
 
     std::optional<LaunchSurfaceSnapshot> captured;
-    std::optional<LaunchError> failure;
+    std::optional<Error> failure;
     std::string reason = "unknown error";
     try {
       auto capturing = surfaces_->capture(application, point);
       captured.emplace(co_await std::move(capturing));
-    } catch (const LaunchError& error) {
+    } catch (const Error& error) {
       failure = error;
       reason = error.description();
     } catch (...) {
@@ -264,7 +260,7 @@ Task<LaunchNotchSurfaceService::SurfaceReadiness> LaunchNotchSurfaceService::wai
 
 // MARK: Image status
 
-void LaunchNotchSurfaceService::reportImageStatus(const LaunchRunningApplication& application, LaunchImageRoute route,
+void LaunchNotchSurfaceService::reportImageStatus(const RunningApplication& application, LaunchImageRoute route,
                                                   std::optional<LaunchCaptureIssue> issue,
                                                   std::optional<int> sharingState) {
   const std::int32_t pid = application.processIdentifier();
@@ -300,13 +296,13 @@ void LaunchNotchSurfaceService::forgetImages() {
 // MARK: Helpers
 
 void LaunchNotchSurfaceService::cancelCapture() {
-  captureGeneration_ = LaunchUuid::random();
+  captureGeneration_ = Uuid::random();
   captureTask_.cancel();
   captureTask_.reset();
 }
 
 void LaunchNotchSurfaceService::cancelReadiness() {
-  readinessGeneration_ = LaunchUuid::random();
+  readinessGeneration_ = Uuid::random();
   readinessTask_.cancel();
   readinessTask_.reset();
 }

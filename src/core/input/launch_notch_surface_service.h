@@ -7,27 +7,27 @@
 #include <string_view>
 #include <vector>
 
-#include "core/async/launch_main_loop.h"
-#include "core/async/launch_subscription.h"
-#include "core/async/launch_task.h"
+#include "core/async/main_loop.h"
+#include "core/async/subscription.h"
+#include "core/async/task.h"
 #include "core/capture/launch_capture_issue.h"
 #include "core/capture/launch_image_route.h"
 #include "core/capture/launch_surface_snapshot.h"
 #include "core/capture/launch_window_target.h"
 #include "core/display/launch_display_target.h"
 #include "core/input/launch_notch_surfaces.h"
-#include "core/platform/launch_workspace.h"
-#include "core/support/launch_error.h"
-#include "core/support/launch_uuid.h"
+#include "core/platform/workspace.h"
+#include "core/support/error.h"
+#include "core/support/uuid.h"
 #include "core/switching/launch_switch_session.h"
 
 namespace quillon {
 
 class AppRegistry;
 class LaunchInputTrace;
-class LaunchLogSink;
-class LaunchScreenCaptureService;
-class LaunchScreens;
+class LogSink;
+class ScreenCaptureService;
+class Screens;
 class LaunchStatusModel;
 class LaunchSwitchCoordinator;
 
@@ -70,16 +70,16 @@ class LaunchNotchSurfaceService {
     LaunchSwitchCoordinator& coordinator;
     const AppRegistry& registry;
     LaunchStatusModel& status;
-    const LaunchScreens& screens;
-    LaunchScreenCaptureService& screenCapture;  // asked only whether capture is allowed
-    LaunchMainLoop& loop;
-    LaunchLogSink& log;
+    const Screens& screens;
+    ScreenCaptureService& screenCapture;  // asked only whether capture is allowed
+    MainLoop& loop;
+    LogSink& log;
     LaunchInputTrace& trace;
   };
 
   // A capture that was kept: it validated as the current app's expanded surface.
   struct AcceptedCapture {
-    LaunchApplicationHandle application;
+    ApplicationHandle application;
     LaunchWindowTarget target;
     LaunchSurfaceSnapshot snapshot;
     double duration = 0;      // seconds the capture took
@@ -95,7 +95,7 @@ class LaunchNotchSurfaceService {
   // The gesture whose state decides what a capture means; none stops every task and
   // starts no new one.
   void attach(const LaunchGestureView* gesture);
-  LaunchSubscription subscribeToAcceptedCaptures(std::function<void(const AcceptedCapture&)> observer) {
+  Subscription subscribeToAcceptedCaptures(std::function<void(const AcceptedCapture&)> observer) {
     return accepted_.subscribe(std::move(observer));
   }
 
@@ -103,9 +103,9 @@ class LaunchNotchSurfaceService {
   const std::optional<LaunchSurfaceSnapshot>& previousSnapshot() const { return previousSnapshot_; }
   // The kept captures no longer describe the screen.
   void forgetSnapshots();
-  std::optional<LaunchWindowTarget> expandedTarget(const LaunchRunningApplication& application);
+  std::optional<LaunchWindowTarget> expandedTarget(const RunningApplication& application);
   // The window the kept capture shows, while it still does (outside the own switcher).
-  std::optional<LaunchWindowTarget> revalidateKept(const LaunchRunningApplication& application);
+  std::optional<LaunchWindowTarget> revalidateKept(const RunningApplication& application);
 
   // The pointer moved outside a gesture (a refused capture soon after is tried again).
   void pointerMoved();
@@ -117,13 +117,13 @@ class LaunchNotchSurfaceService {
 
   // After a switch: waits, bounded, for the new app's surface on `display`, and says in
   // the menu why there will be no image when none comes.
-  void startReadinessCheck(LaunchApplicationHandle application, LaunchUuid selectedID, LaunchDisplayTarget display);
+  void startReadinessCheck(ApplicationHandle application, Uuid selectedID, LaunchDisplayTarget display);
   bool isCheckingReadiness() const { return readinessTask_.isValid(); }
   void cancelReadiness();
 
   // Tells the menu how switching runs for the current app and why. `sharingState` is
   // the sharing state of the app's notch window, where one was seen.
-  void reportImageStatus(const LaunchRunningApplication& application, LaunchImageRoute route,
+  void reportImageStatus(const RunningApplication& application, LaunchImageRoute route,
                          std::optional<LaunchCaptureIssue> issue, std::optional<int> sharingState);
   // Permissions changed: every image judgement starts over.
   void forgetImages();
@@ -134,13 +134,12 @@ class LaunchNotchSurfaceService {
     bool ready = false;
     std::optional<LaunchCaptureIssue> issue;
   };
-  Task<void> runCapture(LaunchUuid generation, LaunchApplicationHandle application, LaunchUuid token);
+  Task<void> runCapture(Uuid generation, ApplicationHandle application, Uuid token);
   // Whether the capture should be tried again soon.
-  Task<bool> completeCapture(std::optional<LaunchSurfaceSnapshot> captured, std::optional<LaunchError> failure,
-                             LaunchApplicationHandle application, LaunchUuid token, double startedAt, bool cancelled);
-  Task<void> runReadiness(LaunchApplicationHandle application, LaunchUuid selectedID, LaunchDisplayTarget display,
-                          LaunchUuid generation);
-  Task<SurfaceReadiness> waitForSurface(LaunchApplicationHandle application, LaunchDisplayTarget display);
+  Task<bool> completeCapture(std::optional<LaunchSurfaceSnapshot> captured, std::optional<Error> failure,
+                             ApplicationHandle application, Uuid token, double startedAt, bool cancelled);
+  Task<void> runReadiness(ApplicationHandle application, Uuid selectedID, LaunchDisplayTarget display, Uuid generation);
+  Task<SurfaceReadiness> waitForSurface(ApplicationHandle application, LaunchDisplayTarget display);
   std::vector<LaunchDisplayTarget> displayTargets() const;
   void record(std::string_view message);
   void log(std::string_view line);
@@ -148,19 +147,19 @@ class LaunchNotchSurfaceService {
   Services services_;
   std::unique_ptr<LaunchNotchSurfaces> surfaces_;
   const LaunchGestureView* gesture_ = nullptr;
-  LaunchObserverList<const AcceptedCapture&> accepted_;
+  ObserverList<const AcceptedCapture&> accepted_;
   std::optional<LaunchSurfaceSnapshot> snapshot_;
   std::optional<LaunchSurfaceSnapshot> previousSnapshot_;
-  LaunchTaskHandle captureTask_;
-  LaunchUuid captureGeneration_ = LaunchUuid::random();
+  TaskHandle captureTask_;
+  Uuid captureGeneration_ = Uuid::random();
   // A pointer that has just come onto a notch starts a capture before the app has
   // expanded its surface; that capture is refused, and the tick would try again only
   // 0.6 s later, too late for a quick press. Refusals soon after a move are retried.
   double lastMoveAt_ = -1;
-  LaunchTimer arrivalRetry_;
+  Timer arrivalRetry_;
   bool arrivalRetryPending_ = false;
-  LaunchTaskHandle readinessTask_;
-  LaunchUuid readinessGeneration_ = LaunchUuid::random();
+  TaskHandle readinessTask_;
+  Uuid readinessGeneration_ = Uuid::random();
 };
 
 }  // namespace quillon

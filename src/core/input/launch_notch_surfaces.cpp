@@ -4,28 +4,28 @@
 
 namespace quillon {
 
-ProbedNotchSurfaces::ProbedNotchSurfaces(const LaunchWindowTargetProbe& probe, LaunchMainLoop& loop,
-                                         LaunchScreenCaptureService& service, const LaunchWindowServer& windowServer,
-                                         LaunchLogSink& log)
+ProbedNotchSurfaces::ProbedNotchSurfaces(const LaunchWindowTargetProbe& probe, MainLoop& loop,
+                                         ScreenCaptureService& service, const WindowServer& windowServer, LogSink& log)
     : probe_(probe), capture_(loop, service, windowServer, log, 128, 2.0) {}
 
-std::optional<LaunchWindowTarget> ProbedNotchSurfaces::expandedTarget(const LaunchRunningApplication& application) {
+std::optional<LaunchWindowTarget> ProbedNotchSurfaces::expandedTarget(const RunningApplication& application) {
   return probe_.expandedTarget(application);
 }
 
 std::optional<LaunchWindowTarget> ProbedNotchSurfaces::revalidate(const LaunchSurfaceSnapshot& snapshot,
-                                                                  const LaunchRunningApplication& application,
+                                                                  const RunningApplication& application,
                                                                   double maximumAge, bool ignoringOwnOverlay) {
   return probe_.revalidate(snapshot, application, maximumAge, ignoringOwnOverlay);
 }
 
-Task<std::optional<LaunchWindowTarget>> ProbedNotchSurfaces::readAndRevalidate(
-    const LaunchSurfaceSnapshot& snapshot, const LaunchRunningApplication& application, double maximumAge,
-    bool ignoringOwnOverlay) {
+Task<std::optional<LaunchWindowTarget>> ProbedNotchSurfaces::readAndRevalidate(const LaunchSurfaceSnapshot& snapshot,
+                                                                               const RunningApplication& application,
+                                                                               double maximumAge,
+                                                                               bool ignoringOwnOverlay) {
   return probe_.readAndRevalidate(snapshot, application, maximumAge, ignoringOwnOverlay);
 }
 
-Task<LaunchSurfaceSnapshot> ProbedNotchSurfaces::capture(std::shared_ptr<const LaunchRunningApplication> application,
+Task<LaunchSurfaceSnapshot> ProbedNotchSurfaces::capture(std::shared_ptr<const RunningApplication> application,
                                                          std::optional<GlobalPoint> targetQuartzPoint) {
   return capture_.capture(std::move(application), targetQuartzPoint);
 }

@@ -4,7 +4,7 @@
 #include <memory>
 #include <optional>
 
-#include "core/async/launch_task.h"
+#include "core/async/task.h"
 #include "core/capture/launch_surface_capture.h"
 #include "core/capture/launch_surface_snapshot.h"
 #include "core/capture/launch_window_target.h"
@@ -12,11 +12,11 @@
 
 namespace quillon {
 
-class LaunchLogSink;
-class LaunchMainLoop;
-class LaunchRunningApplication;
-class LaunchScreenCaptureService;
-class LaunchWindowServer;
+class LogSink;
+class MainLoop;
+class RunningApplication;
+class ScreenCaptureService;
+class WindowServer;
 class LaunchWindowTargetProbe;
 
 // How the input router finds and captures a notch app's expanded surface. The router
@@ -29,17 +29,17 @@ class LaunchNotchSurfaces {
   LaunchNotchSurfaces& operator=(const LaunchNotchSurfaces&) = delete;
   virtual ~LaunchNotchSurfaces() = default;
 
-  virtual std::optional<LaunchWindowTarget> expandedTarget(const LaunchRunningApplication& application) = 0;
+  virtual std::optional<LaunchWindowTarget> expandedTarget(const RunningApplication& application) = 0;
   virtual std::optional<LaunchWindowTarget> revalidate(const LaunchSurfaceSnapshot& snapshot,
-                                                       const LaunchRunningApplication& application, double maximumAge,
+                                                       const RunningApplication& application, double maximumAge,
                                                        bool ignoringOwnOverlay) = 0;
   // The same check over a window list read without holding the main thread.
   virtual Task<std::optional<LaunchWindowTarget>> readAndRevalidate(const LaunchSurfaceSnapshot& snapshot,
-                                                                    const LaunchRunningApplication& application,
+                                                                    const RunningApplication& application,
                                                                     double maximumAge, bool ignoringOwnOverlay) = 0;
-  // Throws what the capture throws: a LaunchError (a capture error, or the wait's
+  // Throws what the capture throws: a Error (a capture error, or the wait's
   // alreadyRunning) or CancellationError.
-  virtual Task<LaunchSurfaceSnapshot> capture(std::shared_ptr<const LaunchRunningApplication> application,
+  virtual Task<LaunchSurfaceSnapshot> capture(std::shared_ptr<const RunningApplication> application,
                                               std::optional<GlobalPoint> targetQuartzPoint) = 0;
 };
 
@@ -47,18 +47,18 @@ class LaunchNotchSurfaces {
 // which judges interaction at alpha 128 and accepts window lists up to 2.0 s old.
 class ProbedNotchSurfaces final : public LaunchNotchSurfaces {
  public:
-  ProbedNotchSurfaces(const LaunchWindowTargetProbe& probe, LaunchMainLoop& loop, LaunchScreenCaptureService& service,
-                      const LaunchWindowServer& windowServer, LaunchLogSink& log);
+  ProbedNotchSurfaces(const LaunchWindowTargetProbe& probe, MainLoop& loop, ScreenCaptureService& service,
+                      const WindowServer& windowServer, LogSink& log);
 
   // LaunchNotchSurfaces:
-  std::optional<LaunchWindowTarget> expandedTarget(const LaunchRunningApplication& application) override;
+  std::optional<LaunchWindowTarget> expandedTarget(const RunningApplication& application) override;
   std::optional<LaunchWindowTarget> revalidate(const LaunchSurfaceSnapshot& snapshot,
-                                               const LaunchRunningApplication& application, double maximumAge,
+                                               const RunningApplication& application, double maximumAge,
                                                bool ignoringOwnOverlay) override;
   Task<std::optional<LaunchWindowTarget>> readAndRevalidate(const LaunchSurfaceSnapshot& snapshot,
-                                                            const LaunchRunningApplication& application,
-                                                            double maximumAge, bool ignoringOwnOverlay) override;
-  Task<LaunchSurfaceSnapshot> capture(std::shared_ptr<const LaunchRunningApplication> application,
+                                                            const RunningApplication& application, double maximumAge,
+                                                            bool ignoringOwnOverlay) override;
+  Task<LaunchSurfaceSnapshot> capture(std::shared_ptr<const RunningApplication> application,
                                       std::optional<GlobalPoint> targetQuartzPoint) override;
 
  private:

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/platform/launch_log_sink.h"
-#include "core/platform/launch_user_defaults.h"
+#include "core/platform/log_sink.h"
+#include "core/platform/user_defaults.h"
 
 namespace quillon {
 
@@ -27,7 +27,7 @@ void ScrollAccumulator::reset() {
 }
 
 std::optional<int> ScrollAccumulator::accumulate(double dx, double dy, double now, const InputTuning& tuning,
-                                                 LaunchLogSink& log) {
+                                                 LogSink& log) {
   if (now - lastEventAt_ > axisLockTimeout) reset();
   lastEventAt_ = now;
 

@@ -6,20 +6,20 @@
 
 namespace quillon {
 
-class LaunchLogSink;
-class LaunchUserDefaults;
+class LogSink;
+class UserDefaults;
 
 // The scroll gesture's three tuning values, each overridable in the user defaults under
 // "tuning.<key>" and read again on every use, so a changed value applies from the next
 // scroll event without a restart.
 class InputTuning {
  public:
-  explicit InputTuning(const LaunchUserDefaults& defaults) : defaults_(defaults) {}
+  explicit InputTuning(const UserDefaults& defaults) : defaults_(defaults) {}
   // The stored number for "tuning." + key, else `fallback` (also for a stored non-number).
   double d(const std::string& key, double fallback) const;
 
  private:
-  const LaunchUserDefaults& defaults_;
+  const UserDefaults& defaults_;
 };
 
 // Turns a stream of scroll deltas into page steps. Each burst of scrolling is first
@@ -35,7 +35,7 @@ class ScrollAccumulator {
 
   // The step (the direction sign times −1 for rightward motion, +1 for leftward), or
   // none when no step is due.
-  std::optional<int> accumulate(double dx, double dy, double now, const InputTuning& tuning, LaunchLogSink& log);
+  std::optional<int> accumulate(double dx, double dy, double now, const InputTuning& tuning, LogSink& log);
   // Ends the burst; the times of the last event and step are kept.
   void reset();
 

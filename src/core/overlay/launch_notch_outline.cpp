@@ -29,7 +29,7 @@ Rect LaunchNotchOutline::bodyBounds(const Rect& rect) {
   return rect.insetBy(shoulder, 0);
 }
 
-void LaunchNotchOutline::makePath(const Rect& rect, bool closeTop, LaunchPath& out) {
+void LaunchNotchOutline::makePath(const Rect& rect, bool closeTop, Path& out) {
   out.clear();
   if (!isDrawable(rect)) return;
   const double left = rect.minX() + 0.5;
@@ -60,14 +60,14 @@ void LaunchNotchOutline::makePath(const Rect& rect, bool closeTop, LaunchPath& o
   if (closeTop) out.close();
 }
 
-LaunchPath LaunchNotchOutline::silhouette(const Rect& rect) {
-  LaunchPath path;
+Path LaunchNotchOutline::silhouette(const Rect& rect) {
+  Path path;
   makePath(rect, true, path);
   return path;
 }
 
-LaunchPath LaunchNotchOutline::border(const Rect& rect) {
-  LaunchPath path;
+Path LaunchNotchOutline::border(const Rect& rect) {
+  Path path;
   makePath(rect, false, path);
   return path;
 }

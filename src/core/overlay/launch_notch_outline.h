@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/overlay/launch_path.h"
+#include "core/overlay/path.h"
 #include "core/support/geometry.h"
 
 namespace quillon {
@@ -17,11 +17,11 @@ class LaunchNotchOutline {
   // `rect` inset horizontally by the shoulders: the area that holds content.
   static Rect bodyBounds(const Rect& rect);
   // Closed along the top edge, for filling and masking.
-  static LaunchPath silhouette(const Rect& rect);
+  static Path silhouette(const Rect& rect);
   // Open at the top, so the border draws no line along the screen edge.
-  static LaunchPath border(const Rect& rect);
+  static Path border(const Rect& rect);
 
-  static void makePath(const Rect& rect, bool closeTop, LaunchPath& out);
+  static void makePath(const Rect& rect, bool closeTop, Path& out);
   static double shoulderRadiusFor(const Rect& rect);
 };
 

@@ -6,7 +6,7 @@
 
 namespace quillon {
 
-bool LaunchPresentationRecord::accepts(const LaunchSurfaceSnapshot& snapshot, const LaunchUuid& id) const {
+bool LaunchPresentationRecord::accepts(const LaunchSurfaceSnapshot& snapshot, const Uuid& id) const {
   if (id != sourceID || !sourcePID || !sourceWindowID || !displayFrame) return false;
   if (snapshot.processID != *sourcePID) return false;
   const bool fromWindow =

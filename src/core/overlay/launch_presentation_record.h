@@ -4,9 +4,9 @@
 #include <map>
 #include <optional>
 
-#include "core/storage/registry/managed_notch_app.h"
+#include "core/records/registry/managed_notch_app.h"
 #include "core/support/geometry.h"
-#include "core/support/launch_uuid.h"
+#include "core/support/uuid.h"
 
 namespace quillon {
 
@@ -17,15 +17,15 @@ struct LaunchSurfaceSnapshot;
 // it belongs to this very presentation; a late capture of an earlier gesture, another
 // process of the same app or a window that moved to another display is refused.
 struct LaunchPresentationRecord {
-  LaunchUuid sourceID;
+  Uuid sourceID;
   std::optional<std::int32_t> sourcePID;
   std::optional<std::uint32_t> sourceWindowID;
   std::optional<GlobalRect> displayFrame;
-  std::map<LaunchUuid, ManagedNotchApp> applications;
+  std::map<Uuid, ManagedNotchApp> applications;
 
   // The identity checks for a live image of `id`; the caller still checks that the
   // panel is up, capture is permitted and the image can be cropped.
-  bool accepts(const LaunchSurfaceSnapshot& snapshot, const LaunchUuid& id) const;
+  bool accepts(const LaunchSurfaceSnapshot& snapshot, const Uuid& id) const;
 };
 
 }  // namespace quillon

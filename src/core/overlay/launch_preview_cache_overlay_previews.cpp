@@ -6,8 +6,7 @@
 
 namespace quillon {
 
-std::shared_ptr<const Bitmap> LaunchPreviewCacheOverlayPreviews::image(const LaunchUuid& id,
-                                                                       const Url& applicationURL) {
+std::shared_ptr<const Bitmap> LaunchPreviewCacheOverlayPreviews::image(const Uuid& id, const Url& applicationURL) {
   if (const Bitmap* kept = cache_.image(id, applicationURL)) return std::make_shared<const Bitmap>(*kept);
   // Kept for this id but taken from another bundle: the app was registered again from
   // elsewhere, and the old picture would mislead.
@@ -16,20 +15,19 @@ std::shared_ptr<const Bitmap> LaunchPreviewCacheOverlayPreviews::image(const Lau
   return nullptr;
 }
 
-std::optional<double> LaunchPreviewCacheOverlayPreviews::savedAt(const LaunchUuid& id,
-                                                                 const Url& applicationURL) const {
+std::optional<double> LaunchPreviewCacheOverlayPreviews::savedAt(const Uuid& id, const Url& applicationURL) const {
   const LaunchAppPreview* kept = cache_.preview(id, applicationURL);
   return kept != nullptr ? std::optional(kept->savedAt) : std::nullopt;
 }
 
-bool LaunchPreviewCacheOverlayPreviews::remember(const LaunchSurfaceSnapshot& snapshot, const LaunchUuid& id,
+bool LaunchPreviewCacheOverlayPreviews::remember(const LaunchSurfaceSnapshot& snapshot, const Uuid& id,
                                                  const Url& applicationURL) {
   return cache_.remember(snapshot, id, applicationURL);
 }
 
-void LaunchPreviewCacheOverlayPreviews::remove(const LaunchUuid& id) { cache_.remove(id); }
+void LaunchPreviewCacheOverlayPreviews::remove(const Uuid& id) { cache_.remove(id); }
 
-void LaunchPreviewCacheOverlayPreviews::retainApplications(const std::map<LaunchUuid, Url>& apps) {
+void LaunchPreviewCacheOverlayPreviews::retainApplications(const std::map<Uuid, Url>& apps) {
   cache_.retainApplications(apps);
 }
 

@@ -14,11 +14,11 @@ class LaunchPreviewCacheOverlayPreviews final : public LaunchOverlayPreviews {
   explicit LaunchPreviewCacheOverlayPreviews(LaunchPreviewCache& cache) : cache_(cache) {}
 
   // LaunchOverlayPreviews:
-  std::shared_ptr<const Bitmap> image(const LaunchUuid& id, const Url& applicationURL) override;
-  std::optional<double> savedAt(const LaunchUuid& id, const Url& applicationURL) const override;
-  bool remember(const LaunchSurfaceSnapshot& snapshot, const LaunchUuid& id, const Url& applicationURL) override;
-  void remove(const LaunchUuid& id) override;
-  void retainApplications(const std::map<LaunchUuid, Url>& apps) override;
+  std::shared_ptr<const Bitmap> image(const Uuid& id, const Url& applicationURL) override;
+  std::optional<double> savedAt(const Uuid& id, const Url& applicationURL) const override;
+  bool remember(const LaunchSurfaceSnapshot& snapshot, const Uuid& id, const Url& applicationURL) override;
+  void remove(const Uuid& id) override;
+  void retainApplications(const std::map<Uuid, Url>& apps) override;
 
  private:
   LaunchPreviewCache& cache_;

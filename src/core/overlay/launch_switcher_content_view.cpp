@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/async/launch_clock.h"
+#include "core/async/clock.h"
 #include "core/localization/l10n.h"
 #include "core/overlay/launch_card_layout.h"
 #include "core/overlay/launch_notch_outline.h"
-#include "core/platform/launch_workspace.h"
+#include "core/platform/workspace.h"
 
 namespace quillon {
 
@@ -24,8 +24,8 @@ std::optional<Size> sizeOf(const std::shared_ptr<const Bitmap>& image) {
   return Size{static_cast<double>(image->width), static_cast<double>(image->height)};
 }
 
-std::unique_ptr<LaunchLayer> textLayer(std::string name, double fontSize, LaunchColor color) {
-  auto layer = std::make_unique<LaunchLayer>(std::move(name));
+std::unique_ptr<Layer> textLayer(std::string name, double fontSize, Color color) {
+  auto layer = std::make_unique<Layer>(std::move(name));
   layer->textStyle.fontSize = fontSize;
   layer->textStyle.color = color;
   return layer;
@@ -33,16 +33,15 @@ std::unique_ptr<LaunchLayer> textLayer(std::string name, double fontSize, Launch
 
 }  // namespace
 
-LaunchSwitcherContentView::LaunchSwitcherContentView(const LaunchClock& clock, const LaunchWorkspace& workspace,
-                                                     const Rect& bounds)
+LaunchSwitcherContentView::LaunchSwitcherContentView(const Clock& clock, const Workspace& workspace, const Rect& bounds)
     : clock_(clock), workspace_(workspace), scene_(clock), bounds_{0, 0, bounds.width, bounds.height} {
-  LaunchLayer& root = scene_.root();
+  Layer& root = scene_.root();
   root.setFrame(bounds_);
-  silhouetteMask_ = &root.setMask(std::make_unique<LaunchLayer>("silhouette"));
+  silhouetteMask_ = &root.setMask(std::make_unique<Layer>("silhouette"));
   strip_ = &root.addSublayer("strip");
-  status_ = &root.addSublayer(textLayer("status", 11, LaunchColor::white(0.7)));
-  status_->textStyle.alignment = LaunchTextAlignment::center;
-  guidanceLayer_ = &root.addSublayer(textLayer("guidance", 11, LaunchColor::white(0.8)));
+  status_ = &root.addSublayer(textLayer("status", 11, Color::white(0.7)));
+  status_->textStyle.alignment = TextAlignment::center;
+  guidanceLayer_ = &root.addSublayer(textLayer("guidance", 11, Color::white(0.8)));
   guidanceLayer_->textStyle.wrapped = true;
   outlineLayer_ = &root.addSublayer("outline");
 }
@@ -52,7 +51,7 @@ void LaunchSwitcherContentView::configure(const LaunchSwitcherConfiguration& con
   const auto selected = std::find_if(apps.begin(), apps.end(),
                                      [&](const ManagedNotchApp& app) { return app.id == configuration.selectedID; });
   if (selected == apps.end()) return;
-  LaunchTransaction transaction(scene_, false);
+  Transaction transaction(scene_, false);
 
   guidance_ = configuration.guidance;
   sourceLocalRect_ = configuration.sourceLocalRect;
@@ -66,19 +65,19 @@ void LaunchSwitcherContentView::configure(const LaunchSwitcherConfiguration& con
   previewStart_.reset();
   previewEnd_.reset();
 
-  LaunchLayer& root = scene_.root();
+  Layer& root = scene_.root();
   root.opacity = 1;
-  root.backgroundColor = LaunchColor::black();
+  root.backgroundColor = Color::black();
   root.cornerRadius = 0;
   root.borderWidth = 0;
   silhouetteMask_->setFrame(bounds_);
   LaunchNotchOutline::makePath(finalOutlineBounds_, true, silhouetteMask_->path);
-  silhouetteMask_->fillColor = LaunchColor::black();
+  silhouetteMask_->fillColor = Color::black();
   outlineLayer_->setFrame(bounds_);
   LaunchNotchOutline::makePath(finalOutlineBounds_, false, outlineLayer_->path);
   outlineLayer_->opacity = 1;
-  outlineLayer_->strokeColor = LaunchColor::white(0.92);
-  outlineLayer_->fillColor = LaunchColor::clear();
+  outlineLayer_->strokeColor = Color::white(0.92);
+  outlineLayer_->fillColor = Color::clear();
   outlineLayer_->lineWidth = LaunchNotchOutline::lineWidth;
   bodyBounds_ = LaunchNotchOutline::bodyBounds(finalOutlineBounds_);
 
@@ -113,21 +112,21 @@ void LaunchSwitcherContentView::configure(const LaunchSwitcherConfiguration& con
     const LaunchCardLayout& layout = layouts[appIndex];
     const double offset = pageWidth_ * page;
 
-    auto& title = strip_->addSublayer(textLayer("title", 16, LaunchColor::white()));
+    auto& title = strip_->addSublayer(textLayer("title", 16, Color::white()));
     title.text = app.displayName;
-    title.textStyle.weight = LaunchFontWeight::medium;
-    title.textStyle.alignment = LaunchTextAlignment::center;
-    title.textStyle.truncation = LaunchTextTruncation::end;
+    title.textStyle.weight = FontWeight::medium;
+    title.textStyle.alignment = TextAlignment::center;
+    title.textStyle.truncation = TextTruncation::end;
     title.setFrame(layout.titleFrame.offsetBy(offset, 0));
 
     auto& icon = strip_->addSublayer("icon");
     icon.contents = icons[appIndex];
     icon.contentsScale = scale_;
-    icon.contentsGravity = LaunchContentsGravity::resizeAspect;
+    icon.contentsGravity = ContentsGravity::resizeAspect;
     icon.setFrame(layout.iconFrame.offsetBy(offset, 0));
 
     auto& preview = strip_->addSublayer("preview");
-    preview.contentsGravity = LaunchContentsGravity::resizeAspect;
+    preview.contentsGravity = ContentsGravity::resizeAspect;
     preview.contentsScale = scale_;
     preview.opacity = 0;
     const bool isSnapshotPage = page == carousel_->centeredSlot();
@@ -139,8 +138,8 @@ void LaunchSwitcherContentView::configure(const LaunchSwitcherConfiguration& con
       preview.opacity = 1;
     }
     // A kept image says how old it is, in a small line just below it.
-    auto& age = strip_->addSublayer(textLayer("age", 11, LaunchColor::white(0.6)));
-    age.textStyle.alignment = LaunchTextAlignment::center;
+    auto& age = strip_->addSublayer(textLayer("age", 11, Color::white(0.6)));
+    age.textStyle.alignment = TextAlignment::center;
     const auto savedAt = configuration.previewSavedAt.find(app.id);
     const bool live = configuration.liveSnapshot && app.id == configuration.selectedID;
     if (preview.opacity > 0 && savedAt != configuration.previewSavedAt.end() && !live) {
@@ -170,16 +169,16 @@ void LaunchSwitcherContentView::configure(const LaunchSwitcherConfiguration& con
   guidanceLayer_->text = text == guidance_.end() ? std::string() : text->second;
   revealingLayers_.push_back(status_);
   revealingLayers_.push_back(guidanceLayer_);
-  for (LaunchLayer* layer : revealingLayers_) layer->opacity = 1;
+  for (Layer* layer : revealingLayers_) layer->opacity = 1;
 }
 
-void LaunchSwitcherContentView::select(const LaunchUuid& id, int direction) {
+void LaunchSwitcherContentView::select(const Uuid& id, int direction) {
   const auto found = std::find(identifiers_.begin(), identifiers_.end(), id);
   if (found == identifiers_.end() || !carousel_) return;
   const auto correction = carousel_->select(static_cast<int>(found - identifiers_.begin()), direction);
   if (!correction) return;
 
-  LaunchTransaction transaction(scene_);
+  Transaction transaction(scene_);
   const double now = scene_.currentTime();
   // Continue from wherever the strip is on screen; after a wrap that place is shifted by
   // one copy of the pages, so the slide goes on in the same direction without a jump.
@@ -189,14 +188,14 @@ void LaunchSwitcherContentView::select(const LaunchUuid& id, int direction) {
   const auto text = guidance_.find(id);
   guidanceLayer_->text = text == guidance_.end() ? std::string() : text->second;
   scene_.addAnimation(*strip_, selectionKey,
-                      LaunchAnimation::basic(LaunchLayerProperty::position, from, strip_->position, selectionDuration,
-                                             LaunchTimingFunction::easeInEaseOut()));
+                      Animation::basic(LayerProperty::position, from, strip_->position, selectionDuration,
+                                       TimingFunction::easeInEaseOut()));
 }
 
-bool LaunchSwitcherContentView::updatePreview(std::shared_ptr<const Bitmap> image, const LaunchUuid& id) {
+bool LaunchSwitcherContentView::updatePreview(std::shared_ptr<const Bitmap> image, const Uuid& id) {
   const auto previews = previewLayers_.find(id);
   if (previews == previewLayers_.end()) return false;
-  LaunchTransaction transaction(scene_, false);
+  Transaction transaction(scene_, false);
   const LaunchCardLayout layout(bodyBounds_, sizeOf(image));
   for (const IdentityLayers& identity : identityLayers_[id]) {
     identity.title->setFrame(layout.titleFrame.offsetBy(identity.pageOffset, 0));
@@ -204,9 +203,9 @@ bool LaunchSwitcherContentView::updatePreview(std::shared_ptr<const Bitmap> imag
   }
   const auto& identities = identityLayers_[id];
   // A new image was just taken: no age to tell.
-  for (LaunchLayer* age : ageLayers_[id]) age->text.clear();
+  for (Layer* age : ageLayers_[id]) age->text.clear();
   for (std::size_t copy = 0; copy < previews->second.size(); ++copy) {
-    LaunchLayer& preview = *previews->second[copy];
+    Layer& preview = *previews->second[copy];
     preview.contents = image;
     if (layout.previewFrame) preview.setFrame(layout.previewFrame->offsetBy(identities[copy].pageOffset, 0));
     preview.opacity = layout.previewFrame ? 1 : 0;
@@ -225,7 +224,7 @@ std::optional<LocalizedText> LaunchSwitcherContentView::ageText(double seconds) 
 }
 
 void LaunchSwitcherContentView::showStatus(const LocalizedText& text) {
-  LaunchTransaction transaction(scene_, false);
+  Transaction transaction(scene_, false);
   status_->text = L10n::text(text);
 }
 
@@ -237,12 +236,12 @@ void LaunchSwitcherContentView::setAppearance(double time) {
   outlineLayer_->opacity = motion.outlineOpacity(time);
   scene_.root().opacity = motion.surfaceOpacity(time);
   const double content = motion.contentOpacity(time);
-  for (LaunchLayer* layer : revealingLayers_) layer->opacity = content;
+  for (Layer* layer : revealingLayers_) layer->opacity = content;
 }
 
 void LaunchSwitcherContentView::applyAppearanceFrame(double time) {
   if (!entrance_) return;
-  LaunchTransaction transaction(scene_, false);
+  Transaction transaction(scene_, false);
   setAppearance(time);
 }
 
@@ -252,8 +251,8 @@ void LaunchSwitcherContentView::animateAppearance() {
   const double duration = motion.duration();
   const auto times = motion.sampleTimes();
   std::vector<double> keyTimes;
-  std::vector<LaunchAnimationValue> silhouettes, borders, outlineOpacities, surfaceOpacities, contentOpacities;
-  std::vector<LaunchAnimationValue> previewBounds, previewPositions;
+  std::vector<AnimationValue> silhouettes, borders, outlineOpacities, surfaceOpacities, contentOpacities;
+  std::vector<AnimationValue> previewBounds, previewPositions;
   for (double time : times) {
     keyTimes.push_back(time / duration);
     const Rect outline = motion.outlineFrame(time);
@@ -268,18 +267,18 @@ void LaunchSwitcherContentView::animateAppearance() {
       previewPositions.emplace_back(Point{frame.midX(), frame.midY()});
     }
   }
-  using Property = LaunchLayerProperty;
-  auto animation = [&](Property property, std::vector<LaunchAnimationValue> values) {
-    return LaunchAnimation::keyframes(property, std::move(values), keyTimes, duration);
+  using Property = LayerProperty;
+  auto animation = [&](Property property, std::vector<AnimationValue> values) {
+    return Animation::keyframes(property, std::move(values), keyTimes, duration);
   };
 
-  LaunchTransaction transaction(scene_);
+  Transaction transaction(scene_);
   scene_.addAnimation(*silhouetteMask_, entrancePathKey, animation(Property::path, std::move(silhouettes)));
   scene_.addAnimation(*outlineLayer_, entrancePathKey, animation(Property::path, std::move(borders)));
   scene_.addAnimation(*outlineLayer_, entranceOpacityKey, animation(Property::opacity, std::move(outlineOpacities)));
   scene_.addAnimation(scene_.root(), entranceOpacityKey, animation(Property::opacity, std::move(surfaceOpacities)));
-  const LaunchAnimation content = animation(Property::opacity, std::move(contentOpacities));
-  for (LaunchLayer* layer : revealingLayers_) scene_.addAnimation(*layer, entranceOpacityKey, content);
+  const Animation content = animation(Property::opacity, std::move(contentOpacities));
+  for (Layer* layer : revealingLayers_) scene_.addAnimation(*layer, entranceOpacityKey, content);
   if (snapshotLayer_ && previewEnd_ && !previewBounds.empty()) {
     scene_.addAnimation(*snapshotLayer_, entranceBoundsKey, animation(Property::bounds, std::move(previewBounds)));
     scene_.addAnimation(*snapshotLayer_, entrancePositionKey,
@@ -290,24 +289,24 @@ void LaunchSwitcherContentView::animateAppearance() {
   setAppearance(duration);
 }
 
-std::vector<const LaunchLayer*> LaunchSwitcherContentView::previewLayers(const LaunchUuid& id) const {
+std::vector<const Layer*> LaunchSwitcherContentView::previewLayers(const Uuid& id) const {
   const auto found = previewLayers_.find(id);
   if (found == previewLayers_.end()) return {};
   return {found->second.begin(), found->second.end()};
 }
 
-std::vector<const LaunchLayer*> LaunchSwitcherContentView::ageLayers(const LaunchUuid& id) const {
+std::vector<const Layer*> LaunchSwitcherContentView::ageLayers(const Uuid& id) const {
   const auto found = ageLayers_.find(id);
   if (found == ageLayers_.end()) return {};
   return {found->second.begin(), found->second.end()};
 }
 
 void LaunchSwitcherContentView::clear() {
-  LaunchTransaction transaction(scene_, false);
+  Transaction transaction(scene_, false);
   scene_.root().removeAllAnimations();
   silhouetteMask_->removeAllAnimations();
   outlineLayer_->removeAllAnimations();
-  for (LaunchLayer* layer : revealingLayers_) layer->removeAllAnimations();
+  for (Layer* layer : revealingLayers_) layer->removeAllAnimations();
   strip_->removeAllAnimations();
   snapshotLayer_ = nullptr;
   strip_->removeAllSublayers();

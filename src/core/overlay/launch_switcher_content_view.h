@@ -9,14 +9,14 @@
 #include "core/localization/localized_text.h"
 #include "core/overlay/launch_carousel_position.h"
 #include "core/overlay/launch_entrance_motion.h"
-#include "core/overlay/launch_layer_scene.h"
-#include "core/storage/registry/managed_notch_app.h"
+#include "core/overlay/layer_scene.h"
+#include "core/records/registry/managed_notch_app.h"
 #include "core/support/bitmap.h"
-#include "core/support/launch_uuid.h"
+#include "core/support/uuid.h"
 
 namespace quillon {
 
-class LaunchWorkspace;
+class Workspace;
 
 // What the switcher shows at one presentation.
 struct LaunchSwitcherConfiguration {
@@ -24,11 +24,11 @@ struct LaunchSwitcherConfiguration {
   // notch and moves into its card during the entrance.
   bool liveSnapshot = false;
   std::vector<ManagedNotchApp> apps;  // menu order
-  std::map<LaunchUuid, std::shared_ptr<const Bitmap>> previews;
+  std::map<Uuid, std::shared_ptr<const Bitmap>> previews;
   // When each kept image was taken (wall time); the live image has none.
-  std::map<LaunchUuid, double> previewSavedAt;
-  std::map<LaunchUuid, std::string> guidance;  // already localised
-  LaunchUuid selectedID;
+  std::map<Uuid, double> previewSavedAt;
+  std::map<Uuid, std::string> guidance;  // already localised
+  Uuid selectedID;
   Rect sourceLocalRect;  // the notch surface, in view coordinates
   double backingScale = 1;
   std::optional<Rect> shellBounds;  // the opened body; the view's bounds when absent
@@ -51,7 +51,7 @@ class LaunchSwitcherContentView {
   // having been set back).
   static std::optional<LocalizedText> ageText(double seconds);
 
-  LaunchSwitcherContentView(const LaunchClock& clock, const LaunchWorkspace& workspace, const Rect& bounds);
+  LaunchSwitcherContentView(const Clock& clock, const Workspace& workspace, const Rect& bounds);
   LaunchSwitcherContentView(const LaunchSwitcherContentView&) = delete;
   LaunchSwitcherContentView& operator=(const LaunchSwitcherContentView&) = delete;
 
@@ -59,9 +59,9 @@ class LaunchSwitcherContentView {
   void configure(const LaunchSwitcherConfiguration& configuration);
   // Slides to the page of `id`; `direction` is the scroll direction (its sign decides
   // which way a wrap goes).
-  void select(const LaunchUuid& id, int direction);
+  void select(const Uuid& id, int direction);
   // Shows a new image on every copy of the app's page; false when the app has no page.
-  bool updatePreview(std::shared_ptr<const Bitmap> image, const LaunchUuid& id);
+  bool updatePreview(std::shared_ptr<const Bitmap> image, const Uuid& id);
   // Replaces the hint line (the switch in progress, a failure).
   void showStatus(const LocalizedText& text);
 
@@ -73,11 +73,11 @@ class LaunchSwitcherContentView {
   void applyAppearanceFrame(double time);
   void clear();
 
-  LaunchLayerScene& scene() { return scene_; }
-  const LaunchLayerScene& scene() const { return scene_; }
+  LayerScene& scene() { return scene_; }
+  const LayerScene& scene() const { return scene_; }
   const Rect& bounds() const { return bounds_; }
   const std::optional<LaunchCarouselPosition>& carousel() const { return carousel_; }
-  const std::vector<LaunchUuid>& identifiers() const { return identifiers_; }
+  const std::vector<Uuid>& identifiers() const { return identifiers_; }
   const std::optional<LaunchEntranceMotion>& entrance() const { return entrance_; }
   const Rect& finalOutlineBounds() const { return finalOutlineBounds_; }
   const Rect& bodyBounds() const { return bodyBounds_; }
@@ -85,42 +85,42 @@ class LaunchSwitcherContentView {
   const std::optional<Rect>& previewEnd() const { return previewEnd_; }
   double pageWidth() const { return pageWidth_; }
 
-  const LaunchLayer& strip() const { return *strip_; }
-  const LaunchLayer& status() const { return *status_; }
-  const LaunchLayer& guidanceLayer() const { return *guidanceLayer_; }
-  const LaunchLayer& silhouetteMask() const { return *silhouetteMask_; }
-  const LaunchLayer& outlineLayer() const { return *outlineLayer_; }
-  const LaunchLayer* snapshotLayer() const { return snapshotLayer_; }
-  const std::vector<LaunchLayer*>& revealingLayers() const { return revealingLayers_; }
+  const Layer& strip() const { return *strip_; }
+  const Layer& status() const { return *status_; }
+  const Layer& guidanceLayer() const { return *guidanceLayer_; }
+  const Layer& silhouetteMask() const { return *silhouetteMask_; }
+  const Layer& outlineLayer() const { return *outlineLayer_; }
+  const Layer* snapshotLayer() const { return snapshotLayer_; }
+  const std::vector<Layer*>& revealingLayers() const { return revealingLayers_; }
   // The app's preview layers, one per copy of its page; empty for an unknown app.
-  std::vector<const LaunchLayer*> previewLayers(const LaunchUuid& id) const;
+  std::vector<const Layer*> previewLayers(const Uuid& id) const;
   // The line under each copy of the app's image that tells its age; empty text for none.
-  std::vector<const LaunchLayer*> ageLayers(const LaunchUuid& id) const;
+  std::vector<const Layer*> ageLayers(const Uuid& id) const;
 
  private:
   struct IdentityLayers {
-    LaunchLayer* title;
-    LaunchLayer* icon;
+    Layer* title;
+    Layer* icon;
     double pageOffset;
   };
 
   void setAppearance(double time);
   double stripPositionX(int slot) const { return bounds_.midX() - pageWidth_ * slot; }
 
-  const LaunchClock& clock_;
-  const LaunchWorkspace& workspace_;
-  LaunchLayerScene scene_;
+  const Clock& clock_;
+  const Workspace& workspace_;
+  LayerScene scene_;
   Rect bounds_;
 
-  LaunchLayer* strip_;
-  LaunchLayer* status_;
-  LaunchLayer* guidanceLayer_;
-  LaunchLayer* silhouetteMask_;
-  LaunchLayer* outlineLayer_;
-  LaunchLayer* snapshotLayer_ = nullptr;
+  Layer* strip_;
+  Layer* status_;
+  Layer* guidanceLayer_;
+  Layer* silhouetteMask_;
+  Layer* outlineLayer_;
+  Layer* snapshotLayer_ = nullptr;
 
-  std::map<LaunchUuid, std::string> guidance_;
-  std::vector<LaunchUuid> identifiers_;
+  std::map<Uuid, std::string> guidance_;
+  std::vector<Uuid> identifiers_;
   std::optional<LaunchCarouselPosition> carousel_;
   double pageWidth_ = 0;
   double scale_ = 1;
@@ -129,11 +129,11 @@ class LaunchSwitcherContentView {
   std::optional<Rect> previewStart_;
   std::optional<Rect> previewEnd_;
   std::optional<LaunchEntranceMotion> entrance_;
-  std::vector<LaunchLayer*> revealingLayers_;
+  std::vector<Layer*> revealingLayers_;
   Rect bodyBounds_;
-  std::map<LaunchUuid, std::vector<LaunchLayer*>> previewLayers_;
-  std::map<LaunchUuid, std::vector<LaunchLayer*>> ageLayers_;
-  std::map<LaunchUuid, std::vector<IdentityLayers>> identityLayers_;
+  std::map<Uuid, std::vector<Layer*>> previewLayers_;
+  std::map<Uuid, std::vector<Layer*>> ageLayers_;
+  std::map<Uuid, std::vector<IdentityLayers>> identityLayers_;
 };
 
 }  // namespace quillon

@@ -5,17 +5,17 @@
 #include <set>
 
 #include "core/capture/launch_surface_snapshot.h"
-#include "core/display/launch_screen_coordinates.h"
+#include "core/display/screen_coordinates.h"
 #include "core/localization/l10n.h"
 #include "core/overlay/launch_overlay_previews.h"
 #include "core/overlay/launch_switcher_content_view.h"
 #include "core/overlay/launch_switcher_panel_host.h"
 #include "core/overlay/launch_switcher_placement.h"
-#include "core/platform/launch_log_sink.h"
-#include "core/platform/launch_screen_capture_service.h"
-#include "core/platform/launch_screens.h"
-#include "core/platform/launch_window_server.h"
-#include "core/platform/launch_workspace.h"
+#include "core/platform/log_sink.h"
+#include "core/platform/screen_capture_service.h"
+#include "core/platform/screens.h"
+#include "core/platform/window_server.h"
+#include "core/platform/workspace.h"
 
 namespace quillon {
 
@@ -26,8 +26,8 @@ bool containsRect(const ScreenRect& outer, const ScreenRect& inner) {
          inner.maxY() <= outer.maxY();
 }
 
-bool hasUniqueIdsWith(const std::vector<ManagedNotchApp>& apps, const LaunchUuid& selected) {
-  std::set<LaunchUuid> seen;
+bool hasUniqueIdsWith(const std::vector<ManagedNotchApp>& apps, const Uuid& selected) {
+  std::set<Uuid> seen;
   for (const ManagedNotchApp& app : apps) {
     if (!seen.insert(app.id).second) return false;
   }
@@ -57,12 +57,12 @@ int LaunchSwitcherOverlay::presentationLevel(int hostLevel, int mainMenuLevel, i
 void LaunchSwitcherOverlay::present(const LaunchSwitcherRequest& request) {
   dismiss();
   if (request.apps.empty() || !hasUniqueIdsWith(request.apps, request.selectedID)) return;
-  const std::vector<LaunchScreen> screens = services_.screens.screens();
+  const std::vector<Screen> screens = services_.screens.screens();
   if (screens.empty()) return;
-  const LaunchScreenCoordinates coordinates = LaunchScreenCoordinates::forScreens(screens);
+  const ScreenCoordinates coordinates = ScreenCoordinates::forScreens(screens);
   const ScreenRect source = coordinates.cocoaFromQuartz(request.sourceQuartzRect);
   const auto host = std::find_if(screens.begin(), screens.end(),
-                                 [&](const LaunchScreen& screen) { return containsRect(screen.frame, source); });
+                                 [&](const Screen& screen) { return containsRect(screen.frame, source); });
   if (!source.isValid() || host == screens.end()) {
     services_.log.log(refusedLine);
     return;
@@ -178,7 +178,7 @@ void LaunchSwitcherOverlay::dismiss() {
   presentation_.reset();
 }
 
-void LaunchSwitcherOverlay::select(const LaunchUuid& id, int direction) {
+void LaunchSwitcherOverlay::select(const Uuid& id, int direction) {
   if (!content_ || !panel_) return;
   content_->select(id, direction);
   panel_->contentChanged();
@@ -190,7 +190,7 @@ void LaunchSwitcherOverlay::showStatus(const LocalizedText& text) {
   panel_->contentChanged();
 }
 
-bool LaunchSwitcherOverlay::updatePreview(const LaunchSurfaceSnapshot& snapshot, const LaunchUuid& id) {
+bool LaunchSwitcherOverlay::updatePreview(const LaunchSurfaceSnapshot& snapshot, const Uuid& id) {
   if (!panel_ || !panel_->isVisible() || !ownedSpace_ || !presentation_) return false;
   if (!services_.capture.preflightPermission()) return false;
   if (!presentation_->accepts(snapshot, id)) return false;
@@ -204,7 +204,7 @@ bool LaunchSwitcherOverlay::updatePreview(const LaunchSurfaceSnapshot& snapshot,
 }
 
 void LaunchSwitcherOverlay::retainPreviews(const std::vector<ManagedNotchApp>& apps) {
-  std::map<LaunchUuid, Url> urls;
+  std::map<Uuid, Url> urls;
   for (const ManagedNotchApp& app : apps) urls.emplace(app.id, app.bundleURL);
   services_.previews.retainApplications(urls);
 }

@@ -6,26 +6,26 @@
 #include <string>
 #include <vector>
 
-#include "core/async/launch_subscription.h"
+#include "core/async/subscription.h"
 #include "core/localization/localized_text.h"
 #include "core/overlay/launch_presentation_record.h"
-#include "core/storage/preferences/launch_modifier_shortcut.h"
-#include "core/storage/registry/managed_notch_app.h"
+#include "core/records/preferences/launch_modifier_shortcut.h"
+#include "core/records/registry/managed_notch_app.h"
 #include "core/support/geometry.h"
-#include "core/support/launch_uuid.h"
+#include "core/support/uuid.h"
 
 namespace quillon {
 
-class LaunchClock;
-class LaunchLogSink;
+class Clock;
+class LogSink;
 class LaunchOverlayPreviews;
-class LaunchScreenCaptureService;
-class LaunchScreens;
+class ScreenCaptureService;
+class Screens;
 class LaunchSwitcherContentView;
 class LaunchSwitcherPanel;
 class LaunchSwitcherPanelHost;
-class LaunchWindowServer;
-class LaunchWorkspace;
+class WindowServer;
+class Workspace;
 struct LaunchSurfaceSnapshot;
 
 // Everything one presentation of the switcher is made from.
@@ -34,7 +34,7 @@ struct LaunchSwitcherRequest {
   int hostLevel = 0;                                // its window's level
   const LaunchSurfaceSnapshot* snapshot = nullptr;  // its current image, when there is one
   std::vector<ManagedNotchApp> apps;                // in menu order
-  LaunchUuid selectedID;                            // the current app
+  Uuid selectedID;                                  // the current app
   bool screenCaptureAllowed = false;
   // Why the current app shows no image, already worded; only when it runs icon-only.
   std::optional<std::string> selectedGuidance;
@@ -51,14 +51,14 @@ struct LaunchSwitcherRequest {
 class LaunchSwitcherOverlay {
  public:
   struct Services {
-    const LaunchClock& clock;
-    const LaunchWorkspace& workspace;
-    LaunchScreens& screens;
-    const LaunchWindowServer& windowServer;
-    LaunchScreenCaptureService& capture;
+    const Clock& clock;
+    const Workspace& workspace;
+    Screens& screens;
+    const WindowServer& windowServer;
+    ScreenCaptureService& capture;
     LaunchSwitcherPanelHost& panels;
     LaunchOverlayPreviews& previews;
-    LaunchLogSink& log;
+    LogSink& log;
   };
 
   explicit LaunchSwitcherOverlay(Services services);
@@ -72,12 +72,12 @@ class LaunchSwitcherOverlay {
   void present(const LaunchSwitcherRequest& request);
   void dismiss();
   // Slides to the page of `id`; `direction` is the scroll direction.
-  void select(const LaunchUuid& id, int direction);
+  void select(const Uuid& id, int direction);
   // Replaces the hint line (a switch in progress, a failure).
   void showStatus(const LocalizedText& text);
   // Shows a live image of the presented app; false, with the cache untouched, for an
   // image of another gesture, process, window or display.
-  bool updatePreview(const LaunchSurfaceSnapshot& snapshot, const LaunchUuid& id);
+  bool updatePreview(const LaunchSurfaceSnapshot& snapshot, const Uuid& id);
   // Lets the preview store keep only the images of these apps.
   void retainPreviews(const std::vector<ManagedNotchApp>& apps);
 
@@ -111,8 +111,8 @@ class LaunchSwitcherOverlay {
   bool ownedSpace_ = false;
   ScreenRect interactionFrame_;
   std::optional<LaunchPresentationRecord> presentation_;
-  LaunchSubscription lockObserver_;
-  LaunchSubscription screensObserver_;
+  Subscription lockObserver_;
+  Subscription screensObserver_;
 };
 
 }  // namespace quillon

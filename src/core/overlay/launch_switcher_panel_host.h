@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "core/async/launch_subscription.h"
+#include "core/async/subscription.h"
 #include "core/support/geometry.h"
 
 namespace quillon {
@@ -59,7 +59,7 @@ class LaunchSwitcherPanelHost {
   virtual int maximumLevel() const = 0;
   // `handler` runs on the main thread when the user's session locks the screen. A
   // platform without such a notification returns an empty subscription.
-  virtual LaunchSubscription observeScreenLock(std::function<void()> handler) = 0;
+  virtual Subscription observeScreenLock(std::function<void()> handler) = 0;
 };
 
 }  // namespace quillon

@@ -7,7 +7,7 @@ namespace quillon {
 
 // The spaces a point or rectangle can be measured in. Points and rectangles of different
 // spaces are different types, so a rectangle cannot cross from one space to the other by
-// accident; LaunchScreenCoordinates is the only way across.
+// accident; ScreenCoordinates is the only way across.
 //
 // GlobalSpace: origin at the top-left of the primary display, y growing down — window
 //   bounds, event locations, window targets, snapshots.

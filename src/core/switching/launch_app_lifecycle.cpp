@@ -6,22 +6,22 @@
 #include <string>
 #include <utility>
 
-#include "core/async/launch_clock.h"
-#include "core/async/launch_main_loop.h"
-#include "core/bundle/launch_bundle.h"
+#include "core/async/clock.h"
+#include "core/async/main_loop.h"
+#include "core/bundle/bundle.h"
 #include "core/bundle/launch_bundle_location.h"
 
 namespace quillon {
 
 namespace {
 
-std::optional<Url> bundleURL(const LaunchRunningApplication& application) {
+std::optional<Url> bundleURL(const RunningApplication& application) {
   const auto path = application.bundlePath();
   if (!path || path->empty() || path->front() != '/') return std::nullopt;
   return Url::fileUrl(*path, true);
 }
 
-std::optional<Url> executableURL(const LaunchRunningApplication& application) {
+std::optional<Url> executableURL(const RunningApplication& application) {
   const auto path = application.executablePath();
   if (!path || path->empty() || path->front() != '/') return std::nullopt;
   return Url::fileUrl(*path, false);
@@ -29,13 +29,13 @@ std::optional<Url> executableURL(const LaunchRunningApplication& application) {
 
 // Terminated, or a real identifier that signal 0 says no longer exists. Any other probe
 // failure (EPERM) means the process is still there.
-bool hasGone(const LaunchRunningApplication& application) {
+bool hasGone(const RunningApplication& application) {
   return application.isTerminated() || (application.processIdentifier() >= 1 && application.probe() == ESRCH);
 }
 
 }  // namespace
 
-LaunchAppLifecycle::LaunchAppLifecycle(LaunchWorkspace& workspace, LaunchMainLoop& loop, LaunchOwnApplication own,
+LaunchAppLifecycle::LaunchAppLifecycle(Workspace& workspace, MainLoop& loop, OwnApplication own,
                                        std::int32_t ownProcessIdentifier, double quitLimit)
     : workspace_(workspace),
       loop_(loop),
@@ -48,33 +48,31 @@ double LaunchAppLifecycle::uptime() const { return loop_.clock().uptime(); }
 bool LaunchAppLifecycle::isOwnTarget(const ValidatedLaunchApplication& target) const {
   if (own_.bundleURL && canonicalLocation(*own_.bundleURL) == target.url) return true;
   if (own_.bundleIdentifier.empty()) return false;
-  const auto bundle = LaunchBundle::open(target.url);
+  const auto bundle = Bundle::open(target.url);
   return bundle && bundle->bundleIdentifier() == own_.bundleIdentifier;
 }
 
-bool LaunchAppLifecycle::isOwnApplication(const LaunchRunningApplication& application) const {
+bool LaunchAppLifecycle::isOwnApplication(const RunningApplication& application) const {
   if (application.processIdentifier() == ownProcessIdentifier_) return true;
   if (!own_.bundleIdentifier.empty() && application.bundleIdentifier() == own_.bundleIdentifier) return true;
   const auto bundle = bundleURL(application);
   return bundle && own_.bundleURL && canonicalLocation(*bundle) == canonicalLocation(*own_.bundleURL);
 }
 
-Task<LaunchApplicationHandle> LaunchAppLifecycle::open(ValidatedLaunchApplication target) {
+Task<ApplicationHandle> LaunchAppLifecycle::open(ValidatedLaunchApplication target) {
   co_await checkCancellation();
-  LaunchWorkspace* workspace = &workspace_;
+  Workspace* workspace = &workspace_;
   const std::string path = target.url.path();
   // Named rather than written inside the co_await: GCC 12 destroys a lambda temporary
   // of a co_await operand twice.
-  std::function<void(LaunchCompletion<LaunchApplicationHandle>)> start =
-      [workspace, path](LaunchCompletion<LaunchApplicationHandle> done) {
-        workspace->openApplication(path,
-                                   [done](LaunchResult<LaunchApplicationHandle> result) { done(std::move(result)); });
-      };
-  auto opening = awaitCallback<LaunchApplicationHandle>(loop_, std::move(start));
+  std::function<void(Completion<ApplicationHandle>)> start = [workspace, path](Completion<ApplicationHandle> done) {
+    workspace->openApplication(path, [done](Result<ApplicationHandle> result) { done(std::move(result)); });
+  };
+  auto opening = awaitCallback<ApplicationHandle>(loop_, std::move(start));
   co_return co_await opening;
 }
 
-Task<LaunchLifecycleResult> LaunchAppLifecycle::switchApplication(LaunchApplicationHandle source, Url url) {
+Task<LaunchLifecycleResult> LaunchAppLifecycle::switchApplication(ApplicationHandle source, Url url) {
   if (*switching_) throw LaunchLifecycleError::alreadySwitching;
   *switching_ = true;
   const SwitchingGuard guard{switching_};
@@ -112,7 +110,7 @@ Task<LaunchLifecycleResult> LaunchAppLifecycle::switchApplication(LaunchApplicat
 
   const double openTime = uptime();
   auto opening = open(target);
-  LaunchApplicationHandle launched = co_await std::move(opening);
+  ApplicationHandle launched = co_await std::move(opening);
   const auto launchedBundle = launched ? bundleURL(*launched) : std::nullopt;
   const auto launchedExecutable = launched ? executableURL(*launched) : std::nullopt;
   if (!launchedBundle || !launchedExecutable || canonicalLocation(*launchedBundle) != target.url ||
@@ -123,11 +121,11 @@ Task<LaunchLifecycleResult> LaunchAppLifecycle::switchApplication(LaunchApplicat
   co_return LaunchLifecycleResult{std::move(launched), {terminationWait, end - openTime, end - start}, false};
 }
 
-Task<double> LaunchAppLifecycle::quit(LaunchApplicationHandle application) {
+Task<double> LaunchAppLifecycle::quit(ApplicationHandle application) {
   // The first poll comes right after the request, before any app could have quit, so
   // without this every switch would wait a whole poll interval. The poll stays for
   // processes the platform cannot watch, and for the limit.
-  const LaunchWakeup exited;
+  const Wakeup exited;
   const auto exitObserver = application->observeTermination(loop_, [exited] { exited.signal(); });
   const double quitTime = uptime();
   if (!application->requestTermination()) throw LaunchLifecycleError::terminationRefused;
@@ -141,7 +139,7 @@ Task<double> LaunchAppLifecycle::quit(LaunchApplicationHandle application) {
   }
 }
 
-Task<void> LaunchAppLifecycle::quitApplication(LaunchApplicationHandle application) {
+Task<void> LaunchAppLifecycle::quitApplication(ApplicationHandle application) {
   if (!application || hasGone(*application)) co_return;
   if (isOwnApplication(*application)) throw LaunchLifecycleError::ownApplication;
   auto quitting = quit(std::move(application));

@@ -3,16 +3,16 @@
 #include <cstdint>
 #include <memory>
 
-#include "core/async/launch_task.h"
+#include "core/async/task.h"
 #include "core/bundle/launch_lifecycle_error.h"
-#include "core/bundle/launch_own_application.h"
+#include "core/bundle/own_application.h"
 #include "core/bundle/validated_launch_application.h"
-#include "core/platform/launch_workspace.h"
+#include "core/platform/workspace.h"
 #include "core/switching/launch_lifecycle_result.h"
 
 namespace quillon {
 
-class LaunchMainLoop;
+class MainLoop;
 
 // Replaces one running notch app with another: asks the source to quit normally, waits
 // until it has gone (polling every 100 ms, at most `terminationTimeout` seconds from the
@@ -26,22 +26,22 @@ class LaunchAppLifecycle {
   static constexpr double terminationTimeout = 10.0;
   static constexpr double pollInterval = 0.1;
 
-  LaunchAppLifecycle(LaunchWorkspace& workspace, LaunchMainLoop& loop, LaunchOwnApplication own,
-                     std::int32_t ownProcessIdentifier, double quitLimit = terminationTimeout);
+  LaunchAppLifecycle(Workspace& workspace, MainLoop& loop, OwnApplication own, std::int32_t ownProcessIdentifier,
+                     double quitLimit = terminationTimeout);
 
   bool isSwitching() const { return *switching_; }
 
   // Quits `source` (null: nothing to quit) and opens the bundle at `url`. Throws
-  // a lifecycle or open error (LaunchError) or CancellationError.
-  Task<LaunchLifecycleResult> switchApplication(LaunchApplicationHandle source, Url url);
+  // a lifecycle or open error (Error) or CancellationError.
+  Task<LaunchLifecycleResult> switchApplication(ApplicationHandle source, Url url);
   // Quits `application` as a switch quits its source: normally, within the same limit,
-  // never forced. Throws a lifecycle error (LaunchError) or CancellationError.
-  Task<void> quitApplication(LaunchApplicationHandle application);
+  // never forced. Throws a lifecycle error (Error) or CancellationError.
+  Task<void> quitApplication(ApplicationHandle application);
 
   // The target is our own bundle, or a bundle that claims our identifier.
   bool isOwnTarget(const ValidatedLaunchApplication& target) const;
   // Our process, an application claiming our identifier, or one running from our bundle.
-  bool isOwnApplication(const LaunchRunningApplication& application) const;
+  bool isOwnApplication(const RunningApplication& application) const;
 
  private:
   // Clears the flag on every exit, including a task dropped while suspended; it holds
@@ -52,13 +52,13 @@ class LaunchAppLifecycle {
   };
 
   double uptime() const;
-  Task<LaunchApplicationHandle> open(ValidatedLaunchApplication target);  // by value: the task is lazy
+  Task<ApplicationHandle> open(ValidatedLaunchApplication target);  // by value: the task is lazy
   // Asks `application` to quit normally and waits until it has gone; the seconds waited.
-  Task<double> quit(LaunchApplicationHandle application);
+  Task<double> quit(ApplicationHandle application);
 
-  LaunchWorkspace& workspace_;
-  LaunchMainLoop& loop_;
-  LaunchOwnApplication own_;
+  Workspace& workspace_;
+  MainLoop& loop_;
+  OwnApplication own_;
   std::int32_t ownProcessIdentifier_;
   double quitLimit_;
   std::shared_ptr<bool> switching_ = std::make_shared<bool>(false);

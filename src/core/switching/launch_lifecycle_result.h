@@ -1,13 +1,13 @@
 #pragma once
 
-#include "core/platform/launch_workspace.h"
+#include "core/platform/workspace.h"
 #include "core/switching/launch_lifecycle_timings.h"
 
 namespace quillon {
 
 // The outcome of a successful switch.
 struct LaunchLifecycleResult {
-  LaunchApplicationHandle application;  // the running application now selected
+  ApplicationHandle application;  // the running application now selected
   LaunchLifecycleTimings timings;
   // The requested app already was the running source: nothing was quit or opened.
   bool wasAlreadySelected = false;

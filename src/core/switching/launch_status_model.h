@@ -3,7 +3,7 @@
 #include <functional>
 #include <optional>
 
-#include "core/async/launch_subscription.h"
+#include "core/async/subscription.h"
 #include "core/localization/localized_text.h"
 
 namespace quillon {
@@ -35,7 +35,7 @@ class LaunchStatusModel {
   void clearImageStatus();
 
   // Observing does not change what is shown, so a reader may observe.
-  LaunchSubscription subscribeToChanges(std::function<void()> observer) const {
+  Subscription subscribeToChanges(std::function<void()> observer) const {
     return observers_.subscribe(std::move(observer));
   }
 
@@ -46,7 +46,7 @@ class LaunchStatusModel {
   std::optional<LocalizedText> imageExplanation_;
   std::optional<LocalizedText> imageStatusMessage_;
   std::optional<LocalizedText> failureMessage_;
-  mutable LaunchObserverList<> observers_;
+  mutable ObserverList<> observers_;
 };
 
 }  // namespace quillon

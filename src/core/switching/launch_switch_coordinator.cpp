@@ -5,15 +5,15 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/async/cancellation.h"
 #include "core/async/launch_async_wait_error.h"
-#include "core/async/launch_cancellation.h"
 #include "core/bundle/launch_bundle_location.h"
 #include "core/bundle/launch_lifecycle_error.h"
 #include "core/bundle/validated_launch_application.h"
 #include "core/localization/l10n.h"
-#include "core/platform/launch_log_sink.h"
-#include "core/storage/registry/launch_onboarding_application_validator.h"
-#include "core/support/launch_error.h"
+#include "core/platform/log_sink.h"
+#include "core/records/registry/launch_onboarding_application_validator.h"
+#include "core/support/error.h"
 
 namespace quillon {
 namespace {
@@ -30,9 +30,9 @@ bool samePath(const Url& expected, const std::optional<std::string>& path, bool 
 
 }  // namespace
 
-LaunchSwitchCoordinator::LaunchSwitchCoordinator(AppRegistry& registry, LaunchWorkspace& workspace,
-                                                 LaunchMainLoop& loop, LaunchLogSink& log, LaunchStatusModel& status,
-                                                 PerformSwitch performSwitch, double switchTimeout)
+LaunchSwitchCoordinator::LaunchSwitchCoordinator(AppRegistry& registry, Workspace& workspace, MainLoop& loop,
+                                                 LogSink& log, LaunchStatusModel& status, PerformSwitch performSwitch,
+                                                 double switchTimeout)
     : registry_(registry),
       workspace_(workspace),
       loop_(loop),
@@ -44,18 +44,18 @@ LaunchSwitchCoordinator::LaunchSwitchCoordinator(AppRegistry& registry, LaunchWo
 
 LaunchSwitchCoordinator::~LaunchSwitchCoordinator() { *self_ = nullptr; }
 
-std::string LaunchSwitchCoordinator::failureDescription(const LaunchResult<LaunchLifecycleResult>& result) {
+std::string LaunchSwitchCoordinator::failureDescription(const Result<LaunchLifecycleResult>& result) {
   if (result.hasValue()) return {};
   if (const auto* error = result.failure()) return error->description();
   // Not a failure of the product's own (a cancellation, a fault), so it has no words.
   return "unknown error";
 }
 
-std::optional<ManagedNotchApp> LaunchSwitchCoordinator::launchableApp(const LaunchUuid& id) const {
+std::optional<ManagedNotchApp> LaunchSwitchCoordinator::launchableApp(const Uuid& id) const {
   return registry_.launchableApp(id);
 }
 
-bool LaunchSwitchCoordinator::isCurrent(const LaunchUuid& id) const {
+bool LaunchSwitchCoordinator::isCurrent(const Uuid& id) const {
   return currentID_ == id && isAlive(currentApplication_.get());
 }
 
@@ -63,7 +63,7 @@ void LaunchSwitchCoordinator::changed() const {
   if (onChange) onChange();
 }
 
-Task<bool> LaunchSwitchCoordinator::select(LaunchUuid id, std::optional<LaunchUuid> expectedSourceID,
+Task<bool> LaunchSwitchCoordinator::select(Uuid id, std::optional<Uuid> expectedSourceID,
                                            std::optional<std::int32_t> expectedSourcePID) {
   if (expectedSourceID && expectedSourcePID) {
     const bool sourceUnchanged = currentID_ == *expectedSourceID && currentApplication_ &&
@@ -88,19 +88,19 @@ Task<bool> LaunchSwitchCoordinator::select(LaunchUuid id, std::optional<LaunchUu
   isSwitching_ = true;
   status_.clearFailure();
   status_.clearImageStatus();
-  const LaunchUuid token = LaunchUuid::random();
+  const Uuid token = Uuid::random();
   switchGeneration_ = token;
-  LaunchApplicationHandle source = currentApplication_;
+  ApplicationHandle source = currentApplication_;
   pendingTarget_ = PendingTarget{id, *url};
   status_.showStatus(LocalizedText::format("{} に切り替え中…", app->displayName));
   changed();
 
   auto onLate = [weak = std::weak_ptr<LaunchSwitchCoordinator*>(self_), token, id,
-                 target = *url](LaunchResult<LaunchLifecycleResult> result) {
+                 target = *url](Result<LaunchLifecycleResult> result) {
     if (auto self = weak.lock(); self && *self) (*self)->applyLateResult(token, id, target, std::move(result));
   };
   auto operation = [this, source, target = *url]() { return performSwitch_(source, target); };
-  std::optional<LaunchResult<LaunchLifecycleResult>> failed;
+  std::optional<Result<LaunchLifecycleResult>> failed;
   try {
     auto waited = switchGate_.run(switchTimeout_, false, std::move(onLate), std::move(operation));
     const LaunchLifecycleResult result = co_await std::move(waited);
@@ -114,7 +114,7 @@ Task<bool> LaunchSwitchCoordinator::select(LaunchUuid id, std::optional<LaunchUu
     isSwitching_ = switchGate_.isRunning();
     changed();
     co_return ok;
-  } catch (const LaunchError& error) {
+  } catch (const Error& error) {
     failed.emplace(error);
   } catch (...) {
     failed.emplace(std::current_exception());
@@ -141,8 +141,8 @@ Task<bool> LaunchSwitchCoordinator::select(LaunchUuid id, std::optional<LaunchUu
   co_return false;
 }
 
-void LaunchSwitchCoordinator::applyLateResult(const LaunchUuid& token, const LaunchUuid& id, const Url& url,
-                                              LaunchResult<LaunchLifecycleResult> result) {
+void LaunchSwitchCoordinator::applyLateResult(const Uuid& token, const Uuid& id, const Url& url,
+                                              Result<LaunchLifecycleResult> result) {
   if (switchGeneration_ != token) return;
   settledSwitchGeneration_ = token;
   isSwitching_ = false;
@@ -156,7 +156,7 @@ void LaunchSwitchCoordinator::applyLateResult(const LaunchUuid& token, const Lau
   changed();
 }
 
-bool LaunchSwitchCoordinator::accept(const LaunchLifecycleResult& result, const LaunchUuid& selectedID,
+bool LaunchSwitchCoordinator::accept(const LaunchLifecycleResult& result, const Uuid& selectedID,
                                      const Url& expectedURL) {
   const auto app = launchableApp(selectedID);
   if (app && sameURL(expectedURL, registry_.resolvedURL(*app))) {
@@ -180,10 +180,10 @@ void LaunchSwitchCoordinator::recordSwitchFailure(const std::string& description
       LocalizedText::format("切り替え失敗：{}。メニューで元のアプリまたは別のアプリを選び直せます", description));
 }
 
-Task<std::optional<std::vector<LaunchApplicationHandle>>> LaunchSwitchCoordinator::runningApplications() {
+Task<std::optional<std::vector<ApplicationHandle>>> LaunchSwitchCoordinator::runningApplications() {
   try {
     co_return co_await workspace_.runningApplications();
-  } catch (const LaunchError& error) {
+  } catch (const Error& error) {
     // A partial list could adopt the wrong app or none; keep what is known instead.
     log_.log("[Quillon/launch] running applications unavailable: " + error.description());
   }
@@ -209,7 +209,7 @@ Task<void> LaunchSwitchCoordinator::refreshRunningSelection() {
     const auto current = registry_.launchableAppAndURL(*currentID_);
     if (current && samePath(current->second, currentApplication_->bundlePath(), true)) standing = current->first;
   }
-  const LaunchUuid generation = switchGeneration_;
+  const Uuid generation = switchGeneration_;
   const auto running = co_await runningApplications();
   // A switch may have started, and even ended, while the list was read: it owns the
   // current app now, and the list may predate it.
@@ -266,13 +266,13 @@ Task<void> LaunchSwitchCoordinator::recheckPending() {
   std::size_t matches = 0;
   try {
     const auto target = ValidatedLaunchApplication::validate(url);
-    for (const auto& application : running.value_or(std::vector<LaunchApplicationHandle>{})) {
+    for (const auto& application : running.value_or(std::vector<ApplicationHandle>{})) {
       if (isAlive(application.get()) && samePath(target.url, application->bundlePath(), true) &&
           samePath(target.executableURL, application->executablePath(), false)) {
         ++matches;
       }
     }
-  } catch (const LaunchError&) {
+  } catch (const Error&) {
     matches = 0;
   }
   status_.showStatus(
@@ -290,14 +290,14 @@ std::vector<ManagedNotchApp> LaunchSwitchCoordinator::severalRunning() const {
   return apps;
 }
 
-Task<void> LaunchSwitchCoordinator::keepOnly(LaunchUuid id) {
+Task<void> LaunchSwitchCoordinator::keepOnly(Uuid id) {
   const auto running = severalRunning_;
   const auto kept = std::find_if(running.begin(), running.end(), [&](const RunningMatch& m) { return m.app.id == id; });
   if (isSwitching_ || !quitApplication || kept == running.end()) co_return;
   // Busy as a switch is: the menu and the gesture wait, and a refresh that read the
   // process table before this began does not apply its list.
   isSwitching_ = true;
-  switchGeneration_ = LaunchUuid::random();
+  switchGeneration_ = Uuid::random();
   struct BusyGuard {
     bool& flag;
     ~BusyGuard() { flag = false; }
@@ -309,7 +309,7 @@ Task<void> LaunchSwitchCoordinator::keepOnly(LaunchUuid id) {
     if (match.app.id == id) continue;
     try {
       co_await quitApplication(match.application);
-    } catch (const LaunchError&) {
+    } catch (const Error&) {
       refused.push_back(match.app.displayName);
       log_.log(fmt::format("[Quillon/launch] {} pid={} did not quit; left running", match.app.displayName,
                            match.application->processIdentifier()));

@@ -5,23 +5,23 @@
 
 namespace quillon {
 
-std::optional<LaunchUuid> LaunchSwitchSession::begin(const LaunchUuid& currentID, std::vector<LaunchUuid> appIDs) {
+std::optional<Uuid> LaunchSwitchSession::begin(const Uuid& currentID, std::vector<Uuid> appIDs) {
   if (phase_ != Phase::idle || std::find(appIDs.begin(), appIDs.end(), currentID) == appIDs.end()) return std::nullopt;
-  if (std::set<LaunchUuid>(appIDs.begin(), appIDs.end()).size() != appIDs.size()) return std::nullopt;
-  token_ = LaunchUuid::random();
+  if (std::set<Uuid>(appIDs.begin(), appIDs.end()).size() != appIDs.size()) return std::nullopt;
+  token_ = Uuid::random();
   appIDs_ = std::move(appIDs);
   originalID_ = selectedID_ = currentID;
   phase_ = Phase::preparing;
   return token_;
 }
 
-bool LaunchSwitchSession::activate(const LaunchUuid& token) {
+bool LaunchSwitchSession::activate(const Uuid& token) {
   if (token != token_ || phase_ != Phase::preparing) return false;
   phase_ = Phase::active;
   return true;
 }
 
-std::optional<LaunchUuid> LaunchSwitchSession::advance(std::int64_t steps) {
+std::optional<Uuid> LaunchSwitchSession::advance(std::int64_t steps) {
   if (phase_ != Phase::active || !selectedID_) return std::nullopt;
   const auto found = std::find(appIDs_.begin(), appIDs_.end(), *selectedID_);
   if (found == appIDs_.end()) return std::nullopt;
@@ -31,11 +31,11 @@ std::optional<LaunchUuid> LaunchSwitchSession::advance(std::int64_t steps) {
   return selectedID_;
 }
 
-std::optional<LaunchUuid> LaunchSwitchSession::release(bool inside) {
+std::optional<Uuid> LaunchSwitchSession::release(bool inside) {
   if (phase_ == Phase::committing) return std::nullopt;
   if (phase_ == Phase::active && inside && selectedID_ && selectedID_ != originalID_) {
     phase_ = Phase::committing;
-    token_ = LaunchUuid::random();
+    token_ = Uuid::random();
     return selectedID_;
   }
   reset();

@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "core/support/launch_uuid.h"
+#include "core/support/uuid.h"
 
 namespace quillon {
 
@@ -17,33 +17,33 @@ class LaunchSwitchSession {
 
   // Starts preparing when idle and `currentID` is among `appIDs`, which hold no
   // duplicates; the new gesture's token, or none (nothing changes).
-  std::optional<LaunchUuid> begin(const LaunchUuid& currentID, std::vector<LaunchUuid> appIDs);
+  std::optional<Uuid> begin(const Uuid& currentID, std::vector<Uuid> appIDs);
   // The carousel is shown: preparing becomes active for the same token.
-  bool activate(const LaunchUuid& token);
+  bool activate(const Uuid& token);
   // Moves the selection by `steps` with wrap-around in both directions.
-  std::optional<LaunchUuid> advance(std::int64_t steps);
+  std::optional<Uuid> advance(std::int64_t steps);
   // The id to commit to when released inside the notch on another app; otherwise the
   // session resets (a committing session stays as it is).
-  std::optional<LaunchUuid> release(bool inside);
+  std::optional<Uuid> release(bool inside);
   void finishCommit() { reset(); }
   void cancel() {
     if (phase_ != Phase::committing) reset();
   }
 
   Phase phase() const { return phase_; }
-  const LaunchUuid& token() const { return token_; }
-  const std::optional<LaunchUuid>& selectedID() const { return selectedID_; }
-  const std::optional<LaunchUuid>& originalID() const { return originalID_; }
-  const std::vector<LaunchUuid>& appIDs() const { return appIDs_; }
+  const Uuid& token() const { return token_; }
+  const std::optional<Uuid>& selectedID() const { return selectedID_; }
+  const std::optional<Uuid>& originalID() const { return originalID_; }
+  const std::vector<Uuid>& appIDs() const { return appIDs_; }
 
  private:
   void reset() { *this = LaunchSwitchSession(); }
 
   Phase phase_ = Phase::idle;
-  LaunchUuid token_ = LaunchUuid::random();
-  std::optional<LaunchUuid> selectedID_;
-  std::optional<LaunchUuid> originalID_;
-  std::vector<LaunchUuid> appIDs_;
+  Uuid token_ = Uuid::random();
+  std::optional<Uuid> selectedID_;
+  std::optional<Uuid> originalID_;
+  std::vector<Uuid> appIDs_;
 };
 
 }  // namespace quillon

@@ -82,17 +82,17 @@ class Tour {
   }
   bool quillonAlive() const { return ::kill(quillonPid_, 0) == 0; }
 
-  std::vector<LaunchWindowRow> rows() const { return windows_.onScreenWindows(false); }
-  std::optional<LaunchWindowRow> find(const std::function<bool(const LaunchWindowRow&)>& pick) const {
+  std::vector<WindowRow> rows() const { return windows_.onScreenWindows(false); }
+  std::optional<WindowRow> find(const std::function<bool(const WindowRow&)>& pick) const {
     for (const auto& row : rows()) {
       if (row.bounds && row.ownerPID && pick(row)) return row;
     }
     return std::nullopt;
   }
-  bool ownedByQuillon(const LaunchWindowRow& row) const { return row.ownerPID == quillonPid_; }
+  bool ownedByQuillon(const WindowRow& row) const { return row.ownerPID == quillonPid_; }
   // The surface of the sample app on screen now (the demo runs one at a time).
-  std::optional<LaunchWindowRow> notchWindow() const {
-    return find([](const LaunchWindowRow& row) {
+  std::optional<WindowRow> notchWindow() const {
+    return find([](const WindowRow& row) {
       const std::string name = processName(*row.ownerPID);
       return std::any_of(std::begin(sampleApps), std::end(sampleApps), [&](const char* app) { return name == app; });
     });
@@ -130,22 +130,22 @@ class Tour {
   static QRect pixels(const GlobalRect& area);
   // Whether the picture of `area` changes within `seconds` of `action` (taken before it).
   bool pictureChanges(const GlobalRect& area, double seconds, const std::function<void()>& action = {});
-  void settle(const std::optional<LaunchWindowRow>& window);
+  void settle(const std::optional<WindowRow>& window);
   void record(const std::string& name, const std::string& title, bool seen, const std::string& missing);
   void writeContactSheet() const;
   void closeWindow(std::uint32_t window);
 
   int stages();
-  std::optional<LaunchWindowRow> waitForTray();
-  std::optional<LaunchWindowRow> openMenu();
+  std::optional<WindowRow> waitForTray();
+  std::optional<WindowRow> openMenu();
   bool chooseFromMenu(xcb_keysym_t direction, int steps);
-  std::optional<LaunchWindowRow> waitForNewWindow(double seconds, const std::set<std::uint32_t>& before);
-  std::optional<LaunchWindowRow> openCarousel();
-  bool stepCarousel(const LaunchWindowRow& panel);
-  QImage imageArea(const LaunchWindowRow& panel) const;
+  std::optional<WindowRow> waitForNewWindow(double seconds, const std::set<std::uint32_t>& before);
+  std::optional<WindowRow> openCarousel();
+  bool stepCarousel(const WindowRow& panel);
+  QImage imageArea(const WindowRow& panel) const;
   static QColor meanColour(const QImage& area);
   static double colourDistance(const QColor& a, const QColor& b);
-  bool showsImage(const LaunchWindowRow& panel) const;
+  bool showsImage(const WindowRow& panel) const;
 
   X11Connection& x11_;
   X11WindowServer windows_;
@@ -201,7 +201,7 @@ bool Tour::pictureChanges(const GlobalRect& area, double seconds, const std::fun
 
 // A window is mapped before it is painted: waits until its pixels show something (more
 // than one colour) and stay the same between two looks, so the screenshot shows it drawn.
-void Tour::settle(const std::optional<LaunchWindowRow>& window) {
+void Tour::settle(const std::optional<WindowRow>& window) {
   if (!window) return;
   QImage last;
   waitFor(3, [&] {
@@ -257,11 +257,11 @@ void Tour::closeWindow(std::uint32_t window) {
 
 // The tray host sizes its panel to its icons, so a panel of at least one square holds
 // the status item, the only icon there.
-std::optional<LaunchWindowRow> Tour::waitForTray() {
+std::optional<WindowRow> Tour::waitForTray() {
   const double width = x11_.screen().width_in_pixels;
-  std::optional<LaunchWindowRow> tray;
+  std::optional<WindowRow> tray;
   waitFor(20, [&] {
-    tray = find([&](const LaunchWindowRow& row) {
+    tray = find([&](const WindowRow& row) {
       return !ownedByQuillon(row) && row.bounds->y == 0 && row.bounds->height == trayHeight &&
              row.bounds->maxX() == width && row.bounds->width >= trayHeight;
     });
@@ -271,13 +271,13 @@ std::optional<LaunchWindowRow> Tour::waitForTray() {
 }
 
 // Clicks the status item and returns its menu.
-std::optional<LaunchWindowRow> Tour::openMenu() {
+std::optional<WindowRow> Tour::openMenu() {
   const auto tray = waitForTray();
   if (!tray) return std::nullopt;
   click(tray->bounds->midX(), tray->bounds->midY());
-  std::optional<LaunchWindowRow> menu;
+  std::optional<WindowRow> menu;
   waitFor(10, [&] {
-    menu = find([&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.layer > 0; });
+    menu = find([&](const WindowRow& row) { return ownedByQuillon(row) && row.layer > 0; });
     return menu.has_value();
   });
   return menu;
@@ -295,10 +295,10 @@ bool Tour::chooseFromMenu(xcb_keysym_t direction, int steps) {
   return true;
 }
 
-std::optional<LaunchWindowRow> Tour::waitForNewWindow(double seconds, const std::set<std::uint32_t>& before) {
-  std::optional<LaunchWindowRow> found;
+std::optional<WindowRow> Tour::waitForNewWindow(double seconds, const std::set<std::uint32_t>& before) {
+  std::optional<WindowRow> found;
   waitFor(seconds, [&] {
-    found = find([&](const LaunchWindowRow& row) {
+    found = find([&](const WindowRow& row) {
       return ownedByQuillon(row) && row.layer == 0 && row.windowNumber && !before.contains(*row.windowNumber) &&
              row.bounds->width >= 200 && row.bounds->height >= 200;
     });
@@ -310,10 +310,10 @@ std::optional<LaunchWindowRow> Tour::waitForNewWindow(double seconds, const std:
 // Brings the pointer onto the running app's notch until it expands, then holds the
 // chord; the switcher opens on the press itself (should it wait for the first scroll,
 // one is given after a while). Returns the drawn panel with the chord still held.
-std::optional<LaunchWindowRow> Tour::openCarousel() {
+std::optional<WindowRow> Tour::openCarousel() {
   const auto source = runningNotchApp();
   const auto notchHeight = [&] {
-    const auto row = find([&](const LaunchWindowRow& r) { return processName(*r.ownerPID) == source; });
+    const auto row = find([&](const WindowRow& r) { return processName(*r.ownerPID) == source; });
     return row ? row->bounds->height : 0.0;
   };
   const double width = x11_.screen().width_in_pixels;
@@ -322,9 +322,9 @@ std::optional<LaunchWindowRow> Tour::openCarousel() {
   waitFor(3, [&] { return notchHeight() <= collapsedHeight; });
   movePointer(width / 2, 8);
   waitFor(3, [&] { return notchHeight() > collapsedHeight; });
-  std::optional<LaunchWindowRow> panel;
+  std::optional<WindowRow> panel;
   const auto panelShown = [&] {
-    panel = find([&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.bounds->y < 200; });
+    panel = find([&](const WindowRow& row) { return ownedByQuillon(row) && row.bounds->y < 200; });
     return panel.has_value();
   };
   key(keySuper, true);
@@ -338,7 +338,7 @@ std::optional<LaunchWindowRow> Tour::openCarousel() {
 
 // A page takes eight wheel lines within one burst (a pause of 0.4 s ends a burst), so a
 // step is one quick run of clicks; the slide ends before the next step may come.
-bool Tour::stepCarousel(const LaunchWindowRow& panel) {
+bool Tour::stepCarousel(const WindowRow& panel) {
   const bool moved = pictureChanges(*panel.bounds, 3, [&] {
     for (int click = 0; click < linesPerPage; ++click) scroll(scrollRight);
   });
@@ -350,7 +350,7 @@ bool Tour::stepCarousel(const LaunchWindowRow& panel) {
 // left and the image on the right, so without one the right part of the body is the
 // plain black of the panel. An image covers more than a sliver of it with colours
 // other than its most common one.
-QImage Tour::imageArea(const LaunchWindowRow& panel) const {
+QImage Tour::imageArea(const WindowRow& panel) const {
   const GlobalRect& b = *panel.bounds;
   return screen().copy(pixels({b.x + b.width * 0.62, b.y + b.height * 0.1, b.width * 0.28, b.height * 0.5}));
 }
@@ -375,7 +375,7 @@ double Tour::colourDistance(const QColor& a, const QColor& b) {
   return std::hypot(a.red() - b.red(), a.green() - b.green(), a.blue() - b.blue());
 }
 
-bool Tour::showsImage(const LaunchWindowRow& panel) const {
+bool Tour::showsImage(const WindowRow& panel) const {
   const QImage area = imageArea(panel);
   if (area.isNull()) return false;
   std::map<QRgb, int> counts;
@@ -431,7 +431,7 @@ int Tour::stages() {
   // 4-6. The gesture: the pointer over the notch until it expands, the chord held (the
   // switcher opens on the press itself), then scroll steps, then the release.
   const auto source = runningNotchApp();
-  std::optional<LaunchWindowRow> panel = openCarousel();
+  std::optional<WindowRow> panel = openCarousel();
   const bool carousel = panel.has_value();
   const bool live = carousel && showsImage(*panel);
   // The current card's image: the app the gesture starts from, seen live.
@@ -472,21 +472,18 @@ int Tour::stages() {
   tap(keyEscape);
   key(keySuper, false);
   if (again)
-    waitFor(5,
-            [&] { return !find([&](const LaunchWindowRow& row) { return row.windowNumber == again->windowNumber; }); });
+    waitFor(5, [&] { return !find([&](const WindowRow& row) { return row.windowNumber == again->windowNumber; }); });
   if (!quillonAlive()) return 3;
 
   // 7. The settings window, from the menu.
   movePointer(width / 2, 400);
-  std::optional<LaunchWindowRow> settings;
+  std::optional<WindowRow> settings;
   if (chooseFromMenu(keyUp, 5)) settings = waitForNewWindow(10, known);
   settle(settings);
   record("settings", "設定ウインドウ", settings.has_value(), "the settings window");
   if (settings) {
     closeWindow(*settings->windowNumber);
-    waitFor(5, [&] {
-      return !find([&](const LaunchWindowRow& row) { return row.windowNumber == settings->windowNumber; });
-    });
+    waitFor(5, [&] { return !find([&](const WindowRow& row) { return row.windowNumber == settings->windowNumber; }); });
   }
 
   // 8. The first-run guide, from the menu, walked page by page with its default button.
@@ -494,13 +491,13 @@ int Tour::stages() {
   // the settings window counts.
   std::set<std::uint32_t> notGuide;
   if (settings) notGuide.insert(*settings->windowNumber);
-  std::optional<LaunchWindowRow> guide;
+  std::optional<WindowRow> guide;
   if (chooseFromMenu(keyUp, 6)) guide = waitForNewWindow(10, notGuide);
   settle(guide);
   // A page is told by its heading: the band right of the sidebar, above the page's
   // demonstration, whose animation would make any picture of the whole window change.
   // Each page's heading must differ from every one seen before it.
-  const auto heading = [&](const LaunchWindowRow& window) {
+  const auto heading = [&](const WindowRow& window) {
     const GlobalRect& b = *window.bounds;
     return screen().copy(pixels(GlobalRect{b.x + 230, b.y, std::max(1.0, b.width - 260), 130}));
   };
@@ -512,7 +509,7 @@ int Tour::stages() {
     const bool closing = page == 5;
     bool gone = false;
     const auto advanced = [&] {
-      gone = !find([&](const LaunchWindowRow& row) { return row.windowNumber == guide->windowNumber; });
+      gone = !find([&](const WindowRow& row) { return row.windowNumber == guide->windowNumber; });
       if (gone) return closing;
       const QImage now = heading(*guide);
       return !closing &&

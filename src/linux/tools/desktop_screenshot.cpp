@@ -41,7 +41,7 @@ std::string DesktopScreenshot::save(const std::string& path) {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(png->data()), static_cast<std::streamsize>(png->size()));
     return out ? "" : "writing " + path;
-  } catch (const LaunchError& error) {
+  } catch (const Error& error) {
     return error.description();
   }
 }

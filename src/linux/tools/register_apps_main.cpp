@@ -15,10 +15,10 @@
 
 #include <QCoreApplication>
 
-#include "core/app/app_registration_service.h"
-#include "core/app/launch_data_directory.h"
 #include "core/localization/l10n.h"
-#include "core/storage/registry/app_registry.h"
+#include "core/product/app_registration_service.h"
+#include "core/product/data_directory.h"
+#include "core/records/registry/app_registry.h"
 #include "desktop/qt_user_defaults.h"
 #include "linux/environment_locale.h"
 
@@ -31,14 +31,14 @@ int main(int argc, char** argv) {
   L10n::usePreferredLanguage(EnvironmentLocale().preferredLanguage());
   QCoreApplication application(argc, argv);
   const auto applicationSupport =
-      LaunchDataDirectory::xdgApplicationSupportPath(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+      DataDirectory::xdgApplicationSupportPath(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
   if (!applicationSupport) {
     std::fprintf(stderr, "quillon_register_apps: neither XDG_DATA_HOME nor HOME is an absolute path\n");
     return 1;
   }
-  LaunchDataDirectory::createMissingPrivately(*applicationSupport);
-  const Url dataDirectory = LaunchDataDirectory::url(Url::fileUrl(*applicationSupport, true));
-  LaunchDataDirectory::createMissingPrivately(dataDirectory.path());
+  DataDirectory::createMissingPrivately(*applicationSupport);
+  const Url dataDirectory = DataDirectory::url(Url::fileUrl(*applicationSupport, true));
+  DataDirectory::createMissingPrivately(dataDirectory.path());
 
   auto defaults = QtUserDefaults::forApplication();
   AppRegistry registry(SettingsStore(*defaults, dataDirectory));

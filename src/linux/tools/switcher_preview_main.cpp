@@ -28,8 +28,8 @@
 #include "core/overlay/launch_overlay_previews.h"
 #include "core/overlay/launch_switcher_content_view.h"
 #include "core/overlay/launch_switcher_overlay.h"
-#include "core/platform/launch_log_sink.h"
-#include "core/platform/launch_workspace.h"
+#include "core/platform/log_sink.h"
+#include "core/platform/workspace.h"
 #include "desktop/qt_main_loop.h"
 #include "desktop/qt_switcher_panel_host.h"
 #include "linux/detached_process.h"
@@ -52,9 +52,9 @@ Bitmap toBitmap(const QImage& image) {
 }
 
 // Icons drawn on the spot: the preview has no installed applications to ask.
-class PreviewWorkspace final : public LaunchWorkspace {
+class PreviewWorkspace final : public Workspace {
  public:
-  Task<std::vector<LaunchApplicationHandle>> runningApplications() override { co_return {}; }
+  Task<std::vector<ApplicationHandle>> runningApplications() override { co_return {}; }
   void openApplication(const std::string&, OpenCompletion) override {}
   std::optional<Bitmap> iconForBundle(const std::string& path, int pixelSize) const override {
     QImage image(pixelSize, pixelSize, QImage::Format_ARGB32_Premultiplied);
@@ -86,27 +86,27 @@ std::shared_ptr<const Bitmap> notchImage(int hue) {
 // Previews held in memory for the run, keyed like the cache.
 class MemoryPreviews final : public LaunchOverlayPreviews {
  public:
-  void put(const LaunchUuid& id, std::shared_ptr<const Bitmap> image, const Url& url) { entries_[id] = {image, url}; }
-  std::shared_ptr<const Bitmap> image(const LaunchUuid& id, const Url& url) override {
+  void put(const Uuid& id, std::shared_ptr<const Bitmap> image, const Url& url) { entries_[id] = {image, url}; }
+  std::shared_ptr<const Bitmap> image(const Uuid& id, const Url& url) override {
     const auto found = entries_.find(id);
     return found != entries_.end() && found->second.second == url ? found->second.first : nullptr;
   }
-  bool remember(const LaunchSurfaceSnapshot& snapshot, const LaunchUuid& id, const Url& url) override {
+  bool remember(const LaunchSurfaceSnapshot& snapshot, const Uuid& id, const Url& url) override {
     auto cropped = snapshot.croppedImage();
     if (!cropped) return false;
     put(id, std::make_shared<const Bitmap>(std::move(*cropped)), url);
     return true;
   }
   // The images here are made for the preview and have no age to tell.
-  std::optional<double> savedAt(const LaunchUuid&, const Url&) const override { return std::nullopt; }
-  void remove(const LaunchUuid& id) override { entries_.erase(id); }
-  void retainApplications(const std::map<LaunchUuid, Url>&) override {}
+  std::optional<double> savedAt(const Uuid&, const Url&) const override { return std::nullopt; }
+  void remove(const Uuid& id) override { entries_.erase(id); }
+  void retainApplications(const std::map<Uuid, Url>&) override {}
 
  private:
-  std::map<LaunchUuid, std::pair<std::shared_ptr<const Bitmap>, Url>> entries_;
+  std::map<Uuid, std::pair<std::shared_ptr<const Bitmap>, Url>> entries_;
 };
 
-class StderrLog final : public LaunchLogSink {
+class StderrLog final : public LogSink {
  public:
   void log(std::string_view line) override { std::cerr << line << "\n"; }
 };
@@ -145,7 +145,7 @@ int main(int argc, char** argv) {
   const char* names[] = {"オーロラ", "エンバー", "タイドプール", "霧の灯台"};
   for (int i = 0; i < 4; ++i) {
     ManagedNotchApp app;
-    app.id = LaunchUuid::random();
+    app.id = Uuid::random();
     app.displayName = names[i];
     app.bundleURL = Url::fileUrl(std::string("/Applications/") + names[i] + ".app", true);
     apps.push_back(app);
@@ -156,7 +156,7 @@ int main(int argc, char** argv) {
   if (!samplePath.empty()) {
     try {
       sample = spawnDetachedProcess(std::filesystem::absolute(samplePath).string(), {"--pinned"});
-    } catch (const LaunchError& error) {
+    } catch (const Error& error) {
       std::cerr << "cannot start " << samplePath << ": " << error.description() << "\n";
       return 1;
     }
@@ -164,7 +164,7 @@ int main(int argc, char** argv) {
   const QRect screen = QGuiApplication::primaryScreen()->geometry();
   std::optional<LaunchSurfaceSnapshot> snapshot;
   LaunchSurfaceCapture capture(loop, service, windows, log);
-  LaunchTaskHandle capturing;
+  TaskHandle capturing;
   bool captureRunning = false;
   int step = 0;
   int cycle = 0;
@@ -177,7 +177,7 @@ int main(int argc, char** argv) {
       captureRunning = true;
       capturing = spawn<LaunchSurfaceSnapshot>(
           loop, capture.capture(ProcessRunningApplication::forProcess(sample->pid), std::nullopt),
-          [&](LaunchResult<LaunchSurfaceSnapshot> result) {
+          [&](Result<LaunchSurfaceSnapshot> result) {
             if (result.hasValue()) snapshot = std::move(result.value());
             captureRunning = false;
           });

@@ -21,13 +21,13 @@ struct AsyncGateTest : ::testing::Test {
   ManualClock clock;
   ManualMainLoop loop{clock};
   LaunchAsyncGate<int> gate{loop};
-  std::vector<LaunchResult<int>> lateResults;
+  std::vector<Result<int>> lateResults;
 
   struct Caller {
-    LaunchTaskHandle handle;
-    std::shared_ptr<std::vector<LaunchResult<int>>> outcomes = std::make_shared<std::vector<LaunchResult<int>>>();
+    TaskHandle handle;
+    std::shared_ptr<std::vector<Result<int>>> outcomes = std::make_shared<std::vector<Result<int>>>();
     bool resolved() const { return !outcomes->empty(); }
-    const LaunchResult<int>& outcome() const { return outcomes->front(); }
+    const Result<int>& outcome() const { return outcomes->front(); }
   };
 
   Caller start(double timeout, bool cancelWork, LaunchAsyncGate<int>::Operation operation) {
@@ -37,9 +37,9 @@ struct AsyncGateTest : ::testing::Test {
     caller.handle =
         spawn<int>(loop,
                    body(
-                       gate, timeout, cancelWork, [this](LaunchResult<int> r) { lateResults.push_back(std::move(r)); },
+                       gate, timeout, cancelWork, [this](Result<int> r) { lateResults.push_back(std::move(r)); },
                        std::move(operation)),
-                   [outcomes = caller.outcomes](LaunchResult<int> r) { outcomes->push_back(std::move(r)); });
+                   [outcomes = caller.outcomes](Result<int> r) { outcomes->push_back(std::move(r)); });
     return caller;
   }
 
@@ -218,8 +218,8 @@ TEST_F(AsyncGateTest, DestroyingTheGateLetsTheOperationFinishWithoutCallingBack)
     auto counted = std::make_shared<int>(0);
     const std::weak_ptr<int> alive = counted;
     bool finished = false;
-    std::optional<LaunchResult<int>> outcome;
-    LaunchTaskHandle handle;
+    std::optional<Result<int>> outcome;
+    TaskHandle handle;
     {
       LaunchAsyncGate<int> local(loop);
       LaunchAsyncGate<int>::Operation operation = [this, counted, &finished]() -> Task<int> {
@@ -228,11 +228,11 @@ TEST_F(AsyncGateTest, DestroyingTheGateLetsTheOperationFinishWithoutCallingBack)
         co_return *counted;
       };
       // With a long limit the caller even asked for cancellation; the gate's end still does not cancel.
-      auto late = [this](LaunchResult<int> r) { lateResults.push_back(std::move(r)); };
+      auto late = [this](Result<int> r) { lateResults.push_back(std::move(r)); };
       auto body = [&local, &operation, &late, timeout]() -> Task<int> {
         co_return co_await local.run(timeout, timeout > 2.0, late, std::move(operation));
       };
-      handle = spawn<int>(loop, body(), [&](LaunchResult<int> r) { outcome.emplace(std::move(r)); });
+      handle = spawn<int>(loop, body(), [&](Result<int> r) { outcome.emplace(std::move(r)); });
       counted.reset();
       loop.advance(2.0);
       EXPECT_EQ(timeout < 2.0, outcome.has_value());

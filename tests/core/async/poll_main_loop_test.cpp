@@ -12,7 +12,7 @@
 #include <memory>
 #include <thread>
 
-#include "core/async/launch_clock.h"
+#include "core/async/clock.h"
 #include "core/support/unique_fd.h"
 
 namespace quillon {
@@ -43,7 +43,7 @@ TEST_F(PollMainLoopTest, WorkPostedFromAnotherThreadWakesABlockedLoop) {
   std::thread poster;
   std::thread::id ranOn;
   bool wokenByPost = false;
-  const LaunchTimer safetyNet(loop, deadline, false, [this] { loop.quit(); });
+  const Timer safetyNet(loop, deadline, false, [this] { loop.quit(); });
   loop.post([&] {
     poster = std::thread([&] {
       loop.post([&] {
@@ -62,7 +62,7 @@ TEST_F(PollMainLoopTest, WorkPostedFromAnotherThreadWakesABlockedLoop) {
 // The order of timers is the queue's; this is about the loop sleeping until one is due.
 TEST_F(PollMainLoopTest, DueTimersWakeABlockedLoop) {
   int ticks = 0;
-  const LaunchTimer repeating(loop, 0.001, true, [&] {
+  const Timer repeating(loop, 0.001, true, [&] {
     if (++ticks == 3) loop.quit();
   });
   loop.run();  // would block for good if poll() ignored the timers
@@ -76,7 +76,7 @@ TEST_F(PollMainLoopTest, ReadableDescriptorsAreReportedUntilUnwatched) {
   UniqueFd readEnd(fds[0]);
   UniqueFd writeEnd(fds[1]);
   int reports = 0;
-  LaunchMainLoop::WatchId id = 0;
+  MainLoop::WatchId id = 0;
   id = loop.watchReadable(readEnd.get(), [&] {
     char byte;
     while (::read(readEnd.get(), &byte, 1) == 1) {

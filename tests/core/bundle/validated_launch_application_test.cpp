@@ -35,7 +35,7 @@ TEST_F(ValidatedLaunchApplicationTest, RefusesEveryFaultyBundleWithItsCase) {
   const struct {
     const char* name;
     std::function<Url(const fs::path&)> make;
-    std::optional<LaunchError> expected;
+    std::optional<Error> expected;
   } rows[] = {
       {"folder merely named .app",
        [](const fs::path& p) {
@@ -151,7 +151,7 @@ TEST_F(ValidatedLaunchApplicationTest, RefusesEveryFaultyBundleWithItsCase) {
       const auto validated = ValidatedLaunchApplication::validate(url);
       EXPECT_EQ(std::nullopt, row.expected);
       EXPECT_EQ(canonicalDirectoryUrl(url.path()), validated.url);
-    } catch (const LaunchError& error) {
+    } catch (const Error& error) {
       EXPECT_EQ(row.expected, error);
     }
   }

@@ -64,9 +64,9 @@ struct PreviewArchiveTest : ::testing::Test {
 };
 
 TEST_F(PreviewArchiveTest, SeventeenRecordsLoadTheSixteenNewestAndTheNextSaveDeletesTheOldest) {
-  std::vector<LaunchUuid> ids;
+  std::vector<Uuid> ids;
   for (int i = 0; i < 17; ++i) {
-    ids.push_back(LaunchUuid::random());
+    ids.push_back(Uuid::random());
     plant(LaunchPreviewArchive::fileName(ids.back()), record(pattern(4, 2, static_cast<std::uint8_t>(i))), 100 - i);
   }
   const auto loaded = archive.load();
@@ -133,9 +133,9 @@ TEST_F(PreviewArchiveTest, HostileEntriesAreSkippedAndNothingOutsideIsReadOrChan
     SCOPED_TRACE(row.name);
     if (row.needsRoot && ::getuid() != 0) GTEST_SKIP() << "only root can plant a file of another owner";
     fs::remove_all(previews);
-    const auto good = LaunchUuid::random();
+    const auto good = Uuid::random();
     plant(LaunchPreviewArchive::fileName(good), record(pattern(3, 3, 9)), 10);
-    const auto hostile = row.plant(LaunchPreviewArchive::fileName(LaunchUuid::random()));
+    const auto hostile = row.plant(LaunchPreviewArchive::fileName(Uuid::random()));
 
     const auto loaded = archive.load();
     ASSERT_EQ(1u, loaded.size()) << "only the good record comes back";
@@ -150,9 +150,9 @@ TEST_F(PreviewArchiveTest, HostileEntriesAreSkippedAndNothingOutsideIsReadOrChan
 }
 
 TEST_F(PreviewArchiveTest, RetainKeepsOnlyListedAppsAtTheirURL) {
-  const auto kept = LaunchUuid::random();
-  const auto moved = LaunchUuid::random();
-  const auto gone = LaunchUuid::random();
+  const auto kept = Uuid::random();
+  const auto moved = Uuid::random();
+  const auto gone = Uuid::random();
   for (const auto& id : {kept, moved, gone}) archive.save({appURL, pattern(2, 2, 1)}, id);
   fs::create_directories(temporary / "Moved.app");
   // A link above the bundle and a trailing "/." still name the same bundle.
@@ -164,9 +164,9 @@ TEST_F(PreviewArchiveTest, RetainKeepsOnlyListedAppsAtTheirURL) {
 // A lease held elsewhere makes the record's non-blocking open fail with EAGAIN: a read
 // that failed for a passing reason, unlike the garbage and the oversized record.
 TEST_F(PreviewArchiveTest, RetainKeepsRecordsItCouldNotReadAndDeletesInvalidOnes) {
-  const auto busy = LaunchUuid::random();
-  const auto garbage = LaunchUuid::random();
-  const auto oversized = LaunchUuid::random();
+  const auto busy = Uuid::random();
+  const auto garbage = Uuid::random();
+  const auto oversized = Uuid::random();
   archive.save({appURL, pattern(2, 2, 1)}, busy);
   plant(LaunchPreviewArchive::fileName(garbage), Bytes{'n', 'o', 't'});
   plant(LaunchPreviewArchive::fileName(oversized), Bytes(LaunchPreviewArchive::maximumRecordBytes + 1, 0));
@@ -175,11 +175,11 @@ TEST_F(PreviewArchiveTest, RetainKeepsRecordsItCouldNotReadAndDeletesInvalidOnes
   ASSERT_GE(leased, 0);
   ASSERT_EQ(0, ::fcntl(leased, F_SETLEASE, F_WRLCK));
 
-  const std::map<LaunchUuid, Url> all{{busy, appURL}, {garbage, appURL}, {oversized, appURL}};
+  const std::map<Uuid, Url> all{{busy, appURL}, {garbage, appURL}, {oversized, appURL}};
   try {
     archive.retain(all);
     ADD_FAILURE() << "the unread record's error is reported";
-  } catch (const LaunchError& error) {
+  } catch (const Error& error) {
     EXPECT_EQ(LaunchStorageError::unavailable(EAGAIN), error);
   }
   EXPECT_EQ(std::set<std::string>{LaunchPreviewArchive::fileName(busy)}, entries(previews));

@@ -64,12 +64,12 @@ struct PreviewCacheTest : ::testing::Test {
     fs::create_directories(path);
     return Url::fileUrl(path.string(), true);
   }
-  std::string record(const LaunchUuid& id) const { return LaunchPreviewArchive::fileName(id); }
+  std::string record(const Uuid& id) const { return LaunchPreviewArchive::fileName(id); }
 };
 
 TEST_F(PreviewCacheTest, SavedPreviewsComeBackInANewCacheWithTheSamePixels) {
   auto first = savingCache();
-  const auto id = LaunchUuid::random();
+  const auto id = Uuid::random();
   ASSERT_TRUE(first->remember(snapshot(2400, 600, 7), id, app(1)));
   const Bitmap* kept = first->image(id, app(1));
   ASSERT_NE(nullptr, kept);
@@ -101,7 +101,7 @@ TEST_F(PreviewCacheTest, SizeRules) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(::testing::Message() << row.width << "x" << row.height << " visible " << row.visibleHeight);
-    const auto id = LaunchUuid::random();
+    const auto id = Uuid::random();
     EXPECT_EQ(row.remembered, cache->remember(snapshot(row.width, row.height, 1, row.visibleHeight), id, app(1)));
     const Bitmap* image = cache->image(id, app(1));
     ASSERT_EQ(row.remembered, image != nullptr);
@@ -115,13 +115,13 @@ TEST_F(PreviewCacheTest, SizeRules) {
 
 TEST_F(PreviewCacheTest, TheSeventeenthAppEvictsTheLeastRecentlyRememberedInMemoryAndOnDisk) {
   auto cache = savingCache();
-  std::vector<LaunchUuid> ids;
+  std::vector<Uuid> ids;
   for (int i = 0; i < 16; ++i) {
-    ids.push_back(LaunchUuid::random());
+    ids.push_back(Uuid::random());
     ASSERT_TRUE(cache->remember(snapshot(8, 4, static_cast<std::uint8_t>(i)), ids.back(), app(i)));
   }
   ASSERT_TRUE(cache->remember(snapshot(8, 4, 50), ids[0], app(0)));  // again: moves to the end
-  const auto newest = LaunchUuid::random();
+  const auto newest = Uuid::random();
   ASSERT_TRUE(cache->remember(snapshot(8, 4, 51), newest, app(16)));
 
   EXPECT_EQ(16u, cache->order().size());
@@ -135,8 +135,8 @@ TEST_F(PreviewCacheTest, TheSeventeenthAppEvictsTheLeastRecentlyRememberedInMemo
 
 TEST_F(PreviewCacheTest, PreferenceOffDeletesEveryRecordOnceButAnUnreadablePreferenceDeletesNothing) {
   auto cache = savingCache();
-  const auto a = LaunchUuid::random();
-  const auto b = LaunchUuid::random();
+  const auto a = Uuid::random();
+  const auto b = Uuid::random();
   cache->remember(snapshot(8, 4, 1), a, app(1));
   cache->remember(snapshot(8, 4, 2), b, app(2));
   const auto storedA = readFile(previews / record(a));
@@ -161,7 +161,7 @@ TEST_F(PreviewCacheTest, PreferenceOffDeletesEveryRecordOnceButAnUnreadablePrefe
 
 TEST_F(PreviewCacheTest, DiskFailuresBecomeOneTextAndOneLogLine) {
   auto cache = savingCache();
-  const auto id = LaunchUuid::random();
+  const auto id = Uuid::random();
   codec.setEncodeFails(true);
   EXPECT_TRUE(cache->remember(snapshot(8, 4, 1), id, app(1)));
   EXPECT_NE(nullptr, cache->image(id, app(1)));
@@ -193,7 +193,7 @@ TEST_F(PreviewCacheTest, DiskFailuresBecomeOneTextAndOneLogLine) {
 }
 
 TEST_F(PreviewCacheTest, ARestoreDoesNotUndoWhatHappenedWhileItRead) {
-  const LaunchUuid ids[] = {LaunchUuid::random(), LaunchUuid::random(), LaunchUuid::random(), LaunchUuid::random()};
+  const Uuid ids[] = {Uuid::random(), Uuid::random(), Uuid::random(), Uuid::random()};
   {
     auto writer = savingCache();
     for (int i = 0; i < 4; ++i) writer->remember(snapshot(8, 4, static_cast<std::uint8_t>(i)), ids[i], app(i));
@@ -213,7 +213,7 @@ TEST_F(PreviewCacheTest, ARestoreDoesNotUndoWhatHappenedWhileItRead) {
   EXPECT_EQ(nullptr, cache->image(ids[1], app(1)));
   EXPECT_NE(nullptr, cache->image(ids[2], app(2)));
   EXPECT_EQ(nullptr, cache->image(ids[3], app(3))) << "dropped by the retain";
-  EXPECT_EQ((std::vector<LaunchUuid>{ids[2], ids[0]}), cache->order());
+  EXPECT_EQ((std::vector<Uuid>{ids[2], ids[0]}), cache->order());
 
   // Clearing while a restore reads drops what it would bring back.
   auto cleared = savingCache(false);

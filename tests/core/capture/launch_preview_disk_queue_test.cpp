@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "core/async/launch_clock.h"
+#include "core/async/clock.h"
 #include "core/async/poll_main_loop.h"
 #include "core/storage/files/launch_storage_error.h"
 #include "support/fake_image_codec.h"
@@ -29,11 +29,11 @@ TEST(LaunchPreviewDiskQueue, ADeletionAfterASaveWinsAndQuittingKeepsWhatWasAsked
       LaunchPreviewArchive::defaultDirectory(Url::fileUrl((temporary / "com.quillon.app").string(), true)), 16, codec,
       clock);
   const LaunchAppPreview preview{Url::fileUrl((temporary / "Notch.app").string(), true), Bitmap::transparent(8, 4), 1};
-  const LaunchUuid dropped = LaunchUuid::random();
-  const LaunchUuid kept = LaunchUuid::random();
+  const Uuid dropped = Uuid::random();
+  const Uuid kept = Uuid::random();
   std::vector<int> told;  // 0 saved, 1 removed, 2 failed
   const auto tell = [&](int what) {
-    return [&told, what](const LaunchResult<void>& result) { told.push_back(result.hasValue() ? what : 2); };
+    return [&told, what](const Result<void>& result) { told.push_back(result.hasValue() ? what : 2); };
   };
   {
     LaunchPreviewDiskQueue queue(loop, archive);

@@ -41,8 +41,8 @@ struct CaptureRig {
   }
 
   void setWindows(const std::vector<LaunchWindowCandidate>& windows, std::optional<int> sharing = 1) {
-    LaunchShareableContent content{{}, {{1, kDisplay}, {2, kDisplay.offsetBy(1000, 0)}}};
-    std::vector<LaunchWindowRow> rows;
+    ShareableContent content{{}, {{1, kDisplay}, {2, kDisplay.offsetBy(1000, 0)}}};
+    std::vector<WindowRow> rows;
     for (const auto& w : windows) {
       content.windows.push_back({w.windowID, kPid, w.frame, w.windowLayer, true});
       auto row = FakeWindowServer::row(kPid, w.windowID, w.frame, w.windowLayer);
@@ -53,13 +53,13 @@ struct CaptureRig {
     windowServer.setWindows(rows);
   }
 
-  std::optional<LaunchResult<LaunchSurfaceSnapshot>> run(std::optional<GlobalPoint> point = GlobalPoint{500, 10}) {
+  std::optional<Result<LaunchSurfaceSnapshot>> run(std::optional<GlobalPoint> point = GlobalPoint{500, 10}) {
     return runTask(loop, capture.capture(app, point));
   }
   Code failure() {
     try {
       if (auto outcome = run()) std::move(*outcome).get();
-    } catch (const LaunchError& error) {
+    } catch (const Error& error) {
       return error.code<Code>().value();
     }
     ADD_FAILURE() << "no capture error";
@@ -237,10 +237,9 @@ TEST_F(LaunchSurfaceCaptureTest, OpaqueBackingIsDroppedOnlyWhenItIsPureBlack) {
 
 TEST_F(LaunchSurfaceCaptureTest, OneCaptureAtATimeBoundedAndCancelledAfterTwoAndAHalfSeconds) {
   service.holdNextContent(loop);
-  std::optional<LaunchResult<LaunchSurfaceSnapshot>> first;
-  auto handle =
-      spawn<LaunchSurfaceSnapshot>(loop, capture.capture(app, std::nullopt),
-                                   [&](LaunchResult<LaunchSurfaceSnapshot> r) { first.emplace(std::move(r)); });
+  std::optional<Result<LaunchSurfaceSnapshot>> first;
+  auto handle = spawn<LaunchSurfaceSnapshot>(loop, capture.capture(app, std::nullopt),
+                                             [&](Result<LaunchSurfaceSnapshot> r) { first.emplace(std::move(r)); });
   loop.runUntilIdle();
   ASSERT_TRUE(service.isHoldingContent());
 
@@ -255,7 +254,7 @@ TEST_F(LaunchSurfaceCaptureTest, OneCaptureAtATimeBoundedAndCancelledAfterTwoAnd
   try {
     std::move(*first).get();
     ADD_FAILURE() << "not timed out";
-  } catch (const LaunchError& error) {
+  } catch (const Error& error) {
     EXPECT_EQ(error, SurfaceCaptureError::of(Code::captureTimedOut));
   }
   EXPECT_TRUE(capture.isRunning());  // the operation has not noticed yet

@@ -21,7 +21,7 @@ template <class F>
 std::string outcome(F&& select) {
   try {
     return "ok " + std::to_string(select());
-  } catch (const LaunchError& error) {
+  } catch (const Error& error) {
     return error.description();
   }
 }

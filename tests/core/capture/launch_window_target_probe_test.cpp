@@ -28,7 +28,7 @@ class LaunchWindowTargetProbeTest : public ::testing::Test {
     setNotch(kNotch);
   }
 
-  void setNotch(GlobalRect frame, double alpha = 1.0, std::vector<LaunchWindowRow> inFront = {}) {
+  void setNotch(GlobalRect frame, double alpha = 1.0, std::vector<WindowRow> inFront = {}) {
     auto rows = std::move(inFront);
     auto notch = FakeWindowServer::row(kPid, 7, frame, 25, alpha);
     notch.sharingState = 1;
@@ -68,18 +68,18 @@ TEST_F(LaunchWindowTargetProbeTest, RowsBecomeCandidatesOnlyWhenFullyDescribedAn
   const auto base = FakeWindowServer::row(kPid, 7, kNotch, 25);
   const struct {
     const char* name;
-    void (*edit)(LaunchWindowRow&);
+    void (*edit)(WindowRow&);
     bool kept;
   } rows[] = {
-      {"complete", [](LaunchWindowRow&) {}, true},
-      {"alpha 0.96", [](LaunchWindowRow& r) { r.alpha = 0.96; }, true},
-      {"alpha exactly 0.95", [](LaunchWindowRow& r) { r.alpha = 0.95; }, false},
-      {"no alpha", [](LaunchWindowRow& r) { r.alpha.reset(); }, false},
-      {"another owner", [](LaunchWindowRow& r) { r.ownerPID = kPid + 1; }, false},
-      {"no owner", [](LaunchWindowRow& r) { r.ownerPID.reset(); }, false},
-      {"no number", [](LaunchWindowRow& r) { r.windowNumber.reset(); }, false},
-      {"no bounds", [](LaunchWindowRow& r) { r.bounds.reset(); }, false},
-      {"no layer", [](LaunchWindowRow& r) { r.layer.reset(); }, false},
+      {"complete", [](WindowRow&) {}, true},
+      {"alpha 0.96", [](WindowRow& r) { r.alpha = 0.96; }, true},
+      {"alpha exactly 0.95", [](WindowRow& r) { r.alpha = 0.95; }, false},
+      {"no alpha", [](WindowRow& r) { r.alpha.reset(); }, false},
+      {"another owner", [](WindowRow& r) { r.ownerPID = kPid + 1; }, false},
+      {"no owner", [](WindowRow& r) { r.ownerPID.reset(); }, false},
+      {"no number", [](WindowRow& r) { r.windowNumber.reset(); }, false},
+      {"no bounds", [](WindowRow& r) { r.bounds.reset(); }, false},
+      {"no layer", [](WindowRow& r) { r.layer.reset(); }, false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -136,7 +136,7 @@ TEST_F(LaunchWindowTargetProbeTest, RevalidateAcceptsOnlyAnUnchangedUncoveredRec
     const char* name;
     double age;
     GlobalRect current;
-    std::vector<LaunchWindowRow> inFront;
+    std::vector<WindowRow> inFront;
     bool ignoringOwnOverlay;
     bool valid;
     Edit edit;

@@ -13,7 +13,7 @@ using Code = SurfaceCaptureError::Code;
 Code codeOf(auto&& make) {
   try {
     make();
-  } catch (const LaunchError& error) {
+  } catch (const Error& error) {
     return error.code<Code>().value();
   }
   ADD_FAILURE() << "no error";

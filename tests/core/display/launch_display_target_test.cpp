@@ -4,25 +4,25 @@
 
 #include <limits>
 
-#include "core/display/launch_screen_coordinates.h"
+#include "core/display/screen_coordinates.h"
 
 namespace quillon {
 namespace {
 
 // Cocoa frames: a laptop as the primary display and a taller monitor to its right
 // whose top is 218 points higher.
-const std::vector<LaunchScreen> kScreens{{69, {0, 0, 1512, 982}}, {4, {1512, -100, 1920, 1300}}};
+const std::vector<Screen> kScreens{{69, {0, 0, 1512, 982}}, {4, {1512, -100, 1920, 1300}}};
 
 TEST(LaunchDisplayTarget, CurrentTargetsAreInScreenOrderWithQuartzFrames) {
   const auto targets = currentDisplayTargets(kScreens);
   ASSERT_EQ(2u, targets.size());
   EXPECT_EQ((LaunchDisplayTarget{69, {0, 0, 1512, 982}}), targets[0]);
   EXPECT_EQ((LaunchDisplayTarget{4, {1512, -218, 1920, 1300}}), targets[1]);
-  EXPECT_TRUE(currentDisplayTargets(std::vector<LaunchScreen>{}).empty());
+  EXPECT_TRUE(currentDisplayTargets(std::vector<Screen>{}).empty());
 }
 
-TEST(LaunchScreenCoordinates, ConversionFlipsAroundThePrimaryTopAndIsItsOwnInverse) {
-  const auto coordinates = LaunchScreenCoordinates::forScreens(kScreens);
+TEST(ScreenCoordinates, ConversionFlipsAroundThePrimaryTopAndIsItsOwnInverse) {
+  const auto coordinates = ScreenCoordinates::forScreens(kScreens);
   EXPECT_EQ(982, coordinates.primaryMaxY());
   const ScreenRect cocoa{100, 900, 200, 50};
   const GlobalRect quartz = coordinates.quartzFromCocoa(cocoa);
@@ -30,7 +30,7 @@ TEST(LaunchScreenCoordinates, ConversionFlipsAroundThePrimaryTopAndIsItsOwnInver
   EXPECT_EQ(cocoa, coordinates.cocoaFromQuartz(quartz));
   EXPECT_EQ((GlobalPoint{10, 982}), coordinates.quartzFromCocoa(ScreenPoint{10, 0}));
   EXPECT_EQ((ScreenPoint{10, 0}), coordinates.cocoaFromQuartz(GlobalPoint{10, 982}));
-  EXPECT_EQ(0, LaunchScreenCoordinates::forScreens({}).primaryMaxY());
+  EXPECT_EQ(0, ScreenCoordinates::forScreens({}).primaryMaxY());
 }
 
 // The aim point comes from the display's frame as it is now, and only when exactly one

@@ -92,7 +92,7 @@ TEST(TopCenterCandidateRegion, SizeIsCappedByWidthAndHeight) {
 
 TEST(TopCenterCandidateRegion, PointNearAnyScreensTopCentreIsACandidate) {
   // Cocoa coordinates: the second screen sits to the right, its top higher up.
-  const std::vector<LaunchScreen> screens{{1, {0, 0, 1512, 982}}, {2, {1512, 0, 1920, 1200}}};
+  const std::vector<Screen> screens{{1, {0, 0, 1512, 982}}, {2, {1512, 0, 1920, 1200}}};
   EXPECT_TRUE(SurfaceGeometryPolicy::isTopCenterCandidate({756, 981}, screens));
   EXPECT_TRUE(SurfaceGeometryPolicy::isTopCenterCandidate({2472, 1199}, screens));
   EXPECT_FALSE(SurfaceGeometryPolicy::isTopCenterCandidate({756, 982}, screens)) << "top edge is outside";

@@ -80,7 +80,7 @@ class Model {
   std::optional<std::string> apply(const Event& e) {
     auto& router = *r_.router;
     const Phase phase = router.session().phase();
-    const LaunchUuid token = router.session().token();
+    const Uuid token = router.session().token();
     const auto selected = router.session().selectedID();
     const bool changedSelection = selected != router.session().originalID();
     const int switchCalls = r_.switchCalls;
@@ -90,16 +90,16 @@ class Model {
 
     switch (e.kind) {
       case Kind::modifiers: {
-        constexpr LaunchEventFlags choices[] = {0,
-                                                kCommand,
-                                                kCommand,
-                                                0,
-                                                kCommand,
-                                                0,
-                                                kCommand | kShift,
-                                                kShift,
-                                                LaunchModifierShortcut::optionFlag | kShift,
-                                                kCommand | 0x100};
+        constexpr EventFlags choices[] = {0,
+                                          kCommand,
+                                          kCommand,
+                                          0,
+                                          kCommand,
+                                          0,
+                                          kCommand | kShift,
+                                          kShift,
+                                          LaunchModifierShortcut::optionFlag | kShift,
+                                          kCommand | 0x100};
         r_.input.flags = choices[e.a % std::size(choices)];
         router.modifiersChanged(r_.input.flags, kOverNotch);
         break;
@@ -107,13 +107,13 @@ class Model {
       case Kind::move: router.cursorMoved({e.x * 1000, 900}); break;
       case Kind::scroll: {
         constexpr std::int64_t phases[] = {0, 0, 0, 1, 2, 4, 8, 128};
-        LaunchScrollEvent event{.flags = e.b % 20 == 0 ? (e.b % 3 ? kCommand | kShift : 0) : r_.input.flags,
-                                .isContinuous = e.b % 3 == 0,
-                                .scrollPhase = phases[e.a % std::size(phases)],
-                                .momentumPhase = e.a % 9 == 0 ? 1 : 0,
-                                .lineDeltaAxis1 = e.a % 7 == 0 ? 6.0 : 0.0,
-                                .lineDeltaAxis2 = (e.x - 0.6) * 20,
-                                .pointDeltaAxis2 = (e.x - 0.6) * 30};
+        ScrollEvent event{.flags = e.b % 20 == 0 ? (e.b % 3 ? kCommand | kShift : 0) : r_.input.flags,
+                          .isContinuous = e.b % 3 == 0,
+                          .scrollPhase = phases[e.a % std::size(phases)],
+                          .momentumPhase = e.a % 9 == 0 ? 1 : 0,
+                          .lineDeltaAxis1 = e.a % 7 == 0 ? 6.0 : 0.0,
+                          .lineDeltaAxis2 = (e.x - 0.6) * 20,
+                          .pointDeltaAxis2 = (e.x - 0.6) * 30};
         const bool expected = router.isCommandHeld() && phase == Phase::active &&
                               r_.router->shortcutState().shortcut().matches(event.flags) &&
                               router.sourceMatchesCurrent() && router.overlayVisible();
@@ -169,9 +169,8 @@ class Model {
         }
         break;
       case Kind::screens:
-        r_.screens.changeScreens(e.a % 2
-                                     ? std::vector<LaunchScreen>{{1, {0, 0, 1512, 982}}}
-                                     : std::vector<LaunchScreen>{{1, {0, 0, 1512, 982}}, {2, {1512, 0, 1920, 1080}}});
+        r_.screens.changeScreens(e.a % 2 ? std::vector<Screen>{{1, {0, 0, 1512, 982}}}
+                                         : std::vector<Screen>{{1, {0, 0, 1512, 982}}, {2, {1512, 0, 1920, 1080}}});
         router.screensChanged();
         break;
       case Kind::panelLost:
@@ -196,9 +195,9 @@ class Model {
     return check(e, phase, token, selected, changedSelection, switchCalls, panels, snapshotAt, staleCompletion);
   }
 
-  std::optional<std::string> check(const Event& e, Phase before, const LaunchUuid& token,
-                                   const std::optional<LaunchUuid>& selected, bool changedSelection, int switchCalls,
-                                   std::size_t panels, double snapshotAt, std::optional<bool> staleCompletion) {
+  std::optional<std::string> check(const Event& e, Phase before, const Uuid& token, const std::optional<Uuid>& selected,
+                                   bool changedSelection, int switchCalls, std::size_t panels, double snapshotAt,
+                                   std::optional<bool> staleCompletion) {
     auto& router = *r_.router;
     const Phase after = router.session().phase();
     const bool tokenChanged = router.session().token() != token;

@@ -98,7 +98,7 @@ TEST(LaunchInputRouter, SwallowsScrollsOnlyWhileTheSwitcherIsUp) {
   struct Row {
     const char* name;
     std::function<void(RouterRig&)> before;
-    LaunchEventFlags flags;
+    EventFlags flags;
     std::int64_t phase, momentum;
     bool swallowed;
     Phase after;
@@ -115,8 +115,8 @@ TEST(LaunchInputRouter, SwallowsScrollsOnlyWhileTheSwitcherIsUp) {
        kCommand, 0, 0, false, Phase::preparing, ""},
       {"step", active, kCommand, 0, 0, true, Phase::active, ""},
       {"momentum", active, kCommand, 0, 1, true, Phase::active, ""},
-      {"ended", active, kCommand, LaunchScrollEvent::phaseEnded, 0, true, Phase::active, ""},
-      {"gesture cancelled", active, kCommand, LaunchScrollEvent::phaseCancelled, 0, true, Phase::idle,
+      {"ended", active, kCommand, ScrollEvent::phaseEnded, 0, true, Phase::active, ""},
+      {"gesture cancelled", active, kCommand, ScrollEvent::phaseCancelled, 0, true, Phase::idle,
        "scroll gesture cancelled"},
       {"other chord", active, kCommand | kShift, 0, 0, false, Phase::idle, "other modifier chord"},
       {"source quit",

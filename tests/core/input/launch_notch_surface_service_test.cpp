@@ -4,9 +4,9 @@
 
 #include <functional>
 
-#include "core/app/menu_bar_controller.h"
 #include "core/capture/surface_capture_error.h"
 #include "core/input/router_rig.h"
+#include "core/product/menu_bar_controller.h"
 #include "support/fake_alert_presenter.h"
 #include "support/fake_status_menu_host.h"
 
@@ -58,23 +58,23 @@ TEST(LaunchNotchSurfaceService, KeepsACaptureReadyAndPresentsItWhenTheWindowIsNo
 TEST(LaunchNotchSurfaceService, ChecksTheNewAppsSurfaceForFourSecondsAfterASwitch) {
   struct Row {
     const char* name;
-    std::function<LaunchResult<LaunchSurfaceSnapshot>(RouterRig&)> capture;
+    std::function<Result<LaunchSurfaceSnapshot>(RouterRig&)> capture;
     const char* logged;
     bool reported;
   };
   const Row rows[] = {
-      {"captured", [](RouterRig& r) { return LaunchResult<LaunchSurfaceSnapshot>(r.snapshot(202)); },
+      {"captured", [](RouterRig& r) { return Result<LaunchSurfaceSnapshot>(r.snapshot(202)); },
        "destination surface captured pid=202 visible={{556, 0}, {400, 100}}", false},
-      {"stale", [](RouterRig& r) { return LaunchResult<LaunchSurfaceSnapshot>(r.snapshot(202, 2.5)); }, nullptr, true},
+      {"stale", [](RouterRig& r) { return Result<LaunchSurfaceSnapshot>(r.snapshot(202, 2.5)); }, nullptr, true},
       {"excluded",
        [](RouterRig&) {
-         return LaunchResult<LaunchSurfaceSnapshot>(
+         return Result<LaunchSurfaceSnapshot>(
              std::make_exception_ptr(SurfaceCaptureError::of(SurfaceCaptureError::Code::captureExcluded)));
        },
        "destination image unavailable pid=202 issue=applicationExcluded", true},
       {"never",
        [](RouterRig&) {
-         return LaunchResult<LaunchSurfaceSnapshot>(
+         return Result<LaunchSurfaceSnapshot>(
              std::make_exception_ptr(SurfaceCaptureError::of(SurfaceCaptureError::Code::staleCapture)));
        },
        "destination surface readiness timed out pid=202", true},

@@ -28,8 +28,8 @@
 
 namespace quillon::router_testing {
 
-constexpr LaunchEventFlags kCommand = LaunchModifierShortcut::commandFlag;
-constexpr LaunchEventFlags kShift = LaunchModifierShortcut::shiftFlag;
+constexpr EventFlags kCommand = LaunchModifierShortcut::commandFlag;
+constexpr EventFlags kShift = LaunchModifierShortcut::shiftFlag;
 constexpr GlobalRect kNotch{556, 0, 400, 100};
 constexpr GlobalRect kDisplay{0, 0, 1512, 982};
 constexpr ScreenPoint kOverNotch{756, 950};
@@ -39,9 +39,9 @@ constexpr ScreenPoint kOverNotch{756, 950};
 // the test, and a trace file when asked for one.
 struct RouterRig : registry_testing::RegistryFixture {
   struct Switch {
-    LaunchApplicationHandle source;
+    ApplicationHandle source;
     Url url;
-    LaunchCompletion<LaunchLifecycleResult> complete;
+    Completion<LaunchLifecycleResult> complete;
   };
 
   explicit RouterRig(bool traced = false) {
@@ -82,13 +82,13 @@ struct RouterRig : registry_testing::RegistryFixture {
         filledImage(40, 10, 30, 30, 30, 255), kNotch,
         {.processID = pid, .windowID = 77, .windowLayer = 0, .sampledAtUptime = clock.uptime() - age});
   }
-  void modifiers(LaunchEventFlags flags) {
+  void modifiers(EventFlags flags) {
     input.flags = flags;
     router->modifiersChanged(flags, kOverNotch);
     loop.runUntilIdle();
   }
-  bool scroll(double dx, LaunchEventFlags flags = kCommand, std::int64_t phase = 0, std::int64_t momentum = 0) {
-    LaunchScrollEvent event{.flags = flags, .scrollPhase = phase, .momentumPhase = momentum, .lineDeltaAxis2 = dx};
+  bool scroll(double dx, EventFlags flags = kCommand, std::int64_t phase = 0, std::int64_t momentum = 0) {
+    ScrollEvent event{.flags = flags, .scrollPhase = phase, .momentumPhase = momentum, .lineDeltaAxis2 = dx};
     const bool swallowed = router->shouldConsumeScroll(event, kOverNotch);
     loop.runUntilIdle();
     return swallowed;
@@ -105,13 +105,13 @@ struct RouterRig : registry_testing::RegistryFixture {
     auto call = std::move(switches.front());
     switches.pop_front();
     if (!launchedPID) {
-      call.complete(LaunchResult<LaunchLifecycleResult>(std::make_exception_ptr(std::runtime_error("refused"))));
+      call.complete(Result<LaunchLifecycleResult>(std::make_exception_ptr(std::runtime_error("refused"))));
     } else {
       std::static_pointer_cast<FakeRunningApplication>(call.source)->terminated = true;
       for (const auto& app : registry.launchableApps()) {
         if (*registry.resolvedURL(app) == call.url) running = run(app, *launchedPID);
       }
-      call.complete(LaunchResult<LaunchLifecycleResult>(LaunchLifecycleResult{running, {}}));
+      call.complete(Result<LaunchLifecycleResult>(LaunchLifecycleResult{running, {}}));
     }
     loop.runUntilIdle();
   }
@@ -134,19 +134,15 @@ struct RouterRig : registry_testing::RegistryFixture {
   std::deque<Switch> switches;
   int switchCalls = 0;
   LaunchStatusModel status;
-  LaunchSwitchCoordinator coordinator{registry,
-                                      workspace,
-                                      loop,
-                                      log,
-                                      status,
-                                      [this](LaunchApplicationHandle source, Url url) -> Task<LaunchLifecycleResult> {
-                                        std::function<void(LaunchCompletion<LaunchLifecycleResult>)> start =
-                                            [this, source, url](LaunchCompletion<LaunchLifecycleResult> done) {
-                                              ++switchCalls;
-                                              switches.push_back({source, url, std::move(done)});
-                                            };
-                                        co_return co_await awaitCallback<LaunchLifecycleResult>(loop, start);
-                                      }};
+  LaunchSwitchCoordinator coordinator{
+      registry, workspace, loop, log, status, [this](ApplicationHandle source, Url url) -> Task<LaunchLifecycleResult> {
+        std::function<void(Completion<LaunchLifecycleResult>)> start = [this, source,
+                                                                        url](Completion<LaunchLifecycleResult> done) {
+          ++switchCalls;
+          switches.push_back({source, url, std::move(done)});
+        };
+        co_return co_await awaitCallback<LaunchLifecycleResult>(loop, start);
+      }};
   FakeScreens screens;
   FakeWindowServer windowServer;
   FakeScreenCaptureService screenCapture;

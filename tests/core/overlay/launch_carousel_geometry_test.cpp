@@ -69,9 +69,9 @@ TEST(LaunchNotchOutline, ShoulderShrinksForSmallBodiesAndDegenerateRectsHaveNoPa
   EXPECT_EQ(LaunchNotchOutline::bodyBounds({0, 0, 600, 60}), (Rect{20, 0, 560, 60}));  // height / 3
   EXPECT_EQ(LaunchNotchOutline::bodyBounds({0, 0, 40, 90}), (Rect{10, 0, 20, 90}));    // width / 4
   EXPECT_TRUE(LaunchNotchOutline::silhouette({0, 0, 600, 1}).isEmpty());
-  const LaunchPath silhouette = LaunchNotchOutline::silhouette({10, 20, 600, 260});
-  const LaunchPath border = LaunchNotchOutline::border({10, 20, 600, 260});
-  EXPECT_EQ(silhouette.elements().back().kind, LaunchPath::Element::Kind::close);
+  const Path silhouette = LaunchNotchOutline::silhouette({10, 20, 600, 260});
+  const Path border = LaunchNotchOutline::border({10, 20, 600, 260});
+  EXPECT_EQ(silhouette.elements().back().kind, Path::Element::Kind::close);
   EXPECT_EQ(border.elements().size() + 1, silhouette.elements().size());
   // Half a point inside left, right and bottom so the 1-point border is not cut; flush at the top.
   EXPECT_EQ(border.controlPointBounds(), (Rect{10.5, 20.5, 599, 259.5}));

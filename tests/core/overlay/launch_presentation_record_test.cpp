@@ -8,7 +8,7 @@ namespace quillon {
 namespace {
 
 TEST(LaunchPresentationRecord, AcceptsOnlyImagesOfThePresentedSourceOnItsDisplay) {
-  const LaunchUuid source = LaunchUuid::random();
+  const Uuid source = Uuid::random();
   LaunchPresentationRecord record;
   record.sourceID = source;
   record.sourcePID = 4242;
@@ -22,12 +22,12 @@ TEST(LaunchPresentationRecord, AcceptsOnlyImagesOfThePresentedSourceOnItsDisplay
 
   struct Row {
     const char* name;
-    void (*change)(LaunchPresentationRecord&, LaunchSurfaceSnapshot&, LaunchUuid&);
+    void (*change)(LaunchPresentationRecord&, LaunchSurfaceSnapshot&, Uuid&);
     bool accepted;
   };
   const Row rows[] = {
       {"the presented source", [](auto&, auto&, auto&) {}, true},
-      {"another app", [](auto&, auto&, LaunchUuid& id) { id = LaunchUuid::random(); }, false},
+      {"another app", [](auto&, auto&, Uuid& id) { id = Uuid::random(); }, false},
       {"another process", [](auto&, LaunchSurfaceSnapshot& s, auto&) { s.processID = 4243; }, false},
       {"another window", [](auto&, LaunchSurfaceSnapshot& s, auto&) { s.sourceWindows.pop_back(); }, false},
       {"across the display edge", [](auto&, LaunchSurfaceSnapshot& s, auto&) { s.visibleQuartzRect.x = 1400; }, false},
@@ -39,7 +39,7 @@ TEST(LaunchPresentationRecord, AcceptsOnlyImagesOfThePresentedSourceOnItsDisplay
     SCOPED_TRACE(row.name);
     LaunchPresentationRecord r = record;
     LaunchSurfaceSnapshot s = good;
-    LaunchUuid id = source;
+    Uuid id = source;
     row.change(r, s, id);
     EXPECT_EQ(r.accepts(s, id), row.accepted);
   }

@@ -20,7 +20,7 @@ class LaunchSwitcherContentViewTest : public testing::Test {
     LaunchSwitcherConfiguration result;
     for (int i = 0; i < count; ++i) {
       ManagedNotchApp app;
-      app.id = LaunchUuid::random();
+      app.id = Uuid::random();
       app.displayName = "アプリ" + std::to_string(i);
       app.bundleURL = Url::fileUrl("/Applications/App" + std::to_string(i) + ".app", true);
       result.apps.push_back(app);
@@ -74,13 +74,13 @@ TEST_F(LaunchSwitcherContentViewTest, EntranceAtItsKeyframesAndAtTheEnd) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.keyframe);
     const double time = 1000 + 0.46 * row.keyframe / 36;
-    LaunchPath scratch;
+    Path scratch;
     // The path runs half a point inside the frame on the left, right and bottom.
     expectNear(view.silhouetteMask().presentationPath(time, scratch).controlPointBounds(),
                {row.outline.x + 0.5, row.outline.y + 0.5, row.outline.width - 1, row.outline.height - 0.5});
     EXPECT_NEAR(view.outlineLayer().presentationOpacity(time), row.border, 1e-6);
     EXPECT_NEAR(view.scene().root().presentationOpacity(time), 1, 1e-9);
-    for (const LaunchLayer* layer : view.revealingLayers()) {
+    for (const Layer* layer : view.revealingLayers()) {
       ASSERT_NEAR(layer->presentationOpacity(time), row.content, 1e-6);
     }
     expectNear(view.snapshotLayer()->presentationFrame(time).offsetBy(stripX, 0), row.preview);
@@ -99,7 +99,7 @@ TEST_F(LaunchSwitcherContentViewTest, ReduceMotionFadesTheSurfaceWithTheBodyInPl
   for (const Row& row : {Row{0, 0}, Row{0.06, 0.5}, Row{0.09, 0.84375}, Row{0.12, 1}}) {
     SCOPED_TRACE(row.at);
     const double time = 1000 + row.at;
-    LaunchPath scratch;
+    Path scratch;
     expectNear(view.silhouetteMask().presentationPath(time, scratch).controlPointBounds(), {24.5, 24.5, 619, 259.5});
     EXPECT_NEAR(view.scene().root().presentationOpacity(time), row.surface, 1e-6);
     EXPECT_NEAR(view.outlineLayer().presentationOpacity(time), 1, 1e-9);
@@ -141,7 +141,7 @@ TEST_F(LaunchSwitcherContentViewTest, LayoutsForOneTwoFiveAndSixteenApps) {
     EXPECT_DOUBLE_EQ(stripSlot(clock.uptime()), count + selected);
     // Page i shows app i mod n, one page width further along the strip.
     for (int page : {0, count, 3 * count - 1}) {
-      const LaunchLayer& title = *view.strip().sublayers()[static_cast<std::size_t>(4 * page)];
+      const Layer& title = *view.strip().sublayers()[static_cast<std::size_t>(4 * page)];
       EXPECT_EQ(title.text, "アプリ" + std::to_string(page % count));
       EXPECT_DOUBLE_EQ(title.frame().x - page * 668.0, page % count == selected ? 80 : 238);
     }
@@ -158,16 +158,16 @@ TEST_F(LaunchSwitcherContentViewTest, LayoutsForOneTwoFiveAndSixteenApps) {
 TEST_F(LaunchSwitcherContentViewTest, PreviewUpdateMovesEveryCopyAndClearDropsThePages) {
   auto config = configuration(2, 0);
   view.configure(config);
-  const LaunchUuid other = view.identifiers()[1];
+  const Uuid other = view.identifiers()[1];
   EXPECT_TRUE(view.previewLayers(other).front()->contents == nullptr);
   EXPECT_TRUE(view.updatePreview(image, other));
-  for (const LaunchLayer* preview : view.previewLayers(other)) {
+  for (const Layer* preview : view.previewLayers(other)) {
     EXPECT_EQ(preview->contents, image);
     EXPECT_DOUBLE_EQ(std::fmod(preview->frame().x, 668.0), 304);
   }
-  EXPECT_FALSE(view.updatePreview(image, LaunchUuid::random()));
+  EXPECT_FALSE(view.updatePreview(image, Uuid::random()));
 
-  config.selectedID = LaunchUuid::random();  // not among the apps: nothing changes
+  config.selectedID = Uuid::random();  // not among the apps: nothing changes
   view.configure(config);
   EXPECT_EQ(view.identifiers().size(), 2u);
 

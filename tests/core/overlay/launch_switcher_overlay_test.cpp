@@ -20,11 +20,11 @@ namespace quillon {
 namespace {
 
 constexpr GlobalRect kNotch{556, 0, 400, 100};
-constexpr LaunchScreen kBuiltIn{1, {0, 0, 1512, 982}};
+constexpr Screen kBuiltIn{1, {0, 0, 1512, 982}};
 
 ManagedNotchApp app(const char* name) {
   ManagedNotchApp result;
-  result.id = LaunchUuid::random();
+  result.id = Uuid::random();
   result.displayName = name;
   result.bundleURL = Url::fileUrl(std::string("/Applications/") + name + ".app", true);
   return result;
@@ -119,7 +119,7 @@ TEST_F(LaunchSwitcherOverlayTest, RequestsThatCannotBeShownLeaveItDown) {
   const Row rows[] = {
       {"no apps", [](auto&, LaunchSwitcherRequest& r) { r.apps.clear(); }, ""},
       {"an id twice", [](auto&, LaunchSwitcherRequest& r) { r.apps.push_back(r.apps[1]); }, ""},
-      {"selected app missing", [](auto&, LaunchSwitcherRequest& r) { r.selectedID = LaunchUuid::random(); }, ""},
+      {"selected app missing", [](auto&, LaunchSwitcherRequest& r) { r.selectedID = Uuid::random(); }, ""},
       {"no screens", [](OverlayRig& t, auto&) { t.screens.setScreens({}); }, ""},
       {"straddles two displays",
        [](OverlayRig& t, LaunchSwitcherRequest& r) {
@@ -193,14 +193,13 @@ TEST_F(LaunchSwitcherOverlayTest, PreviewsComeFromTheStoreForTheRegisteredBundle
   r.selectedGuidance = "画面収録を許可してください";
   overlay.present(r);
   ASSERT_TRUE(overlay.isPresented());
-  EXPECT_EQ(std::vector<LaunchUuid>{apps[0].id}, previews.removed);
+  EXPECT_EQ(std::vector<Uuid>{apps[0].id}, previews.removed);
   EXPECT_EQ(nullptr, overlay.content()->previewLayers(apps[1].id).front()->contents);
   EXPECT_EQ(300, overlay.interactionFrame().height) << "room for the guidance";
   EXPECT_EQ("画面収録を許可してください", overlay.content()->guidanceLayer().text);
 
   overlay.retainPreviews({apps[0], apps[1]});
-  EXPECT_EQ((std::map<LaunchUuid, Url>{{apps[0].id, apps[0].bundleURL}, {apps[1].id, apps[1].bundleURL}}),
-            previews.retained);
+  EXPECT_EQ((std::map<Uuid, Url>{{apps[0].id, apps[0].bundleURL}, {apps[1].id, apps[1].bundleURL}}), previews.retained);
 }
 
 TEST_F(LaunchSwitcherOverlayTest, ScreenLockAndDisplayChangesTakeItDown) {

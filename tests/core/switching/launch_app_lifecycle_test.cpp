@@ -35,7 +35,7 @@ struct LaunchAppLifecycleTest : ::testing::Test {
   ManualMainLoop loop{clock};
   TemporaryDirectory directory;
   FakeWorkspace workspace;
-  LaunchAppLifecycle lifecycle{workspace, loop, LaunchOwnApplication{}, ownPid};
+  LaunchAppLifecycle lifecycle{workspace, loop, OwnApplication{}, ownPid};
   std::filesystem::path alphaPath = writeApp(directory / "Alpha.app", "Alpha");
   std::filesystem::path betaPath = writeApp(directory / "Beta.app", "Beta");
   ValidatedLaunchApplication alpha = ValidatedLaunchApplication::validate(directoryUrl(alphaPath));
@@ -43,14 +43,14 @@ struct LaunchAppLifecycleTest : ::testing::Test {
   double openDuration = 0.25;
   std::function<Process(const std::string&)> launch;
   std::exception_ptr openError;
-  std::vector<LaunchTimer> timers;
+  std::vector<Timer> timers;
   Process source = newSource();
 
   void SetUp() override {
-    workspace.answerOpen = [this](const std::string& path, LaunchWorkspace::OpenCompletion done) {
+    workspace.answerOpen = [this](const std::string& path, Workspace::OpenCompletion done) {
       timers.emplace_back(loop, openDuration, false, [this, path, done] {
         if (openError) return done(openError);
-        done(LaunchApplicationHandle(
+        done(ApplicationHandle(
             launch ? launch(path) : runningFrom(ValidatedLaunchApplication::validate(Url::fileUrl(path, true)), 5151)));
       });
     };
@@ -79,25 +79,23 @@ struct LaunchAppLifecycleTest : ::testing::Test {
   }
 
   struct Running {
-    LaunchTaskHandle handle;
-    std::shared_ptr<std::optional<LaunchResult<Outcome>>> outcome =
-        std::make_shared<std::optional<LaunchResult<Outcome>>>();
+    TaskHandle handle;
+    std::shared_ptr<std::optional<Result<Outcome>>> outcome = std::make_shared<std::optional<Result<Outcome>>>();
     bool done() const { return outcome->has_value(); }
-    const LaunchResult<Outcome>& result() const { return **outcome; }
+    const Result<Outcome>& result() const { return **outcome; }
   };
-  Running start(LaunchApplicationHandle from, const Url& to) {
+  Running start(ApplicationHandle from, const Url& to) {
     Running running;
-    running.handle =
-        spawn<Outcome>(loop, lifecycle.switchApplication(std::move(from), to),
-                       [outcome = running.outcome](LaunchResult<Outcome> r) { outcome->emplace(std::move(r)); });
+    running.handle = spawn<Outcome>(loop, lifecycle.switchApplication(std::move(from), to),
+                                    [outcome = running.outcome](Result<Outcome> r) { outcome->emplace(std::move(r)); });
     return running;
   }
   // Runs a transition to its end, letting the manual clock run as far as needed.
-  LaunchResult<Outcome> perform(LaunchApplicationHandle from, std::optional<Url> to = std::nullopt) {
+  Result<Outcome> perform(ApplicationHandle from, std::optional<Url> to = std::nullopt) {
     auto running = start(std::move(from), to.value_or(directoryUrl(betaPath)));
     for (int step = 0; step < 1000 && !running.done(); ++step) loop.advance(0.05);
     EXPECT_TRUE(running.done());
-    return running.done() ? running.result() : LaunchResult<Outcome>(std::make_exception_ptr(CancellationError{}));
+    return running.done() ? running.result() : Result<Outcome>(std::make_exception_ptr(CancellationError{}));
   }
 };
 
@@ -216,7 +214,7 @@ TEST_F(LaunchAppLifecycleTest, EachRefusalStopsAtItsStep) {
   struct Row {
     const char* name;
     Arrange arrange;
-    LaunchError expected;
+    Error expected;
     int asked;
     std::size_t opened;
   } rows[] = {
@@ -373,8 +371,8 @@ struct LaunchAppLifecycleOwnTest : ::testing::Test {
     return bundle.writeTo(directory / name);
   }
   // This program as installed in Quillon.app, or run from a build tree (no bundle).
-  LaunchOwnApplication own(bool fromBundle = true) {
-    LaunchOwnApplication identity;
+  OwnApplication own(bool fromBundle = true) {
+    OwnApplication identity;
     if (fromBundle) identity.bundleURL = canonicalDirectoryUrl(quillonPath);
     return identity;
   }
@@ -420,7 +418,7 @@ TEST_F(LaunchAppLifecycleOwnTest, OwnApplicationByProcessIdentifierOrLocation) {
   }
 }
 
-TEST(LaunchLiveness, FollowsTheSharedRule) {
+TEST(Liveness, FollowsTheSharedRule) {
   struct Row {
     const char* name;
     std::int32_t pid;

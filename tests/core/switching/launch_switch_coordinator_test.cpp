@@ -26,9 +26,9 @@ struct CoordinatorTest : ::testing::Test, RegistryFixture {
   FakeLogSink log;
   AppRegistry registry{makeStore()};
   struct Call {
-    LaunchApplicationHandle source;
+    ApplicationHandle source;
     Url url;
-    LaunchCompletion<LaunchLifecycleResult> complete;
+    Completion<LaunchLifecycleResult> complete;
   };
   std::deque<Call> calls;
   LaunchStatusModel statusModel;
@@ -37,8 +37,8 @@ struct CoordinatorTest : ::testing::Test, RegistryFixture {
                                       loop,
                                       log,
                                       statusModel,
-                                      [this](LaunchApplicationHandle source, Url url) -> Task<LaunchLifecycleResult> {
-                                        auto start = [this, source, url](LaunchCompletion<LaunchLifecycleResult> done) {
+                                      [this](ApplicationHandle source, Url url) -> Task<LaunchLifecycleResult> {
+                                        auto start = [this, source, url](Completion<LaunchLifecycleResult> done) {
                                           calls.push_back({source, url, std::move(done)});
                                         };
                                         co_return co_await awaitCallback<LaunchLifecycleResult>(loop, start);
@@ -58,19 +58,19 @@ struct CoordinatorTest : ::testing::Test, RegistryFixture {
   void refresh() { runTask(loop, coordinator.refreshRunningSelection()); }
 
   struct Selection {
-    LaunchTaskHandle handle;
+    TaskHandle handle;
     std::shared_ptr<std::optional<bool>> result = std::make_shared<std::optional<bool>>();
   };
-  Selection select(const ManagedNotchApp& app, std::optional<LaunchUuid> sourceID = std::nullopt,
+  Selection select(const ManagedNotchApp& app, std::optional<Uuid> sourceID = std::nullopt,
                    std::optional<std::int32_t> sourcePID = std::nullopt) {
     Selection selection;
     selection.handle = spawn<bool>(loop, coordinator.select(app.id, sourceID, sourcePID),
-                                   [result = selection.result](LaunchResult<bool> r) { *result = r.value(); });
+                                   [result = selection.result](Result<bool> r) { *result = r.value(); });
     loop.runUntilIdle();
     return selection;
   }
   // Completes the oldest switch call with `outcome`.
-  void complete(LaunchResult<LaunchLifecycleResult> outcome) {
+  void complete(Result<LaunchLifecycleResult> outcome) {
     auto call = std::move(calls.front());
     calls.pop_front();
     call.complete(std::move(outcome));
@@ -79,7 +79,7 @@ struct CoordinatorTest : ::testing::Test, RegistryFixture {
   void finish(std::shared_ptr<FakeRunningApplication> launched) {
     complete(LaunchLifecycleResult{std::move(launched), {0.1, 0.02, 0.125}});
   }
-  void fail(const LaunchError& error) { complete(std::make_exception_ptr(error)); }
+  void fail(const Error& error) { complete(std::make_exception_ptr(error)); }
   std::string status() const { return statusModel.status() ? statusModel.status()->key() : ""; }
 };
 
@@ -231,7 +231,7 @@ TEST_F(CoordinatorTest, KeepingOneQuitsTheOthersNormallyAndReportsARefusal) {
   ASSERT_EQ(coordinator.severalRunning().size(), 3u);
   std::vector<std::int32_t> asked;
   bool tideRefuses = true;
-  coordinator.quitApplication = [&](LaunchApplicationHandle app) -> Task<void> {
+  coordinator.quitApplication = [&](ApplicationHandle app) -> Task<void> {
     const auto pid = app->processIdentifier();
     asked.push_back(pid);
     if (pid == 103 && tideRefuses) throw LaunchLifecycleError::terminationRefused;

@@ -8,9 +8,9 @@ namespace {
 using Phase = LaunchSwitchSession::Phase;
 
 struct SessionTest : ::testing::Test {
-  LaunchUuid a = LaunchUuid::random(), b = LaunchUuid::random(), c = LaunchUuid::random();
+  Uuid a = Uuid::random(), b = Uuid::random(), c = Uuid::random();
   LaunchSwitchSession session;
-  LaunchUuid activeOn(const LaunchUuid& current) {
+  Uuid activeOn(const Uuid& current) {
     const auto token = session.begin(current, {a, b, c});
     EXPECT_TRUE(token && session.activate(*token));
     return *token;
@@ -18,13 +18,13 @@ struct SessionTest : ::testing::Test {
 };
 
 TEST_F(SessionTest, BeginRefusesAnUnlistedCurrentAppAndDuplicates) {
-  EXPECT_FALSE(session.begin(LaunchUuid::random(), {a, b}));
+  EXPECT_FALSE(session.begin(Uuid::random(), {a, b}));
   EXPECT_FALSE(session.begin(a, {a, b, a}));
   EXPECT_EQ(session.phase(), Phase::idle);
   const auto token = session.begin(a, {a, b});
   ASSERT_TRUE(token);
   EXPECT_FALSE(session.begin(b, {a, b})) << "one gesture at a time";
-  EXPECT_FALSE(session.activate(LaunchUuid::random()));
+  EXPECT_FALSE(session.activate(Uuid::random()));
   EXPECT_FALSE(session.advance(1)) << "no stepping before the carousel is shown";
   EXPECT_TRUE(session.activate(*token));
   EXPECT_FALSE(session.activate(*token));
@@ -34,7 +34,7 @@ TEST_F(SessionTest, StepsWrapBothWays) {
   activeOn(a);
   const struct {
     std::int64_t steps;
-    LaunchUuid* expected;
+    Uuid* expected;
   } rows[] = {{-1, &c}, {1, &a}, {4, &b}, {-7, &a}, {0, &a}, {INT64_MIN, &b}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.steps);

@@ -5,7 +5,7 @@
 #include <QThread>
 
 #include "../qt_spin.h"
-#include "core/async/launch_clock.h"
+#include "core/async/clock.h"
 #include "desktop/qt_main_loop.h"
 #include "desktop/qt_status_menu_host.h"
 #include "linux/x11_connection.h"

@@ -55,7 +55,7 @@ xcb_window_t mapWindow(X11Connection& x, QRect bounds, bool overrideRedirect = f
 
 ManagedNotchApp app(const char* name) {
   ManagedNotchApp result;
-  result.id = LaunchUuid::random();
+  result.id = Uuid::random();
   result.displayName = name;
   result.bundleURL = Url::fileUrl(std::string("/Applications/") + name + ".app", true);
   return result;
@@ -95,7 +95,7 @@ TEST(LaunchSwitcherOverlayOnX11, OpensOverARealNotchStaysOnTopAndGoesAway) {
   X11Screens screens(*adapters);
   FakeLogSink log;
   LaunchSurfaceCapture capture(loop, service, windows, log);
-  std::optional<LaunchResult<LaunchSurfaceSnapshot>> captured;
+  std::optional<Result<LaunchSurfaceSnapshot>> captured;
   auto running = spawn<LaunchSurfaceSnapshot>(
       loop, capture.capture(ProcessRunningApplication::forProcess(sample.pid()), GlobalPoint{756, 10}),
       [&](auto result) { captured.emplace(std::move(result)); });

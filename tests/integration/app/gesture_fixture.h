@@ -65,7 +65,7 @@ struct GestureTest : SwitchMenuTest {
 
   std::optional<GlobalRect> waitForSwitcher(bool gone = false) {
     return waitForWindow(
-        [&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.layer > 0 && row.bounds->y < 200; }, gone);
+        [&](const WindowRow& row) { return ownedByQuillon(row) && row.layer > 0 && row.bounds->y < 200; }, gone);
   }
   QImage pictureOf(const GlobalRect& area) {
     return grabScreen().copy(static_cast<int>(area.x), static_cast<int>(area.y), static_cast<int>(area.width),

@@ -25,7 +25,7 @@
 
 #include <QImage>
 
-#include "core/storage/registry/app_registry.h"
+#include "core/records/registry/app_registry.h"
 #include "desktop/qt_user_defaults.h"
 #include "linux/x11_connection.h"
 #include "linux/x11_window_server.h"
@@ -95,7 +95,7 @@ struct TrayMenuTest : QuillonProcessTest {
 
   // Asks the window list again until `pick` accepts a row (or, with `gone`, until it
   // accepts none); the deadline only keeps a broken test from hanging.
-  std::optional<GlobalRect> waitForWindow(const std::function<bool(const LaunchWindowRow&)>& pick, bool gone = false) {
+  std::optional<GlobalRect> waitForWindow(const std::function<bool(const WindowRow&)>& pick, bool gone = false) {
     const X11WindowServer windows(*x11);
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(deadline);
     while (std::chrono::steady_clock::now() < end) {
@@ -108,7 +108,7 @@ struct TrayMenuTest : QuillonProcessTest {
     }
     return std::nullopt;
   }
-  bool ownedByQuillon(const LaunchWindowRow& row) const { return row.ownerPID == quillon->pid(); }
+  bool ownedByQuillon(const WindowRow& row) const { return row.ownerPID == quillon->pid(); }
 
   std::size_t outputMark() const { return quillon->errorText().size(); }
 
@@ -276,7 +276,7 @@ struct TrayMenuTest : QuillonProcessTest {
   // Clicks the status item's icon in the tray and returns the menu.
   std::optional<GlobalRect> openMenu() {
     std::optional<GlobalRect> tray;
-    const auto isMenu = [&](const LaunchWindowRow& row) {
+    const auto isMenu = [&](const WindowRow& row) {
       return ownedByQuillon(row) && row.layer > 0 && row.bounds->height > 2 * itemInset;
     };
     // A menu that is still closing would take the click as one outside itself.

@@ -10,8 +10,8 @@
 #include <sys/stat.h>
 
 #include "app/quillon_app_fixture.h"
-#include "core/storage/onboarding/launch_onboarding_store.h"
-#include "core/storage/preferences/launch_preferences_store.h"
+#include "core/records/onboarding/launch_onboarding_store.h"
+#include "core/records/preferences/launch_preferences_store.h"
 
 namespace quillon {
 namespace {
@@ -84,7 +84,7 @@ TEST_F(SecondStartTest, OpensTheAskedWindowInTheRunningInstance) {
   const auto guideAtStart = waitForControls("Quillon — はじめに", {"あとで"}, 0);
   ASSERT_TRUE(guideAtStart) << quillon->errorText();
   clickControl(*guideAtStart, "あとで");
-  ASSERT_TRUE(waitForWindow([&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.layer == 0; }, true));
+  ASSERT_TRUE(waitForWindow([&](const WindowRow& row) { return ownedByQuillon(row) && row.layer == 0; }, true));
   for (const auto& [arguments, title] : {std::pair{std::vector<std::string>{}, "Quillon 設定"},
                                          std::pair{std::vector<std::string>{"--onboarding"}, "Quillon — はじめに"}}) {
     SCOPED_TRACE(title);
@@ -115,7 +115,7 @@ TEST_F(TrayMenuTest, TheFirstItemShowsTheAboutAlertAndSigtermStillEndsCleanly) {
   pressKey(0xff0d);  // Return
   // Narrower than the first-run guide, which a fresh account also gets at start.
   const auto alert = waitForWindow(
-      [&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.layer == 0 && row.bounds->width < 800; });
+      [&](const WindowRow& row) { return ownedByQuillon(row) && row.layer == 0 && row.bounds->width < 800; });
   ASSERT_TRUE(alert) << "the About alert did not appear";
   saveScreenshot("about-alert.png", alert);
   EXPECT_EQ(0, exitStatus(quillon->killAndWait(SIGTERM)));
@@ -143,7 +143,7 @@ struct GuideTest : TrayMenuTest {
 TEST_F(GuideTest, ResumesWhereItWasLeftTakesADroppedAppAndRecordsItsEnd) {
   const auto first = waitForControls(guide, {"次へ"}, 0);
   ASSERT_TRUE(first) << "the first-run guide did not open\n" << quillon->errorText();
-  const auto window = waitForWindow([&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.layer == 0; });
+  const auto window = waitForWindow([&](const WindowRow& row) { return ownedByQuillon(row) && row.layer == 0; });
   ASSERT_TRUE(window);
   saveScreenshot("onboarding-at-start.png", window);
 
@@ -178,7 +178,7 @@ TEST_F(GuideTest, ResumesWhereItWasLeftTakesADroppedAppAndRecordsItsEnd) {
   step = waitForControls(guide, {"はじめる"}, mark);
   ASSERT_TRUE(step) << quillon->errorText();
   clickControl(*step, "はじめる");
-  ASSERT_TRUE(waitForWindow([&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.layer == 0; }, true));
+  ASSERT_TRUE(waitForWindow([&](const WindowRow& row) { return ownedByQuillon(row) && row.layer == 0; }, true));
   EXPECT_TRUE(waitForRecord([](const LaunchOnboardingRecord& r) { return r.completedAt.has_value(); }));
 }
 
@@ -303,8 +303,7 @@ TEST_F(SwitchMenuTest, AnUnreadableRegistryOffersRecoveryAndTheResetKeepsABackup
 
   mark = outputMark();
   choose(2, "registry-recovery-menu.png");
-  const auto question =
-      waitForWindow([&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.layer == 0; });
+  const auto question = waitForWindow([&](const WindowRow& row) { return ownedByQuillon(row) && row.layer == 0; });
   ASSERT_TRUE(question);
   saveScreenshot("registry-reset-question.png", question);
   pressKey(tabKey);  // from the default "キャンセル" to "元のデータを保全して初期化"
@@ -343,14 +342,14 @@ TEST_F(UnreadablePreferencesTest, TheSettingsWindowOffersTheResetAndItKeepsABack
   choose(6);
   const auto controls = waitForControls(settings, {"保存先を再確認", recovery}, mark);
   ASSERT_TRUE(controls) << "no recovery box\n" << quillon->errorText();
-  const auto window = waitForWindow([&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.layer == 0; });
+  const auto window = waitForWindow([&](const WindowRow& row) { return ownedByQuillon(row) && row.layer == 0; });
   ASSERT_TRUE(window);
   saveScreenshot("settings-recovery.png", window);
 
   mark = outputMark();
   clickControl(*controls, recovery);
   const auto question = waitForWindow(
-      [&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.layer == 0 && *row.bounds != *window; });
+      [&](const WindowRow& row) { return ownedByQuillon(row) && row.layer == 0 && *row.bounds != *window; });
   ASSERT_TRUE(question) << "the reset was not asked about\n" << quillon->errorText();
   saveScreenshot("settings-reset-question.png", question);
   pressKey(tabKey);  // from the default "キャンセル" to the reset

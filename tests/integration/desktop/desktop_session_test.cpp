@@ -34,7 +34,7 @@ struct DesktopSessionTest : GestureTest, ::testing::WithParamInterface<bool> {
     const auto* windows = static_cast<const xcb_window_t*>(xcb_get_property_value(list.get()));
     return {windows, windows + xcb_get_property_value_length(list.get()) / 4};
   }
-  std::optional<LaunchWindowRow> switcherRow() {
+  std::optional<WindowRow> switcherRow() {
     const X11WindowServer windows(*x11);
     for (const auto& row : windows.onScreenWindows(false)) {
       if (row.bounds && ownedByQuillon(row) && row.layer > 0 && row.bounds->y < 200) return row;
@@ -52,7 +52,7 @@ TEST_P(DesktopSessionTest, TheTrayDocksTheGesturePanelCoversTheNotchAndBothWaysS
   if (HasFatalFailure()) return;
   const auto panel = switcherRow();
   ASSERT_TRUE(panel);
-  const auto notch = waitForWindow([&](const LaunchWindowRow& row) { return row.ownerPID == aurora->pid(); });
+  const auto notch = waitForWindow([&](const WindowRow& row) { return row.ownerPID == aurora->pid(); });
   ASSERT_TRUE(notch);
   EXPECT_TRUE(panel->bounds->x <= notch->x && panel->bounds->maxX() >= notch->maxX() && panel->bounds->y <= notch->y);
   // Above every window, the notch app's and the panel's docks included, and in no list.
@@ -102,7 +102,7 @@ TEST_F(HighDensityTest, ThePanelSitsOverTheNotchAtItsOwnSizeAndTheSettingsRead) 
   holdAndPage(0, {});
   if (HasFatalFailure()) return;
   const auto panel = waitForSwitcher();
-  const auto notch = waitForWindow([&](const LaunchWindowRow& row) { return row.ownerPID == aurora->pid(); });
+  const auto notch = waitForWindow([&](const WindowRow& row) { return row.ownerPID == aurora->pid(); });
   ASSERT_TRUE(panel && notch);
   EXPECT_TRUE(waitForSlide(*panel, {})) << "the entrance did not end";
   saveScreenshot("hidpi-gesture.png");
@@ -117,7 +117,7 @@ TEST_F(HighDensityTest, ThePanelSitsOverTheNotchAtItsOwnSizeAndTheSettingsRead) 
 
   ASSERT_FALSE(openSettings().empty());
   saveScreenshot("hidpi-settings.png",
-                 waitForWindow([&](const LaunchWindowRow& row) { return ownedByQuillon(row) && row.layer == 0; }));
+                 waitForWindow([&](const WindowRow& row) { return ownedByQuillon(row) && row.layer == 0; }));
 }
 
 }  // namespace

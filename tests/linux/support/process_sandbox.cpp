@@ -80,7 +80,7 @@ std::filesystem::path ProcessSandbox::makeApp(const std::string& name, const std
 }
 
 bool ProcessSandbox::waitFor(const std::function<bool()>& done, double timeoutSeconds) {
-  LaunchTimer tick(loop, 0.002, true, [] {});
+  Timer tick(loop, 0.002, true, [] {});
   return loop.runUntil(done, timeoutSeconds);
 }
 

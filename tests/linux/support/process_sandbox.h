@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <string>
 
-#include "core/async/launch_clock.h"
+#include "core/async/clock.h"
 #include "core/async/poll_main_loop.h"
-#include "core/platform/launch_workspace.h"
+#include "core/platform/workspace.h"
 #include "core/support/unique_fd.h"
 #include "support/temporary_directory.h"
 

@@ -5,7 +5,7 @@
 // retried is the monitor's own rule, tested on fakes.)
 #include <gtest/gtest.h>
 
-#include "core/app/launch_permission_monitor.h"
+#include "core/product/launch_permission_monitor.h"
 #include "linux/x11_accessibility.h"
 #include "linux/x11_screen_capture_service.h"
 #include "support/fake_log_sink.h"

@@ -60,7 +60,7 @@ struct CaptureOnX11 {
   }
 
   // One capture through `through` (the rig's own unless a test wraps the service).
-  std::optional<LaunchResult<LaunchSurfaceSnapshot>> runCapture(LaunchSurfaceCapture* through = nullptr) {
+  std::optional<Result<LaunchSurfaceSnapshot>> runCapture(LaunchSurfaceCapture* through = nullptr) {
     return display.finish((through ? *through : capture).capture(application, GlobalPoint{756, 10}));
   }
 
@@ -95,10 +95,10 @@ void saveArtifact(const Bitmap& premultiplied, const std::string& name) {
                                       static_cast<png_int_32>(premultiplied.bytesPerRow), nullptr));
 }
 
-SurfaceCaptureError::Code failureOf(std::optional<LaunchResult<LaunchSurfaceSnapshot>> outcome) {
+SurfaceCaptureError::Code failureOf(std::optional<Result<LaunchSurfaceSnapshot>> outcome) {
   try {
     if (outcome) std::move(*outcome).get();
-  } catch (const LaunchError& error) {
+  } catch (const Error& error) {
     return error.code<SurfaceCaptureError::Code>().value();
   }
   ADD_FAILURE() << "the capture did not fail";
@@ -187,7 +187,7 @@ TEST(LaunchSurfaceCaptureX11, AnAppWithNothingAtTheTopCentreHasNoCandidate) {
 
 TEST(LaunchSurfaceCaptureX11, ASecondCaptureWhileOneRunsIsRefusedAtOnce) {
   CaptureOnX11 rig("Ember");
-  std::optional<LaunchResult<LaunchSurfaceSnapshot>> first;
+  std::optional<Result<LaunchSurfaceSnapshot>> first;
   auto running = spawn<LaunchSurfaceSnapshot>(rig.display.loop(), rig.capture.capture(rig.application, std::nullopt),
                                               [&](auto result) { first.emplace(std::move(result)); });
   auto second = rig.runCapture();
@@ -199,27 +199,27 @@ TEST(LaunchSurfaceCaptureX11, ASecondCaptureWhileOneRunsIsRefusedAtOnce) {
 }
 
 // Takes the screenshot, then lets the test change the screen before the capture goes on.
-class InterferingCaptureService final : public LaunchScreenCaptureService {
+class InterferingCaptureService final : public ScreenCaptureService {
  public:
-  InterferingCaptureService(LaunchScreenCaptureService& inner, std::function<void()> afterScreenshot)
+  InterferingCaptureService(ScreenCaptureService& inner, std::function<void()> afterScreenshot)
       : inner_(inner), afterScreenshot_(std::move(afterScreenshot)) {}
   bool preflightPermission() override { return inner_.preflightPermission(); }
   bool requestPermission() override { return inner_.requestPermission(); }
-  Task<LaunchShareableContent> shareableContent() override { return inner_.shareableContent(); }
+  Task<ShareableContent> shareableContent() override { return inner_.shareableContent(); }
   double pointPixelScaleForWindow(std::uint32_t id) override { return inner_.pointPixelScaleForWindow(id); }
   double pointPixelScaleForDisplay(std::uint32_t id) override { return inner_.pointPixelScaleForDisplay(id); }
-  Task<Bitmap> captureWindow(std::uint32_t id, LaunchCaptureConfiguration configuration) override {
+  Task<Bitmap> captureWindow(std::uint32_t id, CaptureConfiguration configuration) override {
     Bitmap image = co_await inner_.captureWindow(id, configuration);
     afterScreenshot_();
     co_return image;
   }
   Task<Bitmap> captureDisplay(std::uint32_t id, std::vector<std::uint32_t> windows,
-                              LaunchCaptureConfiguration configuration) override {
+                              CaptureConfiguration configuration) override {
     return inner_.captureDisplay(id, std::move(windows), configuration);
   }
 
  private:
-  LaunchScreenCaptureService& inner_;
+  ScreenCaptureService& inner_;
   std::function<void()> afterScreenshot_;
 };
 
@@ -257,7 +257,7 @@ template <class T>
 std::optional<long> errorCodeOf(X11TestDisplay& display, Task<T> task) {
   try {
     await(display, std::move(task));
-  } catch (const LaunchError& error) {
+  } catch (const Error& error) {
     EXPECT_EQ(error.platform().domain, "X11Capture");
     return error.platform().code;
   }
@@ -291,8 +291,8 @@ TEST(X11ScreenCaptureService, DisplayRegionHoldsExactlyTheGivenWindowsInTheirSta
   const auto displayID = content.displays.front().displayID;
   const Rect region{static_cast<double>(auroraLeft), 0, static_cast<double>(emberLeft + kExpandedWidth - auroraLeft),
                     kExpandedHeight};
-  const LaunchCaptureConfiguration configuration{static_cast<int>(region.width), static_cast<int>(region.height),
-                                                 region, false, true};
+  const CaptureConfiguration configuration{static_cast<int>(region.width), static_cast<int>(region.height), region,
+                                           false, true};
   const Bitmap image =
       await(display, capture.captureDisplay(displayID, {aurora.window(), ember.window()}, configuration));
   ASSERT_EQ(image.width, static_cast<int>(region.width));

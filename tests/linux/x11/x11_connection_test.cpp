@@ -80,7 +80,7 @@ TEST(X11Connection, MissingExtensionsCostOnlyWhatNeedsThem) {
   const auto* row = rowOf(rows, window);
   ASSERT_NE(row, nullptr);
   EXPECT_EQ(row->ownerPID, getpid());
-  EXPECT_EQ(X11Screens(x).screens(), (std::vector<LaunchScreen>{{x.root(), ScreenRect{0, 0, 1512, 982}}}));
+  EXPECT_EQ(X11Screens(x).screens(), (std::vector<Screen>{{x.root(), ScreenRect{0, 0, 1512, 982}}}));
   SampleAppProcess app("Aurora");
   EXPECT_TRUE(app.waitUntilMapped());
   EXPECT_FALSE(x.hasError());
@@ -105,7 +105,7 @@ TEST(X11Connection, AServerGrabStallsNoAdapterPastItsBound) {
   try {
     capture.windowImage(window, {});
     ADD_FAILURE() << "captured from a grabbed server";
-  } catch (const LaunchError& error) {
+  } catch (const Error& error) {
     EXPECT_EQ(error.platform().code, X11ScreenCaptureService::serverNotAnswering);
   }
 
@@ -132,9 +132,9 @@ TEST(X11ScreenCaptureService, AGrabbedServerHoldsTheCaptureThreadNotTheMainLoop)
   xcb_grab_server(c);
   XcbReply<xcb_get_input_focus_reply_t> sync(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
 
-  std::optional<LaunchResult<Bitmap>> outcome;
+  std::optional<Result<Bitmap>> outcome;
   auto handle = spawn<Bitmap>(display.loop(), capture.captureWindow(window, {}),
-                              [&](LaunchResult<Bitmap> result) { outcome.emplace(std::move(result)); });
+                              [&](Result<Bitmap> result) { outcome.emplace(std::move(result)); });
   bool served = false;
   display.loop().post([&] { served = true; });
   display.loop().runUntil([&] { return served; }, 5.0);
@@ -165,13 +165,13 @@ TEST(X11ScreenCaptureService, ACancelledCaptureStopsItsRequestWhileTheServerIsSt
   XcbReply<xcb_get_input_focus_reply_t> sync(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
 
   const auto startedAt = std::chrono::steady_clock::now();
-  std::optional<LaunchResult<Bitmap>> image;
-  std::optional<LaunchResult<std::vector<LaunchWindowRow>>> rows;
+  std::optional<Result<Bitmap>> image;
+  std::optional<Result<std::vector<WindowRow>>> rows;
   auto capturing = spawn<Bitmap>(display.loop(), capture.captureWindow(window, {}),
-                                 [&](LaunchResult<Bitmap> result) { image.emplace(std::move(result)); });
-  auto listing = spawn<std::vector<LaunchWindowRow>>(
-      display.loop(), windows.readOnScreenWindows(false),
-      [&](LaunchResult<std::vector<LaunchWindowRow>> result) { rows.emplace(std::move(result)); });
+                                 [&](Result<Bitmap> result) { image.emplace(std::move(result)); });
+  auto listing =
+      spawn<std::vector<WindowRow>>(display.loop(), windows.readOnScreenWindows(false),
+                                    [&](Result<std::vector<WindowRow>> result) { rows.emplace(std::move(result)); });
   bool started = false;  // posted after both tasks' starts
   display.loop().post([&] { started = true; });
   display.loop().runUntil([&] { return started; }, 5.0);

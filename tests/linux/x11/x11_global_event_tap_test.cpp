@@ -145,8 +145,8 @@ TEST_F(TapTest, ModifiersAndMovesReachTheRouterInScreenCoordinates) {
   key(kSuper, false);
   key(kAlt, false);
   ASSERT_TRUE(until([&] { return router.modifiers.size() == 4; }));
-  EXPECT_EQ(router.modifiers, (std::vector<LaunchEventFlags>{kCommand, kCommand | LaunchModifierShortcut::optionFlag,
-                                                             LaunchModifierShortcut::optionFlag, 0}));
+  EXPECT_EQ(router.modifiers, (std::vector<EventFlags>{kCommand, kCommand | LaunchModifierShortcut::optionFlag,
+                                                       LaunchModifierShortcut::optionFlag, 0}));
   EXPECT_EQ(router.modifierCursors.front(), (ScreenPoint{300, 970}));
   const auto lines = records();
   ASSERT_GE(lines.size(), 3U);
@@ -210,7 +210,7 @@ TEST_F(TapTest, AnotherClientsPointerGrabInterruptsTheGesture) {
   ASSERT_TRUE(grabPointer());
   tap->claimScrolls(true);
   ASSERT_TRUE(until([&] { return !router.interruptions.empty(); }));
-  EXPECT_EQ(router.interruptions, std::vector<LaunchEventFlags>{kCommand});
+  EXPECT_EQ(router.interruptions, std::vector<EventFlags>{kCommand});
   const auto lines = records();
   const auto at = std::find(lines.begin(), lines.end(), "tap.interrupted reason=user-input");
   ASSERT_NE(at, lines.end());

@@ -120,7 +120,7 @@ void X11TestDisplay::movePointer(int x, int y) {
   XcbReply<xcb_get_input_focus_reply_t> sync(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
 }
 
-const LaunchWindowRow* rowOf(const std::vector<LaunchWindowRow>& rows, std::uint32_t window) {
+const WindowRow* rowOf(const std::vector<WindowRow>& rows, std::uint32_t window) {
   const auto found =
       std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return row.windowNumber == window; });
   return found == rows.end() ? nullptr : &*found;

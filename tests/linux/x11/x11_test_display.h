@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "core/async/launch_clock.h"
-#include "core/async/launch_task.h"
+#include "core/async/clock.h"
 #include "core/async/poll_main_loop.h"
-#include "core/platform/launch_window_server.h"
+#include "core/async/task.h"
+#include "core/platform/window_server.h"
 #include "core/support/geometry.h"
 #include "linux/x11_connection.h"
 #include "support/fake_log_sink.h"
@@ -58,9 +58,9 @@ class X11TestDisplay {
 
   // Runs `task` on the loop until it ends; none when it has not ended within 20 s.
   template <class T>
-  std::optional<LaunchResult<T>> finish(Task<T> task) {
-    std::optional<LaunchResult<T>> outcome;
-    auto handle = spawn<T>(loop_, std::move(task), [&](LaunchResult<T> result) { outcome.emplace(std::move(result)); });
+  std::optional<Result<T>> finish(Task<T> task) {
+    std::optional<Result<T>> outcome;
+    auto handle = spawn<T>(loop_, std::move(task), [&](Result<T> result) { outcome.emplace(std::move(result)); });
     loop_.runUntil([&] { return outcome.has_value(); }, 20.0);
     return outcome;
   }
@@ -78,6 +78,6 @@ class X11TestDisplay {
 };
 
 // The row listing `window`, or null.
-const LaunchWindowRow* rowOf(const std::vector<LaunchWindowRow>& rows, std::uint32_t window);
+const WindowRow* rowOf(const std::vector<WindowRow>& rows, std::uint32_t window);
 
 }  // namespace quillon

@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "core/support/file_times.h"
-#include "core/support/launch_uuid.h"
+#include "core/support/uuid.h"
 
 namespace quillon {
 
@@ -157,7 +157,7 @@ void LaunchLocalStorage::write(std::span<const std::uint8_t> data, const std::st
   const int dir = directory->get();
   checkFile(dir, name);
 
-  const std::string temporary = ".write-" + LaunchUuid::random().toString();
+  const std::string temporary = ".write-" + Uuid::random().toString();
   UniqueFd file(::openat(dir, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (!file) throw LaunchStorageError::unavailable(errno);
 
@@ -201,7 +201,7 @@ Url LaunchLocalStorage::preserve(const std::string& name) const {
   if (!directory) throw LaunchStorageError::unavailable(ENOENT);
   if (!checkFile(directory->get(), name)) throw LaunchStorageError::invalidRecord;
   const Bytes data = readAll(directory->get(), name, preserveLimit);
-  const std::string backup = name + ".preserved-" + LaunchUuid::random().toString();
+  const std::string backup = name + ".preserved-" + Uuid::random().toString();
   write(data, backup, {});
   return Url::fileUrl(standardizePath(rootDirectory_.path()) + "/" + backup, false);
 }

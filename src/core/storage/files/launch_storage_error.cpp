@@ -4,7 +4,7 @@
 
 namespace quillon {
 
-std::string launchErrorText(LaunchStorageError::Code code, const LaunchError&) {
+std::string launchErrorText(LaunchStorageError::Code code, const Error&) {
   switch (code) {
     case LaunchStorageError::Code::unavailable:
       return L10n::text(

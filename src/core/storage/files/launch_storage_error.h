@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/support/launch_error.h"
+#include "core/support/error.h"
 
 namespace quillon {
 
@@ -17,21 +17,19 @@ struct LaunchStorageError {
     tooLarge,        // content exceeds the caller's limit
   };
 
-  static LaunchError unavailable(int errnoValue);
-  static const LaunchError unsafeLocation;
-  static const LaunchError invalidRecord;
-  static const LaunchError tooLarge;
+  static Error unavailable(int errnoValue);
+  static const Error unsafeLocation;
+  static const Error invalidRecord;
+  static const Error tooLarge;
 };
 
-constexpr LaunchErrorDomain launchErrorDomain(LaunchStorageError::Code) { return LaunchErrorDomain::storage; }
+constexpr ErrorDomain launchErrorDomain(LaunchStorageError::Code) { return ErrorDomain::storage; }
 // The code's fixed text in the user's language.
-std::string launchErrorText(LaunchStorageError::Code code, const LaunchError& error);
+std::string launchErrorText(LaunchStorageError::Code code, const Error& error);
 
-inline LaunchError LaunchStorageError::unavailable(int errnoValue) {
-  return LaunchError(Code::unavailable, errnoValue);
-}
-inline const LaunchError LaunchStorageError::unsafeLocation{Code::unsafeLocation};
-inline const LaunchError LaunchStorageError::invalidRecord{Code::invalidRecord};
-inline const LaunchError LaunchStorageError::tooLarge{Code::tooLarge};
+inline Error LaunchStorageError::unavailable(int errnoValue) { return Error(Code::unavailable, errnoValue); }
+inline const Error LaunchStorageError::unsafeLocation{Code::unsafeLocation};
+inline const Error LaunchStorageError::invalidRecord{Code::invalidRecord};
+inline const Error LaunchStorageError::tooLarge{Code::tooLarge};
 
 }  // namespace quillon

@@ -2,7 +2,7 @@
 
 namespace quillon {
 
-std::string launchErrorText(LaunchDecodingError::Code code, const LaunchError&) {
+std::string launchErrorText(LaunchDecodingError::Code code, const Error&) {
   switch (code) {
     case LaunchDecodingError::Code::unsupportedModifierChord: return "Empty or unsupported modifier chord";
   }

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/support/launch_error.h"
+#include "core/support/error.h"
 
 namespace quillon {
 
@@ -13,13 +13,13 @@ struct LaunchDecodingError {
   enum class Code {
     unsupportedModifierChord,  // a stored chord that is empty or holds another key
   };
-  static const LaunchError unsupportedModifierChord;
+  static const Error unsupportedModifierChord;
 };
 
-constexpr LaunchErrorDomain launchErrorDomain(LaunchDecodingError::Code) { return LaunchErrorDomain::decoding; }
+constexpr ErrorDomain launchErrorDomain(LaunchDecodingError::Code) { return ErrorDomain::decoding; }
 // What was wrong with the value, in English.
-std::string launchErrorText(LaunchDecodingError::Code code, const LaunchError& error);
+std::string launchErrorText(LaunchDecodingError::Code code, const Error& error);
 
-inline const LaunchError LaunchDecodingError::unsupportedModifierChord{Code::unsupportedModifierChord};
+inline const Error LaunchDecodingError::unsupportedModifierChord{Code::unsupportedModifierChord};
 
 }  // namespace quillon

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/support/launch_uuid.h"
+#include "core/support/uuid.h"
 #include "support/storage_test_files.h"
 #include "support/temporary_directory.h"
 
@@ -23,7 +23,7 @@ using testing_files::errorOf;
 using testing_files::readFile;
 using testing_files::writeFile;
 
-const LaunchError unsafe = LaunchStorageError::unsafeLocation;
+const Error unsafe = LaunchStorageError::unsafeLocation;
 const fs::perms privateFile = fs::perms::owner_read | fs::perms::owner_write;
 
 fs::perms modeOf(const fs::path& path) { return fs::symlink_status(path).permissions() & fs::perms::all; }
@@ -239,7 +239,7 @@ TEST_F(LocalStorageTest, PreserveCopiesBesideTheOriginal) {
     const std::string name = backup.lastPathComponent();
     const std::string prefix = "registry.json.preserved-";
     ASSERT_EQ(0u, name.rfind(prefix, 0)) << name;
-    const auto uuid = LaunchUuid::parse(name.substr(prefix.size()));
+    const auto uuid = Uuid::parse(name.substr(prefix.size()));
     ASSERT_TRUE(uuid && uuid->toString() == name.substr(prefix.size())) << name << " (upper-case UUID)";
     EXPECT_EQ((root / name).string(), backup.path());
     EXPECT_EQ(original, readFile(backup.path()));
