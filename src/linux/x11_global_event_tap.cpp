@@ -124,6 +124,13 @@ struct X11GlobalEventTap::Impl {
       grabbed = true;
       return;
     }
+    // A busy server may still grant a grab whose reply came too late for us; nobody would
+    // let that one go, and no application would see the pointer again. The server takes
+    // a connection's requests in order, so an ungrab sent now undoes it.
+    if (!reply && !grabber->hasError()) {
+      xcb_ungrab_pointer(grabber->get(), XCB_CURRENT_TIME);
+      grabber->flush();
+    }
     // Another client holds the pointer: its scrolls would escape us. The router hears it
     // after this call, which it may be making from inside a step of the gesture.
     loop.post([this, alive = std::weak_ptr<bool>(alive)] {

@@ -60,7 +60,7 @@ struct GestureTest : SwitchMenuTest {
     scroll(lines);
     scrollsOutside += lines;
     ASSERT_TRUE(aurora->waitForErrorLine("scroll count=" + std::to_string(scrollsOutside) + " button=7", deadline))
-        << aurora->errorText();
+        << aurora->errorText() << readText(trace) << quillon->errorText();
   }
 
   std::optional<GlobalRect> waitForSwitcher(bool gone = false) {
