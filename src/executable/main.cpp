@@ -112,10 +112,11 @@ int main(int argc, char** argv) {
   // A fresh account may not have ~/.local/share yet; the lock reports what still fails.
   DataDirectory::createMissingPrivately(*applicationSupport);
 
-  QuillonComposition composition(platform.ports(), DataDirectory::url(Url::fileUrl(*applicationSupport, true)),
-                                 {linuxOwnApplication(), static_cast<std::int32_t>(::getpid()),
-                                  commandLine.showOnboarding, [](int exitStatus) { QApplication::exit(exitStatus); },
-                                  printStartFailure, isWaylandSession(), openDesktopSettings()});
+  QuillonComposition composition(
+      platform.ports(), DataDirectory::url(Url::fileUrl(*applicationSupport, true)),
+      {linuxOwnApplication(), static_cast<std::int32_t>(::getpid()), commandLine.showOnboarding,
+       commandLine.showSettings, [](int exitStatus) { QApplication::exit(exitStatus); }, printStartFailure,
+       isWaylandSession(), openDesktopSettings()});
   const int stopFd = signalFd.get();
   const auto stopWatch = platform.loop->watchReadable(stopFd, [&composition, stopFd] {
     signalfd_siginfo info{};

@@ -11,6 +11,7 @@ struct QuillonCommandLine {
 
   Action action = Action::run;
   bool showOnboarding = false;  // "--onboarding": open the first-run guide at start
+  bool showSettings = false;    // "--settings": open the settings window at start
 
   static QuillonCommandLine parse(int argc, const char* const* argv);
 

@@ -175,6 +175,7 @@ void QuillonComposition::compose() {
     if (delegate_->isActive()) router_->screensChanged();
   });
   windows_->showOnboardingAtStart(executable_.showOnboarding);
+  if (executable_.showSettings) windows_->showSettings();
   instanceRequests_ =
       LaunchInstanceRequests::listen(delegate_->dataDirectory(), loop, [this](LaunchInstanceRequest request) {
         if (!delegate_->isActive()) return;

@@ -46,8 +46,10 @@ class QuillonComposition {
     // This program, which a switch must never quit or open.
     OwnApplication own;
     std::int32_t processIdentifier = 0;
-    // Asked for on the command line: open the first-run guide at start.
+    // Asked for on the command line: open the first-run guide, or the settings window,
+    // at start (or in the instance already running).
     bool showOnboarding = false;
+    bool showSettings = false;
     // Ends the main loop; the executable then calls applicationWillTerminate.
     std::function<void(int exitStatus)> exit;
     // The start-failure alert, for the terminal or service manager that started us.

@@ -84,13 +84,13 @@ int main(int argc, char** argv) {
   // A fresh account may not have the folder yet; the lock reports what still fails.
   DataDirectory::createMissingPrivately(path);
 
-  QuillonComposition composition(platform->ports(), DataDirectory::url(Url::fileUrl(path, true)),
-                                 {platform->ownApplication, static_cast<std::int32_t>(::getpid()),
-                                  commandLine.showOnboarding, [](int exitStatus) { QApplication::exit(exitStatus); },
-                                  [](const Alert& alert) {
-                                    std::fprintf(stderr, "%s\n%s\n", alert.messageText.c_str(),
-                                                 alert.informativeText.c_str());
-                                  }});
+  QuillonComposition composition(
+      platform->ports(), DataDirectory::url(Url::fileUrl(path, true)),
+      {platform->ownApplication, static_cast<std::int32_t>(::getpid()), commandLine.showOnboarding,
+       commandLine.showSettings, [](int exitStatus) { QApplication::exit(exitStatus); },
+       [](const Alert& alert) {
+         std::fprintf(stderr, "%s\n%s\n", alert.messageText.c_str(), alert.informativeText.c_str());
+       }});
   const auto stopWatch = platform->loop->watchReadable(stopFd, [&composition, stopFd] {
     char bytes[16];
     while (::read(stopFd, bytes, sizeof bytes) > 0) {

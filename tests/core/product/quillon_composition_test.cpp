@@ -79,7 +79,7 @@ struct QuillonCompositionTest : ::testing::Test, registry_testing::RegistryFixtu
   QuillonComposition composition{{clock, loop, log, windowServer, screens, accessibility, screenCapture, input,
                                   workspace, imageCodec, defaults, alerts, menu, panels, taps, windows},
                                  directoryUrl(dataDirectory),
-                                 {{}, 4242, false, [this](int status) { exits.push_back(status); }, {}, false, {}}};
+                                 {{}, 4242, false, false, [this](int status) { exits.push_back(status); }, {}, false, {}}};
 };
 
 TEST_F(QuillonCompositionTest, AMenuChoiceSwitchesAppsAndTheOneSecondRefreshShowsTheNewOne) {

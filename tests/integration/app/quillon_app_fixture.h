@@ -85,11 +85,12 @@ struct TrayMenuTest : QuillonProcessTest {
   std::unique_ptr<ChildProcess> quillon;
 
   std::vector<std::string> quillonEnvironment = {"LANG=ja_JP.UTF-8", "LC_ALL=", "LC_MESSAGES=", "LANGUAGE="};
+  std::vector<std::string> quillonArguments;
 
   void SetUp() override {
     ASSERT_TRUE(x11) << "no X display; run under scripts/with-x --tray";
     fs::create_directories(QUILLON_ARTIFACTS_DIR);
-    quillon = startQuillon(quillonEnvironment);
+    quillon = startQuillon(quillonEnvironment, quillonArguments);
     ASSERT_TRUE(quillon->waitForErrorLine(startedLine, deadline)) << quillon->errorText();
   }
 

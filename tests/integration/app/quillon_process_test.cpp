@@ -74,7 +74,8 @@ TEST_F(QuillonProcessTest, WithoutADisplayTheAlertTextGoesToTheTerminal) {
 }
 
 // The desktop entry's actions start quillon again; the running instance opens the window
-// asked for (settings by default, the guide with --onboarding) and the new process exits.
+// asked for (settings by default or with --settings, the guide with --onboarding) and the
+// new process exits.
 struct SecondStartTest : TrayMenuTest {
   SecondStartTest() { quillonEnvironment.push_back("QUILLON_MENU_LOG=1"); }
 };
@@ -86,7 +87,8 @@ TEST_F(SecondStartTest, OpensTheAskedWindowInTheRunningInstance) {
   clickControl(*guideAtStart, "あとで");
   ASSERT_TRUE(waitForWindow([&](const WindowRow& row) { return ownedByQuillon(row) && row.layer == 0; }, true));
   for (const auto& [arguments, title] : {std::pair{std::vector<std::string>{}, "Quillon 設定"},
-                                         std::pair{std::vector<std::string>{"--onboarding"}, "Quillon — はじめに"}}) {
+                                         std::pair{std::vector<std::string>{"--onboarding"}, "Quillon — はじめに"},
+                                         std::pair{std::vector<std::string>{"--settings"}, "Quillon 設定"}}) {
     SCOPED_TRACE(title);
     const auto mark = outputMark();
     auto again = startQuillon(quillonEnvironment, arguments);
@@ -96,6 +98,15 @@ TEST_F(SecondStartTest, OpensTheAskedWindowInTheRunningInstance) {
         quillon->waitForErrorLineWhere([&](std::string_view line) { return line.starts_with(prefix); }, deadline, mark))
         << quillon->errorText();
   }
+}
+
+// The settings action of the desktop entry, when Quillon is not running yet.
+struct SettingsAtStartTest : SecondStartTest {
+  SettingsAtStartTest() { quillonArguments = {"--settings"}; }
+};
+
+TEST_F(SettingsAtStartTest, AFirstStartWithSettingsOpensTheSettingsWindow) {
+  EXPECT_TRUE(waitForControls("Quillon 設定", {"Alt+Shift を使う"}, 0)) << quillon->errorText();
 }
 
 TEST_F(TrayMenuTest, TheStatusItemsMenuOpensByAClickAndItsLastItemQuits) {
