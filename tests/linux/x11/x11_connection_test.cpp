@@ -201,6 +201,8 @@ TEST(X11Screens, IdsAreStableAndAnAddedMonitorFollowsTheOneAtTheOriginInCocoaCoo
   EXPECT_EQ(before.front().frame, (ScreenRect{0, 0, 1512, 982}));
   // A second connection sees the same IDs: they come from the server, not from us.
   EXPECT_EQ(X11Screens(display.other()).screens(), before);
+  int changes = 0;
+  const auto subscription = screens.subscribeToChanges([&] { ++changes; });
 
   // A RandR 1.5 monitor without outputs covering the lower right quarter, added by
   // another client as a display configuration tool would.
@@ -218,6 +220,8 @@ TEST(X11Screens, IdsAreStableAndAnAddedMonitorFollowsTheOneAtTheOriginInCocoaCoo
   xcb_send_request(c, 0, parts + 2, &protocol);
   XcbReply<xcb_get_input_focus_reply_t> sync(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
 
+  // The screens are remembered: the new monitor shows once the server has said so.
+  EXPECT_TRUE(display.loop().runUntil([&] { return changes > 0; }, 20.0));
   const auto after = screens.screens();
   ASSERT_EQ(after.size(), 2U);
   EXPECT_EQ(after.front(), before.front());
