@@ -205,6 +205,7 @@ void BM_SurfaceCaptureOffTheMainThread(benchmark::State& state) {
   X11WindowServer windows(*desktop->connection);
   windows.readOffMainThread(service.worker());
   X11Screens screens(*desktop->connection);
+  screens.screens();  // the product reads them at start, long before a capture
   LaunchWindowTargetProbe probe(windows, *desktop->accessibility, screens, clock, getpid());
   LaunchSurfaceCapture capture(loop, service, windows, log);
   const std::shared_ptr<const RunningApplication> application = ProcessRunningApplication::forProcess(tide.pid());
