@@ -30,12 +30,12 @@ struct LaunchPreviewDiskQueue::Shared {
   void drain() {
     std::unique_lock lock(mutex);
     while (!pending.empty()) {
-      auto [ticket, operation] = std::move(pending.front());
+      auto next = std::move(pending.front());
       pending.pop_front();
       lock.unlock();
-      auto result = resultOf<void>([&] { operation(archive); });
+      auto result = resultOf<void>([&] { next.second(archive); });
       lock.lock();
-      done.emplace_back(ticket, std::move(result));
+      done.emplace_back(next.first, std::move(result));
     }
     draining = false;
     drained.notify_all();
