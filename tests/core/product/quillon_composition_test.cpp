@@ -76,10 +76,11 @@ struct QuillonCompositionTest : ::testing::Test, registry_testing::RegistryFixtu
   ManagedNotchApp ember;
   std::shared_ptr<FakeRunningApplication> running;
   std::vector<int> exits;
-  QuillonComposition composition{{clock, loop, log, windowServer, screens, accessibility, screenCapture, input,
-                                  workspace, imageCodec, defaults, alerts, menu, panels, taps, windows},
-                                 directoryUrl(dataDirectory),
-                                 {{}, 4242, false, false, [this](int status) { exits.push_back(status); }, {}, false, {}}};
+  QuillonComposition composition{
+      {clock, loop, log, windowServer, screens, accessibility, screenCapture, input, workspace, imageCodec, defaults,
+       alerts, menu, panels, taps, windows},
+      directoryUrl(dataDirectory),
+      {{}, 4242, false, false, [this](int status) { exits.push_back(status); }, {}, false, {}}};
 };
 
 TEST_F(QuillonCompositionTest, AMenuChoiceSwitchesAppsAndTheOneSecondRefreshShowsTheNewOne) {
