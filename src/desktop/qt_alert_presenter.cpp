@@ -122,7 +122,7 @@ std::vector<QDialog*> QtAlertPresenter::openDialogs() const {
 }
 
 Task<int> QtAlertPresenter::showAlert(Alert alert) {
-  std::function<void(Completion<int>)> start = [this, alert = std::move(alert)](Completion<int> done) {
+  std::function<void(Completion<int>)> start = [this, alert = std::move(alert)](const Completion<int>& done) {
     QMessageBox* box = makeMessageBox(alert).release();
     box->setAttribute(Qt::WA_DeleteOnClose);
     // finished comes before the deferred deletion, with the clicked button still known.
@@ -136,7 +136,7 @@ Task<int> QtAlertPresenter::showAlert(Alert alert) {
 
 Task<std::vector<std::string>> QtAlertPresenter::showOpenPanel(OpenPanelRequest request) {
   using Paths = std::vector<std::string>;
-  std::function<void(Completion<Paths>)> start = [this, request = std::move(request)](Completion<Paths> done) {
+  std::function<void(Completion<Paths>)> start = [this, request = std::move(request)](const Completion<Paths>& done) {
     QFileDialog* dialog = makeOpenPanel(request).release();
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(dialog, &QDialog::finished, dialog, [dialog, done](int result) {

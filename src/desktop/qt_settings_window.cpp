@@ -79,7 +79,7 @@ QtSettingsWindow::QtSettingsWindow(LaunchSettingsViewModel& model, LoginItem* lo
     // A platform that names the key in words shows the word once, not a symbol over it.
     const std::string symbol = L10n::text(LocalizedText(key.symbol));
     const std::string name = L10n::text(LocalizedText(key.name));
-    button->setText(QString::fromStdString(symbol == name ? name : symbol + "\n" + name));
+    button->setText(QString::fromStdString(symbol == name ? name : std::string(symbol).append("\n").append(name)));
     button->setCheckable(true);
     button->setToolButtonStyle(Qt::ToolButtonTextOnly);
     button->setMinimumSize(64, 48);

@@ -50,6 +50,7 @@ X11StackingKeeper::X11StackingKeeper(X11Connection& connection, std::uint32_t wi
     const xcb_window_t* children = xcb_query_tree_children(tree.get());
     const int count = xcb_query_tree_children_length(tree.get());
     std::vector<X11PendingReply> states;
+    states.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
       states.push_back(connection_.pending(xcb_get_window_attributes(connection_.get(), children[i])));
     }

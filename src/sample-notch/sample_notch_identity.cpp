@@ -85,7 +85,7 @@ std::optional<SampleNotchIdentity> readSampleNotchIdentity(const std::string& pl
     return std::nullopt;
   }
   const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (data.empty() || data.size() > 1024 * 1024) {
+  if (data.empty() || data.size() > std::size_t{1024} * 1024) {
     error = "unexpected size of " + plistPath;
     return std::nullopt;
   }

@@ -47,6 +47,7 @@ LaunchCaptureGroup LaunchCaptureGroup::select(const std::vector<LaunchWindowCand
   if (matches.empty()) throw SurfaceCaptureError::of(SurfaceCaptureError::Code::noCandidateWindow);
 
   std::vector<std::uint32_t> ids;
+  ids.reserve(matches.size());
   for (const auto& match : matches) ids.push_back(match.windowID);
   const auto ambiguous = [&] { return SurfaceCaptureError::ambiguousWindows(ids); };
 

@@ -192,7 +192,7 @@ void LaunchSwitcherContentView::select(const Uuid& id, int direction) {
                                        TimingFunction::easeInEaseOut()));
 }
 
-bool LaunchSwitcherContentView::updatePreview(std::shared_ptr<const Bitmap> image, const Uuid& id) {
+bool LaunchSwitcherContentView::updatePreview(const std::shared_ptr<const Bitmap>& image, const Uuid& id) {
   const auto previews = previewLayers_.find(id);
   if (previews == previewLayers_.end()) return false;
   Transaction transaction(scene_, false);

@@ -61,7 +61,7 @@ class LaunchSwitcherContentView {
   // which way a wrap goes).
   void select(const Uuid& id, int direction);
   // Shows a new image on every copy of the app's page; false when the app has no page.
-  bool updatePreview(std::shared_ptr<const Bitmap> image, const Uuid& id);
+  bool updatePreview(const std::shared_ptr<const Bitmap>& image, const Uuid& id);
   // Replaces the hint line (the switch in progress, a failure).
   void showStatus(const LocalizedText& text);
 

@@ -37,7 +37,7 @@ void AppDelegate::applicationDidFinishLaunching() {
       return;
     case LaunchInstanceAcquisition::Kind::unavailable: {
       // The application ends once the user closed the alert, whichever way.
-      std::function<void(Result<void>)> done = [this](Result<void>) {
+      std::function<void(Result<void>)> done = [this](const Result<void>&) {
         if (hooks_.terminate) hooks_.terminate(startFailureStatus);
       };
       startFailure_ = spawn(loop_, reportStartFailure(acquisition.message()), std::move(done));

@@ -157,6 +157,7 @@ Task<void> QuillonWindows::pickApplications() {
   const auto paths = co_await services_.platform.alerts.showOpenPanel(std::move(request));
   if (paths.empty() || !onboardingModel_ || !services_.delegate.isActive()) co_return;
   std::vector<Url> urls;
+  urls.reserve(paths.size());
   for (const auto& path : paths) urls.push_back(Url::fileUrl(path, true));
   onboardingModel_->send(LaunchOnboardingViewEvent::registerApplications(std::move(urls)));
 }

@@ -86,7 +86,7 @@ std::shared_ptr<const Bitmap> notchImage(int hue) {
 // Previews held in memory for the run, keyed like the cache.
 class MemoryPreviews final : public LaunchOverlayPreviews {
  public:
-  void put(const Uuid& id, std::shared_ptr<const Bitmap> image, const Url& url) { entries_[id] = {image, url}; }
+  void put(const Uuid& id, const std::shared_ptr<const Bitmap>& image, const Url& url) { entries_[id] = {image, url}; }
   std::shared_ptr<const Bitmap> image(const Uuid& id, const Url& url) override {
     const auto found = entries_.find(id);
     return found != entries_.end() && found->second.second == url ? found->second.first : nullptr;
