@@ -65,7 +65,8 @@ Task<ApplicationHandle> LaunchAppLifecycle::open(ValidatedLaunchApplication targ
   const std::string path = target.url.path();
   // Named rather than written inside the co_await: GCC 12 destroys a lambda temporary
   // of a co_await operand twice.
-  std::function<void(Completion<ApplicationHandle>)> start = [workspace, path](const Completion<ApplicationHandle>& done) {
+  std::function<void(Completion<ApplicationHandle>)> start = [workspace,
+                                                              path](const Completion<ApplicationHandle>& done) {
     workspace->openApplication(path, [done](Result<ApplicationHandle> result) { done(std::move(result)); });
   };
   auto opening = awaitCallback<ApplicationHandle>(loop_, std::move(start));
