@@ -198,7 +198,7 @@ bool LaunchSwitcherOverlay::updatePreview(const LaunchSurfaceSnapshot& snapshot,
   if (!services_.previews.remember(snapshot, id, app.bundleURL)) return false;
   auto image = croppedImageOf(snapshot);
   if (!image || !content_) return false;
-  const bool shown = content_->updatePreview(std::move(image), id);
+  const bool shown = content_->updatePreview(image, id);
   panel_->contentChanged();
   return shown;
 }
