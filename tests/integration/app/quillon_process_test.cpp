@@ -74,8 +74,7 @@ TEST_F(QuillonProcessTest, WithoutADisplayTheAlertTextGoesToTheTerminal) {
 }
 
 // The desktop entry's actions start quillon again; the running instance opens the window
-// asked for (settings by default or with --settings, the guide with --onboarding) and the
-// new process exits.
+// asked for (settings by default, the guide with --onboarding) and the new process exits.
 struct SecondStartTest : TrayMenuTest {
   SecondStartTest() { quillonEnvironment.push_back("QUILLON_MENU_LOG=1"); }
 };
@@ -87,8 +86,7 @@ TEST_F(SecondStartTest, OpensTheAskedWindowInTheRunningInstance) {
   clickControl(*guideAtStart, "あとで");
   ASSERT_TRUE(waitForWindow([&](const WindowRow& row) { return ownedByQuillon(row) && row.layer == 0; }, true));
   for (const auto& [arguments, title] : {std::pair{std::vector<std::string>{}, "Quillon 設定"},
-                                         std::pair{std::vector<std::string>{"--onboarding"}, "Quillon — はじめに"},
-                                         std::pair{std::vector<std::string>{"--settings"}, "Quillon 設定"}}) {
+                                         std::pair{std::vector<std::string>{"--onboarding"}, "Quillon — はじめに"}}) {
     SCOPED_TRACE(title);
     const auto mark = outputMark();
     auto again = startQuillon(quillonEnvironment, arguments);
