@@ -64,11 +64,11 @@ TEST_F(ProcessWorkspaceTest, IconsComeFromTheBundleElseTheGenericIconAndAreDecod
                                           return pixelsOf(2, size);
                                         }});
   TestAppBundle withIcon;
-  withIcon.extraInfo["CFBundleIconFile"] = PropertyListValue(std::string("Tile"));
+  withIcon.extraInfo["CFBundleIconFile"] = PropertyListValue{std::string("Tile")};
   const auto tiled = withIcon.writeTo(sandbox.path("Tiled.app"));
   writeTestFile(tiled / "Contents/Resources/Tile.png", "png");
   TestAppBundle broken;
-  broken.extraInfo["CFBundleIconFile"] = PropertyListValue(std::string("Broken.png"));
+  broken.extraInfo["CFBundleIconFile"] = PropertyListValue{std::string("Broken.png")};
   writeTestFile(broken.writeTo(sandbox.path("Broken.app")) / "Contents/Resources/Broken.png", "not a png");
   const auto plain = TestAppBundle{}.writeTo(sandbox.path("Plain.app"));
 

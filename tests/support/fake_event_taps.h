@@ -30,7 +30,7 @@ class FakeEventTaps final : public GlobalEventTapFactory {
     explicit Tap(FakeEventTaps& owner) : owner_(owner) {}
     ~Tap() override { owner_.router = nullptr; }
     bool start() override { return owner_.startSucceeds; }
-    void updateShortcut(LaunchModifierShortcut shortcut) override { owner_.shortcut = shortcut; }
+    void updateShortcut(LaunchModifierShortcut chord) override { owner_.shortcut = chord; }
     void setVerticalScrollPages(bool on) override { owner_.verticalScrollPages = on; }
 
    private:

@@ -174,9 +174,9 @@ TEST_F(TapTest, EscapeTapTakesEveryEscapeWhileStarted) {
       sync();
     }
     int calls = 0;
-    auto escape = input.makeEscapeTap([&] {
+    auto escape = input.makeEscapeTap([&, claims = claim] {
       ++calls;
-      return claim;
+      return claims;
     });
     ASSERT_TRUE(escape->start());
     key(kEscape, true);
