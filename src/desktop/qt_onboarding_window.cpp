@@ -25,9 +25,6 @@ namespace {
 
 namespace style = QtWindowStyle;
 
-constexpr LaunchOnboardingStep kSteps[] = {LaunchOnboardingStep::overview, LaunchOnboardingStep::input,
-                                           LaunchOnboardingStep::preview, LaunchOnboardingStep::ready};
-
 int indexOf(LaunchOnboardingStep step) { return static_cast<int>(step); }
 
 std::vector<Url> localFileUrls(const QMimeData* data) {
