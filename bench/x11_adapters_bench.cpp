@@ -10,18 +10,22 @@
 // tap took the pointer). Run under an X server: scripts/with-x <this program>.
 #include <benchmark/benchmark.h>
 #include <poll.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -118,53 +122,87 @@ void BM_SurfaceCaptureEndToEnd(benchmark::State& state) {
 }
 BENCHMARK(BM_SurfaceCaptureEndToEnd)->Unit(benchmark::kMicrosecond);
 
-// Another client that keeps the server busy from a thread of its own: it rewrites a
-// property of one of its windows in a loop, each change a round trip, so the server
-// shares its time with it the way a busy desktop does.
+// Rewrites a property of a window of its own in a loop, each change a round trip, until
+// killed: the body of the busy client below.
+[[noreturn]] void churnProperties() {
+  auto connection = X11Connection::open();
+  if (!connection) std::_Exit(1);
+  auto* c = connection->get();
+  const xcb_window_t window = xcb_generate_id(c);
+  xcb_create_window(c, XCB_COPY_FROM_PARENT, window, connection->root(), 0, 0, 10, 10, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                    XCB_COPY_FROM_PARENT, 0, nullptr);
+  std::vector<std::uint8_t> payload(64 * 1024, 0x5a);
+  for (;;) {
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                        static_cast<std::uint32_t>(payload.size()), payload.data());
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+  }
+}
+
+constexpr std::string_view kBusyClientArgument = "--busy-client";
+
+// Another client that keeps the server busy, so that the server shares its time with it
+// the way a busy desktop does. A process of its own (this program run again), as another
+// client is: a thread here would also share this process's memory map and allocator
+// with the code measured.
 class BusyClient {
  public:
   explicit BusyClient(bool enabled) {
     if (!enabled) return;
-    thread_ = std::thread([this] {
-      auto connection = X11Connection::open();
-      if (!connection) return;
-      auto* c = connection->get();
-      const xcb_window_t window = xcb_generate_id(c);
-      xcb_create_window(c, XCB_COPY_FROM_PARENT, window, connection->root(), 0, 0, 10, 10, 0,
-                        XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
-      std::vector<std::uint8_t> payload(64 * 1024, 0x5a);
-      while (!stop_.load()) {
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
-                            static_cast<std::uint32_t>(payload.size()), payload.data());
-        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-      }
-    });
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::execl(self.c_str(), self.c_str(), kBusyClientArgument.data(), static_cast<char*>(nullptr));
+      std::_Exit(127);
+    }
   }
   BusyClient(const BusyClient&) = delete;
   BusyClient& operator=(const BusyClient&) = delete;
   ~BusyClient() {
-    stop_.store(true);
-    if (thread_.joinable()) thread_.join();
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
   }
 
  private:
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
+  pid_t pid_ = -1;
 };
 
+long voluntarySwitches() {
+  rusage usage{};
+  ::getrusage(RUSAGE_THREAD, &usage);
+  return usage.ru_nvcsw;
+}
+
 // A main loop that times every piece of work it runs on the main thread: the longest is
-// how long the main thread was held at once.
+// how long the main thread was held at once. Whether the thread gave up the processor on
+// its own inside a piece (it waited for something: a reply, a lock) tells a piece that
+// waits apart from one that other busy threads on the same cores merely delayed.
 class TimedLoop final : public MainLoop {
  public:
   explicit TimedLoop(PollMainLoop& loop) : loop_(loop) {}
-  double longest = 0;  // microseconds
+  double longest = 0;          // microseconds of wall time
+  int waits = 0;               // pieces in which the thread blocked
+  std::vector<double> pieces;  // every piece's wall time, for percentiles
+
+  // The wall time that `share` of the pieces stayed within: the longest piece is one
+  // sample, and a shared machine sometimes stops a thread for milliseconds.
+  double percentile(double share) {
+    if (pieces.empty()) return 0;
+    const auto at = pieces.begin() + static_cast<std::ptrdiff_t>(share * static_cast<double>(pieces.size() - 1));
+    std::nth_element(pieces.begin(), at, pieces.end());
+    return *at;
+  }
 
   // Times `work` as one piece of main-thread work.
   void timed(const std::function<void()>& work) {
     const auto start = std::chrono::steady_clock::now();
+    const long blockedBefore = voluntarySwitches();
     work();
-    longest =
-        std::max(longest, std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+    const double took = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
+    longest = std::max(longest, took);
+    pieces.push_back(took);
+    if (voluntarySwitches() != blockedBefore) ++waits;
   }
   std::function<void()> wrap(std::function<void()> work) {
     return [this, work = std::move(work)] { timed(work); };
@@ -232,6 +270,8 @@ void BM_SurfaceCaptureOffTheMainThread(benchmark::State& state) {
     if (!checked || !checked->hasValue()) return state.SkipWithError("the check did not finish");
   }
   state.counters["longest_main_block_us"] = loop.longest;
+  state.counters["p99_main_block_us"] = loop.percentile(0.99);
+  state.counters["main_pieces_that_waited"] = loop.waits;
 }
 BENCHMARK(BM_SurfaceCaptureOffTheMainThread)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
@@ -239,7 +279,12 @@ void BM_BareFetchOfTheSameWindow(benchmark::State& state) {
   SampleAppProcess tide("Tide", {"--pinned"});
   if (!tide.waitUntilMapped()) return state.SkipWithError("Tide did not map its surface");
   BusyClient busy(state.range(0) != 0);
-  for (auto _ : state) benchmark::DoNotOptimize(desktop->capture->windowImage(tide.window(), {}));
+  Bitmap image;
+  for (auto _ : state) {
+    image = desktop->capture->windowImage(tide.window(), {});
+    benchmark::DoNotOptimize(image);
+  }
+  state.counters["pixels"] = static_cast<double>(image.width) * image.height;
 }
 BENCHMARK(BM_BareFetchOfTheSameWindow)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
@@ -363,6 +408,7 @@ BENCHMARK(BM_ScrollToTheAppThroughTheTap)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
   using namespace quillon;
+  if (argc == 2 && argv[1] == kBusyClientArgument) churnProperties();
   Desktop state;
   state.connection = X11Connection::open();
   if (!state.connection) {

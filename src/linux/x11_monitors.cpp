@@ -9,12 +9,22 @@
 
 namespace quillon {
 
+X11PendingReply requestX11Monitors(X11Connection& connection) {
+  if (!connection.hasRandr()) return {};
+  return connection.pending(xcb_randr_get_monitors(connection.get(), connection.root(), 1));
+}
+
 std::optional<std::vector<X11Monitor>> queryX11Monitors(X11Connection& connection, X11Deadline deadline) {
+  auto request = requestX11Monitors(connection);
+  return readX11Monitors(connection, request, deadline);
+}
+
+std::optional<std::vector<X11Monitor>> readX11Monitors(X11Connection& connection, X11PendingReply& request,
+                                                       X11Deadline deadline) {
   std::vector<X11Monitor> monitors;
   const auto& screen = connection.screen();
   if (connection.hasRandr()) {
-    auto reply = connection.pending(xcb_randr_get_monitors(connection.get(), connection.root(), 1))
-                     .take<xcb_randr_get_monitors_reply_t>(deadline);
+    auto reply = request.take<xcb_randr_get_monitors_reply_t>(deadline);
     if (!reply) return std::nullopt;
     for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem > 0;
          xcb_randr_monitor_info_next(&it)) {

@@ -10,6 +10,7 @@
 namespace quillon {
 
 class X11Connection;
+class X11PendingReply;
 using X11Deadline = std::chrono::steady_clock::time_point;
 
 // One RandR monitor. `rootFrame` is in root-window coordinates (top-left origin, y down).
@@ -25,6 +26,11 @@ struct X11Monitor {
 // server's order. Without RandR the whole root window is one monitor. None when the
 // server does not answer by the deadline.
 std::optional<std::vector<X11Monitor>> queryX11Monitors(X11Connection& connection, X11Deadline deadline);
+// The same in two steps, so that the request can travel with others and its reply be
+// read with theirs: one round trip for all of them.
+X11PendingReply requestX11Monitors(X11Connection& connection);
+std::optional<std::vector<X11Monitor>> readX11Monitors(X11Connection& connection, X11PendingReply& request,
+                                                       X11Deadline deadline);
 
 // The one crossing between root-window coordinates (top-left of the X screen) and the
 // global space (top-left of the primary monitor): they differ by the primary monitor's

@@ -178,18 +178,15 @@ Bitmap windowPixels(X11Connection& x, std::uint32_t window, X11Deadline deadline
   return readDrawable(x, pixmap, size.width, size.height, size.depth, deadline);
 }
 
-ShareableContent contentOf(X11Connection& connection, X11Deadline deadline) {
-  const auto monitors = queryX11Monitors(connection, deadline);
-  if (!monitors) fail(X11ScreenCaptureService::serverNotAnswering);
-  const auto windows = listX11Windows(connection, deadline);
-  if (!windows) fail(X11ScreenCaptureService::serverNotAnswering);
-  const X11RootSpace space(*monitors);
+ShareableContent contentOf(const std::optional<X11WindowSnapshot>& snapshot) {
+  if (!snapshot) fail(X11ScreenCaptureService::serverNotAnswering);
+  const X11RootSpace space(snapshot->monitors);
   ShareableContent content;
-  for (const auto& window : *windows) {
+  for (const auto& window : snapshot->windows) {
     content.windows.push_back(
         {window.window, window.pid.value_or(0), space.globalFromRoot(window.rootBounds), window.layer, true});
   }
-  for (const auto& monitor : *monitors) {
+  for (const auto& monitor : snapshot->monitors) {
     content.displays.push_back({monitor.displayID, space.globalFromRoot(monitor.rootFrame)});
   }
   return content;
@@ -280,10 +277,17 @@ bool X11ScreenCaptureService::requestPermission() {
 }
 
 ShareableContent X11ScreenCaptureService::currentContent() {
-  return contentOf(connection_, x11DeadlineAfter(kX11CaptureBound));
+  if (connection_.hasError()) fail(imageUnavailable);
+  ShareableContent content = contentOf(readX11WindowSnapshot(connection_, x11DeadlineAfter(kX11CaptureBound)));
+  connection_.scheduleDispatch();
+  return content;
 }
 
-Task<ShareableContent> X11ScreenCaptureService::shareableContent() { return run<ShareableContent>(contentOf); }
+Task<ShareableContent> X11ScreenCaptureService::shareableContent() {
+  if (!worker_) co_return currentContent();
+  auto reading = worker_->readWindows([] { fail(serverNotAnswering); });
+  co_return contentOf(co_await std::move(reading));
+}
 
 double X11ScreenCaptureService::pointPixelScaleForWindow(std::uint32_t /*windowID*/) { return 1.0; }
 

@@ -204,8 +204,11 @@ std::optional<std::vector<X11WindowInfo>> listX11Windows(X11Connection& x, X11De
     info.rootBounds = {static_cast<double>(geometry->x), static_cast<double>(geometry->y), geometry->width + 2 * border,
                        geometry->height + 2 * border};
     info.depth = geometry->depth;
-    pending.push_back({info, attributes->override_redirect != 0, sendClientRequests(reader, children[i])});
+    pending.push_back({info, attributes->override_redirect != 0, {}});
   }
+  // Sent only once every geometry is read: a request sent between two reads is written
+  // to the server on its own, a system call each.
+  for (auto& entry : pending) entry.requests = sendClientRequests(reader, entry.info.window);
 
   const xcb_atom_t dockType = x.atom("_NET_WM_WINDOW_TYPE_DOCK", deadline);
   const xcb_atom_t desktopType = x.atom("_NET_WM_WINDOW_TYPE_DESKTOP", deadline);
@@ -252,6 +255,15 @@ std::optional<std::vector<X11WindowInfo>> listX11Windows(X11Connection& x, X11De
   // QueryTree lists children bottom to top; the window list is front to back.
   std::reverse(result.begin(), result.end());
   return result;
+}
+
+std::optional<X11WindowSnapshot> readX11WindowSnapshot(X11Connection& connection, X11Deadline deadline) {
+  if (connection.hasError()) return std::nullopt;
+  auto monitorsRequest = requestX11Monitors(connection);
+  auto windows = listX11Windows(connection, deadline);
+  auto monitors = readX11Monitors(connection, monitorsRequest, deadline);
+  if (!windows || !monitors) return std::nullopt;
+  return X11WindowSnapshot{std::move(*monitors), std::move(*windows)};
 }
 
 std::optional<std::int32_t> x11WindowPid(X11Connection& x, std::uint32_t window, X11Deadline deadline) {

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "core/support/geometry.h"
+#include "linux/x11_monitors.h"
 
 namespace quillon {
 
 class X11Connection;
-using X11Deadline = std::chrono::steady_clock::time_point;
 
 // Window layers on X11. The window list speaks in the home platform's window levels, so
 // the same rules (layer 0 is a normal window, a notch surface floats above it) hold on
@@ -56,6 +56,14 @@ struct X11WindowInfo {
 // server's own record of the client's process, present for local clients); a window's
 // _NET_WM_PID, which any client may set to anything, never names an owner.
 std::optional<std::vector<X11WindowInfo>> listX11Windows(X11Connection& connection, X11Deadline deadline);
+
+// The monitors and the window list as one reading: the monitors' request travels with
+// the window tree's, so both cost the round trips of the list alone.
+struct X11WindowSnapshot {
+  std::vector<X11Monitor> monitors;
+  std::vector<X11WindowInfo> windows;
+};
+std::optional<X11WindowSnapshot> readX11WindowSnapshot(X11Connection& connection, X11Deadline deadline);
 
 // The owner process of one window, by the same rule; none also when the server does not
 // answer by the deadline.

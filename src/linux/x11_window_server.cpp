@@ -13,17 +13,10 @@ X11WindowServer::X11WindowServer(X11Connection& connection, const X11ScreenLock*
 
 namespace {
 
-// One deadline for the whole list: a server that stalls (another client grabbed it)
-// yields no rows rather than a frozen caller.
-std::vector<WindowRow> rowsOf(X11Connection& connection, bool excludeDesktopElements, X11Deadline deadline) {
+std::vector<WindowRow> rowsOf(const X11WindowSnapshot& snapshot, bool excludeDesktopElements) {
   std::vector<WindowRow> rows;
-  if (connection.hasError()) return rows;
-  const auto monitors = queryX11Monitors(connection, deadline);
-  if (!monitors) return rows;
-  const auto windows = listX11Windows(connection, deadline);
-  if (!windows) return rows;
-  const X11RootSpace space(*monitors);
-  for (const auto& window : *windows) {
+  const X11RootSpace space(snapshot.monitors);
+  for (const auto& window : snapshot.windows) {
     if (excludeDesktopElements && window.desktopElement) continue;
     WindowRow row;
     row.ownerPID = window.pid;
@@ -38,25 +31,23 @@ std::vector<WindowRow> rowsOf(X11Connection& connection, bool excludeDesktopElem
 
 }  // namespace
 
+// One deadline for the whole list: a server that stalls (another client grabbed it)
+// yields no rows rather than a frozen caller.
 std::vector<WindowRow> X11WindowServer::onScreenWindows(bool excludeDesktopElements) const {
-  return rowsOf(connection_, excludeDesktopElements, x11DeadlineAfter(kX11WindowListBound));
+  const auto snapshot = readX11WindowSnapshot(connection_, x11DeadlineAfter(kX11WindowListBound));
+  return snapshot ? rowsOf(*snapshot, excludeDesktopElements) : std::vector<WindowRow>{};
 }
 
 Task<std::vector<WindowRow>> X11WindowServer::readOnScreenWindows(bool excludeDesktopElements) const {
   if (!worker_) co_return onScreenWindows(excludeDesktopElements);
-  std::function<std::vector<WindowRow>(X11Connection&, X11Deadline)> read =
-      [excludeDesktopElements](X11Connection& connection, X11Deadline deadline) {
-        return rowsOf(connection, excludeDesktopElements, deadline);
-      };
   // A list given up on is an empty one, as on the main connection.
-  std::function<void()> stopped = [] { throw CancellationError{}; };
-  std::vector<WindowRow> rows;
+  std::optional<X11WindowSnapshot> snapshot;
   try {
-    auto reading = worker_->run<std::vector<WindowRow>>(std::move(read), std::move(stopped));
-    rows = co_await std::move(reading);
+    auto reading = worker_->readWindows([] { throw CancellationError{}; });
+    snapshot = co_await std::move(reading);
   } catch (const CancellationError&) {
   }
-  co_return rows;
+  co_return snapshot ? rowsOf(*snapshot, excludeDesktopElements) : std::vector<WindowRow>{};
 }
 
 // X11 has no session lock of its own (see X11ScreenLock); a locker that reports through

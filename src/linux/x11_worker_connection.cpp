@@ -18,6 +18,12 @@ struct X11WorkerConnection::Shared {
   std::mutex mutex;  // one piece of work at a time
   std::unique_ptr<X11Connection> connection;
   UniqueFd wake{::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)};
+  // Pieces of work begun, and the last reading of the windows with the piece that made
+  // it (under the mutex).
+  std::uint64_t pieces = 0;
+  std::uint64_t windowsPiece = 0;
+  std::chrono::steady_clock::time_point windowsReadAt;
+  std::optional<X11WindowSnapshot> windows;
 };
 
 X11WorkerConnection::X11WorkerConnection(MainLoop& loop, std::unique_ptr<X11Connection> connection)
@@ -55,6 +61,7 @@ Task<void> X11WorkerConnection::runErased(std::function<void(X11Connection&, X11
                            })};
   std::function<void()> job = [shared = shared_, stop, deadline, work = std::move(work), stopped = std::move(stopped)] {
     const std::lock_guard lock(shared->mutex);
+    ++shared->pieces;
     X11Connection& connection = *shared->connection;
     if (stop->load() || std::chrono::steady_clock::now() >= deadline) stopped();
     struct Interruption {
@@ -66,6 +73,25 @@ Task<void> X11WorkerConnection::runErased(std::function<void(X11Connection&, X11
   };
   auto running = runOffMainThread<void>(loop_, std::move(job));
   co_await std::move(running);
+}
+
+Task<std::optional<X11WindowSnapshot>> X11WorkerConnection::readWindows(std::function<void()> stopped) {
+  // Runs under the mutex, as every piece of work does.
+  std::function<std::optional<X11WindowSnapshot>(X11Connection&, X11Deadline)> read =
+      [shared = shared_](X11Connection& connection, X11Deadline deadline) {
+        const auto now = std::chrono::steady_clock::now();
+        if (shared->windows && shared->windowsPiece + 1 == shared->pieces &&
+            now - shared->windowsReadAt <= kX11WindowListReuse) {
+          shared->windowsPiece = shared->pieces;
+          return shared->windows;
+        }
+        shared->windows = readX11WindowSnapshot(connection, deadline);
+        shared->windowsPiece = shared->pieces;
+        shared->windowsReadAt = std::chrono::steady_clock::now();
+        return shared->windows;
+      };
+  auto reading = run<std::optional<X11WindowSnapshot>>(std::move(read), std::move(stopped));
+  co_return co_await std::move(reading);
 }
 
 }  // namespace quillon

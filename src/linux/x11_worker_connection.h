@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -7,11 +8,15 @@
 
 #include "core/async/task.h"
 #include "linux/x11_connection.h"
+#include "linux/x11_window_list.h"
 
 namespace quillon {
 
 class Cancellation;
 class MainLoop;
+
+// How long after one reading of the windows a following read may take it instead.
+inline constexpr std::chrono::milliseconds kX11WindowListReuse{10};
 
 // A connection of its own for round trips that must not hold the main thread (a
 // capture and its window lists): each piece of work runs on a worker thread and its
@@ -46,6 +51,13 @@ class X11WorkerConnection {
     co_await std::move(running);
     co_return std::move(**value);
   }
+
+  // The monitors and the window list (none when the server did not answer in time), as
+  // a piece of work like the others. A capture asks for its content and for the window
+  // rows back to back, and on X11 both are the same reading: a read that comes right
+  // after another, with no other work between them and within kX11WindowListReuse of
+  // it, gets that reading again instead of walking the tree a second time.
+  Task<std::optional<X11WindowSnapshot>> readWindows(std::function<void()> stopped);
 
  private:
   struct Shared;

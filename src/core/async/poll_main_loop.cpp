@@ -11,6 +11,7 @@
 #include <deque>
 #include <limits>
 #include <mutex>
+#include <semaphore>
 #include <thread>
 #include <vector>
 
@@ -43,6 +44,41 @@ struct PollMainLoop::Shared {
     }
     wake();
   }
+
+  // Detached work runs on threads kept for it, as a thread pool would: starting a thread
+  // for every piece cost the main thread a clone each time. A thread is started only
+  // when every one started is busy, up to kMaxWorkers; after that, work waits its turn.
+  // Threads are woken through a semaphore, whose release never blocks: signalling a
+  // condition variable can wait for a waiter that is just going to sleep.
+  static constexpr int kMaxWorkers = 8;
+  std::mutex workMutex;
+  std::deque<std::function<void()>> queued;
+  std::counting_semaphore<> available{0};  // one release per queued piece and per leave
+  int workers = 0;
+  int busy = 0;
+  bool stopping = false;  // the loop is gone: threads leave once the queue is empty
+
+  static void serve(const std::shared_ptr<Shared>& shared) {
+    for (;;) {
+      shared->available.acquire();
+      std::function<void()> item;
+      {
+        std::lock_guard lock(shared->workMutex);
+        if (shared->queued.empty()) {
+          if (!shared->stopping) continue;
+          --shared->workers;
+          return;
+        }
+        item = std::move(shared->queued.front());
+        shared->queued.pop_front();
+        ++shared->busy;
+      }
+      item();
+      item = nullptr;  // what it holds is released here, off the main thread
+      std::lock_guard lock(shared->workMutex);
+      --shared->busy;
+    }
+  }
 };
 
 PollMainLoop::PollMainLoop(const Clock& clock) : clock_(clock), shared_(std::make_shared<Shared>()) {
@@ -57,6 +93,13 @@ PollMainLoop::PollMainLoop(const Clock& clock) : clock_(clock), shared_(std::mak
 }
 
 PollMainLoop::~PollMainLoop() {
+  std::ptrdiff_t workers = 0;
+  {
+    std::lock_guard lock(shared_->workMutex);
+    shared_->stopping = true;
+    workers = shared_->workers;
+  }
+  shared_->available.release(workers);
   std::deque<std::function<void()>> dropped;
   {
     std::lock_guard lock(shared_->mutex);
@@ -76,10 +119,21 @@ MainLoop::TimerId PollMainLoop::startTimer(double delaySeconds, bool repeats, st
 void PollMainLoop::cancelTimer(TimerId id) { timers_.cancel(id); }
 
 void PollMainLoop::runDetached(std::function<void()> work, std::function<void()> completion) {
-  std::thread([shared = shared_, work = std::move(work), completion = std::move(completion)]() mutable {
+  std::function<void()> item = [shared = shared_, work = std::move(work),
+                                completion = std::move(completion)]() mutable {
     work();
     shared->push(std::move(completion));
-  }).detach();
+  };
+  bool startWorker = false;
+  {
+    std::lock_guard lock(shared_->workMutex);
+    shared_->queued.push_back(std::move(item));
+    const int idle = shared_->workers - shared_->busy;
+    startWorker = static_cast<int>(shared_->queued.size()) > idle && shared_->workers < Shared::kMaxWorkers;
+    if (startWorker) ++shared_->workers;
+  }
+  if (startWorker) std::thread([shared = shared_] { Shared::serve(shared); }).detach();
+  shared_->available.release();
 }
 
 MainLoop::WatchId PollMainLoop::watchReadable(int fd, std::function<void()> ready) {
