@@ -28,6 +28,7 @@ class FakeNotchSurfaces final : public LaunchNotchSurfaces {
 
   // LaunchNotchSurfaces:
   std::optional<LaunchWindowTarget> expandedTarget(const RunningApplication&) override { return expanded; }
+  Task<std::optional<LaunchWindowTarget>> readExpandedTarget(const RunningApplication&) override { co_return expanded; }
   std::optional<LaunchWindowTarget> revalidate(const LaunchSurfaceSnapshot&, const RunningApplication&, double,
                                                bool) override {
     return revalidated;

@@ -82,9 +82,14 @@ bool LaunchWindowTargetProbe::matchesAccessibility(std::int32_t processID, Globa
 std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::sample(const RunningApplication& application,
                                                                   GlobalPoint edge, GlobalPoint cursor) const {
   if (!accessibility_.isTrusted(false) || application.isTerminated()) return std::nullopt;
+  return sampleIn(application, edge, cursor, windowContext(application.processIdentifier()));
+}
+
+std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::sampleIn(const RunningApplication& application,
+                                                                    GlobalPoint edge, GlobalPoint cursor,
+                                                                    const std::optional<WindowContext>& context) const {
+  if (!context || !accessibility_.isTrusted(false) || application.isTerminated()) return std::nullopt;
   const std::int32_t pid = application.processIdentifier();
-  const auto context = windowContext(pid);
-  if (!context) return std::nullopt;
   std::optional<LaunchWindowCandidatePolicy::Selection> selection;
   try {
     selection = LaunchWindowCandidatePolicy::select(context->candidates, context->displays, edge);
@@ -108,7 +113,21 @@ std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::sample(const RunningA
 }
 
 std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::expandedTarget(const RunningApplication& application) const {
-  const auto context = windowContext(application.processIdentifier());
+  return expandedTargetIn(application, windowContext(application.processIdentifier()));
+}
+
+Task<std::optional<LaunchWindowTarget>> LaunchWindowTargetProbe::readExpandedTarget(
+    const RunningApplication& application) const {
+  if (application.isTerminated()) co_return std::nullopt;
+  auto reading = windowServer_.readOnScreenWindows(true);
+  std::vector<WindowRow> rows = co_await std::move(reading);
+  // The app may have quit while the list was read.
+  if (application.isTerminated()) co_return std::nullopt;
+  co_return expandedTargetIn(application, windowContext(application.processIdentifier(), std::move(rows)));
+}
+
+std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::expandedTargetIn(
+    const RunningApplication& application, const std::optional<WindowContext>& context) const {
   if (!context) return std::nullopt;
   std::optional<LaunchWindowCandidatePolicy::Selection> selection;
   try {
@@ -124,7 +143,7 @@ std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::expandedTarget(const 
   // never closer than 8 points to the window's edge, where a rounded corner may be.
   const GlobalPoint probe{frame.midX(), std::max(display.minY() + 65, frame.midY())};
   if (!frame.insetBy(8, 8).contains(probe)) return std::nullopt;
-  return sample(application, probe, probe);
+  return sampleIn(application, probe, probe, context);
 }
 
 std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::revalidate(const LaunchSurfaceSnapshot& snapshot,

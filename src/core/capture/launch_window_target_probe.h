@@ -47,6 +47,9 @@ class LaunchWindowTargetProbe {
   // The surface without a pointer position (a gesture started from the menu or a timer):
   // probed at a point well inside the window.
   std::optional<LaunchWindowTarget> expandedTarget(const RunningApplication& application) const;
+  // The same with the window list read without holding the main thread (the input
+  // router's probes at the start of a gesture and while it waits for the surface).
+  Task<std::optional<LaunchWindowTarget>> readExpandedTarget(const RunningApplication& application) const;
   // A fresh target when `snapshot` still describes the screen: same windows at the same
   // places (within 2 points), not covered by another window, at most `maximumAge`
   // seconds old. With `ignoringOwnOverlay`, the program's own windows do not count as
@@ -80,6 +83,10 @@ class LaunchWindowTargetProbe {
   };
   std::optional<WindowContext> windowContext(std::int32_t processID) const;
   std::optional<WindowContext> windowContext(std::int32_t processID, std::vector<WindowRow> rows) const;
+  std::optional<LaunchWindowTarget> sampleIn(const RunningApplication& application, GlobalPoint edge,
+                                             GlobalPoint cursor, const std::optional<WindowContext>& context) const;
+  std::optional<LaunchWindowTarget> expandedTargetIn(const RunningApplication& application,
+                                                     const std::optional<WindowContext>& context) const;
   std::optional<LaunchWindowTarget> revalidateIn(const std::optional<WindowContext>& context,
                                                  const LaunchSurfaceSnapshot& snapshot, double maximumAge,
                                                  bool ignoringOwnOverlay) const;

@@ -167,19 +167,34 @@ void LaunchInputRouter::edgeStep(Uuid token, const ApplicationHandle& applicatio
   if (session_.token() != token) return record("edge blocked=stale-token");
   installEscapeHandling();
   if (session_.phase() != Phase::preparing) return;
+  probeTask_ = spawn(services_.loop, probeAtEdge(token, application));
+}
+
+// The window lists behind these probes are read without holding the main thread; what
+// changed meanwhile (the chord let go, another gesture) activateInitial turns away.
+Task<void> LaunchInputRouter::probeAtEdge(Uuid token, ApplicationHandle application) {
   auto& surfaces = services_.surfaces;
-  if (const auto target = surfaces.revalidateKept(*application)) {
-    const LaunchSurfaceSnapshot snapshot = *surfaces.snapshot();
-    activateInitial(token, application, *target, &snapshot);
-    surfaces.prefetch();
-    return;
+  if (const auto& kept = surfaces.snapshot()) {
+    const LaunchSurfaceSnapshot snapshot = *kept;
+    auto revalidating = surfaces.readKeptTarget(snapshot, *application);
+    if (const auto target = co_await std::move(revalidating)) {
+      activateInitial(token, application, *target, &snapshot);
+      if (session_.token() == token) surfaces.prefetch();
+      co_return;
+    }
   }
-  if (const auto target = surfaces.expandedTarget(*application)) {
+  auto probing = surfaces.readExpandedTarget(*application);
+  if (const auto target = co_await std::move(probing)) {
     activateInitial(token, application, *target, nullptr);
   } else {
     record("edge expansion=unknown; awaiting bounded confirmation");
   }
-  surfaces.prefetch();
+  if (session_.token() == token) surfaces.prefetch();
+}
+
+Task<void> LaunchInputRouter::probeWhilePreparing(Uuid token, ApplicationHandle application) {
+  auto probing = services_.surfaces.readExpandedTarget(*application);
+  if (const auto target = co_await std::move(probing)) activateInitial(token, application, *target, nullptr);
 }
 
 bool LaunchInputRouter::activateInitial(const Uuid& token, const ApplicationHandle& application,
@@ -242,12 +257,9 @@ void LaunchInputRouter::tick() {
   switch (session_.phase()) {
     case Phase::preparing:
       if (sourceMatchesCurrent() && services_.loop.clock().uptime() - edgeAtUptime_ <= preparationDeadline) {
-        if (sourceApplication_) {
-          const ApplicationHandle application = sourceApplication_;
-          if (const auto target = surfaces.expandedTarget(*application)) {
-            const Uuid token = session_.token();
-            activateInitial(token, application, *target, nullptr);
-          }
+        // One probe at a time: on a slow server the next tick finds this one still reading.
+        if (sourceApplication_ && probeTask_.isFinished()) {
+          probeTask_ = spawn(services_.loop, probeWhilePreparing(session_.token(), sourceApplication_));
         }
         surfaces.prefetch();
       } else {

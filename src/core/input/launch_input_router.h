@@ -115,6 +115,8 @@ class LaunchInputRouter final : public ModifierInputRouter, private LaunchGestur
   void press(ScreenPoint cursor);
   void release(ScreenPoint cursor);
   void edgeStep(Uuid token, const ApplicationHandle& application);
+  Task<void> probeAtEdge(Uuid token, ApplicationHandle application);
+  Task<void> probeWhilePreparing(Uuid token, ApplicationHandle application);
   bool activateInitial(const Uuid& token, const ApplicationHandle& application, const LaunchWindowTarget& target,
                        const LaunchSurfaceSnapshot* snapshot);
   void tick();
@@ -148,6 +150,7 @@ class LaunchInputRouter final : public ModifierInputRouter, private LaunchGestur
   ScreenRect originFrame_;
   TaskHandle commitTask_;
   TaskHandle watchdogTask_;
+  TaskHandle probeTask_;  // the probe for the notch surface in flight, if any
   Timer timer_;
   std::unique_ptr<LaunchEscapeTap> escapeTap_;
   double activeSince_ = 0;

@@ -51,13 +51,14 @@ void LaunchNotchSurfaceService::forgetSnapshots() {
   previousSnapshot_.reset();
 }
 
-std::optional<LaunchWindowTarget> LaunchNotchSurfaceService::expandedTarget(const RunningApplication& application) {
-  return surfaces_->expandedTarget(application);
+Task<std::optional<LaunchWindowTarget>> LaunchNotchSurfaceService::readExpandedTarget(
+    const RunningApplication& application) {
+  return surfaces_->readExpandedTarget(application);
 }
 
-std::optional<LaunchWindowTarget> LaunchNotchSurfaceService::revalidateKept(const RunningApplication& application) {
-  if (!snapshot_) return std::nullopt;
-  return surfaces_->revalidate(*snapshot_, application, revalidationMaximumAge, false);
+Task<std::optional<LaunchWindowTarget>> LaunchNotchSurfaceService::readKeptTarget(
+    const LaunchSurfaceSnapshot& kept, const RunningApplication& application) {
+  return surfaces_->readAndRevalidate(kept, application, revalidationMaximumAge, false);
 }
 
 // MARK: Prefetch

@@ -103,9 +103,12 @@ class LaunchNotchSurfaceService {
   const std::optional<LaunchSurfaceSnapshot>& previousSnapshot() const { return previousSnapshot_; }
   // The kept captures no longer describe the screen.
   void forgetSnapshots();
-  std::optional<LaunchWindowTarget> expandedTarget(const RunningApplication& application);
-  // The window the kept capture shows, while it still does (outside the own switcher).
-  std::optional<LaunchWindowTarget> revalidateKept(const RunningApplication& application);
+  // The app's expanded surface, over a window list read without holding the main thread.
+  Task<std::optional<LaunchWindowTarget>> readExpandedTarget(const RunningApplication& application);
+  // The window `kept` (a copy of the kept capture) shows, while it still does (outside
+  // the own switcher), over a window list read the same way.
+  Task<std::optional<LaunchWindowTarget>> readKeptTarget(const LaunchSurfaceSnapshot& kept,
+                                                         const RunningApplication& application);
 
   // The pointer moved outside a gesture (a refused capture soon after is tried again).
   void pointerMoved();

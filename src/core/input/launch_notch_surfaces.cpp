@@ -12,6 +12,10 @@ std::optional<LaunchWindowTarget> ProbedNotchSurfaces::expandedTarget(const Runn
   return probe_.expandedTarget(application);
 }
 
+Task<std::optional<LaunchWindowTarget>> ProbedNotchSurfaces::readExpandedTarget(const RunningApplication& application) {
+  return probe_.readExpandedTarget(application);
+}
+
 std::optional<LaunchWindowTarget> ProbedNotchSurfaces::revalidate(const LaunchSurfaceSnapshot& snapshot,
                                                                   const RunningApplication& application,
                                                                   double maximumAge, bool ignoringOwnOverlay) {

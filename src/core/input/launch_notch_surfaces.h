@@ -30,6 +30,8 @@ class LaunchNotchSurfaces {
   virtual ~LaunchNotchSurfaces() = default;
 
   virtual std::optional<LaunchWindowTarget> expandedTarget(const RunningApplication& application) = 0;
+  // The same over a window list read without holding the main thread.
+  virtual Task<std::optional<LaunchWindowTarget>> readExpandedTarget(const RunningApplication& application) = 0;
   virtual std::optional<LaunchWindowTarget> revalidate(const LaunchSurfaceSnapshot& snapshot,
                                                        const RunningApplication& application, double maximumAge,
                                                        bool ignoringOwnOverlay) = 0;
@@ -52,6 +54,7 @@ class ProbedNotchSurfaces final : public LaunchNotchSurfaces {
 
   // LaunchNotchSurfaces:
   std::optional<LaunchWindowTarget> expandedTarget(const RunningApplication& application) override;
+  Task<std::optional<LaunchWindowTarget>> readExpandedTarget(const RunningApplication& application) override;
   std::optional<LaunchWindowTarget> revalidate(const LaunchSurfaceSnapshot& snapshot,
                                                const RunningApplication& application, double maximumAge,
                                                bool ignoringOwnOverlay) override;

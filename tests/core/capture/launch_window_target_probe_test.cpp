@@ -61,7 +61,14 @@ TEST_F(LaunchWindowTargetProbeTest, FindsTheExpandedNotchWithItsDisplayAndSharin
   // Probed below the housing (65 points down), with the bounded time-out.
   EXPECT_EQ((GlobalPoint{500, 65}), accessibility.queries().front().point);
   EXPECT_EQ(0.03, accessibility.queries().front().timeout);
-  EXPECT_EQ((std::vector<bool>{true, true}), windows.readOptions());  // once to find it, once to confirm it
+  EXPECT_EQ((std::vector<bool>{true}), windows.readOptions());  // one list serves the search and the hit-tests
+
+  ManualMainLoop loop{clock};
+  const int blockingReads = windows.blockingReads();
+  const auto read = runTask(loop, probe.readExpandedTarget(app));
+  ASSERT_TRUE(read && read->hasValue());
+  EXPECT_EQ(target, read->value()) << "the read without waiting finds the same";
+  EXPECT_EQ(blockingReads, windows.blockingReads());
 }
 
 TEST_F(LaunchWindowTargetProbeTest, RowsBecomeCandidatesOnlyWhenFullyDescribedAndOpaque) {
