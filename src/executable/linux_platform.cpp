@@ -123,6 +123,7 @@ LinuxPlatformStart makeLinuxPlatform(int& argc, char** argv) {
   platform->screenCapture = std::make_unique<X11ScreenCaptureService>(*platform->x11, platform->log.get());
   platform->screenCapture->captureOffMainThread(*platform->loop, X11Connection::open());
   platform->windowServer->readOffMainThread(platform->screenCapture->worker());
+  platform->accessibility->readOffMainThread(platform->screenCapture->worker());
   platform->input = std::make_unique<X11InputSystem>(*platform->x11);
   platform->workspace = std::make_unique<ProcessWorkspace>(
       *platform->loop, ProcessWorkspace::IconReader{qtImageFileIcon, qtGenericApplicationIcon});

@@ -74,7 +74,11 @@ bool LaunchWindowTargetProbe::matchesAccessibility(std::int32_t processID, Globa
                                                    const GlobalRect& frame) const {
   // The platform hit-test takes single-precision coordinates.
   const GlobalPoint query{static_cast<float>(point.x), static_cast<float>(point.y)};
-  const auto hit = accessibility_.elementAtPoint(query, accessibilityTimeout);
+  return hitMatches(accessibility_.elementAtPoint(query, accessibilityTimeout), processID, frame);
+}
+
+bool LaunchWindowTargetProbe::hitMatches(const std::optional<AccessibilityHit>& hit, std::int32_t processID,
+                                         const GlobalRect& frame) {
   if (!hit || hit->processID != processID || !hit->windowPosition || !hit->windowSize) return false;
   return haveSameBounds(GlobalRect::fromOriginAndSize(*hit->windowPosition, *hit->windowSize), frame);
 }
@@ -88,8 +92,18 @@ std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::sample(const RunningA
 std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::sampleIn(const RunningApplication& application,
                                                                     GlobalPoint edge, GlobalPoint cursor,
                                                                     const std::optional<WindowContext>& context) const {
+  const auto sampled = sampledWindow(application, edge, cursor, context);
+  if (!sampled || !matchesAccessibility(sampled->processID, edge, sampled->window.frame) ||
+      !matchesAccessibility(sampled->processID, cursor, sampled->window.frame)) {
+    return std::nullopt;
+  }
+  return targetFor(*sampled, *context);
+}
+
+std::optional<LaunchWindowTargetProbe::Sampled> LaunchWindowTargetProbe::sampledWindow(
+    const RunningApplication& application, GlobalPoint edge, GlobalPoint cursor,
+    const std::optional<WindowContext>& context) const {
   if (!context || !accessibility_.isTrusted(false) || application.isTerminated()) return std::nullopt;
-  const std::int32_t pid = application.processIdentifier();
   std::optional<LaunchWindowCandidatePolicy::Selection> selection;
   try {
     selection = LaunchWindowCandidatePolicy::select(context->candidates, context->displays, edge);
@@ -99,21 +113,23 @@ std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::sampleIn(const Runnin
   const GlobalRect display = selection->displays.front();
   const LaunchWindowCandidate& window = selection->window;
   if (!display.contains(cursor) || !isTallEnoughSurface(window.frame, display) || !window.frame.contains(edge) ||
-      !window.frame.contains(cursor) || !matchesAccessibility(pid, edge, window.frame) ||
-      !matchesAccessibility(pid, cursor, window.frame)) {
+      !window.frame.contains(cursor)) {
     return std::nullopt;
   }
-  return LaunchWindowTarget{pid,
-                            window.windowID,
-                            window.frame,
-                            display,
-                            clock_.uptime(),
-                            sharingStateOf(context->rows, window.windowID),
-                            window.windowLayer};
+  return Sampled{application.processIdentifier(), window, display};
+}
+
+LaunchWindowTarget LaunchWindowTargetProbe::targetFor(const Sampled& sampled, const WindowContext& context) const {
+  return LaunchWindowTarget{sampled.processID,         sampled.window.windowID,
+                            sampled.window.frame,      sampled.display,
+                            clock_.uptime(),           sharingStateOf(context.rows, sampled.window.windowID),
+                            sampled.window.windowLayer};
 }
 
 std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::expandedTarget(const RunningApplication& application) const {
-  return expandedTargetIn(application, windowContext(application.processIdentifier()));
+  const auto context = windowContext(application.processIdentifier());
+  const auto point = expandedProbePoint(context);
+  return point ? sampleIn(application, *point, *point, context) : std::nullopt;
 }
 
 Task<std::optional<LaunchWindowTarget>> LaunchWindowTargetProbe::readExpandedTarget(
@@ -123,11 +139,20 @@ Task<std::optional<LaunchWindowTarget>> LaunchWindowTargetProbe::readExpandedTar
   std::vector<WindowRow> rows = co_await std::move(reading);
   // The app may have quit while the list was read.
   if (application.isTerminated()) co_return std::nullopt;
-  co_return expandedTargetIn(application, windowContext(application.processIdentifier(), std::move(rows)));
+  const auto context = windowContext(application.processIdentifier(), std::move(rows));
+  const auto point = expandedProbePoint(context);
+  if (!point) co_return std::nullopt;
+  const auto sampled = sampledWindow(application, *point, *point, context);
+  if (!sampled) co_return std::nullopt;
+  // The platform hit-test takes single-precision coordinates.
+  const GlobalPoint query{static_cast<float>(point->x), static_cast<float>(point->y)};
+  auto asking = accessibility_.readElementAtPoint(query, accessibilityTimeout);
+  const auto hit = co_await std::move(asking);
+  if (!hitMatches(hit, sampled->processID, sampled->window.frame)) co_return std::nullopt;
+  co_return targetFor(*sampled, *context);
 }
 
-std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::expandedTargetIn(
-    const RunningApplication& application, const std::optional<WindowContext>& context) const {
+std::optional<GlobalPoint> LaunchWindowTargetProbe::expandedProbePoint(const std::optional<WindowContext>& context) {
   if (!context) return std::nullopt;
   std::optional<LaunchWindowCandidatePolicy::Selection> selection;
   try {
@@ -143,7 +168,7 @@ std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::expandedTargetIn(
   // never closer than 8 points to the window's edge, where a rounded corner may be.
   const GlobalPoint probe{frame.midX(), std::max(display.minY() + 65, frame.midY())};
   if (!frame.insetBy(8, 8).contains(probe)) return std::nullopt;
-  return sampleIn(application, probe, probe, context);
+  return probe;
 }
 
 std::optional<LaunchWindowTarget> LaunchWindowTargetProbe::revalidate(const LaunchSurfaceSnapshot& snapshot,

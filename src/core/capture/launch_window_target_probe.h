@@ -9,12 +9,12 @@
 #include "core/capture/launch_surface_snapshot.h"
 #include "core/capture/launch_window_candidate.h"
 #include "core/capture/launch_window_target.h"
+#include "core/platform/accessibility.h"
 #include "core/platform/window_server.h"
 #include "core/support/geometry.h"
 
 namespace quillon {
 
-class Accessibility;
 class Clock;
 class RunningApplication;
 class Screens;
@@ -83,10 +83,20 @@ class LaunchWindowTargetProbe {
   };
   std::optional<WindowContext> windowContext(std::int32_t processID) const;
   std::optional<WindowContext> windowContext(std::int32_t processID, std::vector<WindowRow> rows) const;
+  // The app's one candidate window under both points, before the hit-tests confirm it.
+  struct Sampled {
+    std::int32_t processID;
+    LaunchWindowCandidate window;
+    GlobalRect display;
+  };
   std::optional<LaunchWindowTarget> sampleIn(const RunningApplication& application, GlobalPoint edge,
                                              GlobalPoint cursor, const std::optional<WindowContext>& context) const;
-  std::optional<LaunchWindowTarget> expandedTargetIn(const RunningApplication& application,
-                                                     const std::optional<WindowContext>& context) const;
+  std::optional<Sampled> sampledWindow(const RunningApplication& application, GlobalPoint edge, GlobalPoint cursor,
+                                       const std::optional<WindowContext>& context) const;
+  LaunchWindowTarget targetFor(const Sampled& sampled, const WindowContext& context) const;
+  // Where the expanded surface is hit-tested: inside the window, below the housing.
+  static std::optional<GlobalPoint> expandedProbePoint(const std::optional<WindowContext>& context);
+  static bool hitMatches(const std::optional<AccessibilityHit>& hit, std::int32_t processID, const GlobalRect& frame);
   std::optional<LaunchWindowTarget> revalidateIn(const std::optional<WindowContext>& context,
                                                  const LaunchSurfaceSnapshot& snapshot, double maximumAge,
                                                  bool ignoringOwnOverlay) const;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "core/async/task.h"
 #include "core/support/geometry.h"
 
 namespace quillon {
@@ -30,6 +31,12 @@ class Accessibility {
   // The element under `quartzPoint`; none when nothing answers within
   // `messagingTimeoutSeconds`, so a hung application cannot stall the caller.
   virtual std::optional<AccessibilityHit> elementAtPoint(GlobalPoint quartzPoint, double messagingTimeoutSeconds) = 0;
+  // The same without holding the main thread where the platform can; by default the
+  // call above.
+  virtual Task<std::optional<AccessibilityHit>> readElementAtPoint(GlobalPoint quartzPoint,
+                                                                   double messagingTimeoutSeconds) {
+    co_return elementAtPoint(quartzPoint, messagingTimeoutSeconds);
+  }
 };
 
 }  // namespace quillon

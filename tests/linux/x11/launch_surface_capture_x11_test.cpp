@@ -17,6 +17,7 @@
 #include "core/capture/surface_capture_error.h"
 #include "linux/process_running_application.h"
 #include "linux/x11_accessibility.h"
+#include "linux/x11_connection.h"
 #include "linux/x11_screen_capture_service.h"
 #include "linux/x11_screens.h"
 #include "linux/x11_window_list.h"
@@ -117,6 +118,16 @@ TEST(LaunchSurfaceCaptureX11, ProbesAndCapturesTheExpandedNotchOfARealApp) {
   EXPECT_EQ(rig.app.window(), target->windowID);
   EXPECT_EQ(kAuroraNotch, target->frame);
   EXPECT_EQ((GlobalRect{0, 0, 1512, 982}), target->displayFrame);
+
+  // Found the same over the worker connection, as the gesture's probes ask, which the
+  // capture below then uses too.
+  rig.service.captureOffMainThread(rig.display.loop(), X11Connection::open(rig.display.name().c_str()));
+  rig.windows.readOffMainThread(rig.service.worker());
+  rig.accessibility.readOffMainThread(rig.service.worker());
+  const auto read = rig.display.finish(probe.readExpandedTarget(*rig.application));
+  ASSERT_TRUE(read && read->hasValue() && read->value());
+  EXPECT_EQ(target->windowID, read->value()->windowID);
+  EXPECT_EQ(target->frame, read->value()->frame);
 
   auto outcome = rig.runCapture();
   ASSERT_TRUE(outcome && outcome->hasValue());
