@@ -60,7 +60,28 @@ struct GestureTest : SwitchMenuTest {
     scroll(lines);
     scrollsOutside += lines;
     ASSERT_TRUE(aurora->waitForErrorLine("scroll count=" + std::to_string(scrollsOutside) + " button=7", deadline))
-        << aurora->errorText() << readText(trace) << quillon->errorText();
+        << aurora->errorText() << readText(trace) << quillon->errorText() << pointerHolder();
+  }
+
+  // Whether another client holds the pointer, as a grab of our own finds out: a scroll
+  // that never reached the app was either taken by such a grab or sent elsewhere.
+  std::string pointerHolder() {
+    XcbReply<xcb_grab_pointer_reply_t> grab(
+        xcb_grab_pointer_reply(x11->get(),
+                               xcb_grab_pointer(x11->get(), 0, x11->root(), 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
+                                                XCB_WINDOW_NONE, XCB_CURSOR_NONE, XCB_CURRENT_TIME),
+                               nullptr));
+    XcbReply<xcb_query_pointer_reply_t> pointer(
+        xcb_query_pointer_reply(x11->get(), xcb_query_pointer(x11->get(), x11->root()), nullptr));
+    const std::string under = pointer ? "pointer at (" + std::to_string(pointer->root_x) + "," +
+                                            std::to_string(pointer->root_y) + ") over top-level " +
+                                            std::to_string(pointer->child) + "\n"
+                                      : "pointer: no answer\n";
+    if (!grab) return "pointer grab: no answer\n" + under;
+    if (grab->status != XCB_GRAB_STATUS_SUCCESS) return "pointer grab: held by another client\n" + under;
+    xcb_ungrab_pointer(x11->get(), XCB_CURRENT_TIME);
+    xcb_flush(x11->get());
+    return "pointer grab: free\n" + under;
   }
 
   std::optional<GlobalRect> waitForSwitcher(bool gone = false) {
