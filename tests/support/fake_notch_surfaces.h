@@ -22,17 +22,12 @@ class FakeNotchSurfaces final : public LaunchNotchSurfaces {
 
   explicit FakeNotchSurfaces(MainLoop& loop) : loop_(loop) {}
 
-  std::optional<LaunchWindowTarget> expanded;     // what `expandedTarget` finds
-  std::optional<LaunchWindowTarget> revalidated;  // what `revalidate` finds
+  std::optional<LaunchWindowTarget> expanded;     // what `readExpandedTarget` finds
+  std::optional<LaunchWindowTarget> revalidated;  // what `readAndRevalidate` finds
   std::deque<Capture> captures;                   // started and not yet completed by the test
 
   // LaunchNotchSurfaces:
-  std::optional<LaunchWindowTarget> expandedTarget(const RunningApplication&) override { return expanded; }
   Task<std::optional<LaunchWindowTarget>> readExpandedTarget(const RunningApplication&) override { co_return expanded; }
-  std::optional<LaunchWindowTarget> revalidate(const LaunchSurfaceSnapshot&, const RunningApplication&, double,
-                                               bool) override {
-    return revalidated;
-  }
   Task<std::optional<LaunchWindowTarget>> readAndRevalidate(const LaunchSurfaceSnapshot&, const RunningApplication&,
                                                             double, bool) override {
     co_return revalidated;

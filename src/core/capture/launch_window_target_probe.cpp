@@ -27,6 +27,9 @@ std::optional<int> sharingStateOf(const std::vector<WindowRow>& rows, std::uint3
   return row == rows.end() ? std::nullopt : row->sharingState;
 }
 
+// The platform hit-test takes single-precision coordinates.
+GlobalPoint hitTestPoint(GlobalPoint point) { return {static_cast<float>(point.x), static_cast<float>(point.y)}; }
+
 bool isTallEnoughSurface(const GlobalRect& frame, const GlobalRect& display) {
   return frame.height >= LaunchWindowTargetProbe::minimumSurfaceHeight &&
          SurfaceGeometryPolicy::isBoundedTopCenterSurface(frame, display);
@@ -72,9 +75,7 @@ std::optional<LaunchWindowTargetProbe::WindowContext> LaunchWindowTargetProbe::w
 
 bool LaunchWindowTargetProbe::matchesAccessibility(std::int32_t processID, GlobalPoint point,
                                                    const GlobalRect& frame) const {
-  // The platform hit-test takes single-precision coordinates.
-  const GlobalPoint query{static_cast<float>(point.x), static_cast<float>(point.y)};
-  return hitMatches(accessibility_.elementAtPoint(query, accessibilityTimeout), processID, frame);
+  return hitMatches(accessibility_.elementAtPoint(hitTestPoint(point), accessibilityTimeout), processID, frame);
 }
 
 bool LaunchWindowTargetProbe::hitMatches(const std::optional<AccessibilityHit>& hit, std::int32_t processID,
@@ -144,9 +145,7 @@ Task<std::optional<LaunchWindowTarget>> LaunchWindowTargetProbe::readExpandedTar
   if (!point) co_return std::nullopt;
   const auto sampled = sampledWindow(application, *point, *point, context);
   if (!sampled) co_return std::nullopt;
-  // The platform hit-test takes single-precision coordinates.
-  const GlobalPoint query{static_cast<float>(point->x), static_cast<float>(point->y)};
-  auto asking = accessibility_.readElementAtPoint(query, accessibilityTimeout);
+  auto asking = accessibility_.readElementAtPoint(hitTestPoint(*point), accessibilityTimeout);
   const auto hit = co_await std::move(asking);
   if (!hitMatches(hit, sampled->processID, sampled->window.frame)) co_return std::nullopt;
   co_return targetFor(*sampled, *context);

@@ -8,18 +8,8 @@ ProbedNotchSurfaces::ProbedNotchSurfaces(const LaunchWindowTargetProbe& probe, M
                                          ScreenCaptureService& service, const WindowServer& windowServer, LogSink& log)
     : probe_(probe), capture_(loop, service, windowServer, log, 128, 2.0) {}
 
-std::optional<LaunchWindowTarget> ProbedNotchSurfaces::expandedTarget(const RunningApplication& application) {
-  return probe_.expandedTarget(application);
-}
-
 Task<std::optional<LaunchWindowTarget>> ProbedNotchSurfaces::readExpandedTarget(const RunningApplication& application) {
   return probe_.readExpandedTarget(application);
-}
-
-std::optional<LaunchWindowTarget> ProbedNotchSurfaces::revalidate(const LaunchSurfaceSnapshot& snapshot,
-                                                                  const RunningApplication& application,
-                                                                  double maximumAge, bool ignoringOwnOverlay) {
-  return probe_.revalidate(snapshot, application, maximumAge, ignoringOwnOverlay);
 }
 
 Task<std::optional<LaunchWindowTarget>> ProbedNotchSurfaces::readAndRevalidate(const LaunchSurfaceSnapshot& snapshot,

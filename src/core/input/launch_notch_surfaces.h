@@ -29,13 +29,8 @@ class LaunchNotchSurfaces {
   LaunchNotchSurfaces& operator=(const LaunchNotchSurfaces&) = delete;
   virtual ~LaunchNotchSurfaces() = default;
 
-  virtual std::optional<LaunchWindowTarget> expandedTarget(const RunningApplication& application) = 0;
-  // The same over a window list read without holding the main thread.
+  // The probe's answers, each over a window list read without holding the main thread.
   virtual Task<std::optional<LaunchWindowTarget>> readExpandedTarget(const RunningApplication& application) = 0;
-  virtual std::optional<LaunchWindowTarget> revalidate(const LaunchSurfaceSnapshot& snapshot,
-                                                       const RunningApplication& application, double maximumAge,
-                                                       bool ignoringOwnOverlay) = 0;
-  // The same check over a window list read without holding the main thread.
   virtual Task<std::optional<LaunchWindowTarget>> readAndRevalidate(const LaunchSurfaceSnapshot& snapshot,
                                                                     const RunningApplication& application,
                                                                     double maximumAge, bool ignoringOwnOverlay) = 0;
@@ -53,11 +48,7 @@ class ProbedNotchSurfaces final : public LaunchNotchSurfaces {
                       const WindowServer& windowServer, LogSink& log);
 
   // LaunchNotchSurfaces:
-  std::optional<LaunchWindowTarget> expandedTarget(const RunningApplication& application) override;
   Task<std::optional<LaunchWindowTarget>> readExpandedTarget(const RunningApplication& application) override;
-  std::optional<LaunchWindowTarget> revalidate(const LaunchSurfaceSnapshot& snapshot,
-                                               const RunningApplication& application, double maximumAge,
-                                               bool ignoringOwnOverlay) override;
   Task<std::optional<LaunchWindowTarget>> readAndRevalidate(const LaunchSurfaceSnapshot& snapshot,
                                                             const RunningApplication& application, double maximumAge,
                                                             bool ignoringOwnOverlay) override;
