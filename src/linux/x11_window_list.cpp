@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <iterator>
 
 #include "linux/x11_connection.h"
 
@@ -25,10 +26,14 @@ namespace {
 // cut short by a stalled server is told apart from one whose windows vanished meanwhile.
 class ReplyReader {
  public:
-  ReplyReader(X11Connection& connection, X11Deadline deadline) : connection_(connection), deadline_(deadline) {}
+  ReplyReader(X11Connection& connection, X11Deadline deadline, const X11WatchWindow* watch = nullptr)
+      : connection_(connection), deadline_(deadline), watch_(watch) {}
   X11Connection& connection() const { return connection_; }
   X11Deadline deadline() const { return deadline_; }
   bool expired() const { return expired_; }
+  void watch(xcb_window_t window, std::uint32_t eventMask) const {
+    if (watch_ != nullptr && *watch_) (*watch_)(window, eventMask);
+  }
 
   template <class R>
   XcbReply<R> read(X11PendingReply& request) {
@@ -40,8 +45,16 @@ class ReplyReader {
  private:
   X11Connection& connection_;
   X11Deadline deadline_;
+  const X11WatchWindow* watch_;
   bool expired_ = false;
 };
+
+// The properties that describe a client window, as sendClientRequests asks for them.
+constexpr const char* kNetWmPid = "_NET_WM_PID";
+constexpr const char* kNetWmWindowType = "_NET_WM_WINDOW_TYPE";
+constexpr const char* kNetWmState = "_NET_WM_STATE";
+constexpr const char* kNetWmWindowOpacity = "_NET_WM_WINDOW_OPACITY";
+constexpr const char* kClientProperties[] = {kNetWmPid, kNetWmWindowType, kNetWmState, kNetWmWindowOpacity};
 
 // The requests that describe one client window, sent together so that a whole window
 // list costs a few round trips rather than several per window.
@@ -69,11 +82,12 @@ ClientRequests sendClientRequests(ReplyReader& reader, xcb_window_t window) {
   const auto property = [&](const char* name, xcb_atom_t type, std::uint32_t length) {
     return x.pending(xcb_get_property(c, 0, window, x.atom(name, reader.deadline()), type, 0, length));
   };
+  reader.watch(window, XCB_EVENT_MASK_PROPERTY_CHANGE);
   ClientRequests requests;
-  requests.pid = property("_NET_WM_PID", XCB_ATOM_CARDINAL, 1);
-  requests.type = property("_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, 32);
-  requests.state = property("_NET_WM_STATE", XCB_ATOM_ATOM, 32);
-  requests.opacity = property("_NET_WM_WINDOW_OPACITY", XCB_ATOM_CARDINAL, 1);
+  requests.pid = property(kNetWmPid, XCB_ATOM_CARDINAL, 1);
+  requests.type = property(kNetWmWindowType, XCB_ATOM_ATOM, 32);
+  requests.state = property(kNetWmState, XCB_ATOM_ATOM, 32);
+  requests.opacity = property(kNetWmWindowOpacity, XCB_ATOM_CARDINAL, 1);
   requests.wmClass = x.pending(xcb_get_property(c, 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 0));
   if (x.hasXRes()) {
     xcb_res_client_id_spec_t clientIdQuery{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
@@ -144,7 +158,11 @@ std::vector<std::optional<xcb_window_t>> clientsInsideFrames(ReplyReader& reader
   std::vector<std::optional<xcb_window_t>> clients(frames.size());
   std::vector<X11PendingReply> trees;
   trees.reserve(frames.size());
-  for (auto frame : frames) trees.push_back(x.pending(xcb_query_tree(c, frame)));
+  for (auto frame : frames) {
+    // Its clients may come and go, and their properties describe the frame.
+    reader.watch(frame, XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY);
+    trees.push_back(x.pending(xcb_query_tree(c, frame)));
+  }
   std::vector<std::vector<xcb_window_t>> children(frames.size());
   for (std::size_t i = 0; i < frames.size(); ++i) {
     auto tree = reader.read<xcb_query_tree_reply_t>(trees[i]);
@@ -155,6 +173,7 @@ std::vector<std::optional<xcb_window_t>> clientsInsideFrames(ReplyReader& reader
   std::vector<std::vector<X11PendingReply>> classes(frames.size());
   for (std::size_t i = 0; i < frames.size(); ++i) {
     for (auto child : children[i]) {
+      reader.watch(child, XCB_EVENT_MASK_PROPERTY_CHANGE);
       classes[i].push_back(x.pending(xcb_get_property(c, 0, child, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 0)));
     }
   }
@@ -169,9 +188,16 @@ std::vector<std::optional<xcb_window_t>> clientsInsideFrames(ReplyReader& reader
 
 }  // namespace
 
-std::optional<std::vector<X11WindowInfo>> listX11Windows(X11Connection& x, X11Deadline deadline) {
+bool x11WindowListReadsProperty(X11Connection& x, std::uint32_t atom) {
+  if (atom == XCB_ATOM_WM_CLASS) return true;
+  return std::any_of(std::begin(kClientProperties), std::end(kClientProperties),
+                     [&](const char* name) { return x.atom(name) == atom; });
+}
+
+std::optional<std::vector<X11WindowInfo>> listX11Windows(X11Connection& x, X11Deadline deadline,
+                                                         const X11WatchWindow& watch) {
   auto* c = x.get();
-  ReplyReader reader(x, deadline);
+  ReplyReader reader(x, deadline, &watch);
   auto treeRequest = x.pending(xcb_query_tree(c, x.root()));
   auto tree = reader.read<xcb_query_tree_reply_t>(treeRequest);
   if (!tree) return std::nullopt;
@@ -257,10 +283,11 @@ std::optional<std::vector<X11WindowInfo>> listX11Windows(X11Connection& x, X11De
   return result;
 }
 
-std::optional<X11WindowSnapshot> readX11WindowSnapshot(X11Connection& connection, X11Deadline deadline) {
+std::optional<X11WindowSnapshot> readX11WindowSnapshot(X11Connection& connection, X11Deadline deadline,
+                                                       const X11WatchWindow& watch) {
   if (connection.hasError()) return std::nullopt;
   auto monitorsRequest = requestX11Monitors(connection);
-  auto windows = listX11Windows(connection, deadline);
+  auto windows = listX11Windows(connection, deadline, watch);
   auto monitors = readX11Monitors(connection, monitorsRequest, deadline);
   if (!windows || !monitors) return std::nullopt;
   return X11WindowSnapshot{std::move(*monitors), std::move(*windows)};

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -51,11 +52,20 @@ struct X11WindowInfo {
   std::uint8_t depth = 0;
 };
 
+// Asked, before a reading sends its first request about a window, to have the server
+// report later changes to it (an event mask for the window). What the reading then reads
+// of that window cannot change without an event saying so (see X11WindowTracker).
+using X11WatchWindow = std::function<void(std::uint32_t window, std::uint32_t eventMask)>;
+
+// The properties a reading reads; a change to any other leaves it true.
+bool x11WindowListReadsProperty(X11Connection& connection, std::uint32_t atom);
+
 // Viewable top-level windows, front to back; none when the server has not answered by
 // the deadline. The owner process comes from the X-Resource extension alone (the
 // server's own record of the client's process, present for local clients); a window's
 // _NET_WM_PID, which any client may set to anything, never names an owner.
-std::optional<std::vector<X11WindowInfo>> listX11Windows(X11Connection& connection, X11Deadline deadline);
+std::optional<std::vector<X11WindowInfo>> listX11Windows(X11Connection& connection, X11Deadline deadline,
+                                                         const X11WatchWindow& watch = {});
 
 // The monitors and the window list as one reading: the monitors' request travels with
 // the window tree's, so both cost the round trips of the list alone.
@@ -63,7 +73,8 @@ struct X11WindowSnapshot {
   std::vector<X11Monitor> monitors;
   std::vector<X11WindowInfo> windows;
 };
-std::optional<X11WindowSnapshot> readX11WindowSnapshot(X11Connection& connection, X11Deadline deadline);
+std::optional<X11WindowSnapshot> readX11WindowSnapshot(X11Connection& connection, X11Deadline deadline,
+                                                       const X11WatchWindow& watch = {});
 
 // The owner process of one window, by the same rule; none also when the server does not
 // answer by the deadline.

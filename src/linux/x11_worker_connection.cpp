@@ -10,6 +10,7 @@
 
 #include "core/async/cancellation.h"
 #include "core/support/unique_fd.h"
+#include "linux/x11_window_tracker.h"
 
 namespace quillon {
 
@@ -18,12 +19,12 @@ struct X11WorkerConnection::Shared {
   std::mutex mutex;  // one piece of work at a time
   std::unique_ptr<X11Connection> connection;
   UniqueFd wake{::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)};
-  // Pieces of work begun, and the last reading of the windows with the piece that made
-  // it (under the mutex).
+  // Under the mutex: the pieces of work begun, and the last read of the windows.
+  X11WindowTracker windows;
   std::uint64_t pieces = 0;
   std::uint64_t windowsPiece = 0;
   std::chrono::steady_clock::time_point windowsReadAt;
-  std::optional<X11WindowSnapshot> windows;
+  std::atomic<std::uint64_t> wholeWindowReadings{0};
 };
 
 X11WorkerConnection::X11WorkerConnection(MainLoop& loop, std::unique_ptr<X11Connection> connection)
@@ -76,22 +77,33 @@ Task<void> X11WorkerConnection::runErased(std::function<void(X11Connection&, X11
 }
 
 Task<std::optional<X11WindowSnapshot>> X11WorkerConnection::readWindows(std::function<void()> stopped) {
+  watchLease_ = Timer(loop_, std::chrono::duration<double>(kX11WindowWatchLease).count(), false,
+                      [this] { stopWatchingWindows(); });
   // Runs under the mutex, as every piece of work does.
   std::function<std::optional<X11WindowSnapshot>(X11Connection&, X11Deadline)> read =
       [shared = shared_](X11Connection& connection, X11Deadline deadline) {
         const auto now = std::chrono::steady_clock::now();
-        if (shared->windows && shared->windowsPiece + 1 == shared->pieces &&
-            now - shared->windowsReadAt <= kX11WindowListReuse) {
-          shared->windowsPiece = shared->pieces;
-          return shared->windows;
-        }
-        shared->windows = readX11WindowSnapshot(connection, deadline);
+        const bool justChecked =
+            shared->windowsPiece + 1 == shared->pieces && now - shared->windowsReadAt <= kX11WindowListReuse;
+        auto reading = shared->windows.read(connection, deadline, justChecked);
         shared->windowsPiece = shared->pieces;
         shared->windowsReadAt = std::chrono::steady_clock::now();
-        return shared->windows;
+        shared->wholeWindowReadings.store(shared->windows.wholeReadings());
+        return reading;
       };
   auto reading = run<std::optional<X11WindowSnapshot>>(std::move(read), std::move(stopped));
   co_return co_await std::move(reading);
+}
+
+std::uint64_t X11WorkerConnection::wholeWindowReadings() const { return shared_->wholeWindowReadings.load(); }
+
+void X11WorkerConnection::stopWatchingWindows() {
+  loop_.runDetached(
+      [shared = shared_] {
+        const std::lock_guard lock(shared->mutex);
+        shared->windows.stop(*shared->connection);
+      },
+      [] {});
 }
 
 }  // namespace quillon

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
 
+#include "core/async/main_loop.h"
 #include "core/async/task.h"
 #include "linux/x11_connection.h"
 #include "linux/x11_window_list.h"
@@ -15,7 +17,14 @@ namespace quillon {
 class Cancellation;
 class MainLoop;
 
-// How long after one reading of the windows a following read may take it instead.
+// How long the worker keeps the server reporting changes to the windows after the last
+// read of them (see X11WindowTracker): a gesture reads them on every step, and an idle
+// connection should not collect reports that nobody reads.
+inline constexpr std::chrono::seconds kX11WindowWatchLease{5};
+// A capture asks for its content and for the window rows back to back, and on X11 both
+// are the same reading: a read that comes right after another, with no other work
+// between them and within this time, takes the reports already in as the whole answer
+// instead of waiting for the server once more.
 inline constexpr std::chrono::milliseconds kX11WindowListReuse{10};
 
 // A connection of its own for round trips that must not hold the main thread (a
@@ -53,22 +62,26 @@ class X11WorkerConnection {
   }
 
   // The monitors and the window list (none when the server did not answer in time), as
-  // a piece of work like the others. A capture asks for its content and for the window
-  // rows back to back, and on X11 both are the same reading: a read that comes right
-  // after another, with no other work between them and within kX11WindowListReuse of
-  // it, gets that reading again instead of walking the tree a second time.
+  // a piece of work like the others. While reads keep coming (within
+  // kX11WindowWatchLease of each other), the server reports changes to the windows, and
+  // a read of an unchanged desktop costs one round trip instead of a walk of the tree.
   Task<std::optional<X11WindowSnapshot>> readWindows(std::function<void()> stopped);
+  // How many reads walked the whole tree (any thread).
+  std::uint64_t wholeWindowReadings() const;
 
  private:
   struct Shared;
   Task<void> runErased(std::function<void(X11Connection&, X11Deadline)> work, std::function<void()> stopped);
   X11Deadline deadlineFor(const std::shared_ptr<Cancellation>& owner);
+  void stopWatchingWindows();
 
   MainLoop& loop_;
   std::shared_ptr<Shared> shared_;
   // The task whose deadline was given last (main thread only).
   std::weak_ptr<Cancellation> lastOwner_;
   X11Deadline lastDeadline_{};
+  // Ends the window watch once reads stop coming.
+  Timer watchLease_;
 };
 
 }  // namespace quillon
