@@ -44,6 +44,7 @@
 #include "linux/x11_screen_capture_service.h"
 #include "linux/x11_screens.h"
 #include "linux/x11_window_server.h"
+#include "linux/x11_worker_connection.h"
 #include "sample_app_process.h"
 
 namespace quillon {
@@ -272,6 +273,8 @@ void BM_SurfaceCaptureOffTheMainThread(benchmark::State& state) {
   state.counters["longest_main_block_us"] = loop.longest;
   state.counters["p99_main_block_us"] = loop.percentile(0.99);
   state.counters["main_pieces_that_waited"] = loop.waits;
+  state.counters["tree_walks_per_capture"] = benchmark::Counter(
+      static_cast<double>(service.worker()->wholeWindowReadings()), benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_SurfaceCaptureOffTheMainThread)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
