@@ -21,12 +21,9 @@ void selectEvents(X11Connection& connection, xcb_window_t window, std::uint32_t 
 bool x11EventChangesWindowList(X11Connection& connection, const xcb_generic_event_t& event) {
   switch (event.response_type & 0x7f) {
     case XCB_PROPERTY_NOTIFY:
-      return x11WindowListReadsProperty(connection,
-                                        reinterpret_cast<const xcb_property_notify_event_t&>(event).atom);
-    case XCB_MAPPING_NOTIFY:
-      return false;
-    default:
-      return true;
+      return x11WindowListReadsProperty(connection, reinterpret_cast<const xcb_property_notify_event_t&>(event).atom);
+    case XCB_MAPPING_NOTIFY: return false;
+    default: return true;
   }
 }
 
@@ -63,7 +60,7 @@ bool X11WindowTracker::takeChanges(X11Connection& connection) {
 }
 
 std::optional<X11WindowSnapshot> X11WindowTracker::read(X11Connection& connection, X11Deadline deadline,
-                                                       bool justChecked) {
+                                                        bool justChecked) {
   if (connection.hasError()) return std::nullopt;
   if (!watching_) {
     start(connection);
