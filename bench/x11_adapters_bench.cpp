@@ -290,6 +290,28 @@ void BM_SurfaceCaptureOffTheMainThread(benchmark::State& state) {
 }
 BENCHMARK(BM_SurfaceCaptureOffTheMainThread)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
+// The reference for the main thread's longest piece above: as many hand-offs to a worker
+// thread and back as a capture with its re-check makes, each doing nothing. Whatever
+// its longest piece is, the machine charges the main thread for handing work over at all.
+void BM_HandOffsAlone(benchmark::State& state) {
+  SystemClock clock;
+  PollMainLoop poll(clock);
+  TimedLoop loop(poll);
+  BusyClient busy(state.range(0) != 0);
+  constexpr int kHandOffsPerCapture = 7;
+  for (auto _ : state) {
+    int done = 0;
+    for (int i = 0; i < kHandOffsPerCapture; ++i) {
+      loop.timed([&] { loop.runDetached([] {}, [&] { ++done; }); });
+      poll.runUntil([&] { return done == i + 1; }, 5.0);
+    }
+  }
+  state.counters["longest_main_block_us"] = loop.longest;
+  state.counters["longest_main_cpu_us"] = loop.longestCpu;
+  state.counters["p99_main_block_us"] = loop.percentile(0.99);
+}
+BENCHMARK(BM_HandOffsAlone)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
 void BM_BareFetchOfTheSameWindow(benchmark::State& state) {
   SampleAppProcess tide("Tide", {"--pinned"});
   if (!tide.waitUntilMapped()) return state.SkipWithError("Tide did not map its surface");
