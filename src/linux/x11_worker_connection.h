@@ -15,7 +15,6 @@
 namespace quillon {
 
 class Cancellation;
-class MainLoop;
 
 // How long the worker keeps the server reporting changes to the windows after the last
 // read of them (see X11WindowTracker): a gesture reads them on every step, and an idle
