@@ -125,9 +125,9 @@ ClientFacts collectClientFacts(ReplyReader& reader, ClientRequests& requests) {
   facts.opacity = cardinalOf(opacity.get());
   facts.hasClass = wmClass && wmClass->type != XCB_ATOM_NONE;
   if (auto res = reader.read<xcb_res_query_client_ids_reply_t>(requests.res)) {
+    // The query asks for the process ID alone, so every value in the answer is one.
     for (auto it = xcb_res_query_client_ids_ids_iterator(res.get()); it.rem > 0; xcb_res_client_id_value_next(&it)) {
-      if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) != 0 &&
-          xcb_res_client_id_value_value_length(it.data) == 1) {
+      if (xcb_res_client_id_value_value_length(it.data) == 1) {
         const auto value = *xcb_res_client_id_value_value(it.data);
         if (value > 0 && value <= 0x7fffffffU) facts.serverPid = static_cast<std::int32_t>(value);
       }

@@ -16,9 +16,12 @@ void selectEvents(X11Connection& connection, xcb_window_t window, std::uint32_t 
   xcb_change_window_attributes(connection.get(), window, XCB_CW_EVENT_MASK, &mask);
 }
 
-}  // namespace
-
-bool x11EventChangesWindowList(X11Connection& connection, const xcb_generic_event_t& event) {
+// Whether `event`, received on a connection that watches the windows, may mean that a
+// reading of the window list is out of date. Errors count (a window watched a moment
+// before it vanished), and so does any event this judgement cannot place; only a change
+// of a property that the reading does not read, and a change of the keyboard mapping,
+// leave it true.
+bool changesWindowList(X11Connection& connection, const xcb_generic_event_t& event) {
   switch (event.response_type & 0x7f) {
     case XCB_PROPERTY_NOTIFY:
       return x11WindowListReadsProperty(connection, reinterpret_cast<const xcb_property_notify_event_t&>(event).atom);
@@ -26,6 +29,8 @@ bool x11EventChangesWindowList(X11Connection& connection, const xcb_generic_even
     default: return true;
   }
 }
+
+}  // namespace
 
 void X11WindowTracker::start(X11Connection& connection) {
   // Reports of what happened before are of no use to a reading that starts afresh.
@@ -54,7 +59,7 @@ bool X11WindowTracker::takeChanges(X11Connection& connection) {
     if ((event->response_type & 0x7f) == XCB_DESTROY_NOTIFY) {
       watched_.erase(reinterpret_cast<const xcb_destroy_notify_event_t&>(*event).window);
     }
-    changed = changed || x11EventChangesWindowList(connection, *event);
+    changed = changed || changesWindowList(connection, *event);
   }
   return changed;
 }
@@ -64,11 +69,10 @@ std::optional<X11WindowSnapshot> X11WindowTracker::read(X11Connection& connectio
   if (connection.hasError()) return std::nullopt;
   if (!watching_) {
     start(connection);
-  } else if (reading_ && justChecked) {
-    if (!takeChanges(connection)) return reading_;
   } else if (reading_) {
     // Once the server answers this, every report it made before has been read.
-    if (!connection.pending(xcb_get_input_focus(connection.get())).take<xcb_get_input_focus_reply_t>(deadline)) {
+    if (!justChecked &&
+        !connection.pending(xcb_get_input_focus(connection.get())).take<xcb_get_input_focus_reply_t>(deadline)) {
       return std::nullopt;
     }
     if (!takeChanges(connection)) return reading_;

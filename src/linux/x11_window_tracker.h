@@ -2,6 +2,7 @@
 
 #include <xcb/xcb.h>
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <unordered_set>
@@ -11,13 +12,6 @@
 namespace quillon {
 
 class X11Connection;
-
-// Whether `event`, received on a connection that watches the windows (see
-// X11WindowTracker), may mean that a reading of the window list is out of date. Errors
-// count (a window watched a moment before it vanished), and so does any event this
-// judgement cannot place; only a change of a property that the reading does not read,
-// and a change of the keyboard mapping, leave it true.
-bool x11EventChangesWindowList(X11Connection& connection, const xcb_generic_event_t& event);
 
 // The window list kept up to date by the server's own reports, for a connection that one
 // worker thread uses (X11WorkerConnection), so that a gesture that reads the windows on
@@ -43,10 +37,9 @@ class X11WindowTracker {
   std::optional<X11WindowSnapshot> read(X11Connection& connection, X11Deadline deadline, bool justChecked = false);
   void stop(X11Connection& connection);
 
-  bool watching() const { return watching_; }
   // How many readings walked the whole tree, against those that found their last one
-  // still exact.
-  std::uint64_t wholeReadings() const { return wholeReadings_; }
+  // still exact. Any thread may ask.
+  std::uint64_t wholeReadings() const { return wholeReadings_.load(); }
 
  private:
   void start(X11Connection& connection);
@@ -56,7 +49,7 @@ class X11WindowTracker {
   bool watching_ = false;
   std::optional<X11WindowSnapshot> reading_;
   std::unordered_set<xcb_window_t> watched_;
-  std::uint64_t wholeReadings_ = 0;
+  std::atomic<std::uint64_t> wholeReadings_{0};
 };
 
 }  // namespace quillon

@@ -24,7 +24,6 @@ struct X11WorkerConnection::Shared {
   std::uint64_t pieces = 0;
   std::uint64_t windowsPiece = 0;
   std::chrono::steady_clock::time_point windowsReadAt;
-  std::atomic<std::uint64_t> wholeWindowReadings{0};
 };
 
 X11WorkerConnection::X11WorkerConnection(MainLoop& loop, std::unique_ptr<X11Connection> connection)
@@ -88,14 +87,13 @@ Task<std::optional<X11WindowSnapshot>> X11WorkerConnection::readWindows(std::fun
         auto reading = shared->windows.read(connection, deadline, justChecked);
         shared->windowsPiece = shared->pieces;
         shared->windowsReadAt = std::chrono::steady_clock::now();
-        shared->wholeWindowReadings.store(shared->windows.wholeReadings());
         return reading;
       };
   auto reading = run<std::optional<X11WindowSnapshot>>(std::move(read), std::move(stopped));
   co_return co_await std::move(reading);
 }
 
-std::uint64_t X11WorkerConnection::wholeWindowReadings() const { return shared_->wholeWindowReadings.load(); }
+std::uint64_t X11WorkerConnection::wholeWindowReadings() const { return shared_->windows.wholeReadings(); }
 
 void X11WorkerConnection::stopWatchingWindows() {
   loop_.runDetached(
